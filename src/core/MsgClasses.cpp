@@ -1,0 +1,142 @@
+#include "MsgClasses.h"
+
+namespace {
+
+std::unique_ptr<TMsgClass>& Singleton()
+{
+    static std::unique_ptr<TMsgClass> instance;
+    return instance;
+}
+
+} // namespace
+
+void TMsgBase::NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText)
+{
+    if (FOnNewMsg)
+        FOnNewMsg(this, aId.WithType(aType), aText);
+}
+
+void TMsgBase::NewMsg(TMsgTypeId aType, std::uint8_t aUnit, std::uint8_t aMethode, std::uint8_t aParam,
+                      const QString& aText)
+{
+    NewMsg(this, aType, aUnit, aMethode, aParam, aText);
+}
+
+void TMsgBase::NewMsg(const void* aSender, TMsgTypeId aType, std::uint8_t aUnit, std::uint8_t aMethode,
+                      std::uint8_t aParam, const QString& aText)
+{
+    if (FOnNewMsg)
+        FOnNewMsg(aSender, TMsgId::FromBytes(aType, aUnit, aMethode, aParam), aText);
+}
+
+TMsgClass& TMsgClass::Instance()
+{
+    auto& instance = Singleton();
+    if (!instance)
+        instance = std::make_unique<TMsgClass>();
+    return *instance;
+}
+
+void TMsgClass::ReleaseSingleton()
+{
+    Singleton().reset();
+}
+
+void TMsgClass::NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText)
+{
+    if (aType < FLevel)
+        return;
+    if (FOnMsgNotice) {
+        FId = aId.WithType(aType);
+        FsText = aText;
+        FOnMsgNotice();
+        return;
+    }
+    TMsgBase::NewMsg(aType, aId, aText);
+}
+
+void TMsgClass::Debug(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eDebug, aId, Format(aText, aArgs));
+}
+void TMsgClass::Trace(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eTrace, aId, Format(aText, aArgs));
+}
+void TMsgClass::Info(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eInfo, aId, Format(aText, aArgs));
+}
+void TMsgClass::Hint(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eHint, aId, Format(aText, aArgs));
+}
+void TMsgClass::Warning(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eWarning, aId, Format(aText, aArgs));
+}
+void TMsgClass::Error(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eError, aId, Format(aText, aArgs));
+}
+void TMsgClass::Fatal(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    NewMsg(eFatal, aId, Format(aText, aArgs));
+}
+
+void TMsg::Debug(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eDebug, aId, aText);
+}
+void TMsg::Trace(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eTrace, aId, aText);
+}
+void TMsg::Info(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eInfo, aId, aText);
+}
+void TMsg::Hint(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eHint, aId, aText);
+}
+void TMsg::Warning(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eWarning, aId, aText);
+}
+void TMsg::Error(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eError, aId, aText);
+}
+void TMsg::Fatal(const QString& aText, TMsgId aId)
+{
+    TMsgClass::Instance().NewMsg(eFatal, aId, aText);
+}
+void TMsg::Debug(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Debug(Format(aText, aArgs), aId);
+}
+void TMsg::Trace(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Trace(Format(aText, aArgs), aId);
+}
+void TMsg::Info(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Info(Format(aText, aArgs), aId);
+}
+void TMsg::Hint(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Hint(Format(aText, aArgs), aId);
+}
+void TMsg::Warning(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Warning(Format(aText, aArgs), aId);
+}
+void TMsg::Error(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Error(Format(aText, aArgs), aId);
+}
+void TMsg::Fatal(const QString& aText, TFormatArgs aArgs, TMsgId aId)
+{
+    Fatal(Format(aText, aArgs), aId);
+}

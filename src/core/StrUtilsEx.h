@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+
+// Small text helpers shared across the system.
+
+// Display form of data: every character taken as its low 8 bits; bytes 00-1F, 5C and 80-9F
+// become a backslash and two upper-case hex digits (\0D).
+QString EscapeText(const QString& sText);
+
+// Every character's code as at least two upper-case hex digits, separated by blanks ("41 42").
+QString HexDump(const QString& sText);
+
+// Each byte becomes the character with the same code (00-FF).
+QString BytesToText(const QByteArray& sBytes);
+
+// Each character becomes one byte. Returns the number of bytes written, or minus the 1-based
+// position of the first character whose code is 256 or more (aBytes then holds the bytes before it).
+int TextToBytes(const QString& sText, QByteArray& aBytes);
+
+// Removes every application thousand-group separator; true if there was one.
+bool RemoveThousandSeparators(QString& s);
+
+// Fills the "#" of sPattern with the characters of sSource in turn; surplus characters are
+// appended, surplus "#" stay.
+QString FillPattern(const QString& sSource, const QString& sPattern);
+
+// The text inside the first cOpen and its matching cClose (nested pairs kept); empty when the
+// matching close is missing.
+QString ExtractBracketed(const QString& sText, QChar cOpen, QChar cClose);
+
+// The text between the first and the second occurrence of c; empty unless both exist.
+QString ExtractBetween(const QString& sText, QChar c);
+
+// The text after the first c up to the next one (or the end); sText unchanged without c.
+QString Unquote(const QString& sText, QChar c);
+
+// The text before the first occurrence of sSub; all of sText when absent.
+QString TextBefore(const QString& sText, const QString& sSub);
+
+// The text after the first character of the first occurrence of sSub (the whole text when
+// absent), trimmed.
+QString TextAfter(const QString& sText, const QString& sSub);
+
+// 1-based position of the first blank or tab, 0 when none.
+int FirstBlank(const QString& sText);
+
+// Drops sKeyword's length from the front, trims, and splits at the first blank or tab into the
+// trimmed first word and the trimmed rest; false (sFirst = the whole trimmed text) without a blank.
+bool SplitDirective(const QString& sLine, const QString& sKeyword, QString& sFirst, QString& sRest);
+
+// Removes characters with codes below 33 at both ends (blanks and control characters).
+QString TrimControl(const QString& sText);

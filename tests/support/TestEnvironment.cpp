@@ -1,0 +1,36 @@
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+TTestDir::TTestDir()
+{
+    if (!fDir.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+}
+
+QString TTestDir::Write(const QString& sName, const QByteArray& aContent) const
+{
+    const QString sPath = FilePath(sName);
+    QDir().mkpath(QFileInfo(sPath).absolutePath());
+    QFile file(sPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(aContent) != aContent.size())
+        throw std::runtime_error("cannot write " + sPath.toStdString());
+    return sPath;
+}
+
+QString TTestDir::WriteText(const QString& sName, const QString& sContent) const
+{
+    return Write(sName, sContent.toUtf8());
+}
+
+QByteArray ReadFileBytes(const QString& sPath)
+{
+    QFile file(sPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary folder for one test, removed with it.
+class TTestDir
+{
+public:
+    TTestDir();
+
+    QString Path() const { return fDir.path(); }
+    QString FilePath(const QString& sName) const { return fDir.filePath(sName); }
+
+    // Writes aContent to sName (folders created as needed) and returns the full path.
+    QString Write(const QString& sName, const QByteArray& aContent) const;
+    QString WriteText(const QString& sName, const QString& sContent) const;
+
+private:
+    QTemporaryDir fDir;
+};
+
+// Reads a whole file; empty when it cannot be read.
+QByteArray ReadFileBytes(const QString& sPath);
