@@ -18,7 +18,8 @@ EMsg::EMsg(TMsgId aId, int aValue) : EError(QString()), FId(aId), FiValue(aValue
     Compose();
 }
 
-EMsg::EMsg(TMsgId aId, int aParam, int aValue) : EError(QString()), FId(AddParam(aId, aParam)), FiValue(aValue)
+EMsg::EMsg(TMsgId aId, int aParam, int aValue)
+    : EError(QString()), FId(AddParam(aId, aParam)), FiValue(aValue)
 {
     Compose();
 }

@@ -235,8 +235,8 @@ QString Format(const QString& aFormat, const std::vector<TFormatArg>& aArgs)
             QString sDigits;
             if (cType == QLatin1Char('u') || arg.kind() == TFormatArg::Kind::Unsigned) {
                 std::uint64_t uValue = arg.asUInt64();
-                if (cType == QLatin1Char('u') && arg.kind() == TFormatArg::Kind::Integer && arg.asInt64() < 0 &&
-                    arg.asInt64() >= INT32_MIN)
+                if (cType == QLatin1Char('u') && arg.kind() == TFormatArg::Kind::Integer &&
+                    arg.asInt64() < 0 && arg.asInt64() >= INT32_MIN)
                     uValue = std::uint32_t(arg.asInt64());
                 sDigits = QString::number(uValue);
             } else {

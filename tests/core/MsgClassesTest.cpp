@@ -18,8 +18,9 @@ class MsgClassesTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        TMsgClass::Instance().SetOnNewMsg(
-            [this](const void*, TMsgId aId, const QString& aText) { fReceived.push_back({aId, aText}); });
+        TMsgClass::Instance().SetOnNewMsg([this](const void*, TMsgId aId, const QString& aText) {
+            fReceived.push_back({aId, aText});
+        });
     }
     void TearDown() override { TMsgClass::ReleaseSingleton(); }
 

@@ -1,6 +1,6 @@
+#include "core/MsgLog.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
-#include "core/MsgLog.h"
 
 #include <gtest/gtest.h>
 
@@ -117,8 +117,7 @@ TEST_F(MsgLogTest, CopiesSelectedLinesWithLineBreaks)
     TMsg::Info(QStringLiteral("a"));
     TMsg::Info(QStringLiteral("b"));
     TMsg::Info(QStringLiteral("c"));
-    EXPECT_EQ(fLog.CopyText({0, 2}),
-              QStringLiteral("09:05:07.042 Info: a\r\n09:05:07.042 Info: c\r\n"));
+    EXPECT_EQ(fLog.CopyText({0, 2}), QStringLiteral("09:05:07.042 Info: a\r\n09:05:07.042 Info: c\r\n"));
     EXPECT_TRUE(fLog.CopyText({}).isEmpty());
     fLog.AddSeparator();
     EXPECT_EQ(Line(3), QString());

@@ -1,5 +1,5 @@
-#include "core/FormatSettings.h"
 #include "core/StrUtilsEx.h"
+#include "core/FormatSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,8 @@ TEST(StrUtilsEx, ExtractionHelpers)
     EXPECT_EQ(ExtractBracketed(QStringLiteral("Sys.Delay(\"x\";(5))"), QLatin1Char('('), QLatin1Char(')')),
               QStringLiteral("\"x\";(5)"));
     EXPECT_EQ(ExtractBracketed(QStringLiteral("a(b"), QLatin1Char('('), QLatin1Char(')')), QString());
-    EXPECT_EQ(ExtractBetween(QStringLiteral("#include \"a.inc\" x"), QLatin1Char('"')), QStringLiteral("a.inc"));
+    EXPECT_EQ(ExtractBetween(QStringLiteral("#include \"a.inc\" x"), QLatin1Char('"')),
+              QStringLiteral("a.inc"));
     EXPECT_EQ(ExtractBetween(QStringLiteral("#include \"a.inc"), QLatin1Char('"')), QString());
     EXPECT_EQ(Unquote(QStringLiteral("x\"ab\"y"), QLatin1Char('"')), QStringLiteral("ab"));
     EXPECT_EQ(Unquote(QStringLiteral("x\"ab"), QLatin1Char('"')), QStringLiteral("ab"));
@@ -52,8 +53,8 @@ TEST(StrUtilsEx, ExtractionHelpers)
 TEST(StrUtilsEx, SplitDirective)
 {
     QString sFirst, sRest;
-    EXPECT_TRUE(SplitDirective(QStringLiteral("#define  Name   some value "), QStringLiteral("#define"), sFirst,
-                               sRest));
+    EXPECT_TRUE(SplitDirective(QStringLiteral("#define  Name   some value "), QStringLiteral("#define"),
+                               sFirst, sRest));
     EXPECT_EQ(sFirst, QStringLiteral("Name"));
     EXPECT_EQ(sRest, QStringLiteral("some value"));
     EXPECT_FALSE(SplitDirective(QStringLiteral("#ifdef  Name "), QStringLiteral("#ifdef"), sFirst, sRest));

@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     qputenv("XDG_RUNTIME_DIR", aHome + "/runtime");
     QDir().mkpath(home.filePath(QStringLiteral(".config")));
     QDir().mkpath(home.filePath(QStringLiteral("runtime")));
-    QFile::setPermissions(home.filePath(QStringLiteral("runtime")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("LC_ALL", "C");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
