@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     };
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(parser.errorText());
-    if (parser.isSet(helpOption))
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all")))
         parser.showHelp(ciExitOk);
     if (parser.isSet(versionOption))
         parser.showVersion();
