@@ -141,20 +141,30 @@ QByteArray TInterpreterBase::ReadFileBytes(const QString& sFileName)
         return EMsg(QStringLiteral("Definition too large: reading \"%s\" exceeds the limit of %d bytes!"),
                     {sFileName, ciMaxLoadBytes}, TMsgId(0x030514), 0);
     };
+    const auto CannotRead = [&sFileName](const QFile& aFile, int iValue) {
+        return EMsg(QStringLiteral("Cannot read file \"%s\": %s"), {sFileName, aFile.errorString()},
+                    TMsgId(0x03050A), iValue);
+    };
     QFile file(sFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EMsg(QStringLiteral("Cannot read file \"%s\": %s"), {sFileName, file.errorString()},
-                   TMsgId(0x03050A), 0);
-    // The size is checked before reading so that a huge file is never held in memory; the
-    // second check covers files whose size is not known in advance.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw CannotRead(file, 0);
+    // A huge file is refused before it is read; the chunks cover files whose size is not known in
+    // advance, so that memory never grows beyond the limit.
     if (file.size() > iLeft)
         throw TooLarge();
-    QByteArray aBytes = file.read(iLeft + 1);
-    if (aBytes.size() > iLeft)
-        throw TooLarge();
-    if (file.error() != QFileDevice::NoError)
-        throw EMsg(QStringLiteral("Cannot read file \"%s\": %s"), {sFileName, file.errorString()},
-                   TMsgId(0x03050A), 1);
+    QByteArray aBytes;
+    aBytes.reserve(qsizetype(file.size()));
+    char aChunk[64 * 1024];
+    for (;;) {
+        const qint64 iRead = file.read(aChunk, qint64(sizeof aChunk));
+        if (iRead < 0)
+            throw CannotRead(file, 1);
+        if (iRead == 0)
+            break;
+        if (aBytes.size() + iRead > iLeft)
+            throw TooLarge();
+        aBytes.append(aChunk, qsizetype(iRead));
+    }
     fiLoadBytes += aBytes.size();
     return aBytes;
 }
