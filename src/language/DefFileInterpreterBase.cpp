@@ -1,0 +1,448 @@
+#include "language/DefFileInterpreterBase.h"
+
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+#include "core/StrUtilsEx.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace {
+
+const QString csCrLf = QStringLiteral("\r\n");
+
+// Lines end at CR LF, LF or CR; a break at the very end opens no further line.
+QStringList SplitLines(const QString& sText)
+{
+    QStringList slLines;
+    const QChar* pText = sText.constData();
+    const qsizetype iSize = sText.size();
+    qsizetype iStart = 0;
+    for (qsizetype i = 0; i < iSize; ++i) {
+        const QChar c = pText[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        slLines.append(sText.mid(iStart, i - iStart));
+        if (c == QLatin1Char('\r') && i + 1 < iSize && pText[i + 1] == QLatin1Char('\n'))
+            ++i;
+        iStart = i + 1;
+    }
+    if (iStart < iSize)
+        slLines.append(sText.mid(iStart));
+    return slLines;
+}
+
+QString DecodeText(const QByteArray& aBytes)
+{
+    const auto Decode = [&aBytes](QStringConverter::Encoding eEncoding, qsizetype iBomSize) {
+        QStringDecoder decoder(eEncoding);
+        return QString(decoder.decode(QByteArrayView(aBytes).sliced(iBomSize)));
+    };
+    if (aBytes.startsWith("\xEF\xBB\xBF"))
+        return Decode(QStringConverter::Utf8, 3);
+    if (aBytes.startsWith("\xFF\xFE"))
+        return Decode(QStringConverter::Utf16LE, 2);
+    if (aBytes.startsWith("\xFE\xFF"))
+        return Decode(QStringConverter::Utf16BE, 2);
+    if (aBytes.isValidUtf8())
+        return QString::fromUtf8(aBytes);
+    return QString::fromLatin1(aBytes);
+}
+
+// 0-based index of the first line holding a NUL character, -1 when there is none.
+int FirstNulLine(const QStringList& slLines)
+{
+    for (int i = 0; i < slLines.size(); ++i) {
+        if (slLines.at(i).contains(QChar(0)))
+            return i;
+    }
+    return -1;
+}
+
+void CheckText(const QString& sFileName, const QStringList& slLines)
+{
+    const int iNulLine = FirstNulLine(slLines);
+    if (iNulLine >= 0)
+        throw EMsg(QStringLiteral("File \"%s\" is not a text file: NUL character in line %d!"),
+                   {sFileName, iNulLine + 1}, TMsgId(0x03051E), iNulLine + 1);
+}
+
+// Extension from the last "." of the name on, the dot included; empty without a dot.
+QString FileExtension(const QString& sFileName)
+{
+    const qsizetype iSlash = sFileName.lastIndexOf(QLatin1Char('/'));
+    const qsizetype iDot = sFileName.lastIndexOf(QLatin1Char('.'));
+    return iDot > iSlash ? sFileName.mid(iDot) : QString();
+}
+
+bool IsDrivePath(const QString& sName)
+{
+    return sName.size() >= 3 && sName.at(0).isLetter() && sName.at(0).unicode() < 128 &&
+           sName.at(1) == QLatin1Char(':') &&
+           (sName.at(2) == QLatin1Char('\\') || sName.at(2) == QLatin1Char('/'));
+}
+
+} // namespace
+
+QString TData::Text() const
+{
+    return fslData.join(csCrLf);
+}
+
+void TData::SetText(const QString& sText)
+{
+    fslData = SplitLines(sText);
+}
+
+void TData::ReplaceCurrentLine(const QString& aLine)
+{
+    if (FiLineCounter <= 0 || FiLineCounter > fslData.size())
+        throw EMsg(TMsgId(0x030600), Count(), FiLineCounter);
+    QString& sLine = fslData[FiLineCounter - 1];
+    if (sLine != aLine)
+        sLine = aLine;
+}
+
+TInterpreterBase::TInterpreterBase()
+{
+    TInterpreterBase::CreateKeyList();
+}
+
+TInterpreterBase::~TInterpreterBase() = default;
+
+void TInterpreterBase::CreateKeyList()
+{
+    fKeyList.clear();
+}
+
+bool TInterpreterBase::ParseDefine(const QString& sLine, QString& sName, QString& sValue) const
+{
+    SplitDirective(sLine, QStringLiteral("#define "), sName, sValue);
+    return !sName.isEmpty() && sName != sValue;
+}
+
+QString TInterpreterBase::GetIncludeFileName(const QString& sLine) const
+{
+    if (!sLine.startsWith(QStringLiteral("#include "), Qt::CaseInsensitive))
+        return QString();
+    return ExtractBetween(sLine, QLatin1Char('"'));
+}
+
+bool TInterpreterBase::FileAvailable(const QString& sFileName) const
+{
+    return !sFileName.isEmpty() && QFileInfo(sFileName).isFile();
+}
+
+QByteArray TInterpreterBase::ReadFileBytes(const QString& sFileName)
+{
+    const qint64 iLeft = ciMaxLoadBytes - fiLoadBytes;
+    const auto TooLarge = [&sFileName]() {
+        return EMsg(QStringLiteral("Definition too large: reading \"%s\" exceeds the limit of %d bytes!"),
+                    {sFileName, ciMaxLoadBytes}, TMsgId(0x030514), 0);
+    };
+    const auto CannotRead = [&sFileName](const QFile& aFile, int iValue) {
+        return EMsg(QStringLiteral("Cannot read file \"%s\": %s"), {sFileName, aFile.errorString()},
+                    TMsgId(0x03050A), iValue);
+    };
+    QFile file(sFileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw CannotRead(file, 0);
+    // A huge file is refused before it is read; the chunks cover files whose size is not known in
+    // advance, so that memory never grows beyond the limit.
+    if (file.size() > iLeft)
+        throw TooLarge();
+    QByteArray aBytes;
+    aBytes.reserve(qsizetype(file.size()));
+    char aChunk[64 * 1024];
+    for (;;) {
+        const qint64 iRead = file.read(aChunk, qint64(sizeof aChunk));
+        if (iRead < 0)
+            throw CannotRead(file, 1);
+        if (iRead == 0)
+            break;
+        if (aBytes.size() + iRead > iLeft)
+            throw TooLarge();
+        aBytes.append(aChunk, qsizetype(iRead));
+    }
+    fiLoadBytes += aBytes.size();
+    return aBytes;
+}
+
+bool TInterpreterBase::LoadFileToList(const QString& sFileName, QStringList& aList)
+{
+    if (!FileAvailable(sFileName))
+        return false;
+    QStringList slLines = BytesToLines(ReadFileBytes(sFileName));
+    CheckText(sFileName, slLines);
+    aList = std::move(slLines);
+    return true;
+}
+
+bool TInterpreterBase::LoadFileToStream(const QString& sFileName, QByteArray& aStream)
+{
+    if (!FileAvailable(sFileName))
+        return false;
+    aStream = ReadFileBytes(sFileName);
+    return true;
+}
+
+void TInterpreterBase::ClearContent()
+{
+    fFileList.clear();
+    fiCurrentFile = 0;
+    fiAppendFileRecursion = 0;
+    fiLoadBytes = 0;
+}
+
+bool TInterpreterBase::IsCodedFileName(const QString& sFileName) const
+{
+    return FileExtension(sFileName).compare(QLatin1Char('.') + FsCodeFileExtension, Qt::CaseInsensitive) == 0;
+}
+
+void TInterpreterBase::FileLoad(const QString& sFileName)
+{
+    if (!FileAvailable(sFileName))
+        throw EMsg(TMsgId(0x030400), int(sFileName.size()));
+    FsFileName = sFileName;
+    ClearContent();
+    if (IsCodedFileName(sFileName))
+        AppendCodedFile(sFileName);
+    else
+        AppendFile(sFileName);
+}
+
+void TInterpreterBase::LoadFromList(const QString& sFileName, const QStringList& aList)
+{
+    FsFileName = sFileName;
+    ClearContent();
+    AppendFile(sFileName, &aList);
+}
+
+void TInterpreterBase::FileSaveAs(const QString& /*sFileName*/)
+{
+    throw EMsg(TMsgId(0x04010A), 0);
+}
+
+void TInterpreterBase::AppendFile(const QString& sFileName, const QStringList* pGivenLines)
+{
+    ++fiAppendFileRecursion;
+    if (fiAppendFileRecursion > ciMaxAppendFileRecursion)
+        throw EMsg(QStringLiteral("To much include file recursions!"), TMsgId(0x03020A),
+                   fiAppendFileRecursion);
+
+    QStringList slRead;
+    if (!pGivenLines) {
+        if (!LoadFileToList(sFileName, slRead))
+            throw EMsg(QStringLiteral("File not found: \"%s\""), {sFileName}, TMsgId(0x03021E), 0);
+    }
+    int iOpenBlockLine = -1;
+    const QStringList slLines = RemoveComments(pGivenLines ? *pGivenLines : slRead, &iOpenBlockLine);
+    // A forgotten "*/" would silently drop the rest of the file, test cases included.
+    if (iOpenBlockLine >= 0)
+        throw EMsg(QStringLiteral("Unterminated block comment in \"%s\" from line %d!"),
+                   {sFileName, iOpenBlockLine + 1}, TMsgId(0x03070A), iOpenBlockLine + 1);
+
+    std::unique_ptr<TData> pSegment;
+    for (int i = 0; i < slLines.size(); ++i) {
+        const QString& sLine = slLines.at(i);
+        if (!pSegment) {
+            if (sLine.isEmpty())
+                continue;
+            pSegment = std::make_unique<TData>(i);
+        }
+        const QString sInclude = GetIncludeFileName(sLine);
+        if (sInclude.isEmpty()) {
+            pSegment->Append(sLine);
+            continue;
+        }
+        // The include line stays as an empty line so that the line numbers stay right.
+        pSegment->Append(QString());
+        fFileList.push_back({sFileName, std::move(pSegment)});
+        if (!FileAvailable(sInclude))
+            throw EMsg(QStringLiteral("Unknown include file \"%s\" defined in \"%s\"!"),
+                       {sInclude, sFileName}, TMsgId(0x030214), int(sFileName.size()));
+        AppendFile(sInclude);
+        --fiAppendFileRecursion;
+    }
+    if (pSegment)
+        fFileList.push_back({sFileName, std::move(pSegment)});
+}
+
+void TInterpreterBase::AppendCodedFile(const QString& sFileName)
+{
+    QByteArray aStream;
+    if (!LoadFileToStream(sFileName, aStream))
+        throw EMsg(QStringLiteral("File not found: \"%s\""), {sFileName}, TMsgId(0x03030A), 0);
+    DescrambleStream(aStream);
+    QStringList slLines = BytesToLines(aStream);
+    if (slLines.isEmpty() || slLines.last() != csCodedFileId)
+        throw EMsg(QStringLiteral("Invalid file identification!"), TMsgId(0x030300), 0);
+    slLines.removeLast();
+    CheckText(sFileName, slLines);
+    AppendFile(sFileName, &slLines);
+}
+
+void TInterpreterBase::DescrambleStream(QByteArray& aStream)
+{
+    for (char& c : aStream)
+        c = char(c ^ ccScrambleKey);
+}
+
+QStringList TInterpreterBase::BytesToLines(const QByteArray& aBytes)
+{
+    return SplitLines(DecodeText(aBytes));
+}
+
+QStringList TInterpreterBase::RemoveComments(const QStringList& aLines, int* piOpenBlockLine)
+{
+    // The filter runs over the lines joined with CR LF after each line, one character c at a
+    // time with p the character before it; p is what gets output. Working on the joined text
+    // keeps the exact behaviour at line ends (a line comment ends at the break, a block comment
+    // keeps its breaks).
+    qsizetype iTotal = 0;
+    for (const QString& sLine : aLines)
+        iTotal += sLine.size() + 2;
+    QString sText;
+    sText.reserve(iTotal);
+    for (const QString& sLine : aLines) {
+        sText += sLine;
+        sText += csCrLf;
+    }
+
+    QString sOut;
+    sOut.reserve(iTotal);
+    const QChar* pText = sText.constData();
+    const qsizetype iSize = sText.size();
+    bool bLineComment = false;
+    bool bBlockComment = false;
+    int iLine = 0;
+    int iBlockLine = -1;
+    QChar p = QLatin1Char(' ');
+    for (qsizetype i = 0; i < iSize; ++i) {
+        QChar c = pText[i];
+        if (c == QLatin1Char('*') && p == QLatin1Char('/') && !bLineComment) {
+            if (!bBlockComment)
+                iBlockLine = iLine;
+            bBlockComment = true;
+        } else if (c == QLatin1Char('/') && p == QLatin1Char('/')) {
+            bLineComment = true;
+        } else if (c == QLatin1Char('/') && p == QLatin1Char('*') && !bLineComment) {
+            // The closer is consumed together with the character after it, which becomes the
+            // next p; so neither "*" nor "/" is output.
+            bBlockComment = false;
+            if (i + 1 < iSize) {
+                ++i;
+                c = pText[i];
+            }
+            if (c == QLatin1Char('\n'))
+                ++iLine;
+            p = c;
+            continue;
+        }
+        if (p == QLatin1Char('\r') || p == QLatin1Char('\n')) {
+            bLineComment = false;
+            sOut += p;
+        } else if (!bLineComment && !bBlockComment) {
+            sOut += p;
+        }
+        if (c == QLatin1Char('\n'))
+            ++iLine;
+        p = c;
+    }
+    if (piOpenBlockLine)
+        *piOpenBlockLine = bBlockComment ? iBlockLine : -1;
+
+    QStringList slResult = SplitLines(sOut);
+    for (QString& sLine : slResult)
+        sLine = TrimControl(sLine);
+    return slResult;
+}
+
+bool TInterpreterBase::EndOfFile() const
+{
+    const int iCount = int(fFileList.size());
+    if (fiCurrentFile < 0 || fiCurrentFile >= iCount)
+        return true;
+    if (!fFileList[std::size_t(fiCurrentFile)].pObject->Exhausted())
+        return false;
+    for (int i = fiCurrentFile + 1; i < iCount; ++i) {
+        if (fFileList[std::size_t(i)].pObject->Count() > 0)
+            return false;
+    }
+    return true;
+}
+
+QString TInterpreterBase::GetNextLine()
+{
+    const int iCount = int(fFileList.size());
+    if (fiCurrentFile < 0 || fiCurrentFile >= iCount)
+        return QString();
+    TData* pData = fFileList[std::size_t(fiCurrentFile)].pObject.get();
+    // At the end of the last segment the position stays there, so that CurrentLocation keeps
+    // naming the last line.
+    while (pData->Exhausted()) {
+        if (fiCurrentFile + 1 >= iCount)
+            return QString();
+        ++fiCurrentFile;
+        pData = fFileList[std::size_t(fiCurrentFile)].pObject.get();
+        pData->SetLineCounter(0);
+    }
+    return pData->ReadLine();
+}
+
+void TInterpreterBase::Rewind()
+{
+    fiCurrentFile = 0;
+    for (auto& item : fFileList)
+        item.pObject->SetLineCounter(0);
+}
+
+TData* TInterpreterBase::CurrentData()
+{
+    if (fiCurrentFile < 0 || fiCurrentFile >= int(fFileList.size()))
+        return nullptr;
+    return fFileList[std::size_t(fiCurrentFile)].pObject.get();
+}
+
+QString TInterpreterBase::CurrentFileName() const
+{
+    if (fiCurrentFile < 0 || fiCurrentFile >= int(fFileList.size()))
+        return QString();
+    return fFileList[std::size_t(fiCurrentFile)].sName;
+}
+
+QString TInterpreterBase::CurrentLocation() const
+{
+    if (fiCurrentFile < 0 || fiCurrentFile >= int(fFileList.size()))
+        return Format(QStringLiteral("%s, %d"), {FsFileName, 0});
+    const auto& item = fFileList[std::size_t(fiCurrentFile)];
+    return Format(QStringLiteral("%s, %d"), {item.sName, item.pObject->LineInFile()});
+}
+
+void TInterpreterBase::AddLoadInfo(const QString& sPrefix, const QString& sText)
+{
+    FsLoadInfos += csCrLf + sPrefix + CurrentLocation() + QStringLiteral(": ") + sText;
+}
+
+void TInterpreterBase::AddKey(std::unique_ptr<TDefFileKeyBase> aKey)
+{
+    const QString sName = aKey->ClassName();
+    fKeyList.push_back({sName, std::move(aKey)});
+}
+
+QString TInterpreterReader::MainFileDirectory() const
+{
+    const qsizetype iSlash = FsFileName.lastIndexOf(QLatin1Char('/'));
+    return iSlash < 0 ? QString() : FsFileName.left(iSlash + 1);
+}
+
+QString TInterpreterReader::GetIncludeFileName(const QString& sLine) const
+{
+    QString sName = TInterpreterBase::GetIncludeFileName(sLine);
+    if (sName.isEmpty())
+        return sName;
+    if (!IsDrivePath(sName))
+        sName.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return MainFileDirectory() + sName;
+}

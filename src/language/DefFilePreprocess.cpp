@@ -1,0 +1,34 @@
+#include "language/DefFilePreprocess.h"
+
+#include "core/MsgExceptions.h"
+#include "language/DefFileInterpreterBase.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+QStringList PreprocessListing(TInterpreterBase& aReader)
+{
+    QStringList slListing;
+    aReader.Rewind();
+    while (!aReader.EndOfFile()) {
+        const QString sLine = aReader.GetNextLine();
+        if (!sLine.isEmpty())
+            slListing.append(aReader.CurrentLocation() + QStringLiteral(": ") + sLine);
+    }
+    return slListing;
+}
+
+int PreprocessFile(const QString& sFileName, QTextStream& aOut, QTextStream& aErr)
+{
+    TInterpreterReader reader;
+    try {
+        reader.FileLoad(QFileInfo(sFileName).absoluteFilePath());
+    } catch (const std::exception& e) {
+        aErr << ExceptionText(e) << Qt::endl;
+        return ciExitLoadError;
+    }
+    for (const QString& sLine : PreprocessListing(reader))
+        aOut << sLine << '\n';
+    aOut.flush();
+    return ciExitOk;
+}
