@@ -1,6 +1,18 @@
 #include "StrUtilsEx.h"
 
+#include "DateTimeFormat.h"
 #include "FormatSettings.h"
+#include "MsgExceptions.h"
+#include "RegIO.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+#include <cstddef>
 
 namespace {
 
@@ -9,6 +21,40 @@ const char cHexDigits[] = "0123456789ABCDEF";
 bool IsTrimmed(QChar c)
 {
     return c.unicode() < 33;
+}
+
+// "*" and "?" matching that backtracks only to the most recent "*": the position after it in the
+// pattern and the text position it has absorbed up to. This is complete for these two wildcards
+// and needs no stack.
+template <typename TChar>
+bool MatchWildcardSpan(const TChar* pText, std::size_t nText, const TChar* pPattern, std::size_t nPattern)
+{
+    const TChar cStar = TChar('*');
+    const TChar cAny = TChar('?');
+    std::size_t iText = 0;
+    std::size_t iPattern = 0;
+    bool bStar = false;
+    std::size_t iAfterStar = 0; // pattern position after the most recent "*"
+    std::size_t iStarText = 0;  // text position where that "*" stops absorbing
+    while (iText < nText) {
+        if (iPattern < nPattern && pPattern[iPattern] == cStar) {
+            bStar = true;
+            iAfterStar = ++iPattern;
+            iStarText = iText;
+        } else if (iPattern < nPattern &&
+                   (pPattern[iPattern] == cAny || pPattern[iPattern] == pText[iText])) {
+            ++iPattern;
+            ++iText;
+        } else if (bStar) {
+            iPattern = iAfterStar;
+            iText = ++iStarText;
+        } else {
+            return false;
+        }
+    }
+    while (iPattern < nPattern && pPattern[iPattern] == cStar)
+        ++iPattern;
+    return iPattern == nPattern;
 }
 
 } // namespace
@@ -166,4 +212,89 @@ QString TrimControl(const QString& sText)
     while (iEnd > iStart && IsTrimmed(sText.at(iEnd - 1)))
         --iEnd;
     return sText.mid(iStart, iEnd - iStart);
+}
+
+QString ResolveFileName(const QString& sName, bool bMustExist)
+{
+    QString sFile = Unquote(sName, QLatin1Char('"'));
+    QString sBase;
+    const QString sDefinitionPrefix = QStringLiteral("TZD:");
+    const QString sProgramPrefix = QStringLiteral("TZK:");
+    if (sFile.startsWith(sDefinitionPrefix)) {
+        sFile.remove(0, sDefinitionPrefix.size());
+        const QString sLastFile = TRegIO::Instance().LastFile();
+        // Without a loaded definition the name is taken relative to the working directory.
+        sBase = sLastFile.isEmpty() ? QDir::currentPath() : QFileInfo(sLastFile).absolutePath();
+    } else {
+        if (sFile.startsWith(sProgramPrefix))
+            sFile.remove(0, sProgramPrefix.size());
+        sBase = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    }
+
+    // Definitions written for Windows carry drive paths; they name no file here, but their text is
+    // kept so that messages show what the definition says.
+    const bool bDrivePath = sFile.size() >= 3 && sFile.at(0).isLetter() && sFile.at(0).unicode() < 128 &&
+                            sFile.at(1) == QLatin1Char(':') &&
+                            (sFile.at(2) == QLatin1Char('\\') || sFile.at(2) == QLatin1Char('/'));
+    QString sPath;
+    if (bDrivePath) {
+        sPath = sFile;
+    } else {
+        sFile.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        sPath = QDir::cleanPath(QDir(sBase).filePath(sFile));
+    }
+
+    // PATH_MAX counts bytes including the terminating zero.
+    const bool bTooLong = QFile::encodeName(sPath).size() >= PATH_MAX;
+    if (bMustExist) {
+        const QFileInfo info(sPath);
+        if (bTooLong || !info.exists() || info.isDir())
+            throw EMsg(QStringLiteral("File not found: \"%s\""), {sPath}, TMsgId(0x02010A), 0);
+    }
+    return bTooLong ? QString() : sPath;
+}
+
+QString InsertDateTimeTags(const QString& sText, const QDateTime& dtWhen)
+{
+    const QDate date = dtWhen.date();
+    const int iWeek = date.weekNumber();
+    const TFormatSettings& settings = TFormatSettings::App();
+    const auto twoDigits = [](int iValue) {
+        return QString::number(iValue).rightJustified(2, QLatin1Char('0'));
+    };
+
+    // Longer tags first, so that "%DATE" is never read as "%D" and "%WW" never as "%W".
+    QString sResult = sText;
+    sResult.replace(QStringLiteral("%DATE"), FormatDateTime(settings.sShortDateFormat, dtWhen));
+    sResult.replace(QStringLiteral("%TIME"), FormatDateTime(settings.sLongTimeFormat, dtWhen));
+    sResult.replace(QStringLiteral("%WW"), twoDigits(iWeek));
+    sResult.replace(QStringLiteral("%W"), QString::number(iWeek));
+    sResult.replace(QStringLiteral("%DD"), twoDigits(date.day()));
+    sResult.replace(QStringLiteral("%D"), QString::number(date.day()));
+    sResult.replace(QStringLiteral("%MM"), twoDigits(date.month()));
+    sResult.replace(QStringLiteral("%M"), QString::number(date.month()));
+    sResult.replace(QStringLiteral("%YYYY"), twoDigits(date.year()));
+    sResult.replace(QStringLiteral("%YY"), QString::number(date.year() % 1000));
+    return sResult;
+}
+
+bool MatchWildcard(const QString& sText, const QString& sPattern)
+{
+    // Matched by code point, so that "?" takes a character outside the basic plane as one.
+    const QList<uint> text = sText.toUcs4();
+    const QList<uint> pattern = sPattern.toUcs4();
+    return MatchWildcardSpan(text.constData(), std::size_t(text.size()), pattern.constData(),
+                             std::size_t(pattern.size()));
+}
+
+bool MatchWildcardBytes(const QString& sText, const QString& sPattern)
+{
+    return MatchWildcardBytes(sText.toLatin1(), sPattern.toLatin1());
+}
+
+bool MatchWildcardBytes(const QByteArray& aText, const QByteArray& aPattern)
+{
+    return MatchWildcardSpan(
+        reinterpret_cast<const unsigned char*>(aText.constData()), std::size_t(aText.size()),
+        reinterpret_cast<const unsigned char*>(aPattern.constData()), std::size_t(aPattern.size()));
 }

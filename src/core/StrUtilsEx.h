@@ -53,3 +53,28 @@ bool SplitDirective(const QString& sLine, const QString& sKeyword, QString& sFir
 
 // Removes characters with codes below 33 at both ends (blanks and control characters).
 QString TrimControl(const QString& sText);
+
+class QDateTime;
+
+// The full path of a file name written in a definition: quotes removed, "\" taken as a path
+// delimiter like "/", based on the directory of the last loaded definition for a "TZD:" prefix
+// and on the program's directory for "TZK:" or no prefix; an absolute name keeps its place, and a
+// drive path such as "C:\x\a.txt" stays exactly as written. "." and ".." are resolved. Empty when
+// the path is longer than the platform allows. With bMustExist a missing file raises EMsg
+// "File not found: \"%s\"" (02010A).
+QString ResolveFileName(const QString& sName, bool bMustExist);
+
+// Replaces the date and time tags of a report text by parts of dtWhen: "%DATE" (short date form),
+// "%TIME" (long time form), "%WW"/"%W" (ISO week), "%DD"/"%D" (day), "%MM"/"%M" (month),
+// "%YYYY" (year) and "%YY" (year modulo 1000), the longer tags first.
+QString InsertDateTimeTags(const QString& sText, const QDateTime& dtWhen);
+
+// Whether the whole of sText matches sPattern: "*" any run of characters (also none), "?" one
+// character, everything else itself (case-sensitive). Time O(text * pattern) at worst, no
+// recursion.
+bool MatchWildcard(const QString& sText, const QString& sPattern);
+
+// The same match on the 8-bit forms of both texts (characters above FF become "?"), each byte a
+// character, a zero byte included.
+bool MatchWildcardBytes(const QString& sText, const QString& sPattern);
+bool MatchWildcardBytes(const QByteArray& aText, const QByteArray& aPattern);

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "DeviceList.h"
+
+#include <QString>
+
+#include <functional>
+
+class TTreeNode;
+class TTestTree;
+
+enum ECaseType : std::uint8_t
+{
+    ecNormalCase = 0, // Test.Case(...)
+    ecFinalCase,      // Test.Final(...): still runs after a failure ends the process
+    ecWorkCase,       // a device function line with its command
+    ecDummy           // a function line of an undeclared device, kept under "Skip Errors"
+};
+
+class TJob;
+using TJobNotifyEvent = std::function<void(TJob* aSender)>;
+
+// The job of one test-tree node: executes the node's command, records pass or fail, shows the
+// state image and updates the enclosing test cases' images.
+class TJob
+{
+public:
+    // State image bases; a break point adds one.
+    enum EImage
+    {
+        eiDummy = 1,
+        eiDisabled = 3,
+        eiFailed = 5,
+        eiNotRun = 7,
+        eiRunning = 9,
+        eiDone = 11,
+        eiOk = 13
+    };
+
+    // Creates a job and appends its node as the last child of tnCurrentNode (a root node without
+    // one), numbered after its position, and reports the node text as a hint.
+    static TTreeNode* CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
+                                   TCommand* aCmd, ECaseType eType, bool bExpanded);
+
+    TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded);
+    ~TJob();
+
+    TJob(const TJob&) = delete;
+    TJob& operator=(const TJob&) = delete;
+
+    QString GetName() const;
+    void Execute(const QString& sParameter);
+    void Conclusion(TCommand* aSender);
+    void Cancel();
+    void Reset();
+
+    ECaseType CaseType() const { return FeCaseType; }
+    TCommand* Cmd() const { return FCmd; }
+    TTreeNode* TreeNode() const { return fTreeNode; }
+    const TJobNotifyEvent& OnFinished() const { return FOnFinished; }
+    void SetOnFinished(TJobNotifyEvent aEvent) { FOnFinished = std::move(aEvent); }
+    bool Expanded() const { return FbExpanded; }
+    void SetExpanded(bool bExpanded) { FbExpanded = bExpanded; }
+    bool Enabled() const { return FbEnabled; }
+    void SetEnabled(bool bEnabled);
+    bool BreakPoint() const { return FbBreakPoint; }
+    void SetBreakPoint(bool bBreakPoint);
+    bool Passed() const { return FbPassed; }
+
+    // The error text of the last failure: the command's, or the job's own when the command
+    // concluded without a result or raised while executing.
+    QString ErrorText() const;
+
+private:
+    void SetImage(int iBase);
+    void UpdateEnclosingCases();
+    void ConcludeWithError(const QString& sError);
+
+    TTreeNode* fTreeNode;
+    ECaseType FeCaseType;
+    TCommand* FCmd;
+    TJobNotifyEvent FOnFinished;
+    bool FbEnabled = true;
+    bool FbBreakPoint = false;
+    bool FbPassed = false;
+    bool FbExpanded;
+    QString fsOwnError;
+};

@@ -1,0 +1,583 @@
+#include "ProcessRunner.h"
+
+#include "Job.h"
+#include "RunnerHost.h"
+#include "TestTree.h"
+
+#include "core/DateTimeFormat.h"
+#include "core/FormatSettings.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/RegIO.h"
+#include "core/ValueLog.h"
+#include "core/VariableManager.h"
+
+#include <QDateTime>
+#include <QMetaObject>
+
+namespace {
+
+const QString& SelectActiveStep()
+{
+    static const QString s = QStringLiteral("Select an active test step!");
+    return s;
+}
+
+bool IsEnabled(const TTreeNode* aNode)
+{
+    return aNode && aNode->Job() && aNode->Job()->Enabled();
+}
+
+} // namespace
+
+TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent)
+    : QObject(aParent), fTree(aTree), fHost(aHost)
+{
+    SetProcessState(0);
+}
+
+TProcessRunner::~TProcessRunner() = default;
+
+void TProcessRunner::AttachJobs()
+{
+    for (int i = 0; i < fTree.Count(); ++i) {
+        if (TJob* pJob = fTree.Node(i)->Job())
+            pJob->SetOnFinished([this](TJob* aJob) { JobFinished(aJob); });
+    }
+    fCurrentNode = nullptr;
+    fGotoNode = nullptr;
+    fNodeAfterEntireTestCase = nullptr;
+    fbRequestPending = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Process states
+
+void TProcessRunner::SetProcessState(int iState)
+{
+    if (iState < 0 || iState > 6)
+        throw EMsg(TMsgId(0x01020A), iState);
+    TActionState* const all[] = {&fActions.Start,    &fActions.Step, &fActions.Pause,        &fActions.Continue,
+                                 &fActions.Stop,     &fActions.Reset, &fActions.SetBreakPoint};
+    for (TActionState* a : all)
+        a->bChecked = false;
+    auto set = [](TActionState& a, bool bEnabled) { a.bEnabled = bEnabled; };
+    switch (iState) {
+    case 0:
+        for (TActionState* a : all)
+            a->bEnabled = false;
+        break;
+    case 1:
+        set(fActions.Start, true), set(fActions.Step, true), set(fActions.Pause, false);
+        set(fActions.Continue, true), set(fActions.Stop, false), set(fActions.Reset, true);
+        set(fActions.SetBreakPoint, true);
+        break;
+    case 2:
+    case 4:
+        set(fActions.Start, false), set(fActions.Step, false), set(fActions.Pause, true);
+        set(fActions.Continue, false), set(fActions.Stop, true), set(fActions.Reset, false);
+        set(fActions.SetBreakPoint, false);
+        fActions.Start.bChecked = true;
+        break;
+    case 3:
+        set(fActions.Start, false), set(fActions.Step, false), set(fActions.Pause, true);
+        set(fActions.Continue, false), set(fActions.Stop, true), set(fActions.Reset, false);
+        set(fActions.SetBreakPoint, true);
+        fActions.Step.bChecked = true;
+        break;
+    case 5:
+        set(fActions.Start, false), set(fActions.Step, true), set(fActions.Pause, false);
+        set(fActions.Continue, true), set(fActions.Stop, true), set(fActions.Reset, false);
+        set(fActions.SetBreakPoint, true);
+        fActions.Pause.bChecked = true;
+        break;
+    case 6:
+        fActions.Stop.bChecked = true;
+        break;
+    }
+    if (!fTree.Empty()) {
+        fActions.bFileMenu = fActions.bOpen = fActions.bReload = fActions.Start.bEnabled;
+        fActions.bToggleEnabled = true;
+    } else {
+        fActions.bFileMenu = fActions.bOpen = fActions.bReload = true;
+        for (TActionState* a : all)
+            a->bEnabled = false;
+        fActions.bToggleEnabled = false;
+    }
+    fiProcessState = iState;
+    Q_EMIT ActionsChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Operator actions
+
+QString TProcessRunner::Now() const
+{
+    const TFormatSettings& settings = TFormatSettings::App();
+    return FormatDateTime(settings.sShortDateFormat + QLatin1Char(' ') + settings.sLongTimeFormat,
+                          QDateTime::currentDateTime());
+}
+
+void TProcessRunner::Start()
+{
+    SetProcessState(2);
+    Reset();
+    fHost.AddLogSeparator();
+    TTreeNode* pNode = fTree.First();
+    if (pNode && !IsEnabled(pNode))
+        pNode = NextEnabledNode(pNode);
+    if (!pNode) {
+        TMsg::Error(QStringLiteral("No active test item found!"));
+        return;
+    }
+    TMsg::Info(QStringLiteral("START (%s)"), {Now()});
+    TValueLog::Instance().SetStart();
+    RunNode(pNode);
+}
+
+void TProcessRunner::Step()
+{
+    TTreeNode* pNode = fHost.SelectedNode();
+    if (!IsEnabled(pNode)) {
+        fHost.ShowInformation(SelectActiveStep());
+        return;
+    }
+    SetProcessState(3);
+    RunNode(pNode);
+}
+
+void TProcessRunner::Continue()
+{
+    TTreeNode* pNode = fHost.SelectedNode();
+    if (!IsEnabled(pNode)) {
+        fHost.ShowInformation(SelectActiveStep());
+        return;
+    }
+    SetProcessState(4);
+    TMsg::Info(QStringLiteral("CONTINUE (%s)"), {Now()});
+    RunNode(pNode);
+}
+
+void TProcessRunner::Pause()
+{
+    if (!fCurrentNode)
+        return;
+    SetProcessState(5);
+    CancelCurrentJob();
+}
+
+void TProcessRunner::Stop()
+{
+    if (!fCurrentNode)
+        return;
+    SetProcessState(6);
+    CancelCurrentJob();
+}
+
+void TProcessRunner::CancelCurrentJob()
+{
+    // A node whose request is still queued is not started any more.
+    fbRequestPending = false;
+    if (TJob* pJob = fCurrentNode->Job())
+        pJob->Cancel();
+}
+
+void TProcessRunner::Reset()
+{
+    fJobFailureCounter = 0;
+    fNodeAfterEntireTestCase = nullptr;
+    fbExitAfterFailure = false;
+    TVariableManager::Instance().ResetValues();
+    for (int i = 0; i < fTree.Count(); ++i) {
+        if (TJob* pJob = fTree.Node(i)->Job())
+            pJob->Reset();
+    }
+    fHost.ClearSelection();
+}
+
+void TProcessRunner::ToggleBreakPoint()
+{
+    TTreeNode* pNode = fHost.SelectedNode();
+    if (!pNode) {
+        fHost.ShowInformation(QStringLiteral("Select a test step!"));
+        return;
+    }
+    if (!pNode->Job())
+        throw EMsg(TMsgId(0x010300), 0);
+    pNode->Job()->SetBreakPoint(!pNode->Job()->BreakPoint());
+}
+
+void TProcessRunner::ToggleSelectedEnabled()
+{
+    TTreeNode* pNode = fHost.SelectedNode();
+    if (!pNode) {
+        fHost.ShowInformation(QStringLiteral("Select a test step!"));
+        return;
+    }
+    ToggleEnabled(pNode);
+}
+
+void TProcessRunner::ShiftClick(TTreeNode* aNode)
+{
+    if (aNode)
+        ToggleEnabled(aNode);
+}
+
+void TProcessRunner::CtrlClick(TTreeNode* aNode)
+{
+    // A second walk beside a running one would run two nodes at once: refuse it like a link call.
+    if (fActions.Start.bChecked || fActions.Step.bChecked) {
+        TMsg::Warning(QStringLiteral("Call ignored - Test process in progress!"));
+        return;
+    }
+    if (!IsEnabled(aNode)) {
+        fHost.ShowInformation(SelectActiveStep());
+        return;
+    }
+    RunEntireCase(aNode);
+}
+
+void TProcessRunner::TreeMouseReleased()
+{
+    if (!fActions.Start.bChecked && !fActions.Step.bChecked && fCurrentNode) {
+        fCurrentNode = nullptr;
+        SetProcessState(1);
+    }
+}
+
+void TProcessRunner::CallTestItem(const QString& sName)
+{
+    if (!fActions.Continue.bEnabled) {
+        TMsg::Warning(QStringLiteral("Call ignored - Test process in progress!"));
+        return;
+    }
+    TTreeNode* pTarget = FindNode(sName, true);
+    if (!pTarget) {
+        TMsg::Error(QStringLiteral("Test \"%s\" not found!"), {sName});
+        return;
+    }
+    if (!IsEnabled(pTarget)) {
+        TMsg::Warning(QStringLiteral("Call ignored - Test \"%s\" disabled!"), {sName});
+        return;
+    }
+    fHost.MakeVisible(pTarget);
+    if (fCurrentNode)
+        TMsg::Info(QStringLiteral("Jump from \"%s\" to \"%s\""), {fCurrentNode->Text(), pTarget->Text()});
+    SetProcessState(4);
+    RunNode(pTarget);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Operations for the System Control commands
+
+bool TProcessRunner::SetGotoCase(const QString& aName)
+{
+    TTreeNode* pNode = FindNode(aName, true);
+    if (!pNode) {
+        TMsg::Error(QStringLiteral("Test case \"%s\" not found!"), {aName});
+        return false;
+    }
+    if (!IsEnabled(pNode)) {
+        TMsg::Error(QStringLiteral("Test case \"%s\" disabled!"), {aName});
+        return false;
+    }
+    fGotoNode = pNode;
+    return true;
+}
+
+bool TProcessRunner::SetTestCaseStatus(const QString& aName, bool aEnabled)
+{
+    TTreeNode* pNode = FindNode(aName, true);
+    if (!pNode) {
+        TMsg::Error(QStringLiteral("Test case \"%s\" not found!"), {aName});
+        return false;
+    }
+    SetSubtreeEnabled(pNode, aEnabled);
+    return true;
+}
+
+void TProcessRunner::SetExitAfterFailure()
+{
+    fbExitAfterFailure = fJobFailureCounter > 0;
+}
+
+void TProcessRunner::SetProcessMode(EProcessMode eMode)
+{
+    switch (eMode) {
+    case pmContinueOnFailure:
+        TRegIO::Instance().SetEndOnFailure(false);
+        break;
+    case pmBreakOnFailure:
+        TRegIO::Instance().SetEndOnFailure(true);
+        break;
+    case pmExitAfterFailure:
+        SetExitAfterFailure();
+        break;
+    case pmUnknown:
+        break;
+    }
+}
+
+bool TProcessRunner::OfferKey(int iKey)
+{
+    if (!FOnKeyContinue)
+        return false;
+    // The handler may clear or replace itself while it runs.
+    const TKeyContinueEvent handler = FOnKeyContinue;
+    return handler(iKey);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The walk
+
+TTreeNode* TProcessRunner::FindNode(const QString& sName, bool bLabelOnly) const
+{
+    for (int i = 0; i < fTree.Count(); ++i) {
+        TTreeNode* pNode = fTree.Node(i);
+        QString sText = pNode->Text();
+        if (bLabelOnly) {
+            const int iBlank = sText.indexOf(QLatin1Char(' '));
+            if (iBlank >= 0)
+                sText = sText.mid(iBlank + 1);
+        }
+        if (sText.compare(sName, Qt::CaseInsensitive) == 0)
+            return pNode;
+    }
+    return nullptr;
+}
+
+TTreeNode* TProcessRunner::NextEnabledNode(const TTreeNode* aNode) const
+{
+    for (TTreeNode* p = fTree.Next(aNode); p; p = fTree.Next(p)) {
+        if (IsEnabled(p))
+            return p;
+    }
+    return nullptr;
+}
+
+TTreeNode* TProcessRunner::LastDescendant(TTreeNode* aNode)
+{
+    if (aNode->Children().empty())
+        return nullptr;
+    TTreeNode* p = aNode;
+    while (!p->Children().empty())
+        p = p->Children().back();
+    return p;
+}
+
+void TProcessRunner::SetSubtreeEnabled(TTreeNode* aNode, bool bValue)
+{
+    if (aNode->Job())
+        aNode->Job()->SetEnabled(bValue);
+    for (TTreeNode* pChild : aNode->Children())
+        SetSubtreeEnabled(pChild, bValue);
+}
+
+void TProcessRunner::ToggleEnabled(TTreeNode* aNode)
+{
+    fNodeAfterEntireTestCase = nullptr;
+    SetSubtreeEnabled(aNode, !IsEnabled(aNode));
+}
+
+void TProcessRunner::SelectNode(TTreeNode* aNode)
+{
+    if (aNode->Job())
+        aNode->Job()->Reset();
+    fHost.SelectNode(aNode);
+}
+
+bool TProcessRunner::AskOperatorName()
+{
+    while (FsOperatorName.isEmpty()) {
+        const std::optional<QString> sName = fHost.AskOperatorName();
+        if (!sName) {
+            TMsg::Error(QStringLiteral("No operator answer available"));
+            return false;
+        }
+        FsOperatorName = sName->trimmed();
+    }
+    return true;
+}
+
+void TProcessRunner::RunNode(TTreeNode* aNode)
+{
+    if (!AskOperatorName()) {
+        fCurrentNode = nullptr;
+        SetProcessState(1);
+        return;
+    }
+    fGotoNode = nullptr;
+    if (aNode)
+        fCurrentNode = aNode;
+    if (!fCurrentNode) {
+        TMsg::Fatal(QStringLiteral("Unknown test process position."));
+        return;
+    }
+    if (!IsEnabled(fCurrentNode)) {
+        TMsg::Error(QStringLiteral("Test \"%s\" disabled, process stopped!"), {fCurrentNode->Text()});
+        Stop();
+        return;
+    }
+    // Every node starts from a fresh pass of the event loop, never from inside the previous
+    // node's conclusion.
+    const quint64 iRequest = ++fiRequest;
+    fbRequestPending = true;
+    QMetaObject::invokeMethod(
+        this, [this, iRequest] { ExecuteCurrentNode(iRequest); }, Qt::QueuedConnection);
+}
+
+void TProcessRunner::ExecuteCurrentNode(quint64 iRequest)
+{
+    if (iRequest != fiRequest || !fbRequestPending)
+        return;
+    fbRequestPending = false;
+    if (!fCurrentNode) {
+        TMsg::Fatal(EMsg(TMsgId(0x010500), 0).Message());
+        return;
+    }
+    TTreeNode* pNode = fCurrentNode;
+    if (!pNode->Children().empty()) {
+        fHost.SetTestCaseHeader(QStringLiteral(" Test Case: ") + pNode->Text());
+        TMsg::Info(pNode->Text());
+    } else {
+        TMsg::Trace(pNode->Text());
+    }
+    Q_EMIT NodeStarted(pNode);
+    pNode->Job()->Execute(pNode->Text());
+}
+
+void TProcessRunner::JobFinished(TJob* aJob)
+{
+    Q_EMIT NodeFinished(aJob->TreeNode());
+    if (aJob->Cmd() && aJob->Cmd()->CmdResult() == crBreak) {
+        SetProcessState(5);
+        return;
+    }
+    if (!aJob->Passed()) {
+        ++fJobFailureCounter;
+        const QString sName = aJob->GetName();
+        if (fActions.Pause.bChecked) {
+            TMsg::Info(QStringLiteral("Process paused by user at \"%s\""), {sName});
+            fFinalDlg.AddFailedJob(QStringLiteral("Paused: ") + sName);
+        } else if (fActions.Stop.bChecked) {
+            fActions.Stop.bChecked = false;
+            Q_EMIT ActionsChanged();
+            TMsg::Info(QStringLiteral("Process stopped by user at \"%s\""), {sName});
+            fFinalDlg.AddFailedJob(QStringLiteral("Stopped: ") + sName);
+            if (!SkipToFinalCases())
+                return;
+        } else {
+            TMsg::Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
+            fFinalDlg.AddFailedJob(QStringLiteral("Error: ") + sName);
+            if (fReport)
+                fReport->SetFailedJob(*aJob);
+            if (!TRegIO::Instance().EndOnFailure()) {
+                if (fReport) {
+                    fReport->ShowQueuedError(FsOperatorName);
+                    if (fReport->ExitAfterFailure())
+                        SetExitAfterFailure();
+                }
+            } else if (!SkipToFinalCases()) {
+                return;
+            }
+        }
+    }
+
+    if (fActions.Pause.bChecked) {
+        SelectNode(fCurrentNode);
+        return;
+    }
+
+    TTreeNode* pNext = nullptr;
+    if (fbExitAfterFailure) {
+        pNext = nullptr;
+    } else if (fGotoNode) {
+        TMsg::Trace(QStringLiteral("Jump from \"%s\" to \"%s\""), {fCurrentNode->Text(), fGotoNode->Text()});
+        pNext = fGotoNode;
+        fGotoNode = nullptr;
+    } else {
+        pNext = NextEnabledNode(fCurrentNode);
+    }
+
+    if (!pNext) {
+        FinishProcess(fJobFailureCounter == 0);
+    } else if (pNext->Job()->BreakPoint()) {
+        TMsg::Info(QStringLiteral("Pause at break point: \"%s\""), {pNext->Text()});
+        fCurrentNode = pNext;
+        SetProcessState(5);
+        SelectNode(pNext);
+    } else if (pNext == fNodeAfterEntireTestCase) {
+        fNodeAfterEntireTestCase = nullptr;
+        TMsg::Info(QStringLiteral("Pause after test case end on test: \"%s\""), {pNext->Text()});
+        fCurrentNode = pNext;
+        SetProcessState(5);
+        SelectNode(pNext);
+    } else if (fActions.Step.bChecked) {
+        fCurrentNode = pNext;
+        SelectNode(pNext);
+        SetProcessState(5);
+    } else {
+        RunNode(pNext);
+    }
+    if (fActions.Step.bChecked) {
+        fActions.Step.bChecked = false;
+        Q_EMIT ActionsChanged();
+    }
+}
+
+// Moves the current node up to the node before the next final case; false when the process
+// finished because there is none.
+bool TProcessRunner::SkipToFinalCases()
+{
+    for (;;) {
+        TTreeNode* pNext = NextEnabledNode(fCurrentNode);
+        if (!pNext) {
+            FinishProcess(fJobFailureCounter == 0);
+            return false;
+        }
+        if (pNext->Job()->CaseType() == ecFinalCase)
+            return true;
+        fCurrentNode = pNext;
+    }
+}
+
+void TProcessRunner::FinishProcess(bool bPassed)
+{
+    fNodeAfterEntireTestCase = nullptr;
+    if (bPassed) {
+        TMsg::Info(QStringLiteral("Test process successfully finished"));
+    } else {
+        if (fReport)
+            fReport->ShowQueuedError(FsOperatorName);
+        TMsg::Info(QStringLiteral("Test process ended with %d Error(s)"), {fJobFailureCounter});
+    }
+    try {
+        TValueLog::Instance().Write(bPassed, FsOperatorName);
+    } catch (const std::exception& e) {
+        // The run's result must not vanish silently: say why the line is missing.
+        TMsg::Error(ExceptionText(e));
+    }
+    Q_EMIT ProcessFinished(bPassed);
+    const bool bNext = fHost.ShowFinalDialog(bPassed, fFinalDlg.Label(bPassed), fFinalDlg.FailedJobs());
+    fFinalDlg.Closed();
+    if (bNext) {
+        Start();
+        return;
+    }
+    fJobFailureCounter = 0;
+    fbExitAfterFailure = false;
+    SetProcessState(1);
+}
+
+void TProcessRunner::RunEntireCase(TTreeNode* aNode)
+{
+    if (!aNode->Children().empty()) {
+        TTreeNode* pLast = LastDescendant(aNode);
+        fNodeAfterEntireTestCase = pLast ? NextEnabledNode(pLast) : nullptr;
+        SetProcessState(4);
+        RunNode(aNode);
+    } else {
+        fNodeAfterEntireTestCase = nullptr;
+        Step();
+    }
+}

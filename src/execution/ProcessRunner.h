@@ -1,0 +1,146 @@
+#pragma once
+
+#include "FinalDlg.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class IFailureReport;
+class IRunnerHost;
+class TJob;
+class TTestTree;
+class TTreeNode;
+
+// The failure modes a definition selects with the Process command.
+enum EProcessMode
+{
+    pmUnknown = 0,
+    pmContinueOnFailure,
+    pmBreakOnFailure,
+    pmExitAfterFailure
+};
+
+// Enabled and checked marks of one process action.
+struct TActionState
+{
+    bool bEnabled = false;
+    bool bChecked = false;
+};
+
+// The marks of all process actions: the runner's visible state, which the GUI binds its actions
+// to and which the runner itself tests (a checked Pause or Stop is an operator request).
+struct TProcessActions
+{
+    TActionState Start;
+    TActionState Step;
+    TActionState Pause;
+    TActionState Continue;
+    TActionState Stop;
+    TActionState Reset;
+    TActionState SetBreakPoint;
+    bool bToggleEnabled = false;
+    bool bFileMenu = true;
+    bool bOpen = true;
+    bool bReload = true;
+};
+
+// A key offered to the command that waits for one; true when the key was consumed.
+using TKeyContinueEvent = std::function<bool(int iKey)>;
+
+// The main loop: walks the test tree node by node, one queued execution request per node, applies
+// the failure policy and ends every complete run with the final dialog.
+class TProcessRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent = nullptr);
+    ~TProcessRunner() override;
+
+    void SetFailureReport(IFailureReport* aReport) { fReport = aReport; }
+
+    // Assigns JobFinished to every job of the tree (after a load).
+    void AttachJobs();
+
+    // Operator actions.
+    void Start();
+    void Step();
+    void Continue();
+    void Pause();
+    void Stop();
+    void Reset();
+    void ToggleBreakPoint();
+    void ToggleSelectedEnabled();
+    void ShiftClick(TTreeNode* aNode);
+    void CtrlClick(TTreeNode* aNode);
+    void TreeMouseReleased();
+    void CallTestItem(const QString& sName);
+
+    // For the System Control commands.
+    bool SetGotoCase(const QString& aName);
+    bool SetTestCaseStatus(const QString& aName, bool aEnabled);
+    void SetExitAfterFailure();
+    void SetProcessMode(EProcessMode eMode);
+
+    // The key hook: at most one waiting command holds it.
+    void SetOnKeyContinue(TKeyContinueEvent aEvent) { FOnKeyContinue = std::move(aEvent); }
+    void ClearOnKeyContinue() { FOnKeyContinue = nullptr; }
+    bool HasKeyHook() const { return bool(FOnKeyContinue); }
+    bool OfferKey(int iKey);
+
+    void SetProcessState(int iState);
+    int ProcessState() const { return fiProcessState; }
+    const TProcessActions& Actions() const { return fActions; }
+
+    TTreeNode* FindNode(const QString& sName, bool bLabelOnly) const;
+    TTreeNode* CurrentNode() const { return fCurrentNode; }
+    int JobFailureCounter() const { return fJobFailureCounter; }
+    bool ExitAfterFailureSet() const { return fbExitAfterFailure; }
+    const QString& OperatorName() const { return FsOperatorName; }
+    void SetOperatorName(const QString& sName) { FsOperatorName = sName; }
+    TFinalDlg& FinalDlg() { return fFinalDlg; }
+
+    void JobFinished(TJob* aJob);
+
+Q_SIGNALS:
+    void ActionsChanged();
+    void NodeStarted(TTreeNode* aNode);
+    void NodeFinished(TTreeNode* aNode);
+    void ProcessFinished(bool bPassed);
+
+private:
+    void RunNode(TTreeNode* aNode);
+    void ExecuteCurrentNode(quint64 iRequest);
+    void FinishProcess(bool bPassed);
+    void RunEntireCase(TTreeNode* aNode);
+    void SelectNode(TTreeNode* aNode);
+    void SetSubtreeEnabled(TTreeNode* aNode, bool bValue);
+    void ToggleEnabled(TTreeNode* aNode);
+    bool SkipToFinalCases();
+    TTreeNode* NextEnabledNode(const TTreeNode* aNode) const;
+    static TTreeNode* LastDescendant(TTreeNode* aNode);
+    void CancelCurrentJob();
+    bool AskOperatorName();
+    QString Now() const;
+
+    TTestTree& fTree;
+    IRunnerHost& fHost;
+    IFailureReport* fReport = nullptr;
+    TFinalDlg fFinalDlg;
+
+    int fJobFailureCounter = 0;
+    bool fbExitAfterFailure = false;
+    TTreeNode* fCurrentNode = nullptr;
+    TTreeNode* fGotoNode = nullptr;
+    TTreeNode* fNodeAfterEntireTestCase = nullptr;
+    QString FsOperatorName;
+    TKeyContinueEvent FOnKeyContinue;
+
+    TProcessActions fActions;
+    int fiProcessState = 0;
+    // Serial of the last queued execution request; a cancelled node's request is dropped.
+    quint64 fiRequest = 0;
+    bool fbRequestPending = false;
+};

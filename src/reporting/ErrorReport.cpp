@@ -1,0 +1,124 @@
+#include "ErrorReport.h"
+
+#include "WinPrintersOnline.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
+#include "execution/Job.h"
+
+#include <QFileInfo>
+
+TErrorReport::TErrorReport() : fPrinterNames([] { return TWinPrintersOnline::InstalledPrinters(); }) {}
+
+bool TErrorReport::PrinterInstalled(const QString& sName) const
+{
+    return fPrinterNames().contains(sName, Qt::CaseInsensitive);
+}
+
+void TErrorReport::Init(const QString& sParameter)
+{
+    FbInitialized = false;
+    TCommaSeparatedValue csv;
+    csv.SetStringLine(sParameter + csv.Separator());
+
+    fsTemplateFile = ResolveFileName(csv.GetString(1), true);
+    if (!QFileInfo(fsTemplateFile).isFile())
+        throw EMsg(QStringLiteral("Error label template file not found: %s"), {fsTemplateFile}, TMsgId(0x0B110A), 0);
+
+    fsPrinterName = csv.GetString(2);
+    if (!PrinterInstalled(fsPrinterName))
+        throw EMsg(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName}, TMsgId(0x0B1114), 0);
+
+    const QString sOrientation = csv.GetValueTrimmed(3);
+    if (sOrientation.compare(QLatin1String("Portrait"), Qt::CaseInsensitive) == 0)
+        fPrintOrientation = poPortrait;
+    else if (sOrientation.compare(QLatin1String("Landscape"), Qt::CaseInsensitive) == 0)
+        fPrintOrientation = poLandscape;
+    else
+        throw EMsg(QStringLiteral("Unknown printer orientation \"%s\"!"), {sOrientation}, TMsgId(0x0B111E), 0);
+
+    fPrintMarginLeft = csv.GetFloat(4);
+    fPrintMarginTop = csv.GetFloat(5);
+    fPrintMarginRight = csv.GetFloat(6);
+    fPrintMarginBottom = csv.GetFloat(7);
+    FbInitialized = true;
+}
+
+void TErrorReport::Clear()
+{
+    FbInitialized = false;
+    fbReadyForNewError = true;
+    fsTemplateFile.clear();
+    fsPrinterName.clear();
+    FsFileName.clear();
+    FsFileInfo.clear();
+    FsFileVersion.clear();
+    FsOperatorName.clear();
+    FsTestFunction.clear();
+    FsErrorText.clear();
+    fsRemark.clear();
+}
+
+void TErrorReport::SetActive(bool bActive)
+{
+    FbActive = bActive;
+    if (bActive) {
+        FsTestFunction.clear();
+        FsErrorText.clear();
+        fbReadyForNewError = true;
+    }
+}
+
+void TErrorReport::SetFailedJob(const TJob& aJob)
+{
+    if (!FbInitialized || !FbActive || !aJob.Cmd())
+        return;
+    const QString sError = aJob.ErrorText();
+    if (sError.isEmpty())
+        return;
+    if (!fbReadyForNewError) {
+        TMsg::Warning(QStringLiteral("Pending error report ignores new error: \"%s\": \"%s\""),
+                      {aJob.GetName(), sError});
+        return;
+    }
+    FsTestFunction = aJob.GetName();
+    FsErrorText = sError;
+    fbReadyForNewError = false;
+}
+
+void TErrorReport::ShowQueuedError(const QString& aOperatorName)
+{
+    fbStopTestProcess = false;
+    if (!Pending())
+        return;
+    FsOperatorName = aOperatorName;
+    fsRemark.clear();
+    if (fView)
+        fView->ShowReport(*this);
+    fbReadyForNewError = true;
+}
+
+void TErrorReport::ShowLastReport()
+{
+    if (fView)
+        fView->ShowReport(*this);
+}
+
+QString TErrorReport::ReplaceReportFields(const QString& sTemplate) const
+{
+    QString sText = sTemplate;
+    QString sFileName = FsFileName;
+    sFileName.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    QString sRemark = fsRemark;
+    sRemark.replace(QLatin1String("\r\n"), QLatin1String("\\par "));
+    const std::pair<const char*, QString> fields[] = {
+        {"%FILEINFO", FsFileInfo},         {"%FILENAME", sFileName},     {"%FILEVERSION", FsFileVersion},
+        {"%OPERATOR", FsOperatorName},     {"%FUNCTION", FsTestFunction}, {"%ERRORTEXT", FsErrorText},
+        {"%REMARK", sRemark},
+    };
+    for (const auto& field : fields)
+        sText.replace(QLatin1String(field.first), field.second);
+    return sText;
+}

@@ -1,0 +1,210 @@
+#include "TestDevices.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/ValueLog.h"
+#include "core/VariableManager.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DeviceListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TTestDevice::Register();
+        TTestDevice::siDestroyed = 0;
+        TMsgClass::Instance().SetOnNewMsg([this](const void*, TMsgId aId, const QString& sText) {
+            if (aId.TypeNo() == eWarning)
+                fWarnings.push_back(sText);
+        });
+    }
+    void TearDown() override
+    {
+        TDeviceList::InstanceRelease();
+        TValueLog::InstanceRelease();
+        TVariableManager::InstanceRelease();
+        TTestDevice::Unregister();
+        TMsgClass::ReleaseSingleton();
+    }
+
+    static EMsg AppendError(const QString& sDefinition)
+    {
+        try {
+            TDeviceList::Instance().Append(sDefinition);
+        } catch (const EMsg& e) {
+            return e;
+        }
+        throw std::runtime_error("no error for " + sDefinition.toStdString());
+    }
+
+    std::vector<QString> fWarnings;
+};
+
+TEST_F(DeviceListTest, DeclaresDevicesByTypeKeyword)
+{
+    TDevice* device = TDeviceList::Instance().Append(QStringLiteral(" TestDevice ; Port1 ; 9600"));
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->Name(), QStringLiteral("Port1"));
+    EXPECT_EQ(static_cast<TTestDevice*>(device)->fsDefinition, QStringLiteral(" TestDevice ; Port1 ; 9600"));
+    EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("Port1")), device);
+    EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("port1")), nullptr);
+}
+
+TEST_F(DeviceListTest, DeclarationErrors)
+{
+    TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    struct
+    {
+        const char* sDefinition;
+        std::uint32_t dwId;
+        const char* sText;
+    } const cases[] = {
+        {"Unknown;Port1", 0x10010A, "Device name \"Port1\" already defined"},
+        {"testdevice;Port2", 0x100163, "Unknown device type \"testdevice\"!"},
+        {"\"TestDevice\";Port2", 0x100163, "Unknown device type \"\"TestDevice\"\"!"},
+    };
+    for (const auto& c : cases) {
+        const EMsg e = AppendError(QString::fromUtf8(c.sDefinition));
+        EXPECT_EQ(e.Id().Value, c.dwId) << c.sDefinition;
+        EXPECT_EQ(e.Text().toStdString(), c.sText);
+        EXPECT_EQ(e.Value(), 1) << "the number of declared devices";
+    }
+    EXPECT_EQ(AppendError(QStringLiteral("TestDevice;Port3;failinit")).Text(), QStringLiteral("cannot open"));
+    EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("Port3")), nullptr);
+    EXPECT_EQ(TDeviceList::Instance().Count(), 1);
+}
+
+TEST_F(DeviceListTest, FactoryCreatesOneCommandPerLineAndOwnsIt)
+{
+    TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    TCommand* factory = device->Command(QStringLiteral("Run"));
+    ASSERT_NE(factory, nullptr);
+    EXPECT_EQ(device->Command(QStringLiteral("Other")), factory) << "one factory under every function name";
+    EXPECT_EQ(device->Command(QStringLiteral("run")), nullptr);
+
+    TCommand* a = factory->Init(QStringLiteral("Run"), QStringLiteral("\"A\";1"));
+    TCommand* b = factory->Init(QStringLiteral("Run"), QStringLiteral("\"B\";2"));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(static_cast<TTestCmd*>(a)->fsDefinition, QStringLiteral("\"A\";1"));
+    EXPECT_EQ(a->Owner(), device);
+
+    TCommand* shared = device->Command(QStringLiteral("Shared"));
+    EXPECT_EQ(shared->Init(QStringLiteral("Shared"), QStringLiteral("\"x\"")), shared);
+
+    try {
+        factory->Init(QStringLiteral("Nope"), QString());
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.Id().Value, 0x7F0163u);
+        EXPECT_EQ(e.Text(), QStringLiteral("Unknown function \"Nope\" found!"));
+    }
+    const std::size_t iEntries = device->CmdList().size();
+    EXPECT_THROW(factory->Init(QStringLiteral("Run"), QStringLiteral("\"bad\"")), EMsg);
+    EXPECT_EQ(device->CmdList().size(), iEntries) << "a command whose Init failed is not kept";
+    try {
+        factory->Execute(QStringLiteral("1.1. x"));
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.MsgNo(), QStringLiteral("7F020A:6"));
+    }
+    TDeviceList::InstanceRelease();
+    EXPECT_EQ(TTestDevice::siDestroyed, 1);
+}
+
+TEST_F(DeviceListTest, BaseCommandServesNoLines)
+{
+    TTestCmd cmd(nullptr);
+    try {
+        cmd.Init(QStringLiteral("X"), QString());
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("10040A:0"));
+    }
+}
+
+TEST_F(DeviceListTest, LogValueNameFollowsTheLabel)
+{
+    struct
+    {
+        const char* sDefinition;
+        const char* sName;
+    } const cases[] = {
+        {"\"Supply voltage\"\u00A7U_SUPPLY;1", "U_SUPPLY"},
+        {"\"Label \u00A7inside\";1", ""},
+        {"\u00A7BARE;1", "BARE"},
+        {"\"no column\";1", ""},
+        {" \"a\"b\"\u00A7Col2 ;", "Col2"},
+    };
+    for (const auto& c : cases) {
+        TTestCmd cmd(nullptr);
+        cmd.Init(QString::fromUtf8(c.sDefinition));
+        EXPECT_EQ(cmd.LogValName().toStdString(), c.sName) << c.sDefinition;
+    }
+    EXPECT_TRUE(fWarnings.empty());
+    TTestCmd again(nullptr);
+    again.Init(QStringLiteral("\"Again\"\u00A7U_SUPPLY"));
+    EXPECT_EQ(again.LogValName(), QStringLiteral("U_SUPPLY"));
+    ASSERT_EQ(fWarnings.size(), 1u);
+    EXPECT_EQ(fWarnings[0], QStringLiteral("Log value \"U_SUPPLY\" not unique!"));
+}
+
+class TTestAnalyser : public TCmdAnalyser
+{
+public:
+    using TCmdAnalyser::TCmdAnalyser;
+    void Execute(const QString&) override {}
+    QString MinOffset() const { return fsMinOffset; }
+};
+
+TEST_F(DeviceListTest, AnalyserLimitsFollowTheirVariables)
+{
+    TVariableManager& vars = TVariableManager::Instance();
+    vars.SetValue(QStringLiteral("VAR"), 5.5);
+    vars.SetValue(QStringLiteral("U"), 1.0);
+    vars.SetValue(QStringLiteral("Count"), qint64(1));
+    TTestAnalyser cmd(nullptr);
+    cmd.SetMinValue(QStringLiteral("VAR-2"));
+    cmd.SetMaxValue(QStringLiteral(" -1.25 "));
+    EXPECT_DOUBLE_EQ(cmd.MinValue(), 3.5);
+    EXPECT_DOUBLE_EQ(cmd.MaxValue(), -1.25);
+    vars.SetValue(QStringLiteral("VAR"), 10.0);
+    EXPECT_DOUBLE_EQ(cmd.MinValue(), 8.0);
+
+    cmd.SetMinValue(QStringLiteral("U2"));
+    EXPECT_EQ(cmd.MinOffset(), QStringLiteral("U"));
+    EXPECT_DOUBLE_EQ(cmd.MinValue(), 3.0);
+
+    cmd.SetVariableName(QStringLiteral("VAR"));
+    cmd.StoreResult(4.75);
+    EXPECT_DOUBLE_EQ(vars.GetAsReal(QStringLiteral("VAR")), 4.75);
+
+    struct
+    {
+        const char* sText;
+        std::uint32_t dwId;
+        int iValue;
+    } const errors[] = {{"Count+1", 0x10050A, 0}, {"Missing", 0x10050A, 0}, {"1.2.3", 0x100514, 4},
+                        {"VAR+x1", 0x100514, 0}, {"+", 0x100514, 2}};
+    for (const auto& e : errors) {
+        try {
+            cmd.SetMaxValue(QString::fromUtf8(e.sText));
+            ADD_FAILURE() << "no error for " << e.sText;
+        } catch (const EMsg& error) {
+            EXPECT_EQ(error.Id().Value, e.dwId) << e.sText;
+            if (e.dwId == 0x100514 && e.iValue > 0)
+                EXPECT_EQ(error.Value(), e.iValue) << e.sText;
+        }
+    }
+    try {
+        cmd.SetVariableName(QStringLiteral("Count"));
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.Id().Value, 0x10060Au);
+        EXPECT_EQ(e.Text(), QStringLiteral("Variable \"Count\" is not defined or wrong type!"));
+    }
+}
+
+} // namespace

@@ -1,0 +1,561 @@
+#include "TestDevices.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/MsgLog.h"
+#include "core/RegIO.h"
+#include "core/ValueLog.h"
+#include "core/VariableManager.h"
+#include "execution/Job.h"
+#include "execution/ProcessRunner.h"
+#include "execution/RunnerHost.h"
+#include "execution/TestTree.h"
+
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TFinalShown
+{
+    bool bPassed;
+    QString sLabel;
+    QStringList failed;
+};
+
+class TFakeHost : public IRunnerHost
+{
+public:
+    std::optional<QString> AskOperatorName() override
+    {
+        ++iNameQuestions;
+        return sOperator;
+    }
+    void ShowInformation(const QString& sText) override { infos.push_back(sText); }
+    bool ShowFinalDialog(bool bPassed, const QString& sLabel, const QStringList& aFailed) override
+    {
+        finals.push_back({bPassed, sLabel, aFailed});
+        if (iNextRuns > 0) {
+            --iNextRuns;
+            return true;
+        }
+        return false;
+    }
+    TTreeNode* SelectedNode() const override { return pSelected; }
+    void SelectNode(TTreeNode* aNode) override { pSelected = aNode; }
+    void ClearSelection() override { pSelected = nullptr; }
+    void MakeVisible(TTreeNode*) override {}
+    void SetTestCaseHeader(const QString& sText) override { sHeader = sText; }
+    void AddLogSeparator() override { ++iSeparators; }
+
+    std::optional<QString> sOperator = QStringLiteral("op1");
+    int iNameQuestions = 0;
+    std::vector<QString> infos;
+    std::vector<TFinalShown> finals;
+    int iNextRuns = 0;
+    TTreeNode* pSelected = nullptr;
+    QString sHeader;
+    int iSeparators = 0;
+};
+
+class TFakeReport : public IFailureReport
+{
+public:
+    void SetFailedJob(const TJob& aJob) override
+    {
+        if (sPending.isEmpty())
+            sPending = aJob.GetName();
+    }
+    void ShowQueuedError(const QString&) override
+    {
+        if (!sPending.isEmpty()) {
+            shown.push_back(sPending);
+            events.push_back(QStringLiteral("report ") + sPending);
+            sPending.clear();
+        }
+    }
+    bool ExitAfterFailure() const override { return bStop; }
+
+    QString sPending;
+    std::vector<QString> shown;
+    std::vector<QString> events;
+    bool bStop = false;
+};
+
+class ProcessRunnerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fLog.SetShowTrace(true);
+        fLog.Attach();
+        TRegIO::Instance().SetEndOnFailure(true);
+        fRunner.SetFailureReport(&fReport);
+        QObject::connect(&fRunner, &TProcessRunner::ProcessFinished, [this](bool) {
+            fReport.events.push_back(QStringLiteral("final"));
+        });
+        QObject::connect(&fRunner, &TProcessRunner::NodeStarted,
+                         [this](TTreeNode* aNode) { fStarted.push_back(aNode->Text()); });
+    }
+    void TearDown() override
+    {
+        fLog.Detach();
+        TValueLog::InstanceRelease();
+        TVariableManager::InstanceRelease();
+        TRegIO::InstanceRelease();
+        TMsgClass::ReleaseSingleton();
+    }
+
+    TTreeNode* Case(TTreeNode* aParent, const QString& sLabel, ECaseType eType = ecNormalCase)
+    {
+        return TJob::CreateNewJob(sLabel, fTree, aParent, nullptr, eType, true);
+    }
+    TTreeNode* Work(TTreeNode* aParent, const QString& sLabel, ECmdResult eResult = crDone)
+    {
+        auto cmd = std::make_unique<TTestCmd>(&fDevice);
+        cmd->feImmediate = eResult;
+        TCommand* pCmd = fDevice.AddCommand(QStringLiteral("S1"), std::move(cmd));
+        return TJob::CreateNewJob(sLabel, fTree, aParent, pCmd, ecWorkCase, false);
+    }
+    static TTestCmd* CmdOf(TTreeNode* aNode) { return static_cast<TTestCmd*>(aNode->Job()->Cmd()); }
+
+    void Loaded()
+    {
+        fRunner.AttachJobs();
+        fRunner.SetProcessState(1);
+    }
+
+    // Runs the event loop until aDone holds; fails the test after a bound instead of hanging.
+    template <typename F>
+    bool RunUntil(F aDone, int iTimeoutMs = 5000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!aDone()) {
+            if (timer.elapsed() > iTimeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
+    }
+    bool RunToEnd() { return RunUntil([this] { return !fHost.finals.empty(); }); }
+    bool RunToPause() { return RunUntil([this] { return fRunner.ProcessState() == 5; }); }
+
+    bool Logged(const QString& sText) const
+    {
+        for (const TLogLine& line : fLog.Lines()) {
+            if (line.sText.endsWith(sText))
+                return true;
+        }
+        return false;
+    }
+
+    TMsgLog fLog;
+    TTestDevice fDevice;
+    TTestTree fTree;
+    TFakeHost fHost;
+    TFakeReport fReport;
+    TProcessRunner fRunner{fTree, fHost};
+    std::vector<QString> fStarted;
+};
+
+TEST_F(ProcessRunnerTest, ThreePassingNodes)
+{
+    TTestDir dir;
+    TValueLog::Instance().Init(dir.FilePath(QStringLiteral("log.csv")), QString());
+    TTreeNode* c1 = Case(nullptr, QStringLiteral("Supply"));
+    Work(c1, QStringLiteral("a"));
+    Work(c1, QStringLiteral("b"));
+    Loaded();
+    EXPECT_TRUE(fRunner.Actions().Start.bEnabled);
+    fRunner.Start();
+    EXPECT_EQ(fRunner.ProcessState(), 2);
+    EXPECT_TRUE(fRunner.Actions().Start.bChecked);
+    EXPECT_TRUE(fStarted.empty()) << "nodes run from the event loop, never inside Start";
+    ASSERT_TRUE(RunToEnd());
+
+    EXPECT_EQ(fStarted, (std::vector<QString>{"1. Supply", "1.1. a", "1.2. b"}));
+    EXPECT_EQ(fHost.iSeparators, 1);
+    EXPECT_TRUE(fLog.Lines().at(0).sText.contains(QStringLiteral("Info: START (")));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: 1. Supply")));
+    EXPECT_TRUE(Logged(QStringLiteral("Trace: 1.1. a")));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process successfully finished")));
+    EXPECT_EQ(fHost.sHeader, QStringLiteral(" Test Case: 1. Supply"));
+    ASSERT_EQ(fHost.finals.size(), 1u);
+    EXPECT_TRUE(fHost.finals[0].bPassed);
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("Passed"));
+    EXPECT_EQ(c1->ImageIndex(), TJob::eiOk) << "a case whose nodes all passed shows ok";
+    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(fHost.iNameQuestions, 1);
+    const QByteArray aLog = ReadFileBytes(dir.FilePath(QStringLiteral("log.csv")));
+    EXPECT_TRUE(aLog.startsWith("Start;Duration;Result;Operator\r\n"));
+    EXPECT_TRUE(aLog.endsWith(";Passed;op1\r\n"));
+}
+
+// Four cases, the second failing, the fourth a final case.
+class FailurePolicyTest : public ProcessRunnerTest
+{
+protected:
+    void Build()
+    {
+        for (const char* sName : {"One", "Two", "Three"}) {
+            TTreeNode* c = Case(nullptr, QString::fromUtf8(sName));
+            Work(c, QStringLiteral("x"), QByteArray(sName) == "Two" ? crFailed : crDone);
+        }
+        TTreeNode* f = Case(nullptr, QStringLiteral("Final"), ecFinalCase);
+        Work(f, QStringLiteral("cleanup"));
+        Loaded();
+    }
+};
+
+TEST_F(FailurePolicyTest, EndOnFailureSkipsToTheFinalCase)
+{
+    Build();
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(fStarted, (std::vector<QString>{"1. One", "1.1. x", "2. Two", "2.1. x", "4. Final", "4.1. cleanup"}));
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Failure occured in test case \"2.1. x\"")));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process ended with 1 Error(s)")));
+    ASSERT_EQ(fHost.finals.size(), 1u);
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
+    EXPECT_EQ(fHost.finals[0].failed, QStringList{QStringLiteral("Error: 2.1. x")});
+    EXPECT_EQ(fReport.events, (std::vector<QString>{"report 2.1. x", "final"}))
+        << "the report waits until the end, before the final dialog";
+    EXPECT_EQ(fTree.Node(4)->ImageIndex(), TJob::eiNotRun) << "the skipped case did not run";
+}
+
+TEST_F(FailurePolicyTest, ContinueOnFailureRunsEverythingAndReportsAtOnce)
+{
+    Build();
+    fRunner.SetProcessMode(pmContinueOnFailure);
+    EXPECT_FALSE(TRegIO::Instance().EndOnFailure());
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(fStarted.size(), 8u);
+    EXPECT_EQ(fReport.shown, std::vector<QString>{"2.1. x"});
+    EXPECT_EQ(fReport.events.front(), QStringLiteral("report 2.1. x"));
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
+}
+
+TEST_F(FailurePolicyTest, OperatorStopFromTheReportEndsAfterTheNode)
+{
+    Build();
+    fRunner.SetProcessMode(pmContinueOnFailure);
+    fReport.bStop = true;
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(fStarted.back(), QStringLiteral("2.1. x")) << "no further node, no final case";
+}
+
+TEST_F(ProcessRunnerTest, FailureInsideAFinalCaseSkipsToTheNextFinalCase)
+{
+    TTreeNode* f1 = Case(nullptr, QStringLiteral("F1"), ecFinalCase);
+    Work(f1, QStringLiteral("fails"), crFailed);
+    Work(f1, QStringLiteral("skipped"));
+    TTreeNode* normal = Case(nullptr, QStringLiteral("Normal"));
+    Work(normal, QStringLiteral("skipped too"));
+    TTreeNode* f2 = Case(nullptr, QStringLiteral("F2"), ecFinalCase);
+    Work(f2, QStringLiteral("runs"));
+    Case(nullptr, QStringLiteral("After"));
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(fStarted,
+              (std::vector<QString>{"1. F1", "1.1. fails", "3. F2", "3.1. runs", "4. After"}))
+        << "normal cases after a final case run again";
+}
+
+TEST_F(ProcessRunnerTest, PauseDuringAWaitingCommandAndContinue)
+{
+    TTreeNode* c = Case(nullptr, QStringLiteral("Case"));
+    TTreeNode* wait = Work(c, QStringLiteral("wait"), crUnknown);
+    Work(c, QStringLiteral("after"));
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunUntil([&] { return CmdOf(wait)->fiExecutions == 1; }));
+    fRunner.Pause();
+    EXPECT_EQ(CmdOf(wait)->fiCancels, 1);
+    EXPECT_EQ(fRunner.ProcessState(), 5);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Process paused by user at \"1.1. wait\"")));
+    EXPECT_EQ(fHost.pSelected, wait);
+    EXPECT_EQ(wait->ImageIndex(), TJob::eiNotRun);
+
+    CmdOf(wait)->feImmediate = crDone;
+    fRunner.Continue();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(CmdOf(wait)->fiExecutions, 2);
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
+    EXPECT_EQ(fHost.finals[0].failed, QStringList{QStringLiteral("Paused: 1.1. wait")});
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process ended with 1 Error(s)")));
+}
+
+TEST_F(ProcessRunnerTest, PauseBeforeTheQueuedNodeStartsDoesNotRunIt)
+{
+    TTreeNode* only = Work(nullptr, QStringLiteral("only"));
+    Loaded();
+    fRunner.Start();
+    fRunner.Pause();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(CmdOf(only)->fiExecutions, 0);
+    EXPECT_EQ(fRunner.ProcessState(), 5);
+}
+
+TEST_F(ProcessRunnerTest, StopRunsTheFinalCase)
+{
+    TTreeNode* c1 = Case(nullptr, QStringLiteral("First"));
+    TTreeNode* wait = Work(c1, QStringLiteral("wait"), crUnknown);
+    Case(nullptr, QStringLiteral("Second"));
+    TTreeNode* f = Case(nullptr, QStringLiteral("Final"), ecFinalCase);
+    TTreeNode* cleanup = Work(f, QStringLiteral("cleanup"));
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunUntil([&] { return CmdOf(wait)->fiExecutions == 1; }));
+    fRunner.Stop();
+    EXPECT_EQ(fRunner.ProcessState(), 6);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Process stopped by user at \"1.1. wait\"")));
+    EXPECT_EQ(CmdOf(cleanup)->fiExecutions, 1);
+    EXPECT_EQ(fHost.finals[0].failed, QStringList{QStringLiteral("Stopped: 1.1. wait")});
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process ended with 1 Error(s)")));
+    EXPECT_EQ(fRunner.ProcessState(), 1);
+}
+
+TEST_F(ProcessRunnerTest, BreakPointPausesBeforeTheNode)
+{
+    Work(nullptr, QStringLiteral("one"));
+    TTreeNode* two = Work(nullptr, QStringLiteral("two"));
+    Work(nullptr, QStringLiteral("three"));
+    Loaded();
+    two->Job()->SetBreakPoint(true);
+    fRunner.Start();
+    ASSERT_TRUE(RunToPause());
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Pause at break point: \"2. two\"")));
+    EXPECT_EQ(CmdOf(two)->fiExecutions, 0);
+    EXPECT_EQ(fHost.pSelected, two);
+    EXPECT_EQ(two->ImageIndex(), TJob::eiNotRun + 1);
+    fRunner.Continue();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(CmdOf(two)->fiExecutions, 1);
+    EXPECT_TRUE(fHost.finals[0].bPassed);
+}
+
+TEST_F(ProcessRunnerTest, StepRunsOneNodeAndPausesAtTheNext)
+{
+    TTreeNode* one = Work(nullptr, QStringLiteral("one"));
+    TTreeNode* two = Work(nullptr, QStringLiteral("two"));
+    Loaded();
+    fRunner.Step();
+    EXPECT_EQ(fHost.infos, std::vector<QString>{"Select an active test step!"});
+    fHost.pSelected = one;
+    fRunner.Step();
+    EXPECT_TRUE(fRunner.Actions().Step.bChecked);
+    ASSERT_TRUE(RunToPause());
+    EXPECT_EQ(CmdOf(one)->fiExecutions, 1);
+    EXPECT_EQ(CmdOf(two)->fiExecutions, 0);
+    EXPECT_EQ(fHost.pSelected, two);
+    EXPECT_FALSE(fRunner.Actions().Step.bChecked);
+}
+
+TEST_F(ProcessRunnerTest, GotoJumpsAfterTheGotoNode)
+{
+    TTreeNode* jump = Work(nullptr, QStringLiteral("jump"));
+    TTreeNode* skipped = Work(nullptr, QStringLiteral("skipped"));
+    TTreeNode* target = Work(nullptr, QStringLiteral("Target"));
+    Loaded();
+    bool bFound = false;
+    CmdOf(jump)->fOnExecute = [&] { bFound = fRunner.SetGotoCase(QStringLiteral("target")); };
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(bFound) << "labels are found without regard to case";
+    EXPECT_EQ(CmdOf(skipped)->fiExecutions, 0);
+    EXPECT_EQ(CmdOf(target)->fiExecutions, 1);
+    EXPECT_TRUE(Logged(QStringLiteral("Trace: Jump from \"1. jump\" to \"3. Target\"")));
+
+    EXPECT_FALSE(fRunner.SetGotoCase(QStringLiteral("nowhere")));
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Test case \"nowhere\" not found!")));
+    skipped->Job()->SetEnabled(false);
+    EXPECT_FALSE(fRunner.SetGotoCase(QStringLiteral("skipped")));
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Test case \"skipped\" disabled!")));
+}
+
+TEST_F(ProcessRunnerTest, JumpOntoABreakPointPauses)
+{
+    TTreeNode* jump = Work(nullptr, QStringLiteral("jump"));
+    Work(nullptr, QStringLiteral("skipped"));
+    TTreeNode* target = Work(nullptr, QStringLiteral("Target"));
+    Loaded();
+    target->Job()->SetBreakPoint(true);
+    CmdOf(jump)->fOnExecute = [&] { fRunner.SetGotoCase(QStringLiteral("Target")); };
+    fRunner.Start();
+    ASSERT_TRUE(RunToPause());
+    EXPECT_EQ(fRunner.CurrentNode(), target);
+    EXPECT_EQ(CmdOf(target)->fiExecutions, 0);
+}
+
+TEST_F(ProcessRunnerTest, ExitAfterFailureOnlyAfterAFailure)
+{
+    TTreeNode* first = Work(nullptr, QStringLiteral("first"));
+    TTreeNode* fails = Work(nullptr, QStringLiteral("fails"), crFailed);
+    TTreeNode* exits = Work(nullptr, QStringLiteral("exits"));
+    TTreeNode* never = Work(nullptr, QStringLiteral("never"));
+    TTreeNode* f = Case(nullptr, QStringLiteral("Final"), ecFinalCase);
+    Loaded();
+    fRunner.SetProcessMode(pmContinueOnFailure);
+    CmdOf(first)->fOnExecute = [&] { fRunner.SetExitAfterFailure(); };
+    CmdOf(exits)->fOnExecute = [&] { fRunner.SetProcessMode(pmExitAfterFailure); };
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(CmdOf(fails)->fiExecutions, 1) << "no failure yet: the first call has no effect";
+    EXPECT_EQ(CmdOf(never)->fiExecutions, 0);
+    EXPECT_EQ(f->ImageIndex(), TJob::eiNotRun) << "final cases are not run";
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
+}
+
+TEST_F(ProcessRunnerTest, WholeCaseRunPausesAfterTheCase)
+{
+    Work(nullptr, QStringLiteral("before"));
+    TTreeNode* c = Case(nullptr, QStringLiteral("Case"));
+    TTreeNode* inner = Work(c, QStringLiteral("inner"));
+    TTreeNode* after = Work(nullptr, QStringLiteral("after"));
+    Loaded();
+    fRunner.CtrlClick(c);
+    ASSERT_TRUE(RunToPause());
+    EXPECT_EQ(CmdOf(inner)->fiExecutions, 1);
+    EXPECT_EQ(CmdOf(after)->fiExecutions, 0);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Pause after test case end on test: \"3. after\"")));
+    EXPECT_EQ(fHost.pSelected, after);
+}
+
+TEST_F(ProcessRunnerTest, NextStartsANewRunWithAnEmptyFailureList)
+{
+    TTreeNode* node = Work(nullptr, QStringLiteral("flaky"), crFailed);
+    Loaded();
+    fHost.iNextRuns = 1;
+    CmdOf(node)->fOnExecute = [&] {
+        if (CmdOf(node)->fiExecutions == 2)
+            CmdOf(node)->feImmediate = crDone;
+    };
+    fRunner.Start();
+    ASSERT_TRUE(RunUntil([&] { return fHost.finals.size() == 2; }));
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
+    EXPECT_EQ(fHost.finals[1].sLabel, QStringLiteral("Passed"));
+    EXPECT_TRUE(fRunner.FinalDlg().FailedJobs().isEmpty());
+    EXPECT_EQ(fRunner.ProcessState(), 1);
+}
+
+TEST_F(ProcessRunnerTest, AbandonedPauseStaysInTheNextFailureList)
+{
+    TTreeNode* wait = Work(nullptr, QStringLiteral("wait"), crUnknown);
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunUntil([&] { return CmdOf(wait)->fiExecutions == 1; }));
+    fRunner.Pause();
+    fRunner.TreeMouseReleased();
+    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(fRunner.CurrentNode(), nullptr);
+    CmdOf(wait)->feImmediate = crDone;
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process successfully finished")))
+        << "the log counts the new run only";
+}
+
+TEST_F(ProcessRunnerTest, BreakResultPausesAfterTheNode)
+{
+    TTreeNode* brk = Work(nullptr, QStringLiteral("break"), crBreak);
+    TTreeNode* next = Work(nullptr, QStringLiteral("next"));
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunToPause());
+    EXPECT_TRUE(brk->Job()->Passed());
+    EXPECT_EQ(CmdOf(next)->fiExecutions, 0);
+}
+
+TEST_F(ProcessRunnerTest, CommandFaultsDoNotHangTheRun)
+{
+    TTreeNode* throws = Work(nullptr, QStringLiteral("throws"));
+    CmdOf(throws)->fbThrow = true;
+    TTreeNode* unknown = Work(nullptr, QStringLiteral("unknown"), crUnknown);
+    CmdOf(unknown)->fOnExecute = [&] { QTimer::singleShot(0, [&] { CmdOf(unknown)->Finish(crUnknown); }); };
+    TTreeNode* f = Case(nullptr, QStringLiteral("Final"), ecFinalCase);
+    Loaded();
+    fRunner.SetProcessMode(pmContinueOnFailure);
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(Logged(QStringLiteral("Error: device gone")));
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Command concluded without result")));
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("2x Failed"));
+    EXPECT_EQ(f->ImageIndex(), TJob::eiRunning) << "the final case header ran";
+}
+
+TEST_F(ProcessRunnerTest, ProcessStatesFollowTheTable)
+{
+    EXPECT_TRUE(fRunner.Actions().bOpen) << "an empty tree leaves only the file actions";
+    EXPECT_FALSE(fRunner.Actions().Start.bEnabled);
+    Work(nullptr, QStringLiteral("x"));
+    fRunner.SetProcessState(1);
+    EXPECT_TRUE(fRunner.Actions().Start.bEnabled);
+    EXPECT_TRUE(fRunner.Actions().bOpen);
+    fRunner.SetProcessState(5);
+    EXPECT_TRUE(fRunner.Actions().Pause.bChecked);
+    EXPECT_TRUE(fRunner.Actions().Continue.bEnabled);
+    EXPECT_FALSE(fRunner.Actions().bOpen);
+    fRunner.SetProcessState(6);
+    EXPECT_TRUE(fRunner.Actions().Stop.bChecked);
+    EXPECT_FALSE(fRunner.Actions().Pause.bChecked);
+    EXPECT_TRUE(fRunner.Actions().Continue.bEnabled) << "state 6 keeps the enabled marks";
+    try {
+        fRunner.SetProcessState(7);
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("01020A:7"));
+    }
+}
+
+TEST_F(ProcessRunnerTest, SetTestCaseStatusCoversTheSubtree)
+{
+    TTreeNode* c = Case(nullptr, QStringLiteral("Case"));
+    TTreeNode* a = Work(c, QStringLiteral("a"));
+    Loaded();
+    EXPECT_TRUE(fRunner.SetTestCaseStatus(QStringLiteral("CASE"), false));
+    EXPECT_FALSE(a->Job()->Enabled());
+    EXPECT_EQ(a->ImageIndex(), TJob::eiDisabled);
+    EXPECT_FALSE(fRunner.SetTestCaseStatus(QStringLiteral("none"), true));
+    fRunner.Start();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Logged(QStringLiteral("Error: No active test item found!")));
+}
+
+TEST_F(ProcessRunnerTest, KeyHookGetsKeysFirst)
+{
+    EXPECT_FALSE(fRunner.OfferKey(Qt::Key_Return));
+    std::vector<int> keys;
+    fRunner.SetOnKeyContinue([&](int iKey) {
+        keys.push_back(iKey);
+        fRunner.ClearOnKeyContinue();
+        return true;
+    });
+    EXPECT_TRUE(fRunner.OfferKey(Qt::Key_Escape));
+    EXPECT_FALSE(fRunner.OfferKey(Qt::Key_Escape));
+    EXPECT_EQ(keys, std::vector<int>{Qt::Key_Escape});
+}
+
+TEST_F(ProcessRunnerTest, WithoutAnOperatorNothingRuns)
+{
+    TTreeNode* node = Work(nullptr, QStringLiteral("x"));
+    Loaded();
+    fHost.sOperator.reset();
+    fRunner.Start();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(CmdOf(node)->fiExecutions, 0);
+    EXPECT_TRUE(Logged(QStringLiteral("Error: No operator answer available")));
+    EXPECT_EQ(fRunner.ProcessState(), 1);
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+#include "TestDevices.h"
+
+#include "core/MsgExceptions.h"
+
+int TTestDevice::siDestroyed = 0;
+
+TCommand* TTestCmd::Init(const QString& sDefinition)
+{
+    TCommand::Init(sDefinition);
+    fsDefinition = sDefinition;
+    if (sDefinition.contains(QStringLiteral("bad")))
+        throw EMsg(QStringLiteral("bad parameter"), TMsgId(0x7F0001), 0);
+    return this;
+}
+
+TCommand* TTestCmd::Init(const QString& sFunctionName, const QString& sParameter)
+{
+    if (!fbStateless)
+        return TCommand::Init(sFunctionName, sParameter);
+    return this;
+}
+
+void TTestCmd::Execute(const QString& sParameter)
+{
+    ++fiExecutions;
+    fsLastParameter = sParameter;
+    if (fOnExecute)
+        fOnExecute();
+    if (fbThrow)
+        throw EError(QStringLiteral("device gone"));
+    if (feImmediate != crUnknown)
+        Finish(feImmediate);
+}
+
+void TTestCmd::Cancel()
+{
+    ++fiCancels;
+    TCommand::Cancel();
+}
+
+void TTestCmd::Finish(ECmdResult aResult, const QString& sError)
+{
+    if (!sError.isEmpty())
+        SetErrorText(sError);
+    Conclude(aResult);
+}
+
+TTestDevice::TTestDevice()
+{
+    auto factory = std::make_unique<TCmdCreateCmd>(
+        this, TCmdCreateCmd::TConfig{QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163,
+                                     0x7F020A, QStringLiteral("T1")});
+    factory->AddFunction(QStringLiteral("Run"), [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
+    factory->AddFunction(QStringLiteral("Other"),
+                         [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
+    TCommand* pFactory = AddCommand(QStringLiteral("Run"), std::move(factory));
+    AddCommandName(QStringLiteral("Other"), pFactory);
+    auto shared = std::make_unique<TTestCmd>(this);
+    shared->fbStateless = true;
+    AddCommand(QStringLiteral("Shared"), std::move(shared));
+}
+
+void TTestDevice::Info(QString& sName, QString& sVersion) const
+{
+    sName = QStringLiteral("Test Device");
+    sVersion = QStringLiteral("V1");
+}
+
+void TTestDevice::Init(const QString& sDefinition)
+{
+    fsDefinition = sDefinition;
+    if (sDefinition.contains(QStringLiteral("failinit")))
+        throw EMsg(QStringLiteral("cannot open"), TMsgId(0x7F0002), 0);
+}
+
+void TTestDevice::Register()
+{
+    TDeviceList::RegisterType(QStringLiteral("TestDevice"), [] { return std::make_unique<TTestDevice>(); });
+}
+
+void TTestDevice::Unregister()
+{
+    TDeviceList::UnregisterType(QStringLiteral("TestDevice"));
+}

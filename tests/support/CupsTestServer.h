@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A private CUPS scheduler for one test: its own folders and socket, queues that print into
+// files, stopped and removed with the object. The process's CUPS clients talk to it.
+class TCupsTestServer
+{
+public:
+    TCupsTestServer();
+    ~TCupsTestServer();
+
+    TCupsTestServer(const TCupsTestServer&) = delete;
+    TCupsTestServer& operator=(const TCupsTestServer&) = delete;
+
+    // Whether the scheduler answered; Error() says why not.
+    bool Running() const { return fbRunning; }
+    const QString& Error() const { return fsError; }
+
+    // Adds a queue that writes every job into <folder>/out/<name>.prn.
+    bool AddQueue(const QString& sName);
+    bool Disable(const QString& sName);
+    bool Remove(const QString& sName);
+    QString OutputFile(const QString& sName) const;
+    QString SocketPath() const;
+
+private:
+    bool Run(const QString& sProgram, const QStringList& args);
+
+    QTemporaryDir fDir;
+    QProcess fDaemon;
+    bool fbRunning = false;
+    QString fsError;
+};
