@@ -3,8 +3,8 @@
 #include "DateTimeFormat.h"
 #include "FormatSettings.h"
 #include "MsgExceptions.h"
+#include "StrUtilsEx.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,13 +33,6 @@ using TEncoding = TValueLog::TEncoding;
 using TFileState = TValueLog::TFileState;
 
 const QString sLineBreak = QStringLiteral("\r\n");
-
-// Resolves a file name of a definition to a full path; relative names are taken from the
-// program's folder.
-QString ResolveLogFileName(const QString& sName)
-{
-    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(sName));
-}
 
 QString ErrnoText(int iError)
 {
@@ -358,12 +351,15 @@ void TValueLog::Init(const QString& aFileName, const QString& aDateFormat)
         sName.replace(QLatin1String("%DATE"), sDate);
     }
 
-    fsFileName = ResolveLogFileName(sName);
+    fsFileName = ResolveFileName(sName, false);
     fFile = TFileState();
     const QFileInfo info(fsFileName);
-    if (fsFileName.isEmpty() || !info.absoluteDir().exists())
-        throw EMsg(QStringLiteral("Value log file directory does not exist: ") + fsFileName, TMsgId(0x090100),
-                   0);
+    // A name that resolves to nothing (too long) or stays relative (a drive path of another
+    // system) has no folder here.
+    if (fsFileName.isEmpty() || !info.isAbsolute() || !info.absoluteDir().exists())
+        throw EMsg(QStringLiteral("Value log file directory does not exist: ") +
+                       (fsFileName.isEmpty() ? sName : fsFileName),
+                   TMsgId(0x090100), 0);
 
     if (!info.exists())
         return;

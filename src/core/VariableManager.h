@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 enum EVariableTypes
@@ -92,7 +93,14 @@ public:
     // Creates the variable when the name is new, assigns otherwise; a variable of another type
     // raises EMsg "Invalid data type for variable ...".
     void SetValue(const QString& sName, std::int64_t iValue);
+    // Every signed integer type reaches the 64-bit form (std::int64_t and qint64 differ in type).
     void SetValue(const QString& sName, int iValue) { SetValue(sName, std::int64_t(iValue)); }
+    template <typename T,
+              std::enable_if_t<std::is_same_v<T, long long> && !std::is_same_v<T, std::int64_t>, int> = 0>
+    void SetValue(const QString& sName, T iValue)
+    {
+        SetValue(sName, std::int64_t(iValue));
+    }
     void SetValue(const QString& sName, double rValue);
     void SetValue(const QString& sName, const QString& sValue);
 

@@ -1,6 +1,7 @@
 #include "core/ValueLog.h"
 #include "core/FormatSettings.h"
 #include "core/MsgExceptions.h"
+#include "core/RegIO.h"
 
 #include "TestEnvironment.h"
 
@@ -298,19 +299,23 @@ TEST_F(ValueLogTest, ByteOrderMarkKeepsTheEncoding)
                                                "2025-02-03 10:15:17;00:00:10;U?2;Passed;op\r\n"));
 }
 
-TEST_F(ValueLogTest, InitResolvesTheDateInTheFileName)
+TEST_F(ValueLogTest, InitResolvesTheDateAndTheFolderInTheFileName)
 {
+    // The definition's folder is the one the settings store names as the last loaded file.
+    TRegIO::Instance().SetLastFile(fDir.WriteText(QStringLiteral("defs/board.TZD"), QStringLiteral("x")));
     fNow = QDateTime(QDate(2025, 2, 3), QTime(8, 0));
     const struct
     {
         const char* sDateFormat;
         const char* sFile;
-    } cases[] = {{"", "Log_250203.csv"}, {"yyyy", "Log_2025.csv"}, {"yyyy'-w'", "Log_2025-w.csv"}};
+    } cases[] = {
+        {"", "defs/Log_250203.csv"}, {"yyyy", "defs/Log_2025.csv"}, {"yyyy'-w'", "defs/Log_2025-w.csv"}};
     for (const auto& c : cases) {
         TValueLog& log = NewLog();
-        log.Init(fDir.FilePath(QStringLiteral("Log_%DATE.csv")), QString::fromLatin1(c.sDateFormat));
+        log.Init(QStringLiteral("TZD:Log_%DATE.csv"), QString::fromLatin1(c.sDateFormat));
         EXPECT_EQ(log.FileName(), fDir.FilePath(QString::fromLatin1(c.sFile)));
     }
+    TRegIO::InstanceRelease();
 
     const EMsg e =
         RaisedMsg([&] { NewLog().Init(fDir.FilePath(QStringLiteral("%DATE.csv")), QStringLiteral("'yy")); });
@@ -322,12 +327,15 @@ TEST_F(ValueLogTest, InitResolvesTheDateInTheFileName)
 TEST_F(ValueLogTest, InitRejectsAMissingFolderAndAnUnreadableFile)
 {
     const QString sMissing = fDir.FilePath(QStringLiteral("missing/log.csv"));
-    EMsg e = RaisedMsg([&] { NewLog().Init(sMissing, QString()); });
-    EXPECT_EQ(e.Id().Value, 0x090100u);
-    EXPECT_EQ(e.Text(), QStringLiteral("Value log file directory does not exist: ") + sMissing);
+    for (const QString& sName : {sMissing, QStringLiteral("C:\\missing\\log.csv")}) {
+        const EMsg e = RaisedMsg([&] { NewLog().Init(sName, QString()); });
+        EXPECT_EQ(e.Id().Value, 0x090100u);
+        EXPECT_EQ(e.Text(), QStringLiteral("Value log file directory does not exist: ") + sName);
+    }
+    EXPECT_TRUE(QDir(fDir.Path()).entryList(QDir::Files).isEmpty());
 
     ASSERT_TRUE(QDir(fDir.Path()).mkdir(QStringLiteral("folder.csv")));
-    e = RaisedMsg([&] { NewLog().Init(fDir.FilePath(QStringLiteral("folder.csv")), QString()); });
+    const EMsg e = RaisedMsg([&] { NewLog().Init(fDir.FilePath(QStringLiteral("folder.csv")), QString()); });
     EXPECT_EQ(e.Id().Value, 0x090101u);
     EXPECT_TRUE(e.Text().startsWith(QStringLiteral("Can not read value log file \"") +
                                     fDir.FilePath(QStringLiteral("folder.csv"))))
