@@ -351,27 +351,31 @@ void TValueLog::Init(const QString& aFileName, const QString& aDateFormat)
         sName.replace(QLatin1String("%DATE"), sDate);
     }
 
-    fsFileName = ResolveFileName(sName, false);
+    // The log stays off when the name cannot be used, so that a definition loaded despite the
+    // error never writes to a file it did not name.
+    fsFileName.clear();
     fFile = TFileState();
-    const QFileInfo info(fsFileName);
+    const QString sPath = ResolveFileName(sName, false);
+    const QFileInfo info(sPath);
     // A name that resolves to nothing (too long) or stays relative (a drive path of another
     // system) has no folder here.
-    if (fsFileName.isEmpty() || !info.isAbsolute() || !info.absoluteDir().exists())
+    if (sPath.isEmpty() || !info.isAbsolute() || !info.absoluteDir().exists())
         throw EMsg(QStringLiteral("Value log file directory does not exist: ") +
-                       (fsFileName.isEmpty() ? sName : fsFileName),
+                       (sPath.isEmpty() ? sName : sPath),
                    TMsgId(0x090100), 0);
 
-    if (!info.exists())
-        return;
-    const TFileHandle file(::open(QFile::encodeName(fsFileName).constData(), O_RDONLY | O_CLOEXEC));
-    int iError = file.Get() < 0 ? errno : 0;
-    if (iError == 0)
-        iError = ReadFileState(file.Get(), TFileState(), fFile);
-    if (iError != 0) {
-        fFile = TFileState();
-        throw EMsg(QStringLiteral("Can not read value log file \"%s\": %s"), {fsFileName, ErrnoText(iError)},
-                   TMsgId(0x090101), iError);
+    if (info.exists()) {
+        const TFileHandle file(::open(QFile::encodeName(sPath).constData(), O_RDONLY | O_CLOEXEC));
+        int iError = file.Get() < 0 ? errno : 0;
+        if (iError == 0)
+            iError = ReadFileState(file.Get(), TFileState(), fFile);
+        if (iError != 0) {
+            fFile = TFileState();
+            throw EMsg(QStringLiteral("Can not read value log file \"%s\": %s"), {sPath, ErrnoText(iError)},
+                       TMsgId(0x090101), iError);
+        }
     }
+    fsFileName = sPath;
 }
 
 void TValueLog::UpdateStartDateTimeFormat(const QString& aStartDateTimeFormat)

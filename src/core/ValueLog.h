@@ -32,7 +32,7 @@ public:
 
     // Switches the log on. "%DATE" in aFileName is replaced by the current date formatted with
     // aDateFormat ("YYMMDD" when empty). Raises EMsg when the date pattern is invalid, the folder
-    // does not exist or an existing file cannot be read.
+    // does not exist or an existing file cannot be read; the log is off then.
     void Init(const QString& aFileName, const QString& aDateFormat);
     // Raises EMsg when the pattern cannot format a date.
     void UpdateStartDateTimeFormat(const QString& aStartDateTimeFormat);
@@ -45,7 +45,8 @@ public:
     void SetValue(const QString& aValueName, const QString& aValue);
     // Appends the line of the current measurement (after a header when the columns differ from
     // the file's last header) and clears the values. Raises EMsg naming the file when it cannot
-    // be read or written; the file then holds no part of the new lines.
+    // be read or written; the values are kept then, and a line cut short by a full disk is taken
+    // back.
     void Write(bool aSuccess, const QString& aOperator);
 
     const QString& FileName() const { return fsFileName; }

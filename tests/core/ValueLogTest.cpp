@@ -331,8 +331,12 @@ TEST_F(ValueLogTest, InitRejectsAMissingFolderAndAnUnreadableFile)
         const EMsg e = RaisedMsg([&] { NewLog().Init(sName, QString()); });
         EXPECT_EQ(e.Id().Value, 0x090100u);
         EXPECT_EQ(e.Text(), QStringLiteral("Value log file directory does not exist: ") + sName);
+        // The log stays off: a run of a definition loaded despite the error writes nowhere.
+        TValueLog::Instance().Write(true, QStringLiteral("op"));
+        EXPECT_TRUE(TValueLog::Instance().FileName().isEmpty());
     }
     EXPECT_TRUE(QDir(fDir.Path()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir().entryList(QDir::Files).filter(QStringLiteral("missing")).isEmpty());
 
     ASSERT_TRUE(QDir(fDir.Path()).mkdir(QStringLiteral("folder.csv")));
     const EMsg e = RaisedMsg([&] { NewLog().Init(fDir.FilePath(QStringLiteral("folder.csv")), QString()); });
