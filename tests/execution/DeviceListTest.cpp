@@ -194,8 +194,9 @@ TEST_F(DeviceListTest, AnalyserLimitsFollowTheirVariables)
             ADD_FAILURE() << "no error for " << e.sText;
         } catch (const EMsg& error) {
             EXPECT_EQ(error.Id().Value, e.dwId) << e.sText;
-            if (e.dwId == 0x100514 && e.iValue > 0)
+            if (e.dwId == 0x100514 && e.iValue > 0) {
                 EXPECT_EQ(error.Value(), e.iValue) << e.sText;
+            }
         }
     }
     try {

@@ -1,0 +1,455 @@
+#include "VariableManager.h"
+
+#include "FormatSettings.h"
+#include "MsgClasses.h"
+#include "MsgExceptions.h"
+#include "MsgUtils.h"
+#include "StrUtilsEx.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+std::unique_ptr<TVariableManager>& Singleton()
+{
+    static std::unique_ptr<TVariableManager> instance;
+    return instance;
+}
+
+const QString sInvalidType = QStringLiteral("Invalid data type for variable \"%s\"!");
+const QString sUndefined = QStringLiteral("Undefined variable \"%s\"!");
+
+int HexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// A 64-bit integer: leading blanks, an optional sign, then decimal digits or hexadecimal digits
+// after "$", "x", "X", "0x" or "0X". Nothing may follow. Hexadecimal digits are a 64-bit pattern,
+// so "$FFFFFFFFFFFFFFFF" is -1.
+bool TextToInt64(const QString& sText, std::int64_t& iValue)
+{
+    const int n = sText.size();
+    int i = 0;
+    while (i < n && sText.at(i) == QLatin1Char(' '))
+        ++i;
+    bool bNegative = false;
+    if (i < n && (sText.at(i) == QLatin1Char('-') || sText.at(i) == QLatin1Char('+'))) {
+        bNegative = sText.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    bool bHex = false;
+    if (i < n && (sText.at(i) == QLatin1Char('$') || sText.at(i) == QLatin1Char('x') ||
+                  sText.at(i) == QLatin1Char('X'))) {
+        bHex = true;
+        ++i;
+    } else if (i + 1 < n && sText.at(i) == QLatin1Char('0') &&
+               (sText.at(i + 1) == QLatin1Char('x') || sText.at(i + 1) == QLatin1Char('X'))) {
+        bHex = true;
+        i += 2;
+    }
+    if (i >= n)
+        return false;
+
+    std::uint64_t uValue = 0;
+    if (bHex) {
+        for (; i < n; ++i) {
+            const int iDigit = HexDigit(sText.at(i));
+            if (iDigit < 0 || (uValue >> 60) != 0)
+                return false;
+            uValue = (uValue << 4) | std::uint64_t(iDigit);
+        }
+    } else {
+        // The magnitude may reach 2^63 for the most negative value.
+        const std::uint64_t uLimit =
+            std::uint64_t(std::numeric_limits<std::int64_t>::max()) + (bNegative ? 1 : 0);
+        for (; i < n; ++i) {
+            const char16_t u = sText.at(i).unicode();
+            if (u < '0' || u > '9')
+                return false;
+            const std::uint64_t uDigit = u - '0';
+            if (uValue > (uLimit - uDigit) / 10)
+                return false;
+            uValue = uValue * 10 + uDigit;
+        }
+    }
+    iValue = bNegative ? std::int64_t(0 - uValue) : std::int64_t(uValue);
+    return true;
+}
+
+// A float with cDecimal as decimal separator: blanks around it, an optional sign, digits with
+// an optional fraction and an optional exponent; "INF", "-INF" and "NAN" as the text form
+// writes them.
+bool TextToDouble(const QString& sText, QChar cDecimal, double& rValue)
+{
+    const QString sTrimmed = sText.trimmed();
+    const QString sUpper = sTrimmed.toUpper();
+    if (sUpper == QLatin1String("INF") || sUpper == QLatin1String("+INF")) {
+        rValue = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (sUpper == QLatin1String("-INF")) {
+        rValue = -std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (sUpper == QLatin1String("NAN")) {
+        rValue = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+
+    // Checked here and handed to the C-locale conversion with a "." separator.
+    QString sPlain;
+    const int n = sTrimmed.size();
+    int i = 0;
+    if (i < n && (sTrimmed.at(i) == QLatin1Char('-') || sTrimmed.at(i) == QLatin1Char('+')))
+        sPlain += sTrimmed.at(i++);
+    int iDigits = 0;
+    while (i < n && sTrimmed.at(i).unicode() >= '0' && sTrimmed.at(i).unicode() <= '9') {
+        sPlain += sTrimmed.at(i++);
+        ++iDigits;
+    }
+    if (i < n && sTrimmed.at(i) == cDecimal) {
+        sPlain += QLatin1Char('.');
+        ++i;
+        while (i < n && sTrimmed.at(i).unicode() >= '0' && sTrimmed.at(i).unicode() <= '9') {
+            sPlain += sTrimmed.at(i++);
+            ++iDigits;
+        }
+    }
+    if (iDigits == 0)
+        return false;
+    if (i < n && (sTrimmed.at(i) == QLatin1Char('e') || sTrimmed.at(i) == QLatin1Char('E'))) {
+        sPlain += QLatin1Char('e');
+        ++i;
+        if (i < n && (sTrimmed.at(i) == QLatin1Char('-') || sTrimmed.at(i) == QLatin1Char('+')))
+            sPlain += sTrimmed.at(i++);
+        int iExponentDigits = 0;
+        while (i < n && sTrimmed.at(i).unicode() >= '0' && sTrimmed.at(i).unicode() <= '9') {
+            sPlain += sTrimmed.at(i++);
+            ++iExponentDigits;
+        }
+        if (iExponentDigits == 0)
+            return false;
+    }
+    if (i != n)
+        return false;
+    bool bOk = false;
+    rValue = sPlain.toDouble(&bOk);
+    return bOk;
+}
+
+// Format texts for SetIntToStr hold exactly one placeholder "%" ["-"] [width] ["." precision]
+// followed by d, u or x; "%%" is a percent sign. Anything else raises the format errors.
+void CheckIntegerFormat(const QString& sFormat)
+{
+    auto invalid = [&sFormat]() {
+        return EConvertError(
+            QStringLiteral("Format '%1' invalid or incompatible with argument").arg(sFormat));
+    };
+    const int n = sFormat.size();
+    int iPlaceholders = 0;
+    int i = 0;
+    while (i < n) {
+        if (sFormat.at(i) != QLatin1Char('%')) {
+            ++i;
+            continue;
+        }
+        ++i;
+        if (i < n && sFormat.at(i) == QLatin1Char('%')) {
+            ++i;
+            continue;
+        }
+        if (i < n && sFormat.at(i) == QLatin1Char('-'))
+            ++i;
+        while (i < n && sFormat.at(i).isDigit())
+            ++i;
+        if (i < n && sFormat.at(i) == QLatin1Char('.')) {
+            ++i;
+            while (i < n && sFormat.at(i).isDigit())
+                ++i;
+        }
+        if (i >= n)
+            throw invalid();
+        const QChar cType = sFormat.at(i).toLower();
+        if (cType != QLatin1Char('d') && cType != QLatin1Char('u') && cType != QLatin1Char('x'))
+            throw invalid();
+        ++i;
+        if (++iPlaceholders > 1)
+            throw EConvertError(QStringLiteral("No argument for format '%1'").arg(sFormat));
+    }
+    if (iPlaceholders == 0)
+        throw invalid();
+}
+
+} // namespace
+
+QString TVariableInt::AsString() const
+{
+    return QString::number(FiValue);
+}
+
+QString TVariableReal::AsString() const
+{
+    return FloatToStrG(FrValue, 15);
+}
+
+TVariableManager& TVariableManager::Instance()
+{
+    auto& instance = Singleton();
+    if (!instance)
+        instance = std::make_unique<TVariableManager>();
+    return *instance;
+}
+
+void TVariableManager::InstanceRelease()
+{
+    Singleton().reset();
+}
+
+int TVariableManager::IndexOf(const QString& sName) const
+{
+    return fIndex.value(sName.toCaseFolded(), -1);
+}
+
+TVariable* TVariableManager::Find(const QString& sName) const
+{
+    const int i = IndexOf(sName);
+    return i < 0 ? nullptr : fVariableList[std::size_t(i)].Variable.get();
+}
+
+void TVariableManager::Add(const QString& sName, std::unique_ptr<TVariable> aVariable)
+{
+    const int iIndex = int(fVariableList.size());
+    // A copy of its own, so that the views in fSpellingIndex never point into the caller's data.
+    fVariableList.push_back({QString(sName.constData(), sName.size()), std::move(aVariable)});
+    const QString& sStored = fVariableList.back().sName;
+    fIndex.insert(sStored.toCaseFolded(), iIndex);
+    // Case-insensitive uniqueness makes the declared spelling unique as well.
+    fSpellingIndex.insert(QStringView(sStored), iIndex);
+    const auto it = std::lower_bound(fNameLengths.begin(), fNameLengths.end(), int(sStored.size()));
+    if (it == fNameLengths.end() || *it != sStored.size())
+        fNameLengths.insert(it, int(sStored.size()));
+}
+
+void TVariableManager::SetValue(const QString& sName, std::int64_t iValue)
+{
+    TVariable* pVariable = Find(sName);
+    if (!pVariable) {
+        Add(sName, std::make_unique<TVariableInt>(iValue));
+        return;
+    }
+    auto* pInt = dynamic_cast<TVariableInt*>(pVariable);
+    if (!pInt)
+        throw EMsg(sInvalidType, {sName}, TMsgId(0x0A120A), 0);
+    pInt->SetValue(iValue);
+}
+
+void TVariableManager::SetValue(const QString& sName, double rValue)
+{
+    TVariable* pVariable = Find(sName);
+    if (!pVariable) {
+        Add(sName, std::make_unique<TVariableReal>(rValue));
+        return;
+    }
+    auto* pReal = dynamic_cast<TVariableReal*>(pVariable);
+    if (!pReal)
+        throw EMsg(sInvalidType, {sName}, TMsgId(0x0A1214), 0);
+    pReal->SetValue(rValue);
+}
+
+void TVariableManager::SetValue(const QString& sName, const QString& sValue)
+{
+    TVariable* pVariable = Find(sName);
+    if (!pVariable) {
+        Add(sName, std::make_unique<TVariableStr>(sValue));
+        return;
+    }
+    auto* pStr = dynamic_cast<TVariableStr*>(pVariable);
+    if (!pStr)
+        throw EMsg(sInvalidType, {sName}, TMsgId(0x0A121E), 0);
+    pStr->SetValue(sValue);
+}
+
+bool TVariableManager::Update(const QString& aName, const QString& aValue)
+{
+    const int iIndex = IndexOf(aName);
+    if (iIndex < 0) {
+        TMsg::Error(QStringLiteral("No variable \"%s\" declared!"), {aName});
+        return false;
+    }
+    const TEntry& entry = fVariableList[std::size_t(iIndex)];
+    TVariable* pVariable = entry.Variable.get();
+
+    if (auto* pInt = dynamic_cast<TVariableInt*>(pVariable)) {
+        QString sText = aValue;
+        RemoveThousandSeparators(sText);
+        std::int64_t iValue = 0;
+        if (!TextToInt64(sText, iValue)) {
+            TMsg::Error(QStringLiteral("Can not convert \"%s\" to integer \"%s\""),
+                        {EscapeText(aValue), entry.sName});
+            return false;
+        }
+        pInt->SetValue(iValue);
+    } else if (auto* pReal = dynamic_cast<TVariableReal*>(pVariable)) {
+        QString sText = aValue;
+        RemoveThousandSeparators(sText);
+        double rValue = 0.0;
+        if (!TextToDouble(sText, TFormatSettings::App().cDecimalSeparator, rValue)) {
+            TMsg::Error(QStringLiteral("Can not convert \"%s\" to float \"%s\""),
+                        {EscapeText(aValue), entry.sName});
+            return false;
+        }
+        pReal->SetValue(rValue);
+    } else if (auto* pStr = dynamic_cast<TVariableStr*>(pVariable)) {
+        pStr->SetValue(aValue);
+    } else {
+        throw EMsg(TMsgId(0x0A160A), 0);
+    }
+    return true;
+}
+
+bool TVariableManager::Confirm(const QString& aName, EConfirmTypes aConfirm) const
+{
+    const EVariableTypes eType = GetType(aName);
+    switch (aConfirm) {
+    case ectIsDeclared:
+        return eType != evtNone;
+    case ectIsInteger:
+        return eType == evtInteger;
+    case ectIsFloat:
+        return eType == evtFloat;
+    case ectIsString:
+        return eType == evtString;
+    case ectNone:
+        break;
+    }
+    return false;
+}
+
+EVariableTypes TVariableManager::GetType(const QString& aName) const
+{
+    const TVariable* pVariable = Find(aName);
+    if (dynamic_cast<const TVariableInt*>(pVariable))
+        return evtInteger;
+    if (dynamic_cast<const TVariableReal*>(pVariable))
+        return evtFloat;
+    if (dynamic_cast<const TVariableStr*>(pVariable))
+        return evtString;
+    return evtNone;
+}
+
+std::int64_t TVariableManager::GetAsInt(const QString& sName) const
+{
+    const TVariable* pVariable = Find(sName);
+    if (!pVariable)
+        throw EMsg(sUndefined, {sName}, TMsgId(0x0A130B), 0);
+    const auto* pInt = dynamic_cast<const TVariableInt*>(pVariable);
+    if (!pInt)
+        throw EMsg(sInvalidType, {sName}, TMsgId(0x0A130C), 0);
+    return pInt->Value();
+}
+
+double TVariableManager::GetAsReal(const QString& sName) const
+{
+    const TVariable* pVariable = Find(sName);
+    if (!pVariable)
+        throw EMsg(sUndefined, {sName}, TMsgId(0x0A140B), 0);
+    const auto* pReal = dynamic_cast<const TVariableReal*>(pVariable);
+    if (!pReal)
+        throw EMsg(sInvalidType, {sName}, TMsgId(0x0A140C), 0);
+    return pReal->Value();
+}
+
+QString TVariableManager::GetAsStr(const QString& sName) const
+{
+    const TVariable* pVariable = Find(sName);
+    if (!pVariable)
+        throw EMsg(sUndefined, {sName}, TMsgId(0x0A150B), 0);
+    return pVariable->AsString();
+}
+
+bool TVariableManager::SetIntToStr(std::int64_t aInteger, const QString& sStrName, const QString& sFormat)
+{
+    try {
+        CheckIntegerFormat(sFormat);
+        SetValue(sStrName, Format(sFormat, {static_cast<long long>(aInteger)}));
+    } catch (const std::exception& e) {
+        TMsg::Error(QStringLiteral("Integer to string converstion failed: ") + ExceptionText(e));
+        return false;
+    }
+    return true;
+}
+
+bool TVariableManager::SetStrToStr(const QString& aString, const QString& aStrVarName, const QString& aFormat)
+{
+    SetValue(aStrVarName, FillPattern(aString, aFormat));
+    return true;
+}
+
+void TVariableManager::ResetValues()
+{
+    for (TEntry& entry : fVariableList) {
+        TVariable* pVariable = entry.Variable.get();
+        if (auto* pInt = dynamic_cast<TVariableInt*>(pVariable))
+            pInt->SetValue(0);
+        else if (auto* pReal = dynamic_cast<TVariableReal*>(pVariable))
+            pReal->SetValue(0.0);
+        else if (auto* pStr = dynamic_cast<TVariableStr*>(pVariable))
+            pStr->SetValue(QString());
+        else
+            throw EMsg(TMsgId(0x0A1100), 0);
+    }
+}
+
+int TVariableManager::NextReferenced(const QString& sText, int iAfter) const
+{
+    int iBest = -1;
+    const int n = sText.size();
+    for (int iPercent = sText.indexOf(QLatin1Char('%')); iPercent >= 0;
+         iPercent = sText.indexOf(QLatin1Char('%'), iPercent + 1)) {
+        const int iRest = n - iPercent - 1;
+        // Every declared name that the text continues with after this "%".
+        for (const int iLength : fNameLengths) {
+            if (iLength > iRest)
+                break;
+            const auto it = fSpellingIndex.constFind(QStringView(sText).mid(iPercent + 1, iLength));
+            if (it == fSpellingIndex.cend())
+                continue;
+            const int iIndex = it.value();
+            if (iIndex > iAfter && (iBest < 0 || iIndex < iBest))
+                iBest = iIndex;
+        }
+    }
+    return iBest;
+}
+
+QString TVariableManager::InsertValues(const QString& sText) const
+{
+    if (fVariableList.empty() || !sText.contains(QLatin1Char('%')))
+        return sText;
+
+    // Equivalent to trying every variable in declaration order, but only the variables whose
+    // reference actually occurs are visited: after each replacement the text is searched again
+    // for the first later variable it refers to, since the inserted value may bring new
+    // references (and may complete one with the text around it).
+    QString sResult = sText;
+    QString sTrace;
+    for (int iIndex = NextReferenced(sResult, -1); iIndex >= 0; iIndex = NextReferenced(sResult, iIndex)) {
+        const TEntry& entry = fVariableList[std::size_t(iIndex)];
+        const QString sKey = QLatin1Char('%') + entry.sName;
+        const QString sValue = entry.Variable->AsString();
+        sResult.replace(sKey, sValue, Qt::CaseSensitive);
+        sTrace += Format(QStringLiteral("%s=\"%s\"; "), {sKey, sValue});
+    }
+    if (!sTrace.isEmpty())
+        TMsg::Trace(QStringLiteral("Replaced variables: ") + sTrace);
+    return sResult;
+}
