@@ -123,7 +123,8 @@ void TDevice::SetErrorText(const QString& aFormat, TFormatArgs aArgs)
 // ---------------------------------------------------------------------------------------------
 // TCmdCreateCmd
 
-TCmdCreateCmd::TCmdCreateCmd(TDevice* aOwner, TConfig aConfig) : TCommand(aOwner), fConfig(std::move(aConfig)) {}
+TCmdCreateCmd::TCmdCreateCmd(TDevice* aOwner, TConfig aConfig) : TCommand(aOwner), fConfig(std::move(aConfig))
+{}
 
 void TCmdCreateCmd::AddFunction(const QString& sName, TCreator aCreator)
 {
@@ -167,7 +168,8 @@ void TDeviceList::InstanceRelease()
 void TDeviceList::RegisterType(const QString& sKeyword, TDeviceCreator aCreator)
 {
     auto& types = DeviceTypes();
-    const auto it = std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
+    const auto it =
+        std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
     if (it != types.end())
         it->second = std::move(aCreator);
     else
@@ -177,8 +179,9 @@ void TDeviceList::RegisterType(const QString& sKeyword, TDeviceCreator aCreator)
 void TDeviceList::UnregisterType(const QString& sKeyword)
 {
     auto& types = DeviceTypes();
-    types.erase(std::remove_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; }),
-                types.end());
+    types.erase(
+        std::remove_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; }),
+        types.end());
 }
 
 TDevice* TDeviceList::Append(const QString& sDefinition)
@@ -191,7 +194,8 @@ TDevice* TDeviceList::Append(const QString& sDefinition)
         throw EMsg(QStringLiteral("Device name \"%s\" already defined"), {sName}, TMsgId(0x10010A), Count());
 
     const auto& types = DeviceTypes();
-    const auto it = std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
+    const auto it =
+        std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
     if (it == types.end())
         throw EMsg(QStringLiteral("Unknown device type \"%s\"!"), {sKeyword}, TMsgId(0x100163), Count());
 
@@ -303,12 +307,14 @@ void TCmdAnalyser::SetVariableName(const QString& sName)
 
 double TCmdAnalyser::MinValue() const
 {
-    return fsMinOffset.isEmpty() ? frMinValue : TVariableManager::Instance().GetAsReal(fsMinOffset) + frMinValue;
+    return fsMinOffset.isEmpty() ? frMinValue
+                                 : TVariableManager::Instance().GetAsReal(fsMinOffset) + frMinValue;
 }
 
 double TCmdAnalyser::MaxValue() const
 {
-    return fsMaxOffset.isEmpty() ? frMaxValue : TVariableManager::Instance().GetAsReal(fsMaxOffset) + frMaxValue;
+    return fsMaxOffset.isEmpty() ? frMaxValue
+                                 : TVariableManager::Instance().GetAsReal(fsMaxOffset) + frMaxValue;
 }
 
 void TCmdAnalyser::StoreResult(double rValue) const

@@ -122,7 +122,7 @@ public:
 
     struct TConfig
     {
-        QString sDebugFormat;  // e.g. "DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""
+        QString sDebugFormat; // e.g. "DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""
         std::uint32_t dwUnknownFunctionId = 0;
         std::uint32_t dwExecuteId = 0;
         QString sEntryName; // internal command-list name of created commands

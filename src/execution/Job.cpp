@@ -11,8 +11,7 @@ TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTre
     QString sNumber;
     for (const TTreeNode* p = tnCurrentNode; p; p = p->Parent())
         sNumber.prepend(QString::number(p->Index() + 1) + QLatin1Char('.'));
-    const int iPosition =
-        int(tnCurrentNode ? tnCurrentNode->Children().size() : tvTree.Roots().size()) + 1;
+    const int iPosition = int(tnCurrentNode ? tnCurrentNode->Children().size() : tvTree.Roots().size()) + 1;
     sNumber += QString::number(iPosition) + QLatin1Char('.');
 
     TTreeNode* pNode = tvTree.Append(tnCurrentNode, sNumber + QLatin1Char(' ') + sNodeLabel);
@@ -24,8 +23,7 @@ TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTre
 
 TJob::TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded)
     : fTreeNode(aTreeNode), FeCaseType(eType), FCmd(aCmd), FbExpanded(bExpanded)
-{
-}
+{}
 
 TJob::~TJob()
 {

@@ -57,8 +57,8 @@ void TProcessRunner::SetProcessState(int iState)
 {
     if (iState < 0 || iState > 6)
         throw EMsg(TMsgId(0x01020A), iState);
-    TActionState* const all[] = {&fActions.Start,    &fActions.Step, &fActions.Pause,        &fActions.Continue,
-                                 &fActions.Stop,     &fActions.Reset, &fActions.SetBreakPoint};
+    TActionState* const all[] = {&fActions.Start, &fActions.Step,  &fActions.Pause,        &fActions.Continue,
+                                 &fActions.Stop,  &fActions.Reset, &fActions.SetBreakPoint};
     for (TActionState* a : all)
         a->bChecked = false;
     auto set = [](TActionState& a, bool bEnabled) { a.bEnabled = bEnabled; };

@@ -36,7 +36,7 @@ public:
     // Tree view state.
     virtual TTreeNode* SelectedNode() const = 0;
     virtual void SelectNode(TTreeNode* aNode) = 0; // selects it and focuses the tree
-    virtual void ClearSelection() = 0;              // and focuses the file-label panel
+    virtual void ClearSelection() = 0;             // and focuses the file-label panel
     virtual void MakeVisible(TTreeNode* aNode) = 0;
     virtual void SetTestCaseHeader(const QString& sText) = 0;
     // A separator line in the message log at every start.

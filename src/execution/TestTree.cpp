@@ -6,8 +6,7 @@
 
 TTreeNode::TTreeNode(TTestTree* aTree, TTreeNode* aParent, int iIndex, int iAbsoluteIndex)
     : fTree(aTree), fParent(aParent), fiIndex(iIndex), fiAbsoluteIndex(iAbsoluteIndex)
-{
-}
+{}
 
 void TTreeNode::SetText(const QString& sText)
 {

@@ -25,7 +25,8 @@ void TErrorReport::Init(const QString& sParameter)
 
     fsTemplateFile = ResolveFileName(csv.GetString(1), true);
     if (!QFileInfo(fsTemplateFile).isFile())
-        throw EMsg(QStringLiteral("Error label template file not found: %s"), {fsTemplateFile}, TMsgId(0x0B110A), 0);
+        throw EMsg(QStringLiteral("Error label template file not found: %s"), {fsTemplateFile},
+                   TMsgId(0x0B110A), 0);
 
     fsPrinterName = csv.GetString(2);
     if (!PrinterInstalled(fsPrinterName))
@@ -37,7 +38,8 @@ void TErrorReport::Init(const QString& sParameter)
     else if (sOrientation.compare(QLatin1String("Landscape"), Qt::CaseInsensitive) == 0)
         fPrintOrientation = poLandscape;
     else
-        throw EMsg(QStringLiteral("Unknown printer orientation \"%s\"!"), {sOrientation}, TMsgId(0x0B111E), 0);
+        throw EMsg(QStringLiteral("Unknown printer orientation \"%s\"!"), {sOrientation}, TMsgId(0x0B111E),
+                   0);
 
     fPrintMarginLeft = csv.GetFloat(4);
     fPrintMarginTop = csv.GetFloat(5);
@@ -114,8 +116,8 @@ QString TErrorReport::ReplaceReportFields(const QString& sTemplate) const
     QString sRemark = fsRemark;
     sRemark.replace(QLatin1String("\r\n"), QLatin1String("\\par "));
     const std::pair<const char*, QString> fields[] = {
-        {"%FILEINFO", FsFileInfo},         {"%FILENAME", sFileName},     {"%FILEVERSION", FsFileVersion},
-        {"%OPERATOR", FsOperatorName},     {"%FUNCTION", FsTestFunction}, {"%ERRORTEXT", FsErrorText},
+        {"%FILEINFO", FsFileInfo},     {"%FILENAME", sFileName},      {"%FILEVERSION", FsFileVersion},
+        {"%OPERATOR", FsOperatorName}, {"%FUNCTION", FsTestFunction}, {"%ERRORTEXT", FsErrorText},
         {"%REMARK", sRemark},
     };
     for (const auto& field : fields)

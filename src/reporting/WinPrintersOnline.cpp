@@ -31,7 +31,8 @@ bool IsOnline(const cups_dest_t& dest)
     const bool bEnabled = Option(dest, "printer-state") != QLatin1String("5");
     const bool bAccepting = Option(dest, "printer-is-accepting-jobs") != QLatin1String("false");
     const QString sReasons = Option(dest, "printer-state-reasons");
-    const bool bBlocked = sReasons.contains(QLatin1String("offline")) || sReasons.contains(QLatin1String("paused"));
+    const bool bBlocked =
+        sReasons.contains(QLatin1String("offline")) || sReasons.contains(QLatin1String("paused"));
     return bEnabled && bAccepting && !bBlocked;
 }
 

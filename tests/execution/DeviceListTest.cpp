@@ -136,7 +136,7 @@ TEST_F(DeviceListTest, LogValueNameFollowsTheLabel)
         {"\"Label \u00A7inside\";1", ""},
         {"\u00A7BARE;1", "BARE"},
         {"\"no column\";1", ""},
-        {" \"a\"b\"\u00A7Col2 ;", "Col2"},
+        {" \"a\" \"b\"\u00A7Col2 ;", "Col2"},
     };
     for (const auto& c : cases) {
         TTestCmd cmd(nullptr);
@@ -186,8 +186,11 @@ TEST_F(DeviceListTest, AnalyserLimitsFollowTheirVariables)
         const char* sText;
         std::uint32_t dwId;
         int iValue;
-    } const errors[] = {{"Count+1", 0x10050A, 0}, {"Missing", 0x10050A, 0}, {"1.2.3", 0x100514, 4},
-                        {"VAR+x1", 0x100514, 0}, {"+", 0x100514, 2}};
+    } const errors[] = {{"Count+1", 0x10050A, 0},
+                        {"Missing", 0x10050A, 0},
+                        {"1.2.3", 0x100514, 4},
+                        {"VAR+x1", 0x100514, 0},
+                        {"+", 0x100514, 2}};
     for (const auto& e : errors) {
         try {
             cmd.SetMaxValue(QString::fromUtf8(e.sText));

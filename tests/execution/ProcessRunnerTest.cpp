@@ -96,9 +96,8 @@ protected:
         fLog.Attach();
         TRegIO::Instance().SetEndOnFailure(true);
         fRunner.SetFailureReport(&fReport);
-        QObject::connect(&fRunner, &TProcessRunner::ProcessFinished, [this](bool) {
-            fReport.events.push_back(QStringLiteral("final"));
-        });
+        QObject::connect(&fRunner, &TProcessRunner::ProcessFinished,
+                         [this](bool) { fReport.events.push_back(QStringLiteral("final")); });
         QObject::connect(&fRunner, &TProcessRunner::NodeStarted,
                          [this](TTreeNode* aNode) { fStarted.push_back(aNode->Text()); });
     }
@@ -143,8 +142,14 @@ protected:
         }
         return true;
     }
-    bool RunToEnd() { return RunUntil([this] { return !fHost.finals.empty(); }); }
-    bool RunToPause() { return RunUntil([this] { return fRunner.ProcessState() == 5; }); }
+    bool RunToEnd()
+    {
+        return RunUntil([this] { return !fHost.finals.empty(); });
+    }
+    bool RunToPause()
+    {
+        return RunUntil([this] { return fRunner.ProcessState() == 5; });
+    }
 
     bool Logged(const QString& sText) const
     {
@@ -218,7 +223,8 @@ TEST_F(FailurePolicyTest, EndOnFailureSkipsToTheFinalCase)
     Build();
     fRunner.Start();
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(fStarted, (std::vector<QString>{"1. One", "1.1. x", "2. Two", "2.1. x", "4. Final", "4.1. cleanup"}));
+    EXPECT_EQ(fStarted,
+              (std::vector<QString>{"1. One", "1.1. x", "2. Two", "2.1. x", "4. Final", "4.1. cleanup"}));
     EXPECT_TRUE(Logged(QStringLiteral("Error: Failure occured in test case \"2.1. x\"")));
     EXPECT_TRUE(Logged(QStringLiteral("Info: Test process ended with 1 Error(s)")));
     ASSERT_EQ(fHost.finals.size(), 1u);
@@ -265,8 +271,7 @@ TEST_F(ProcessRunnerTest, FailureInsideAFinalCaseSkipsToTheNextFinalCase)
     Loaded();
     fRunner.Start();
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(fStarted,
-              (std::vector<QString>{"1. F1", "1.1. fails", "3. F2", "3.1. runs", "4. After"}))
+    EXPECT_EQ(fStarted, (std::vector<QString>{"1. F1", "1.1. fails", "3. F2", "3.1. runs", "4. After"}))
         << "normal cases after a final case run again";
 }
 
@@ -458,11 +463,13 @@ TEST_F(ProcessRunnerTest, AbandonedPauseStaysInTheNextFailureList)
     fRunner.TreeMouseReleased();
     EXPECT_EQ(fRunner.ProcessState(), 1);
     EXPECT_EQ(fRunner.CurrentNode(), nullptr);
-    CmdOf(wait)->feImmediate = crDone;
+    CmdOf(wait)->feImmediate = crFailed;
     fRunner.Start();
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
-    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process successfully finished")))
+    EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("2x Failed"));
+    EXPECT_EQ(fHost.finals[0].failed,
+              (QStringList{QStringLiteral("Paused: 1. wait"), QStringLiteral("Error: 1. wait")}));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process ended with 1 Error(s)")))
         << "the log counts the new run only";
 }
 

@@ -50,7 +50,8 @@ TTestDevice::TTestDevice()
     auto factory = std::make_unique<TCmdCreateCmd>(
         this, TCmdCreateCmd::TConfig{QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163,
                                      0x7F020A, QStringLiteral("T1")});
-    factory->AddFunction(QStringLiteral("Run"), [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
+    factory->AddFunction(QStringLiteral("Run"),
+                         [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
     factory->AddFunction(QStringLiteral("Other"),
                          [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
     TCommand* pFactory = AddCommand(QStringLiteral("Run"), std::move(factory));

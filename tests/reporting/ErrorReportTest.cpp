@@ -57,7 +57,8 @@ protected:
     QString Parameter(const QString& sPrinter = QStringLiteral("label_printer"),
                       const QString& sOrientation = QStringLiteral(" landscape "))
     {
-        return QStringLiteral("ErrorReport; \"%1\"; \"%2\"; %3; 10; 20; 30; 40").arg(fTemplate, sPrinter, sOrientation);
+        return QStringLiteral("ErrorReport; \"%1\"; \"%2\"; %3; 10; 20; 30; 40")
+            .arg(fTemplate, sPrinter, sOrientation);
     }
 
     // A failed job with the given error text.
@@ -98,9 +99,10 @@ TEST_F(ErrorReportTest, InitErrors)
         QString sParameter;
         std::uint32_t dwId;
     } const cases[] = {
-        {QStringLiteral("ErrorReport; \"%1\"; x; Portrait; 0;0;0;0").arg(fDir.FilePath(QStringLiteral("no.rtf"))),
+        {QStringLiteral("ErrorReport; \"%1\"; x; Portrait; 0;0;0;0")
+             .arg(fDir.FilePath(QStringLiteral("no.rtf"))),
          0x02010A},
-        {QStringLiteral("ErrorReport; \"%1\"; x; Portrait; 0;0;0;0").arg(fDir.Path()), 0x0B110A},
+        {QStringLiteral("ErrorReport; \"%1\"; x; Portrait; 0;0;0;0").arg(fDir.Path()), 0x02010A},
         {Parameter(QStringLiteral("Other")), 0x0B1114},
         {Parameter(QStringLiteral("Label_Printer"), QStringLiteral("Upright")), 0x0B111E},
     };
@@ -113,10 +115,12 @@ TEST_F(ErrorReportTest, InitErrors)
         }
         EXPECT_FALSE(fReport.Initialized());
     }
-    EXPECT_THROW(fReport.Init(QStringLiteral("ErrorReport; \"%1\"; Label_Printer; Portrait; 1").arg(fTemplate)),
-                 EError);
-    EXPECT_THROW(fReport.Init(QStringLiteral("ErrorReport; \"%1\"; Label_Printer; Portrait; 1;x;0;0").arg(fTemplate)),
-                 EConvertError);
+    EXPECT_THROW(
+        fReport.Init(QStringLiteral("ErrorReport; \"%1\"; Label_Printer; Portrait; 1").arg(fTemplate)),
+        EError);
+    EXPECT_THROW(
+        fReport.Init(QStringLiteral("ErrorReport; \"%1\"; Label_Printer; Portrait; 1;x;0;0").arg(fTemplate)),
+        EConvertError);
     EXPECT_FALSE(fReport.Initialized());
 }
 
@@ -138,7 +142,8 @@ TEST_F(ErrorReportTest, HoldsOneFailureUntilShown)
     fReport.SetFailedJob(Failed(QStringLiteral("second"), QStringLiteral("Inv. Rsp")));
     EXPECT_EQ(fReport.TestFunction(), QStringLiteral("1. first"));
     ASSERT_EQ(fWarnings.size(), 1u);
-    EXPECT_EQ(fWarnings[0], QStringLiteral("Pending error report ignores new error: \"3. second\": \"Inv. Rsp\""));
+    EXPECT_EQ(fWarnings[0],
+              QStringLiteral("Pending error report ignores new error: \"3. second\": \"Inv. Rsp\""));
 
     fView.bTickStop = true;
     fReport.SetRemark(QStringLiteral("old"));
@@ -180,7 +185,8 @@ TEST_F(ErrorReportTest, ReplacesReportFieldsInOrder)
     fReport.SetRemark(QStringLiteral("one\r\ntwo\r\nthree"));
     EXPECT_EQ(fReport.ReplaceReportFields(
                   QStringLiteral("%FILEINFO|%FILENAME|%FILEVERSION|%FUNCTION|%ERRORTEXT|%REMARK|%DATE")),
-              QStringLiteral("Board A|C:\\\\tests\\\\a.TZD|1.2|2.1. Measure|%OPERATOR|one\\par two\\par three|%DATE"));
+              QStringLiteral(
+                  "Board A|C:\\\\tests\\\\a.TZD|1.2|2.1. Measure|%OPERATOR|one\\par two\\par three|%DATE"));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "reporting/ErrorReport.h"
 #include "reporting/WinPrintersOnline.h"
+#include "reporting/ErrorReport.h"
 
 #include "CupsTestServer.h"
 

@@ -108,8 +108,9 @@ bool TCupsTestServer::Run(const QString& sProgram, const QStringList& args)
 
 bool TCupsTestServer::AddQueue(const QString& sName)
 {
-    return Run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), sName, QStringLiteral("-E"), QStringLiteral("-v"),
-                                           QStringLiteral("file://") + OutputFile(sName)});
+    return Run(QStringLiteral("lpadmin"),
+               {QStringLiteral("-p"), sName, QStringLiteral("-E"), QStringLiteral("-v"),
+                QStringLiteral("file://") + OutputFile(sName)});
 }
 
 bool TCupsTestServer::Disable(const QString& sName)
