@@ -32,6 +32,13 @@ public:
     using EError::EError;
 };
 
+// The operator cancelled or abandoned an operation (a definition document query, for example).
+class EOperationCancelled : public EError
+{
+public:
+    using EError::EError;
+};
+
 // An error that aborts an operation, traceable by its identifier: the message text is the text,
 // CR LF and "ID: %.6x:%d", or only "%.6x:%d" when there is no text.
 class EMsg : public EError

@@ -23,6 +23,8 @@ const QString& SelectActiveStep()
     return s;
 }
 
+TProcessRunner* gActiveRunner = nullptr;
+
 bool IsEnabled(const TTreeNode* aNode)
 {
     return aNode && aNode->Job() && aNode->Job()->Enabled();
@@ -34,9 +36,31 @@ TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aP
     : QObject(aParent), fTree(aTree), fHost(aHost)
 {
     SetProcessState(0);
+    gActiveRunner = this;
 }
 
-TProcessRunner::~TProcessRunner() = default;
+TProcessRunner::~TProcessRunner()
+{
+    if (gActiveRunner == this)
+        gActiveRunner = nullptr;
+}
+
+TProcessRunner* TProcessRunner::Active()
+{
+    return gActiveRunner;
+}
+
+void TProcessRunner::SetOnKeyContinue(TKeyContinueEvent aEvent)
+{
+    FOnKeyContinue = std::move(aEvent);
+    Q_EMIT KeyWaitChanged(bool(FOnKeyContinue));
+}
+
+void TProcessRunner::ClearOnKeyContinue()
+{
+    FOnKeyContinue = nullptr;
+    Q_EMIT KeyWaitChanged(false);
+}
 
 void TProcessRunner::AttachJobs()
 {

@@ -46,8 +46,11 @@ struct TProcessActions
     bool bReload = true;
 };
 
-// A key offered to the command that waits for one; true when the key was consumed.
+// A key offered to the command that waits for one (a Qt::Key code); true when the key was
+// consumed. ciKeyNoAnswer tells the waiting command that nobody can answer (a headless run without
+// answers): it concludes failed with the error "No operator answer available".
 using TKeyContinueEvent = std::function<bool(int iKey)>;
+constexpr int ciKeyNoAnswer = -1;
 
 // The main loop: walks the test tree node by node, one queued execution request per node, applies
 // the failure policy and ends every complete run with the final dialog.
@@ -58,6 +61,11 @@ class TProcessRunner : public QObject
 public:
     TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent = nullptr);
     ~TProcessRunner() override;
+
+    // The runner of the loaded definition, for the commands that steer it (Goto, Process, ...);
+    // null while none exists.
+    static TProcessRunner* Active();
+    IFailureReport* FailureReport() const { return fReport; }
 
     void SetFailureReport(IFailureReport* aReport) { fReport = aReport; }
 
@@ -85,8 +93,8 @@ public:
     void SetProcessMode(EProcessMode eMode);
 
     // The key hook: at most one waiting command holds it.
-    void SetOnKeyContinue(TKeyContinueEvent aEvent) { FOnKeyContinue = std::move(aEvent); }
-    void ClearOnKeyContinue() { FOnKeyContinue = nullptr; }
+    void SetOnKeyContinue(TKeyContinueEvent aEvent);
+    void ClearOnKeyContinue();
     bool HasKeyHook() const { return bool(FOnKeyContinue); }
     bool OfferKey(int iKey);
 
@@ -109,6 +117,8 @@ Q_SIGNALS:
     void NodeStarted(TTreeNode* aNode);
     void NodeFinished(TTreeNode* aNode);
     void ProcessFinished(bool bPassed);
+    // A command started or stopped waiting for a key.
+    void KeyWaitChanged(bool bWaiting);
 
 private:
     void RunNode(TTreeNode* aNode);
