@@ -643,6 +643,8 @@ TEvaluationList TExprCompiler::MakeList(int iRoot)
     for (std::size_t k = 0; k + 1 < list.Recs.size(); ++k)
         list.Recs[k].Next = &list.Recs[k + 1];
     list.ResultType = list.Recs.back().ExprWord->VarType();
+    if (bPlainRoot)
+        list.pDirect = list.Recs.back().Args[0];
     return list;
 }
 

@@ -37,6 +37,8 @@ struct TEvaluationList
 
     std::vector<TExpressionRec> Recs;
     TVarType ResultType = vtDouble;
+    // A lone constant or variable: its value is read without running the list.
+    const double* pDirect = nullptr;
 
     TExpressionRec* First() { return Recs.data(); }
     const TExpressionRec* First() const { return Recs.data(); }
@@ -87,6 +89,8 @@ protected:
     // Computes a list and gives its result.
     static double Evaluate(TEvaluationList& aList)
     {
+        if (aList.pDirect)
+            return *aList.pDirect;
         for (TExpressionRec* pRec = aList.First(); pRec; pRec = pRec->Next)
             pRec->Oper(*pRec);
         return aList.Last()->Res;

@@ -59,7 +59,13 @@ inline std::int64_t Rounded(double a)
 {
     if (!(a >= -9223372036854775808.0 && a < 9223372036854775808.0))
         RaiseInvalidOp();
-    return static_cast<std::int64_t>(std::nearbyint(a));
+    // Adding and taking away 2^52 rounds in the FPU's mode, nearest with halves to even, without
+    // a library call; from 2^52 on every double is an integer already.
+    const double rMagic = 4503599627370496.0;
+    const double rAbs = std::fabs(a);
+    if (rAbs < rMagic)
+        a = std::copysign((rAbs + rMagic) - rMagic, a);
+    return static_cast<std::int64_t>(a);
 }
 
 inline std::int64_t Truncated(double a)
@@ -574,33 +580,34 @@ int TExpressionParser::AddExpression(const QString& AnExpression)
     return iIndex;
 }
 
-double TExpressionParser::GetResults(int AIndex)
-{
-    if (AIndex < 0)
-        return std::numeric_limits<double>::quiet_NaN();
-    return Evaluate(MakeCurrent(AIndex).List);
-}
-
-bool TExpressionParser::GetAsBoolean(int AIndex)
-{
-    if (AIndex < 0 || At(AIndex).List.ResultType != vtBoolean)
-        throw EParserException(QStringLiteral("Error in math expression: Expression is not boolean"));
-    const double rValue = GetResults(AIndex);
-    return !(rValue > -0.1 && rValue < 0.1);
-}
-
 const TExpressionParser::TExpression& TExpressionParser::At(int AIndex) const
 {
     if (AIndex < 0 || AIndex >= Count())
-        throw EError(QStringLiteral("List index out of bounds (%1)").arg(AIndex));
+        RaiseIndex(AIndex);
     return Expressions[static_cast<std::size_t>(AIndex)];
 }
 
-TExpressionParser::TExpression& TExpressionParser::MakeCurrent(int AIndex)
+void TExpressionParser::RaiseIndex(int AIndex)
 {
-    auto& expression = const_cast<TExpression&>(At(AIndex));
+    throw EError(QStringLiteral("List index out of bounds (%1)").arg(AIndex));
+}
+
+void TExpressionParser::RaiseNoBooleanAt(int AIndex)
+{
+    if (AIndex < 0)
+        RaiseNotBoolean();
+    RaiseIndex(AIndex);
+}
+
+void TExpressionParser::RaiseNotBoolean()
+{
+    throw EParserException(QStringLiteral("Error in math expression: Expression is not boolean"));
+}
+
+void TExpressionParser::MakeCurrent(int AIndex)
+{
+    TEvaluationList& list = ListAt(AIndex);
     FCurrentIndex = AIndex;
-    CurrentRec = expression.List.First();
-    LastRec = expression.List.Last();
-    return expression;
+    CurrentRec = list.First();
+    LastRec = list.Last();
 }

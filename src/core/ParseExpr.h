@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstddef>
+#include <limits>
 #include <vector>
 
 // The evaluator of conditions and calculations: compiles expression texts once and computes
@@ -22,11 +24,26 @@ public:
     int AddExpression(const QString& AnExpression);
 
     // The value of the expression of that index; not-a-number for a negative index.
-    double GetResults(int AIndex);
+    double GetResults(int AIndex)
+    {
+        if (AIndex < 0)
+            return std::numeric_limits<double>::quiet_NaN();
+        return Evaluate(ListAt(AIndex));
+    }
 
     // The value as a Boolean: false exactly when -0.1 < value < 0.1. Raises when the expression's
     // result type is not Boolean.
-    bool GetAsBoolean(int AIndex);
+    bool GetAsBoolean(int AIndex)
+    {
+        // One unsigned comparison also catches the negative index of an empty text.
+        if (static_cast<std::size_t>(AIndex) >= Expressions.size())
+            RaiseNoBooleanAt(AIndex);
+        TEvaluationList& list = Expressions[static_cast<std::size_t>(AIndex)].List;
+        if (list.ResultType != vtBoolean)
+            RaiseNotBoolean();
+        const double rValue = Evaluate(list);
+        return !(rValue > -0.1 && rValue < 0.1);
+    }
 
     int Count() const { return static_cast<int>(Expressions.size()); }
     int CurrentIndex() const { return FCurrentIndex; }
@@ -43,7 +60,16 @@ private:
     };
 
     const TExpression& At(int AIndex) const;
-    TExpression& MakeCurrent(int AIndex);
+    TEvaluationList& ListAt(int AIndex)
+    {
+        if (static_cast<std::size_t>(AIndex) >= Expressions.size())
+            RaiseIndex(AIndex);
+        return Expressions[static_cast<std::size_t>(AIndex)].List;
+    }
+    [[noreturn]] static void RaiseIndex(int AIndex);
+    [[noreturn]] static void RaiseNotBoolean();
+    [[noreturn]] static void RaiseNoBooleanAt(int AIndex);
+    void MakeCurrent(int AIndex);
 
     std::vector<TExpression> Expressions;
     int FCurrentIndex = -1;

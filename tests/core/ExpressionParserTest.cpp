@@ -330,6 +330,10 @@ TEST(ExpressionParser, AddExpressionReusesATextAddedBefore)
     EXPECT_EQ(parser.ExpressionText(1), QStringLiteral("x * 2"));
     EXPECT_EQ(parser.GetResults(0), 3.0);
     EXPECT_EQ(ErrorOf<EError>([&] { parser.GetResults(2); }), QStringLiteral("List index out of bounds (2)"));
+    EXPECT_EQ(ErrorOf<EError>([&] { parser.GetAsBoolean(2); }),
+              QStringLiteral("List index out of bounds (2)"));
+    EXPECT_EQ(ErrorOf<EParserException>([&] { parser.GetAsBoolean(-1); }),
+              QStringLiteral("Error in math expression: Expression is not boolean"));
 }
 
 TEST(ExpressionParser, UnknownNamesAreSharedVariablesOfOneEvaluator)
