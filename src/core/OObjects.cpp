@@ -1,5 +1,7 @@
 #include "OObjects.h"
 
+#include "MsgExceptions.h"
+
 #include <QStringView>
 
 #include <limits>
@@ -96,7 +98,11 @@ TFunction::TFunction(const QString& sName, const QString& sDescription, TExprFun
                      int iNFunctionArg, bool bIsOper, int iOperPrec)
     : TExprWord(sName, aDoubleFunc), FIsOper(bIsOper), FOperPrec(iOperPrec), FNFunctionArg(iNFunctionArg),
       FDescription(sDescription)
-{}
+{
+    // The evaluation record has room for no more.
+    if (iNFunctionArg < 0 || iNFunctionArg > cMaxArg)
+        throw EError(QStringLiteral("%1 cannot take %2 arguments").arg(FName).arg(iNFunctionArg));
+}
 
 TSimpleStringFunction::TSimpleStringFunction(const QString& sName, const QString& sDescription,
                                              TStringFunc aStringFunc)

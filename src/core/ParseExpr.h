@@ -31,17 +31,17 @@ public:
         return Evaluate(ListAt(AIndex));
     }
 
-    // The value as a Boolean: false exactly when -0.1 < value < 0.1. Raises when the expression's
-    // result type is not Boolean.
+    // Evaluates and gives the value as a Boolean: false exactly when -0.1 < value < 0.1. Raises
+    // when the expression's result type is not Boolean.
     bool GetAsBoolean(int AIndex)
     {
         // One unsigned comparison also catches the negative index of an empty text.
         if (static_cast<std::size_t>(AIndex) >= Expressions.size())
             RaiseNoBooleanAt(AIndex);
         TEvaluationList& list = Expressions[static_cast<std::size_t>(AIndex)].List;
+        const double rValue = Evaluate(list);
         if (list.ResultType != vtBoolean)
             RaiseNotBoolean();
-        const double rValue = Evaluate(list);
         return !(rValue > -0.1 && rValue < 0.1);
     }
 

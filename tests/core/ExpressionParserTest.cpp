@@ -541,6 +541,8 @@ TEST(ExpressionParser, WordsListIsSortedAndSearchedWithoutRegardToCase)
     EXPECT_EQ(parser.FindWord(u"Pi")->Description(), QStringLiteral("pi"));
     EXPECT_EQ(parser.FindWord(u"nosuch"), nullptr);
     EXPECT_EQ(parser.FindWord(u",")->VarType(), vtComma);
+    // An evaluation record has room for six arguments.
+    EXPECT_THROW(TFunction(QStringLiteral("f7"), QString(), nullptr, 7), EError);
 }
 
 } // namespace
