@@ -2,8 +2,12 @@
 
 #include "DateTimeFormat.h"
 #include "FormatSettings.h"
+
+#include <QLocale>
+
 #include "MsgExceptions.h"
 #include "RegIO.h"
+#include <cmath>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -297,4 +301,113 @@ bool MatchWildcardBytes(const QByteArray& aText, const QByteArray& aPattern)
     return MatchWildcardSpan(
         reinterpret_cast<const unsigned char*>(aText.constData()), std::size_t(aText.size()),
         reinterpret_cast<const unsigned char*>(aPattern.constData()), std::size_t(aPattern.size()));
+}
+
+namespace {
+
+int DigitValue(QChar c, bool bHex)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (!bHex)
+        return -1;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool TextToInteger(const QString& sText, int iBits, std::int64_t& iValue)
+{
+    const int n = int(sText.size());
+    int i = 0;
+    while (i < n && sText.at(i) == QLatin1Char(' '))
+        ++i;
+    bool bNegative = false;
+    if (i < n && (sText.at(i) == QLatin1Char('-') || sText.at(i) == QLatin1Char('+'))) {
+        bNegative = sText.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    bool bHex = false;
+    if (i < n && (sText.at(i) == QLatin1Char('$') || sText.at(i) == QLatin1Char('x') ||
+                  sText.at(i) == QLatin1Char('X'))) {
+        bHex = true;
+        ++i;
+    } else if (i + 1 < n && sText.at(i) == QLatin1Char('0') &&
+               (sText.at(i + 1) == QLatin1Char('x') || sText.at(i + 1) == QLatin1Char('X'))) {
+        bHex = true;
+        i += 2;
+    }
+    if (i >= n)
+        return false;
+
+    const bool bWide = iBits >= 64;
+    const std::uint64_t uHexMax = bWide ? UINT64_MAX : 0xFFFFFFFFu;
+    const std::uint64_t uDecMax = (bWide ? std::uint64_t(INT64_MAX) : 0x7FFFFFFFu) + (bNegative ? 1 : 0);
+    const std::uint64_t uMax = bHex ? uHexMax : uDecMax;
+    const std::uint64_t uBase = bHex ? 16 : 10;
+    std::uint64_t uValue = 0;
+    for (; i < n; ++i) {
+        const int iDigit = DigitValue(sText.at(i), bHex);
+        if (iDigit < 0 || uValue > (uMax - std::uint64_t(iDigit)) / uBase)
+            return false;
+        uValue = uValue * uBase + std::uint64_t(iDigit);
+    }
+    // Hexadecimal digits are a bit pattern of the given width; the sign applies to its value.
+    if (bHex && !bWide)
+        uValue = std::uint64_t(std::int64_t(std::int32_t(std::uint32_t(uValue))));
+    iValue = std::int64_t(bNegative ? 0 - uValue : uValue);
+    return true;
+}
+
+bool TextToFloat(const QString& sText, QChar cDecimalSeparator, double& rValue)
+{
+    // Checked here rather than left to a locale parser, so that only this one form is accepted
+    // and the other separator never passes silently.
+    QString sPlain;
+    sPlain.reserve(sText.size());
+    const int n = int(sText.size());
+    int i = 0;
+    auto digits = [&] {
+        int iCount = 0;
+        while (i < n && DigitValue(sText.at(i), false) >= 0) {
+            sPlain += sText.at(i++);
+            ++iCount;
+        }
+        return iCount;
+    };
+    if (i < n && (sText.at(i) == QLatin1Char('+') || sText.at(i) == QLatin1Char('-')))
+        sPlain += sText.at(i++);
+    int iDigits = digits();
+    if (i < n && sText.at(i) == cDecimalSeparator) {
+        sPlain += QLatin1Char('.');
+        ++i;
+        iDigits += digits();
+    }
+    if (iDigits == 0)
+        return false;
+    if (i < n && (sText.at(i) == QLatin1Char('e') || sText.at(i) == QLatin1Char('E'))) {
+        sPlain += QLatin1Char('e');
+        ++i;
+        if (i < n && (sText.at(i) == QLatin1Char('+') || sText.at(i) == QLatin1Char('-')))
+            sPlain += sText.at(i++);
+        if (digits() == 0)
+            return false;
+    }
+    if (i != n)
+        return false;
+
+    bool bOk = false;
+    const double rParsed = QLocale::c().toDouble(sPlain, &bOk);
+    if (!std::isfinite(rParsed))
+        return false;
+    // Underflow is reported as a failure by the parser but is a valid, tiny value.
+    if (!bOk && rParsed != 0.0)
+        return false;
+    rValue = bOk ? rParsed : 0.0;
+    return true;
 }

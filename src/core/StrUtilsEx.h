@@ -4,6 +4,8 @@
 #include <QChar>
 #include <QString>
 
+#include <cstdint>
+
 // Small text helpers shared across the system.
 
 // Display form of data: every character taken as its low 8 bits; bytes 00-1F, 5C and 80-9F
@@ -78,3 +80,13 @@ bool MatchWildcard(const QString& sText, const QString& sPattern);
 // character, a zero byte included.
 bool MatchWildcardBytes(const QString& sText, const QString& sPattern);
 bool MatchWildcardBytes(const QByteArray& aText, const QByteArray& aPattern);
+
+// An integer as definitions write it: leading blanks, an optional sign, then decimal digits or
+// hexadecimal digits after "$", "x", "X", "0x" or "0X"; nothing may follow. iBits is 32 or 64:
+// hexadecimal digits are a bit pattern of that width ("$FFFFFFFF" is -1 with 32 bits), decimal
+// values must fit the signed range. False for any other text.
+bool TextToInteger(const QString& sText, int iBits, std::int64_t& iValue);
+
+// A float with cDecimalSeparator: an optional sign, digits with an optional fraction, an optional
+// exponent; nothing else. A value too large is refused, one too small reads as 0.
+bool TextToFloat(const QString& sText, QChar cDecimalSeparator, double& rValue);

@@ -20,71 +20,6 @@ std::unique_ptr<TVariableManager>& Singleton()
 const QString sInvalidType = QStringLiteral("Invalid data type for variable \"%s\"!");
 const QString sUndefined = QStringLiteral("Undefined variable \"%s\"!");
 
-int HexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
-// A 64-bit integer: leading blanks, an optional sign, then decimal digits or hexadecimal digits
-// after "$", "x", "X", "0x" or "0X". Nothing may follow. Hexadecimal digits are a 64-bit pattern,
-// so "$FFFFFFFFFFFFFFFF" is -1.
-bool TextToInt64(const QString& sText, std::int64_t& iValue)
-{
-    const int n = sText.size();
-    int i = 0;
-    while (i < n && sText.at(i) == QLatin1Char(' '))
-        ++i;
-    bool bNegative = false;
-    if (i < n && (sText.at(i) == QLatin1Char('-') || sText.at(i) == QLatin1Char('+'))) {
-        bNegative = sText.at(i) == QLatin1Char('-');
-        ++i;
-    }
-    bool bHex = false;
-    if (i < n && (sText.at(i) == QLatin1Char('$') || sText.at(i) == QLatin1Char('x') ||
-                  sText.at(i) == QLatin1Char('X'))) {
-        bHex = true;
-        ++i;
-    } else if (i + 1 < n && sText.at(i) == QLatin1Char('0') &&
-               (sText.at(i + 1) == QLatin1Char('x') || sText.at(i + 1) == QLatin1Char('X'))) {
-        bHex = true;
-        i += 2;
-    }
-    if (i >= n)
-        return false;
-
-    std::uint64_t uValue = 0;
-    if (bHex) {
-        for (; i < n; ++i) {
-            const int iDigit = HexDigit(sText.at(i));
-            if (iDigit < 0 || (uValue >> 60) != 0)
-                return false;
-            uValue = (uValue << 4) | std::uint64_t(iDigit);
-        }
-    } else {
-        // The magnitude may reach 2^63 for the most negative value.
-        const std::uint64_t uLimit =
-            std::uint64_t(std::numeric_limits<std::int64_t>::max()) + (bNegative ? 1 : 0);
-        for (; i < n; ++i) {
-            const char16_t u = sText.at(i).unicode();
-            if (u < '0' || u > '9')
-                return false;
-            const std::uint64_t uDigit = u - '0';
-            if (uValue > (uLimit - uDigit) / 10)
-                return false;
-            uValue = uValue * 10 + uDigit;
-        }
-    }
-    iValue = bNegative ? std::int64_t(0 - uValue) : std::int64_t(uValue);
-    return true;
-}
-
 // A float with cDecimal as decimal separator: blanks around it, an optional sign, digits with
 // an optional fraction and an optional exponent; "INF", "-INF" and "NAN" as the text form
 // writes them.
@@ -105,45 +40,7 @@ bool TextToDouble(const QString& sText, QChar cDecimal, double& rValue)
         return true;
     }
 
-    // Checked here and handed to the C-locale conversion with a "." separator.
-    QString sPlain;
-    const int n = sTrimmed.size();
-    int i = 0;
-    if (i < n && (sTrimmed.at(i) == QLatin1Char('-') || sTrimmed.at(i) == QLatin1Char('+')))
-        sPlain += sTrimmed.at(i++);
-    int iDigits = 0;
-    while (i < n && sTrimmed.at(i).unicode() >= '0' && sTrimmed.at(i).unicode() <= '9') {
-        sPlain += sTrimmed.at(i++);
-        ++iDigits;
-    }
-    if (i < n && sTrimmed.at(i) == cDecimal) {
-        sPlain += QLatin1Char('.');
-        ++i;
-        while (i < n && sTrimmed.at(i).unicode() >= '0' && sTrimmed.at(i).unicode() <= '9') {
-            sPlain += sTrimmed.at(i++);
-            ++iDigits;
-        }
-    }
-    if (iDigits == 0)
-        return false;
-    if (i < n && (sTrimmed.at(i) == QLatin1Char('e') || sTrimmed.at(i) == QLatin1Char('E'))) {
-        sPlain += QLatin1Char('e');
-        ++i;
-        if (i < n && (sTrimmed.at(i) == QLatin1Char('-') || sTrimmed.at(i) == QLatin1Char('+')))
-            sPlain += sTrimmed.at(i++);
-        int iExponentDigits = 0;
-        while (i < n && sTrimmed.at(i).unicode() >= '0' && sTrimmed.at(i).unicode() <= '9') {
-            sPlain += sTrimmed.at(i++);
-            ++iExponentDigits;
-        }
-        if (iExponentDigits == 0)
-            return false;
-    }
-    if (i != n)
-        return false;
-    bool bOk = false;
-    rValue = sPlain.toDouble(&bOk);
-    return bOk;
+    return TextToFloat(sTrimmed, cDecimal, rValue);
 }
 
 // Format texts for SetIntToStr hold exactly one placeholder "%" ["-"] [width] ["." precision]
@@ -292,7 +189,7 @@ bool TVariableManager::Update(const QString& aName, const QString& aValue)
         QString sText = aValue;
         RemoveThousandSeparators(sText);
         std::int64_t iValue = 0;
-        if (!TextToInt64(sText, iValue)) {
+        if (!TextToInteger(sText, 64, iValue)) {
             TMsg::Error(QStringLiteral("Can not convert \"%s\" to integer \"%s\""),
                         {EscapeText(aValue), entry.sName});
             return false;
