@@ -21,7 +21,8 @@ class TJob;
 using TJobNotifyEvent = std::function<void(TJob* aSender)>;
 
 // The job of one test-tree node: executes the node's command, records pass or fail, shows the
-// state image and updates the enclosing test cases' images.
+// state image and updates the enclosing test cases' images. The command belongs to its device,
+// which must outlive the job: the tree is cleared before the device list is released.
 class TJob
 {
 public:

@@ -76,8 +76,9 @@ protected:
     QString fTemplate;
     TErrorReport fReport;
     TCountingView fView;
-    TTestTree fTree;
+    // Commands outlive the jobs that refer to them, as devices outlive the tree.
     std::vector<std::unique_ptr<TFailingCmd>> fCommands;
+    TTestTree fTree;
     std::vector<QString> fWarnings;
 };
 
