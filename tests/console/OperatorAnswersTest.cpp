@@ -4,6 +4,9 @@
 
 #include "TestEnvironment.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
+
 namespace {
 
 TEST(OperatorAnswersTest, ParseLine)
@@ -151,6 +154,34 @@ TEST(OperatorAnswersTest, KeyNames)
     for (const int iKey : {int(Qt::Key_Space), int(Qt::Key_F12), int(Qt::Key_Z), int(Qt::Key_Escape),
                            int(Qt::Key_Return), int(Qt::Key_Enter)})
         EXPECT_EQ(TOperatorAnswers::KeyFromName(TOperatorAnswers::KeyName(iKey)), std::optional<int>(iKey));
+}
+
+TEST(OperatorAnswersTest, SourceFollowsTheOptionsAndTheTerminal)
+{
+    QString sPrompts;
+    QTextStream prompt(&sPrompts);
+    TRunOptions options;
+    TPipe pipe;
+    // A pipe (a CI job's input) is nobody to ask: the run must not wait on it.
+    EXPECT_EQ(AnswersForOptions(options, pipe.ReadFd(), prompt).Source(), TOperatorAnswers::asNone);
+    EXPECT_EQ(AnswersForOptions(options, -1, prompt).Source(), TOperatorAnswers::asNone);
+
+    const int iMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(iMaster, 0);
+    ASSERT_EQ(::grantpt(iMaster), 0);
+    ASSERT_EQ(::unlockpt(iMaster), 0);
+    const int iTerminal = ::open(::ptsname(iMaster), O_RDWR | O_NOCTTY);
+    ASSERT_GE(iTerminal, 0);
+    EXPECT_EQ(AnswersForOptions(options, iTerminal, prompt).Source(), TOperatorAnswers::asConsole);
+
+    // An answers file wins over the terminal.
+    TTestDir dir;
+    options.sAnswersFile = dir.Write(QStringLiteral("answers.txt"), "next\n");
+    const TOperatorAnswers answers = AnswersForOptions(options, iTerminal, prompt);
+    EXPECT_EQ(answers.Source(), TOperatorAnswers::asList);
+    EXPECT_EQ(answers.Remaining(), 1);
+    ::close(iTerminal);
+    ::close(iMaster);
 }
 
 } // namespace
