@@ -1,12 +1,75 @@
 // The headless runner: runs definition files without the desktop program.
 
+#include "console/ConsoleLogPrinter.h"
+#include "console/ConsoleRun.h"
+#include "console/ExitStatus.h"
+#include "console/InterruptHandler.h"
+#include "console/OperatorAnswers.h"
+#include "console/RunCommandLine.h"
 #include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
+#include "execution/TestTree.h"
 #include "language/DefFilePreprocess.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
+
+#include <unistd.h>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// LOADING: the one place where the definition becomes the tree. It fills aTree from
+// aOptions.sFile (honouring aOptions.bSkipErrors), reports the load's errors on aErr and returns
+// LoadExitStatus(loLoaded / loErrors / loCancelled). The definition interpreter is wired in here.
+int LoadDefinition(const TRunOptions& aOptions, TTestTree& /*aTree*/, QTextStream& aErr)
+{
+    aErr << QStringLiteral("Cannot load \"%1\": loading definitions is not available in this build yet "
+                           "(only --preprocess works).")
+                .arg(aOptions.sFile)
+         << Qt::endl;
+    return LoadExitStatus(loErrors);
+}
+// ---------------------------------------------------------------------------------------------
+
+int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr)
+{
+    switch (aOptions.eMode) {
+    case TRunOptions::rmHelp:
+    case TRunOptions::rmVersion:
+        break;
+    case TRunOptions::rmPreprocess:
+        return PreprocessFile(aOptions.sFile, aOut, aErr);
+    case TRunOptions::rmCheck: {
+        TTestTree tree;
+        const int iStatus = LoadDefinition(aOptions, tree, aErr);
+        if (iStatus == ciExitOk)
+            aOut << QStringLiteral("%1: no errors").arg(aOptions.sFile) << Qt::endl;
+        return iStatus;
+    }
+    case TRunOptions::rmRun: {
+        std::optional<TOperatorAnswers> answers;
+        try {
+            answers = AnswersForOptions(aOptions, STDIN_FILENO, aErr);
+        } catch (const std::exception& e) {
+            aErr << ExceptionText(e) << Qt::endl;
+            return ciExitUsage;
+        }
+        TInterruptHandler interrupt;
+        answers->SetInterruptFd(interrupt.NotifyFd());
+        TTestTree tree;
+        const int iStatus = LoadDefinition(aOptions, tree, aErr);
+        if (iStatus != ciExitOk)
+            return iStatus;
+        TRunContext context{aOut, *answers, &aLog, nullptr, &interrupt, QString()};
+        return RunProcess(tree, aOptions, context);
+    }
+    }
+    return ciExitOk;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -17,42 +80,31 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    // Messages appear as the log shows them.
-    TMsgLog log;
-    log.Attach();
-    QObject::connect(&log, &TMsgLog::LinesAdded, [&](int iFirst, int iCount) {
-        for (int i = iFirst; i < iFirst + iCount; ++i)
-            out << log.Lines().at(std::size_t(i)).sText << Qt::endl;
-    });
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Runs TZK test definitions without the desktop program."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption preprocessOption(
-        QStringLiteral("preprocess"),
-        QStringLiteral("Loads <file> and lists every line the keyword pass sees, with file and line number."),
-        QStringLiteral("file"));
-    parser.addOption(preprocessOption);
-
-    const auto Usage = [&](const QString& sProblem) {
-        err << sProblem << Qt::endl << Qt::endl << parser.helpText();
+    TRunCommandLine commandLine;
+    if (!commandLine.Parse(QCoreApplication::arguments())) {
+        err << commandLine.ErrorText() << Qt::endl << Qt::endl << commandLine.HelpText();
         err.flush();
         return ciExitUsage;
-    };
-    if (!parser.parse(QCoreApplication::arguments()))
-        return Usage(parser.errorText());
-    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all")))
-        parser.showHelp(ciExitOk);
-    if (parser.isSet(versionOption))
-        parser.showVersion();
-    if (!parser.positionalArguments().isEmpty())
-        return Usage(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first());
-    if (!parser.isSet(preprocessOption))
-        return Usage(QStringLiteral("Nothing to do: give --preprocess FILE."));
+    }
+    const TRunOptions& options = commandLine.Options();
+    if (options.eMode == TRunOptions::rmHelp) {
+        out << commandLine.HelpText();
+        out.flush();
+        return ciExitOk;
+    }
+    if (options.eMode == TRunOptions::rmVersion) {
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion()
+            << Qt::endl;
+        return ciExitOk;
+    }
 
-    const int iStatus = PreprocessFile(parser.value(preprocessOption), out, err);
+    // Messages appear as the log shows them.
+    TMsgLog log;
+    TConsoleLogPrinter printer(log, out);
+    printer.SetLevels(options.bTrace, options.bDebug);
+    log.Attach();
+
+    const int iStatus = Run(options, log, out, err);
     log.Detach();
     TMsgClass::ReleaseSingleton();
     return iStatus;

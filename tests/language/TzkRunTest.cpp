@@ -69,4 +69,28 @@ TEST(TzkRunTest, UsageAndVersion)
     EXPECT_TRUE(help.sOut.contains(QStringLiteral("--preprocess <file>")));
 }
 
+TEST(TzkRunTest, RunOptionsBeforeLoadingIsAvailable)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Sys.Delay(\"x\";5)\r\n");
+    // Until definitions can be loaded, a run says so and ends as a load error.
+    for (const QStringList& slArgs : {QStringList{sMain}, QStringList{QStringLiteral("--check"), sMain}}) {
+        const TRunResult result = RunTzk(slArgs);
+        EXPECT_EQ(result.iExitCode, 2) << slArgs.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(result.sErr.contains(QStringLiteral("loading definitions is not available")))
+            << result.sErr.toStdString();
+    }
+    // An answers file that cannot be used is a wrong usage, reported before anything is loaded.
+    const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), "Anna\nkey:Nothing\n");
+    const TRunResult bad = RunTzk({QStringLiteral("--answers"), sAnswers, sMain});
+    EXPECT_EQ(bad.iExitCode, 4);
+    EXPECT_TRUE(bad.sErr.contains(QStringLiteral("line 2: Unknown key name \"Nothing\"")))
+        << bad.sErr.toStdString();
+    const TRunResult missing =
+        RunTzk({QStringLiteral("--answers"), dir.FilePath(QStringLiteral("none.txt")), sMain});
+    EXPECT_EQ(missing.iExitCode, 4);
+    EXPECT_TRUE(missing.sErr.contains(QStringLiteral("Cannot read the answers file")))
+        << missing.sErr.toStdString();
+}
+
 } // namespace

@@ -1,0 +1,176 @@
+#include "ConsoleRun.h"
+
+#include "ConsoleErrorReport.h"
+#include "ConsoleRunnerHost.h"
+#include "ExitStatus.h"
+#include "InterruptHandler.h"
+#include "JUnitWriter.h"
+#include "OperatorAnswers.h"
+#include "RunCommandLine.h"
+
+#include "core/MsgClasses.h"
+#include "execution/Job.h"
+#include "execution/ProcessRunner.h"
+#include "execution/TestTree.h"
+#include "reporting/ErrorReport.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+bool HasEnabledNode(const TTestTree& aTree)
+{
+    for (int i = 0; i < aTree.Count(); ++i) {
+        const TJob* pJob = aTree.Node(i)->Job();
+        if (pJob && pJob->Enabled())
+            return true;
+    }
+    return false;
+}
+
+TTreeNode* NextEnabledNode(const TTestTree& aTree, const TTreeNode* aNode)
+{
+    for (TTreeNode* p = aTree.Next(aNode); p; p = aTree.Next(p)) {
+        if (p->Job() && p->Job()->Enabled())
+            return p;
+    }
+    return nullptr;
+}
+
+// The error report shows through the console while the run lasts.
+class TReportViewScope
+{
+public:
+    TReportViewScope(TErrorReport* aReport, IErrorReportView* aView) : fReport(aReport)
+    {
+        if (fReport)
+            fReport->SetView(aView);
+    }
+    ~TReportViewScope()
+    {
+        if (fReport)
+            fReport->SetView(nullptr);
+    }
+    TReportViewScope(const TReportViewScope&) = delete;
+    TReportViewScope& operator=(const TReportViewScope&) = delete;
+
+private:
+    TErrorReport* fReport;
+};
+
+} // namespace
+
+TOperatorAnswers AnswersForOptions(const TRunOptions& aOptions, int iInputFd, QTextStream& aPrompt)
+{
+    if (!aOptions.sAnswersFile.isEmpty())
+        return TOperatorAnswers::FromFile(aOptions.sAnswersFile);
+    if (iInputFd >= 0 && ::isatty(iInputFd))
+        return TOperatorAnswers::Console(iInputFd, aPrompt);
+    return TOperatorAnswers();
+}
+
+int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aContext)
+{
+    if (aContext.pInterrupt && aContext.pInterrupt->WasInterrupted()) {
+        TMsg::Warning(QStringLiteral("Interrupted before the test process started"));
+        return ciExitInterruptBase + SIGINT;
+    }
+
+    TConsoleRunnerHost host(aContext.aAnswers, aContext.aOut, aContext.pLog);
+    host.SetCaption(aContext.sCaption);
+    if (aOptions.sOperator)
+        host.SetOperatorName(*aOptions.sOperator);
+    host.SetCanStart([&aTree] { return HasEnabledNode(aTree); });
+
+    TProcessRunner runner(aTree, host);
+    TConsoleErrorReportView reportView(aContext.aAnswers, aContext.aOut);
+    const TReportViewScope viewScope(aContext.pErrorReport, &reportView);
+    std::unique_ptr<TErrorReportFailures> failures;
+    if (aContext.pErrorReport) {
+        failures = std::make_unique<TErrorReportFailures>(*aContext.pErrorReport);
+        runner.SetFailureReport(failures.get());
+    }
+    TConsoleKeyAnswerer keys(runner, aContext.aAnswers, aContext.aOut);
+
+    std::unique_ptr<TJUnitWriter> junit;
+    if (!aOptions.sJUnitFile.isEmpty()) {
+        QString sSuite = aContext.sCaption;
+        if (sSuite.isEmpty())
+            sSuite = QFileInfo(aOptions.sFile).completeBaseName();
+        if (sSuite.isEmpty())
+            sSuite = QStringLiteral("tzk");
+        junit = std::make_unique<TJUnitWriter>(runner, aOptions.sJUnitFile, sSuite);
+    }
+
+    int iRuns = 0;
+    bool bAllPassed = true;
+    QObject::connect(&runner, &TProcessRunner::ProcessFinished, [&](bool bPassed) {
+        ++iRuns;
+        bAllPassed = bAllPassed && bPassed;
+    });
+
+    QEventLoop loop;
+    bool bStarted = false;
+    bool bPauseQueued = false;
+    const auto GoOnAfterPause = [&] {
+        bPauseQueued = false;
+        if (runner.ProcessState() != 5)
+            return;
+        // Nobody can choose where to go on: the run goes on with the next node.
+        TTreeNode* pNext = runner.CurrentNode() ? NextEnabledNode(aTree, runner.CurrentNode()) : nullptr;
+        if (!pNext) {
+            TMsg::Warning(QStringLiteral("Process paused after the last test: the headless run ends here"));
+            bAllPassed = bAllPassed && runner.JobFailureCounter() == 0;
+            ++iRuns;
+            loop.quit();
+            return;
+        }
+        host.SelectNode(pNext);
+        runner.Continue();
+    };
+    QObject::connect(&runner, &TProcessRunner::ActionsChanged, &loop, [&] {
+        if (!bStarted)
+            return;
+        const int iState = runner.ProcessState();
+        if (iState == 0 || iState == 1) {
+            loop.quit();
+        } else if (iState == 5 && !bPauseQueued) {
+            bPauseQueued = true;
+            QTimer::singleShot(0, &loop, GoOnAfterPause);
+        }
+    });
+    if (aContext.pInterrupt) {
+        QObject::connect(aContext.pInterrupt, &TInterruptHandler::Interrupted, &loop, [&](int) {
+            TMsg::Warning(
+                QStringLiteral("Interrupted: stopping the test process (interrupt again to end at once)"));
+            if (runner.Actions().Stop.bEnabled && !runner.Actions().Stop.bChecked)
+                runner.Stop();
+        });
+    }
+
+    runner.AttachJobs();
+    runner.SetProcessState(1);
+    QTimer::singleShot(0, &loop, [&] {
+        bStarted = true;
+        runner.Start();
+        // Start found nothing to run ("No active test item found!"): nothing is queued.
+        if (runner.ProcessState() == 2 && !runner.CurrentNode())
+            loop.quit();
+    });
+    loop.exec();
+
+    // A run cut short without its end (paused at the last node) still gets its report.
+    if (junit && junit->WriteFailed())
+        return ciExitFailed;
+    if (junit && iRuns > 0 && !junit->Write()) {
+        TMsg::Error(QStringLiteral("JUnit report not written: %s"), {junit->LastError()});
+        return ciExitFailed;
+    }
+    return RunExitStatus(iRuns > 0 && bAllPassed);
+}

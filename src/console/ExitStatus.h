@@ -1,0 +1,43 @@
+#pragma once
+
+#include "language/DefFilePreprocess.h"
+
+// Exit statuses of the headless runner, besides ciExitOk, ciExitLoadError and ciExitUsage.
+constexpr int ciExitFailed = 1;
+constexpr int ciExitLoadCancelled = 3;
+// A second interrupt ends the program at once with 128 + the signal number, as shells report it.
+constexpr int ciExitInterruptBase = 128;
+
+// The status of a finished headless run: passed only when every run passed.
+constexpr int RunExitStatus(bool bAllPassed)
+{
+    return bAllPassed ? ciExitOk : ciExitFailed;
+}
+
+// The status for the outcome of loading a definition.
+enum ELoadOutcome
+{
+    loLoaded,
+    loErrors,
+    loCancelled
+};
+
+constexpr int LoadExitStatus(ELoadOutcome eOutcome)
+{
+    switch (eOutcome) {
+    case loLoaded:
+        return ciExitOk;
+    case loCancelled:
+        return ciExitLoadCancelled;
+    case loErrors:
+        break;
+    }
+    return ciExitLoadError;
+}
+
+// The exit statuses as the help text lists them.
+inline const char* ExitStatusHelp()
+{
+    return "Exit status: 0 passed, 1 failed, 2 load error, 3 load cancelled, 4 wrong usage,\n"
+           "130 ended by a second Ctrl+C.";
+}

@@ -1,0 +1,186 @@
+#include "JUnitWriter.h"
+
+#include "core/MsgClasses.h"
+#include "execution/Job.h"
+#include "execution/ProcessRunner.h"
+#include "execution/TestTree.h"
+
+#include <QSaveFile>
+#include <QXmlStreamWriter>
+
+namespace {
+
+QString Label(const TTreeNode* aNode)
+{
+    const QString& sText = aNode->Text();
+    const int iBlank = sText.indexOf(QLatin1Char(' '));
+    return iBlank < 0 ? sText : sText.mid(iBlank + 1);
+}
+
+// XML 1.0 cannot carry control characters, not even as references; device texts may hold them.
+QString XmlSafe(const QString& sText)
+{
+    QString sResult;
+    sResult.reserve(sText.size());
+    for (const QChar c : sText) {
+        const char16_t u = c.unicode();
+        const bool bControl = u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r';
+        if (bControl || u == 0xFFFE || u == 0xFFFF)
+            sResult += QStringLiteral("\\%1").arg(int(u), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            sResult += c;
+    }
+    return sResult;
+}
+
+QString Seconds(qint64 iMilliseconds)
+{
+    return QString::number(double(iMilliseconds) / 1000.0, 'f', 3);
+}
+
+} // namespace
+
+TJUnitWriter::TJUnitWriter(TProcessRunner& aRunner, const QString& sFileName, const QString& sSuiteName,
+                           QObject* aParent)
+    : QObject(aParent), fRunner(aRunner), fsFileName(sFileName), fsSuiteName(sSuiteName)
+{
+    connect(&fRunner, &TProcessRunner::NodeStarted, this, &TJUnitWriter::NodeStarted);
+    connect(&fRunner, &TProcessRunner::NodeFinished, this, &TJUnitWriter::NodeFinished);
+    connect(&fRunner, &TProcessRunner::ProcessFinished, this, &TJUnitWriter::ProcessFinished);
+}
+
+QString TJUnitWriter::ClassName(const TTreeNode* aNode, const QString& sSuiteName)
+{
+    QStringList slLabels;
+    for (const TTreeNode* p = aNode->Parent(); p; p = p->Parent())
+        slLabels.prepend(Label(p));
+    return slLabels.isEmpty() ? sSuiteName : slLabels.join(QLatin1Char('.'));
+}
+
+TJUnitWriter::TSuite& TJUnitWriter::CurrentSuite()
+{
+    if (!fbSuiteOpen) {
+        fSuites.push_back(TSuite{QDateTime::currentDateTime(), 0, {}});
+        fSuiteTimer.start();
+        fbSuiteOpen = true;
+    }
+    return fSuites.back();
+}
+
+void TJUnitWriter::NodeStarted(TTreeNode* aNode)
+{
+    CurrentSuite();
+    fStartedNode = aNode;
+    fNodeTimer.start();
+}
+
+void TJUnitWriter::NodeFinished(TTreeNode* aNode)
+{
+    TSuite& suite = CurrentSuite();
+    if (!aNode || !aNode->Children().empty())
+        return;
+    TCase testCase;
+    testCase.sClassName = ClassName(aNode, fsSuiteName);
+    testCase.sName = aNode->Text();
+    // A node stopped before it started has run for no time.
+    testCase.iMilliseconds = aNode == fStartedNode ? fNodeTimer.elapsed() : 0;
+    fStartedNode = nullptr;
+    const TJob* pJob = aNode->Job();
+    if (pJob && !pJob->Passed()) {
+        testCase.bFailed = true;
+        // The runner reads the operator's request after this signal, so the marks still tell.
+        if (fRunner.Actions().Pause.bChecked)
+            testCase.sFailureType = QStringLiteral("Paused");
+        else if (fRunner.Actions().Stop.bChecked)
+            testCase.sFailureType = QStringLiteral("Stopped");
+        else
+            testCase.sFailureType = QStringLiteral("Error");
+        testCase.sMessage = pJob->ErrorText();
+        if (testCase.sMessage.isEmpty())
+            testCase.sMessage =
+                testCase.sFailureType == QStringLiteral("Error")
+                    ? QStringLiteral("Failed")
+                    : QStringLiteral("Process %1 by user").arg(testCase.sFailureType.toLower());
+    }
+    suite.cases.push_back(testCase);
+}
+
+void TJUnitWriter::ProcessFinished(bool /*bPassed*/)
+{
+    TSuite& suite = CurrentSuite();
+    suite.iMilliseconds = fSuiteTimer.elapsed();
+    fbSuiteOpen = false;
+    if (!Write())
+        TMsg::Error(QStringLiteral("JUnit report not written: %s"), {fsLastError});
+}
+
+bool TJUnitWriter::Write()
+{
+    if (fbSuiteOpen)
+        fSuites.back().iMilliseconds = fSuiteTimer.elapsed();
+
+    int iTests = 0;
+    int iFailures = 0;
+    qint64 iMilliseconds = 0;
+    for (const TSuite& suite : fSuites) {
+        iTests += int(suite.cases.size());
+        for (const TCase& c : suite.cases)
+            iFailures += c.bFailed ? 1 : 0;
+        iMilliseconds += suite.iMilliseconds;
+    }
+
+    QSaveFile file(fsFileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        fsLastError = fsFileName + QStringLiteral(": ") + file.errorString();
+        fbWriteFailed = true;
+        return false;
+    }
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("testsuites"));
+    xml.writeAttribute(QStringLiteral("name"), XmlSafe(fsSuiteName));
+    xml.writeAttribute(QStringLiteral("tests"), QString::number(iTests));
+    xml.writeAttribute(QStringLiteral("failures"), QString::number(iFailures));
+    xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("time"), Seconds(iMilliseconds));
+    for (std::size_t i = 0; i < fSuites.size(); ++i) {
+        const TSuite& suite = fSuites[i];
+        int iSuiteFailures = 0;
+        for (const TCase& c : suite.cases)
+            iSuiteFailures += c.bFailed ? 1 : 0;
+        xml.writeStartElement(QStringLiteral("testsuite"));
+        const QString sName =
+            i == 0 ? fsSuiteName : QStringLiteral("%1 (run %2)").arg(fsSuiteName).arg(i + 1);
+        xml.writeAttribute(QStringLiteral("name"), XmlSafe(sName));
+        xml.writeAttribute(QStringLiteral("tests"), QString::number(suite.cases.size()));
+        xml.writeAttribute(QStringLiteral("failures"), QString::number(iSuiteFailures));
+        xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("time"), Seconds(suite.iMilliseconds));
+        xml.writeAttribute(QStringLiteral("timestamp"), suite.dtStart.toString(Qt::ISODate));
+        for (const TCase& c : suite.cases) {
+            xml.writeStartElement(QStringLiteral("testcase"));
+            xml.writeAttribute(QStringLiteral("classname"), XmlSafe(c.sClassName));
+            xml.writeAttribute(QStringLiteral("name"), XmlSafe(c.sName));
+            xml.writeAttribute(QStringLiteral("time"), Seconds(c.iMilliseconds));
+            if (c.bFailed) {
+                xml.writeStartElement(QStringLiteral("failure"));
+                xml.writeAttribute(QStringLiteral("type"), c.sFailureType);
+                xml.writeAttribute(QStringLiteral("message"), XmlSafe(c.sMessage));
+                xml.writeCharacters(XmlSafe(c.sMessage));
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    if (xml.hasError() || !file.commit()) {
+        fsLastError = fsFileName + QStringLiteral(": ") + file.errorString();
+        fbWriteFailed = true;
+        return false;
+    }
+    return true;
+}

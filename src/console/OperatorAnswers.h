@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QTextStream;
+
+// The operator's answers for a headless run.
+//
+// Answers file (tzk-run --answers FILE), UTF-8, one answer per line, taken in order by the
+// questions of the run as they come:
+//
+//   # comment             a line whose first non-blank character is "#" is ignored
+//                         (blank lines are ignored, too)
+//   Anna Smith            any other line is a text: the operator name, a text input;
+//                         taken without leading and trailing blanks
+//   \# not a comment      a line starting with a backslash is a text taken exactly as written
+//                         after the backslash (blanks kept): "\#1" is "#1", "\yes" is "yes",
+//                         "\" alone an empty text
+//   key:Enter             a key for a command that waits for one: "Enter" is the main Enter key
+//   key:Escape            (Qt's Key_Return); other names are Qt key names with or without "Key_"
+//   key:F5, key:Key_Enter (Escape, Space, A, F5, Key_Enter for the keypad's Enter), any case
+//   yes | no | ok | next | cancel
+//                         a button; the final dialog takes "next" (or "yes") to start another
+//                         run and "cancel" (or "no") to end
+//   stop | nostop         the error report's "Stop Test Process" box, ticked or not
+//
+// The words are recognised without regard to case. An answer of the wrong kind for a question
+// (a key where a name is asked, say) is reported, and the file gives no further answers: the run
+// never goes on with answers that are out of step. A question after the last answer has none.
+//
+// Without an answers file and with a terminal on standard input, the questions are asked on
+// standard error and answered on standard input in the same words (a key may be typed without
+// "key:", an empty line is Enter for a key, and the question's default for a button or the stop
+// box). Without either, no question has an answer: the caller takes its default.
+enum EAnswerKind
+{
+    akText,
+    akKey,
+    akButton,
+    akStopBox
+};
+
+enum EAnswerButton
+{
+    abYes,
+    abNo,
+    abOk,
+    abNext,
+    abCancel
+};
+
+struct TOperatorAnswer
+{
+    EAnswerKind eKind = akText;
+    QString sText; // the text of akText; the line as written for the others
+    int iKey = 0;
+    EAnswerButton eButton = abYes;
+    bool bStop = false;
+    int iLine = 0;
+};
+
+class TOperatorAnswers
+{
+public:
+    enum ESource
+    {
+        asNone,
+        asList,
+        asConsole
+    };
+
+    // Nobody answers.
+    TOperatorAnswers() = default;
+
+    // Raise EError naming the line of the first line that is not an answer, or the file that
+    // cannot be read.
+    static TOperatorAnswers FromText(const QString& sText, const QString& sSourceName);
+    static TOperatorAnswers FromFile(const QString& sFileName);
+    // Questions go to aPrompt, answers are read from the file descriptor iInputFd.
+    static TOperatorAnswers Console(int iInputFd, QTextStream& aPrompt);
+
+    // One line of an answers file; none for a blank or comment line. Raises EError with the
+    // reason for a malformed line.
+    static std::optional<TOperatorAnswer> ParseLine(const QString& sLine);
+    // A key by name ("Enter", "Escape", "F5", "Key_Space"); none for an unknown name.
+    static std::optional<int> KeyFromName(const QString& sName);
+    static QString KeyName(int iKey);
+
+    ESource Source() const { return feSource; }
+    // The read end of the interrupt handler's pipe: a console question returns without an answer
+    // once it is readable.
+    void SetInterruptFd(int iFd) { fiInterruptFd = iFd; }
+
+    std::optional<QString> AskText(const QString& sQuestion);
+    std::optional<int> AskKey(const QString& sQuestion);
+    std::optional<EAnswerButton> AskButton(const QString& sQuestion,
+                                           const std::vector<EAnswerButton>& aAllowed);
+    std::optional<bool> AskStopBox(const QString& sQuestion);
+
+    // Answers of the list not yet taken.
+    int Remaining() const;
+    // The last console question ended by an interrupt rather than an answer.
+    bool Interrupted() const { return fbInterrupted; }
+
+    // For questions that must not block the event loop (a key wait): the console's input, read
+    // when it is readable.
+    int InputFd() const { return fiInputFd; }
+    void Prompt(const QString& sQuestion, EAnswerKind eKind);
+    // Reads what is there without waiting for more; false once the input has ended.
+    bool ReadAvailable();
+    std::optional<QString> TakeLine();
+    bool InputEnded() const { return fbInputEnded; }
+    // A line typed at the console as an answer of the kind: an answer, the question's default (an
+    // empty line for a button or the stop box) or no answer of that kind. An empty line is Enter
+    // for a key.
+    enum EConsoleParse
+    {
+        cpAnswer,
+        cpDefault,
+        cpInvalid
+    };
+    static EConsoleParse ParseConsoleLine(const QString& sLine, EAnswerKind eKind, TOperatorAnswer& aAnswer);
+
+private:
+    enum EReadResult
+    {
+        rrLine,
+        rrEnd,
+        rrInterrupted
+    };
+
+    std::optional<TOperatorAnswer> Take(EAnswerKind eKind, const QString& sQuestion,
+                                        const std::vector<EAnswerButton>& aAllowed);
+    std::optional<TOperatorAnswer> TakeFromList(EAnswerKind eKind, const QString& sQuestion,
+                                                const std::vector<EAnswerButton>& aAllowed);
+    std::optional<TOperatorAnswer> TakeFromConsole(EAnswerKind eKind, const QString& sQuestion,
+                                                   const std::vector<EAnswerButton>& aAllowed);
+    EReadResult ReadLine(QString& sLine);
+
+    ESource feSource = asNone;
+    std::vector<TOperatorAnswer> fAnswers;
+    std::size_t fiNext = 0;
+    bool fbListEnded = false;
+
+    int fiInputFd = -1;
+    int fiInterruptFd = -1;
+    QTextStream* fPrompt = nullptr;
+    QByteArray faInput;
+    bool fbInputEnded = false;
+    bool fbInterrupted = false;
+};

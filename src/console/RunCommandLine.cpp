@@ -1,0 +1,122 @@
+#include "RunCommandLine.h"
+
+#include "ExitStatus.h"
+
+namespace {
+
+QCommandLineOption ValueOption(const char* sName, const char* sDescription, const char* sValue)
+{
+    return QCommandLineOption(QString::fromLatin1(sName), QString::fromLatin1(sDescription),
+                              QString::fromLatin1(sValue));
+}
+
+QCommandLineOption FlagOption(const char* sName, const char* sDescription)
+{
+    return QCommandLineOption(QString::fromLatin1(sName), QString::fromLatin1(sDescription));
+}
+
+} // namespace
+
+TRunCommandLine::TRunCommandLine()
+    : fHelp(QStringList{QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help"),
+                        QStringLiteral("help-all")},
+            QStringLiteral("Displays help on commandline options.")),
+      fVersion(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+               QStringLiteral("Displays version information.")),
+      fCheck(ValueOption("check", "Loads <file> and reports its errors without running it.", "file")),
+      fPreprocess(ValueOption(
+          "preprocess", "Loads <file> and lists every line the keyword pass sees, with file and line number.",
+          "file")),
+      fOperator(ValueOption(
+          "operator", "The operator's name; asked for (or taken from the answers) when not given.", "name")),
+      fAnswers(ValueOption("answers",
+                           "Takes the operator's answers from <file>, one a line (see README: keys, buttons, "
+                           "texts, the error report's stop box).",
+                           "file")),
+      fSkipErrors(FlagOption("skip-errors", "Runs a definition that loaded with errors.")),
+      fTrace(FlagOption("trace", "Shows trace lines in the log.")),
+      fDebug(FlagOption("debug", "Shows debug lines in the log.")),
+      fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file"))
+{
+    fParser.setApplicationDescription(
+        QStringLiteral("Runs TZK test definitions without the desktop program.\n\n") +
+        QString::fromLatin1(ExitStatusHelp()));
+    fParser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The definition file to run."),
+                                  QStringLiteral("[file]"));
+    for (const QCommandLineOption* pOption : {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers,
+                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit})
+        fParser.addOption(*pOption);
+}
+
+QString TRunCommandLine::HelpText() const
+{
+    return fParser.helpText();
+}
+
+bool TRunCommandLine::Fail(const QString& sError)
+{
+    fsError = sError;
+    return false;
+}
+
+bool TRunCommandLine::Parse(const QStringList& slArguments)
+{
+    fOptions = TRunOptions();
+    fsError.clear();
+    if (!fParser.parse(slArguments))
+        return Fail(fParser.errorText());
+    if (fParser.isSet(fHelp)) {
+        fOptions.eMode = TRunOptions::rmHelp;
+        return true;
+    }
+    if (fParser.isSet(fVersion)) {
+        fOptions.eMode = TRunOptions::rmVersion;
+        return true;
+    }
+
+    const QStringList slFiles = fParser.positionalArguments();
+    if (slFiles.size() > 1)
+        return Fail(QStringLiteral("Unexpected argument: ") + slFiles.at(1));
+    const int iModes = int(!slFiles.isEmpty()) + int(fParser.isSet(fCheck)) + int(fParser.isSet(fPreprocess));
+    if (iModes == 0)
+        return Fail(QStringLiteral("Nothing to do: give FILE, --check FILE or --preprocess FILE."));
+    if (iModes > 1 || fParser.values(fCheck).size() > 1 || fParser.values(fPreprocess).size() > 1)
+        return Fail(QStringLiteral("Give only one of FILE, --check FILE and --preprocess FILE."));
+    for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit}) {
+        if (fParser.values(*pOption).size() > 1)
+            return Fail(QStringLiteral("--%1 is given more than once.").arg(pOption->names().first()));
+    }
+
+    if (fParser.isSet(fCheck)) {
+        fOptions.eMode = TRunOptions::rmCheck;
+        fOptions.sFile = fParser.value(fCheck);
+    } else if (fParser.isSet(fPreprocess)) {
+        fOptions.eMode = TRunOptions::rmPreprocess;
+        fOptions.sFile = fParser.value(fPreprocess);
+    } else {
+        fOptions.eMode = TRunOptions::rmRun;
+        fOptions.sFile = slFiles.first();
+    }
+    if (fOptions.sFile.isEmpty())
+        return Fail(QStringLiteral("The definition file name is empty."));
+
+    if (fOptions.eMode != TRunOptions::rmRun) {
+        for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit}) {
+            if (fParser.isSet(*pOption))
+                return Fail(QStringLiteral("--%1 only applies to a run (tzk-run FILE).")
+                                .arg(pOption->names().first()));
+        }
+    }
+    if (fParser.isSet(fOperator))
+        fOptions.sOperator = fParser.value(fOperator);
+    fOptions.sAnswersFile = fParser.value(fAnswers);
+    fOptions.sJUnitFile = fParser.value(fJUnit);
+    fOptions.bSkipErrors = fParser.isSet(fSkipErrors);
+    fOptions.bTrace = fParser.isSet(fTrace);
+    fOptions.bDebug = fParser.isSet(fDebug);
+    if (fParser.isSet(fAnswers) && fOptions.sAnswersFile.isEmpty())
+        return Fail(QStringLiteral("--answers needs a file name."));
+    if (fParser.isSet(fJUnit) && fOptions.sJUnitFile.isEmpty())
+        return Fail(QStringLiteral("--junit needs a file name."));
+    return true;
+}

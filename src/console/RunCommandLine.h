@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What tzk-run was asked to do.
+struct TRunOptions
+{
+    enum EMode
+    {
+        rmRun,        // tzk-run FILE
+        rmCheck,      // --check FILE: load only
+        rmPreprocess, // --preprocess FILE: the listing of the definition reader
+        rmHelp,
+        rmVersion
+    };
+
+    EMode eMode = rmRun;
+    QString sFile;
+    std::optional<QString> sOperator;
+    QString sAnswersFile;
+    QString sJUnitFile;
+    bool bSkipErrors = false;
+    bool bTrace = false;
+    bool bDebug = false;
+};
+
+// tzk-run's command line.
+class TRunCommandLine
+{
+public:
+    TRunCommandLine();
+
+    // False for a wrong usage, with ErrorText saying why.
+    bool Parse(const QStringList& slArguments);
+    const TRunOptions& Options() const { return fOptions; }
+    const QString& ErrorText() const { return fsError; }
+    QString HelpText() const;
+
+private:
+    bool Fail(const QString& sError);
+
+    QCommandLineParser fParser;
+    QCommandLineOption fHelp;
+    QCommandLineOption fVersion;
+    QCommandLineOption fCheck;
+    QCommandLineOption fPreprocess;
+    QCommandLineOption fOperator;
+    QCommandLineOption fAnswers;
+    QCommandLineOption fSkipErrors;
+    QCommandLineOption fTrace;
+    QCommandLineOption fDebug;
+    QCommandLineOption fJUnit;
+    TRunOptions fOptions;
+    QString fsError;
+};
