@@ -2,6 +2,9 @@
 #include "reporting/ErrorReport.h"
 
 #include "CupsTestServer.h"
+#include "TestEnvironment.h"
+
+#include "core/MsgExceptions.h"
 
 #include <cups/cups.h>
 
@@ -30,6 +33,31 @@ TEST(WinPrintersOnline, ListsEnabledQueuesOnly)
     ASSERT_TRUE(server.Remove(QStringLiteral("Label_Printer")));
     EXPECT_EQ(printers.Init(), 0);
     EXPECT_EQ(printers.IndexOf(QStringLiteral("Label_Printer")), -1);
+}
+
+TEST(WinPrintersOnline, ErrorReportChecksItsPrinterWithThePrintingSystem)
+{
+    TCupsTestServer server;
+    ASSERT_TRUE(server.Running()) << server.Error().toStdString();
+    ASSERT_TRUE(server.AddQueue(QStringLiteral("Report_Printer")));
+    TTestDir dir;
+    const QString sTemplate =
+        dir.WriteText(QStringLiteral("report.rtf"), QStringLiteral("{\\rtf1 %FUNCTION}"));
+    const QString sLine = QStringLiteral("ErrorReport; \"%1\"; \"%2\"; Portrait; 5; 5; 5; 5");
+
+    TErrorReport report;
+    report.Init(sLine.arg(sTemplate, QStringLiteral("report_printer")));
+    EXPECT_TRUE(report.Initialized());
+
+    ASSERT_TRUE(server.Remove(QStringLiteral("Report_Printer")));
+    try {
+        report.Init(sLine.arg(sTemplate, QStringLiteral("Report_Printer")));
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.Id().Value, 0x0B1114u);
+        EXPECT_EQ(e.Text(), QStringLiteral("Printer \"Report_Printer\" not found!"));
+    }
+    EXPECT_FALSE(report.Initialized());
 }
 
 TEST(WinPrintersOnline, ReportsAnUnreachableServer)
