@@ -1,0 +1,386 @@
+#include "DeviceSys.h"
+
+#include "ToneOutput.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/ParseExpr.h"
+#include "core/RegIO.h"
+#include "core/ValueLog.h"
+#include "core/VariableManager.h"
+#include "execution/RunnerHost.h"
+
+namespace {
+
+std::unique_ptr<IToneOutput>& ToneOutput()
+{
+    static std::unique_ptr<IToneOutput> output;
+    if (!output)
+        output = CreateToneOutput();
+    return output;
+}
+
+// The parameter text split as every command reads it: one separator appended.
+TCommaSeparatedValue Fields(const QString& sParameter)
+{
+    TCommaSeparatedValue csv;
+    csv.SetStringLine(sParameter + csv.Separator());
+    return csv;
+}
+
+void RequireFields(const TCommaSeparatedValue& csv, int iNeeded)
+{
+    if (csv.ValueCount() < iNeeded)
+        throw EError(Format(QStringLiteral("Number of parameters found: %d < %d needed parameters!"),
+                            {csv.ValueCount(), iNeeded}));
+}
+
+const QString& NoRunner()
+{
+    static const QString s = QStringLiteral("No test process is running");
+    return s;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TDeviceSys
+
+TDeviceSys::TDeviceSys()
+{
+    AddCommand(QStringLiteral("Beep"), std::make_unique<TCmdBeep>(this));
+    AddCommand(QStringLiteral("ShowErrorReport"), std::make_unique<TCmdShowErrorReport>(this));
+    AddCommand(QStringLiteral("WriteValueLog"), std::make_unique<TCmdWriteValueLog>(this));
+
+    auto factory = std::make_unique<TCmdCreateCmd>(
+        this, TCmdCreateCmd::TConfig{QStringLiteral("DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x111163,
+                                     0x11120A, QStringLiteral("S1")});
+    // The functions of the factory in table order; later command families take their place here.
+    const std::pair<const char*, TCmdCreateCmd::TCreator> functions[] = {
+        {"Process", [](TDevice* d) { return std::make_unique<TCmdProcess>(d); }},
+        {"SetTestCaseStatus", [](TDevice* d) { return std::make_unique<TCmdSetTestCaseStatus>(d); }},
+        {"Goto", [](TDevice* d) { return std::make_unique<TCmdGoto>(d); }},
+        {"Delay", [](TDevice* d) { return std::make_unique<TCmdDelay>(d); }},
+        {"Pause", [](TDevice* d) { return std::make_unique<TCmdPause>(d); }},
+        {"Break", [](TDevice* d) { return std::make_unique<TCmdBreak>(d); }},
+    };
+    TCmdCreateCmd* pFactory = factory.get();
+    AddCommand(QString::fromLatin1(functions[0].first), std::move(factory));
+    for (const auto& function : functions) {
+        const QString sName = QString::fromLatin1(function.first);
+        pFactory->AddFunction(sName, function.second);
+        if (sName != QString::fromLatin1(functions[0].first))
+            AddCommandName(sName, pFactory);
+    }
+}
+
+void TDeviceSys::Info(QString& sName, QString& sVersion) const
+{
+    sName = QStringLiteral("System Control");
+    sVersion = QStringLiteral("V2.20.20");
+}
+
+void TDeviceSys::Init(const QString& sDefinition)
+{
+    TMsg::Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
+}
+
+void RegisterSystemDevice()
+{
+    TDeviceList::RegisterType(TDeviceSys::KeyName(), [] { return std::make_unique<TDeviceSys>(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stateless commands: one object serves every line
+
+TCmdBeep::TCmdBeep(TDevice* aOwner) : TCommand(aOwner) {}
+
+TCommand* TCmdBeep::Init(const QString&, const QString&)
+{
+    return this;
+}
+
+void TCmdBeep::Execute(const QString&)
+{
+    IToneOutput& output = *ToneOutput();
+    // Without a sound server the step still passes; the bell at least tells the operator.
+    if (!output.PlayTone(800, 40) || !output.PlayTone(500, 20))
+        output.Bell();
+    Conclude(crDone);
+}
+
+void TCmdBeep::SetToneOutput(std::unique_ptr<IToneOutput> aOutput)
+{
+    ToneOutput() = std::move(aOutput);
+}
+
+TCommand* TCmdShowErrorReport::Init(const QString&, const QString&)
+{
+    return this;
+}
+
+void TCmdShowErrorReport::Execute(const QString&)
+{
+    TProcessRunner* pRunner = TProcessRunner::Active();
+    if (pRunner && pRunner->FailureReport()) {
+        IFailureReport& report = *pRunner->FailureReport();
+        report.ShowQueuedError(pRunner->OperatorName());
+        if (report.ExitAfterFailure())
+            pRunner->SetExitAfterFailure();
+    }
+    Conclude(crDone);
+}
+
+TCommand* TCmdWriteValueLog::Init(const QString&, const QString&)
+{
+    return this;
+}
+
+void TCmdWriteValueLog::Execute(const QString&)
+{
+    const TProcessRunner* pRunner = TProcessRunner::Active();
+    try {
+        TValueLog::Instance().Write(true, pRunner ? pRunner->OperatorName() : QString());
+        TValueLog::Instance().SetStart();
+    } catch (const std::exception& e) {
+        // A log that cannot be written fails the step instead of keeping the run waiting.
+        SetErrorText(ExceptionText(e));
+        TMsg::Error(ExceptionText(e));
+        Conclude(crFailed);
+        return;
+    }
+    Conclude(crDone);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Process
+
+TCommand* TCmdProcess::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdProcess.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = Fields(sParameter);
+    const QString sMode = csv.GetValueTrimmed(1);
+    const std::pair<const char*, EProcessMode> modes[] = {{"ContinueOnFailure", pmContinueOnFailure},
+                                                          {"BreakOnFailure", pmBreakOnFailure},
+                                                          {"ExitAfterFailure", pmExitAfterFailure}};
+    feMode = pmUnknown;
+    for (const auto& mode : modes) {
+        if (sMode.compare(QLatin1String(mode.first), Qt::CaseInsensitive) == 0)
+            feMode = mode.second;
+    }
+    if (feMode == pmUnknown)
+        throw EMsg(QStringLiteral("Unknown label \"%s\" defined!"), {sMode}, TMsgId(0x112100), 0);
+    return this;
+}
+
+void TCmdProcess::Execute(const QString&)
+{
+    if (feMode == pmExitAfterFailure) {
+        TProcessRunner* pRunner = TProcessRunner::Active();
+        if (!pRunner) {
+            SetErrorText(NoRunner());
+            Conclude(crFailed);
+            return;
+        }
+        pRunner->SetExitAfterFailure();
+    } else {
+        TRegIO::Instance().SetEndOnFailure(feMode == pmBreakOnFailure);
+    }
+    Conclude(crDone);
+}
+
+// ---------------------------------------------------------------------------------------------
+// SetTestCaseStatus
+
+TCommand* TCmdSetTestCaseStatus::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdSetTestCaseStatus.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = Fields(sParameter);
+    RequireFields(csv, 3);
+    fsCaseName = csv.GetStringTrimmed(1);
+    const QString sStatus = csv.GetValueTrimmed(2);
+    if (sStatus.compare(QLatin1String("Enabled"), Qt::CaseInsensitive) == 0)
+        fbTestEnabled = true;
+    else if (sStatus.compare(QLatin1String("Disabled"), Qt::CaseInsensitive) == 0)
+        fbTestEnabled = false;
+    else
+        throw EError(Format(QStringLiteral("Unknown label \"%s\"!"), {sStatus}));
+    return this;
+}
+
+void TCmdSetTestCaseStatus::Execute(const QString&)
+{
+    TProcessRunner* pRunner = TProcessRunner::Active();
+    const QString sName = TVariableManager::Instance().InsertValues(fsCaseName);
+    if (!pRunner) {
+        SetErrorText(NoRunner());
+        Conclude(crFailed);
+        return;
+    }
+    if (!pRunner->SetTestCaseStatus(sName, fbTestEnabled)) {
+        SetErrorText(QStringLiteral("Test case \"%s\" not found!"), {sName});
+        Conclude(crFailed);
+        return;
+    }
+    TMsg::Trace(QStringLiteral("Test case \"%s\" %s!"),
+                {sName, fbTestEnabled ? QStringLiteral("enabled") : QStringLiteral("disabled")});
+    Conclude(crDone);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Goto
+
+TCommand* TCmdGoto::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdGoto.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = Fields(sParameter);
+    fsCaseName = csv.GetStringTrimmed(1);
+    fsTerm = csv.ValueCount() > 2 ? csv.GetStringTrimmed(2) : QString();
+    return this;
+}
+
+void TCmdGoto::Execute(const QString&)
+{
+    if (!fsTerm.isEmpty()) {
+        const QString sTerm = TVariableManager::Instance().InsertValues(fsTerm);
+        bool bCondition = false;
+        try {
+            TExpressionParser parser;
+            bCondition = parser.GetAsBoolean(parser.AddExpression(sTerm));
+        } catch (const std::exception& e) {
+            // A condition that cannot be evaluated is a failure, never a jump.
+            const QString sError =
+                Format(QStringLiteral("Goto condition invalid \"%s\": %s"), {sTerm, ExceptionText(e)});
+            TMsg::Error(sError);
+            SetErrorText(sError);
+            Conclude(crFailed);
+            return;
+        }
+        if (!bCondition) {
+            TMsg::Trace(QStringLiteral("Goto condition \"%s\" not met - goto ignored."), {sTerm});
+            Conclude(crDone);
+            return;
+        }
+    }
+    TProcessRunner* pRunner = TProcessRunner::Active();
+    if (!pRunner) {
+        SetErrorText(NoRunner());
+        Conclude(crFailed);
+        return;
+    }
+    if (!pRunner->SetGotoCase(fsCaseName)) {
+        SetErrorText(QStringLiteral("Goto target \"%s\" not found or disabled"), {fsCaseName});
+        Conclude(crFailed);
+        return;
+    }
+    Conclude(crOk);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Delay
+
+TCmdDelay::TCmdDelay(TDevice* aOwner) : TCommand(aOwner), fTimer(std::make_unique<QTimer>())
+{
+    fTimer->setSingleShot(true);
+    QObject::connect(fTimer.get(), &QTimer::timeout, [this] { Conclude(crDone); });
+}
+
+TCommand* TCmdDelay::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdDelay.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = Fields(sParameter);
+    RequireFields(csv, 2);
+    fiInterval = csv.GetInteger(1);
+    return this;
+}
+
+void TCmdDelay::Execute(const QString&)
+{
+    TMsg::Trace(QStringLiteral("Delay for %d ms"), {fiInterval});
+    // Zero or less concludes from the next pass of the event loop, never inside Execute.
+    fTimer->start(std::max(fiInterval, 0));
+}
+
+void TCmdDelay::Cancel()
+{
+    fTimer->stop();
+    TCommand::Cancel();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pause
+
+TCmdPause::~TCmdPause()
+{
+    Unhook();
+}
+
+TCommand* TCmdPause::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdPause.Init: ") + sParameter);
+    return this;
+}
+
+void TCmdPause::Execute(const QString&)
+{
+    TProcessRunner* pRunner = TProcessRunner::Active();
+    if (!pRunner) {
+        SetErrorText(NoRunner());
+        Conclude(crFailed);
+        return;
+    }
+    fHookedRunner = pRunner;
+    pRunner->SetOnKeyContinue([this](int iKey) { return KeyPressed(iKey); });
+}
+
+bool TCmdPause::KeyPressed(int iKey)
+{
+    ECmdResult eResult = crUnknown;
+    if (iKey == Qt::Key_Return || iKey == Qt::Key_Enter) {
+        eResult = crOk;
+    } else if (iKey == Qt::Key_Escape) {
+        eResult = crFailed;
+    } else if (iKey == ciKeyNoAnswer) {
+        SetErrorText(QStringLiteral("No operator answer available"));
+        eResult = crFailed;
+    } else {
+        return false; // every other key is left to the main window
+    }
+    Unhook();
+    Conclude(eResult);
+    return true;
+}
+
+void TCmdPause::Cancel()
+{
+    Unhook();
+    TCommand::Cancel();
+}
+
+void TCmdPause::Unhook()
+{
+    if (fHookedRunner && fHookedRunner == TProcessRunner::Active())
+        fHookedRunner->ClearOnKeyContinue();
+    fHookedRunner = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Break
+
+TCommand* TCmdBreak::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    return this;
+}
+
+void TCmdBreak::Execute(const QString& sParameter)
+{
+    TMsg::Debug(QStringLiteral("TCmdBreak.Execute: ") + sParameter);
+    Conclude(crBreak);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+
+// Plays a tone of a frequency for a time. Returns when the tone has ended (or could not be
+// played); false when no audio output was reachable.
+class IToneOutput
+{
+public:
+    virtual ~IToneOutput() = default;
+    virtual bool PlayTone(int iFrequencyHz, int iDurationMs) = 0;
+    virtual void Bell() = 0;
+};
+
+// The sound server's default output (PulseAudio), with the terminal bell when none is reachable.
+std::unique_ptr<IToneOutput> CreateToneOutput();
