@@ -1,5 +1,6 @@
 // The headless runner: runs definition files without the desktop program.
 
+#include "console/ConsoleLoader.h"
 #include "console/ConsoleLogPrinter.h"
 #include "console/ConsoleRun.h"
 #include "console/ExitStatus.h"
@@ -9,8 +10,12 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
+#include "core/RegIO.h"
+#include "devices/system/DeviceSys.h"
+#include "execution/DeviceList.h"
 #include "execution/TestTree.h"
 #include "language/DefFilePreprocess.h"
+#include "reporting/ErrorReport.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -19,19 +24,15 @@
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------
-// LOADING: the one place where the definition becomes the tree. It fills aTree from
-// aOptions.sFile (honouring aOptions.bSkipErrors), reports the load's errors on aErr and returns
-// LoadExitStatus(loLoaded / loErrors / loCancelled). The definition interpreter is wired in here.
-int LoadDefinition(const TRunOptions& aOptions, TTestTree& /*aTree*/, QTextStream& aErr)
+// Loads aOptions.sFile into aTree; the file label becomes the final dialog's caption.
+int LoadDefinition(const TRunOptions& aOptions, TTestTree& aTree, TErrorReport& aReport, QString& sCaption,
+                   QTextStream& aErr)
 {
-    aErr << QStringLiteral("Cannot load \"%1\": loading definitions is not available in this build yet "
-                           "(only --preprocess works).")
-                .arg(aOptions.sFile)
-         << Qt::endl;
-    return LoadExitStatus(loErrors);
+    TConsoleLoader loader(aReport, aOptions.bSkipErrors);
+    const ELoadOutcome eOutcome = loader.Load(aOptions.sFile, aTree, aErr);
+    sCaption = loader.FileLabel();
+    return LoadExitStatus(eOutcome);
 }
-// ---------------------------------------------------------------------------------------------
 
 int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr)
 {
@@ -43,7 +44,9 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         return PreprocessFile(aOptions.sFile, aOut, aErr);
     case TRunOptions::rmCheck: {
         TTestTree tree;
-        const int iStatus = LoadDefinition(aOptions, tree, aErr);
+        TErrorReport report;
+        QString sCaption;
+        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, aErr);
         if (iStatus == ciExitOk)
             aOut << QStringLiteral("%1: no errors").arg(aOptions.sFile) << Qt::endl;
         return iStatus;
@@ -59,10 +62,12 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TInterruptHandler interrupt;
         answers->SetInterruptFd(interrupt.NotifyFd());
         TTestTree tree;
-        const int iStatus = LoadDefinition(aOptions, tree, aErr);
+        TErrorReport report;
+        QString sCaption;
+        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, aErr);
         if (iStatus != ciExitOk)
             return iStatus;
-        TRunContext context{aOut, *answers, &aLog, nullptr, &interrupt, QString()};
+        TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption};
         return RunProcess(tree, aOptions, context);
     }
     }
@@ -98,6 +103,14 @@ int main(int argc, char** argv)
         return ciExitOk;
     }
 
+    // The user's settings (EndOnFailure and the rest) are read, never written back.
+    try {
+        TRegIO::Instance().CurrentUserLoad();
+    } catch (const std::exception& e) {
+        err << QStringLiteral("Settings not read: ") << ExceptionText(e) << Qt::endl;
+    }
+    RegisterSystemDevice();
+
     // Messages appear as the log shows them.
     TMsgLog log;
     TConsoleLogPrinter printer(log, out);
@@ -105,6 +118,7 @@ int main(int argc, char** argv)
     log.Attach();
 
     const int iStatus = Run(options, log, out, err);
+    TDeviceList::InstanceRelease();
     log.Detach();
     TMsgClass::ReleaseSingleton();
     return iStatus;

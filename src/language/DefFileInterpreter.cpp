@@ -1,0 +1,79 @@
+#include "DefFileInterpreter.h"
+
+#include "DefFileKeys.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+
+TInterpreter::TInterpreter(IInterpreterHost& aHost) : fHost(aHost)
+{
+    CreateKeyList();
+}
+
+void TInterpreter::CreateKeyList()
+{
+    fKeyList.clear();
+    AddKey(std::make_unique<TKeyBlockBegin>(*this));
+    AddKey(std::make_unique<TKeyBlockEnd>(*this));
+    AddKey(std::make_unique<TKeySet>(*this));
+    AddKey(std::make_unique<TKeyTestCase>(*this));
+    AddKey(std::make_unique<TKeyDeviceCreate>(*this));
+    AddKey(std::make_unique<TKeyDeviceFunction>(*this));
+}
+
+TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
+{
+    FTreeView = &aTreeView;
+    FCurrentNode = nullptr;
+    TInterpreterResult eResult = irError;
+    try {
+        const bool bOk = KeywordPass();
+        if (bOk && LastErrors().isEmpty())
+            eResult = irSuccess;
+        if (!LastErrors().isEmpty())
+            TMsg::Error(QStringLiteral("While loading definition file...") + LastErrors());
+    } catch (const EOperationCancelled& e) {
+        TMsg::Debug(e.Message());
+        eResult = irCancelled;
+    }
+    return eResult;
+}
+
+bool TInterpreter::KeywordPass()
+{
+    ClearLastErrors();
+    Rewind();
+    bool bResult = true;
+    while (!EndOfFile()) {
+        const QString sLine = GetNextLine();
+        if (sLine.isEmpty())
+            continue;
+        try {
+            bool bTaken = false;
+            for (const auto& key : fKeyList) {
+                auto* pKey = static_cast<TKeyBase*>(key.pObject.get());
+                if (pKey->Process(CurrentFileName(), sLine)) {
+                    bTaken = true;
+                    break;
+                }
+            }
+            if (!bTaken)
+                throw EMsg(QStringLiteral("Unkown keyword in: \"%s\""), {sLine}, TMsgId(0x030100),
+                           fiCurrentFile, CurrentData() ? CurrentData()->LineInFile() : 0);
+        } catch (const EMsg& e) {
+            const QString sText = Format(QStringLiteral("%s (%s)"), {e.Text(), e.MsgNo()});
+            if (e.Id().TypeNo() == cMsgTypeWarningMark) {
+                AddLoadInfo(QStringLiteral("Warning: "), sText);
+            } else {
+                AddLoadInfo(QStringLiteral("Error: "), sText);
+                bResult = false;
+            }
+        } catch (const EOperationCancelled&) {
+            throw;
+        } catch (const std::exception& e) {
+            AddLoadInfo(QStringLiteral("Error: "), ExceptionText(e));
+            bResult = false;
+        }
+    }
+    return bResult;
+}

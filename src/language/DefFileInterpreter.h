@@ -1,0 +1,43 @@
+#pragma once
+
+#include "language/DefFileInterpreterBase.h"
+
+#include <cstdint>
+
+class IInterpreterHost;
+class TTestTree;
+class TTreeNode;
+
+enum TInterpreterResult : std::uint8_t
+{
+    irNone = 0,
+    irError,
+    irFailure,
+    irCancelled,
+    irSuccess
+};
+
+// The definition interpreter: reads a definition with its includes and turns its statements into
+// settings, variables, devices and the test tree.
+class TInterpreter : public TInterpreterReader
+{
+public:
+    explicit TInterpreter(IInterpreterHost& aHost);
+
+    void CreateKeyList() override;
+
+    // Runs the keyword pass over the loaded lines and fills aTreeView.
+    TInterpreterResult LoadDefinition(TTestTree& aTreeView);
+
+    TTestTree* TreeView() const { return FTreeView; }
+    TTreeNode* CurrentNode() const { return FCurrentNode; }
+    void SetCurrentNode(TTreeNode* aNode) { FCurrentNode = aNode; }
+    IInterpreterHost& Host() const { return fHost; }
+
+private:
+    bool KeywordPass();
+
+    IInterpreterHost& fHost;
+    TTestTree* FTreeView = nullptr;
+    TTreeNode* FCurrentNode = nullptr;
+};
