@@ -69,18 +69,89 @@ TEST(TzkRunTest, UsageAndVersion)
     EXPECT_TRUE(help.sOut.contains(QStringLiteral("--preprocess <file>")));
 }
 
-TEST(TzkRunTest, RunOptionsBeforeLoadingIsAvailable)
+// Definitions run as the operator would run them, judged by the exit status and the output.
+TEST(TzkRunTest, RunsDefinitionsAndReportsTheExitStatus)
+{
+    TTestDir dir;
+    const QByteArray aHead = "Set(FileInfo; \"Board\"; \"1.0\")\r\nDevice.Create(SystemControl; Sys)\r\n";
+    const QString sPass =
+        dir.Write(QStringLiteral("pass.TZD"), aHead + "Test.Case(\"One\")\r\nSys.Delay(\"d\";1)\r\n");
+    const QString sFail = dir.Write(QStringLiteral("fail.TZD"), aHead + "Sys.Goto(\"jump\"; Nowhere)\r\n");
+    const QString sBad =
+        dir.Write(QStringLiteral("bad.TZD"), aHead + "Port.Send(\"x\")\r\nSys.Delay(\"d\";1)\r\n");
+    struct
+    {
+        QStringList args;
+        int iExit;
+        QString sOut;
+        QString sErr;
+    } const cases[] = {
+        {{QStringLiteral("--operator"), QStringLiteral("op1"), sPass},
+         0,
+         QStringLiteral("Info: Test process successfully finished"),
+         QString()},
+        {{QStringLiteral("--operator"), QStringLiteral("op1"), sFail},
+         1,
+         QStringLiteral("Info: Test process ended with 1 Error(s)"),
+         QString()},
+        {{QStringLiteral("--operator"), QStringLiteral("op1"), sBad},
+         2,
+         QString(),
+         sBad +
+             QStringLiteral(":3: error: Device \"Port\" not declared, command \"Send\" skipped. (06040A:0)")},
+        {{QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--skip-errors"), sBad},
+         0,
+         QStringLiteral("Info: Test process successfully finished"),
+         QString()},
+        {{QStringLiteral("--check"), sPass}, 0, sPass + QStringLiteral(": no errors"), QString()},
+        {{QStringLiteral("--check"), sBad},
+         2,
+         QString(),
+         sBad + QStringLiteral(":3: error: Device \"Port\"")},
+        {{QStringLiteral("--operator"), QStringLiteral("op1"), dir.FilePath(QStringLiteral("none.TZD"))},
+         2,
+         QString(),
+         QStringLiteral("definition file not found")},
+    };
+    for (const auto& c : cases) {
+        const TRunResult result = RunTzk(c.args);
+        const std::string sCall = c.args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(result.iExitCode, c.iExit) << sCall << "\n"
+                                             << result.sOut.toStdString() << result.sErr.toStdString();
+        EXPECT_TRUE(result.sOut.contains(c.sOut)) << sCall << "\n" << result.sOut.toStdString();
+        EXPECT_TRUE(result.sErr.contains(c.sErr)) << sCall << "\n" << result.sErr.toStdString();
+    }
+}
+
+TEST(TzkRunTest, AnswersDriveTheOperatorPartAndJUnitRecordsTheRun)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\r\n"
+                                                                "Test.Case(\"Keys\")\r\n"
+                                                                "Sys.Pause(\"Press Enter\")\r\n"
+                                                                "Sys.Pause(\"Press Escape\")\r\n");
+    const QString sAnswers =
+        dir.Write(QStringLiteral("answers.txt"), "# operator, then two keys\nAnna\nkey:Enter\nkey:Escape\n");
+    const QString sJUnit = dir.FilePath(QStringLiteral("run.xml"));
+    const TRunResult result =
+        RunTzk({QStringLiteral("--answers"), sAnswers, QStringLiteral("--junit"), sJUnit, sMain});
+    EXPECT_EQ(result.iExitCode, 1) << result.sOut.toStdString() << result.sErr.toStdString();
+    EXPECT_TRUE(result.sOut.contains(QStringLiteral("1x Failed"))) << result.sOut.toStdString();
+    const QString sXml = QString::fromUtf8(ReadFileBytes(sJUnit));
+    EXPECT_TRUE(sXml.contains(QStringLiteral("1.1. Press Enter"))) << sXml.toStdString();
+    EXPECT_TRUE(sXml.contains(QStringLiteral("<failure"))) << sXml.toStdString();
+
+    // Without answers nobody can press a key: the Pause fails instead of waiting forever.
+    const TRunResult unattended = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
+    EXPECT_EQ(unattended.iExitCode, 1);
+    EXPECT_TRUE(unattended.sOut.contains(QStringLiteral("Test process ended with 1 Error(s)")))
+        << unattended.sOut.toStdString();
+}
+
+TEST(TzkRunTest, UnusableAnswersFileIsWrongUsage)
 {
     TTestDir dir;
     const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Sys.Delay(\"x\";5)\r\n");
-    // Until definitions can be loaded, a run says so and ends as a load error.
-    for (const QStringList& slArgs : {QStringList{sMain}, QStringList{QStringLiteral("--check"), sMain}}) {
-        const TRunResult result = RunTzk(slArgs);
-        EXPECT_EQ(result.iExitCode, 2) << slArgs.join(QLatin1Char(' ')).toStdString();
-        EXPECT_TRUE(result.sErr.contains(QStringLiteral("loading definitions is not available")))
-            << result.sErr.toStdString();
-    }
-    // An answers file that cannot be used is a wrong usage, reported before anything is loaded.
     const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), "Anna\nkey:Nothing\n");
     const TRunResult bad = RunTzk({QStringLiteral("--answers"), sAnswers, sMain});
     EXPECT_EQ(bad.iExitCode, 4);
