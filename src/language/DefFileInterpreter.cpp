@@ -1,6 +1,7 @@
 #include "DefFileInterpreter.h"
 
 #include "DefFileKeys.h"
+#include "DefFilePreprocessor.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -27,6 +28,9 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     FCurrentNode = nullptr;
     TInterpreterResult eResult = irError;
     try {
+        TDefFilePreprocessor(*this).Run();
+        if (!LastErrors().isEmpty())
+            TMsg::Warning(QStringLiteral("While loading file directives ...") + LastErrors());
         const bool bOk = KeywordPass();
         if (bOk && LastErrors().isEmpty())
             eResult = irSuccess;

@@ -118,6 +118,8 @@ public:
     TData* CurrentData();
     QString CurrentFileName() const;
     const TDataList& FileList() const { return fFileList; }
+    // The defined names and their values, in the order of their first definition.
+    TDataList& DefineList() { return fDefineList; }
 
     const QString& FileName() const { return FsFileName; }
     const QString& CodeFileExtension() const { return FsCodeFileExtension; }

@@ -2,6 +2,7 @@
 
 #include "core/MsgExceptions.h"
 #include "language/DefFileInterpreterBase.h"
+#include "language/DefFilePreprocessor.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -23,6 +24,7 @@ int PreprocessFile(const QString& sFileName, QTextStream& aOut, QTextStream& aEr
     TInterpreterReader reader;
     try {
         reader.FileLoad(QFileInfo(sFileName).absoluteFilePath());
+        TDefFilePreprocessor(reader).Run();
     } catch (const std::exception& e) {
         aErr << ExceptionText(e) << Qt::endl;
         return ciExitLoadError;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "language/DefFileLoadCondition.h"
+
+#include <QString>
+
+#include <memory>
+
+class TInterpreterBase;
+class TWinPrintersOnline;
+
+// The preprocessing pass: substitutes defined names, keeps or drops the lines of conditional
+// blocks, handles the built-in terms and definition documents. It rewrites the reader's lines in
+// place: directive lines and the lines of dropped branches become empty.
+class TDefFilePreprocessor
+{
+public:
+    // A line may grow by substitution up to this length; beyond it the load stops.
+    static constexpr int ciMaxLineLength = 1 << 20;
+
+    explicit TDefFilePreprocessor(TInterpreterBase& aReader);
+    ~TDefFilePreprocessor();
+
+    // Runs the pass. Errors stop it with the location in front of their text; a cancelled
+    // definition document query raises EOperationCancelled.
+    void Run();
+
+private:
+    void ProcessLine(const QString& sRead);
+    QString Substitute(const QString& sLine) const;
+    QString SubstituteNames(QString sText) const;
+    void HandleDefine(const QString& sLine);
+    // False when the line was blanked by a warning term.
+    bool BuiltInTerms(QString& sWork);
+    void ConditionDirective(const QString& sWork, const QString& sRead);
+    void SkipToNextBranch();
+    bool IsDefined(const QString& sName) const;
+    void Trace(bool bResult, const QString& sRead, const QString& sWork) const;
+    void ShowDefineDoc(const QString& sLine);
+    void Define(const QString& sName, const QString& sValue, bool bFromDocument);
+    void Blank();
+
+    TInterpreterBase& fReader;
+    TLoadCondition fCondition;
+    std::unique_ptr<TWinPrintersOnline> fPrintersOnline;
+};
