@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace {
 
@@ -146,6 +150,56 @@ TEST(TzkRunTest, AnswersDriveTheOperatorPartAndJUnitRecordsTheRun)
     EXPECT_EQ(unattended.iExitCode, 1);
     EXPECT_TRUE(unattended.sOut.contains(QStringLiteral("Test process ended with 1 Error(s)")))
         << unattended.sOut.toStdString();
+}
+
+// Ctrl+C stops like the Stop action: the final case runs and the value-log line is written; a
+// second Ctrl+C ends the program at once.
+TEST(TzkRunTest, InterruptStopsThroughTheFinalCases)
+{
+    TTestDir dir;
+    // With a long final case the second interrupt arrives while the final case still runs.
+    const auto Definition = [&](int iFinalMs) {
+        return dir.Write(QStringLiteral("main%1.TZD").arg(iFinalMs),
+                         "Set(ValueLog; \"TZD:log.csv\")\r\n"
+                         "Device.Create(SystemControl; Sys)\r\n"
+                         "Test.Case(\"Long\")\r\nSys.Delay(\"wait\"; 30000)\r\n}\r\n"
+                         "Test.Final(\"Cleanup\")\r\nSys.Delay(\"tidy\"; " +
+                             QByteArray::number(iFinalMs) + ")\r\n}\r\n");
+    };
+    for (const int iSignals : {1, 2}) {
+        QProcess process;
+        process.start(QStringLiteral(TZK_RUN_PATH),
+                      {QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--trace"),
+                       Definition(iSignals == 1 ? 1 : 30000)});
+        ASSERT_TRUE(process.waitForStarted(10000));
+        // Wait until the long delay runs (or the final case's), then interrupt.
+        QByteArray aOut;
+        QElapsedTimer timer;
+        timer.start();
+        while (!aOut.contains("Delay for 30000 ms") && timer.elapsed() < 10000) {
+            process.waitForReadyRead(100);
+            aOut += process.readAllStandardOutput();
+        }
+        ASSERT_TRUE(aOut.contains("Info: 1. Long")) << aOut.toStdString();
+        ::kill(pid_t(process.processId()), SIGINT);
+        if (iSignals == 2) {
+            while (!aOut.contains("Info: 2. Cleanup") && timer.elapsed() < 10000) {
+                process.waitForReadyRead(100);
+                aOut += process.readAllStandardOutput();
+            }
+            ::kill(pid_t(process.processId()), SIGINT);
+        }
+        ASSERT_TRUE(process.waitForFinished(10000));
+        aOut += process.readAllStandardOutput();
+        if (iSignals == 1) {
+            EXPECT_EQ(process.exitCode(), 1) << aOut.toStdString();
+            EXPECT_TRUE(aOut.contains("Process stopped by user at \"1.1. wait\"")) << aOut.toStdString();
+            EXPECT_TRUE(aOut.contains("Info: 2. Cleanup")) << aOut.toStdString();
+            EXPECT_TRUE(ReadFileBytes(dir.FilePath(QStringLiteral("log.csv"))).endsWith(";Failed;op1\r\n"));
+        } else {
+            EXPECT_EQ(process.exitCode(), 130) << aOut.toStdString();
+        }
+    }
 }
 
 TEST(TzkRunTest, UnusableAnswersFileIsWrongUsage)
