@@ -42,6 +42,10 @@ TDefFilePreprocessor::~TDefFilePreprocessor() = default;
 
 void TDefFilePreprocessor::Run()
 {
+    fDefines.clear();
+    for (const auto& define : fReader.DefineList())
+        fDefines.push_back({define.sName, define.pObject->Text().trimmed()});
+    RebuildNameIndex();
     fReader.ClearLastErrors();
     fReader.Rewind();
     while (!fReader.EndOfFile()) {
@@ -88,15 +92,49 @@ QString TDefFilePreprocessor::Substitute(const QString& sLine) const
     return SubstituteNames(sLine);
 }
 
+void TDefFilePreprocessor::RebuildNameIndex()
+{
+    fByFirstChar.assign(128, {});
+    fOtherFirstChar.clear();
+    fiMaxNameLength = 0;
+    for (int i = 0; i < int(fDefines.size()); ++i) {
+        const QString& sName = fDefines[std::size_t(i)].sName;
+        if (sName.isEmpty())
+            continue;
+        const char16_t c = sName.at(0).unicode();
+        (c < 128 ? fByFirstChar[c] : fOtherFirstChar).push_back(i);
+        fiMaxNameLength = std::max(fiMaxNameLength, int(sName.size()));
+    }
+}
+
+void TDefFilePreprocessor::CollectNames(const QString& sText, int iFrom, int iTo,
+                                        std::vector<char>& aFound) const
+{
+    const QStringView text(sText);
+    for (int p = std::max(iFrom, 0); p < std::min(iTo, int(sText.size())); ++p) {
+        const char16_t c = sText.at(p).unicode();
+        const std::vector<int>& candidates = c < 128 ? fByFirstChar[c] : fOtherFirstChar;
+        for (const int i : candidates) {
+            if (!aFound[std::size_t(i)] && text.mid(p).startsWith(fDefines[std::size_t(i)].sName))
+                aFound[std::size_t(i)] = 1;
+        }
+    }
+}
+
 QString TDefFilePreprocessor::SubstituteNames(QString sText) const
 {
-    for (const auto& define : fReader.DefineList()) {
-        const QString& sName = define.sName;
-        const QString sValue = define.pObject->Text().trimmed();
+    if (fDefines.empty())
+        return sText;
+    std::vector<char> found(fDefines.size(), 0);
+    CollectNames(sText, 0, int(sText.size()), found);
+    for (std::size_t i = 0; i < fDefines.size(); ++i) {
+        if (!found[i])
+            continue;
+        const QString& sName = fDefines[i].sName;
+        const QString& sValue = fDefines[i].sValue;
         if (sValue.isEmpty())
             continue;
-        int iFrom = 0;
-        int iPos = sText.indexOf(sName, iFrom);
+        int iPos = sText.indexOf(sName);
         if (iPos < 0)
             continue;
         // Its own name in a value would be inserted again and again without end.
@@ -110,10 +148,11 @@ QString TDefFilePreprocessor::SubstituteNames(QString sText) const
                 throw EError(
                     Format(QStringLiteral("Line grows beyond %d characters by the substitution of \"%s\""),
                            {ciMaxLineLength, sName}));
+            // Later names may now occur in the inserted value or across its edges.
+            CollectNames(sText, iPos - fiMaxNameLength + 1, iPos + int(sValue.size()), found);
             // Text before the replaced occurrence held no occurrence; only the value and its
             // surroundings can form a new one.
-            iFrom = std::max(0, int(iPos - sName.size() + 1));
-            iPos = sText.indexOf(sName, iFrom);
+            iPos = sText.indexOf(sName, std::max(0, int(iPos - sName.size() + 1)));
         }
     }
     return sText;
@@ -133,9 +172,11 @@ void TDefFilePreprocessor::HandleDefine(const QString& sLine)
 
 void TDefFilePreprocessor::Define(const QString& sName, const QString& sValue, bool bFromDocument)
 {
-    for (auto& define : fReader.DefineList()) {
+    for (std::size_t i = 0; i < fReader.DefineList().size(); ++i) {
+        auto& define = fReader.DefineList()[i];
         if (define.sName.compare(sName, Qt::CaseInsensitive) == 0) {
             define.pObject->SetText(sValue);
+            fDefines[i].sValue = sValue.trimmed();
             if (bFromDocument)
                 fReader.AddLoadInfo(
                     QString(), Format(QStringLiteral("Doc define redefinition: %s = %s"), {sName, sValue}));
@@ -147,6 +188,8 @@ void TDefFilePreprocessor::Define(const QString& sName, const QString& sValue, b
     auto value = std::make_unique<TData>();
     value->SetText(sValue);
     fReader.DefineList().push_back({sName, std::move(value)});
+    fDefines.push_back({sName, sValue.trimmed()});
+    RebuildNameIndex();
 }
 
 bool TDefFilePreprocessor::IsDefined(const QString& sName) const

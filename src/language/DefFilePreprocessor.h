@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class TInterpreterBase;
 class TWinPrintersOnline;
@@ -39,6 +40,23 @@ private:
     void ShowDefineDoc(const QString& sLine);
     void Define(const QString& sName, const QString& sValue, bool bFromDocument);
     void Blank();
+
+    // Marks the defines whose names start at a position in [iFrom, iTo) of sText.
+    void CollectNames(const QString& sText, int iFrom, int iTo, std::vector<char>& aFound) const;
+    void RebuildNameIndex();
+
+    // The defines with their trimmed values, in the order of their first definition, and the
+    // defines listed by the first character of their names: substitution looks only at the
+    // names that occur.
+    struct TDefine
+    {
+        QString sName;
+        QString sValue;
+    };
+    std::vector<TDefine> fDefines;
+    std::vector<std::vector<int>> fByFirstChar; // characters below 128
+    std::vector<int> fOtherFirstChar;           // names starting with any other character
+    int fiMaxNameLength = 0;
 
     TInterpreterBase& fReader;
     TLoadCondition fCondition;

@@ -74,6 +74,19 @@ TEST_F(PreprocessorTest, SubstitutesDefinedNames)
         QStringLiteral("\r\n%1, 8: Redefinition of \"A\"").arg(fDir.FilePath(QStringLiteral("main.TZD"))));
 }
 
+TEST_F(PreprocessorTest, LaterNamesFormedByAnInsertedValueAreReplacedToo)
+{
+    EXPECT_EQ(Run(QStringLiteral("#define X B\n#define AB 7\nAX A X")),
+              QStringList{QStringLiteral("3: 7 A B")});
+    EXPECT_EQ(Run(QStringLiteral("#define AB 7\n#define X B\nAX")), QStringList{QStringLiteral("3: AB")})
+        << "names already passed are not looked at again";
+    EXPECT_EQ(Run(QStringLiteral("#define C D\n#define B C\n#define A B\nA")),
+              QStringList{QStringLiteral("4: D")})
+        << "values are substituted when they are defined";
+    EXPECT_EQ(Run(QStringLiteral("#define A B\n#define B C\n#define C D\nA")),
+              QStringList{QStringLiteral("4: D")});
+}
+
 TEST_F(PreprocessorTest, InvalidAndSelfReferringDefines)
 {
     Run(QStringLiteral("#define SAME SAME\nline"));
