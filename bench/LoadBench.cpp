@@ -10,7 +10,6 @@
 #include "language/DefFileInterpreter.h"
 #include "language/InterpreterHost.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -95,12 +94,3 @@ void BM_LoadDefinition(benchmark::State& state)
 BENCHMARK(BM_LoadDefinition)->Arg(50000)->Arg(200000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -8,7 +8,6 @@
 #include "execution/RunnerHost.h"
 #include "execution/TestTree.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 
 #include <benchmark/benchmark.h>
@@ -103,12 +102,3 @@ void BM_TreeMemoryPerNode(benchmark::State& state)
 BENCHMARK(BM_TreeMemoryPerNode)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,7 +1,6 @@
 // Value-log costs: a Write must not grow with the file, which is appended to over many runs.
 #include "core/ValueLog.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -68,12 +67,3 @@ void BM_ValueLogInit(benchmark::State& state)
 BENCHMARK(BM_ValueLogInit)->Args({0, 0})->Args({100000, 1})->Args({100000, 0})->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -3,8 +3,6 @@
 #include "core/MsgUtils.h"
 #include "core/VariableManager.h"
 
-#include <QCoreApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -87,12 +85,3 @@ void BM_InsertValuesStraightforward(benchmark::State& state)
 BENCHMARK(BM_InsertValuesStraightforward)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -129,19 +129,7 @@ protected:
         fRunner.SetProcessState(1);
     }
 
-    // Runs the event loop until aDone holds; fails the test after a bound instead of hanging.
-    template <typename F>
-    bool RunUntil(F aDone, int iTimeoutMs = 5000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!aDone()) {
-            if (timer.elapsed() > iTimeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
-    }
+    static bool RunUntil(const std::function<bool()>& aDone) { return RunEventsUntil(aDone); }
     bool RunToEnd()
     {
         return RunUntil([this] { return !fHost.finals.empty(); });

@@ -1,6 +1,8 @@
 #include "TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -33,4 +35,16 @@ QByteArray ReadFileBytes(const QString& sPath)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
+}
+
+bool RunEventsUntil(const std::function<bool()>& aDone, int iTimeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!aDone()) {
+        if (timer.elapsed() > iTimeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // A temporary folder for one test, removed with it.
 class TTestDir
 {
@@ -20,6 +22,10 @@ public:
 private:
     QTemporaryDir fDir;
 };
+
+// Runs the event loop until aDone holds; false when it did not within iTimeoutMs, so that a
+// test fails instead of hanging.
+bool RunEventsUntil(const std::function<bool()>& aDone, int iTimeoutMs = 5000);
 
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadFileBytes(const QString& sPath);

@@ -123,18 +123,7 @@ protected:
         }
         return QStringLiteral("no error");
     }
-    template <typename F>
-    bool RunUntil(F aDone, int iTimeoutMs = 5000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!aDone()) {
-            if (timer.elapsed() > iTimeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
-    }
+    static bool RunUntil(const std::function<bool()>& aDone) { return RunEventsUntil(aDone); }
     bool Run()
     {
         fRunner.AttachJobs();
