@@ -17,12 +17,12 @@ class TPulseToneOutput : public IToneOutput
 public:
     bool PlayTone(int iFrequencyHz, int iDurationMs) override
     {
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_S16LE;
-        spec.rate = ciSampleRate;
-        spec.channels = 1;
+        pa_sample_spec sampleFormat{};
+        sampleFormat.format = PA_SAMPLE_S16LE;
+        sampleFormat.rate = ciSampleRate;
+        sampleFormat.channels = 1;
         int iError = 0;
-        pa_simple* pStream = pa_simple_new(nullptr, "TZK", PA_STREAM_PLAYBACK, nullptr, "Beep", &spec,
+        pa_simple* pStream = pa_simple_new(nullptr, "TZK", PA_STREAM_PLAYBACK, nullptr, "Beep", &sampleFormat,
                                            nullptr, nullptr, &iError);
         if (!pStream)
             return false;
