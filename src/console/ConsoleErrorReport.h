@@ -20,17 +20,3 @@ private:
     TOperatorAnswers& fAnswers;
     QTextStream& fOut;
 };
-
-// The runner's view of the error report.
-class TErrorReportFailures : public IFailureReport
-{
-public:
-    explicit TErrorReportFailures(TErrorReport& aReport) : fReport(aReport) {}
-
-    void SetFailedJob(const TJob& aJob) override { fReport.SetFailedJob(aJob); }
-    void ShowQueuedError(const QString& aOperatorName) override { fReport.ShowQueuedError(aOperatorName); }
-    bool ExitAfterFailure() const override { return fReport.ExitAfterFailure(); }
-
-private:
-    TErrorReport& fReport;
-};

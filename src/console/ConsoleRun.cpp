@@ -91,11 +91,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     TProcessRunner runner(aTree, host);
     TConsoleErrorReportView reportView(aContext.aAnswers, aContext.aOut);
     const TReportViewScope viewScope(aContext.pErrorReport, &reportView);
-    std::unique_ptr<TErrorReportFailures> failures;
-    if (aContext.pErrorReport) {
-        failures = std::make_unique<TErrorReportFailures>(*aContext.pErrorReport);
-        runner.SetFailureReport(failures.get());
-    }
+    runner.SetFailureReport(aContext.pErrorReport);
     TConsoleKeyAnswerer keys(runner, aContext.aAnswers, aContext.aOut);
 
     std::unique_ptr<TJUnitWriter> junit;

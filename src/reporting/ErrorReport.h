@@ -1,5 +1,7 @@
 #pragma once
 
+#include "execution/RunnerHost.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,7 +27,7 @@ public:
 
 // The error report without its dialog: holds one failure as a pending report, shows it to the
 // operator through the view, and carries the fields a printed report is filled with.
-class TErrorReport
+class TErrorReport : public IFailureReport
 {
 public:
     using TPrinterNames = std::function<QStringList()>;
@@ -36,8 +38,8 @@ public:
     void Init(const QString& sParameter);
     void Clear();
     void ClearRemark() { fsRemark.clear(); }
-    void SetFailedJob(const TJob& aJob);
-    void ShowQueuedError(const QString& aOperatorName);
+    void SetFailedJob(const TJob& aJob) override;
+    void ShowQueuedError(const QString& aOperatorName) override;
     // Shows the last report as it stands ("Show Last Error Report").
     void ShowLastReport();
 
@@ -68,7 +70,7 @@ public:
     void SetErrorText(const QString& s) { FsErrorText = s; }
     const QString& Remark() const { return fsRemark; }
     void SetRemark(const QString& s) { fsRemark = s; }
-    bool ExitAfterFailure() const { return fbStopTestProcess; }
+    bool ExitAfterFailure() const override { return fbStopTestProcess; }
     void SetExitAfterFailure(bool b) { fbStopTestProcess = b; }
 
     // The template with the report fields replaced, in their fixed order.
