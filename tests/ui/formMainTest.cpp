@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -344,4 +345,449 @@ TEST_F(formMainTest, UiPagesBesideTheProgram)
     EXPECT_EQ(w.ReadyPage(), QDir(fDir.Path()).absoluteFilePath(QStringLiteral("Ui/Ready.html")));
     EXPECT_EQ(w.ErrorPage(), QDir(fDir.Path()).absoluteFilePath(QStringLiteral("Ui/ScriptError.html")));
     EXPECT_EQ(w.ScriptPage(), w.ReadyPage());
+}
+
+TEST_F(formMainTest, SuccessfulLoadMakesTheProcessReady)
+{
+    const QString sFile =
+        Definition(QStringLiteral("defs/board.TZD"), {{QStringLiteral("Supply"), {crDone, crOk}}});
+    fDir.WriteText(QStringLiteral("defs/manual.html"), QStringLiteral("<p>manual</p>"));
+    fDefinitions[sFile].fBuild = [build = fDefinitions[sFile].fBuild, this](IDefinitionHost& aHost,
+                                                                            TTestTree& aTree) {
+        build(aHost, aTree);
+        QString sFull;
+        EXPECT_TRUE(aHost.SetScriptDoc(QStringLiteral("TZD:manual.html"), sFull));
+        EXPECT_EQ(sFull, QFileInfo(fDir.FilePath(QStringLiteral("defs/manual.html"))).absoluteFilePath());
+        EXPECT_FALSE(aHost.SetScriptDoc(QStringLiteral("TZD:missing.html"), sFull));
+    };
+    TfrmMain& w = Create();
+    TMsg::Info(QStringLiteral("old line"));
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+
+    EXPECT_EQ(fiLoadersAlive, 0) << "the interpreter is freed when the load ends";
+    EXPECT_EQ(w.windowTitle(), QStringLiteral(" TZK - ") + sFile);
+    EXPECT_EQ(w.CurrentFileName(), sFile);
+    EXPECT_EQ(TRegIO::Instance().LastFile(), sFile);
+    EXPECT_FALSE(Logged(QStringLiteral("old line"))) << "the log is emptied first";
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Load test process \"") + sFile + QStringLiteral("\"")));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process loaded successfully.")));
+    EXPECT_EQ(w.StatusPanel(0)->text(), QStringLiteral("Loaded File: \"") + sFile + QStringLiteral("\""));
+    EXPECT_EQ(w.FileLabelPanel()->text(), QStringLiteral("  Board A"));
+    EXPECT_EQ(w.FileLabelPanel()->toolTip(), QStringLiteral("Test File Label: \"Board A\"; Version: 1.0"));
+    EXPECT_EQ(w.ErrorReport().FileInfo(), QStringLiteral("Board A"));
+    EXPECT_EQ(w.ErrorReport().FileVersion(), QStringLiteral("1.0"));
+    EXPECT_EQ(w.ErrorReport().FileName(), sFile);
+    EXPECT_EQ(w.DocumentView()->Page(), w.ScriptPage()) << "the definition's default document is shown";
+    EXPECT_TRUE(w.ScriptPage().endsWith(QStringLiteral("manual.html")));
+    EXPECT_EQ(w.RecentFiles().Files(), QStringList{sFile});
+    EXPECT_EQ(w.TreeView()->topLevelItemCount(), 1);
+    EXPECT_TRUE(w.TreeView()->topLevelItem(0)->isExpanded()) << "default expansion";
+
+    EXPECT_EQ(State(), 1);
+    EXPECT_TRUE(w.acProcessStart->isEnabled());
+    EXPECT_TRUE(w.acProcessStep->isEnabled());
+    EXPECT_TRUE(w.acProcessContinue->isEnabled());
+    EXPECT_TRUE(w.acProcessReset->isEnabled());
+    EXPECT_FALSE(w.acProcessPause->isEnabled());
+    EXPECT_FALSE(w.acProcessStop->isEnabled());
+    EXPECT_TRUE(w.acFileOpen->isEnabled());
+}
+
+TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
+{
+    const QString sFile =
+        Definition(QStringLiteral("bad.tzd"), {{QStringLiteral("Supply"), {crDone}}}, TLoadOutcome::Errors);
+    TfrmMain& w = Create();
+
+    ASSERT_FALSE(w.LoadDefinitionFile(sFile));
+    EXPECT_EQ(fErrors, QStringList{QStringLiteral("Error(s) while loading definition file!")});
+    EXPECT_EQ(w.Tree().Count(), 0);
+    EXPECT_EQ(State(), 0);
+    EXPECT_FALSE(w.acProcessStart->isEnabled());
+    EXPECT_EQ(TDeviceList::Instance().Count(), 0) << "the devices are released";
+    EXPECT_EQ(w.DocumentView()->Page(), w.ErrorPage());
+    EXPECT_TRUE(w.CurrentFileName().isEmpty());
+    EXPECT_TRUE(w.RecentFiles().Files().isEmpty());
+
+    fErrors.clear();
+    w.acOptionsSkipErrors->setChecked(true);
+    EXPECT_FALSE(w.LoadDefinitionFile(sFile)) << "only an error-free load counts as success";
+    EXPECT_TRUE(fErrors.isEmpty());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral(" TZK - bad.tzd with Errors"));
+    EXPECT_EQ(w.CurrentFileName(), sFile);
+    EXPECT_EQ(w.Tree().Count(), 2) << "the partly built tree stays";
+    EXPECT_EQ(State(), 1);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process loaded with Errors.")));
+    EXPECT_EQ(w.RecentFiles().Files(), QStringList{sFile});
+
+    // The tree can be run.
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_TRUE(fFinals[0].bPassed);
+}
+
+TEST_F(formMainTest, ReaderErrorLeavesAnEmptyTree)
+{
+    const QString sGood = Definition(QStringLiteral("good.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    const QString sBad = Definition(QStringLiteral("loop.tzd"), {});
+    fDefinitions[sBad].bFailRead = true;
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sGood));
+    const QString sLastFile = TRegIO::Instance().LastFile();
+
+    EXPECT_FALSE(w.LoadDefinitionFile(sBad));
+    ASSERT_EQ(fErrorBoxes.size(), 1);
+    EXPECT_EQ(fErrorBoxes[0], QStringLiteral("To much include file recursions!\r\nID: 030214:20"));
+    EXPECT_TRUE(Logged(QStringLiteral("> ID: 030214:20")));
+    EXPECT_TRUE(Logged(QStringLiteral("Fatal: To much include file recursions!")));
+    EXPECT_EQ(w.Tree().Count(), 0);
+    EXPECT_FALSE(w.acProcessStart->isEnabled());
+    EXPECT_EQ(TRegIO::Instance().LastFile(), sLastFile) << "a file that could not be read is not remembered";
+    EXPECT_EQ(fiLoadersAlive, 0);
+}
+
+TEST_F(formMainTest, MissingFileAsksAndCancellingChangesNothing)
+{
+    const QString sFile = Definition(QStringLiteral("a.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+
+    EXPECT_FALSE(w.LoadDefinitionFile(fDir.FilePath(QStringLiteral("gone.tzd"))));
+    EXPECT_EQ(fiOpenDialogs, 1);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Load test process \"\"")));
+    EXPECT_EQ(w.CurrentFileName(), sFile) << "nothing else changes";
+    EXPECT_EQ(w.Tree().Count(), 2);
+    EXPECT_EQ(State(), 1);
+
+    // Open asks; the chosen file is loaded.
+    const QString sOther = Definition(QStringLiteral("b.TZD"), {{QStringLiteral("Other"), {crDone}}});
+    fsOpenAnswer = sOther;
+    w.acFileOpen->trigger();
+    EXPECT_EQ(fiOpenDialogs, 2);
+    EXPECT_EQ(w.CurrentFileName(), sOther);
+    EXPECT_EQ(w.RecentFiles().Files(), (QStringList{sOther, sFile}));
+
+    // Reload takes the current file without asking.
+    w.acFileReload->trigger();
+    EXPECT_EQ(fiOpenDialogs, 2);
+    EXPECT_EQ(w.CurrentFileName(), sOther);
+}
+
+TEST_F(formMainTest, DefineQueryIsAnsweredByTheDocumentOrCancelledByTheFileMenu)
+{
+    const QString sFile = Definition(QStringLiteral("q.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    QStringList answers;
+    QString sPageDuringQuery;
+    auto build = fDefinitions[sFile].fBuild;
+    fDefinitions[sFile].fBuild = [&, build](IDefinitionHost& aHost, TTestTree& aTree) {
+        QString sText = QStringLiteral("file:///defs/variant.html");
+        aHost.DefineQuery(sText);
+        answers.append(sText);
+        if (sText != QStringLiteral("Cancelled"))
+            build(aHost, aTree);
+    };
+    TfrmMain& w = Create();
+
+    // The document's link gives the answer.
+    QTimer::singleShot(50, &w, [&] {
+        sPageDuringQuery = w.DocumentView()->Page();
+        Q_EMIT w.DocumentView()->DefineValues(QStringLiteral("VARIANT=2"));
+    });
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    EXPECT_EQ(answers, QStringList{QStringLiteral("VARIANT=2")});
+    EXPECT_EQ(sPageDuringQuery, QStringLiteral("file:///defs/variant.html"));
+
+    // Opening the File menu cancels the waiting query and so the load.
+    fDefinitions[sFile].eOutcome = TLoadOutcome::Cancelled;
+    QTimer::singleShot(50, &w, [&] { Q_EMIT w.mnuFile->aboutToShow(); });
+    EXPECT_FALSE(w.LoadDefinitionFile(sFile));
+    EXPECT_EQ(answers.last(), QStringLiteral("Cancelled"));
+    EXPECT_EQ(w.DocumentView()->Page(), w.ReadyPage());
+    EXPECT_TRUE(Logged(QStringLiteral("Info: File loading cancelled: \"") + sFile + QStringLiteral("\"")));
+    EXPECT_EQ(w.Tree().Count(), 0);
+    EXPECT_EQ(State(), 0);
+    EXPECT_FALSE(w.CancelDefineQuery()) << "no query waits any more";
+}
+
+TEST_F(formMainTest, OpenDuringADefineQueryLoadsAfterTheCancelledLoad)
+{
+    const QString sQuery = Definition(QStringLiteral("q.tzd"), {});
+    const QString sOther = Definition(QStringLiteral("other.tzd"), {{QStringLiteral("Other"), {crDone}}});
+    fDefinitions[sQuery].fBuild = [](IDefinitionHost& aHost, TTestTree&) {
+        QString sText = QStringLiteral("about:blank");
+        aHost.DefineQuery(sText);
+    };
+    fDefinitions[sQuery].eOutcome = TLoadOutcome::Cancelled;
+    TfrmMain& w = Create();
+    fsOpenAnswer = sOther;
+    QTimer::singleShot(50, &w, [&] { w.acFileOpen->trigger(); });
+    EXPECT_FALSE(w.LoadDefinitionFile(sQuery));
+    EXPECT_EQ(w.Tree().Count(), 0) << "the second load did not run inside the first";
+    ASSERT_TRUE(RunUntil([&] { return w.CurrentFileName() == sOther; }));
+    EXPECT_EQ(w.Tree().Count(), 2);
+    EXPECT_EQ(State(), 1);
+}
+
+TEST_F(formMainTest, ProcessStatesFollowRunPauseStopAndBreak)
+{
+    const QString sFile =
+        Definition(QStringLiteral("run.tzd"),
+                   {{QStringLiteral("Supply"), {crDone, crUnknown}}, {QStringLiteral("End"), {crDone}}});
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    TTestCmd* waiting = fCommands[1];
+
+    // Run until the waiting command executes, then pause.
+    w.acProcessStart->trigger();
+    EXPECT_TRUE(w.acProcessStart->isChecked());
+    EXPECT_FALSE(w.acProcessStart->isEnabled());
+    EXPECT_TRUE(w.acProcessPause->isEnabled());
+    EXPECT_FALSE(w.acFileOpen->isEnabled()) << "no load while a run is in progress";
+    ASSERT_TRUE(RunUntil([&] { return waiting->fiExecutions == 1; }));
+    EXPECT_EQ(w.StatusPanel(1)->text(), QStringLiteral("Operator: Op"));
+    EXPECT_EQ(w.TestCaseHeader()->text(), QStringLiteral(" Test Case: 1. Supply"));
+
+    w.acProcessPause->trigger();
+    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    EXPECT_TRUE(w.acProcessPause->isChecked());
+    EXPECT_FALSE(w.acProcessPause->isEnabled());
+    EXPECT_TRUE(w.acProcessContinue->isEnabled());
+    EXPECT_TRUE(w.acProcessStop->isEnabled());
+    EXPECT_EQ(waiting->fiCancels, 1);
+    EXPECT_EQ(w.TreeView()->SelectedNode(), w.Tree().Node(2)) << "the interrupted node is selected";
+
+    // Stop from the pause cancels the paused node once more; the run ends with both listed.
+    w.acProcessStop->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_FALSE(fFinals[0].bPassed);
+    EXPECT_EQ(fFinals[0].failed, (QStringList{QStringLiteral("Paused: 1.2. Supply step 2"),
+                                              QStringLiteral("Stopped: 1.2. Supply step 2")}));
+    EXPECT_EQ(State(), 1);
+    EXPECT_FALSE(w.acProcessStop->isChecked());
+
+    // A break point on the second case pauses before it.
+    waiting->feImmediate = crDone;
+    fFinals.clear();
+    w.TreeView()->SelectNode(w.Tree().Node(3));
+    w.acProcessBreak->trigger();
+    EXPECT_TRUE(w.Tree().Node(3)->Job()->BreakPoint());
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Pause at break point: \"2. End\"")));
+    EXPECT_TRUE(w.acProcessStep->isEnabled());
+    EXPECT_TRUE(w.acProcessContinue->isEnabled());
+    EXPECT_FALSE(w.acProcessStart->isChecked());
+    w.acProcessContinue->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_TRUE(fFinals[0].bPassed);
+    EXPECT_EQ(State(), 1);
+}
+
+TEST_F(formMainTest, DocumentLinkCallsATest)
+{
+    const QString sFile = Definition(QStringLiteral("run.tzd"), {{QStringLiteral("Supply"), {crDone}},
+                                                                 {QStringLiteral("Volt"), {crDone}}});
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    Q_EMIT w.DocumentView()->CallTestItem(QStringLiteral("volt"));
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: 2. Volt")));
+    EXPECT_FALSE(Logged(QStringLiteral("Info: 1. Supply"))) << "the run began at the called test";
+}
+
+TEST_F(formMainTest, AssignedKeysRunActionsBeforeTheirShortcuts)
+{
+    const QString sFile = Definition(QStringLiteral("keys.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    std::vector<bool> assigned;
+    auto build = fDefinitions[sFile].fBuild;
+    fDefinitions[sFile].fBuild = [&, build](IDefinitionHost& aHost, TTestTree& aTree) {
+        build(aHost, aTree);
+        assigned.push_back(aHost.AssignKey(0x41, QStringLiteral("Start")));
+        assigned.push_back(aHost.AssignKey(0x74, QStringLiteral("Toggle disable/enable test case")));
+        assigned.push_back(aHost.AssignKey(0x4F, QStringLiteral("Open")));
+    };
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    EXPECT_EQ(assigned, (std::vector<bool>{true, true, false})) << "\"Open\" is not a caption";
+
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.TreeView()->setFocus();
+    ASSERT_TRUE(RunUntil([&] { return w.Initialized(); }));
+
+    // F5 is assigned to the toggle: the assignment wins over Start's own shortcut.
+    QTest::keyClick(w.TreeView(), Qt::Key_F5);
+    EXPECT_EQ(fInformation, QStringList{QStringLiteral("Select a test step!")});
+    EXPECT_EQ(State(), 1);
+
+    w.acViewKeyCodes->setChecked(true);
+    QTest::keyClick(w.TreeView(), Qt::Key_A);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Keyboard key 0x41 pressed")));
+    EXPECT_TRUE(w.acProcessStart->isChecked()) << "A runs Start through the assignment";
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+
+    w.acViewListAssignedKeys->trigger();
+    EXPECT_TRUE(Logged(QStringLiteral("Info: 2 assigned keys in \"Board A\":")));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: 1: Key 0x41 = Function \"Start\"")));
+
+    // Every load forgets the assignments.
+    fDefinitions[sFile].fBuild = build;
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    EXPECT_FALSE(w.HandleKey(Qt::Key_A, false));
+}
+
+TEST_F(formMainTest, WaitingCommandSeesKeysFirst)
+{
+    const QString sFile = Definition(QStringLiteral("k.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    ASSERT_TRUE(w.AssignKey(0x41, QStringLiteral("Start")));
+    std::vector<int> offered;
+    w.Runner().SetOnKeyContinue([&](int iKey) {
+        offered.push_back(iKey);
+        return iKey == Qt::Key_A;
+    });
+    EXPECT_TRUE(w.HandleKey(Qt::Key_A, false));
+    EXPECT_EQ(State(), 1) << "the command consumed the key";
+    w.Runner().ClearOnKeyContinue();
+    EXPECT_EQ(offered, std::vector<int>{Qt::Key_A});
+}
+
+TEST_F(formMainTest, SettingsAreSavedAtCloseAndRestoredAtTheNextStart)
+{
+    const QString sFile = Definition(QStringLiteral("s.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    const QString sOlder = Definition(QStringLiteral("older.tzd"), {{QStringLiteral("Old"), {crDone}}});
+    {
+        TfrmMain& w = Create();
+        w.show();
+        ASSERT_TRUE(RunUntil([&] { return w.Initialized(); }));
+        ASSERT_TRUE(w.LoadDefinitionFile(sOlder));
+        ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+        w.acViewMsgTrace->setChecked(true);
+        w.acOptionsSkipErrors->setChecked(true);
+        w.resize(800, 600);
+        w.SplitterLeftRight()->setSizes({210, 590});
+        w.SplitterUpperLower()->setSizes({400, 150});
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(w.close());
+        EXPECT_TRUE(fWarnings.isEmpty());
+        fWindow.reset();
+    }
+    TRegIO::InstanceRelease();
+    TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
+    ASSERT_TRUE(TRegIO::Instance().CurrentUserLoad());
+    EXPECT_EQ(TRegIO::Instance().LastFile(), sFile);
+    EXPECT_EQ(TRegIO::Instance().SplitterPosH(), 210);
+    EXPECT_TRUE(TRegIO::Instance().ViewMsgTrace());
+    EXPECT_TRUE(TRegIO::Instance().OptionsSkipErrors());
+    const TRect position = TRegIO::Instance().Position();
+    EXPECT_EQ(position.Right - position.Left, 800);
+    EXPECT_EQ(position.Bottom - position.Top, 600);
+    const int iLogHeight = TRegIO::Instance().SplitterPosV();
+    TRegIO::InstanceRelease();
+    TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
+
+    TfrmMain& w = Create();
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return w.CurrentFileName() == sFile; })) << "the last file is loaded again";
+    EXPECT_TRUE(w.acViewMsgTrace->isChecked());
+    EXPECT_TRUE(w.MsgLog().ShowTrace());
+    EXPECT_TRUE(w.acOptionsSkipErrors->isChecked());
+    EXPECT_EQ(w.RecentFiles().Files(), (QStringList{sFile, sOlder}));
+    EXPECT_EQ(w.size(), QSize(800, 600));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.SplitterLeftRight()->sizes().value(0), 210);
+    EXPECT_EQ(w.SplitterUpperLower()->sizes().value(1), iLogHeight);
+}
+
+TEST_F(formMainTest, SplitterValuesBelowOneAreClamped)
+{
+    TRegIO& settings = TRegIO::Instance();
+    settings.SetSplitterPosH(0);
+    settings.SetSplitterPosV(-5);
+    ASSERT_TRUE(settings.CurrentUserSave());
+    TfrmMain& w = Create();
+    w.FormActivate();
+    EXPECT_EQ(settings.SplitterPosH(), 1);
+    EXPECT_EQ(settings.SplitterPosV(), 1);
+    EXPECT_GE(w.SplitterLeftRight()->sizes().value(0), 1);
+}
+
+TEST_F(formMainTest, SavingFailureShowsTheSettingsError)
+{
+    // A folder where the settings file should be cannot be written.
+    QDir().mkpath(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
+    TfrmMain& w = Create();
+    w.close();
+    EXPECT_EQ(fWarnings, QStringList{TRegIO::Instance().LastError()});
+    EXPECT_FALSE(fWarnings.value(0).isEmpty());
+}
+
+TEST_F(formMainTest, CommandLineFileMissing)
+{
+    const QString sLast = Definition(QStringLiteral("last.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    TRegIO::Instance().SetLastFile(sLast);
+    ASSERT_TRUE(TRegIO::Instance().CurrentUserSave());
+    const QString sMissing = fDir.FilePath(QStringLiteral("nothere.tzd"));
+    TfrmMain& w = Create({QStringLiteral("+File:") + sMissing});
+    w.FormActivate();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Application parameter file not found: ") + sMissing));
+    EXPECT_EQ(w.DocumentView()->Page(), w.ReadyPage());
+    EXPECT_TRUE(w.CurrentFileName().isEmpty()) << "the last file is not opened";
+}
+
+TEST_F(formMainTest, CommandLineFileWithAutoStartRuns)
+{
+    const QString sFile =
+        Definition(QStringLiteral("auto.tzd"), {{QStringLiteral("Supply"), {crDone, crDone}}});
+    TfrmMain& w = Create({QStringLiteral("+AutoStart"), QStringLiteral("+File:") + sFile});
+    w.FormActivate();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_TRUE(fFinals[0].bPassed);
+    EXPECT_EQ(w.CurrentFileName(), sFile);
+    EXPECT_EQ(State(), 1);
+}
+
+TEST_F(formMainTest, AutoStartAfterAFailedLoadReportsNothingToRun)
+{
+    const QString sFile =
+        Definition(QStringLiteral("bad.tzd"), {{QStringLiteral("Supply"), {crDone}}}, TLoadOutcome::Errors);
+    TfrmMain& w = Create({QStringLiteral("+File:") + sFile, QStringLiteral("+AutoStart")});
+    w.FormActivate();
+    ASSERT_TRUE(RunUntil([this] { return Logged(QStringLiteral("Error: No active test item found!")); }));
+    EXPECT_TRUE(fFinals.empty());
+}
+
+TEST_F(formMainTest, DeferredLoadOfAMissingFileRaises)
+{
+    TfrmMain& w = Create();
+    w.InitNewDefFile(fDir.FilePath(QStringLiteral("none.tzd")), false);
+    ASSERT_TRUE(RunUntil([this] { return !fErrorBoxes.isEmpty(); }));
+    EXPECT_EQ(fErrorBoxes[0], QStringLiteral("01040A:0"));
+    EXPECT_TRUE(Logged(QStringLiteral("Fatal: 01040A:0")));
+}
+
+TEST_F(formMainTest, DebugSwitchShowsDebugMessagesAndNamesTheOperator)
+{
+    TfrmMain& w = Create({QStringLiteral("+DebugOn")});
+    EXPECT_TRUE(w.acViewMsgDebug->isVisible());
+    EXPECT_TRUE(w.acViewMsgDebug->isChecked());
+    EXPECT_TRUE(w.MsgLog().ShowDebug());
+    EXPECT_EQ(w.Runner().OperatorName(), QStringLiteral("De Bug"));
+    EXPECT_EQ(w.StatusPanel(1)->text(), QStringLiteral("Operator: De Bug"));
+    w.acViewMsgDebug->trigger();
+    EXPECT_FALSE(w.MsgLog().ShowDebug());
+}
+
+TEST_F(formMainTest, OperatorNameAndLastErrorReportEntries)
+{
+    TfrmMain& w = Create();
+    fsOperator = QStringLiteral("  Eve ");
+    w.acOptionsSetOperatorName->trigger();
+    EXPECT_EQ(w.Runner().OperatorName(), QStringLiteral("Eve"));
+    EXPECT_EQ(w.StatusPanel(1)->text(), QStringLiteral("Operator: Eve"));
+
+    Q_EMIT w.mnuView->aboutToShow();
+    EXPECT_FALSE(w.acViewLastErrorDlg->isEnabled()) << "no report yet";
 }
