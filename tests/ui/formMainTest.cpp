@@ -5,8 +5,10 @@
 #include "ui/Application.h"
 #include "ui/DocumentViewBase.h"
 #include "ui/KeypadKeyControl.h"
+#include "ui/MessageLogView.h"
 #include "ui/RecentMenuFileList.h"
 #include "ui/TestTreeView.h"
+#include "ui/formErrorDlg.h"
 #include "ui/formMain.h"
 
 #include "core/MsgClasses.h"
@@ -18,9 +20,13 @@
 #include "TestEnvironment.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -790,4 +796,136 @@ TEST_F(formMainTest, OperatorNameAndLastErrorReportEntries)
 
     Q_EMIT w.mnuView->aboutToShow();
     EXPECT_FALSE(w.acViewLastErrorDlg->isEnabled()) << "no report yet";
+}
+
+TEST_F(formMainTest, FailureShowsTheErrorReportDialogAndItsStopBoxEndsTheRun)
+{
+    TRegIO::Instance().SetEndOnFailure(false);
+    fDir.WriteText(QStringLiteral("defs/label.rtf"), QStringLiteral("{\\rtf1 %FUNCTION}"));
+    const QString sFile = fDir.WriteText(QStringLiteral("defs/report.tzd"), QStringLiteral("; fake\r\n"));
+    fDefinitions[sFile].fBuild = [this](IDefinitionHost& aHost, TTestTree& aTree) {
+        // "TZD:" already refers to the file being loaded.
+        aHost.ErrorReport().Init(QStringLiteral("ErrorReport; TZD:label.rtf; P1; Portrait; 0; 0; 0; 0"));
+        TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice; Dev1"));
+        TTreeNode* c1 =
+            TJob::CreateNewJob(QStringLiteral("Supply"), aTree, nullptr, nullptr, ecNormalCase, true);
+        auto failing = std::make_unique<TTestCmd>(device);
+        TTestCmd* pFailing = failing.get();
+        failing->feImmediate = crUnknown;
+        failing->fOnExecute = [pFailing] {
+            pFailing->Finish(crFailed, QStringLiteral("Value 3.4 above 3.3"));
+        };
+        TJob::CreateNewJob(QStringLiteral("Volt"), aTree, c1,
+                           device->AddCommand(QStringLiteral("F"), std::move(failing)), ecWorkCase, false);
+        auto passing = std::make_unique<TTestCmd>(device);
+        fCommands.push_back(passing.get());
+        TJob::CreateNewJob(QStringLiteral("Current"), aTree, c1,
+                           device->AddCommand(QStringLiteral("P"), std::move(passing)), ecWorkCase, false);
+    };
+    TfrmMain& w = Create();
+    w.ErrorReport().SetPrinterNames([] { return QStringList{QStringLiteral("P1")}; });
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    ASSERT_TRUE(w.ErrorReport().Initialized());
+
+    QStringList shown;
+    {
+        TModalCloser closer([&](QWidget* aModal) {
+            ASSERT_EQ(aModal, static_cast<QWidget*>(w.ErrorDlg()));
+            shown.append(w.ErrorDlg()->TestCaseLabel()->text() + QStringLiteral("|") +
+                         w.ErrorDlg()->ErrorTextLabel()->text() + QStringLiteral("|") +
+                         w.ErrorDlg()->OperatorBox()->text());
+            w.ErrorDlg()->StopBox()->setChecked(true);
+            w.ErrorDlg()->CloseButton()->click();
+        });
+        w.acProcessStart->trigger();
+        ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    }
+    EXPECT_EQ(shown, QStringList{QStringLiteral(" 1.1. Volt| Value 3.4 above 3.3|Op")});
+    EXPECT_EQ(fCommands[0]->fiExecutions, 0) << "the ticked stop box ends the run after the failed node";
+    EXPECT_EQ(fFinals[0].failed, QStringList{QStringLiteral("Error: 1.1. Volt")});
+
+    // The last report can be shown again from the View menu.
+    Q_EMIT w.mnuView->aboutToShow();
+    ASSERT_TRUE(w.acViewLastErrorDlg->isEnabled());
+    {
+        TModalCloser closer;
+        w.acViewLastErrorDlg->trigger();
+        EXPECT_EQ(closer.Closed(), 1);
+    }
+    EXPECT_EQ(w.ErrorDlg()->TestCaseLabel()->text(), QStringLiteral(" 1.1. Volt"));
+}
+
+TEST_F(formMainTest, ExtrasReapplyTheViewSettingsAndTheErrorReportSwitch)
+{
+    TfrmMain& w = Create();
+    w.FormActivate();
+    EXPECT_TRUE(w.ErrorReport().Active());
+    EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    w.Dialogs().fnExtras = [] {
+        TRegIO::Instance().SetShowErrorReportDlg(false);
+        TRegIO::Instance().SetShowToolbarCaption(true);
+        TRegIO::Instance().SetShowTreeButtonAndLines(true);
+        return true;
+    };
+    w.acOptionsExtras->trigger();
+    EXPECT_FALSE(w.ErrorReport().Active());
+    EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    EXPECT_TRUE(w.TreeView()->rootIsDecorated());
+}
+
+TEST_F(formMainTest, ShiftAndCtrlClicksInTheTree)
+{
+    const QString sFile = Definition(QStringLiteral("c.tzd"), {{QStringLiteral("Supply"), {crDone, crDone}},
+                                                               {QStringLiteral("Volt"), {crDone}},
+                                                               {QStringLiteral("End"), {crDone}}});
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.resize(900, 700);
+    w.show();
+    TTestTreeView* tree = w.TreeView();
+    tree->expandAll();
+    QCoreApplication::processEvents();
+
+    // Shift+click disables the whole case.
+    TTreeNode* supply = w.Tree().Node(0);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      tree->visualItemRect(tree->Item(supply)).center());
+    EXPECT_FALSE(supply->Job()->Enabled());
+    EXPECT_FALSE(w.Tree().Node(1)->Job()->Enabled());
+    EXPECT_EQ(supply->ImageIndex(), int(TJob::eiDisabled));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      tree->visualItemRect(tree->Item(supply)).center());
+    EXPECT_TRUE(supply->Job()->Enabled());
+
+    // Ctrl+click runs the case and pauses at the first node after it.
+    TTreeNode* volt = w.Tree().Node(3);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      tree->visualItemRect(tree->Item(volt)).center());
+    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Pause after test case end on test: \"3. End\"")));
+    EXPECT_EQ(tree->SelectedNode(), w.Tree().Node(5));
+
+    // A click in the tree leaves the paused process.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      tree->visualItemRect(tree->Item(supply)).center());
+    EXPECT_EQ(State(), 1);
+}
+
+TEST_F(formMainTest, CopyTakesTheSelectedLogLinesWhenTheLogHasTheFocus)
+{
+    TfrmMain& w = Create();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    TMsg::Warning(QStringLiteral("first"));
+    TMsg::Error(QStringLiteral("second"));
+    w.LogView()->setFocus();
+    ASSERT_TRUE(RunUntil([&] { return w.LogView()->hasFocus(); }));
+    w.LogView()->selectAll();
+    QApplication::clipboard()->clear();
+    w.EditCopy1->trigger();
+    const QStringList lines = QApplication::clipboard()->text().split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("Warning: first")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("Error: second")));
+    EXPECT_TRUE(lines[2].isEmpty());
 }
