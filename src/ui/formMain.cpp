@@ -238,6 +238,8 @@ void TfrmMain::CreateActions()
     acViewTreeViewCollapse->setIconText(QStringLiteral("Collapse"));
     acViewLastErrorDlg = NewAction(QStringLiteral("Show Last Error Report"), QStringLiteral("Error Report"),
                                    QStringLiteral("Show last Error Report if available"));
+    // Enabled when the View menu opens with a report to show.
+    acViewLastErrorDlg->setEnabled(false);
     const QString sListKeys = QStringLiteral("List keyboard keys assigned to functions in protocol window");
     acViewListAssignedKeys = NewAction(QStringLiteral("List Assigned Keyboard Keys"), sListKeys, sListKeys);
     const QString sKeyCodes = QStringLiteral("Show notified key codes in protocol window");
@@ -596,6 +598,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     fsUiScriptHtml = fsUiReadyHtml;
     fKeyControl->Clear();
     fErrorReport.Clear();
+    acViewLastErrorDlg->setEnabled(false);
     fFinalDlg->setWindowTitle(QString());
     fDocView->ShowPage(fsUiReadyHtml);
     fTree.Clear();

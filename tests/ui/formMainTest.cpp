@@ -22,8 +22,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -928,4 +930,38 @@ TEST_F(formMainTest, CopyTakesTheSelectedLogLinesWhenTheLogHasTheFocus)
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("Warning: first")));
     EXPECT_TRUE(lines[1].endsWith(QStringLiteral("Error: second")));
     EXPECT_TRUE(lines[2].isEmpty());
+}
+
+TEST_F(formMainTest, OpenDialogOffersDefinitionsWhateverTheCaseOfTheirExtension)
+{
+    fDir.WriteText(QStringLiteral("open/upper.TZD"), QStringLiteral("x"));
+    fDir.WriteText(QStringLiteral("open/lower.tzd"), QStringLiteral("x"));
+    fDir.WriteText(QStringLiteral("open/other.txt"), QStringLiteral("x"));
+    const QString sFolder = fDir.FilePath(QStringLiteral("open"));
+    TfrmMainSetup setup;
+    setup.sProgramDir = fDir.Path();
+    setup.fLoaderFactory = [this](IDefinitionHost& aHost) {
+        return std::make_unique<TFakeLoader>(aHost, fDefinitions, fiLoadersAlive);
+    };
+    fWindow = std::make_unique<TfrmMain>(setup);
+    QStringList visible;
+    QString sTitle;
+    {
+        TModalCloser closer([&](QWidget* aModal) {
+            auto* dialog = qobject_cast<QFileDialog*>(aModal);
+            ASSERT_NE(dialog, nullptr);
+            sTitle = dialog->windowTitle();
+            dialog->setDirectory(sFolder);
+            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            ASSERT_NE(list, nullptr);
+            RunUntil([&] { return list->model()->rowCount(list->rootIndex()) >= 2; }, 3000);
+            for (int i = 0; i < list->model()->rowCount(list->rootIndex()); ++i)
+                visible.append(list->model()->index(i, 0, list->rootIndex()).data().toString());
+            dialog->reject();
+        });
+        EXPECT_TRUE(fWindow->Dialogs().fnOpenFile().isEmpty());
+    }
+    visible.sort();
+    EXPECT_EQ(sTitle, QStringLiteral("Open test file"));
+    EXPECT_EQ(visible, (QStringList{QStringLiteral("lower.tzd"), QStringLiteral("upper.TZD")}));
 }
