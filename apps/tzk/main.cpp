@@ -35,6 +35,7 @@ int main(int argc, char** argv)
 {
     TDocumentView::PrepareEngine();
     TApplication app(argc, argv);
+    app.InstallTerminationHandler();
 
     TfrmMainSetup setup;
     setup.slArguments = app.arguments().mid(1);

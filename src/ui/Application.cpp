@@ -5,6 +5,24 @@
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The signal handler may only write to a descriptor; the event loop reads the other end.
+int gSignalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int /*iSignal*/)
+{
+    const char cByte = 1;
+    [[maybe_unused]] const ssize_t iWritten = ::write(gSignalPipe[0], &cByte, 1);
+}
+
+} // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -51,4 +69,23 @@ void TApplication::HandleException(const QString& sText)
     TMsg::Fatal(sText);
     if (fErrorBox)
         fErrorBox(sText);
+}
+
+void TApplication::InstallTerminationHandler()
+{
+    if (gSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [] {
+        char cByte = 0;
+        [[maybe_unused]] const ssize_t iRead = ::read(gSignalPipe[1], &cByte, 1);
+        closeAllWindows();
+        quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }

@@ -29,6 +29,10 @@ public:
     // Logs the text as fatal and shows it in the error box.
     void HandleException(const QString& sText);
 
+    // SIGTERM and SIGINT close the windows as the operator would, so that the settings are saved
+    // when the session ends.
+    void InstallTerminationHandler();
+
 private:
     TKeyHook fKeyHook;
     TErrorBox fErrorBox;
