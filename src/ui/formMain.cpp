@@ -825,8 +825,9 @@ void TfrmMain::resizeEvent(QResizeEvent* aEvent)
 
 void TfrmMain::ResizeStatusPanels()
 {
-    fStatus2->setFixedWidth(fStatus2->fontMetrics().horizontalAdvance(fStatus2->text()) + 8);
-    fStatus1->setFixedWidth(std::max(0, width() - fStatus2->width() - 30));
+    const int iOperatorWidth = fStatus2->fontMetrics().horizontalAdvance(fStatus2->text()) + 8;
+    fStatus2->setFixedWidth(iOperatorWidth);
+    fStatus1->setFixedWidth(std::max(0, width() - iOperatorWidth - 30));
 }
 
 void TfrmMain::SetOperatorName(const QString& sName)

@@ -795,6 +795,16 @@ TEST_F(formMainTest, OperatorNameAndLastErrorReportEntries)
     w.acOptionsSetOperatorName->trigger();
     EXPECT_EQ(w.Runner().OperatorName(), QStringLiteral("Eve"));
     EXPECT_EQ(w.StatusPanel(1)->text(), QStringLiteral("Operator: Eve"));
+    w.resize(700, 500);
+    w.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.StatusPanel(0)->width(), 700 - w.StatusPanel(1)->width() - 30)
+        << "panel 1 takes the width the operator panel leaves";
+    const int iShortWidth = w.StatusPanel(1)->width();
+    fsOperator = QStringLiteral("Evelyn Long-Surname");
+    w.acOptionsSetOperatorName->trigger();
+    EXPECT_GT(w.StatusPanel(1)->width(), iShortWidth) << "the operator panel is as wide as its text";
+    EXPECT_EQ(w.StatusPanel(0)->width(), 700 - w.StatusPanel(1)->width() - 30);
 
     Q_EMIT w.mnuView->aboutToShow();
     EXPECT_FALSE(w.acViewLastErrorDlg->isEnabled()) << "no report yet";
