@@ -400,9 +400,7 @@ void TfrmMain::CreateMenusAndToolbar()
     fToolBar->addAction(acViewTreeViewExpant);
     fToolBar->addAction(acViewTreeViewExpandDefault);
     fToolBar->addAction(acViewTreeViewCollapse);
-    auto* tipFilter = new TTipFilter(fToolBar);
-    for (QToolButton* button : fToolBar->findChildren<QToolButton*>())
-        button->installEventFilter(tipFilter);
+    fTipFilter = new TTipFilter(fToolBar);
 }
 
 void TfrmMain::CreateClientArea()
@@ -777,10 +775,10 @@ void TfrmMain::ApplySettings()
 void TfrmMain::ApplyViewSettings()
 {
     const TRegIO& settings = TRegIO::Instance();
-    for (QObject* child : fToolBar->children()) {
-        if (auto* filter = dynamic_cast<TTipFilter*>(child))
-            filter->bShowTips = settings.ShowToolbarTips();
-    }
+    static_cast<TTipFilter*>(fTipFilter)->bShowTips = settings.ShowToolbarTips();
+    // The buttons exist once the toolbar has laid them out; installing twice keeps one filter.
+    for (QToolButton* button : fToolBar->findChildren<QToolButton*>())
+        button->installEventFilter(fTipFilter);
     if (settings.ShowToolbarCaption()) {
         fToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         fToolBar->setIconSize(QSize(20, 20));

@@ -215,6 +215,7 @@ private:
 
     std::vector<QAction*> fActionList;
     QToolBar* fToolBar = nullptr;
+    QObject* fTipFilter = nullptr;
     QLabel* fFileLabel = nullptr;
     TTestTreeView* fTreeView = nullptr;
     QLabel* fHeader = nullptr;

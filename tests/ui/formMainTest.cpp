@@ -33,6 +33,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -873,7 +875,18 @@ TEST_F(formMainTest, ExtrasReapplyTheViewSettingsAndTheErrorReportSwitch)
     w.FormActivate();
     EXPECT_TRUE(w.ErrorReport().Active());
     EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    w.show();
+    // A tool tip, once shown, fades out slowly: each look uses another button.
+    const auto tipShown = [&](QAction* aAction) {
+        auto* button = qobject_cast<QToolButton*>(w.ToolBar()->widgetForAction(aAction));
+        EXPECT_NE(button, nullptr);
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(button, &help);
+        return QToolTip::isVisible() && QToolTip::text() == aAction->toolTip();
+    };
+    EXPECT_TRUE(tipShown(w.acFileOpen));
     w.Dialogs().fnExtras = [] {
+        TRegIO::Instance().SetShowToolbarTips(false);
         TRegIO::Instance().SetShowErrorReportDlg(false);
         TRegIO::Instance().SetShowToolbarCaption(true);
         TRegIO::Instance().SetShowTreeButtonAndLines(true);
@@ -883,6 +896,7 @@ TEST_F(formMainTest, ExtrasReapplyTheViewSettingsAndTheErrorReportSwitch)
     EXPECT_FALSE(w.ErrorReport().Active());
     EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     EXPECT_TRUE(w.TreeView()->rootIsDecorated());
+    EXPECT_FALSE(tipShown(w.acFileReload)) << "tool tips switched off";
 }
 
 TEST_F(formMainTest, ShiftAndCtrlClicksInTheTree)
