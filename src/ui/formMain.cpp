@@ -611,8 +611,9 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     fbLoading = true;
     try {
         const std::unique_ptr<IDefinitionLoader> loader = fSetup.fLoaderFactory(*this);
-        loader->FileLoad(sFile);
+        // "TZD:" names refer to the file being loaded, already while it is read and preprocessed.
         TRegIO::Instance().SetLastFile(sFile);
+        loader->FileLoad(sFile);
         const TLoadOutcome eOutcome = loader->LoadDefinition(fTree);
 
         const QString sHint = Format(QStringLiteral("Loaded File: \"%s\""), {sFile});

@@ -48,6 +48,7 @@ struct TFakeDefinition
     std::function<void(IDefinitionHost& aHost, TTestTree& aTree)> fBuild;
     TLoadOutcome eOutcome = TLoadOutcome::Success;
     bool bFailRead = false;
+    QString sLastFileWhileReading;
 };
 
 class TFakeLoader : public IDefinitionLoader
@@ -63,6 +64,7 @@ public:
     void FileLoad(const QString& sFileName) override
     {
         fsFile = sFileName;
+        fDefinitions[fsFile].sLastFileWhileReading = TRegIO::Instance().LastFile();
         if (fDefinitions[fsFile].bFailRead)
             throw EMsg(QStringLiteral("To much include file recursions!"), TMsgId(0x030214), 20);
     }
@@ -443,7 +445,6 @@ TEST_F(formMainTest, ReaderErrorLeavesAnEmptyTree)
     fDefinitions[sBad].bFailRead = true;
     TfrmMain& w = Create();
     ASSERT_TRUE(w.LoadDefinitionFile(sGood));
-    const QString sLastFile = TRegIO::Instance().LastFile();
 
     EXPECT_FALSE(w.LoadDefinitionFile(sBad));
     ASSERT_EQ(fErrorBoxes.size(), 1);
@@ -452,8 +453,10 @@ TEST_F(formMainTest, ReaderErrorLeavesAnEmptyTree)
     EXPECT_TRUE(Logged(QStringLiteral("Fatal: To much include file recursions!")));
     EXPECT_EQ(w.Tree().Count(), 0);
     EXPECT_FALSE(w.acProcessStart->isEnabled());
-    EXPECT_EQ(TRegIO::Instance().LastFile(), sLastFile) << "a file that could not be read is not remembered";
+    EXPECT_EQ(fDefinitions[sBad].sLastFileWhileReading, sBad) << "\"TZD:\" refers to the file being read";
     EXPECT_EQ(fiLoadersAlive, 0);
+    w.close();
+    EXPECT_TRUE(TRegIO::Instance().LastFile().isEmpty()) << "a file that could not be read is not reopened";
 }
 
 TEST_F(formMainTest, MissingFileAsksAndCancellingChangesNothing)
