@@ -600,6 +600,8 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     fFinalDlg->setWindowTitle(QString());
     fDocView->ShowPage(fsUiReadyHtml);
     fTree.Clear();
+    // The runner forgets its positions in the old tree (on an empty tree that is all it does).
+    fRunner->AttachJobs();
     fFileLabel->setText(QString());
     fFileLabel->setToolTip(QString());
     ReleaseProcessServices();
