@@ -184,6 +184,19 @@ void TDeviceList::UnregisterType(const QString& sKeyword)
         types.end());
 }
 
+std::vector<std::pair<QString, QString>> TDeviceList::TypeInfo()
+{
+    std::vector<std::pair<QString, QString>> info;
+    for (const auto& type : DeviceTypes()) {
+        const std::unique_ptr<TDevice> device = type.second();
+        QString sName;
+        QString sVersion;
+        device->Info(sName, sVersion);
+        info.emplace_back(sName, sVersion);
+    }
+    return info;
+}
+
 TDevice* TDeviceList::Append(const QString& sDefinition)
 {
     TCommaSeparatedValue csv;

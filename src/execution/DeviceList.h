@@ -155,6 +155,9 @@ public:
     // they were registered).
     static void RegisterType(const QString& sKeyword, TDeviceCreator aCreator);
     static void UnregisterType(const QString& sKeyword);
+    // Name and version of every registered device type, from a transient device of each (the
+    // about box lists them).
+    static std::vector<std::pair<QString, QString>> TypeInfo();
 
     // Creates, initialises and registers a device from the parameter text of a Device.Create line.
     TDevice* Append(const QString& sDefinition);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class DeviceListTest : public ::testing::Test
@@ -51,6 +53,16 @@ TEST_F(DeviceListTest, DeclaresDevicesByTypeKeyword)
     EXPECT_EQ(static_cast<TTestDevice*>(device)->fsDefinition, QStringLiteral(" TestDevice ; Port1 ; 9600"));
     EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("Port1")), device);
     EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("port1")), nullptr);
+}
+
+TEST_F(DeviceListTest, TypeInfoNamesEveryRegisteredType)
+{
+    const auto info = TDeviceList::TypeInfo();
+    const auto it =
+        std::find(info.begin(), info.end(),
+                  std::pair<QString, QString>(QStringLiteral("Test Device"), QStringLiteral("V1")));
+    EXPECT_NE(it, info.end());
+    EXPECT_EQ(TDeviceList::Instance().Count(), 0) << "the devices asked are not declared";
 }
 
 TEST_F(DeviceListTest, DeclarationErrors)

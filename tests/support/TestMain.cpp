@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
+
+// A suite that needs a GUI application defines this; the others run with a core application.
+std::unique_ptr<QCoreApplication> TzkCreateTestApplication(int& argc, char** argv) __attribute__((weak));
 
 // Every test process gets its own HOME and XDG folders, so that no test reads or writes the
 // user's settings and no test depends on another.
@@ -28,7 +32,9 @@ int main(int argc, char** argv)
     QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("LC_ALL", "C");
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = TzkCreateTestApplication
+                                                      ? TzkCreateTestApplication(argc, argv)
+                                                      : std::make_unique<QCoreApplication>(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// What a navigation of the document view means.
+enum class TLinkKind
+{
+    Navigate,     // an ordinary link: the view follows it
+    CallTestItem, // run the named test; the navigation is cancelled
+    DefineValues  // the answer of a define query; the navigation is cancelled
+};
+
+struct TLinkAction
+{
+    TLinkKind eKind = TLinkKind::Navigate;
+    QString sArgument;
+};
+
+// Reads the markers ">CallTestItem>" and ">InitDefineValues>" from a target address, compared
+// against the percent-decoded form (links in documents are written with plain ">" but arrive
+// encoded). An empty define answer becomes "Exit".
+TLinkAction ClassifyNavigation(const QString& sAddress);

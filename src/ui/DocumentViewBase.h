@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+// The document view beside the test tree: shows the test manual and definition documents and
+// reports the links that call tests or answer define queries instead of navigating.
+class TDocumentViewBase : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using QWidget::QWidget;
+
+    // A local file path, a URL or "about:blank".
+    virtual void ShowPage(const QString& sAddress) = 0;
+    virtual QString Page() const = 0;
+
+Q_SIGNALS:
+    void CallTestItem(const QString& sName);
+    void DefineValues(const QString& sAnswer);
+    // After every navigation request, so that the window takes the keyboard focus back.
+    void NavigationHandled();
+};

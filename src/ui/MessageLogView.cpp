@@ -1,0 +1,129 @@
+#include "MessageLogView.h"
+
+#include "core/MsgLog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QToolTip>
+
+#include <algorithm>
+
+TMessageLogModel::TMessageLogModel(TMsgLog& aLog, QObject* aParent)
+    : QAbstractListModel(aParent), fLog(aLog), fiRows(aLog.Count())
+{
+    connect(&fLog, &TMsgLog::LinesAdded, this, [this](int iFirst, int iCount) {
+        if (iCount <= 0)
+            return;
+        beginInsertRows(QModelIndex(), iFirst, iFirst + iCount - 1);
+        fiRows += iCount;
+        endInsertRows();
+    });
+    connect(&fLog, &TMsgLog::LinesRemoved, this, [this](int iCount) {
+        if (iCount <= 0)
+            return;
+        beginRemoveRows(QModelIndex(), 0, iCount - 1);
+        fiRows -= iCount;
+        endRemoveRows();
+    });
+    connect(&fLog, &TMsgLog::Cleared, this, [this] {
+        beginResetModel();
+        fiRows = fLog.Count();
+        endResetModel();
+    });
+}
+
+int TMessageLogModel::rowCount(const QModelIndex& aParent) const
+{
+    return aParent.isValid() ? 0 : fiRows;
+}
+
+QColor TMessageLogModel::LineColour(int eType)
+{
+    const TLogColour colour = TMsgLog::Colour(static_cast<TMsgTypeId>(eType));
+    if (colour.bSystemText)
+        return QToolTip::palette().color(QPalette::ToolTipText);
+    return QColor(colour.iRed, colour.iGreen, colour.iBlue);
+}
+
+QVariant TMessageLogModel::data(const QModelIndex& aIndex, int iRole) const
+{
+    if (!aIndex.isValid() || aIndex.row() >= fLog.Count())
+        return {};
+    const TLogLine& line = fLog.Lines()[std::size_t(aIndex.row())];
+    switch (iRole) {
+    case Qt::DisplayRole:
+        return line.sText;
+    case Qt::ForegroundRole:
+        return LineColour(line.eType);
+    default:
+        return {};
+    }
+}
+
+void TMessageLogDelegate::paint(QPainter* aPainter, const QStyleOptionViewItem& aOption,
+                                const QModelIndex& aIndex) const
+{
+    aPainter->save();
+    const bool bSelected = aOption.state & QStyle::State_Selected;
+    aPainter->fillRect(aOption.rect, bSelected ? SelectedBackground() : aOption.palette.base().color());
+    aPainter->setPen(aIndex.data(Qt::ForegroundRole).value<QColor>());
+    aPainter->setFont(aOption.font);
+    const QRect textRect = aOption.rect.adjusted(2, 0, 0, 0);
+    aPainter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                       aIndex.data(Qt::DisplayRole).toString());
+    if (aOption.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(aOption);
+        focus.backgroundColor = bSelected ? SelectedBackground() : aOption.palette.base().color();
+        const QWidget* widget = aOption.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, aPainter, widget);
+    }
+    aPainter->restore();
+}
+
+QSize TMessageLogDelegate::sizeHint(const QStyleOptionViewItem& aOption, const QModelIndex& /*aIndex*/) const
+{
+    return {ciScrollWidth, aOption.fontMetrics.height() + 2};
+}
+
+TMessageLogView::TMessageLogView(TMsgLog& aLog, QWidget* aParent)
+    : QListView(aParent), fLog(aLog), fModel(new TMessageLogModel(aLog, this))
+{
+    setModel(fModel);
+    setItemDelegate(new TMessageLogDelegate(this));
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setToolTip(QStringLiteral("Information protocol window"));
+    setStatusTip(toolTip());
+    // The newest line always stays in view.
+    connect(fModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int, int iLast) {
+        scrollTo(fModel->index(iLast), QAbstractItemView::PositionAtTop);
+    });
+}
+
+std::vector<int> TMessageLogView::SelectedRows() const
+{
+    std::vector<int> rows;
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    rows.reserve(std::size_t(selected.size()));
+    for (const QModelIndex& index : selected)
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool TMessageLogView::CopySelection()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty())
+        return false;
+    QApplication::clipboard()->setText(fLog.CopyText(rows));
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+// Asks for the operator's name until a non-blank one is given; cancelling keeps the previous name.
+class TOperatorNameBox
+{
+public:
+    // The question itself: the answer, or none when the operator cancelled.
+    using TInput = std::function<std::optional<QString>(const QString& sDefault)>;
+    using TError = std::function<void(const QString& sText)>;
+
+    static QString Ask(const QString& sCurrent, const TInput& aInput, const TError& aError);
+
+    // The standard input box: caption "Operator", prompt "Enter Name".
+    static std::optional<QString> InputBox(QWidget* aParent, const QString& sDefault);
+};

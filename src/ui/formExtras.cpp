@@ -1,0 +1,70 @@
+#include "formExtras.h"
+
+#include "core/RegIO.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TfrmExtras::TfrmExtras(QWidget* aParent)
+    : QDialog(aParent), cbShowToolbarTips(new QCheckBox(QStringLiteral("Show toolbar tips"))),
+      cbShowToolbarCaption(new QCheckBox(QStringLiteral("Show toolbar text"))),
+      cbShowTreeButtonAndLines(new QCheckBox(QStringLiteral("Show buttons and lines in test process tree"))),
+      cbShowCmdLineInTreeView(new QCheckBox(QStringLiteral("Show command line in test process tree"))),
+      cbShowErrorReportDlg(new QCheckBox(QStringLiteral("Show Error Report dialog"))),
+      cbEndOnFailure(new QCheckBox(QStringLiteral("End test process after a test failure")))
+{
+    setWindowTitle(QStringLiteral("Extras"));
+    auto* ui = new QGroupBox(QStringLiteral("User Interface "), this);
+    auto* uiLayout = new QVBoxLayout(ui);
+    uiLayout->addWidget(cbShowToolbarTips);
+    uiLayout->addWidget(cbShowToolbarCaption);
+    uiLayout->addWidget(cbShowTreeButtonAndLines);
+    uiLayout->addWidget(cbShowCmdLineInTreeView);
+    auto* process = new QGroupBox(QStringLiteral("Test Process "), this);
+    auto* processLayout = new QVBoxLayout(process);
+    processLayout->addWidget(cbShowErrorReportDlg);
+    processLayout->addWidget(cbEndOnFailure);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(ui);
+    layout->addWidget(process);
+    layout->addWidget(buttons);
+}
+
+void TfrmExtras::ReadSettings(const TRegIO& aSettings)
+{
+    cbShowToolbarTips->setChecked(aSettings.ShowToolbarTips());
+    cbShowToolbarCaption->setChecked(aSettings.ShowToolbarCaption());
+    cbShowTreeButtonAndLines->setChecked(aSettings.ShowTreeButtonAndLines());
+    cbShowCmdLineInTreeView->setChecked(aSettings.ShowCmdLineInTreeView());
+    cbShowErrorReportDlg->setChecked(aSettings.ShowErrorReportDlg());
+    cbEndOnFailure->setChecked(aSettings.EndOnFailure());
+}
+
+void TfrmExtras::WriteSettings(TRegIO& aSettings) const
+{
+    aSettings.SetShowToolbarTips(cbShowToolbarTips->isChecked());
+    aSettings.SetShowToolbarCaption(cbShowToolbarCaption->isChecked());
+    aSettings.SetShowTreeButtonAndLines(cbShowTreeButtonAndLines->isChecked());
+    aSettings.SetShowCmdLineInTreeView(cbShowCmdLineInTreeView->isChecked());
+    aSettings.SetShowErrorReportDlg(cbShowErrorReportDlg->isChecked());
+    aSettings.SetEndOnFailure(cbEndOnFailure->isChecked());
+}
+
+bool TfrmExtras::Execute(TRegIO& aSettings)
+{
+    ReadSettings(aSettings);
+    if (exec() != QDialog::Accepted)
+        return false;
+    WriteSettings(aSettings);
+    return true;
+}

@@ -1,0 +1,966 @@
+#include "formMain.h"
+
+#include "AboutBox.h"
+#include "Application.h"
+#include "DocumentViewBase.h"
+#include "KeypadKeyControl.h"
+#include "MessageLogView.h"
+#include "OperatorNameBox.h"
+#include "RecentMenuFileList.h"
+#include "StateImages.h"
+#include "TestTreeView.h"
+#include "formErrorDlg.h"
+#include "formExtras.h"
+#include "formFinalDlg.h"
+
+#include "core/EscTaggedString.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+#include "core/RegIO.h"
+#include "core/StrUtilsEx.h"
+#include "core/ValueLog.h"
+#include "core/VariableManager.h"
+#include "execution/DeviceList.h"
+#include "execution/Job.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString csAppTitle = QStringLiteral("TZK");
+const QString csMaker = QStringLiteral("Norbeck Software Design");
+const QString csHomePage = QStringLiteral("https://www.example.com/tzk/");
+const QString csAboutBlank = QStringLiteral("about:blank");
+const QString csCancelled = QStringLiteral("Cancelled");
+
+// The runner's failure report is the error report.
+class TErrorReportAdapter : public IFailureReport
+{
+public:
+    explicit TErrorReportAdapter(TErrorReport& aReport) : fReport(aReport) {}
+    void SetFailedJob(const TJob& aJob) override { fReport.SetFailedJob(aJob); }
+    void ShowQueuedError(const QString& aOperatorName) override { fReport.ShowQueuedError(aOperatorName); }
+    bool ExitAfterFailure() const override { return fReport.ExitAfterFailure(); }
+
+private:
+    TErrorReport& fReport;
+};
+
+// A document view without a web engine: shows the address it was given.
+class TPlainDocumentView : public TDocumentViewBase
+{
+public:
+    explicit TPlainDocumentView(QWidget* aParent) : TDocumentViewBase(aParent), fLabel(new QLabel(this))
+    {
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(fLabel);
+    }
+    void ShowPage(const QString& sAddress) override
+    {
+        fsPage = sAddress;
+        fLabel->setText(sAddress);
+    }
+    QString Page() const override { return fsPage; }
+
+private:
+    QLabel* fLabel;
+    QString fsPage;
+};
+
+// Hides the toolbar's tool tips when the settings say so.
+class TTipFilter : public QObject
+{
+public:
+    using QObject::QObject;
+    bool bShowTips = true;
+
+protected:
+    bool eventFilter(QObject* aWatched, QEvent* aEvent) override
+    {
+        if (aEvent->type() == QEvent::ToolTip && !bShowTips)
+            return true;
+        return QObject::eventFilter(aWatched, aEvent);
+    }
+};
+
+QString PageIfExists(const QString& sProgramDir, const QString& sName)
+{
+    const QString sPath = QDir(sProgramDir).absoluteFilePath(sName);
+    return QFileInfo(sPath).isFile() ? sPath : csAboutBlank;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent), fSetup(std::move(aSetup))
+{
+    // Creation: nothing loaded, no define query waiting.
+    fsDefineQueryAnswer = csCancelled;
+    setWindowTitle(csAppTitle);
+    setWindowIcon(UiIcon(QStringLiteral("app")));
+    resize(726, 519);
+
+    fFailureReport = std::make_unique<TErrorReportAdapter>(fErrorReport);
+    fRunner = std::make_unique<TProcessRunner>(fTree, *this);
+    fRunner->SetFailureReport(fFailureReport.get());
+
+    CreateActions();
+    CreateMenusAndToolbar();
+    CreateClientArea();
+    CreateDefaultDialogs();
+
+    fKeyControl = std::make_unique<TKeypadKeyControl>(fActionList);
+    fMenuFileList = new TRecentMenuFileList(menuBar(), this, 0, 3);
+    fMenuFileList->SetHint(QStringLiteral("Open recent file"));
+    fMenuFileList->SetOnOpenFile([this](const QString& sFile) { LoadDefinitionFile(sFile); });
+
+    fMsgLog.Attach();
+    connect(&fMsgLog, &TMsgLog::HintChanged, this,
+            [this](const QString& sText) { fStatus1->setText(sText); });
+    TEscTaggedString::Instance();
+
+    const QString sProgramDir =
+        fSetup.sProgramDir.isEmpty() ? QCoreApplication::applicationDirPath() : fSetup.sProgramDir;
+    fsUiReadyHtml = PageIfExists(sProgramDir, QStringLiteral("Ui/Ready.html"));
+    fsUiScriptHtml = fsUiReadyHtml;
+    fsUiScriptErrorHtml = PageIfExists(sProgramDir, QStringLiteral("Ui/ScriptError.html"));
+
+    connect(fRunner.get(), &TProcessRunner::ActionsChanged, this, &TfrmMain::ApplyActions);
+    fTree.Clear();
+    fRunner->SetProcessState(0);
+
+    ParseCommandLine();
+    if (fbDebugOn) {
+        acViewMsgDebug->setVisible(true);
+        acViewMsgDebug->setChecked(true);
+        fMsgLog.SetShowDebug(true);
+        SetOperatorName(QStringLiteral("De Bug"));
+    }
+
+    if (TApplication* app = TApplication::Instance()) {
+        app->SetKeyHook([this](QKeyEvent* aEvent) {
+            return isVisible() && HandleKey(aEvent->key(), aEvent->modifiers() & Qt::KeypadModifier);
+        });
+    }
+}
+
+TfrmMain::~TfrmMain()
+{
+    if (TApplication* app = TApplication::Instance())
+        app->SetKeyHook(nullptr);
+    fTreeView->SetTree(nullptr);
+    fTree.Clear();
+    fRunner.reset();
+    TDeviceList::InstanceRelease();
+    TEscTaggedString::InstanceRelease();
+    TValueLog::InstanceRelease();
+    TVariableManager::InstanceRelease();
+    fMsgLog.Detach();
+    TMsgClass::ReleaseSingleton();
+}
+
+QAction* TfrmMain::NewAction(const QString& sCaption, const QString& sShortHint, const QString& sLongHint,
+                             const QString& sIcon, const QKeySequence& aShortcut)
+{
+    auto* action = new QAction(sCaption, this);
+    action->setToolTip(sShortHint);
+    action->setStatusTip(sLongHint);
+    if (!sIcon.isEmpty())
+        action->setIcon(UiIcon(sIcon));
+    if (!aShortcut.isEmpty())
+        action->setShortcut(aShortcut);
+    fActionList.push_back(action);
+    return action;
+}
+
+void TfrmMain::CreateActions()
+{
+    acFileOpen = NewAction(QStringLiteral("&Open..."), QStringLiteral("Open"), QStringLiteral("Open a file"),
+                           QStringLiteral("open"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    acFileReload = NewAction(QStringLiteral("Reload"), QStringLiteral("Reload"),
+                             QStringLiteral("Reload current file"), QStringLiteral("reload"));
+    acFileExit =
+        NewAction(QStringLiteral("E&xit"), QStringLiteral("Exit"), QStringLiteral("Exit application"));
+    acProcessReset = NewAction(QStringLiteral("Reset"), QStringLiteral("Reset"),
+                               QStringLiteral("Reset test process"), QStringLiteral("reset"));
+    acProcessStart = NewAction(QStringLiteral("Start"), QStringLiteral("Start"),
+                               QStringLiteral("Start test process from the beginning"),
+                               QStringLiteral("start"), QKeySequence(Qt::Key_F5));
+    acProcessStep = NewAction(QStringLiteral("Step"), QStringLiteral("Step"),
+                              QStringLiteral("Single step at the selected test case. Ctrl+Left click on test "
+                                             "function executes the function. Ctrl+Left click on test case "
+                                             "executes whole case."),
+                              QStringLiteral("step"), QKeySequence(Qt::Key_F6));
+    acProcessPause = NewAction(QStringLiteral("Pause"), QStringLiteral("Pause"),
+                               QStringLiteral("Pause test process at next test case"),
+                               QStringLiteral("pause"), QKeySequence(Qt::Key_F7));
+    acProcessContinue = NewAction(QStringLiteral("Continue"), QStringLiteral("Continue"),
+                                  QStringLiteral("Continue test process from the selected test case"),
+                                  QStringLiteral("continue"), QKeySequence(Qt::Key_F8));
+    acProcessStop =
+        NewAction(QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop test process"),
+                  QStringLiteral("stop"), QKeySequence(Qt::Key_F9));
+    acProcessBreak =
+        NewAction(QStringLiteral("Set Break Point"), QStringLiteral("Break"),
+                  QStringLiteral("Toggle break point of the selected test case"), QStringLiteral("break"));
+    acProcessDisableEnable = NewAction(
+        QStringLiteral("Toggle disable/enable test case"), QStringLiteral("Disable/Enable"),
+        QStringLiteral("Toggle disable/enable selected test function or whole test case (Shift+Left click)"),
+        QStringLiteral("toggle"));
+    acProcessDisableEnable->setIconText(QStringLiteral("Toggle"));
+    acViewTreeViewExpant =
+        NewAction(QStringLiteral("Expand Test Case List"), QStringLiteral("Expand"),
+                  QStringLiteral("Expand test case list to view all test items"), QStringLiteral("expand"));
+    acViewTreeViewExpant->setIconText(QStringLiteral("Expand"));
+    acViewTreeViewExpandDefault =
+        NewAction(QStringLiteral("Expand Default Test Case List"), QStringLiteral("Expand Default"),
+                  QStringLiteral("Show default expanded test case list"), QStringLiteral("expanddefault"));
+    acViewTreeViewExpandDefault->setIconText(QStringLiteral("Expand Default"));
+    acViewTreeViewCollapse = NewAction(QStringLiteral("Collapse Test Case List"), QStringLiteral("Collapse"),
+                                       QStringLiteral("Collapse test case list to view main test items"),
+                                       QStringLiteral("collapse"));
+    acViewTreeViewCollapse->setIconText(QStringLiteral("Collapse"));
+    acViewLastErrorDlg = NewAction(QStringLiteral("Show Last Error Report"), QStringLiteral("Error Report"),
+                                   QStringLiteral("Show last Error Report if available"));
+    // Enabled when the View menu opens with a report to show.
+    acViewLastErrorDlg->setEnabled(false);
+    const QString sListKeys = QStringLiteral("List keyboard keys assigned to functions in protocol window");
+    acViewListAssignedKeys = NewAction(QStringLiteral("List Assigned Keyboard Keys"), sListKeys, sListKeys);
+    const QString sKeyCodes = QStringLiteral("Show notified key codes in protocol window");
+    acViewKeyCodes = NewAction(QStringLiteral("Show Key Codes"), sKeyCodes, sKeyCodes);
+    acViewKeyCodes->setCheckable(true);
+    const QString sTrace = QStringLiteral("Show trace messages in protocol window");
+    acViewMsgTrace = NewAction(QStringLiteral("Show Trace Messages"), sTrace, sTrace);
+    acViewMsgTrace->setCheckable(true);
+    const QString sDebug = QStringLiteral("Show debug messages in protocol window");
+    acViewMsgDebug = NewAction(QStringLiteral("Show Debug Messages"), sDebug, sDebug);
+    acViewMsgDebug->setCheckable(true);
+    acViewMsgDebug->setVisible(false);
+    acOptionsSetOperatorName = NewAction(QStringLiteral("Set Operator Name..."), QString(), QString());
+    const QString sSkip =
+        QStringLiteral("Skip errors: Function dummies for missing devices and invalid functions are ignored");
+    acOptionsSkipErrors = NewAction(QStringLiteral("Skip Errors"), sSkip, sSkip);
+    acOptionsSkipErrors->setCheckable(true);
+    acOptionsExtras = NewAction(QStringLiteral("Extras..."), QStringLiteral("Extras"),
+                                QStringLiteral("Open dialog for special settings"));
+    acHelpHomePage = NewAction(QStringLiteral("Open Home Page: "), QStringLiteral("Home Page"),
+                               QStringLiteral("Opens home page in default internet browser"));
+    acHelpAbout =
+        NewAction(QStringLiteral("&About..."), QStringLiteral("About"),
+                  QStringLiteral("Shows the program version and the versions of the device modules"));
+    EditCopy1 = NewAction(QStringLiteral("&Copy"), QStringLiteral("Copy"),
+                          QStringLiteral("Copies the selection and puts it on the Clipboard"), QString(),
+                          QKeySequence(Qt::CTRL | Qt::Key_C));
+    acSelectTree = NewAction(QStringLiteral("Select Tree"), QString(), QString());
+    // Only reachable by shortcut: it must belong to the window to fire.
+    addAction(EditCopy1);
+    addAction(acSelectTree);
+
+    for (QAction* action : {acProcessStart, acProcessStep, acProcessPause, acProcessStop})
+        action->setCheckable(true);
+    acHelpHomePage->setText(acHelpHomePage->text() + csMaker);
+
+    connect(acFileOpen, &QAction::triggered, this, [this] {
+        if (CancelDefineQuery())
+            QCoreApplication::processEvents();
+        LoadDefinitionFile(QString());
+    });
+    connect(acFileReload, &QAction::triggered, this, [this] {
+        if (CancelDefineQuery())
+            QCoreApplication::processEvents();
+        LoadDefinitionFile(fsCurrentFileName);
+    });
+    connect(acFileExit, &QAction::triggered, this, &QWidget::close);
+    connect(acProcessReset, &QAction::triggered, this, [this] { ProcessAction(&TProcessRunner::Reset); });
+    connect(acProcessStart, &QAction::triggered, this, [this] { ProcessAction(&TProcessRunner::Start); });
+    connect(acProcessStep, &QAction::triggered, this, [this] { ProcessAction(&TProcessRunner::Step); });
+    connect(acProcessPause, &QAction::triggered, this, [this] { ProcessAction(&TProcessRunner::Pause); });
+    connect(acProcessContinue, &QAction::triggered, this,
+            [this] { ProcessAction(&TProcessRunner::Continue); });
+    connect(acProcessStop, &QAction::triggered, this, [this] { ProcessAction(&TProcessRunner::Stop); });
+    connect(acProcessBreak, &QAction::triggered, this,
+            [this] { ProcessAction(&TProcessRunner::ToggleBreakPoint); });
+    connect(acProcessDisableEnable, &QAction::triggered, this,
+            [this] { ProcessAction(&TProcessRunner::ToggleSelectedEnabled); });
+    connect(acViewTreeViewExpant, &QAction::triggered, this, [this] { fTreeView->expandAll(); });
+    connect(acViewTreeViewCollapse, &QAction::triggered, this, [this] { fTreeView->collapseAll(); });
+    connect(acViewTreeViewExpandDefault, &QAction::triggered, this, [this] { fTreeView->ExpandDefault(); });
+    connect(acViewLastErrorDlg, &QAction::triggered, this, [this] { fErrorReport.ShowLastReport(); });
+    connect(acViewListAssignedKeys, &QAction::triggered, this,
+            [this] { fKeyControl->ListAssignments(fFileLabel->text().trimmed()); });
+    connect(acViewMsgTrace, &QAction::toggled, this, [this](bool bOn) { fMsgLog.SetShowTrace(bOn); });
+    connect(acViewMsgDebug, &QAction::toggled, this, [this](bool bOn) { fMsgLog.SetShowDebug(bOn); });
+    connect(acOptionsSetOperatorName, &QAction::triggered, this, [this] {
+        SetOperatorName(
+            TOperatorNameBox::Ask(fRunner->OperatorName(), fDialogs.fnOperatorInput, fDialogs.fnError));
+    });
+    connect(acOptionsExtras, &QAction::triggered, this, [this] {
+        if (fDialogs.fnExtras()) {
+            ApplyViewSettings();
+            fErrorReport.SetActive(TRegIO::Instance().ShowErrorReportDlg());
+        }
+    });
+    connect(acHelpHomePage, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(csHomePage)); });
+    connect(acHelpAbout, &QAction::triggered, this, [this] { fDialogs.fnAbout(); });
+    connect(EditCopy1, &QAction::triggered, this, &TfrmMain::EditCopy);
+    connect(acSelectTree, &QAction::triggered, this, [this] { fTreeView->setFocus(); });
+}
+
+void TfrmMain::CreateMenusAndToolbar()
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->addAction(acFileOpen);
+    mnuFile->addAction(acFileReload);
+    mnuFile->addSeparator();
+    mnuFile->addSeparator();
+    mnuFile->addAction(acFileExit);
+    mnuFile->setToolTipsVisible(true);
+
+    mnuProcess = menuBar()->addMenu(QStringLiteral("&Process"));
+    mnuProcess->addAction(acProcessReset);
+    mnuProcess->addSeparator();
+    mnuProcess->addAction(acProcessStart);
+    mnuProcess->addSeparator();
+    mnuProcess->addAction(acProcessStep);
+    mnuProcess->addAction(acProcessPause);
+    mnuProcess->addAction(acProcessContinue);
+    mnuProcess->addSeparator();
+    mnuProcess->addAction(acProcessStop);
+    mnuProcess->addSeparator();
+    mnuProcess->addAction(acProcessBreak);
+    mnuProcess->addSeparator();
+    mnuProcess->addAction(acProcessDisableEnable);
+
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->addAction(acViewTreeViewExpant);
+    mnuView->addAction(acViewTreeViewExpandDefault);
+    mnuView->addAction(acViewTreeViewCollapse);
+    mnuView->addSeparator();
+    mnuView->addAction(acViewLastErrorDlg);
+    mnuView->addSeparator();
+    mnuView->addSeparator();
+    mnuView->addAction(acViewListAssignedKeys);
+    mnuView->addAction(acViewKeyCodes);
+    mnuView->addAction(acViewMsgTrace);
+    mnuView->addAction(acViewMsgDebug);
+
+    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    mnuOptions->addAction(acOptionsSetOperatorName);
+    mnuOptions->addSeparator();
+    mnuOptions->addAction(acOptionsSkipErrors);
+    mnuOptions->addSeparator();
+    mnuOptions->addAction(acOptionsExtras);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->addAction(acHelpHomePage);
+    mnuHelp->addSeparator();
+    mnuHelp->addAction(acHelpAbout);
+
+    connect(mnuFile, &QMenu::aboutToShow, this, [this] { CancelDefineQuery(); });
+    connect(mnuView, &QMenu::aboutToShow, this, [this] {
+        acViewLastErrorDlg->setEnabled(fErrorReport.Initialized() && !fErrorReport.TestFunction().isEmpty());
+    });
+
+    fToolBar = addToolBar(QStringLiteral("Toolbar"));
+    fToolBar->setObjectName(QStringLiteral("ToolBar1"));
+    fToolBar->setMovable(false);
+    fToolBar->addAction(acFileOpen);
+    fToolBar->addAction(acFileReload);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acProcessReset);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acProcessStart);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acProcessStep);
+    fToolBar->addAction(acProcessPause);
+    fToolBar->addAction(acProcessContinue);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acProcessStop);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acProcessBreak);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acProcessDisableEnable);
+    fToolBar->addSeparator();
+    fToolBar->addAction(acViewTreeViewExpant);
+    fToolBar->addAction(acViewTreeViewExpandDefault);
+    fToolBar->addAction(acViewTreeViewCollapse);
+    fTipFilter = new TTipFilter(fToolBar);
+}
+
+void TfrmMain::CreateClientArea()
+{
+    // Left pane: file label above the tree.
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    fFileLabel = new QLabel(QStringLiteral("  Test file label"), left);
+    fFileLabel->setFixedHeight(20);
+    fFileLabel->setFrameShape(QFrame::Panel);
+    fFileLabel->setFrameShadow(QFrame::Raised);
+    fFileLabel->setToolTip(QStringLiteral("Indicates current test file label and version"));
+    fFileLabel->setFocusPolicy(Qt::StrongFocus);
+    fTreeView = new TTestTreeView(left);
+    fTreeView->SetTree(&fTree);
+    leftLayout->addWidget(fFileLabel);
+    leftLayout->addWidget(fTreeView, 1);
+    left->setMinimumWidth(1);
+
+    // Right pane, upper part: test-case header above the document view.
+    auto* upper = new QWidget(this);
+    auto* upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(0);
+    fHeader = new QLabel(QStringLiteral("  Test Case: No test case in process"), upper);
+    fHeader->setFixedHeight(20);
+    fHeader->setFrameShape(QFrame::Panel);
+    fHeader->setFrameShadow(QFrame::Raised);
+    fHeader->setToolTip(QStringLiteral("Indicates current test case in process"));
+    fDocView =
+        fSetup.fDocumentViewFactory ? fSetup.fDocumentViewFactory(upper) : new TPlainDocumentView(upper);
+    fDocView->setToolTip(QStringLiteral("Indicates test manual"));
+    upperLayout->addWidget(fHeader);
+    upperLayout->addWidget(fDocView, 1);
+    upper->setMinimumHeight(40);
+
+    // Right pane, lower part: indicator strip above the message log.
+    auto* lower = new QWidget(this);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->setSpacing(0);
+    fIndicatorStrip = new QWidget(lower);
+    fIndicatorStrip->setFixedHeight(0);
+    fLogView = new TMessageLogView(fMsgLog, lower);
+    lowerLayout->addWidget(fIndicatorStrip);
+    lowerLayout->addWidget(fLogView, 1);
+    lower->setMinimumHeight(40);
+
+    fSplitterH = new QSplitter(Qt::Vertical, this);
+    fSplitterH->addWidget(upper);
+    fSplitterH->addWidget(lower);
+    fSplitterH->setChildrenCollapsible(false);
+    fSplitterH->setStretchFactor(0, 1);
+    fSplitterH->setSizes({519 - 128, 128});
+
+    fSplitterV = new QSplitter(Qt::Horizontal, this);
+    fSplitterV->addWidget(left);
+    fSplitterV->addWidget(fSplitterH);
+    fSplitterV->setChildrenCollapsible(false);
+    fSplitterV->setStretchFactor(1, 1);
+    fSplitterV->setSizes({169, 726 - 169});
+    setCentralWidget(fSplitterV);
+
+    fStatus1 = new QLabel(this);
+    fStatus2 = new QLabel(this);
+    statusBar()->addWidget(fStatus1);
+    statusBar()->addPermanentWidget(fStatus2);
+
+    connect(fTreeView, &TTestTreeView::NodeShiftClicked, this,
+            [this](TTreeNode* aNode) { fRunner->ShiftClick(aNode); });
+    connect(fTreeView, &TTestTreeView::NodeCtrlClicked, this,
+            [this](TTreeNode* aNode) { fRunner->CtrlClick(aNode); });
+    connect(fTreeView, &TTestTreeView::MouseReleased, this, [this] { fRunner->TreeMouseReleased(); });
+    connect(fDocView, &TDocumentViewBase::CallTestItem, this, [this](const QString& sName) {
+        // The link is handled after the navigation request has been answered.
+        QTimer::singleShot(0, this, [this, sName] { fRunner->CallTestItem(sName); });
+    });
+    connect(fDocView, &TDocumentViewBase::DefineValues, this,
+            [this](const QString& sAnswer) { fsDefineQueryAnswer = sAnswer; });
+    connect(fDocView, &TDocumentViewBase::NavigationHandled, this, [this] {
+        activateWindow();
+        setFocus();
+    });
+}
+
+void TfrmMain::CreateDefaultDialogs()
+{
+    fFinalDlg = new TfrmFinalDlg(this);
+    fAboutBox = new TAboutBox(this);
+    fErrorDlg = new TfrmErrorDlg(this);
+    fErrorReport.SetActive(true);
+    fErrorReport.Clear();
+    fErrorReport.SetView(fErrorDlg);
+
+    fDialogs.fnInformation = [this](const QString& sText) {
+        QMessageBox::information(this, csAppTitle, sText);
+    };
+    fDialogs.fnError = [this](const QString& sText) { QMessageBox::critical(this, csAppTitle, sText); };
+    fDialogs.fnWarning = [this](const QString& sText) { QMessageBox::warning(this, csAppTitle, sText); };
+    fDialogs.fnOpenFile = [this] {
+        QFileDialog dialog(this, QStringLiteral("Open test file"));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        // The Qt dialog matches the pattern without regard to case (.TZD and .tzd alike).
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setNameFilter(QStringLiteral("TZK test files (*.TZD)"));
+        if (!fsCurrentFileName.isEmpty())
+            dialog.setDirectory(QFileInfo(fsCurrentFileName).absolutePath());
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().front()
+                   : QString();
+    };
+    fDialogs.fnOperatorInput = [this](const QString& sDefault) {
+        return TOperatorNameBox::InputBox(this, sDefault);
+    };
+    fDialogs.fnFinalDialog = [this](bool bPassed, const QStringList& aFailed) {
+        return fFinalDlg->ShowResult(bPassed, aFailed);
+    };
+    fDialogs.fnExtras = [this] {
+        TfrmExtras extras(this);
+        return extras.Execute(TRegIO::Instance());
+    };
+    fDialogs.fnAbout = [this] {
+        fAboutBox->SetDeviceModules(TDeviceList::TypeInfo());
+        fAboutBox->exec();
+    };
+}
+
+void TfrmMain::ParseCommandLine()
+{
+    const auto find = [this](const QString& sSwitch) -> std::optional<QString> {
+        for (const QString& sArg : fSetup.slArguments) {
+            if (sArg.startsWith(sSwitch))
+                return sArg.mid(sSwitch.size());
+        }
+        return std::nullopt;
+    };
+    fbDebugOn = find(QStringLiteral("+DebugOn")).has_value();
+    fsParamFile = find(QStringLiteral("+File:"));
+    fbParamAutoStart = find(QStringLiteral("+AutoStart")).has_value();
+}
+
+void TfrmMain::ProcessAction(void (TProcessRunner::*aAction)())
+{
+    ((*fRunner).*aAction)();
+    // A triggered check item flips its own mark; the runner's state decides it.
+    ApplyActions();
+}
+
+void TfrmMain::ApplyActions()
+{
+    const TProcessActions& actions = fRunner->Actions();
+    const auto apply = [](QAction* aAction, const TActionState& aState) {
+        aAction->setEnabled(aState.bEnabled);
+        if (aAction->isCheckable())
+            aAction->setChecked(aState.bChecked);
+    };
+    apply(acProcessStart, actions.Start);
+    apply(acProcessStep, actions.Step);
+    apply(acProcessPause, actions.Pause);
+    apply(acProcessContinue, actions.Continue);
+    apply(acProcessStop, actions.Stop);
+    apply(acProcessReset, actions.Reset);
+    apply(acProcessBreak, actions.SetBreakPoint);
+    acProcessDisableEnable->setEnabled(actions.bToggleEnabled);
+    mnuFile->menuAction()->setEnabled(actions.bFileMenu);
+    acFileOpen->setEnabled(actions.bOpen);
+    acFileReload->setEnabled(actions.bReload);
+    fTreeView->SetRunning(actions.Start.bChecked);
+}
+
+bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
+{
+    if (fbLoading) {
+        // Loads are strictly sequential: end the waiting one, then run this one after it.
+        CancelDefineQuery();
+        fsPendingLoad = sFileName;
+        return false;
+    }
+    fMsgLog.Clear();
+    fIndicatorStrip->setFixedHeight(0);
+
+    QString sFile = sFileName;
+    if (sFile.isEmpty() || !QFileInfo(sFile).isFile())
+        sFile = fDialogs.fnOpenFile();
+    TMsg::Info(QStringLiteral("Load test process \"%s\""), {sFile});
+    if (sFile.isEmpty() || !QFileInfo(sFile).isFile())
+        return false;
+    sFile = QFileInfo(sFile).absoluteFilePath();
+
+    fsCurrentFileName.clear();
+    fsUiScriptHtml = fsUiReadyHtml;
+    fKeyControl->Clear();
+    fErrorReport.Clear();
+    acViewLastErrorDlg->setEnabled(false);
+    fFinalDlg->setWindowTitle(QString());
+    fDocView->ShowPage(fsUiReadyHtml);
+    fTree.Clear();
+    // The runner forgets its positions in the old tree (on an empty tree that is all it does).
+    fRunner->AttachJobs();
+    fFileLabel->setText(QString());
+    fFileLabel->setToolTip(QString());
+    ReleaseProcessServices();
+    setWindowTitle(csAppTitle);
+    // Nothing may run a half-built tree while a define query lets events through.
+    fRunner->SetProcessState(0);
+
+    bool bResult = false;
+    fbLoading = true;
+    try {
+        const std::unique_ptr<IDefinitionLoader> loader = fSetup.fLoaderFactory(*this);
+        // "TZD:" names refer to the file being loaded, already while it is read and preprocessed.
+        TRegIO::Instance().SetLastFile(sFile);
+        loader->FileLoad(sFile);
+        const TLoadOutcome eOutcome = loader->LoadDefinition(fTree);
+
+        const QString sHint = Format(QStringLiteral("Loaded File: \"%s\""), {sFile});
+        switch (eOutcome) {
+        case TLoadOutcome::Cancelled:
+            TMsg::Info(QStringLiteral("File loading cancelled: \"%s\""), {sFile});
+            fTree.Clear();
+            fRunner->SetProcessState(0);
+            TDeviceList::InstanceRelease();
+            break;
+        case TLoadOutcome::Success:
+            fErrorReport.SetFileName(sFile);
+            fsCurrentFileName = sFile;
+            setWindowTitle(Format(QStringLiteral(" %s - %s"), {csAppTitle, sFile}));
+            TMsg::Hint(sHint);
+            fTreeView->ExpandDefault();
+            fRunner->AttachJobs();
+            if (fsUiScriptHtml != fsUiReadyHtml)
+                fDocView->ShowPage(fsUiScriptHtml);
+            fMenuFileList->Insert(sFile);
+            TMsg::Info(QStringLiteral("Test process loaded successfully."));
+            fRunner->SetProcessState(1);
+            bResult = true;
+            break;
+        case TLoadOutcome::Errors:
+            fDocView->ShowPage(fsUiScriptErrorHtml);
+            if (SkipErrors()) {
+                fErrorReport.SetFileName(sFile);
+                fsCurrentFileName = sFile;
+                setWindowTitle(Format(QStringLiteral(" %s - %s with Errors"),
+                                      {csAppTitle, QFileInfo(sFile).fileName()}));
+                TMsg::Hint(sHint);
+                fTreeView->ExpandDefault();
+                fRunner->AttachJobs();
+                fMenuFileList->Insert(sFile);
+                fRunner->SetProcessState(1);
+                TMsg::Info(QStringLiteral("Test process loaded with Errors."));
+            } else {
+                fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
+                fTree.Clear();
+                fRunner->SetProcessState(0);
+                TDeviceList::InstanceRelease();
+            }
+            break;
+        }
+    } catch (const std::exception& e) {
+        // A reader or preprocessor error: nothing of the definition stays.
+        fTree.Clear();
+        fRunner->SetProcessState(0);
+        TDeviceList::InstanceRelease();
+        fbLoading = false;
+        if (TApplication* app = TApplication::Instance())
+            app->HandleException(ExceptionText(e));
+        else
+            TMsg::Fatal(ExceptionText(e));
+    }
+    fbLoading = false;
+
+    if (fsPendingLoad) {
+        const QString sNext = *fsPendingLoad;
+        fsPendingLoad.reset();
+        QTimer::singleShot(0, this, [this, sNext] { LoadDefinitionFile(sNext); });
+    }
+    return bResult;
+}
+
+void TfrmMain::ReleaseProcessServices()
+{
+    TDeviceList::InstanceRelease();
+    TValueLog::InstanceRelease();
+    TVariableManager::InstanceRelease();
+}
+
+void TfrmMain::InitNewDefFile(const QString& sFileName, bool bAutoStart)
+{
+    fsNewDefFileName = sFileName;
+    fbAutoStart = bAutoStart;
+    QMetaObject::invokeMethod(this, &TfrmMain::HandleNewDefFile, Qt::QueuedConnection);
+}
+
+void TfrmMain::HandleNewDefFile()
+{
+    const QString sFile = fsNewDefFileName;
+    fsNewDefFileName.clear();
+    if (!QFileInfo(sFile).isFile())
+        throw EMsg(TMsgId(0x01040A), 0);
+    LoadDefinitionFile(sFile);
+    update();
+    if (fbAutoStart)
+        ProcessAction(&TProcessRunner::Start);
+}
+
+void TfrmMain::showEvent(QShowEvent* aEvent)
+{
+    QMainWindow::showEvent(aEvent);
+    if (!fbInitialized)
+        QMetaObject::invokeMethod(this, &TfrmMain::FormActivate, Qt::QueuedConnection);
+}
+
+void TfrmMain::FormActivate()
+{
+    if (fbInitialized)
+        return;
+    fbInitialized = true;
+    TRegIO& settings = TRegIO::Instance();
+    QString sLastFile;
+    bool bLoaded = false;
+    try {
+        bLoaded = settings.CurrentUserLoad();
+    } catch (const std::exception& e) {
+        TMsg::Error(ExceptionText(e));
+    }
+    if (bLoaded) {
+        ApplySettings();
+        sLastFile = settings.LastFile();
+    }
+    ApplyViewSettings();
+    fErrorReport.SetActive(settings.ShowErrorReportDlg());
+
+    if (fsParamFile) {
+        const QString sPath = ResolveFileName(*fsParamFile, false);
+        if (!sPath.isEmpty() && QFileInfo(sPath).isFile()) {
+            InitNewDefFile(sPath, fbParamAutoStart);
+        } else {
+            fDocView->ShowPage(fsUiReadyHtml);
+            TMsg::Error(QStringLiteral("Application parameter file not found: ") +
+                        (sPath.isEmpty() ? *fsParamFile : sPath));
+        }
+    } else if (!sLastFile.isEmpty() && QFileInfo(sLastFile).isFile()) {
+        InitNewDefFile(sLastFile, false);
+    } else {
+        fDocView->ShowPage(fsUiReadyHtml);
+    }
+    update();
+}
+
+void TfrmMain::ApplySettings()
+{
+    TRegIO& settings = TRegIO::Instance();
+    const TRect position = settings.Position();
+    if (position != TRect()) {
+        move(position.Left, position.Top);
+        resize(position.Right - position.Left, position.Bottom - position.Top);
+    }
+    if (settings.SplitterPosH() <= 0)
+        settings.SetSplitterPosH(1);
+    if (settings.SplitterPosV() <= 0)
+        settings.SetSplitterPosV(1);
+    const QList<int> widths = fSplitterV->sizes();
+    const int iWidth = std::max(widths.value(0) + widths.value(1), settings.SplitterPosH() + 1);
+    fSplitterV->setSizes({settings.SplitterPosH(), iWidth - settings.SplitterPosH()});
+    const QList<int> heights = fSplitterH->sizes();
+    const int iHeight = std::max(heights.value(0) + heights.value(1), settings.SplitterPosV() + 40);
+    fSplitterH->setSizes({iHeight - settings.SplitterPosV(), settings.SplitterPosV()});
+    fMenuFileList->LoadFileList(settings.RecentFileList());
+    acViewMsgTrace->setChecked(settings.ViewMsgTrace());
+    acOptionsSkipErrors->setChecked(settings.OptionsSkipErrors());
+}
+
+void TfrmMain::ApplyViewSettings()
+{
+    const TRegIO& settings = TRegIO::Instance();
+    static_cast<TTipFilter*>(fTipFilter)->bShowTips = settings.ShowToolbarTips();
+    // The buttons exist once the toolbar has laid them out; installing twice keeps one filter.
+    for (QToolButton* button : fToolBar->findChildren<QToolButton*>())
+        button->installEventFilter(fTipFilter);
+    if (settings.ShowToolbarCaption()) {
+        fToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        fToolBar->setIconSize(QSize(20, 20));
+    } else {
+        fToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        fToolBar->setIconSize(QSize(16, 16));
+    }
+    fTreeView->setRootIsDecorated(settings.ShowTreeButtonAndLines());
+    fTreeView->setItemsExpandable(true);
+}
+
+void TfrmMain::CollectSettings()
+{
+    TRegIO& settings = TRegIO::Instance();
+    const QPoint topLeft = pos();
+    settings.SetPosition({topLeft.x(), topLeft.y(), topLeft.x() + width(), topLeft.y() + height()});
+    settings.SetSplitterPosH(fSplitterV->sizes().value(0));
+    settings.SetSplitterPosV(fSplitterH->sizes().value(1));
+    settings.SetLastFile(fsCurrentFileName);
+    settings.SetRecentFileList(fMenuFileList->GetFileList());
+    settings.SetViewMsgTrace(acViewMsgTrace->isChecked());
+    settings.SetOptionsSkipErrors(acOptionsSkipErrors->isChecked());
+}
+
+void TfrmMain::closeEvent(QCloseEvent* aEvent)
+{
+    CancelDefineQuery();
+    CollectSettings();
+    TRegIO& settings = TRegIO::Instance();
+    if (!settings.CurrentUserSave())
+        fDialogs.fnWarning(settings.LastError());
+    fTree.Clear();
+    TDeviceList::InstanceRelease();
+    aEvent->accept();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* aEvent)
+{
+    QMainWindow::resizeEvent(aEvent);
+    ResizeStatusPanels();
+}
+
+void TfrmMain::ResizeStatusPanels()
+{
+    const int iOperatorWidth = fStatus2->fontMetrics().horizontalAdvance(fStatus2->text()) + 8;
+    fStatus2->setFixedWidth(iOperatorWidth);
+    fStatus1->setFixedWidth(std::max(0, width() - iOperatorWidth - 30));
+}
+
+void TfrmMain::SetOperatorName(const QString& sName)
+{
+    fRunner->SetOperatorName(sName);
+    fStatus2->setText(QStringLiteral("Operator: ") + sName);
+    ResizeStatusPanels();
+}
+
+bool TfrmMain::CancelDefineQuery()
+{
+    if (!fsDefineQueryAnswer.isEmpty())
+        return false;
+    fsDefineQueryAnswer = csCancelled;
+    return true;
+}
+
+void TfrmMain::DefineQuery(QString& sText)
+{
+    fsDefineQueryAnswer.clear();
+    fDocView->ShowPage(sText);
+    while (fsDefineQueryAnswer.isEmpty()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (fsDefineQueryAnswer.isEmpty())
+            QThread::msleep(10);
+    }
+    fDocView->ShowPage(fsDefineQueryAnswer == csCancelled ? fsUiReadyHtml : fsUiScriptHtml);
+    sText = fsDefineQueryAnswer;
+}
+
+bool TfrmMain::HandleKey(int iQtKey, bool bKeypad)
+{
+    bool bHandled = false;
+    if (fRunner->HasKeyHook())
+        bHandled = fRunner->OfferKey(iQtKey);
+    if (bHandled || QApplication::activeModalWidget())
+        return bHandled;
+    const int iCode = VirtualKeyCode(iQtKey, bKeypad);
+    if (acViewKeyCodes->isChecked())
+        TMsg::Info(QStringLiteral("Keyboard key 0x%x pressed"), {iCode});
+    return fKeyControl->ReadIn(iCode);
+}
+
+void TfrmMain::EditCopy()
+{
+    if (fLogView->hasFocus()) {
+        fLogView->CopySelection();
+        return;
+    }
+    if (QWidget* focus = QApplication::focusWidget())
+        QMetaObject::invokeMethod(focus, "copy");
+}
+
+void TfrmMain::SetFileLabel(const QString& sLabel, const QString& sVersion)
+{
+    fErrorReport.SetFileInfo(sLabel);
+    fErrorReport.SetFileVersion(sVersion);
+    fFinalDlg->setWindowTitle(sLabel);
+    fFileLabel->setText(Format(QStringLiteral("  %s"), {sLabel}));
+    fFileLabel->setToolTip(
+        Format(QStringLiteral("Test File Label: \"%s\"; Version: %s"), {sLabel, sVersion}));
+}
+
+bool TfrmMain::SetScriptDoc(const QString& aFileName, QString& aFullFileName)
+{
+    aFullFileName = ResolveFileName(aFileName, false);
+    if (aFullFileName.isEmpty() || !QFileInfo(aFullFileName).isFile())
+        return false;
+    fsUiScriptHtml = aFullFileName;
+    return true;
+}
+
+bool TfrmMain::AssignKey(int iKeyCode, const QString& sAction)
+{
+    return fKeyControl->AppendKey(iKeyCode, sAction);
+}
+
+bool TfrmMain::SkipErrors() const
+{
+    return acOptionsSkipErrors->isChecked();
+}
+
+std::optional<QString> TfrmMain::AskOperatorName()
+{
+    const QString sName =
+        TOperatorNameBox::Ask(fRunner->OperatorName(), fDialogs.fnOperatorInput, fDialogs.fnError);
+    if (!sName.isEmpty()) {
+        fStatus2->setText(QStringLiteral("Operator: ") + sName);
+        ResizeStatusPanels();
+    }
+    return sName;
+}
+
+void TfrmMain::ShowInformation(const QString& sText)
+{
+    fDialogs.fnInformation(sText);
+}
+
+bool TfrmMain::ShowFinalDialog(bool bPassed, const QString& /*sLabel*/, const QStringList& aFailedJobs)
+{
+    return fDialogs.fnFinalDialog(bPassed, aFailedJobs);
+}
+
+TTreeNode* TfrmMain::SelectedNode() const
+{
+    return fTreeView->SelectedNode();
+}
+
+void TfrmMain::SelectNode(TTreeNode* aNode)
+{
+    fTreeView->SelectNode(aNode);
+    fTreeView->setFocus();
+}
+
+void TfrmMain::ClearSelection()
+{
+    fTreeView->clearSelection();
+    fFileLabel->setFocus();
+}
+
+void TfrmMain::MakeVisible(TTreeNode* aNode)
+{
+    if (QTreeWidgetItem* item = fTreeView->Item(aNode))
+        fTreeView->scrollToItem(item);
+}
+
+void TfrmMain::SetTestCaseHeader(const QString& sText)
+{
+    fHeader->setText(sText);
+}
+
+void TfrmMain::AddLogSeparator()
+{
+    fMsgLog.AddSeparator();
+}

@@ -1,0 +1,232 @@
+#pragma once
+
+#include "DefinitionLoader.h"
+#include "core/MsgLog.h"
+#include "execution/ProcessRunner.h"
+#include "execution/RunnerHost.h"
+#include "execution/TestTree.h"
+#include "reporting/ErrorReport.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class TAboutBox;
+class TDocumentViewBase;
+class TKeypadKeyControl;
+class TMessageLogView;
+class TRecentMenuFileList;
+class TTestTreeView;
+class TfrmErrorDlg;
+class TfrmFinalDlg;
+
+// What the main window is built from: the command line, the interpreter and the document view.
+struct TfrmMainSetup
+{
+    QStringList slArguments; // the command line without the program
+    TDefinitionLoaderFactory fLoaderFactory;
+    // Creates the document view; the program passes the web view.
+    std::function<TDocumentViewBase*(QWidget* aParent)> fDocumentViewFactory;
+    // Where "Ui/Ready.html" and "Ui/ScriptError.html" are looked for; the program's directory
+    // when empty.
+    QString sProgramDir;
+};
+
+// The modal questions and boxes of the window; tests answer them without showing anything.
+struct TfrmMainDialogs
+{
+    std::function<void(const QString& sText)> fnInformation;
+    std::function<void(const QString& sText)> fnError;
+    std::function<void(const QString& sText)> fnWarning;
+    // The open dialog: the chosen file or empty.
+    std::function<QString()> fnOpenFile;
+    // The operator-name input box: the answer, none when cancelled.
+    std::function<std::optional<QString>(const QString& sDefault)> fnOperatorInput;
+    // The final dialog: true for "Next ".
+    std::function<bool(bool bPassed, const QStringList& aFailedJobs)> fnFinalDialog;
+    // The Extras dialog: true when the settings were stored.
+    std::function<bool()> fnExtras;
+    std::function<void()> fnAbout;
+};
+
+// The main window: test tree, document view, message log and indicator strip; owns the runner,
+// loads definitions, starts up from the command line and the stored settings and serves the
+// operator's menus, toolbar and keys.
+class TfrmMain : public QMainWindow, public IRunnerHost, public IDefinitionHost
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(TfrmMainSetup aSetup, QWidget* aParent = nullptr);
+    ~TfrmMain() override;
+
+    TfrmMainDialogs& Dialogs() { return fDialogs; }
+
+    // The load routine; true only for a load without errors.
+    bool LoadDefinitionFile(const QString& sFileName);
+    // A deferred load (with a start afterwards) through the window's own event queue.
+    void InitNewDefFile(const QString& sFileName, bool bAutoStart);
+    // Settings, view options and the start-up file; done once, at the first showing.
+    void FormActivate();
+    // The key handling every key press passes first; true when the key was consumed.
+    bool HandleKey(int iQtKey, bool bKeypad);
+    bool CancelDefineQuery();
+
+    // IDefinitionHost
+    void SetFileLabel(const QString& sLabel, const QString& sVersion) override;
+    bool SetScriptDoc(const QString& aFileName, QString& aFullFileName) override;
+    bool AssignKey(int iKeyCode, const QString& sAction) override;
+    bool SkipErrors() const override;
+    void DefineQuery(QString& sText) override;
+    TErrorReport& ErrorReport() override { return fErrorReport; }
+
+    // IRunnerHost
+    std::optional<QString> AskOperatorName() override;
+    void ShowInformation(const QString& sText) override;
+    bool ShowFinalDialog(bool bPassed, const QString& sLabel, const QStringList& aFailedJobs) override;
+    TTreeNode* SelectedNode() const override;
+    void SelectNode(TTreeNode* aNode) override;
+    void ClearSelection() override;
+    void MakeVisible(TTreeNode* aNode) override;
+    void SetTestCaseHeader(const QString& sText) override;
+    void AddLogSeparator() override;
+
+    // Parts for the document display and indicator devices, and for tests.
+    TProcessRunner& Runner() { return *fRunner; }
+    TTestTree& Tree() { return fTree; }
+    TMsgLog& MsgLog() { return fMsgLog; }
+    TTestTreeView* TreeView() const { return fTreeView; }
+    TMessageLogView* LogView() const { return fLogView; }
+    TDocumentViewBase* DocumentView() const { return fDocView; }
+    QWidget* IndicatorStrip() const { return fIndicatorStrip; }
+    TRecentMenuFileList& RecentFiles() const { return *fMenuFileList; }
+    TKeypadKeyControl& KeyControl() const { return *fKeyControl; }
+    TfrmFinalDlg* FinalDlg() const { return fFinalDlg; }
+    TfrmErrorDlg* ErrorDlg() const { return fErrorDlg; }
+    QToolBar* ToolBar() const { return fToolBar; }
+    QLabel* FileLabelPanel() const { return fFileLabel; }
+    QLabel* TestCaseHeader() const { return fHeader; }
+    QLabel* StatusPanel(int iIndex) const { return iIndex == 0 ? fStatus1 : fStatus2; }
+    QSplitter* SplitterLeftRight() const { return fSplitterV; }
+    QSplitter* SplitterUpperLower() const { return fSplitterH; }
+    const std::vector<QAction*>& ActionList() const { return fActionList; }
+    const QString& CurrentFileName() const { return fsCurrentFileName; }
+    const QString& ReadyPage() const { return fsUiReadyHtml; }
+    const QString& ErrorPage() const { return fsUiScriptErrorHtml; }
+    const QString& ScriptPage() const { return fsUiScriptHtml; }
+    bool Initialized() const { return fbInitialized; }
+
+    void SetOperatorName(const QString& sName);
+
+    QAction* acFileOpen;
+    QAction* acFileReload;
+    QAction* acFileExit;
+    QAction* acProcessReset;
+    QAction* acProcessStart;
+    QAction* acProcessStep;
+    QAction* acProcessPause;
+    QAction* acProcessContinue;
+    QAction* acProcessStop;
+    QAction* acProcessBreak;
+    QAction* acProcessDisableEnable;
+    QAction* acViewTreeViewExpant;
+    QAction* acViewTreeViewExpandDefault;
+    QAction* acViewTreeViewCollapse;
+    QAction* acViewLastErrorDlg;
+    QAction* acViewListAssignedKeys;
+    QAction* acViewKeyCodes;
+    QAction* acViewMsgTrace;
+    QAction* acViewMsgDebug;
+    QAction* acOptionsSetOperatorName;
+    QAction* acOptionsSkipErrors;
+    QAction* acOptionsExtras;
+    QAction* acHelpHomePage;
+    QAction* acHelpAbout;
+    QAction* EditCopy1;
+    QAction* acSelectTree;
+
+    QMenu* mnuFile;
+    QMenu* mnuProcess;
+    QMenu* mnuView;
+    QMenu* mnuOptions;
+    QMenu* mnuHelp;
+
+protected:
+    void closeEvent(QCloseEvent* aEvent) override;
+    void showEvent(QShowEvent* aEvent) override;
+    void resizeEvent(QResizeEvent* aEvent) override;
+
+private:
+    QAction* NewAction(const QString& sCaption, const QString& sShortHint, const QString& sLongHint,
+                       const QString& sIcon = QString(), const QKeySequence& aShortcut = QKeySequence());
+    void CreateActions();
+    void CreateMenusAndToolbar();
+    void CreateClientArea();
+    void CreateDefaultDialogs();
+    void ParseCommandLine();
+    void ApplyActions();
+    void ApplyViewSettings();
+    void ApplySettings();
+    void CollectSettings();
+    void HandleNewDefFile();
+    void ReleaseProcessServices();
+    void ResizeStatusPanels();
+    void EditCopy();
+    void ProcessAction(void (TProcessRunner::*aAction)());
+
+    TfrmMainSetup fSetup;
+    TfrmMainDialogs fDialogs;
+
+    bool fbInitialized = false;
+    QString fsDefineQueryAnswer;
+    QString fsUiReadyHtml;
+    QString fsUiScriptErrorHtml;
+    QString fsUiScriptHtml;
+    QString fsCurrentFileName;
+    std::unique_ptr<TKeypadKeyControl> fKeyControl;
+    TRecentMenuFileList* fMenuFileList = nullptr;
+    QString fsNewDefFileName;
+    bool fbAutoStart = false;
+
+    // Command line.
+    bool fbDebugOn = false;
+    std::optional<QString> fsParamFile;
+    bool fbParamAutoStart = false;
+
+    // A load asked for while another one waits for a define query runs after it.
+    bool fbLoading = false;
+    std::optional<QString> fsPendingLoad;
+
+    TMsgLog fMsgLog;
+    TTestTree fTree;
+    TErrorReport fErrorReport;
+    std::unique_ptr<IFailureReport> fFailureReport;
+    std::unique_ptr<TProcessRunner> fRunner;
+
+    std::vector<QAction*> fActionList;
+    QToolBar* fToolBar = nullptr;
+    QObject* fTipFilter = nullptr;
+    QLabel* fFileLabel = nullptr;
+    TTestTreeView* fTreeView = nullptr;
+    QLabel* fHeader = nullptr;
+    TDocumentViewBase* fDocView = nullptr;
+    QWidget* fIndicatorStrip = nullptr;
+    TMessageLogView* fLogView = nullptr;
+    QSplitter* fSplitterV = nullptr;
+    QSplitter* fSplitterH = nullptr;
+    QLabel* fStatus1 = nullptr;
+    QLabel* fStatus2 = nullptr;
+    TfrmFinalDlg* fFinalDlg = nullptr;
+    TAboutBox* fAboutBox = nullptr;
+    TfrmErrorDlg* fErrorDlg = nullptr;
+};
