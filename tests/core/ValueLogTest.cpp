@@ -74,17 +74,6 @@ protected:
     QDateTime fNow;
 };
 
-EMsg RaisedMsg(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EMsg& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no EMsg raised";
-    return EMsg(TMsgId(0), 0);
-}
-
 std::uint64_t Inode(const QString& sPath)
 {
     struct stat info;

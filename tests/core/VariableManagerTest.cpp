@@ -3,6 +3,8 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 
+#include "TestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -51,18 +53,6 @@ protected:
     TVariableManager& fVars = TVariableManager::Instance();
     std::vector<Received> fReceived;
 };
-
-// Runs f and returns the EMsg it raises; fails the test when it raises nothing.
-EMsg RaisedMsg(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EMsg& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no EMsg raised";
-    return EMsg(TMsgId(0), 0);
-}
 
 TEST_F(VariableManagerTest, SetValueDeclaresThenAssignsOnlyTheSameType)
 {

@@ -139,14 +139,7 @@ protected:
         return RunUntil([this] { return fRunner.ProcessState() == 5; });
     }
 
-    bool Logged(const QString& sText) const
-    {
-        for (const TLogLine& line : fLog.Lines()) {
-            if (line.sText.endsWith(sText))
-                return true;
-        }
-        return false;
-    }
+    bool Logged(const QString& sText) const { return LogHas(fLog, sText); }
 
     TMsgLog fLog;
     TTestDevice fDevice;

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 TTestDir::TTestDir()
@@ -47,4 +49,24 @@ bool RunEventsUntil(const std::function<bool()>& aDone, int iTimeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+EMsg RaisedMsg(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EMsg& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no EMsg raised";
+    return EMsg(TMsgId(0), 0);
+}
+
+bool LogHas(const TMsgLog& aLog, const QString& sText)
+{
+    for (const TLogLine& line : aLog.Lines()) {
+        if (line.sText.endsWith(sText))
+            return true;
+    }
+    return false;
 }

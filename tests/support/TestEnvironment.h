@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/MsgExceptions.h"
+#include "core/MsgLog.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -26,6 +29,12 @@ private:
 // Runs the event loop until aDone holds; false when it did not within iTimeoutMs, so that a
 // test fails instead of hanging.
 bool RunEventsUntil(const std::function<bool()>& aDone, int iTimeoutMs = 5000);
+
+// Runs f and returns the EMsg it raises; fails the test when it raises nothing.
+EMsg RaisedMsg(const std::function<void()>& f);
+
+// Whether a line of the log ends with sText.
+bool LogHas(const TMsgLog& aLog, const QString& sText);
 
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadFileBytes(const QString& sPath);

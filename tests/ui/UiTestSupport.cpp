@@ -1,5 +1,7 @@
 #include "UiTestSupport.h"
 
+#include "TestEnvironment.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
@@ -8,14 +10,7 @@
 
 bool RunUntil(const std::function<bool()>& aDone, int iTimeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!aDone()) {
-        if (timer.elapsed() > iTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+    return RunEventsUntil(aDone, iTimeoutMs);
 }
 
 TModalCloser::TModalCloser(TAction aAction) : fTimer(new QTimer()), fAction(std::move(aAction))

@@ -131,14 +131,7 @@ protected:
         fRunner.Start();
         return RunUntil([this] { return !fHost.finals.empty(); });
     }
-    bool Logged(const QString& sText) const
-    {
-        for (const TLogLine& line : fLog.Lines()) {
-            if (line.sText.endsWith(sText))
-                return true;
-        }
-        return false;
-    }
+    bool Logged(const QString& sText) const { return LogHas(fLog, sText); }
 
     TMsgLog fLog;
     TTestTree fTree;
