@@ -330,6 +330,12 @@ int TVariableManager::NextReferenced(const QString& sText, int iAfter) const
 
 QString TVariableManager::InsertValues(const QString& sText) const
 {
+    return InsertValues(sText, nullptr);
+}
+
+QString TVariableManager::InsertValues(const QString& sText,
+                                       const std::function<QString(const QString&)>& aValueForm) const
+{
     if (fVariableList.empty() || !sText.contains(QLatin1Char('%')))
         return sText;
 
@@ -343,7 +349,7 @@ QString TVariableManager::InsertValues(const QString& sText) const
         const TEntry& entry = fVariableList[std::size_t(iIndex)];
         const QString sKey = QLatin1Char('%') + entry.sName;
         const QString sValue = entry.Variable->AsString();
-        sResult.replace(sKey, sValue, Qt::CaseSensitive);
+        sResult.replace(sKey, aValueForm ? aValueForm(sValue) : sValue, Qt::CaseSensitive);
         sTrace += Format(QStringLiteral("%s=\"%s\"; "), {sKey, sValue});
     }
     if (!sTrace.isEmpty())

@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -126,6 +127,10 @@ public:
     // Replaces the references "%Name" by the values, going through the variables in declaration
     // order on the text as it stands after the previous replacements.
     QString InsertValues(const QString& sText) const;
+    // The same, with every value passed through aValueForm first (escaping for the text's
+    // format, say); the trace line shows the values as they are.
+    QString InsertValues(const QString& sText,
+                         const std::function<QString(const QString&)>& aValueForm) const;
 
     int Count() const { return int(fVariableList.size()); }
     const QString& Name(int iIndex) const { return fVariableList[std::size_t(iIndex)].sName; }

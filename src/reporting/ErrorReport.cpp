@@ -1,13 +1,17 @@
 #include "ErrorReport.h"
 
+#include "RtfText.h"
 #include "WinPrintersOnline.h"
 
 #include "core/CommaSeparatedValue.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
 #include "core/StrUtilsEx.h"
+#include "core/VariableManager.h"
 #include "execution/Job.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 TErrorReport::TErrorReport() : fPrinterNames([] { return TWinPrintersOnline::InstalledPrinters(); }) {}
@@ -110,17 +114,56 @@ void TErrorReport::ShowLastReport()
 
 QString TErrorReport::ReplaceReportFields(const QString& sTemplate) const
 {
-    QString sText = sTemplate;
-    QString sFileName = FsFileName;
-    sFileName.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    QString sRemark = fsRemark;
-    sRemark.replace(QLatin1String("\r\n"), QLatin1String("\\par "));
+    // Escaping a path doubles its backslashes, so it prints with them visible.
+    QString sRemark = RtfEscapeValue(fsRemark);
+    sRemark.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    sRemark.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    sRemark.replace(QLatin1Char('\n'), QLatin1String("\\par "));
     const std::pair<const char*, QString> fields[] = {
-        {"%FILEINFO", FsFileInfo},     {"%FILENAME", sFileName},      {"%FILEVERSION", FsFileVersion},
-        {"%OPERATOR", FsOperatorName}, {"%FUNCTION", FsTestFunction}, {"%ERRORTEXT", FsErrorText},
+        {"%FILEINFO", RtfEscapeValue(FsFileInfo)},
+        {"%FILENAME", RtfEscapeValue(FsFileName)},
+        {"%FILEVERSION", RtfEscapeValue(FsFileVersion)},
+        {"%OPERATOR", RtfEscapeValue(FsOperatorName)},
+        {"%FUNCTION", RtfEscapeValue(FsTestFunction)},
+        {"%ERRORTEXT", RtfEscapeValue(FsErrorText)},
         {"%REMARK", sRemark},
     };
+    QString sText = sTemplate;
     for (const auto& field : fields)
         sText.replace(QLatin1String(field.first), field.second);
     return sText;
+}
+
+QString TErrorReport::FillTemplate(const QString& sTemplate, const QDateTime& dtWhen) const
+{
+    const QString sText = InsertDateTimeTags(ReplaceReportFields(sTemplate), dtWhen);
+    return TVariableManager::Instance().InsertValues(sText, RtfEscapeValue);
+}
+
+void TErrorReport::Print()
+{
+    TRichEditPaper paper;
+    if (!PrinterInstalled(fsPrinterName) || !paper.SelectPrinter(fsPrinterName))
+        throw EMsg(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName}, TMsgId(0x0B210A), 0);
+    PrintReport(paper);
+}
+
+void TErrorReport::PrintReport(TRichEditPaper& aPaper) const
+{
+    QFile file(fsTemplateFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EError(Format(QStringLiteral("Can not read error label template file \"%s\": %s"),
+                            {fsTemplateFile, file.errorString()}));
+    const QByteArray aTemplate = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EError(Format(QStringLiteral("Can not read error label template file \"%s\": %s"),
+                            {fsTemplateFile, file.errorString()}));
+
+    aPaper.SetOrientation(fPrintOrientation);
+    aPaper.SetMarginLeft(float(fPrintMarginLeft));
+    aPaper.SetMarginTop(float(fPrintMarginTop));
+    aPaper.SetMarginRight(float(fPrintMarginRight));
+    aPaper.SetMarginBottom(float(fPrintMarginBottom));
+    aPaper.Print(QStringLiteral("TZK Error Report"),
+                 FillTemplate(AnsiToString(aTemplate), QDateTime::currentDateTime()));
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "RichEditPaper.h"
+
 #include "execution/RunnerHost.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -9,12 +12,6 @@
 
 class TJob;
 class TErrorReport;
-
-enum TPrinterOrientation
-{
-    poPortrait,
-    poLandscape
-};
 
 // Shows the error report to the operator, modally. The view fills OperatorName, Remark and
 // ExitAfterFailure from its controls before it returns.
@@ -73,8 +70,17 @@ public:
     bool ExitAfterFailure() const override { return fbStopTestProcess; }
     void SetExitAfterFailure(bool b) { fbStopTestProcess = b; }
 
-    // The template with the report fields replaced, in their fixed order.
+    // The template with the report fields replaced, in their fixed order. Every value is
+    // escaped for RTF, so that it prints as written; remark lines become paragraphs.
     QString ReplaceReportFields(const QString& sTemplate) const;
+    // The report fields, then the date and time tags of dtWhen, then the variables.
+    QString FillTemplate(const QString& sTemplate, const QDateTime& dtWhen) const;
+    // The Print button: prints the report on its printer (raises EMsg 0B210A when the printer
+    // is gone, the template's and the printing system's errors otherwise).
+    void Print();
+    // Prints the filled template on aPaper with the report's orientation and margins; the
+    // caller has chosen the printer (or a file).
+    void PrintReport(TRichEditPaper& aPaper) const;
 
     void SetView(IErrorReportView* aView) { fView = aView; }
     // The names of the installed printers (the printing system's by default).

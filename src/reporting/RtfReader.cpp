@@ -1,5 +1,7 @@
 #include "RtfReader.h"
 
+#include "RtfText.h"
+
 #include <QColor>
 #include <QMap>
 #include <QTextDocument>
@@ -43,18 +45,6 @@ QString Escaped(const QString& s)
     return s.toHtmlEscaped();
 }
 
-// Windows-1252 for the \'hh escapes: the bytes 80-9F differ from Latin-1.
-QChar Cp1252(int iByte)
-{
-    static const ushort table[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                     0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    if (iByte >= 0x80 && iByte <= 0x9F)
-        return QChar(table[iByte - 0x80]);
-    return QChar(ushort(iByte));
-}
-
 class TParser
 {
 public:
@@ -79,7 +69,7 @@ public:
                 ++fiPos;
             } else {
                 ++fiPos;
-                AddChar(QChar::fromLatin1(c));
+                AddChar(AnsiChar(static_cast<unsigned char>(c)));
             }
         }
         FlushText();
@@ -276,7 +266,7 @@ private:
             bool bOk = false;
             const int iByte = aHex.toInt(&bOk, 16);
             if (bOk)
-                AddChar(Cp1252(iByte));
+                AddChar(AnsiChar(static_cast<unsigned char>(iByte)));
             break;
         }
         case '\\':

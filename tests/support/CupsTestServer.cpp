@@ -108,14 +108,22 @@ bool TCupsTestServer::Run(const QString& sProgram, const QStringList& args)
 
 bool TCupsTestServer::AddQueue(const QString& sName)
 {
+    // A queue without a driver sends nothing to a file; the generic PDF printer's driver passes
+    // the PDF jobs through its PDF filter.
     return Run(QStringLiteral("lpadmin"),
                {QStringLiteral("-p"), sName, QStringLiteral("-E"), QStringLiteral("-v"),
-                QStringLiteral("file://") + OutputFile(sName)});
+                QStringLiteral("file://") + OutputFile(sName), QStringLiteral("-P"),
+                QStringLiteral("/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd")});
 }
 
 bool TCupsTestServer::Disable(const QString& sName)
 {
     return Run(QStringLiteral("cupsdisable"), {sName});
+}
+
+bool TCupsTestServer::Reject(const QString& sName)
+{
+    return Run(QStringLiteral("cupsreject"), {sName});
 }
 
 bool TCupsTestServer::Remove(const QString& sName)

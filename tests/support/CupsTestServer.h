@@ -19,9 +19,11 @@ public:
     bool Running() const { return fbRunning; }
     const QString& Error() const { return fsError; }
 
-    // Adds a queue that writes every job into <folder>/out/<name>.prn.
+    // Adds a queue that writes every job as PDF into <folder>/out/<name>.prn.
     bool AddQueue(const QString& sName);
     bool Disable(const QString& sName);
+    // The queue refuses new jobs.
+    bool Reject(const QString& sName);
     bool Remove(const QString& sName);
     QString OutputFile(const QString& sName) const;
     QString SocketPath() const;

@@ -62,6 +62,17 @@ EMsg RaisedMsg(const std::function<void()>& f)
     return EMsg(TMsgId(0), 0);
 }
 
+QString RaisedText(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return ExceptionText(e);
+    }
+    ADD_FAILURE() << "no exception raised";
+    return QString();
+}
+
 bool LogHas(const TMsgLog& aLog, const QString& sText)
 {
     for (const TLogLine& line : aLog.Lines()) {

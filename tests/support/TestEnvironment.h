@@ -33,6 +33,9 @@ bool RunEventsUntil(const std::function<bool()>& aDone, int iTimeoutMs = 5000);
 // Runs f and returns the EMsg it raises; fails the test when it raises nothing.
 EMsg RaisedMsg(const std::function<void()>& f);
 
+// Runs f and returns the text of the exception it raises; fails the test when it raises none.
+QString RaisedText(const std::function<void()>& f);
+
 // Whether a line of the log ends with sText.
 bool LogHas(const TMsgLog& aLog, const QString& sText);
 

@@ -1,5 +1,6 @@
 #include "DeviceSys.h"
 
+#include "CmdPrint.h"
 #include "ToneOutput.h"
 
 #include "core/CommaSeparatedValue.h"
@@ -64,6 +65,7 @@ TDeviceSys::TDeviceSys()
         {"Delay", [](TDevice* d) { return std::make_unique<TCmdDelay>(d); }},
         {"Pause", [](TDevice* d) { return std::make_unique<TCmdPause>(d); }},
         {"Break", [](TDevice* d) { return std::make_unique<TCmdBreak>(d); }},
+        {"Print", [](TDevice* d) { return std::make_unique<TCmdPrint>(d); }},
     };
     TCmdCreateCmd* pFactory = factory.get();
     AddCommand(QString::fromLatin1(functions[0].first), std::move(factory));

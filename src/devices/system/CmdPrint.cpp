@@ -1,0 +1,89 @@
+#include "CmdPrint.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+#include "core/StrUtilsEx.h"
+#include "core/VariableManager.h"
+#include "reporting/RichEditPaper.h"
+#include "reporting/RtfText.h"
+#include "reporting/WinPrintersOnline.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+TCmdPrint::TCmdPrint(TDevice* aOwner) : TCommand(aOwner), fPaper(std::make_unique<TRichEditPaper>()) {}
+
+TCmdPrint::~TCmdPrint() = default;
+
+TCommand* TCmdPrint::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdPrint.Init: ") + sParameter);
+    TCommaSeparatedValue csv;
+    csv.SetStringLine(sParameter + csv.Separator());
+
+    fsCaption = csv.GetStringTrimmed(0);
+    fsTemplateFile = ResolveFileName(csv.GetStringTrimmed(1), true);
+    if (!QFileInfo(fsTemplateFile).isFile())
+        throw EMsg(QStringLiteral("Template file not found: %s"), {fsTemplateFile}, TMsgId(0x11810A), 0);
+
+    fsPrinterName = csv.GetStringTrimmed(2);
+    if (!TWinPrintersOnline::InstalledPrinters().contains(fsPrinterName, Qt::CaseInsensitive))
+        throw EMsg(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName}, TMsgId(0x118114), 0);
+
+    const QString sOrientation = csv.GetValueTrimmed(3);
+    if (sOrientation.compare(QLatin1String("Portrait"), Qt::CaseInsensitive) == 0)
+        fPaper->SetOrientation(poPortrait);
+    else if (sOrientation.compare(QLatin1String("Landscape"), Qt::CaseInsensitive) == 0)
+        fPaper->SetOrientation(poLandscape);
+    else
+        throw EMsg(QStringLiteral("Unknown printer orientation \"%s\"!"), {sOrientation}, TMsgId(0x11811E),
+                   0);
+
+    fPaper->SetMarginLeft(float(csv.GetFloat(4)));
+    fPaper->SetMarginTop(float(csv.GetFloat(5)));
+    fPaper->SetMarginRight(float(csv.GetFloat(6)));
+    fPaper->SetMarginBottom(float(csv.GetFloat(7)));
+    return this;
+}
+
+void TCmdPrint::Execute(const QString& sParameter)
+{
+    TMsg::Debug(QStringLiteral("TCmdPrint.Execute: ") + sParameter);
+    Conclude(PrintTemplate() ? crDone : crFailed);
+}
+
+bool TCmdPrint::PrintTemplate()
+{
+    try {
+        QFile file(fsTemplateFile);
+        if (!file.open(QIODevice::ReadOnly))
+            throw EError(Format(QStringLiteral("Can not read template file \"%s\": %s"),
+                                {fsTemplateFile, file.errorString()}));
+        const QByteArray aBytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw EError(Format(QStringLiteral("Can not read template file \"%s\": %s"),
+                                {fsTemplateFile, file.errorString()}));
+
+        // Variables first, so that a value holding a date tag gets the date as well.
+        QString sText = TVariableManager::Instance().InsertValues(TemplateText(aBytes), RtfEscapeValue);
+        sText = InsertDateTimeTags(sText, QDateTime::currentDateTime());
+
+        if (!fPaper->SelectPrinter(fsPrinterName)) {
+            const QString sError = Format(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName});
+            TMsg::Error(sError);
+            SetErrorText(sError);
+            return false;
+        }
+        fPaper->Print(fsCaption, sText);
+        return true;
+    } catch (const std::exception& e) {
+        const QString sError = QStringLiteral("Printing failed with error: ") + ExceptionText(e);
+        TMsg::Fatal(sError);
+        SetErrorText(sError);
+        return false;
+    }
+}

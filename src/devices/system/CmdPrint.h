@@ -1,0 +1,32 @@
+#pragma once
+
+#include "execution/DeviceList.h"
+
+#include <memory>
+
+class TRichEditPaper;
+
+// Prints an RTF template on a named printer as a test step, with the variables and the date and
+// time filled in.
+class TCmdPrint : public TCommand
+{
+public:
+    using TCommand::Init;
+    explicit TCmdPrint(TDevice* aOwner);
+    ~TCmdPrint() override;
+    TCommand* Init(const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+
+    TRichEditPaper& Paper() { return *fPaper; }
+    const QString& Caption() const { return fsCaption; }
+    const QString& TemplateFile() const { return fsTemplateFile; }
+    const QString& PrinterName() const { return fsPrinterName; }
+
+private:
+    bool PrintTemplate();
+
+    std::unique_ptr<TRichEditPaper> fPaper;
+    QString fsCaption;
+    QString fsTemplateFile;
+    QString fsPrinterName;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+
+// Templates are 8-bit RTF in the ANSI code page the label and report templates have always been
+// written in, Windows-1252 (Latin-1 with printable characters in 80-9F).
+
+// The character of one Windows-1252 byte; the five bytes without a character keep their value.
+QChar AnsiChar(unsigned char cByte);
+QString AnsiToString(const QByteArray& aBytes);
+// Characters without a Windows-1252 byte become "?".
+QByteArray StringToAnsi(const QString& sText);
+
+// A value to be inserted into RTF text so that it prints as written: "\", "{" and "}" escaped,
+// characters outside ASCII as Unicode escapes (with "?" for readers that cannot take them).
+QString RtfEscapeValue(const QString& sValue);
+
+// The text of a template file: a byte-order mark selects UTF-8 or UTF-16, otherwise the bytes
+// are ANSI. Every line ends with CR LF, the last one included.
+QString TemplateText(const QByteArray& aBytes);
