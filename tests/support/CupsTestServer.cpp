@@ -7,6 +7,9 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 bool WriteText(const QString& sPath, const QString& sText)
@@ -129,4 +132,36 @@ bool TCupsTestServer::Reject(const QString& sName)
 bool TCupsTestServer::Remove(const QString& sName)
 {
     return Run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), sName});
+}
+
+QStringList TCupsTestServer::JobTitles(const QString& sName) const
+{
+    cups_job_t* jobs = nullptr;
+    const int iCount =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, sName.toUtf8().constData(), 0, CUPS_WHICHJOBS_ALL);
+    std::vector<std::pair<int, QString>> byId;
+    for (int i = 0; i < iCount; ++i)
+        byId.emplace_back(jobs[i].id, QString::fromUtf8(jobs[i].title));
+    cupsFreeJobs(iCount, jobs);
+    std::sort(byId.begin(), byId.end());
+    QStringList titles;
+    for (const auto& job : byId)
+        titles << job.second;
+    return titles;
+}
+
+bool TCupsTestServer::WaitForCompletedJobs(const QString& sName, int iCount) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 20000) {
+        cups_job_t* jobs = nullptr;
+        const int iDone =
+            cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, sName.toUtf8().constData(), 0, CUPS_WHICHJOBS_COMPLETED);
+        cupsFreeJobs(iDone, jobs);
+        if (iDone >= iCount)
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
 }

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A private CUPS scheduler for one test: its own folders and socket, queues that print into
@@ -26,6 +27,11 @@ public:
     bool Reject(const QString& sName);
     bool Remove(const QString& sName);
     QString OutputFile(const QString& sName) const;
+    // The titles of the queue's jobs, finished ones included, oldest first.
+    QStringList JobTitles(const QString& sName) const;
+    // Waits (at most 20 s) until the queue has finished iCount jobs; its output file then holds
+    // the last one.
+    bool WaitForCompletedJobs(const QString& sName, int iCount) const;
     QString SocketPath() const;
 
 private:

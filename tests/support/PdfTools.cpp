@@ -46,7 +46,7 @@ TPdfInfo ReadPdfInfo(const QString& sFile)
 
 QString ReadPdfText(const QString& sFile)
 {
-    return RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), sFile, QStringLiteral("-")});
+    return RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), sFile, QStringLiteral("-")});
 }
 
 QRectF ReadPdfFirstWordBox(const QString& sFile)

@@ -17,5 +17,5 @@ TPdfInfo ReadPdfInfo(const QString& sFile);
 // The box of the first word on the first page, in points; empty when there is none. A word that
 // is higher than wide runs across a page printed sideways.
 QRectF ReadPdfFirstWordBox(const QString& sFile);
-// The text in reading order, as pdftotext -layout gives it; empty when the tool fails.
+// The text in the order it was drawn, as pdftotext -raw gives it; empty when the tool fails.
 QString ReadPdfText(const QString& sFile);

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-// Printing lays text out with real fonts, which takes a GUI application; the tests run it on the
-// off-screen platform.
+// Printing lays text out with real fonts, which takes a GUI application; these suites run it on
+// the off-screen platform.
 std::unique_ptr<QCoreApplication> TzkCreateTestApplication(int& argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
