@@ -17,7 +17,7 @@
 #include "language/DefFilePreprocess.h"
 #include "reporting/ErrorReport.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -78,7 +78,11 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Printing lays text out with fonts, which takes a GUI application; the runner never shows a
+    // window, so it needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tzk-run"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TZK_VERSION));
 

@@ -1,58 +1,11 @@
 #include "core/MsgClasses.h"
 #include "devices/system/DeviceSys.h"
-#include "language/DefFileInterpreter.h"
-#include "language/InterpreterHost.h"
 #include "ui/Application.h"
 #include "ui/DocumentView.h"
+#include "ui/InterpreterLoader.h"
 #include "ui/formMain.h"
 
 #include "core/RegIO.h"
-
-namespace {
-
-// The definition interpreter behind the main window's load routine.
-class TInterpreterLoader : public IDefinitionLoader, private IInterpreterHost
-{
-public:
-    explicit TInterpreterLoader(IDefinitionHost& aHost) : fHost(aHost), fInterpreter(*this)
-    {
-        fInterpreter.SetOnDefineQuery([this](QString& sText) { fHost.DefineQuery(sText); });
-    }
-    void FileLoad(const QString& sFileName) override { fInterpreter.FileLoad(sFileName); }
-    TLoadOutcome LoadDefinition(TTestTree& aTree) override
-    {
-        switch (fInterpreter.LoadDefinition(aTree)) {
-        case irSuccess:
-            return TLoadOutcome::Success;
-        case irCancelled:
-            return TLoadOutcome::Cancelled;
-        default:
-            return TLoadOutcome::Errors;
-        }
-    }
-
-private:
-    bool SkipErrors() const override { return fHost.SkipErrors(); }
-    void SetFileInfo(const QString& sLabel, const QString& sVersion) override
-    {
-        fHost.SetFileLabel(sLabel, sVersion);
-    }
-    bool AssignKey(int iKeyCode, const QString& sCaption) override
-    {
-        return fHost.AssignKey(iKeyCode, sCaption);
-    }
-    void SetDefaultDocument(const QString& sFileName) override
-    {
-        QString sFull;
-        fHost.SetScriptDoc(sFileName, sFull);
-    }
-    TErrorReport* ErrorReport() override { return &fHost.ErrorReport(); }
-
-    IDefinitionHost& fHost;
-    TInterpreter fInterpreter;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -64,7 +17,7 @@ int main(int argc, char** argv)
 
     TfrmMainSetup setup;
     setup.slArguments = app.arguments().mid(1);
-    setup.fLoaderFactory = [](IDefinitionHost& aHost) { return std::make_unique<TInterpreterLoader>(aHost); };
+    setup.fLoaderFactory = CreateInterpreterLoader;
     setup.fDocumentViewFactory = [](QWidget* aParent) { return new TDocumentView(aParent); };
     int iResult = 0;
     {

@@ -2,6 +2,9 @@
 
 #include "OperatorAnswers.h"
 
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -32,4 +35,20 @@ void TConsoleErrorReportView::ShowReport(TErrorReport& aReport)
     if (bStop)
         fOut << QStringLiteral("Stop Test Process") << Qt::endl;
     aReport.SetExitAfterFailure(bStop);
+
+    // The dialog's Print button; an unattended run prints only when its answers say so.
+    const std::optional<EAnswerButton> print =
+        fAnswers.AskButton(QStringLiteral("Print the error report"), {abYes, abOk, abNo, abCancel});
+    if (print != abYes && print != abOk)
+        return;
+    if (aReport.OperatorName().isEmpty()) {
+        TMsg::Error(QStringLiteral("The error report is not printed without an operator name"));
+        return;
+    }
+    try {
+        aReport.Print();
+        fOut << QStringLiteral("Error report printed on \"") << aReport.PrinterName() << '"' << Qt::endl;
+    } catch (const std::exception& e) {
+        TMsg::Error(ExceptionText(e));
+    }
 }

@@ -6,9 +6,9 @@
 class QTextStream;
 class TOperatorAnswers;
 
-// The error report on the console: prints the failed test function and its error, and takes the
-// "Stop Test Process" box from the answers (not ticked without one). Printing the report is left
-// to the desktop program.
+// The error report on the console: prints the failed test function and its error, takes the
+// "Stop Test Process" box from the answers (not ticked without one), then whether to print the
+// report (not without an answer yes or ok).
 class TConsoleErrorReportView : public IErrorReportView
 {
 public:

@@ -25,7 +25,8 @@ class QTextStream;
 //   key:F5, key:Key_Enter (Escape, Space, A, F5, Key_Enter for the keypad's Enter), any case
 //   yes | no | ok | next | cancel
 //                         a button; the final dialog takes "next" (or "yes") to start another
-//                         run and "cancel" (or "no") to end
+//                         run and "cancel" (or "no") to end; the error report takes "yes" (or
+//                         "ok") to print the report and "no" (or "cancel") to close it
 //   stop | nostop         the error report's "Stop Test Process" box, ticked or not
 //
 // The words are recognised without regard to case. An answer of the wrong kind for a question

@@ -496,6 +496,7 @@ void TfrmMain::CreateDefaultDialogs()
     fErrorReport.SetActive(true);
     fErrorReport.Clear();
     fErrorReport.SetView(fErrorDlg);
+    fErrorDlg->SetOnPrint([](TErrorReport& aReport) { aReport.Print(); });
 
     fDialogs.fnInformation = [this](const QString& sText) {
         QMessageBox::information(this, csAppTitle, sText);

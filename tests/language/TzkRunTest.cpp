@@ -1,7 +1,10 @@
+#include "CupsTestServer.h"
+#include "PdfTools.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QProcess>
 
@@ -219,3 +222,50 @@ TEST(TzkRunTest, UnusableAnswersFileIsWrongUsage)
 }
 
 } // namespace
+
+namespace {
+
+QString PdfLines(const QString& sFile)
+{
+    return ReadPdfText(sFile).simplified();
+}
+
+} // namespace
+
+// The printing example on a printing system that has its printer: the label step prints, the
+// failed case's error report prints when the answers say so.
+TEST(TzkRunTest, PrintingExamplePrintsLabelAndErrorReport)
+{
+    TCupsTestServer cups;
+    ASSERT_TRUE(cups.Running()) << cups.Error().toStdString();
+    const QString sExample = QStringLiteral(TZK_EXAMPLES_DIR "/printing.TZD");
+
+    // Without the printer the definition runs and prints nothing.
+    const TRunResult without = RunTzk({QStringLiteral("--operator"), QStringLiteral("ci"), sExample});
+    EXPECT_EQ(without.iExitCode, 1) << without.sOut.toStdString() << without.sErr.toStdString();
+    EXPECT_FALSE(without.sOut.contains(QStringLiteral("Error report printed")));
+
+    const QString sQueue = QStringLiteral("TZK_Labels");
+    ASSERT_TRUE(cups.AddQueue(sQueue));
+    TTestDir dir;
+    const QString sAnswers =
+        dir.Write(QStringLiteral("answers.txt"), "# go on, print the report, no next run\n"
+                                                 "nostop\nyes\ncancel\n");
+    const TRunResult result = RunTzk({QStringLiteral("--operator"), QStringLiteral("Anna"),
+                                      QStringLiteral("--answers"), sAnswers, sExample});
+    EXPECT_EQ(result.iExitCode, 1) << result.sOut.toStdString() << result.sErr.toStdString();
+    EXPECT_TRUE(result.sOut.contains(QStringLiteral("Error report printed on \"TZK_Labels\"")))
+        << result.sOut.toStdString();
+    ASSERT_TRUE(cups.WaitForCompletedJobs(sQueue, 2));
+    EXPECT_EQ(cups.JobTitles(sQueue),
+              (QStringList{QStringLiteral("Unit label"), QStringLiteral("TZK Error Report")}));
+
+    // The queue's file holds the last job, the error report.
+    const QString sReport = PdfLines(cups.OutputFile(sQueue));
+    for (const QString& sExpected :
+         {QStringLiteral("Definition: Printing 1.0"), QStringLiteral("File: ") + sExample,
+          QStringLiteral("Test function: 2.1. Switch on the retest"),
+          QStringLiteral("Error: Test case \"Retest\" not found!"), QStringLiteral("Operator: Anna")})
+        EXPECT_TRUE(sReport.contains(sExpected)) << sExpected.toStdString() << "\n" << sReport.toStdString();
+    EXPECT_EQ(ReadPdfInfo(cups.OutputFile(sQueue)).iPages, 1);
+}
