@@ -170,6 +170,19 @@ TEST_F(ErrorReportPrintTest, LongReportFillsPagesInItsOrientation)
     EXPECT_EQ(lines.size(), 150) << "no line lost or printed twice at a page break";
 }
 
+TEST_F(ErrorReportPrintTest, MalformedTemplatePrintsWhatCanBeReadWithAWarning)
+{
+    Configure(QStringLiteral("{\\rtf1\\ansi\\unknownword12 Failed: %FUNCTION\\par {\\b open group"));
+    fReport.SetTestFunction(QStringLiteral("Case"));
+    const QString sPdf = PrintToPdf();
+    EXPECT_EQ(TextLines(ReadPdfText(sPdf)),
+              (QStringList{QStringLiteral("Failed: Case"), QStringLiteral("open group")}));
+    ASSERT_EQ(fMessages.size(), 1);
+    EXPECT_TRUE(
+        fMessages[0].startsWith(QStringLiteral("Print job \"TZK Error Report\": RTF text ends inside")))
+        << fMessages[0].toStdString();
+}
+
 TEST_F(ErrorReportPrintTest, UnreadableTemplateRaises)
 {
     Configure(QStringLiteral("{\\rtf1 x}"));
