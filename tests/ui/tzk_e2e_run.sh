@@ -3,9 +3,11 @@
 # virtual X display. The test answers the operator-name box and the final dialog as an operator
 # would, ends the program through File > Exit, and checks the final dialog's colour, the message
 # log (written to TZK_LOG_FILE), the value log and the saved settings.
-#   tzk_e2e_run.sh <program> <examples folder> passed|failed
-#     passed  examples/valuelog.TZD: two value-log lines (WriteValueLog and the end of the run)
-#     failed  examples/failure.TZD: one failed step, the run skips to the final case
+#   tzk_e2e_run.sh <program> <examples folder> passed|failed|doclink
+#     passed   examples/valuelog.TZD: two value-log lines (WriteValueLog and the end of the run)
+#     failed   examples/failure.TZD: one failed step, the run skips to the final case
+#     doclink  no auto start: a click on a ">CallTestItem>" link in the definition's document
+#              (the real web view) runs the second test case and what follows it
 set -euo pipefail
 program=$(realpath "$1") examples=$(realpath "$2") scenario=$3
 
@@ -18,6 +20,7 @@ fi
 case $scenario in
   passed) definition=valuelog.TZD title="Value log" colour="srgb(0,128,0)" ;;
   failed) definition=failure.TZD title="Failure demo" colour="srgb(255,0,0)" ;;
+  doclink) definition=doclink.TZD title="Document link" colour="srgb(0,128,0)" ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 operator="Ann Example"
@@ -34,7 +37,31 @@ export TZK_LOG_FILE="$home/log.txt"
 mkdir -p "$XDG_RUNTIME_DIR" "$home/run" && chmod 700 "$XDG_RUNTIME_DIR"
 # The value log ("TZD:valuelog.csv") lands beside the copy, never in the source tree. An earlier
 # run's line must survive this one.
-cp "$examples/$definition" "$home/run/"
+if [ "$scenario" = doclink ]; then
+  cat >"$home/run/$definition" <<'EOF'
+Set(FileInfo; "Document link"; "1.0")
+Set(DefaultDoc; "TZD:manual.html")
+Device.Create(SystemControl; Sys)
+Test.Case("Prepare")
+{
+    Sys.Delay("Only when started from the top"; 10)
+}
+Test.Case("Measure")
+{
+    Sys.Delay("Measure"; 10)
+}
+EOF
+  # The link covers the whole page, so a click anywhere in the document view follows it.
+  cat >"$home/run/manual.html" <<'EOF'
+<!DOCTYPE html>
+<html><body>
+<a href="call>CallTestItem>measure"
+   style="position:fixed; left:0; top:0; right:0; bottom:0; font-size:40px">Run the measurement</a>
+</body></html>
+EOF
+else
+  cp "$examples/$definition" "$home/run/"
+fi
 valuelog="$home/run/valuelog.csv"
 old_line='2025-02-03 10:15:07;00:00:01; ;Passed;Earlier operator'
 printf 'Start;Duration;Settle_ms;Result;Operator\r\n%s\r\n' "$old_line" >"$valuelog"
@@ -57,10 +84,23 @@ press() { # window, keys...
   xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers "$@"
 }
 
-"$program" "+File:$home/run/$definition" +AutoStart >"$home/out.txt" 2>&1 &
+autostart=+AutoStart
+[ "$scenario" = doclink ] && autostart=
+"$program" "+File:$home/run/$definition" $autostart >"$home/out.txt" 2>&1 &
 pid=$!
 
 # Qt adds the application name to every title (" — TZK").
+main=$(wait_window '^ TZK - ')
+if [ "$scenario" = doclink ]; then
+  # Click into the document view (right of the tree, above the log) until the page has loaded and
+  # the call asks for the operator's name.
+  xdotool windowsize --sync "$main" 1000 720
+  for _ in $(seq 60); do
+    xdotool mousemove --window "$main" 700 250 click 1
+    sleep 0.5
+    xdotool search --limit 1 --name '^Operator' >/dev/null 2>&1 && break
+  done
+fi
 operator_box=$(wait_window '^Operator')
 xdotool windowfocus --sync "$operator_box"
 xdotool type --delay 20 "$operator"
@@ -78,7 +118,6 @@ done
 press "$final" Escape # "Cancel": no further run
 
 # File > Exit, the operator's way to end; the menu may need a moment to open.
-main=$(wait_window '^ TZK - ')
 for _ in 1 2 3; do
   press "$main" alt+f
   sleep 0.5
@@ -102,7 +141,9 @@ expect_in_order() {
   done
 }
 stamp='[0-9][0-9]:[0-9][0-9]:[0-9][0-9].[0-9][0-9][0-9]'
-grep -qx "$stamp Info: START (.*)" <<<"$log" || fail "no time-stamped START line"
+if [ "$scenario" != doclink ]; then # a link call runs on without a new START
+  grep -qx "$stamp Info: START (.*)" <<<"$log" || fail "no time-stamped START line"
+fi
 case $scenario in
   passed)
     expect_in_order "Info: Load test process \"$home/run/$definition\"" \
@@ -114,6 +155,12 @@ case $scenario in
       "Info: 2. Calibrate" "Error: Test case \"Calibration table\" not found!" \
       "Error: Failure occured in test case \"2.1. Enable the calibration table\"" \
       "Info: 3. Power off" "Info: Test process ended with 1 Error(s)"
+    ;;
+  doclink)
+    # The call starts at the named case (its label, any letter case) and skips the one before.
+    expect_in_order "Info: Test process loaded successfully." "Info: 2. Measure" \
+      "Info: Test process successfully finished"
+    [[ $log != *"1. Prepare"* ]] || fail "the case before the called one ran"
     ;;
 esac
 
@@ -129,8 +176,8 @@ case $scenario in
       [[ $line =~ $data ]] || fail "value-log line \"$line\" does not have the expected columns"
     done
     ;;
-  failed)
-    # This definition keeps no value log.
+  failed | doclink)
+    # These definitions keep no value log.
     [ "${#lines[@]}" -eq 2 ] || fail "a definition without a value log wrote to one"
     ;;
 esac
