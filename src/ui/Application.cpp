@@ -76,9 +76,10 @@ void TApplication::InstallTerminationHandler()
     if (gSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [] {
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
         char cByte = 0;
         [[maybe_unused]] const ssize_t iRead = ::read(gSignalPipe[1], &cByte, 1);
+        fbTerminating = true;
         closeAllWindows();
         quit();
     });

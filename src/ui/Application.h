@@ -32,10 +32,14 @@ public:
     // SIGTERM and SIGINT close the windows as the operator would, so that the settings are saved
     // when the session ends.
     void InstallTerminationHandler();
+    // A termination signal arrived: the program is closing, questions to the operator are not
+    // asked again.
+    bool Terminating() const { return fbTerminating; }
 
 private:
     TKeyHook fKeyHook;
     TErrorBox fErrorBox;
     // The key press that follows a handled shortcut check is dropped.
     int fiSwallowKey = 0;
+    bool fbTerminating = false;
 };

@@ -916,6 +916,10 @@ std::optional<QString> TfrmMain::AskOperatorName()
 {
     const QString sName =
         TOperatorNameBox::Ask(fRunner->OperatorName(), fDialogs.fnOperatorInput, fDialogs.fnError);
+    // The box closed because the session ends the program: no name, so that the run stops
+    // instead of asking again.
+    if (sName.isEmpty() && TApplication::Instance() && TApplication::Instance()->Terminating())
+        return std::nullopt;
     if (!sName.isEmpty()) {
         fStatus2->setText(QStringLiteral("Operator: ") + sName);
         ResizeStatusPanels();

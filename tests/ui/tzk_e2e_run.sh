@@ -8,6 +8,8 @@
 #     failed   examples/failure.TZD: one failed step, the run skips to the final case
 #     doclink  no auto start: a click on a ">CallTestItem>" link in the definition's document
 #              (the real web view) runs the second test case and what follows it
+#     sigterm  examples/hello.TZD: the session ends the program while it asks for the operator's
+#              name; it closes as the operator would have closed it (settings saved)
 set -euo pipefail
 program=$(realpath "$1") examples=$(realpath "$2") scenario=$3
 
@@ -21,6 +23,7 @@ case $scenario in
   passed) definition=valuelog.TZD title="Value log" colour="srgb(0,128,0)" ;;
   failed) definition=failure.TZD title="Failure demo" colour="srgb(255,0,0)" ;;
   doclink) definition=doclink.TZD title="Document link" colour="srgb(0,128,0)" ;;
+  sigterm) definition=hello.TZD title= colour= ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 operator="Ann Example"
@@ -102,6 +105,19 @@ if [ "$scenario" = doclink ]; then
   done
 fi
 operator_box=$(wait_window '^Operator')
+if [ "$scenario" = sigterm ]; then
+  kill -TERM "$pid"
+  timeout 20 tail --pid="$pid" -f /dev/null || fail "SIGTERM during the operator question did not end the program"
+  status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "the program ended with status $status"
+  grep -q "Error: No operator answer available" "$TZK_LOG_FILE" || fail "the run did not stop for want of a name"
+  settings="$XDG_CONFIG_HOME/Norbeck Software Design/TZK2.ini"
+  grep -qxF "lf=$home/run/$definition" "$settings" || fail "settings not saved: $(cat "$settings")"
+  echo "ok"
+  exit 0
+fi
 xdotool windowfocus --sync "$operator_box"
 xdotool type --delay 20 "$operator"
 xdotool key Return
