@@ -20,7 +20,7 @@ TCmdPrint::~TCmdPrint() = default;
 
 TCommand* TCmdPrint::Init(const QString& sParameter)
 {
-    TCommand::Init(sParameter);
+    // No value-log column: a printed label has no value to log.
     TMsg::Debug(QStringLiteral("TCmdPrint.Init: ") + sParameter);
     TCommaSeparatedValue csv;
     csv.SetStringLine(sParameter + csv.Separator());
