@@ -11,7 +11,6 @@
 #include "core/VariableManager.h"
 #include "execution/Job.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 TErrorReport::TErrorReport() : fPrinterNames([] { return TWinPrintersOnline::InstalledPrinters(); }) {}
@@ -37,13 +36,11 @@ void TErrorReport::Init(const QString& sParameter)
         throw EMsg(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName}, TMsgId(0x0B1114), 0);
 
     const QString sOrientation = csv.GetValueTrimmed(3);
-    if (sOrientation.compare(QLatin1String("Portrait"), Qt::CaseInsensitive) == 0)
-        fPrintOrientation = poPortrait;
-    else if (sOrientation.compare(QLatin1String("Landscape"), Qt::CaseInsensitive) == 0)
-        fPrintOrientation = poLandscape;
-    else
+    const std::optional<TPrinterOrientation> orientation = PrinterOrientation(sOrientation);
+    if (!orientation)
         throw EMsg(QStringLiteral("Unknown printer orientation \"%s\"!"), {sOrientation}, TMsgId(0x0B111E),
                    0);
+    fPrintOrientation = *orientation;
 
     fPrintMarginLeft = csv.GetFloat(4);
     fPrintMarginTop = csv.GetFloat(5);
@@ -150,14 +147,8 @@ void TErrorReport::Print()
 
 void TErrorReport::PrintReport(TRichEditPaper& aPaper) const
 {
-    QFile file(fsTemplateFile);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError(Format(QStringLiteral("Can not read error label template file \"%s\": %s"),
-                            {fsTemplateFile, file.errorString()}));
-    const QByteArray aTemplate = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EError(Format(QStringLiteral("Can not read error label template file \"%s\": %s"),
-                            {fsTemplateFile, file.errorString()}));
+    const QByteArray aTemplate =
+        ReadTemplateFile(fsTemplateFile, QStringLiteral("error label template file"));
 
     aPaper.SetOrientation(fPrintOrientation);
     aPaper.SetMarginLeft(float(fPrintMarginLeft));

@@ -40,6 +40,15 @@ void Submit(const QString& sPrinter, const QString& sFile, const QString& sTitle
 
 } // namespace
 
+std::optional<TPrinterOrientation> PrinterOrientation(const QString& sWord)
+{
+    if (sWord.compare(QLatin1String("Portrait"), Qt::CaseInsensitive) == 0)
+        return poPortrait;
+    if (sWord.compare(QLatin1String("Landscape"), Qt::CaseInsensitive) == 0)
+        return poLandscape;
+    return std::nullopt;
+}
+
 QRect TRichEditPaper::PageRect(float fLeft, float fTop, float fRight, float fBottom, int iDpiX, int iDpiY,
                                int iOffX, int iOffY, int iWidth, int iHeight)
 {

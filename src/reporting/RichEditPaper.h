@@ -3,6 +3,8 @@
 #include <QRect>
 #include <QString>
 
+#include <optional>
+
 class QPrinter;
 class QTextDocument;
 
@@ -11,6 +13,9 @@ enum TPrinterOrientation
     poPortrait,
     poLandscape
 };
+
+// "Portrait" or "Landscape" in any letter case; none for another word.
+std::optional<TPrinterOrientation> PrinterOrientation(const QString& sWord);
 
 // Prints RTF text on paper: the page orientation and margins, the choice of printer, and the
 // document broken into as many pages as it needs. The pages are rendered as PDF and handed to

@@ -1,5 +1,9 @@
 #include "RtfText.h"
 
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+
+#include <QFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringList>
@@ -96,4 +100,16 @@ QString TemplateText(const QByteArray& aBytes)
     for (const QString& sLine : lines)
         sResult += sLine + QLatin1String("\r\n");
     return sResult;
+}
+
+QByteArray ReadTemplateFile(const QString& sFileName, const QString& sKind)
+{
+    QFile file(sFileName);
+    QByteArray aBytes;
+    if (file.open(QIODevice::ReadOnly))
+        aBytes = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError)
+        throw EError(
+            Format(QStringLiteral("Can not read %s \"%s\": %s"), {sKind, sFileName, file.errorString()}));
+    return aBytes;
 }

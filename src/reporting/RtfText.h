@@ -20,3 +20,6 @@ QString RtfEscapeValue(const QString& sValue);
 // The text of a template file: a byte-order mark selects UTF-8 or UTF-16, otherwise the bytes
 // are ANSI. Every line ends with CR LF, the last one included.
 QString TemplateText(const QByteArray& aBytes);
+
+// The whole file; raises EError "Can not read <sKind> "<file>": <reason>" when it cannot be read.
+QByteArray ReadTemplateFile(const QString& sFileName, const QString& sKind);

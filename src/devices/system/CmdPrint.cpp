@@ -11,7 +11,6 @@
 #include "reporting/WinPrintersOnline.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 
 TCmdPrint::TCmdPrint(TDevice* aOwner) : TCommand(aOwner), fPaper(std::make_unique<TRichEditPaper>()) {}
@@ -35,13 +34,11 @@ TCommand* TCmdPrint::Init(const QString& sParameter)
         throw EMsg(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName}, TMsgId(0x118114), 0);
 
     const QString sOrientation = csv.GetValueTrimmed(3);
-    if (sOrientation.compare(QLatin1String("Portrait"), Qt::CaseInsensitive) == 0)
-        fPaper->SetOrientation(poPortrait);
-    else if (sOrientation.compare(QLatin1String("Landscape"), Qt::CaseInsensitive) == 0)
-        fPaper->SetOrientation(poLandscape);
-    else
+    const std::optional<TPrinterOrientation> orientation = PrinterOrientation(sOrientation);
+    if (!orientation)
         throw EMsg(QStringLiteral("Unknown printer orientation \"%s\"!"), {sOrientation}, TMsgId(0x11811E),
                    0);
+    fPaper->SetOrientation(*orientation);
 
     fPaper->SetMarginLeft(float(csv.GetFloat(4)));
     fPaper->SetMarginTop(float(csv.GetFloat(5)));
@@ -59,14 +56,7 @@ void TCmdPrint::Execute(const QString& sParameter)
 bool TCmdPrint::PrintTemplate()
 {
     try {
-        QFile file(fsTemplateFile);
-        if (!file.open(QIODevice::ReadOnly))
-            throw EError(Format(QStringLiteral("Can not read template file \"%s\": %s"),
-                                {fsTemplateFile, file.errorString()}));
-        const QByteArray aBytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw EError(Format(QStringLiteral("Can not read template file \"%s\": %s"),
-                                {fsTemplateFile, file.errorString()}));
+        const QByteArray aBytes = ReadTemplateFile(fsTemplateFile, QStringLiteral("template file"));
 
         // Variables first, so that a value holding a date tag gets the date as well.
         QString sText = TVariableManager::Instance().InsertValues(TemplateText(aBytes), RtfEscapeValue);
