@@ -17,19 +17,6 @@
 
 namespace {
 
-// Lines of pdftotext output without the blanks of the layout.
-QStringList TextLines(const QString& sText)
-{
-    QStringList lines;
-    for (const QString& sLine : sText.split(QLatin1Char('\n'))) {
-        // Compatibility forms: the PDF may hold a ligature where the text has two letters.
-        const QString s = sLine.normalized(QString::NormalizationForm_KC).simplified();
-        if (!s.isEmpty())
-            lines << s;
-    }
-    return lines;
-}
-
 TEST(RichEditPaperTest, PageRectangleFromMarginsAndPrintableArea)
 {
     struct TCase
@@ -132,7 +119,7 @@ TEST_F(ErrorReportPrintTest, PrintsFieldsVariablesAndDatesAsWritten)
     fReport.SetErrorText(QStringLiteral("Expected \u2039\\0D\u203a, got {\\par}"));
     fReport.SetRemark(QStringLiteral("first line\nsecond line\r\nthird line"));
 
-    const QStringList lines = TextLines(ReadPdfText(PrintToPdf()));
+    const QStringList lines = ReadPdfLines(PrintToPdf());
     const QStringList expected = {
         QStringLiteral("Info: Board {A}"),
         QStringLiteral("File: C:\\tests\\board.TZD"),
@@ -164,7 +151,7 @@ TEST_F(ErrorReportPrintTest, LongReportFillsPagesInItsOrientation)
     EXPECT_GT(info.pageSize.width(), info.pageSize.height()) << "landscape";
     EXPECT_GE(info.iPages, 3);
     EXPECT_EQ(info.sTitle, QStringLiteral("TZK Error Report"));
-    const QStringList lines = TextLines(ReadPdfText(sPdf));
+    const QStringList lines = ReadPdfLines(sPdf);
     EXPECT_EQ(lines.first(), QStringLiteral("Line 1 of Case"));
     EXPECT_EQ(lines.last(), QStringLiteral("Line 150 of Case"));
     EXPECT_EQ(lines.size(), 150) << "no line lost or printed twice at a page break";
@@ -175,7 +162,7 @@ TEST_F(ErrorReportPrintTest, MalformedTemplatePrintsWhatCanBeReadWithAWarning)
     Configure(QStringLiteral("{\\rtf1\\ansi\\unknownword12 Failed: %FUNCTION\\par {\\b open group"));
     fReport.SetTestFunction(QStringLiteral("Case"));
     const QString sPdf = PrintToPdf();
-    EXPECT_EQ(TextLines(ReadPdfText(sPdf)),
+    EXPECT_EQ(ReadPdfLines(sPdf),
               (QStringList{QStringLiteral("Failed: Case"), QStringLiteral("open group")}));
     ASSERT_EQ(fMessages.size(), 1);
     EXPECT_TRUE(
@@ -236,7 +223,7 @@ TEST_F(CupsPrintTest, ErrorReportPrintsOnItsPrinterUnderItsTitle)
     const QRectF word = ReadPdfFirstWordBox(sOut);
     ASSERT_FALSE(word.isEmpty());
     EXPECT_GT(word.height(), word.width()) << "the text runs across the paper";
-    EXPECT_EQ(TextLines(ReadPdfText(sOut)).join(QLatin1Char(' ')), QStringLiteral("Failed: 1. Power"));
+    EXPECT_EQ(ReadPdfLines(sOut).join(QLatin1Char(' ')), QStringLiteral("Failed: 1. Power"));
     EXPECT_EQ(fCups.JobTitles(QStringLiteral("Label_Printer")),
               QStringList{QStringLiteral("TZK Error Report")});
 }

@@ -49,6 +49,17 @@ QString ReadPdfText(const QString& sFile)
     return RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), sFile, QStringLiteral("-")});
 }
 
+QStringList ReadPdfLines(const QString& sFile)
+{
+    QStringList lines;
+    for (const QString& sLine : ReadPdfText(sFile).split(QLatin1Char('\n'))) {
+        const QString s = sLine.normalized(QString::NormalizationForm_KC).simplified();
+        if (!s.isEmpty())
+            lines << s;
+    }
+    return lines;
+}
+
 QRectF ReadPdfFirstWordBox(const QString& sFile)
 {
     const QString sOut =

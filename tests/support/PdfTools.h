@@ -3,6 +3,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 // What poppler's command-line tools read from a PDF file.
 struct TPdfInfo
@@ -19,3 +20,6 @@ TPdfInfo ReadPdfInfo(const QString& sFile);
 QRectF ReadPdfFirstWordBox(const QString& sFile);
 // The text in the order it was drawn, as pdftotext -raw gives it; empty when the tool fails.
 QString ReadPdfText(const QString& sFile);
+// The non-empty lines of that text, blanks simplified; ligatures the PDF may hold are read as the
+// letters they stand for.
+QStringList ReadPdfLines(const QString& sFile);

@@ -18,17 +18,6 @@
 
 namespace {
 
-QStringList TextLines(const QString& sText)
-{
-    QStringList lines;
-    for (const QString& sLine : sText.split(QLatin1Char('\n'))) {
-        const QString s = sLine.simplified();
-        if (!s.isEmpty())
-            lines << s;
-    }
-    return lines;
-}
-
 // The Print function of a System Control device, on a private printing system with one queue.
 class CmdPrintTest : public ::testing::Test
 {
@@ -120,7 +109,7 @@ TEST_F(CmdPrintTest, PrintsVariablesThenDateTags)
     pCmd->Paper().SetOutputFileName(sPdf);
     pCmd->Execute(QStringLiteral("Type label"));
     EXPECT_EQ(pCmd->CmdResult(), crDone);
-    EXPECT_EQ(TextLines(ReadPdfText(sPdf)),
+    EXPECT_EQ(ReadPdfLines(sPdf),
               (QStringList{QStringLiteral("Serial A{7}\\B"),
                            QStringLiteral("Made week of %1").arg(QDate::currentDate().year())}));
 }
@@ -134,7 +123,7 @@ TEST_F(CmdPrintTest, Utf8TemplatePrintsWhatTheAnsiCodePageHolds)
     pCmd->Paper().SetOutputFileName(sPdf);
     pCmd->Execute(QString());
     EXPECT_EQ(pCmd->CmdResult(), crDone);
-    EXPECT_EQ(TextLines(ReadPdfText(sPdf)), QStringList{QStringLiteral("5 \u20ac \u00e4 ?")});
+    EXPECT_EQ(ReadPdfLines(sPdf), QStringList{QStringLiteral("5 \u20ac \u00e4 ?")});
 }
 
 TEST_F(CmdPrintTest, PrintsOnTheQueueUnderItsCaptionEveryTime)
@@ -148,7 +137,7 @@ TEST_F(CmdPrintTest, PrintsOnTheQueueUnderItsCaptionEveryTime)
     EXPECT_EQ(ReadPdfInfo(sOut).iPages, 1);
     const QRectF word = ReadPdfFirstWordBox(sOut);
     EXPECT_GT(word.width(), word.height()) << "portrait text runs along the paper";
-    EXPECT_EQ(TextLines(ReadPdfText(sOut)).value(0), QStringLiteral("Serial 42"));
+    EXPECT_EQ(ReadPdfLines(sOut).value(0), QStringLiteral("Serial 42"));
 
     pCmd->Execute(QString());
     EXPECT_EQ(pCmd->CmdResult(), crDone);
