@@ -4,7 +4,7 @@
 #include "core/MsgClasses.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
-#include "devices/system/DeviceSys.h"
+#include "devices/DeviceFamilies.h"
 #include "execution/DeviceList.h"
 #include "execution/TestTree.h"
 #include "language/DefFileInterpreter.h"
@@ -69,7 +69,7 @@ void BM_LoadDefinition(benchmark::State& state)
         state.SkipWithError("cannot write the definition");
         return;
     }
-    RegisterSystemDevice();
+    RegisterDeviceFamilies();
     TBenchHost host;
     for (auto _ : state) {
         TTestTree tree;

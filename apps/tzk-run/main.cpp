@@ -11,7 +11,7 @@
 #include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
 #include "core/RegIO.h"
-#include "devices/system/DeviceSys.h"
+#include "devices/DeviceFamilies.h"
 #include "execution/DeviceList.h"
 #include "execution/TestTree.h"
 #include "language/DefFilePreprocess.h"
@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         err << QStringLiteral("Settings not read: ") << ExceptionText(e) << Qt::endl;
     }
-    RegisterSystemDevice();
+    RegisterDeviceFamilies();
 
     // Messages appear as the log shows them.
     TMsgLog log;

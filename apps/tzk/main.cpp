@@ -1,6 +1,6 @@
 #include "console/ConsoleLogPrinter.h"
 #include "core/MsgClasses.h"
-#include "devices/system/DeviceSys.h"
+#include "devices/DeviceFamilies.h"
 #include "ui/Application.h"
 #include "ui/DocumentView.h"
 #include "ui/InterpreterLoader.h"
@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     app.InstallTerminationHandler();
 
-    RegisterSystemDevice();
+    RegisterDeviceFamilies();
 
     TfrmMainSetup setup;
     setup.slArguments = app.arguments().mid(1);

@@ -1,5 +1,6 @@
 #include "ProcessRunner.h"
 
+#include "DeviceList.h"
 #include "Job.h"
 #include "RunnerHost.h"
 #include "TestTree.h"
@@ -156,6 +157,7 @@ void TProcessRunner::Start()
     }
     TMsg::Info(QStringLiteral("START (%s)"), {Now()});
     TValueLog::Instance().SetStart();
+    TDeviceList::Instance().RunStarted();
     RunNode(pNode);
 }
 
@@ -581,6 +583,7 @@ void TProcessRunner::FinishProcess(bool bPassed)
         // The run's result must not vanish silently: say why the line is missing.
         TMsg::Error(ExceptionText(e));
     }
+    TDeviceList::Instance().RunEnded();
     Q_EMIT ProcessFinished(bPassed);
     const bool bNext = fHost.ShowFinalDialog(bPassed, fFinalDlg.Label(bPassed), fFinalDlg.FailedJobs());
     fFinalDlg.Closed();

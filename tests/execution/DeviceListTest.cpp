@@ -4,6 +4,7 @@
 #include "core/MsgExceptions.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/CmdAnalyser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "TestDevices.h"
 
 #include "core/MsgExceptions.h"
+#include "execution/CmdCreateCmd.h"
 
 int TTestDevice::siDestroyed = 0;
 
@@ -47,15 +48,10 @@ void TTestCmd::Finish(ECmdResult aResult, const QString& sError)
 
 TTestDevice::TTestDevice()
 {
-    auto factory = std::make_unique<TCmdCreateCmd>(
-        this, TCmdCreateCmd::TConfig{QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163,
-                                     0x7F020A, QStringLiteral("T1")});
-    factory->AddFunction(QStringLiteral("Run"),
-                         [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
-    factory->AddFunction(QStringLiteral("Other"),
-                         [](TDevice* aOwner) { return std::make_unique<TTestCmd>(aOwner); });
-    TCommand* pFactory = AddCommand(QStringLiteral("Run"), std::move(factory));
-    AddCommandName(QStringLiteral("Other"), pFactory);
+    TCmdCreateCmd::AddTo(*this,
+                         {QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163, 0x7F020A,
+                          QStringLiteral("T1")},
+                         {{"Run", CreateCommand<TTestCmd>}, {"Other", CreateCommand<TTestCmd>}});
     auto shared = std::make_unique<TTestCmd>(this);
     shared->fbStateless = true;
     AddCommand(QStringLiteral("Shared"), std::move(shared));

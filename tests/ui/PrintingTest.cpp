@@ -33,7 +33,7 @@ protected:
     {
         ASSERT_TRUE(fCups.Running()) << fCups.Error().toStdString();
         ASSERT_TRUE(fCups.AddQueue(fsQueue));
-        RegisterSystemDevice();
+        sys::RegisterDevices();
         TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
         TRegIO::Instance().SetEndOnFailure(false);
         TApplication::Instance()->SetErrorBox([this](const QString& sText) { fErrorBoxes.append(sText); });

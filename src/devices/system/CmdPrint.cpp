@@ -6,12 +6,15 @@
 #include "core/MsgUtils.h"
 #include "core/StrUtilsEx.h"
 #include "core/VariableManager.h"
+#include "execution/CmdParameters.h"
 #include "reporting/RichEditPaper.h"
 #include "reporting/RtfText.h"
 #include "reporting/WinPrintersOnline.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+
+namespace sys {
 
 TCmdPrint::TCmdPrint(TDevice* aOwner) : TCommand(aOwner), fPaper(std::make_unique<TRichEditPaper>()) {}
 
@@ -21,8 +24,7 @@ TCommand* TCmdPrint::Init(const QString& sParameter)
 {
     // No value-log column: a printed label has no value to log.
     TMsg::Debug(QStringLiteral("TCmdPrint.Init: ") + sParameter);
-    TCommaSeparatedValue csv;
-    csv.SetStringLine(sParameter + csv.Separator());
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
 
     fsCaption = csv.GetStringTrimmed(0);
     fsTemplateFile = ResolveFileName(csv.GetStringTrimmed(1), true);
@@ -77,3 +79,5 @@ bool TCmdPrint::PrintTemplate()
         return false;
     }
 }
+
+} // namespace sys

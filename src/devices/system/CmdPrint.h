@@ -1,10 +1,12 @@
 #pragma once
 
-#include "execution/DeviceList.h"
+#include "execution/Command.h"
 
 #include <memory>
 
 class TRichEditPaper;
+
+namespace sys {
 
 // Prints an RTF template on a named printer as a test step, with the variables and the date and
 // time filled in.
@@ -30,3 +32,5 @@ private:
     QString fsTemplateFile;
     QString fsPrinterName;
 };
+
+} // namespace sys

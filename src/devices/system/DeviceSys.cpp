@@ -10,7 +10,12 @@
 #include "core/RegIO.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CmdParameters.h"
+#include "execution/DeviceList.h"
 #include "execution/RunnerHost.h"
+
+namespace sys {
 
 namespace {
 
@@ -20,21 +25,6 @@ std::unique_ptr<IToneOutput>& ToneOutput()
     if (!output)
         output = CreateToneOutput();
     return output;
-}
-
-// The parameter text split as every command reads it: one separator appended.
-TCommaSeparatedValue Fields(const QString& sParameter)
-{
-    TCommaSeparatedValue csv;
-    csv.SetStringLine(sParameter + csv.Separator());
-    return csv;
-}
-
-void RequireFields(const TCommaSeparatedValue& csv, int iNeeded)
-{
-    if (csv.ValueCount() < iNeeded)
-        throw EError(Format(QStringLiteral("Number of parameters found: %d < %d needed parameters!"),
-                            {csv.ValueCount(), iNeeded}));
 }
 
 const QString& NoRunner()
@@ -54,27 +44,19 @@ TDeviceSys::TDeviceSys()
     AddCommand(QStringLiteral("ShowErrorReport"), std::make_unique<TCmdShowErrorReport>(this));
     AddCommand(QStringLiteral("WriteValueLog"), std::make_unique<TCmdWriteValueLog>(this));
 
-    auto factory = std::make_unique<TCmdCreateCmd>(
-        this, TCmdCreateCmd::TConfig{QStringLiteral("DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x111163,
-                                     0x11120A, QStringLiteral("S1")});
-    // The functions of the factory in table order; later command families take their place here.
-    const std::pair<const char*, TCmdCreateCmd::TCreator> functions[] = {
-        {"Process", [](TDevice* d) { return std::make_unique<TCmdProcess>(d); }},
-        {"SetTestCaseStatus", [](TDevice* d) { return std::make_unique<TCmdSetTestCaseStatus>(d); }},
-        {"Goto", [](TDevice* d) { return std::make_unique<TCmdGoto>(d); }},
-        {"Delay", [](TDevice* d) { return std::make_unique<TCmdDelay>(d); }},
-        {"Pause", [](TDevice* d) { return std::make_unique<TCmdPause>(d); }},
-        {"Break", [](TDevice* d) { return std::make_unique<TCmdBreak>(d); }},
-        {"Print", [](TDevice* d) { return std::make_unique<TCmdPrint>(d); }},
-    };
-    TCmdCreateCmd* pFactory = factory.get();
-    AddCommand(QString::fromLatin1(functions[0].first), std::move(factory));
-    for (const auto& function : functions) {
-        const QString sName = QString::fromLatin1(function.first);
-        pFactory->AddFunction(sName, function.second);
-        if (sName != QString::fromLatin1(functions[0].first))
-            AddCommandName(sName, pFactory);
-    }
+    // The factory's functions in table order; later command families take their place here.
+    TCmdCreateCmd::AddTo(*this,
+                         {QStringLiteral("DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x111163, 0x11120A,
+                          QStringLiteral("S1")},
+                         {
+                             {"Process", CreateCommand<TCmdProcess>},
+                             {"SetTestCaseStatus", CreateCommand<TCmdSetTestCaseStatus>},
+                             {"Goto", CreateCommand<TCmdGoto>},
+                             {"Delay", CreateCommand<TCmdDelay>},
+                             {"Pause", CreateCommand<TCmdPause>},
+                             {"Break", CreateCommand<TCmdBreak>},
+                             {"Print", CreateCommand<TCmdPrint>},
+                         });
 }
 
 void TDeviceSys::Info(QString& sName, QString& sVersion) const
@@ -88,7 +70,7 @@ void TDeviceSys::Init(const QString& sDefinition)
     TMsg::Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
 }
 
-void RegisterSystemDevice()
+void RegisterDevices()
 {
     TDeviceList::RegisterType(TDeviceSys::KeyName(), [] { return std::make_unique<TDeviceSys>(); });
 }
@@ -96,20 +78,31 @@ void RegisterSystemDevice()
 // ---------------------------------------------------------------------------------------------
 // Stateless commands: one object serves every line
 
-TCmdBeep::TCmdBeep(TDevice* aOwner) : TCommand(aOwner) {}
+TCmdBeep::TCmdBeep(TDevice* aOwner) : TAsyncCommand(aOwner) {}
+
+TCmdBeep::~TCmdBeep()
+{
+    if (fPlayer.joinable())
+        fPlayer.join();
+}
 
 TCommand* TCmdBeep::Init(const QString&, const QString&)
 {
     return this;
 }
 
-void TCmdBeep::Execute(const QString&)
+void TCmdBeep::Start(const QString&)
 {
+    // A beep cancelled while it sounded may still be finishing its last tone.
+    if (fPlayer.joinable())
+        fPlayer.join();
     IToneOutput& output = *ToneOutput();
-    // Without a sound server the step still passes; the bell at least tells the operator.
-    if (!output.PlayTone(800, 40) || !output.PlayTone(500, 20))
-        output.Bell();
-    Conclude(crDone);
+    fPlayer = std::thread([&output, handOver = HandOver(), this] {
+        // Without a sound server the step still passes; the bell at least tells the operator.
+        if (!output.PlayTone(800, 40) || !output.PlayTone(500, 20))
+            output.Bell();
+        handOver.Post([this] { Finish(crDone); });
+    });
 }
 
 void TCmdBeep::SetToneOutput(std::unique_ptr<IToneOutput> aOutput)
@@ -162,7 +155,7 @@ TCommand* TCmdProcess::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
     TMsg::Debug(QStringLiteral("TCmdProcess.Init: ") + sParameter);
-    const TCommaSeparatedValue csv = Fields(sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
     const QString sMode = csv.GetValueTrimmed(1);
     const std::pair<const char*, EProcessMode> modes[] = {{"ContinueOnFailure", pmContinueOnFailure},
                                                           {"BreakOnFailure", pmBreakOnFailure},
@@ -200,8 +193,8 @@ TCommand* TCmdSetTestCaseStatus::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
     TMsg::Debug(QStringLiteral("TCmdSetTestCaseStatus.Init: ") + sParameter);
-    const TCommaSeparatedValue csv = Fields(sParameter);
-    RequireFields(csv, 3);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 3);
     fsCaseName = csv.GetStringTrimmed(1);
     const QString sStatus = csv.GetValueTrimmed(2);
     if (sStatus.compare(QLatin1String("Enabled"), Qt::CaseInsensitive) == 0)
@@ -239,7 +232,7 @@ TCommand* TCmdGoto::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
     TMsg::Debug(QStringLiteral("TCmdGoto.Init: ") + sParameter);
-    const TCommaSeparatedValue csv = Fields(sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaseName = csv.GetStringTrimmed(1);
     fsTerm = csv.ValueCount() > 2 ? csv.GetStringTrimmed(2) : QString();
     return this;
@@ -285,33 +278,32 @@ void TCmdGoto::Execute(const QString&)
 // ---------------------------------------------------------------------------------------------
 // Delay
 
-TCmdDelay::TCmdDelay(TDevice* aOwner) : TCommand(aOwner), fTimer(std::make_unique<QTimer>())
+TCmdDelay::TCmdDelay(TDevice* aOwner) : TAsyncCommand(aOwner), fTimer(std::make_unique<QTimer>())
 {
     fTimer->setSingleShot(true);
-    QObject::connect(fTimer.get(), &QTimer::timeout, [this] { Conclude(crDone); });
+    QObject::connect(fTimer.get(), &QTimer::timeout, Context(), Guard([this] { Finish(crDone); }));
 }
 
 TCommand* TCmdDelay::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
     TMsg::Debug(QStringLiteral("TCmdDelay.Init: ") + sParameter);
-    const TCommaSeparatedValue csv = Fields(sParameter);
-    RequireFields(csv, 2);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 2);
     fiInterval = csv.GetInteger(1);
     return this;
 }
 
-void TCmdDelay::Execute(const QString&)
+void TCmdDelay::Start(const QString&)
 {
     TMsg::Trace(QStringLiteral("Delay for %d ms"), {fiInterval});
     // Zero or less concludes from the next pass of the event loop, never inside Execute.
     fTimer->start(std::max(fiInterval, 0));
 }
 
-void TCmdDelay::Cancel()
+void TCmdDelay::StopPendingWork()
 {
     fTimer->stop();
-    TCommand::Cancel();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -329,12 +321,11 @@ TCommand* TCmdPause::Init(const QString& sParameter)
     return this;
 }
 
-void TCmdPause::Execute(const QString&)
+void TCmdPause::Start(const QString&)
 {
     TProcessRunner* pRunner = TProcessRunner::Active();
     if (!pRunner) {
-        SetErrorText(NoRunner());
-        Conclude(crFailed);
+        Fail(NoRunner());
         return;
     }
     fHookedRunner = pRunner;
@@ -343,26 +334,24 @@ void TCmdPause::Execute(const QString&)
 
 bool TCmdPause::KeyPressed(int iKey)
 {
-    ECmdResult eResult = crUnknown;
     if (iKey == Qt::Key_Return || iKey == Qt::Key_Enter) {
-        eResult = crOk;
+        Unhook();
+        Finish(crOk);
     } else if (iKey == Qt::Key_Escape) {
-        eResult = crFailed;
+        Unhook();
+        Finish(crFailed);
     } else if (iKey == ciKeyNoAnswer) {
-        SetErrorText(QStringLiteral("No operator answer available"));
-        eResult = crFailed;
+        Unhook();
+        Fail(QStringLiteral("No operator answer available"));
     } else {
         return false; // every other key is left to the main window
     }
-    Unhook();
-    Conclude(eResult);
     return true;
 }
 
-void TCmdPause::Cancel()
+void TCmdPause::StopPendingWork()
 {
     Unhook();
-    TCommand::Cancel();
 }
 
 void TCmdPause::Unhook()
@@ -386,3 +375,5 @@ void TCmdBreak::Execute(const QString& sParameter)
     TMsg::Debug(QStringLiteral("TCmdBreak.Execute: ") + sParameter);
     Conclude(crBreak);
 }
+
+} // namespace sys

@@ -1,11 +1,15 @@
 #pragma once
 
-#include "execution/DeviceList.h"
+#include "execution/AsyncCommand.h"
+#include "execution/Device.h"
 #include "execution/ProcessRunner.h"
 
 #include <QTimer>
 
 #include <memory>
+#include <thread>
+
+namespace sys {
 
 class IToneOutput;
 
@@ -20,20 +24,27 @@ public:
     void Init(const QString& sDefinition) override;
 };
 
-// Registers the type keyword "SystemControl" with the device list.
-void RegisterSystemDevice();
+// Registers the family's device types with the device list: "SystemControl".
+void RegisterDevices();
 
-// Two short tones (800 Hz for 40 ms, 500 Hz for 20 ms); never fails the step.
-class TCmdBeep : public TCommand
+// Two short tones (800 Hz for 40 ms, 500 Hz for 20 ms); never fails the step. The tones play on a
+// worker thread, so the window stays responsive while they sound.
+class TCmdBeep : public TAsyncCommand
 {
 public:
     using TCommand::Init;
     explicit TCmdBeep(TDevice* aOwner);
+    ~TCmdBeep() override;
     TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
-    void Execute(const QString& sParameter) override;
 
     // The tone output (a sound server, else the terminal bell); tests replace it.
     static void SetToneOutput(std::unique_ptr<IToneOutput> aOutput);
+
+protected:
+    void Start(const QString& sParameter) override;
+
+private:
+    std::thread fPlayer;
 };
 
 class TCmdShowErrorReport : public TCommand
@@ -93,30 +104,34 @@ private:
     QString fsTerm;
 };
 
-class TCmdDelay : public TCommand
+class TCmdDelay : public TAsyncCommand
 {
 public:
     using TCommand::Init;
     explicit TCmdDelay(TDevice* aOwner);
     TCommand* Init(const QString& sParameter) override;
-    void Execute(const QString& sParameter) override;
-    void Cancel() override;
     int Interval() const { return fiInterval; }
+
+protected:
+    void Start(const QString& sParameter) override;
+    void StopPendingWork() override;
 
 private:
     std::unique_ptr<QTimer> fTimer;
     int fiInterval = 0;
 };
 
-class TCmdPause : public TCommand
+class TCmdPause : public TAsyncCommand
 {
 public:
+    using TAsyncCommand::TAsyncCommand;
     using TCommand::Init;
-    using TCommand::TCommand;
     ~TCmdPause() override;
     TCommand* Init(const QString& sParameter) override;
-    void Execute(const QString& sParameter) override;
-    void Cancel() override;
+
+protected:
+    void Start(const QString& sParameter) override;
+    void StopPendingWork() override;
 
 private:
     bool KeyPressed(int iKey);
@@ -133,3 +148,5 @@ public:
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 };
+
+} // namespace sys

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace sys {
+
 namespace {
 
 constexpr int ciSampleRate = 44100;
@@ -52,3 +54,5 @@ std::unique_ptr<IToneOutput> CreateToneOutput()
 {
     return std::make_unique<TPulseToneOutput>();
 }
+
+} // namespace sys

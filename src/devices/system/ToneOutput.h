@@ -2,6 +2,8 @@
 
 #include <memory>
 
+namespace sys {
+
 // Plays a tone of a frequency for a time. Returns when the tone has ended (or could not be
 // played); false when no audio output was reachable.
 class IToneOutput
@@ -14,3 +16,5 @@ public:
 
 // The sound server's default output (PulseAudio), with the terminal bell when none is reachable.
 std::unique_ptr<IToneOutput> CreateToneOutput();
+
+} // namespace sys

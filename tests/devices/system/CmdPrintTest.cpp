@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace sys;
+
 namespace {
 
 // The Print function of a System Control device, on a private printing system with one queue.

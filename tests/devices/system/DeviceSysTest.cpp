@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace sys;
+
 namespace {
 
 class THost : public IRunnerHost
@@ -84,7 +86,7 @@ class DeviceSysTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        RegisterSystemDevice();
+        sys::RegisterDevices();
         fLog.SetShowTrace(true);
         fLog.Attach();
         TRegIO::Instance().SetEndOnFailure(true);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/MsgUtils.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+class TCommand;
+class TDevice;
+
+// The conclusion of one command execution.
+enum ECmdResult : std::uint8_t
+{
+    crUnknown = 0, // not concluded; a command never reports it
+    crDone,        // passed
+    crFailed,      // failed
+    crCancelled,   // failed: the command was cancelled
+    crOk,          // passed, shown with the "ok" image
+    crBreak        // passed; the runner pauses afterwards
+};
+
+using TCmdNotifyEvent = std::function<void(TCommand* aSender)>;
+
+// Base of all commands: one object per definition line (or one shared stateless object), executed
+// by a job and concluding exactly once per execution through OnResult.
+class TCommand
+{
+public:
+    explicit TCommand(TDevice* aOwner);
+    virtual ~TCommand() = default;
+
+    TCommand(const TCommand&) = delete;
+    TCommand& operator=(const TCommand&) = delete;
+
+    // Reads the log-value column name from field 0 of the parameter text and registers it.
+    virtual TCommand* Init(const QString& sDefinition);
+    // Returns the command that serves a definition line; the base serves none.
+    virtual TCommand* Init(const QString& sFunctionName, const QString& sParameter);
+    virtual void Execute(const QString& sParameter) = 0;
+    virtual void Cancel();
+
+    TDevice* Owner() const { return FOwner; }
+    ECmdResult CmdResult() const { return FCmdResult; }
+    const QString& ErrorText() const { return FsErrorText; }
+    const QString& LogValName() const { return fsLogValName; }
+    const TCmdNotifyEvent& OnResult() const { return FOnResult; }
+    void SetOnResult(TCmdNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
+
+protected:
+    void SetErrorText(const QString& aText);
+    void SetErrorText(const QString& aFormat, TFormatArgs aArgs);
+    // Writes aValue into this command's value-log column, if it has one.
+    void LogValue(const QString& aValue) const;
+    // Sets the result and fires OnResult: the one way a command concludes.
+    void Conclude(ECmdResult aResult);
+
+    QString fsLogValName;
+    bool fbAdmitErrorText = true;
+    ECmdResult FCmdResult = crUnknown;
+
+private:
+    TDevice* FOwner;
+    TCmdNotifyEvent FOnResult;
+    QString FsErrorText;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Command.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+using TDeviceNotifyEvent = std::function<void(TDevice* aSender)>;
+
+// Base of all devices. A device owns every command object it creates; one object may be entered
+// under several function names and is freed once.
+class TDevice
+{
+public:
+    TDevice();
+    virtual ~TDevice();
+
+    TDevice(const TDevice&) = delete;
+    TDevice& operator=(const TDevice&) = delete;
+
+    // The device type's display name and version for the about information.
+    virtual void Info(QString& sName, QString& sVersion) const = 0;
+    // Configures the device from the whole parameter text of its Device.Create line.
+    virtual void Init(const QString& sDefinition) = 0;
+
+    // Life-cycle hooks, called on the main thread by the owner of the loaded definition. Ports,
+    // threads, timers and child processes a device opened are closed in RunEnded or Released at
+    // the latest, so that nothing of a run outlives its definition.
+    virtual void RunStarted() {}
+    virtual void RunEnded() {}
+    // The definition is unloaded or the program ends; the device is destroyed right after.
+    virtual void Released() {}
+
+    // The first command entered under exactly this function name, or none.
+    TCommand* Command(const QString& sName) const;
+
+    const QString& Name() const { return FName; }
+    void SetName(const QString& sName) { FName = sName; }
+    const QString& ErrorText() const { return FsErrorText; }
+    const TDeviceNotifyEvent& OnResult() const { return FOnResult; }
+    void SetOnResult(TDeviceNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
+
+    const std::vector<std::pair<QString, TCommand*>>& CmdList() const { return FCmdList; }
+
+    // Enters an owned command under a name (function names, or an internal name never looked up).
+    TCommand* AddCommand(const QString& sName, std::unique_ptr<TCommand> aCommand);
+    // Enters a command this device already owns under one more name.
+    void AddCommandName(const QString& sName, TCommand* aCommand);
+
+    void ClearErrorText() { FsErrorText.clear(); }
+    void SetErrorText(const QString& aText) { FsErrorText = aText; }
+    void SetErrorText(const QString& aFormat, TFormatArgs aArgs);
+
+private:
+    std::vector<std::pair<QString, TCommand*>> FCmdList;
+    std::vector<std::unique_ptr<TCommand>> fOwnedCommands;
+    QString FName;
+    TDeviceNotifyEvent FOnResult;
+    QString FsErrorText;
+};
