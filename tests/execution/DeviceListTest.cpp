@@ -127,6 +127,22 @@ TEST_F(DeviceListTest, FactoryCreatesOneCommandPerLineAndOwnsIt)
     EXPECT_EQ(TTestDevice::siDestroyed, 1);
 }
 
+TEST_F(DeviceListTest, DevicesAreReleasedLastDeclaredFirstEvenWhenOneFails)
+{
+    TTestDevice::sHookCalls.clear();
+    TDeviceList& list = TDeviceList::Instance();
+    list.Append(QStringLiteral("TestDevice;A"));
+    list.Append(QStringLiteral("TestDevice;B;failrelease"));
+    list.Append(QStringLiteral("TestDevice;C"));
+    list.RunStarted();
+    list.RunEnded();
+    TDeviceList::InstanceRelease();
+    EXPECT_EQ(TTestDevice::sHookCalls,
+              (std::vector<QString>{"RunStarted A", "RunStarted B", "RunStarted C", "RunEnded A",
+                                    "RunEnded B", "RunEnded C", "Released C", "Released B", "Released A"}));
+    EXPECT_EQ(TTestDevice::siDestroyed, 3);
+}
+
 TEST_F(DeviceListTest, BaseCommandServesNoLines)
 {
     TTestCmd cmd(nullptr);

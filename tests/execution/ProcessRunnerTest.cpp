@@ -6,6 +6,7 @@
 #include "core/RegIO.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/DeviceList.h"
 #include "execution/Job.h"
 #include "execution/ProcessRunner.h"
 #include "execution/RunnerHost.h"
@@ -181,6 +182,42 @@ TEST_F(ProcessRunnerTest, ThreePassingNodes)
     const QByteArray aLog = ReadFileBytes(dir.FilePath(QStringLiteral("log.csv")));
     EXPECT_TRUE(aLog.startsWith("Start;Duration;Result;Operator\r\n"));
     EXPECT_TRUE(aLog.endsWith(";Passed;op1\r\n"));
+}
+
+TEST_F(ProcessRunnerTest, ASlotThatThrowsFailsItsStepAndTheRunGoesOn)
+{
+    TRegIO::Instance().SetEndOnFailure(false);
+    TTreeNode* c1 = Case(nullptr, QStringLiteral("Port"));
+    auto cmd = std::make_unique<TTestAsyncCmd>(&fDevice);
+    cmd->fOnTimer = [](TTestAsyncCmd&) { throw EError(QStringLiteral("device gone")); };
+    TTreeNode* read =
+        TJob::CreateNewJob(QStringLiteral("read"), fTree, c1,
+                           fDevice.AddCommand(QStringLiteral("S1"), std::move(cmd)), ecWorkCase, false);
+    Work(c1, QStringLiteral("after"));
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd()) << "the step concluded instead of waiting for ever";
+    EXPECT_EQ(read->Job()->Cmd()->CmdResult(), crFailed);
+    EXPECT_EQ(read->Job()->ErrorText(), QStringLiteral("device gone"));
+    EXPECT_EQ(fStarted.back(), QStringLiteral("1.2. after"));
+    ASSERT_EQ(fHost.finals.size(), 1u);
+    EXPECT_FALSE(fHost.finals[0].bPassed);
+}
+
+TEST_F(ProcessRunnerTest, DevicesHearWhenARunStartsAndEnds)
+{
+    TTestDevice::Register();
+    TTestDevice::sHookCalls.clear();
+    TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    Work(Case(nullptr, QStringLiteral("One")), QStringLiteral("a"));
+    Loaded();
+    fHost.iNextRuns = 1;
+    fRunner.Start();
+    ASSERT_TRUE(RunUntil([this] { return fHost.finals.size() == 2; }));
+    EXPECT_EQ(TTestDevice::sHookCalls, (std::vector<QString>{"RunStarted Port1", "RunEnded Port1",
+                                                             "RunStarted Port1", "RunEnded Port1"}));
+    TDeviceList::InstanceRelease();
+    TTestDevice::Unregister();
 }
 
 // Four cases, the second failing, the fourth a final case.

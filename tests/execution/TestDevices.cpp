@@ -4,6 +4,7 @@
 #include "execution/CmdCreateCmd.h"
 
 int TTestDevice::siDestroyed = 0;
+std::vector<QString> TTestDevice::sHookCalls;
 
 TCommand* TTestCmd::Init(const QString& sDefinition)
 {
@@ -46,6 +47,39 @@ void TTestCmd::Finish(ECmdResult aResult, const QString& sError)
     Conclude(aResult);
 }
 
+TTestAsyncCmd::TTestAsyncCmd(TDevice* aOwner) : TAsyncCommand(aOwner)
+{
+    fTimer.setSingleShot(true);
+    QObject::connect(&fTimer, &QTimer::timeout, Context(), Guard([this] {
+        if (fOnTimer)
+            fOnTimer(*this);
+    }));
+}
+
+TTestAsyncCmd::~TTestAsyncCmd()
+{
+    if (fWorker.joinable())
+        fWorker.join();
+}
+
+void TTestAsyncCmd::Start(const QString&)
+{
+    if (!fbUseThread) {
+        fTimer.start(0);
+        return;
+    }
+    if (fWorker.joinable())
+        fWorker.join();
+    fWorker = std::thread(
+        [this, handOver = HandOver()] { fbPosted = handOver.Post([this] { Finish(fThreadResult); }); });
+}
+
+void TTestAsyncCmd::StopPendingWork()
+{
+    ++fiStops;
+    fTimer.stop();
+}
+
 TTestDevice::TTestDevice()
 {
     TCmdCreateCmd::AddTo(*this,
@@ -68,6 +102,23 @@ void TTestDevice::Init(const QString& sDefinition)
     fsDefinition = sDefinition;
     if (sDefinition.contains(QStringLiteral("failinit")))
         throw EMsg(QStringLiteral("cannot open"), TMsgId(0x7F0002), 0);
+}
+
+void TTestDevice::RunStarted()
+{
+    sHookCalls.push_back(QStringLiteral("RunStarted ") + Name());
+}
+
+void TTestDevice::RunEnded()
+{
+    sHookCalls.push_back(QStringLiteral("RunEnded ") + Name());
+}
+
+void TTestDevice::Released()
+{
+    sHookCalls.push_back(QStringLiteral("Released ") + Name());
+    if (fsDefinition.contains(QStringLiteral("failrelease")))
+        throw EError(QStringLiteral("port stuck"));
 }
 
 void TTestDevice::Register()

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "execution/AsyncCommand.h"
 #include "execution/DeviceList.h"
 
 #include <QString>
+#include <QTimer>
 
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 // A command whose conclusion the test controls: it concludes at once with a preset result, or
 // waits until the test calls Finish().
@@ -33,6 +38,35 @@ public:
     QString fsDefinition;
 };
 
+// An asynchronous command whose work the test scripts: Start arms a zero-time timer whose slot runs
+// fOnTimer (which may conclude, throw or do nothing), or hands fOnThread to a worker thread whose
+// hand-over concludes the step with fThreadResult.
+class TTestAsyncCmd : public TAsyncCommand
+{
+public:
+    using TCommand::Init;
+    explicit TTestAsyncCmd(TDevice* aOwner);
+    ~TTestAsyncCmd() override;
+
+    using TAsyncCommand::Finish;
+    using TAsyncCommand::HandOver;
+
+    std::function<void(TTestAsyncCmd&)> fOnTimer;
+    bool fbUseThread = false;
+    ECmdResult fThreadResult = crDone;
+    // Set by the worker: whether its hand-over was taken.
+    std::atomic<bool> fbPosted{false};
+    int fiStops = 0;
+
+protected:
+    void Start(const QString& sParameter) override;
+    void StopPendingWork() override;
+
+private:
+    QTimer fTimer;
+    std::thread fWorker;
+};
+
 // A device with the functions "Run" (one new TTestCmd per line) and "Shared" (one object for all
 // lines), registered under the type keyword "TestDevice".
 class TTestDevice : public TDevice
@@ -45,6 +79,13 @@ public:
 
     static void Register();
     static void Unregister();
+
+    // Life-cycle hooks record "<hook> <device name>" here; "failrelease" in the definition makes
+    // Released raise.
+    void RunStarted() override;
+    void RunEnded() override;
+    void Released() override;
+    static std::vector<QString> sHookCalls;
 
     QString fsDefinition;
     bool fbFailInit = false;

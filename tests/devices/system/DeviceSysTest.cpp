@@ -16,9 +16,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace sys;
 
@@ -69,11 +72,15 @@ public:
     {}
     bool PlayTone(int iFrequency, int iDuration) override
     {
+        bOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         if (fbServer)
             fTones.emplace_back(iFrequency, iDuration);
         return fbServer;
     }
     void Bell() override { ++fiBells; }
+
+    // Written by the playing thread before the step concludes on the main thread.
+    static inline std::atomic<bool> bOnMainThread{true};
 
 private:
     bool fbServer;
@@ -383,6 +390,7 @@ TEST_F(DeviceSysTest, BeepPlaysTwoTonesOrRingsTheBell)
     ASSERT_TRUE(Run());
     EXPECT_EQ(tones, (std::vector<std::pair<int, int>>{{800, 40}, {500, 20}}));
     EXPECT_EQ(iBells, 0);
+    EXPECT_FALSE(TRecordingTones::bOnMainThread) << "tones never block the main thread";
 
     fHost.finals.clear();
     TCmdBeep::SetToneOutput(std::make_unique<TRecordingTones>(false, tones, iBells));
