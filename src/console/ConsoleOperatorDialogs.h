@@ -1,0 +1,24 @@
+#pragma once
+
+#include "execution/OperatorDialogs.h"
+
+class TOperatorAnswers;
+
+// The operator's questions in a headless run: answered from the answers file or at the terminal.
+// Without an answer a message box gives TDialogAnswer::None and an input box none, so the step
+// fails instead of waiting.
+class TConsoleOperatorDialogs : public IOperatorDialogs
+{
+public:
+    explicit TConsoleOperatorDialogs(TOperatorAnswers& aAnswers);
+
+    // "ok" and "yes" accept, "cancel" and "no" refuse, in every button set.
+    TDialogAnswer MessageBox(const QString& sCaption, const QString& sText, TDialogButtons eButtons) override;
+    std::optional<QString> InputBox(const QString& sCaption, const QString& sPrompt,
+                                    const QString& sDefault) override;
+    // A console question is answered or not before anything else happens: nothing is ever open.
+    bool CloseActiveDialog() override { return false; }
+
+private:
+    TOperatorAnswers& fAnswers;
+};
