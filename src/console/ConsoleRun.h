@@ -6,6 +6,7 @@ class QTextStream;
 class TErrorReport;
 class TInterruptHandler;
 class TMsgLog;
+class TConsoleStatusLine;
 class TOperatorAnswers;
 class TTestTree;
 struct TRunOptions;
@@ -19,6 +20,7 @@ struct TRunContext
     TErrorReport* pErrorReport = nullptr;    // the definition's error report, if any
     TInterruptHandler* pInterrupt = nullptr; // Ctrl+C stops the run
     QString sCaption;                        // the definition's file label
+    TConsoleStatusLine* pStatus = nullptr;   // the live status line, at a terminal only
 };
 
 // The operator's answers for the options: the answers file, else the console when iInputFd is a

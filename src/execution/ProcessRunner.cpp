@@ -505,7 +505,12 @@ void TProcessRunner::JobFinished(TJob* aJob)
             if (!SkipToFinalCases())
                 return;
         } else {
-            TMsg::Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
+            // The reason follows as a continuation line of the same message.
+            const QString sReason = aJob->ErrorText().trimmed();
+            if (sReason.isEmpty())
+                TMsg::Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
+            else
+                TMsg::Error(QStringLiteral("Failure occured in test case \"%s\"\r\n%s"), {sName, sReason});
             fFinalDlg.AddFailedJob(QStringLiteral("Error: ") + sName);
             if (fReport)
                 fReport->SetFailedJob(*aJob);
