@@ -40,6 +40,7 @@ QString Elapsed(qint64 iMilliseconds)
 TConsoleStatusLine::TConsoleStatusLine(int iFd, QObject* aParent) : QObject(aParent), fiFd(iFd)
 {
     fTimer.setInterval(1000);
+    fTimer.setTimerType(Qt::PreciseTimer);
     connect(&fTimer, &QTimer::timeout, this, &TConsoleStatusLine::Draw);
 }
 
