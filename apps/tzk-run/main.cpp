@@ -21,6 +21,7 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -86,9 +87,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The platform's start-up remarks (a missing XDG_RUNTIME_DIR, say) concern no definition and
-    // would only clutter the console.
+    // would only clutter the console; what stops the program is still said.
     const QtMessageHandler previousHandler =
-        qInstallMessageHandler([](QtMsgType eType, const QMessageLogContext&, const QString&) {
+        qInstallMessageHandler([](QtMsgType eType, const QMessageLogContext&, const QString& sText) {
+            if (eType != QtCriticalMsg && eType != QtFatalMsg)
+                return;
+            std::fprintf(stderr, "%s\n", sText.toLocal8Bit().constData());
             if (eType == QtFatalMsg)
                 std::abort();
         });
@@ -106,7 +110,9 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     if (bTerminal) {
         out.setDevice(&outTerminal);
-        err.setDevice(&errTerminal);
+        // Questions and errors share the screen only when standard error is a terminal, too.
+        if (::isatty(STDERR_FILENO))
+            err.setDevice(&errTerminal);
     }
 
     TRunCommandLine commandLine;
