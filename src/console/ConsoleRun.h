@@ -31,5 +31,6 @@ TOperatorAnswers AnswersForOptions(const TRunOptions& aOptions, int iInputFd, QT
 // starts and runs the event loop until the process has ended (with every "next" run the answers
 // ask for). Returns the exit status: ciExitOk when every run passed, ciExitFailed otherwise (also
 // when no run could finish: no operator name, no active node, a JUnit file that could not be
-// written), 128 + the signal number when interrupted before the start.
+// written), ciExitUsage when an answers file was out of step with the questions (even when every
+// run passed), 128 + the signal number when interrupted before the start.
 int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aContext);
