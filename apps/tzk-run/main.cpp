@@ -3,6 +3,7 @@
 #include "console/ConsoleLoader.h"
 #include "console/ConsoleLogPrinter.h"
 #include "console/ConsoleRun.h"
+#include "console/ConsoleStatusLine.h"
 #include "console/ExitStatus.h"
 #include "console/InterruptHandler.h"
 #include "console/OperatorAnswers.h"
@@ -20,6 +21,8 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -34,7 +37,8 @@ int LoadDefinition(const TRunOptions& aOptions, TTestTree& aTree, TErrorReport& 
     return LoadExitStatus(eOutcome);
 }
 
-int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr)
+int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr,
+        TConsoleStatusLine* aStatus)
 {
     switch (aOptions.eMode) {
     case TRunOptions::rmHelp:
@@ -67,7 +71,7 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, aErr);
         if (iStatus != ciExitOk)
             return iStatus;
-        TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption};
+        TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus};
         return RunProcess(tree, aOptions, context);
     }
     }
@@ -82,12 +86,34 @@ int main(int argc, char** argv)
     // window, so it needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The platform's start-up remarks (a missing XDG_RUNTIME_DIR, say) concern no definition and
+    // would only clutter the console; what stops the program is still said.
+    const QtMessageHandler previousHandler =
+        qInstallMessageHandler([](QtMsgType eType, const QMessageLogContext&, const QString& sText) {
+            if (eType != QtCriticalMsg && eType != QtFatalMsg)
+                return;
+            std::fprintf(stderr, "%s\n", sText.toLocal8Bit().constData());
+            if (eType == QtFatalMsg)
+                std::abort();
+        });
     QGuiApplication app(argc, argv);
+    qInstallMessageHandler(previousHandler);
     QCoreApplication::setApplicationName(QStringLiteral("tzk-run"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TZK_VERSION));
 
+    // At a terminal a run shows a live status line; every write to the terminal goes around it.
+    TConsoleStatusLine status(STDOUT_FILENO);
+    TTerminalDevice outTerminal(STDOUT_FILENO, status);
+    TTerminalDevice errTerminal(STDERR_FILENO, status);
+    const bool bTerminal = ::isatty(STDOUT_FILENO) != 0;
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (bTerminal) {
+        out.setDevice(&outTerminal);
+        // Questions and errors share the screen only when standard error is a terminal, too.
+        if (::isatty(STDERR_FILENO))
+            err.setDevice(&errTerminal);
+    }
 
     TRunCommandLine commandLine;
     if (!commandLine.Parse(QCoreApplication::arguments())) {
@@ -121,7 +147,7 @@ int main(int argc, char** argv)
     printer.SetLevels(options.bTrace, options.bDebug);
     log.Attach();
 
-    const int iStatus = Run(options, log, out, err);
+    const int iStatus = Run(options, log, out, err, bTerminal ? &status : nullptr);
     TDeviceList::InstanceRelease();
     log.Detach();
     TMsgClass::ReleaseSingleton();

@@ -5,6 +5,7 @@
 #include "core/RegIO.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/ActionCaptions.h"
 #include "execution/DeviceList.h"
 #include "execution/TestTree.h"
 #include "language/DefFileInterpreter.h"
@@ -27,6 +28,10 @@ void TConsoleLoader::SetFileInfo(const QString& sLabel, const QString& sVersion)
 
 bool TConsoleLoader::AssignKey(int iKeyCode, const QString& sCaption)
 {
+    // Without a window the key has nothing to trigger, but a caption the desktop program refuses
+    // is refused here too.
+    if (!IsMainActionCaption(sCaption))
+        return false;
     TMsg::Debug(QStringLiteral("Key %d assigned to \"%s\""), {iKeyCode, sCaption});
     return true;
 }

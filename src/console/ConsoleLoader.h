@@ -29,7 +29,8 @@ public:
 
     bool SkipErrors() const override { return fbSkipErrors; }
     void SetFileInfo(const QString& sLabel, const QString& sVersion) override;
-    // Key assignments belong to the desktop program's actions; headless they are accepted.
+    // Key assignments belong to the desktop program's actions: headless only their captions are
+    // checked.
     bool AssignKey(int iKeyCode, const QString& sCaption) override;
     void SetDefaultDocument(const QString& sFileName) override;
     TErrorReport* ErrorReport() override { return &fReport; }

@@ -18,8 +18,14 @@ void TConsoleLogPrinter::SetLevels(bool bTrace, bool bDebug)
 
 void TConsoleLogPrinter::Print(int iFirst, int iCount)
 {
-    for (int i = iFirst; i < iFirst + iCount; ++i)
-        fOut << fLog.Lines().at(std::size_t(i)).sText << '\n';
+    for (int i = iFirst; i < iFirst + iCount; ++i) {
+        const QString& sText = fLog.Lines().at(std::size_t(i)).sText;
+        // A separator before anything else would only start the output with a blank line.
+        if (sText.isEmpty() && !fbPrinted)
+            continue;
+        fOut << sText << '\n';
+        fbPrinted = true;
+    }
     // Lines appear as they happen, also when stdout is a pipe.
     fOut.flush();
 }

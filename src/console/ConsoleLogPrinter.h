@@ -6,7 +6,7 @@ class QTextStream;
 class TMsgLog;
 
 // Prints every line the message log adds, exactly as the log shows it (time stamp, prefix, text,
-// "> " continuation lines, the empty separator line).
+// "> " continuation lines, the empty separator line, though not as the very first line).
 class TConsoleLogPrinter : public QObject
 {
     Q_OBJECT
@@ -22,4 +22,5 @@ private:
 
     TMsgLog& fLog;
     QTextStream& fOut;
+    bool fbPrinted = false;
 };

@@ -2,11 +2,13 @@
 
 #include "ConsoleErrorReport.h"
 #include "ConsoleRunnerHost.h"
+#include "ConsoleStatusLine.h"
 #include "ExitStatus.h"
 #include "InterruptHandler.h"
 #include "JUnitWriter.h"
 #include "OperatorAnswers.h"
 #include "RunCommandLine.h"
+#include "RunSummary.h"
 
 #include "core/MsgClasses.h"
 #include "execution/Job.h"
@@ -64,6 +66,47 @@ private:
     TErrorReport* fReport;
 };
 
+// The status line follows the runner while it exists.
+class TStatusLineScope
+{
+public:
+    TStatusLineScope(TConsoleStatusLine* aStatus, TProcessRunner& aRunner, const TRunSummary& aSummary)
+        : fStatus(aStatus)
+    {
+        if (fStatus)
+            fStatus->Attach(aRunner, aSummary);
+    }
+    ~TStatusLineScope()
+    {
+        if (fStatus)
+            fStatus->Detach();
+    }
+    TStatusLineScope(const TStatusLineScope&) = delete;
+    TStatusLineScope& operator=(const TStatusLineScope&) = delete;
+
+private:
+    TConsoleStatusLine* fStatus;
+};
+
+// An answers file that does not fit the run's questions fails the run as wrong usage, so that CI
+// notices even a run that passed. Answers left over after an interrupt are no mistake of the file.
+bool AnswersOutOfStep(const TRunContext& aContext)
+{
+    const TOperatorAnswers& answers = aContext.aAnswers;
+    if (answers.Source() != TOperatorAnswers::asList)
+        return false;
+    if (answers.OutOfStep())
+        return true;
+    if (aContext.pInterrupt && aContext.pInterrupt->WasInterrupted())
+        return false;
+    const TOperatorAnswer* pUnused = answers.NextAnswer();
+    if (!pUnused)
+        return false;
+    TMsg::Error(QStringLiteral("Answer line %d \"%s\" was never asked for (%d answer(s) left over)"),
+                {pUnused->iLine, pUnused->sText, answers.Remaining()});
+    return true;
+}
+
 } // namespace
 
 TOperatorAnswers AnswersForOptions(const TRunOptions& aOptions, int iInputFd, QTextStream& aPrompt)
@@ -89,6 +132,9 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     host.SetCanStart([&aTree] { return HasEnabledNode(aTree); });
 
     TProcessRunner runner(aTree, host);
+    TRunSummary summary(runner, aTree);
+    host.SetSummary(&summary);
+    const TStatusLineScope statusScope(aContext.pStatus, runner, summary);
     TConsoleErrorReportView reportView(aContext.aAnswers, aContext.aOut);
     const TReportViewScope viewScope(aContext.pErrorReport, &reportView);
     runner.SetFailureReport(aContext.pErrorReport);
@@ -101,7 +147,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
             sSuite = QFileInfo(aOptions.sFile).completeBaseName();
         if (sSuite.isEmpty())
             sSuite = QStringLiteral("tzk");
-        junit = std::make_unique<TJUnitWriter>(runner, aOptions.sJUnitFile, sSuite);
+        junit = std::make_unique<TJUnitWriter>(runner, aTree, aOptions.sJUnitFile, sSuite);
     }
 
     int iRuns = 0;
@@ -136,6 +182,10 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         const int iState = runner.ProcessState();
         if (iState == 0 || iState == 1) {
             loop.quit();
+        } else if (iState == 2 && host.NothingToStart()) {
+            // A next run without an active node: Start logs the error and nothing more happens.
+            bAllPassed = false;
+            loop.quit();
         } else if (iState == 5 && !bPauseQueued) {
             bPauseQueued = true;
             QTimer::singleShot(0, &loop, GoOnAfterPause);
@@ -168,5 +218,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         TMsg::Error(QStringLiteral("JUnit report not written: %s"), {junit->LastError()});
         return ciExitFailed;
     }
+    if (AnswersOutOfStep(aContext))
+        return ciExitUsage;
     return RunExitStatus(iRuns > 0 && bAllPassed);
 }

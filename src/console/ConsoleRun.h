@@ -6,6 +6,7 @@ class QTextStream;
 class TErrorReport;
 class TInterruptHandler;
 class TMsgLog;
+class TConsoleStatusLine;
 class TOperatorAnswers;
 class TTestTree;
 struct TRunOptions;
@@ -19,6 +20,7 @@ struct TRunContext
     TErrorReport* pErrorReport = nullptr;    // the definition's error report, if any
     TInterruptHandler* pInterrupt = nullptr; // Ctrl+C stops the run
     QString sCaption;                        // the definition's file label
+    TConsoleStatusLine* pStatus = nullptr;   // the live status line, at a terminal only
 };
 
 // The operator's answers for the options: the answers file, else the console when iInputFd is a
@@ -29,5 +31,6 @@ TOperatorAnswers AnswersForOptions(const TRunOptions& aOptions, int iInputFd, QT
 // starts and runs the event loop until the process has ended (with every "next" run the answers
 // ask for). Returns the exit status: ciExitOk when every run passed, ciExitFailed otherwise (also
 // when no run could finish: no operator name, no active node, a JUnit file that could not be
-// written), 128 + the signal number when interrupted before the start.
+// written), ciExitUsage when an answers file was out of step with the questions (even when every
+// run passed), 128 + the signal number when interrupted before the start.
 int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aContext);

@@ -1,10 +1,12 @@
 #include "ConsoleRunnerHost.h"
 
 #include "OperatorAnswers.h"
+#include "RunSummary.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgLog.h"
 #include "execution/ProcessRunner.h"
+#include "execution/TestTree.h"
 
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -41,19 +43,24 @@ bool TConsoleRunnerHost::ShowFinalDialog(bool bPassed, const QString& sLabel, co
         fOut << fsCaption << QStringLiteral(": ");
     fOut << sLabel << '\n';
     if (!bPassed) {
-        for (const QString& sFailed : aFailedJobs)
-            fOut << QStringLiteral("  ") << sFailed << '\n';
+        for (const QString& sFailed : aFailedJobs) {
+            fOut << QStringLiteral("  ") << sFailed;
+            const QString sReason = fSummary ? fSummary->TakeReason(sFailed) : QString();
+            if (!sReason.isEmpty())
+                fOut << QStringLiteral(": ") << sReason;
+            fOut << '\n';
+        }
     }
+    if (fSummary)
+        fOut << fSummary->CountLine() << '\n';
     fOut.flush();
     const std::optional<EAnswerButton> eAnswer =
         fAnswers.AskButton(QStringLiteral("Next run or cancel"), {abNext, abYes, abCancel, abNo});
     const bool bNext = eAnswer && (*eAnswer == abNext || *eAnswer == abYes);
     if (!bNext)
         return false;
-    if (fCanStart && !fCanStart()) {
-        fOut << QStringLiteral("No active test item: no next run") << Qt::endl;
-        return false;
-    }
+    // The runner's Start reports a run without an active node itself; that run ends at once.
+    fbNothingToStart = fCanStart && !fCanStart();
     fOut << QStringLiteral("Next run") << Qt::endl;
     return true;
 }
@@ -82,6 +89,13 @@ TConsoleKeyAnswerer::TConsoleKeyAnswerer(TProcessRunner& aRunner, TOperatorAnswe
 
 TConsoleKeyAnswerer::~TConsoleKeyAnswerer() = default;
 
+QString TConsoleKeyAnswerer::KeyQuestion() const
+{
+    // The step's own text says which key it wants ("Press Enter to go on").
+    const TTreeNode* pNode = fRunner.CurrentNode();
+    return pNode ? QStringLiteral("Key for ") + pNode->Text() : QStringLiteral("Key for the waiting command");
+}
+
 void TConsoleKeyAnswerer::WaitChanged(bool bWaiting)
 {
     if (!bWaiting) {
@@ -90,7 +104,7 @@ void TConsoleKeyAnswerer::WaitChanged(bool bWaiting)
     }
     if (fAnswers.Source() == TOperatorAnswers::asConsole && !fAnswers.InputEnded()) {
         if (!fbPrompted) {
-            fAnswers.Prompt(QStringLiteral("Key for the waiting command"), akKey);
+            fAnswers.Prompt(KeyQuestion(), akKey);
             fbPrompted = true;
         }
         if (!fNotifier) {
@@ -123,7 +137,7 @@ void TConsoleKeyAnswerer::OfferNext()
         return;
     std::optional<int> iKey;
     if (fAnswers.Source() != TOperatorAnswers::asConsole)
-        iKey = fAnswers.AskKey(QStringLiteral("Key for the waiting command"));
+        iKey = fAnswers.AskKey(KeyQuestion());
     if (iKey)
         fOut << QStringLiteral("Key: ") << TOperatorAnswers::KeyName(*iKey) << Qt::endl;
     Offer(iKey.value_or(ciKeyNoAnswer));
@@ -142,7 +156,7 @@ void TConsoleKeyAnswerer::Offer(int iKey)
     fOut << QStringLiteral("The waiting command ignores the key ") << TOperatorAnswers::KeyName(iKey)
          << Qt::endl;
     if (fAnswers.Source() == TOperatorAnswers::asConsole) {
-        fAnswers.Prompt(QStringLiteral("Key for the waiting command"), akKey);
+        fAnswers.Prompt(KeyQuestion(), akKey);
         return;
     }
     if (!fbOfferQueued) {
@@ -162,7 +176,7 @@ void TConsoleKeyAnswerer::ConsoleReadable()
         TOperatorAnswer answer;
         if (TOperatorAnswers::ParseConsoleLine(*sLine, akKey, answer) != TOperatorAnswers::cpAnswer) {
             fOut.flush();
-            fAnswers.Prompt(QStringLiteral("Please answer with a key. Key for the waiting command"), akKey);
+            fAnswers.Prompt(QStringLiteral("Please answer with a key. ") + KeyQuestion(), akKey);
             continue;
         }
         Offer(answer.iKey);

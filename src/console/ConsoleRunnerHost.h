@@ -11,6 +11,7 @@ class QTextStream;
 class TMsgLog;
 class TOperatorAnswers;
 class TProcessRunner;
+class TRunSummary;
 
 // The runner's operator face on the console: prints what a window would show and takes the
 // operator's part from the answers. Nothing here waits for a person unless the answers come
@@ -24,9 +25,12 @@ public:
     void SetOperatorName(const QString& sName) { fsOperator = sName; }
     // The definition's file label, the final dialog's caption.
     void SetCaption(const QString& sCaption) { fsCaption = sCaption; }
-    // Whether a new run could begin at all; "next" is refused otherwise (a run that finds no
-    // active node would never end).
+    // Whether a new run could begin at all: a "next" run that finds no active node never ends, so
+    // the caller stops waiting for it when NothingToStart says so.
     void SetCanStart(std::function<bool()> aCanStart) { fCanStart = std::move(aCanStart); }
+    bool NothingToStart() const { return fbNothingToStart; }
+    // The steps of the run, for the closing summary: each failure's reason and the counts.
+    void SetSummary(TRunSummary* aSummary) { fSummary = aSummary; }
 
     std::optional<QString> AskOperatorName() override;
     void ShowInformation(const QString& sText) override;
@@ -46,6 +50,8 @@ private:
     std::optional<QString> fsOperator;
     QString fsCaption;
     std::function<bool()> fCanStart;
+    bool fbNothingToStart = false;
+    TRunSummary* fSummary = nullptr;
     TTreeNode* fSelected = nullptr;
 };
 
@@ -62,6 +68,7 @@ public:
     ~TConsoleKeyAnswerer() override;
 
 private:
+    QString KeyQuestion() const;
     void WaitChanged(bool bWaiting);
     void OfferNext();
     void ConsoleReadable();

@@ -38,6 +38,6 @@ constexpr int LoadExitStatus(ELoadOutcome eOutcome)
 // The exit statuses as the help text lists them.
 inline const char* ExitStatusHelp()
 {
-    return "Exit status: 0 passed, 1 failed, 2 load error, 3 load cancelled, 4 wrong usage,\n"
-           "130 ended by a second Ctrl+C.";
+    return "Exit status: 0 passed, 1 failed, 2 load error, 3 load cancelled, 4 wrong usage\n"
+           "(also answers out of step with the run), 130 ended by a second Ctrl+C.";
 }

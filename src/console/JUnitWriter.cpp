@@ -1,5 +1,7 @@
 #include "JUnitWriter.h"
 
+#include "RunSummary.h"
+
 #include "core/MsgClasses.h"
 #include "execution/Job.h"
 #include "execution/ProcessRunner.h"
@@ -40,9 +42,9 @@ QString Seconds(qint64 iMilliseconds)
 
 } // namespace
 
-TJUnitWriter::TJUnitWriter(TProcessRunner& aRunner, const QString& sFileName, const QString& sSuiteName,
-                           QObject* aParent)
-    : QObject(aParent), fRunner(aRunner), fsFileName(sFileName), fsSuiteName(sSuiteName)
+TJUnitWriter::TJUnitWriter(TProcessRunner& aRunner, const TTestTree& aTree, const QString& sFileName,
+                           const QString& sSuiteName, QObject* aParent)
+    : QObject(aParent), fRunner(aRunner), fTree(aTree), fsFileName(sFileName), fsSuiteName(sSuiteName)
 {
     connect(&fRunner, &TProcessRunner::NodeStarted, this, &TJUnitWriter::NodeStarted);
     connect(&fRunner, &TProcessRunner::NodeFinished, this, &TJUnitWriter::NodeFinished);
@@ -60,7 +62,7 @@ QString TJUnitWriter::ClassName(const TTreeNode* aNode, const QString& sSuiteNam
 TJUnitWriter::TSuite& TJUnitWriter::CurrentSuite()
 {
     if (!fbSuiteOpen) {
-        fSuites.push_back(TSuite{QDateTime::currentDateTime(), 0, {}});
+        fSuites.push_back(TSuite{QDateTime::currentDateTime(), 0, {}, {}});
         fSuiteTimer.start();
         fbSuiteOpen = true;
     }
@@ -85,6 +87,7 @@ void TJUnitWriter::NodeFinished(TTreeNode* aNode)
     // A node stopped before it started has run for no time.
     testCase.iMilliseconds = aNode == fStartedNode ? fNodeTimer.elapsed() : 0;
     fStartedNode = nullptr;
+    suite.run.insert(aNode);
     const TJob* pJob = aNode->Job();
     if (pJob && !pJob->Passed()) {
         testCase.bFailed = true;
@@ -108,6 +111,13 @@ void TJUnitWriter::NodeFinished(TTreeNode* aNode)
 void TJUnitWriter::ProcessFinished(bool /*bPassed*/)
 {
     TSuite& suite = CurrentSuite();
+    for (const TTreeNode* pNode : TRunSummary::StepsNotRun(fTree, suite.run)) {
+        TCase testCase;
+        testCase.sClassName = ClassName(pNode, fsSuiteName);
+        testCase.sName = pNode->Text();
+        testCase.bSkipped = true;
+        suite.cases.push_back(testCase);
+    }
     suite.iMilliseconds = fSuiteTimer.elapsed();
     fbSuiteOpen = false;
     if (!Write())
@@ -121,11 +131,14 @@ bool TJUnitWriter::Write()
 
     int iTests = 0;
     int iFailures = 0;
+    int iSkipped = 0;
     qint64 iMilliseconds = 0;
     for (const TSuite& suite : fSuites) {
         iTests += int(suite.cases.size());
-        for (const TCase& c : suite.cases)
+        for (const TCase& c : suite.cases) {
             iFailures += c.bFailed ? 1 : 0;
+            iSkipped += c.bSkipped ? 1 : 0;
+        }
         iMilliseconds += suite.iMilliseconds;
     }
 
@@ -143,12 +156,16 @@ bool TJUnitWriter::Write()
     xml.writeAttribute(QStringLiteral("tests"), QString::number(iTests));
     xml.writeAttribute(QStringLiteral("failures"), QString::number(iFailures));
     xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("skipped"), QString::number(iSkipped));
     xml.writeAttribute(QStringLiteral("time"), Seconds(iMilliseconds));
     for (std::size_t i = 0; i < fSuites.size(); ++i) {
         const TSuite& suite = fSuites[i];
         int iSuiteFailures = 0;
-        for (const TCase& c : suite.cases)
+        int iSuiteSkipped = 0;
+        for (const TCase& c : suite.cases) {
             iSuiteFailures += c.bFailed ? 1 : 0;
+            iSuiteSkipped += c.bSkipped ? 1 : 0;
+        }
         xml.writeStartElement(QStringLiteral("testsuite"));
         const QString sName =
             i == 0 ? fsSuiteName : QStringLiteral("%1 (run %2)").arg(fsSuiteName).arg(i + 1);
@@ -156,7 +173,7 @@ bool TJUnitWriter::Write()
         xml.writeAttribute(QStringLiteral("tests"), QString::number(suite.cases.size()));
         xml.writeAttribute(QStringLiteral("failures"), QString::number(iSuiteFailures));
         xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("skipped"), QString::number(iSuiteSkipped));
         xml.writeAttribute(QStringLiteral("time"), Seconds(suite.iMilliseconds));
         xml.writeAttribute(QStringLiteral("timestamp"), suite.dtStart.toString(Qt::ISODate));
         for (const TCase& c : suite.cases) {
@@ -170,6 +187,8 @@ bool TJUnitWriter::Write()
                 xml.writeAttribute(QStringLiteral("message"), XmlSafe(c.sMessage));
                 xml.writeCharacters(XmlSafe(c.sMessage));
                 xml.writeEndElement();
+            } else if (c.bSkipped) {
+                xml.writeEmptyElement(QStringLiteral("skipped"));
             }
             xml.writeEndElement();
         }

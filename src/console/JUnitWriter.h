@@ -5,22 +5,25 @@
 #include <QObject>
 #include <QString>
 
+#include <set>
 #include <vector>
 
 class TProcessRunner;
+class TTestTree;
 class TTreeNode;
 
 // Writes the runs of a headless process as JUnit XML: one test suite per run, one test case per
 // executed function node (a node without children) with the labels of its enclosing test cases
-// joined by "." as class name and the node text as name. The file is written again whenever a
-// run finishes, so it always holds every finished run.
+// joined by "." as class name and the node text as name; the function nodes a finished run did
+// not execute follow as skipped cases. The file is written again whenever a run finishes, so it
+// always holds every finished run.
 class TJUnitWriter : public QObject
 {
     Q_OBJECT
 
 public:
-    TJUnitWriter(TProcessRunner& aRunner, const QString& sFileName, const QString& sSuiteName,
-                 QObject* aParent = nullptr);
+    TJUnitWriter(TProcessRunner& aRunner, const TTestTree& aTree, const QString& sFileName,
+                 const QString& sSuiteName, QObject* aParent = nullptr);
 
     // Writes all runs so far, an unfinished one included; false (with LastError) when the file
     // cannot be written.
@@ -39,6 +42,7 @@ private:
         QString sName;
         qint64 iMilliseconds = 0;
         bool bFailed = false;
+        bool bSkipped = false;
         QString sFailureType;
         QString sMessage;
     };
@@ -47,6 +51,7 @@ private:
         QDateTime dtStart;
         qint64 iMilliseconds = 0;
         std::vector<TCase> cases;
+        std::set<const TTreeNode*> run;
     };
 
     void NodeStarted(TTreeNode* aNode);
@@ -55,6 +60,7 @@ private:
     TSuite& CurrentSuite();
 
     TProcessRunner& fRunner;
+    const TTestTree& fTree;
     QString fsFileName;
     QString fsSuiteName;
     std::vector<TSuite> fSuites;

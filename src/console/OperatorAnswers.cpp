@@ -255,6 +255,11 @@ int TOperatorAnswers::Remaining() const
     return int(fAnswers.size() - fiNext);
 }
 
+const TOperatorAnswer* TOperatorAnswers::NextAnswer() const
+{
+    return Remaining() > 0 ? &fAnswers[fiNext] : nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Questions
 

@@ -32,6 +32,8 @@ class QTextStream;
 // The words are recognised without regard to case. An answer of the wrong kind for a question
 // (a key where a name is asked, say) is reported, and the file gives no further answers: the run
 // never goes on with answers that are out of step. A question after the last answer has none.
+// A run whose answers file was out of step (an answer of the wrong kind, or answers that no
+// question took) ends with the status for wrong usage.
 //
 // Without an answers file and with a terminal on standard input, the questions are asked on
 // standard error and answered on standard input in the same words (a key may be typed without
@@ -104,6 +106,10 @@ public:
 
     // Answers of the list not yet taken.
     int Remaining() const;
+    // The first answer of the list not yet taken; null when none is left or the list has ended.
+    const TOperatorAnswer* NextAnswer() const;
+    // An answer of the list did not fit its question, so the list ended there.
+    bool OutOfStep() const { return fbListEnded; }
     // The last console question ended by an interrupt rather than an answer.
     bool Interrupted() const { return fbInterrupted; }
 

@@ -102,7 +102,9 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
 
     if (fOptions.eMode != TRunOptions::rmRun) {
         for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit}) {
-            if (fParser.isSet(*pOption))
+            // A check accepts the operator's options of the run it stands for, and ignores them.
+            const bool bIgnored = fOptions.eMode == TRunOptions::rmCheck && pOption != &fJUnit;
+            if (fParser.isSet(*pOption) && !bIgnored)
                 return Fail(QStringLiteral("--%1 only applies to a run (tzk-run FILE).")
                                 .arg(pOption->names().first()));
         }

@@ -31,6 +31,20 @@ bool IsEnabled(const TTreeNode* aNode)
     return aNode && aNode->Job() && aNode->Job()->Enabled();
 }
 
+// Test names match without regard to the case of ASCII letters only: every other character must
+// be the same, so a definition finds the same tests wherever it runs.
+bool SameNameIgnoringAsciiCase(const QString& sA, const QString& sB)
+{
+    if (sA.size() != sB.size())
+        return false;
+    const auto Lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; };
+    for (qsizetype i = 0; i < sA.size(); ++i) {
+        if (Lower(sA.at(i).unicode()) != Lower(sB.at(i).unicode()))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent)
@@ -366,7 +380,7 @@ TTreeNode* TProcessRunner::FindNode(const QString& sName, bool bLabelOnly) const
             if (iBlank >= 0)
                 sText = sText.mid(iBlank + 1);
         }
-        if (sText.compare(sName, Qt::CaseInsensitive) == 0)
+        if (SameNameIgnoringAsciiCase(sText, sName))
             return pNode;
     }
     return nullptr;
@@ -493,7 +507,12 @@ void TProcessRunner::JobFinished(TJob* aJob)
             if (!SkipToFinalCases())
                 return;
         } else {
-            TMsg::Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
+            // The reason follows as a continuation line of the same message.
+            const QString sReason = aJob->ErrorText().trimmed();
+            if (sReason.isEmpty())
+                TMsg::Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
+            else
+                TMsg::Error(QStringLiteral("Failure occured in test case \"%s\"\r\n%s"), {sName, sReason});
             fFinalDlg.AddFailedJob(QStringLiteral("Error: ") + sName);
             if (fReport)
                 fReport->SetFailedJob(*aJob);

@@ -21,6 +21,7 @@
 #include "core/StrUtilsEx.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/ActionCaptions.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
 
@@ -45,7 +46,6 @@
 namespace {
 
 const QString csAppTitle = QStringLiteral("TZK");
-const QString csMaker = QStringLiteral("Norbeck Software Design");
 const QString csHomePage = QStringLiteral("https://www.example.com/tzk/");
 const QString csAboutBlank = QStringLiteral("about:blank");
 const QString csCancelled = QStringLiteral("Cancelled");
@@ -191,90 +191,90 @@ QAction* TfrmMain::NewAction(const QString& sCaption, const QString& sShortHint,
 
 void TfrmMain::CreateActions()
 {
-    acFileOpen = NewAction(QStringLiteral("&Open..."), QStringLiteral("Open"), QStringLiteral("Open a file"),
-                           QStringLiteral("open"), QKeySequence(Qt::CTRL | Qt::Key_O));
-    acFileReload = NewAction(QStringLiteral("Reload"), QStringLiteral("Reload"),
+    acFileOpen =
+        NewAction(MainActionCaption(maFileOpen), QStringLiteral("Open"), QStringLiteral("Open a file"),
+                  QStringLiteral("open"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    acFileReload = NewAction(MainActionCaption(maFileReload), QStringLiteral("Reload"),
                              QStringLiteral("Reload current file"), QStringLiteral("reload"));
     acFileExit =
-        NewAction(QStringLiteral("E&xit"), QStringLiteral("Exit"), QStringLiteral("Exit application"));
-    acProcessReset = NewAction(QStringLiteral("Reset"), QStringLiteral("Reset"),
+        NewAction(MainActionCaption(maFileExit), QStringLiteral("Exit"), QStringLiteral("Exit application"));
+    acProcessReset = NewAction(MainActionCaption(maProcessReset), QStringLiteral("Reset"),
                                QStringLiteral("Reset test process"), QStringLiteral("reset"));
-    acProcessStart = NewAction(QStringLiteral("Start"), QStringLiteral("Start"),
+    acProcessStart = NewAction(MainActionCaption(maProcessStart), QStringLiteral("Start"),
                                QStringLiteral("Start test process from the beginning"),
                                QStringLiteral("start"), QKeySequence(Qt::Key_F5));
-    acProcessStep = NewAction(QStringLiteral("Step"), QStringLiteral("Step"),
+    acProcessStep = NewAction(MainActionCaption(maProcessStep), QStringLiteral("Step"),
                               QStringLiteral("Single step at the selected test case. Ctrl+Left click on test "
                                              "function executes the function. Ctrl+Left click on test case "
                                              "executes whole case."),
                               QStringLiteral("step"), QKeySequence(Qt::Key_F6));
-    acProcessPause = NewAction(QStringLiteral("Pause"), QStringLiteral("Pause"),
+    acProcessPause = NewAction(MainActionCaption(maProcessPause), QStringLiteral("Pause"),
                                QStringLiteral("Pause test process at next test case"),
                                QStringLiteral("pause"), QKeySequence(Qt::Key_F7));
-    acProcessContinue = NewAction(QStringLiteral("Continue"), QStringLiteral("Continue"),
+    acProcessContinue = NewAction(MainActionCaption(maProcessContinue), QStringLiteral("Continue"),
                                   QStringLiteral("Continue test process from the selected test case"),
                                   QStringLiteral("continue"), QKeySequence(Qt::Key_F8));
     acProcessStop =
-        NewAction(QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop test process"),
-                  QStringLiteral("stop"), QKeySequence(Qt::Key_F9));
+        NewAction(MainActionCaption(maProcessStop), QStringLiteral("Stop"),
+                  QStringLiteral("Stop test process"), QStringLiteral("stop"), QKeySequence(Qt::Key_F9));
     acProcessBreak =
-        NewAction(QStringLiteral("Set Break Point"), QStringLiteral("Break"),
+        NewAction(MainActionCaption(maProcessBreak), QStringLiteral("Break"),
                   QStringLiteral("Toggle break point of the selected test case"), QStringLiteral("break"));
     acProcessDisableEnable = NewAction(
-        QStringLiteral("Toggle disable/enable test case"), QStringLiteral("Disable/Enable"),
+        MainActionCaption(maProcessDisableEnable), QStringLiteral("Disable/Enable"),
         QStringLiteral("Toggle disable/enable selected test function or whole test case (Shift+Left click)"),
         QStringLiteral("toggle"));
     acProcessDisableEnable->setIconText(QStringLiteral("Toggle"));
     acViewTreeViewExpant =
-        NewAction(QStringLiteral("Expand Test Case List"), QStringLiteral("Expand"),
+        NewAction(MainActionCaption(maViewTreeViewExpant), QStringLiteral("Expand"),
                   QStringLiteral("Expand test case list to view all test items"), QStringLiteral("expand"));
     acViewTreeViewExpant->setIconText(QStringLiteral("Expand"));
     acViewTreeViewExpandDefault =
-        NewAction(QStringLiteral("Expand Default Test Case List"), QStringLiteral("Expand Default"),
+        NewAction(MainActionCaption(maViewTreeViewExpandDefault), QStringLiteral("Expand Default"),
                   QStringLiteral("Show default expanded test case list"), QStringLiteral("expanddefault"));
     acViewTreeViewExpandDefault->setIconText(QStringLiteral("Expand Default"));
-    acViewTreeViewCollapse = NewAction(QStringLiteral("Collapse Test Case List"), QStringLiteral("Collapse"),
+    acViewTreeViewCollapse = NewAction(MainActionCaption(maViewTreeViewCollapse), QStringLiteral("Collapse"),
                                        QStringLiteral("Collapse test case list to view main test items"),
                                        QStringLiteral("collapse"));
     acViewTreeViewCollapse->setIconText(QStringLiteral("Collapse"));
-    acViewLastErrorDlg = NewAction(QStringLiteral("Show Last Error Report"), QStringLiteral("Error Report"),
+    acViewLastErrorDlg = NewAction(MainActionCaption(maViewLastErrorDlg), QStringLiteral("Error Report"),
                                    QStringLiteral("Show last Error Report if available"));
     // Enabled when the View menu opens with a report to show.
     acViewLastErrorDlg->setEnabled(false);
     const QString sListKeys = QStringLiteral("List keyboard keys assigned to functions in protocol window");
-    acViewListAssignedKeys = NewAction(QStringLiteral("List Assigned Keyboard Keys"), sListKeys, sListKeys);
+    acViewListAssignedKeys = NewAction(MainActionCaption(maViewListAssignedKeys), sListKeys, sListKeys);
     const QString sKeyCodes = QStringLiteral("Show notified key codes in protocol window");
-    acViewKeyCodes = NewAction(QStringLiteral("Show Key Codes"), sKeyCodes, sKeyCodes);
+    acViewKeyCodes = NewAction(MainActionCaption(maViewKeyCodes), sKeyCodes, sKeyCodes);
     acViewKeyCodes->setCheckable(true);
     const QString sTrace = QStringLiteral("Show trace messages in protocol window");
-    acViewMsgTrace = NewAction(QStringLiteral("Show Trace Messages"), sTrace, sTrace);
+    acViewMsgTrace = NewAction(MainActionCaption(maViewMsgTrace), sTrace, sTrace);
     acViewMsgTrace->setCheckable(true);
     const QString sDebug = QStringLiteral("Show debug messages in protocol window");
-    acViewMsgDebug = NewAction(QStringLiteral("Show Debug Messages"), sDebug, sDebug);
+    acViewMsgDebug = NewAction(MainActionCaption(maViewMsgDebug), sDebug, sDebug);
     acViewMsgDebug->setCheckable(true);
     acViewMsgDebug->setVisible(false);
-    acOptionsSetOperatorName = NewAction(QStringLiteral("Set Operator Name..."), QString(), QString());
+    acOptionsSetOperatorName = NewAction(MainActionCaption(maOptionsSetOperatorName), QString(), QString());
     const QString sSkip =
         QStringLiteral("Skip errors: Function dummies for missing devices and invalid functions are ignored");
-    acOptionsSkipErrors = NewAction(QStringLiteral("Skip Errors"), sSkip, sSkip);
+    acOptionsSkipErrors = NewAction(MainActionCaption(maOptionsSkipErrors), sSkip, sSkip);
     acOptionsSkipErrors->setCheckable(true);
-    acOptionsExtras = NewAction(QStringLiteral("Extras..."), QStringLiteral("Extras"),
+    acOptionsExtras = NewAction(MainActionCaption(maOptionsExtras), QStringLiteral("Extras"),
                                 QStringLiteral("Open dialog for special settings"));
-    acHelpHomePage = NewAction(QStringLiteral("Open Home Page: "), QStringLiteral("Home Page"),
+    acHelpHomePage = NewAction(MainActionCaption(maHelpHomePage), QStringLiteral("Home Page"),
                                QStringLiteral("Opens home page in default internet browser"));
     acHelpAbout =
-        NewAction(QStringLiteral("&About..."), QStringLiteral("About"),
+        NewAction(MainActionCaption(maHelpAbout), QStringLiteral("About"),
                   QStringLiteral("Shows the program version and the versions of the device modules"));
-    EditCopy1 = NewAction(QStringLiteral("&Copy"), QStringLiteral("Copy"),
+    EditCopy1 = NewAction(MainActionCaption(maEditCopy), QStringLiteral("Copy"),
                           QStringLiteral("Copies the selection and puts it on the Clipboard"), QString(),
                           QKeySequence(Qt::CTRL | Qt::Key_C));
-    acSelectTree = NewAction(QStringLiteral("Select Tree"), QString(), QString());
+    acSelectTree = NewAction(MainActionCaption(maSelectTree), QString(), QString());
     // Only reachable by shortcut: it must belong to the window to fire.
     addAction(EditCopy1);
     addAction(acSelectTree);
 
     for (QAction* action : {acProcessStart, acProcessStep, acProcessPause, acProcessStop})
         action->setCheckable(true);
-    acHelpHomePage->setText(acHelpHomePage->text() + csMaker);
 
     connect(acFileOpen, &QAction::triggered, this, [this] {
         if (CancelDefineQuery())

@@ -23,28 +23,41 @@ TEST_F(ConsoleRunTest, PassingRunPrintsTheLogHeaderAndPassed)
     EXPECT_EQ(Run(), ciExitOk);
     const QString sOut = Out();
     // The log's own lines with their time stamps, the separator, the header and the dialog.
-    EXPECT_TRUE(sOut.startsWith(QStringLiteral("\n12:00:00.000 Info: START ("))) << sOut.toStdString();
+    // No blank separator line before the first line.
+    EXPECT_TRUE(sOut.startsWith(QStringLiteral("12:00:00.000 Info: START ("))) << sOut.toStdString();
     EXPECT_TRUE(sOut.contains(QStringLiteral("Test Case: 1. Supply\n12:00:00.000 Info: 1. Supply\n")));
     EXPECT_FALSE(sOut.contains(QStringLiteral("Trace:"))) << "trace lines only with --trace";
     EXPECT_TRUE(sOut.endsWith(QStringLiteral("12:00:00.000 Info: Test process successfully finished\n"
-                                             "Board 7: Passed\n")))
+                                             "Board 7: Passed\n"
+                                             "Steps: 2 passed, 0 failed, 0 skipped\n")))
         << sOut.toStdString();
     EXPECT_TRUE(ReadFileBytes(dir.FilePath(QStringLiteral("log.csv"))).endsWith(";Passed;op1\r\n"));
 }
 
-TEST_F(ConsoleRunTest, FailedRunListsItsFailures)
+TEST_F(ConsoleRunTest, FailedRunSaysWhyAndCountsTheSkippedSteps)
 {
     TTreeNode* pCase = fBuilder.Case(nullptr, QStringLiteral("Supply"));
-    fBuilder.Work(pCase, QStringLiteral("voltage"), crFailed, QStringLiteral("too low"));
+    fBuilder.Work(pCase, QStringLiteral("voltage"), crFailed, QStringLiteral("too low\r\nby 3 V"));
     fBuilder.Work(pCase, QStringLiteral("current"));
+    TTreeNode* pDisabled = fBuilder.Work(pCase, QStringLiteral("disabled"));
+    pDisabled->Job()->SetEnabled(false);
     TTreeNode* pFinal = fBuilder.Case(nullptr, QStringLiteral("Off"), ecFinalCase);
     TTreeNode* pOff = fBuilder.Work(pFinal, QStringLiteral("power off"));
+    fBuilder.Work(pFinal, QStringLiteral("no reason"), crFailed);
 
     EXPECT_EQ(Run(), ciExitFailed);
-    EXPECT_TRUE(Out().endsWith(QStringLiteral("Info: Test process ended with 1 Error(s)\n"
-                                              "1x Failed\n"
-                                              "  Error: 1.1. voltage\n")))
-        << Out().toStdString();
+    const QString sOut = Out();
+    EXPECT_TRUE(
+        sOut.contains(QStringLiteral("12:00:00.000 Error: Failure occured in test case \"1.1. voltage\"\n"
+                                     "> too low\n"
+                                     "> by 3 V\n")))
+        << sOut.toStdString();
+    EXPECT_TRUE(sOut.endsWith(QStringLiteral("Info: Test process ended with 2 Error(s)\n"
+                                             "2x Failed\n"
+                                             "  Error: 1.1. voltage: too low by 3 V\n"
+                                             "  Error: 2.2. no reason\n"
+                                             "Steps: 1 passed, 2 failed, 2 skipped\n")))
+        << sOut.toStdString();
     EXPECT_EQ(fBuilder.CmdOf(pOff)->fiExecutions, 1);
 }
 
@@ -74,23 +87,25 @@ TEST_F(ConsoleRunTest, NextStartsAnotherRunAndAnyFailureFailsTheWhole)
             pCmd->feImmediate = crFailed;
     };
 
-    EXPECT_EQ(Run(Answers("# two units\nnext\n\ncancel\nnext\n")), ciExitFailed);
+    EXPECT_EQ(Run(Answers("# two units\nnext\n\ncancel\n")), ciExitFailed);
     EXPECT_EQ(pCmd->fiExecutions, 2);
     const QString sOut = Out();
-    EXPECT_LT(sOut.indexOf(QStringLiteral("\nPassed\nNext run\n")),
+    EXPECT_LT(sOut.indexOf(QStringLiteral("\nPassed\nSteps: 1 passed, 0 failed, 0 skipped\nNext run\n")),
               sOut.indexOf(QStringLiteral("\n1x Failed\n")));
-    EXPECT_EQ(fAnswers.Remaining(), 1) << "cancel ends the runs";
+    EXPECT_TRUE(sOut.endsWith(QStringLiteral("Steps: 0 passed, 1 failed, 0 skipped\n")))
+        << "each run counts its own steps";
 }
 
-TEST_F(ConsoleRunTest, NextIsRefusedWhenNothingCouldRun)
+TEST_F(ConsoleRunTest, NextRunWithoutAnActiveNodeLogsTheErrorAndEnds)
 {
-    // The first run disables everything: a second one would find nothing to do and never end.
+    // The first run disables everything: the second finds nothing to do.
     TTreeNode* pWork = fBuilder.Work(nullptr, QStringLiteral("a"));
     TTestCmd* pCmd = fBuilder.CmdOf(pWork);
     pCmd->fOnExecute = [pWork] { pWork->Job()->SetEnabled(false); };
-    EXPECT_EQ(Run(Answers("next\n")), ciExitOk);
+    EXPECT_EQ(Run(Answers("next\n")), ciExitFailed);
     EXPECT_EQ(pCmd->fiExecutions, 1);
-    EXPECT_TRUE(Out().endsWith(QStringLiteral("Passed\nNo active test item: no next run\n")))
+    EXPECT_TRUE(Out().endsWith(QStringLiteral("Passed\nSteps: 1 passed, 0 failed, 0 skipped\nNext run\n\n"
+                                              "12:00:00.000 Error: No active test item found!\n")))
         << Out().toStdString();
 }
 
@@ -100,6 +115,29 @@ TEST_F(ConsoleRunTest, NoActiveNodeEndsAtOnce)
     pWork->Job()->SetEnabled(false);
     EXPECT_EQ(Run(), ciExitFailed);
     EXPECT_TRUE(Out().contains(QStringLiteral("Error: No active test item found!")));
+}
+
+// Answers that do not fit the run's questions make even a passing run wrong usage.
+TEST_F(ConsoleRunTest, AnswersOutOfStepAreWrongUsage)
+{
+    const struct
+    {
+        const char* sAnswers;
+        int iStatus;
+        const char* sOutput;
+    } cases[] = {
+        {"cancel\n", ciExitOk, "Passed\n"},
+        {"cancel\nnext\n", ciExitUsage,
+         "Error: Answer line 2 \"next\" was never asked for (1 answer(s) left over)"},
+        {"key:Enter\n", ciExitUsage,
+         "Error: Answer line 1 \"key:Enter\" is no answer to \"Next run or cancel\""},
+    };
+    for (const auto& c : cases) {
+        TTreeBuilder builder;
+        builder.Work(nullptr, QStringLiteral("a"));
+        EXPECT_EQ(Run(builder, Answers(c.sAnswers)), c.iStatus) << c.sAnswers;
+        EXPECT_TRUE(Out().contains(QString::fromUtf8(c.sOutput))) << c.sAnswers << Out().toStdString();
+    }
 }
 
 TEST_F(ConsoleRunTest, KeyWaitsTakeTheNextAnswer)
@@ -121,11 +159,11 @@ TEST_F(ConsoleRunTest, KeyWaitsTakeTheNextAnswer)
          ciExitOk,
          {Qt::Key_Space, Qt::Key_F5, Qt::Key_Return},
          "The waiting command ignores the key F5\n"},
-        // An answer out of step ends the answers: the key wait has none.
+        // An answer out of step ends the answers: the key wait has none, and the run is wrong usage.
         {"cancel\nkey:Enter\n",
-         ciExitFailed,
+         ciExitUsage,
          {ciKeyNoAnswer},
-         "Error: Answer line 1 \"cancel\" is no answer to \"Key for the waiting command\" (a key expected)"},
+         "Error: Answer line 1 \"cancel\" is no answer to \"Key for 1.1. press\" (a key expected)"},
     };
     for (const auto& c : cases) {
         TTreeBuilder builder;
@@ -209,8 +247,8 @@ TEST_F(ConsoleRunTest, ConsoleAnswersAreReadFromTheTerminal)
     EXPECT_EQ(TTreeBuilder::KeyCmdOf(pWait)->fKeys, std::vector<int>{Qt::Key_Return});
     EXPECT_EQ(TTreeBuilder::KeyCmdOf(pSecond)->fKeys, std::vector<int>{Qt::Key_Escape});
     EXPECT_TRUE(
-        sPrompts.startsWith(QStringLiteral("Operator name: Key for the waiting command [Enter, Escape or "
-                                           "a key name]: Please answer with a key.")))
+        sPrompts.startsWith(QStringLiteral("Operator name: Key for 1.1. press [Enter, Escape or "
+                                           "a key name]: Please answer with a key. Key for 1.1. press")))
         << sPrompts.toStdString();
     EXPECT_TRUE(sPrompts.contains(QStringLiteral("Please answer with a button.")));
 }

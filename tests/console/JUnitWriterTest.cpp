@@ -20,13 +20,14 @@ struct TReadCase
     QString sFailureType;
     QString sFailure;
     bool bFailed = false;
+    bool bSkipped = false;
 };
 
 struct TReadReport
 {
     QString sError;
-    QStringList slSuiteTotals; // "name tests failures" of every suite
-    QString sTotals;           // "tests failures" of the whole
+    QStringList slSuiteTotals; // "name tests failures skipped" of every suite
+    QString sTotals;           // "tests failures skipped" of the whole
     std::vector<TReadCase> cases;
 };
 
@@ -47,19 +48,24 @@ TReadReport ReadReport(const QString& sFileName)
         const QXmlStreamAttributes a = xml.attributes();
         if (xml.name() == QLatin1String("testsuites")) {
             report.sTotals = a.value(QLatin1String("tests")).toString() + QLatin1Char(' ') +
-                             a.value(QLatin1String("failures")).toString();
+                             a.value(QLatin1String("failures")).toString() + QLatin1Char(' ') +
+                             a.value(QLatin1String("skipped")).toString();
         } else if (xml.name() == QLatin1String("testsuite")) {
             sSuite = a.value(QLatin1String("name")).toString();
             report.slSuiteTotals.append(sSuite + QLatin1Char(' ') +
                                         a.value(QLatin1String("tests")).toString() + QLatin1Char(' ') +
-                                        a.value(QLatin1String("failures")).toString());
+                                        a.value(QLatin1String("failures")).toString() + QLatin1Char(' ') +
+                                        a.value(QLatin1String("skipped")).toString());
         } else if (xml.name() == QLatin1String("testcase")) {
             report.cases.push_back({sSuite, a.value(QLatin1String("classname")).toString(),
-                                    a.value(QLatin1String("name")).toString(), QString(), QString(), false});
+                                    a.value(QLatin1String("name")).toString(), QString(), QString(), false,
+                                    false});
         } else if (xml.name() == QLatin1String("failure") && !report.cases.empty()) {
             report.cases.back().bFailed = true;
             report.cases.back().sFailureType = a.value(QLatin1String("type")).toString();
             report.cases.back().sFailure = a.value(QLatin1String("message")).toString();
+        } else if (xml.name() == QLatin1String("skipped") && !report.cases.empty()) {
+            report.cases.back().bSkipped = true;
         }
     }
     if (xml.hasError())
@@ -67,7 +73,7 @@ TReadReport ReadReport(const QString& sFileName)
     return report;
 }
 
-TEST_F(ConsoleRunTest, JUnitHasOneCaseperExecutedFunction)
+TEST_F(ConsoleRunTest, JUnitHasOneCasePerFunctionAndSkipsWhatDidNotRun)
 {
     TTestDir dir;
     fOptions.sJUnitFile = dir.FilePath(QStringLiteral("report.xml"));
@@ -83,9 +89,9 @@ TEST_F(ConsoleRunTest, JUnitHasOneCaseperExecutedFunction)
     EXPECT_EQ(Run(), ciExitFailed);
     const TReadReport report = ReadReport(fOptions.sJUnitFile);
     ASSERT_TRUE(report.sError.isEmpty()) << report.sError.toStdString();
-    EXPECT_EQ(report.sTotals, QStringLiteral("4 1"));
-    EXPECT_EQ(report.slSuiteTotals, QStringList{QStringLiteral("board 4 1")});
-    ASSERT_EQ(report.cases.size(), 4u);
+    EXPECT_EQ(report.sTotals, QStringLiteral("5 1 1"));
+    EXPECT_EQ(report.slSuiteTotals, QStringList{QStringLiteral("board 5 1 1")});
+    ASSERT_EQ(report.cases.size(), 5u);
     EXPECT_EQ(report.cases[0].sClassName, QStringLiteral("Supply"));
     EXPECT_EQ(report.cases[0].sName, QStringLiteral("1.1. voltage"));
     EXPECT_FALSE(report.cases[0].bFailed);
@@ -97,6 +103,13 @@ TEST_F(ConsoleRunTest, JUnitHasOneCaseperExecutedFunction)
     EXPECT_EQ(report.cases[2].sClassName, QStringLiteral("Off"));
     EXPECT_EQ(report.cases[3].sClassName, QStringLiteral("board")) << "a root function belongs to the suite";
     EXPECT_EQ(report.cases[3].sName, QStringLiteral("4. solo"));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(report.cases[i].bSkipped) << i;
+    // The failure policy jumped over the case: its step follows as skipped.
+    EXPECT_EQ(report.cases[4].sClassName, QStringLiteral("Skipped"));
+    EXPECT_EQ(report.cases[4].sName, QStringLiteral("2.1. never"));
+    EXPECT_TRUE(report.cases[4].bSkipped);
+    EXPECT_FALSE(report.cases[4].bFailed);
 }
 
 TEST_F(ConsoleRunTest, JUnitKeepsEveryRunAndNamesStoppedNodes)
@@ -119,7 +132,7 @@ TEST_F(ConsoleRunTest, JUnitKeepsEveryRunAndNamesStoppedNodes)
     const TReadReport report = ReadReport(fOptions.sJUnitFile);
     ASSERT_TRUE(report.sError.isEmpty()) << report.sError.toStdString();
     EXPECT_EQ(report.slSuiteTotals,
-              (QStringList{QStringLiteral("Board 7 1 0"), QStringLiteral("Board 7 (run 2) 1 1")}));
+              (QStringList{QStringLiteral("Board 7 1 0 0"), QStringLiteral("Board 7 (run 2) 1 1 0")}));
     ASSERT_EQ(report.cases.size(), 2u);
     EXPECT_EQ(report.cases[1].sFailureType, QStringLiteral("Stopped"));
     EXPECT_EQ(report.cases[1].sFailure, QStringLiteral("Process stopped by user"));

@@ -45,6 +45,12 @@ TEST(RunCommandLineTest, ModesAndOptions)
         EXPECT_EQ(commandLine.Options().sFile, QString::fromUtf8(m.sFile));
         EXPECT_FALSE(commandLine.Options().sOperator.has_value()) << "no option from an earlier parse";
     }
+
+    // A run's command line turned into a check keeps the operator's options, which the check ignores.
+    ASSERT_TRUE(
+        commandLine.Parse({"tzk-run", "--operator", "Anna", "--answers", "a.txt", "--check", "board.TZD"}))
+        << commandLine.ErrorText().toStdString();
+    EXPECT_EQ(commandLine.Options().eMode, TRunOptions::rmCheck);
 }
 
 TEST(RunCommandLineTest, WrongUsage)

@@ -276,6 +276,30 @@ TEST_F(FailurePolicyTest, OperatorStopFromTheReportEndsAfterTheNode)
     EXPECT_EQ(fStarted.back(), QStringLiteral("2.1. x")) << "no further node, no final case";
 }
 
+TEST_F(ProcessRunnerTest, FailureLineCarriesTheReasonAsContinuation)
+{
+    TTreeNode* c = Case(nullptr, QStringLiteral("Supply"));
+    TTestCmd* pCmd = CmdOf(Work(c, QStringLiteral("voltage"), crUnknown));
+    pCmd->fOnExecute = [pCmd] { pCmd->Finish(crFailed, QStringLiteral("too low\r\nby 3 V")); };
+    Work(c, QStringLiteral("no reason"), crFailed);
+    fRunner.SetProcessMode(pmContinueOnFailure);
+    Loaded();
+    fRunner.Start();
+    ASSERT_TRUE(RunToEnd());
+
+    std::vector<QString> lines;
+    for (const TLogLine& line : fLog.Lines()) {
+        if (line.eType == eError)
+            lines.push_back(line.sText.mid(line.sText.indexOf(QLatin1Char(' ')) + 1));
+    }
+    // The failure line itself is unchanged; a failure without a reason has no continuation.
+    EXPECT_EQ(lines, (std::vector<QString>{
+                         QStringLiteral("Error: Failure occured in test case \"1.1. voltage\""),
+                         QStringLiteral("too low"), QStringLiteral("by 3 V"),
+                         QStringLiteral("Error: Failure occured in test case \"1.2. no reason\"")}));
+    EXPECT_TRUE(Logged(QStringLiteral("> too low")));
+}
+
 TEST_F(ProcessRunnerTest, FailureInsideAFinalCaseSkipsToTheNextFinalCase)
 {
     TTreeNode* f1 = Case(nullptr, QStringLiteral("F1"), ecFinalCase);
@@ -555,6 +579,24 @@ TEST_F(ProcessRunnerTest, SetTestCaseStatusCoversTheSubtree)
     fRunner.Start();
     QCoreApplication::processEvents();
     EXPECT_TRUE(Logged(QStringLiteral("Error: No active test item found!")));
+}
+
+TEST_F(ProcessRunnerTest, FindNodeFoldsOnlyAsciiLetters)
+{
+    Case(nullptr, QStringLiteral("\u00C4nderung"));
+    Case(nullptr, QStringLiteral("Power Up"));
+    Loaded();
+    const struct
+    {
+        QString sName;
+        bool bFound;
+    } cases[] = {
+        {QStringLiteral("power UP"), true},       {QStringLiteral("\u00C4NDERUNG"), true},
+        {QStringLiteral("\u00E4nderung"), false}, {QStringLiteral("\u00E4NDERUNG"), false},
+        {QStringLiteral("Power Up "), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fRunner.FindNode(c.sName, true) != nullptr, c.bFound) << c.sName.toStdString();
 }
 
 TEST_F(ProcessRunnerTest, KeyHookGetsKeysFirst)

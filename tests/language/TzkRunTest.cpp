@@ -9,7 +9,13 @@
 #include <QProcess>
 
 #include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <string>
 #include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -23,6 +29,10 @@ struct TRunResult
 TRunResult RunTzk(const QStringList& slArgs)
 {
     QProcess process;
+    // As on most CI machines: the platform would remark on the missing runtime folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TZK_RUN_PATH), slArgs);
     TRunResult result;
     if (!process.waitForFinished(30000)) {
@@ -34,6 +44,53 @@ TRunResult RunTzk(const QStringList& slArgs)
     result.sOut = QString::fromUtf8(process.readAllStandardOutput());
     result.sErr = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+// Runs tzk-run with a pseudo terminal as its standard input and output; returns what it wrote.
+QByteArray RunInTerminal(const QStringList& slArgs)
+{
+    std::vector<std::string> args{TZK_RUN_PATH};
+    for (const QString& sArg : slArgs)
+        args.push_back(sArg.toStdString());
+    std::vector<char*> argv;
+    for (std::string& sArg : args)
+        argv.push_back(sArg.data());
+    argv.push_back(nullptr);
+
+    int iTerminal = -1;
+    const pid_t pid = ::forkpty(&iTerminal, nullptr, nullptr, nullptr);
+    if (pid < 0) {
+        ADD_FAILURE() << "forkpty failed";
+        return QByteArray();
+    }
+    if (pid == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    QByteArray aOut;
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        pollfd fd = {iTerminal, POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0) {
+            if (timer.elapsed() > 30000) {
+                ADD_FAILURE() << "tzk-run did not finish";
+                ::kill(pid, SIGKILL);
+                break;
+            }
+            continue;
+        }
+        char aBuffer[4096];
+        const ssize_t iRead = ::read(iTerminal, aBuffer, sizeof aBuffer);
+        // The terminal reports an error once the program has ended.
+        if (iRead <= 0)
+            break;
+        aOut.append(aBuffer, qsizetype(iRead));
+    }
+    ::close(iTerminal);
+    int iStatus = 0;
+    ::waitpid(pid, &iStatus, 0);
+    return aOut;
 }
 
 TEST(TzkRunTest, PreprocessListsTheLines)
@@ -203,6 +260,146 @@ TEST(TzkRunTest, InterruptStopsThroughTheFinalCases)
             EXPECT_EQ(process.exitCode(), 130) << aOut.toStdString();
         }
     }
+}
+
+// A failed step says why in the log and in the closing summary; steps that did not run are
+// counted and reported as skipped; the output has no status line and no start-up noise when it is
+// not a terminal.
+TEST(TzkRunTest, HeadlessRunSaysWhyAndCountsTheSteps)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Set(FileInfo; \"Board\"; \"1.0\")\r\n"
+                                                                "Device.Create(SystemControl; Sys)\r\n"
+                                                                "Test.Case(\"Connect\")\r\n{\r\n"
+                                                                "Sys.Pause(\"Connect the unit\")\r\n"
+                                                                "Sys.Delay(\"Settle\"; 1)\r\n}\r\n"
+                                                                "Test.Case(\"Measure\")\r\n{\r\n"
+                                                                "Sys.Delay(\"Measure\"; 1)\r\n}\r\n"
+                                                                "Test.Final(\"Off\")\r\n{\r\n"
+                                                                "Sys.Delay(\"Power off\"; 1)\r\n}\r\n");
+    const QString sJUnit = dir.FilePath(QStringLiteral("run.xml"));
+    const TRunResult result = RunTzk(
+        {QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--junit"), sJUnit, sMain});
+    EXPECT_EQ(result.iExitCode, 1) << result.sOut.toStdString() << result.sErr.toStdString();
+    EXPECT_TRUE(result.sErr.isEmpty()) << result.sErr.toStdString();
+    EXPECT_FALSE(result.sOut.startsWith(QLatin1Char('\n'))) << result.sOut.toStdString();
+    EXPECT_FALSE(result.sOut.contains(QLatin1Char('\x1b'))) << "no status line without a terminal";
+    EXPECT_FALSE(result.sOut.contains(QLatin1Char('\r')));
+    EXPECT_TRUE(
+        result.sOut.contains(QStringLiteral("Error: Failure occured in test case \"1.1. Connect the unit\"\n"
+                                            "> No operator answer available\n")))
+        << result.sOut.toStdString();
+    EXPECT_TRUE(
+        result.sOut.endsWith(QStringLiteral("Board: 1x Failed\n"
+                                            "  Error: 1.1. Connect the unit: No operator answer available\n"
+                                            "Steps: 1 passed, 1 failed, 2 skipped\n")))
+        << result.sOut.toStdString();
+    const QString sXml = QString::fromUtf8(ReadFileBytes(sJUnit));
+    EXPECT_TRUE(sXml.contains(QStringLiteral("tests=\"4\" failures=\"1\" errors=\"0\" skipped=\"2\"")))
+        << sXml.toStdString();
+    EXPECT_EQ(sXml.count(QStringLiteral("<skipped/>")), 2) << sXml.toStdString();
+}
+
+// Out of step with the run's questions, an answers file makes even a passing run wrong usage.
+TEST(TzkRunTest, AnswersOutOfStepAreWrongUsage)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\r\n"
+                                                                "Sys.Delay(\"x\"; 1)\r\n");
+    const struct
+    {
+        const char* sAnswers;
+        int iExit;
+        const char* sOut;
+    } cases[] = {
+        {"Anna\ncancel\n", 0, "Passed"},
+        {"Anna\ncancel\nnext\n", 4, "Error: Answer line 3 \"next\" was never asked for"},
+        {"key:Enter\n", 4, "Error: Answer line 1 \"key:Enter\" is no answer to \"Operator name\""},
+    };
+    for (const auto& c : cases) {
+        const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), c.sAnswers);
+        const TRunResult result = RunTzk({QStringLiteral("--answers"), sAnswers, sMain});
+        EXPECT_EQ(result.iExitCode, c.iExit) << c.sAnswers << result.sOut.toStdString();
+        EXPECT_TRUE(result.sOut.contains(QString::fromUtf8(c.sOut)))
+            << c.sAnswers << result.sOut.toStdString();
+    }
+}
+
+// A key may be assigned only to a caption of the desktop program's actions, headless too; the
+// check of a run's command line takes the operator's options and ignores them.
+TEST(TzkRunTest, KeyAssignmentsNeedAnActionCaption)
+{
+    TTestDir dir;
+    const struct
+    {
+        const char* sCaption;
+        int iExit;
+        const char* sErr;
+    } cases[] = {
+        {"&Open...", 0, ""},
+        {"Toggle disable/enable test case", 0, ""},
+        {"Open", 2, ":1: error: Function \"Open\" not found in menu! (06021E:0)"},
+        {"start", 2, ":1: error: Function \"start\" not found in menu! (06021E:0)"},
+    };
+    for (const auto& c : cases) {
+        const QString sMain =
+            dir.Write(QStringLiteral("main.TZD"), QByteArray("Set(KeyCodeToFunction; $74; \"") + c.sCaption +
+                                                      "\")\r\n"
+                                                      "Device.Create(SystemControl; Sys)\r\n"
+                                                      "Sys.Delay(\"x\"; 1)\r\n");
+        for (const QStringList& slArgs :
+             {QStringList{QStringLiteral("--check"), sMain, QStringLiteral("--operator"),
+                          QStringLiteral("op1"), QStringLiteral("--answers"),
+                          dir.FilePath(QStringLiteral("none.txt"))},
+              QStringList{QStringLiteral("--operator"), QStringLiteral("op1"), sMain}}) {
+            const TRunResult result = RunTzk(slArgs);
+            const std::string sCall = c.sCaption + (" " + slArgs.join(QLatin1Char(' ')).toStdString());
+            EXPECT_EQ(result.iExitCode, c.iExit) << sCall << result.sErr.toStdString();
+            EXPECT_TRUE(result.sErr.contains(QString::fromUtf8(c.sErr)))
+                << sCall << result.sErr.toStdString();
+        }
+    }
+}
+
+// "Next" after a run that disabled every test: the next run finds nothing and says so.
+TEST(TzkRunTest, NextRunWithoutActiveTestLogsTheError)
+{
+    TTestDir dir;
+    const QString sMain =
+        dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\r\n"
+                                              "Test.Case(\"Unit\")\r\n{\r\n"
+                                              "Sys.SetTestCaseStatus(\"Off\"; \"Unit\"; Disabled)\r\n"
+                                              "}\r\n");
+    const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), "next\n");
+    const TRunResult result = RunTzk(
+        {QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--answers"), sAnswers, sMain});
+    EXPECT_EQ(result.iExitCode, 1) << result.sOut.toStdString();
+    EXPECT_TRUE(result.sOut.contains(QStringLiteral("Passed\n")));
+    EXPECT_TRUE(result.sOut.endsWith(QStringLiteral("Error: No active test item found!\n")))
+        << result.sOut.toStdString();
+}
+
+// At a terminal the run shows a status line with the current case and step, and takes it away
+// before every other line.
+TEST(TzkRunTest, TerminalShowsALiveStatusLine)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\r\n"
+                                                                "Test.Case(\"Supply\")\r\n{\r\n"
+                                                                "Sys.Delay(\"Settle\"; 1500)\r\n}\r\n");
+    const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), "cancel\n");
+    const QByteArray aOut = RunInTerminal(
+        {QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--answers"), sAnswers, sMain});
+    EXPECT_TRUE(aOut.contains("\r\x1b[K[0:00] 1. Supply > 1.1. Settle (0 passed, 0 failed)"))
+        << aOut.toStdString();
+    // The elapsed time goes on while the step runs.
+    EXPECT_TRUE(aOut.contains("\r\x1b[K[0:01] 1. Supply > 1.1. Settle (0 passed, 0 failed)"))
+        << aOut.toStdString();
+    // Whatever follows a status line first takes it away: no line ever ends behind it.
+    for (const QByteArray& aPart : aOut.split('\x1b')) {
+        EXPECT_FALSE(aPart.startsWith("[K[") && aPart.contains('\n')) << aOut.toStdString();
+    }
+    EXPECT_TRUE(aOut.contains("Steps: 1 passed, 0 failed, 0 skipped\r\n")) << aOut.toStdString();
 }
 
 TEST(TzkRunTest, UnusableAnswersFileIsWrongUsage)
