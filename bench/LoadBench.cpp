@@ -145,6 +145,10 @@ THostileCase HostileCase(int iCase)
             aText += "#define a" + QByteArray::number(i) + " " + QByteArray::number(i) + "\r\n";
         return {"a_defines_2000_a_lines_100", {Main(aText + Lines(QByteArray(10000, 'a'), 100))}};
     }
+    case 9:
+        return {"one_line_500k_replacements", {Main("#define ab c\r\n" + QByteArray("ab").repeated(500000))}};
+    case 10:
+        return {"value_reforming_its_name", {Main("#define ab bbbxaa\r\nabb\r\n")}};
     default:
         return {"include_fan_out_2000x2000",
                 {Main(Lines("#include \"mid.inc\"", 2000)),
@@ -189,6 +193,6 @@ void BM_HostileLoad(benchmark::State& state)
     state.counters["refused"] = bRefused ? 1 : 0;
     state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_HostileLoad)->DenseRange(0, 8)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HostileLoad)->DenseRange(0, 10)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -60,6 +60,76 @@ QString FoldedName(const QString& sName)
     return sFolded;
 }
 
+EError LineTooLong(const QString& sName)
+{
+    return EError(Format(QStringLiteral("Line grows beyond %d characters by the substitution of \"%s\""),
+                         {TDefFilePreprocessor::ciMaxLineLength, sName}));
+}
+
+// The state of a search for sName after the characters of sText before iEnd: the length of the
+// longest beginning of sName that ends there. Only the last characters of sText count.
+int MatchedLength(const QString& sName, const std::vector<int>& aFallback, const QString& sText, int iEnd)
+{
+    const int iLength = int(sName.size());
+    int iMatched = 0;
+    for (int i = std::max(0, iEnd - iLength + 1); i < iEnd; ++i) {
+        while (iMatched > 0 && sName.at(iMatched) != sText.at(i))
+            iMatched = aFallback[std::size_t(iMatched - 1)];
+        if (sName.at(iMatched) == sText.at(i))
+            ++iMatched;
+    }
+    return iMatched;
+}
+
+// Replaces the first occurrence of sName (which occurs, at iFirst) by sValue again and again,
+// each time searching from the start of the text, without moving the rest of the text at every
+// replacement: the text up to the search position is built up in sText, what is still to be
+// searched waits reversed in sAhead with the inserted value on top. As no occurrence ends before
+// the search position, the next one is the first one. aInserted tells for every character of the
+// result whether it came from an inserted value.
+void ReplaceAll(QString& sText, int iFirst, const QString& sName, const QString& sValue,
+                std::vector<char>& aInserted)
+{
+    const int iLength = int(sName.size());
+    // For every beginning of the name, the longest shorter one that is also its end.
+    std::vector<int> aFallback(std::size_t(iLength), 0);
+    for (int i = 1, k = 0; i < iLength; ++i) {
+        while (k > 0 && sName.at(i) != sName.at(k))
+            k = aFallback[std::size_t(k - 1)];
+        if (sName.at(i) == sName.at(k))
+            ++k;
+        aFallback[std::size_t(i)] = k;
+    }
+    QString sAhead(sText.mid(iFirst));
+    std::reverse(sAhead.begin(), sAhead.end());
+    std::vector<char> aheadInserted(std::size_t(sAhead.size()), 0);
+    QString sReversedValue(sValue);
+    std::reverse(sReversedValue.begin(), sReversedValue.end());
+    sText.truncate(iFirst);
+    aInserted.assign(std::size_t(iFirst), 0);
+    int iMatched = MatchedLength(sName, aFallback, sText, int(sText.size()));
+    while (!sAhead.isEmpty()) {
+        const QChar c = sAhead.back();
+        sAhead.chop(1);
+        sText += c;
+        aInserted.push_back(aheadInserted.back());
+        aheadInserted.pop_back();
+        while (iMatched > 0 && sName.at(iMatched) != c)
+            iMatched = aFallback[std::size_t(iMatched - 1)];
+        if (sName.at(iMatched) == c)
+            ++iMatched;
+        if (iMatched < iLength)
+            continue;
+        sText.chop(iLength);
+        aInserted.resize(aInserted.size() - std::size_t(iLength));
+        sAhead += sReversedValue;
+        aheadInserted.resize(aheadInserted.size() + std::size_t(sValue.size()), 1);
+        if (sText.size() + sAhead.size() > TDefFilePreprocessor::ciMaxLineLength)
+            throw LineTooLong(sName);
+        iMatched = MatchedLength(sName, aFallback, sText, int(sText.size()));
+    }
+}
+
 } // namespace
 
 TDefFilePreprocessor::TDefFilePreprocessor(TInterpreterBase& aReader) : fReader(aReader) {}
@@ -266,7 +336,7 @@ QString TDefFilePreprocessor::SubstituteNames(QString sText)
         const QString& sValue = fDefines[i].sValue;
         if (sValue.isEmpty())
             continue;
-        int iPos = sText.indexOf(sName);
+        const int iPos = int(sText.indexOf(sName));
         if (iPos < 0)
             continue;
         // Its own name in a value would be inserted again and again without end.
@@ -274,18 +344,31 @@ QString TDefFilePreprocessor::SubstituteNames(QString sText)
             throw EError(Format(QStringLiteral("Define \"%s\" contains its own name in its value \"%s\": "
                                                "its substitution would never end"),
                                 {sName, sValue}));
-        while (iPos >= 0) {
-            sText.replace(iPos, sName.size(), sValue);
-            if (sText.size() > ciMaxLineLength)
-                throw EError(
-                    Format(QStringLiteral("Line grows beyond %d characters by the substitution of \"%s\""),
-                           {ciMaxLineLength, sName}));
-            // Later names may now occur in the inserted value or across its edges.
-            CollectNames(sText, iPos - fiMaxNameLength + 1, iPos + int(sValue.size()));
-            // Text before the replaced occurrence held no occurrence; only the value and its
-            // surroundings can form a new one.
-            iPos = sText.indexOf(sName, std::max(0, int(iPos - sName.size() + 1)));
+        // Usually a name occurs once: replaced in place. Later names may now occur in the
+        // inserted value or across its edges.
+        sText.replace(iPos, sName.size(), sValue);
+        if (sText.size() > ciMaxLineLength)
+            throw LineTooLong(sName);
+        CollectNames(sText, iPos - fiMaxNameLength + 1, iPos + int(sValue.size()));
+        // Text before the replaced occurrence held no occurrence; only the value and its
+        // surroundings can form a new one.
+        const int iNext = int(sText.indexOf(sName, std::max(0, int(iPos - sName.size() + 1))));
+        if (iNext < 0)
+            continue;
+        ReplaceAll(sText, iNext, sName, sValue, fInserted);
+        // Look at the names that start close enough before an inserted character to reach it.
+        int iFrom = 0;
+        int iTo = 0;
+        for (int p = 0; p < int(fInserted.size()); ++p) {
+            if (!fInserted[std::size_t(p)])
+                continue;
+            if (p - fiMaxNameLength + 1 > iTo) {
+                CollectNames(sText, iFrom, iTo);
+                iFrom = p - fiMaxNameLength + 1;
+            }
+            iTo = p + 1;
         }
+        CollectNames(sText, iFrom, iTo);
     }
     return sText;
 }

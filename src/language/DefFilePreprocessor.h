@@ -90,6 +90,8 @@ private:
     std::vector<unsigned> fFoundIn;
     unsigned fiGeneration = 0;
     std::priority_queue<int, std::vector<int>, std::greater<int>> fPending;
+    // Per character of the line after a name's replacements: whether it came from its value.
+    std::vector<char> fInserted;
     qint64 fiPreprocessedLength = 0;
 
     TInterpreterBase& fReader;

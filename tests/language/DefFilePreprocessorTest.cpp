@@ -206,6 +206,24 @@ TEST_F(PreprocessorTest, ExpansionBeyondTheTotalLimitStopsTheLoad)
     EXPECT_TRUE(sError.endsWith(QStringLiteral("ID: 03080A:0"))) << sError.toStdString();
 }
 
+TEST_F(PreprocessorTest, ManyReplacementsInOneLineDoNotMoveTheRestEachTime)
+{
+    const QString sMain = fDir.FilePath(QStringLiteral("main.TZD"));
+    // Every occurrence of a long line replaced; each replacement forming the next occurrence
+    // further left; a value that re-forms its name to the right and grows without end.
+    EXPECT_EQ(Run(QStringLiteral("#define ab c\n") + QStringLiteral("ab").repeated(300000)),
+              QStringList{QStringLiteral("2: ") + QStringLiteral("c").repeated(300000)});
+    EXPECT_EQ(
+        Run(QStringLiteral("#define ab b\n") + QStringLiteral("a").repeated(300000) + QStringLiteral("b x")),
+        QStringList{QStringLiteral("2: b x")});
+    EXPECT_EQ(
+        Run(QStringLiteral("#define ab ba\n") + QStringLiteral("a").repeated(1000) + QStringLiteral("bb")),
+        QStringList{QStringLiteral("2: bb") + QStringLiteral("a").repeated(1000)});
+    EXPECT_TRUE(Error(QStringLiteral("#define ab bbbxaa\nx\nabb"))
+                    .startsWith(sMain + QStringLiteral(", 3: Line grows beyond 1048576 characters by the "
+                                                       "substitution of \"ab\"")));
+}
+
 TEST_F(PreprocessorTest, NamesAreFoundWithoutRegardToCaseOnlyWhereTheyDifferInCase)
 {
     struct
@@ -280,6 +298,8 @@ private:
                 if (sValue.contains(define.first))
                     throw EError(QStringLiteral("endless"));
                 sText.replace(iPos, define.first.size(), sValue);
+                if (sText.size() > TDefFilePreprocessor::ciMaxLineLength)
+                    throw EError(QStringLiteral("too long"));
             }
         }
         return sText;
