@@ -14,6 +14,13 @@
 
 namespace {
 
+// A definition and the lines the keyword pass sees from it.
+struct TListingCase
+{
+    const char* sText;
+    QStringList expected;
+};
+
 class PreprocessorTest : public ::testing::Test
 {
 protected:
@@ -106,11 +113,7 @@ TEST_F(PreprocessorTest, InvalidAndSelfReferringDefines)
 
 TEST_F(PreprocessorTest, ConditionalBlocks)
 {
-    struct
-    {
-        const char* sText;
-        QStringList expected;
-    } const cases[] = {
+    const TListingCase cases[] = {
         {"#define DEBUG\n#ifdef DEBUG\nyes\n#else\nno\n#endif", {QStringLiteral("3: yes")}},
         {"#define DEBUG 1\n#ifdef DEBUG\nyes\n#else\nno\n#endif", {QStringLiteral("5: no")}},
         {"#ifndef X\nyes\n#endif\nafter", {QStringLiteral("2: yes"), QStringLiteral("4: after")}},
@@ -226,11 +229,7 @@ TEST_F(PreprocessorTest, ManyReplacementsInOneLineDoNotMoveTheRestEachTime)
 
 TEST_F(PreprocessorTest, NamesAreFoundWithoutRegardToCaseOnlyWhereTheyDifferInCase)
 {
-    struct
-    {
-        const char* sText;
-        QStringList expected;
-    } const cases[] = {
+    const TListingCase cases[] = {
         // A redefinition keeps the first spelling, so only that one is substituted.
         {"#define Name 1\n#define NAME 2\nName NAME", {QStringLiteral("3: 2 NAME")}},
         {"#define Flag\n#ifdef FLAG\nyes\n#endif", {QStringLiteral("3: yes")}},
