@@ -134,6 +134,10 @@ bool TKeyTestCase::Process(const QString&, const QString& sSyntax)
     const QString sOption = fCSV.GetString(1);
     const bool bExpanded = sOption.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
                            sOption.compare(QLatin1String("Expanded"), Qt::CaseInsensitive) == 0;
+    const TTreeNode* pParent = Owner().CurrentNode();
+    if (pParent && pParent->Level() + 2 > ciMaxNesting)
+        throw EMsg(QStringLiteral("Test cases nested deeper than %d levels!"), {ciMaxNesting},
+                   TMsgId(0x060314), 0);
     TTreeNode* pNode = TJob::CreateNewJob(fCSV.GetString(0), *Owner().TreeView(), Owner().CurrentNode(),
                                           nullptr, eType, bExpanded);
     Owner().SetCurrentNode(pNode);

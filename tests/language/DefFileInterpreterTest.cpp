@@ -1,4 +1,5 @@
 #include "language/DefFileInterpreter.h"
+#include "language/DefFileKeys.h"
 #include "language/InterpreterHost.h"
 
 #include "../execution/TestDevices.h"
@@ -151,6 +152,35 @@ TEST_F(InterpreterTest, LineErrorsAreCollectedWithFileAndLine)
     EXPECT_EQ(Texts(), QStringList{QStringLiteral("1. fine")}) << "an error does not stop the pass";
     ASSERT_FALSE(fMessages.empty());
     EXPECT_TRUE(fMessages.back().startsWith(QStringLiteral("While loading definition file...\r\nError: ")));
+}
+
+TEST_F(InterpreterTest, TestCasesNestAtMostAThousandDeep)
+{
+    // Test cases without "}" nest every later one inside; 20,000 of them used to take minutes.
+    QString sText;
+    for (int i = 0; i < 20000; ++i)
+        sText += QStringLiteral("Test.Case(x)\n");
+    EXPECT_EQ(Load(sText), irError);
+    ASSERT_EQ(fTree.Count(), TKeyTestCase::ciMaxNesting);
+    EXPECT_EQ(fTree.Node(fTree.Count() - 1)->Text(),
+              QStringLiteral("1.").repeated(TKeyTestCase::ciMaxNesting) + QStringLiteral(" x"));
+    const QString sFirstError =
+        QStringLiteral("\r\nError: %1, 1001: Test cases nested deeper than 1000 levels! (060314:0)")
+            .arg(fDir.FilePath(QStringLiteral("main.TZD")));
+    EXPECT_TRUE(fsLoadInfo.startsWith(sFirstError + QStringLiteral("\r\n")))
+        << fsLoadInfo.left(300).toStdString();
+
+    // The deepest level still takes work lines, and numbers keep counting siblings.
+    fTree.Clear();
+    sText =
+        QStringLiteral("Device.Create(TestDevice; Port1)\n") +
+        QStringLiteral("Test.Case(\"c\")\n").repeated(TKeyTestCase::ciMaxNesting - 1) +
+        QStringLiteral("Test.Case(\"deep\")\nPort1.Run(\"a\")\nPort1.Run(\"b\")\n}\nTest.Case(\"next\")\n");
+    EXPECT_EQ(Load(sText), irSuccess) << fsLoadInfo.left(300).toStdString();
+    const QString sPrefix = QStringLiteral("1.").repeated(TKeyTestCase::ciMaxNesting - 1);
+    ASSERT_EQ(fTree.Count(), TKeyTestCase::ciMaxNesting + 3);
+    EXPECT_EQ(fTree.Node(fTree.Count() - 2)->Text(), sPrefix + QStringLiteral("1.2. b"));
+    EXPECT_EQ(fTree.Node(fTree.Count() - 1)->Text(), sPrefix + QStringLiteral("2. next"));
 }
 
 TEST_F(InterpreterTest, SkipErrorsKeepsUndeclaredDevicesAsDummies)
