@@ -38,7 +38,7 @@ void TConsoleLoader::SetDefaultDocument(const QString& sFileName)
 
 QStringList TConsoleLoader::CompilerStyle(const QString& sLoadInfos)
 {
-    static const QRegularExpression item(QStringLiteral("^(Error|Warning): (.*), (\\d+): (.*)$"));
+    static const QRegularExpression item(QStringLiteral("^(Error|Warning): (.*?), (\\d+): (.*)$"));
     QStringList lines;
     for (const QString& sItem : sLoadInfos.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch m = item.match(sItem);
@@ -54,6 +54,7 @@ QStringList TConsoleLoader::CompilerStyle(const QString& sLoadInfos)
 ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextStream& aErr)
 {
     aTree.Clear();
+    fiWarnings = 0;
     TDeviceList::InstanceRelease();
     TVariableManager::InstanceRelease();
     TValueLog::InstanceRelease();
@@ -81,8 +82,9 @@ ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextS
              << Qt::endl;
         return loErrors;
     }
-    for (const QString& sLine : CompilerStyle(interpreter.LastErrors()))
+    for (const QString& sLine : CompilerStyle(interpreter.LastErrors() + interpreter.CheckWarnings()))
         aErr << sLine << Qt::endl;
+    fiWarnings = interpreter.CheckWarningCount();
     if (eResult == irCancelled)
         return loCancelled;
     if (eResult == irSuccess) {

@@ -23,6 +23,8 @@ public:
 
     const QString& FileLabel() const { return fsLabel; }
     const QString& FileVersion() const { return fsVersion; }
+    // The warnings of the definition check of the last load, listed as "file:line: warning: text".
+    int WarningCount() const { return fiWarnings; }
 
     // "Error: /path/a.TZD, 12: text" items of the load information as "path:12: error: text".
     static QStringList CompilerStyle(const QString& sLoadInfos);
@@ -39,4 +41,5 @@ private:
     bool fbSkipErrors;
     QString fsLabel;
     QString fsVersion;
+    int fiWarnings = 0;
 };

@@ -130,6 +130,65 @@ TEST(TzkRunTest, RunsDefinitionsAndReportsTheExitStatus)
     }
 }
 
+// The definition check lists its warnings like compiler warnings; the definition still loads and
+// runs, and only --werror turns the warnings into a load error.
+TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\n"
+                                                                "Test.Case(\"Power\")\n{\n"
+                                                                "    Sys.Delay(\"Settle\"; 1)\n}\n"
+                                                                "Test.Case(\"power\")\n{\n"
+                                                                "    Sys.Delay(\"Again\"; 1)\n}\n");
+    const QString sWarning =
+        sMain + QStringLiteral(":6: warning: Test case \"power\" has the same name as the "
+                               "test case in line 2 of %1: jumps and status changes reach only "
+                               "that one\n")
+                    .arg(sMain);
+
+    const TRunResult check = RunTzk({QStringLiteral("--check"), sMain});
+    EXPECT_EQ(check.iExitCode, 0) << check.sErr.toStdString();
+    EXPECT_TRUE(check.sErr.endsWith(sWarning)) << check.sErr.toStdString();
+    EXPECT_TRUE(check.sOut.endsWith(sMain + QStringLiteral(": no errors, 1 warning(s)\n")))
+        << check.sOut.toStdString();
+
+    const TRunResult werror = RunTzk({QStringLiteral("--check"), sMain, QStringLiteral("--werror")});
+    EXPECT_EQ(werror.iExitCode, 2);
+    EXPECT_TRUE(werror.sErr.contains(sWarning + sMain + QStringLiteral(": 1 warning(s) treated as errors")))
+        << werror.sErr.toStdString();
+    EXPECT_FALSE(werror.sOut.contains(QStringLiteral("no errors"))) << werror.sOut.toStdString();
+
+    const TRunResult run = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
+    EXPECT_EQ(run.iExitCode, 0) << run.sOut.toStdString() << run.sErr.toStdString();
+    EXPECT_TRUE(run.sOut.contains(QStringLiteral("Warning: While checking definition file...")))
+        << run.sOut.toStdString();
+    EXPECT_TRUE(run.sOut.contains(QStringLiteral("Info: Test process successfully finished")));
+}
+
+// An unknown device type or function names the known ones on the line after the error.
+TEST(TzkRunTest, UnknownDeviceTypeOrFunctionListsTheKnownOnes)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemCtrl; Sys)\n"
+                                                                "Device.Create(SystemControl; S2)\n"
+                                                                "Test.Case(\"A\")\n{\n"
+                                                                "    S2.Wait(\"x\"; 1)\n}\n");
+    const TRunResult result = RunTzk({QStringLiteral("--check"), sMain});
+    EXPECT_EQ(result.iExitCode, 2);
+    EXPECT_TRUE(result.sErr.contains(
+        sMain + QStringLiteral(":1: error: Unknown device type \"SystemCtrl\"! (100163:0)\n"
+                               "Known device types: SystemControl\n")))
+        << result.sErr.toStdString();
+    const QString sError =
+        sMain + QStringLiteral(":5: error: Unkown command \"Wait\" in device \"S2\" skipped. (060414:0)\n");
+    const int iError = int(result.sErr.indexOf(sError));
+    ASSERT_GE(iError, 0) << result.sErr.toStdString();
+    const QString sHint = result.sErr.mid(iError + sError.size()).section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(sHint.startsWith(QStringLiteral("Known functions of \"S2\": Beep, "))) << sHint.toStdString();
+    for (const char* sFunction : {"Goto", "Delay", "Pause", "Print"})
+        EXPECT_TRUE(sHint.contains(QLatin1String(sFunction))) << sHint.toStdString();
+}
+
 TEST(TzkRunTest, AnswersDriveTheOperatorPartAndJUnitRecordsTheRun)
 {
     TTestDir dir;
