@@ -82,9 +82,12 @@ ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextS
              << Qt::endl;
         return loErrors;
     }
-    for (const QString& sLine : CompilerStyle(interpreter.LastErrors() + interpreter.CheckWarnings()))
+    QString sInfos = interpreter.LastErrors();
+    for (const QString& sWarning : interpreter.DirectiveWarnings())
+        sInfos += QStringLiteral("\r\nWarning: ") + sWarning;
+    for (const QString& sLine : CompilerStyle(sInfos + interpreter.CheckWarnings()))
         aErr << sLine << Qt::endl;
-    fiWarnings = interpreter.CheckWarningCount();
+    fiWarnings = int(interpreter.DirectiveWarnings().size()) + interpreter.CheckWarningCount();
     if (eResult == irCancelled)
         return loCancelled;
     if (eResult == irSuccess) {

@@ -30,11 +30,13 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     TInterpreterResult eResult = irError;
     fsCheckWarnings.clear();
     fiCheckWarnings = 0;
+    fslDirectiveWarnings.clear();
     try {
         TDefFileLint lint(*this);
         TDefFilePreprocessor(*this).Run();
         if (!LastErrors().isEmpty())
             TMsg::Warning(QStringLiteral("While loading file directives ...") + LastErrors());
+        fslDirectiveWarnings = LastErrors().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         const bool bOk = KeywordPass();
         if (bOk && LastErrors().isEmpty())
             eResult = irSuccess;

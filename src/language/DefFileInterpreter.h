@@ -37,6 +37,8 @@ public:
     // items ("\r\nWarning: file, line: text"); they are not part of LastErrors.
     const QString& CheckWarnings() const { return fsCheckWarnings; }
     int CheckWarningCount() const { return fiCheckWarnings; }
+    // The preprocessor's warnings of the last LoadDefinition ("file, line: text" each).
+    const QStringList& DirectiveWarnings() const { return fslDirectiveWarnings; }
 
 private:
     bool KeywordPass();
@@ -46,4 +48,5 @@ private:
     TTreeNode* FCurrentNode = nullptr;
     QString fsCheckWarnings;
     int fiCheckWarnings = 0;
+    QStringList fslDirectiveWarnings;
 };

@@ -158,6 +158,15 @@ TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
         << werror.sErr.toStdString();
     EXPECT_FALSE(werror.sOut.contains(QStringLiteral("no errors"))) << werror.sOut.toStdString();
 
+    // The preprocessor's warnings count as well.
+    const QString sDefines = dir.Write(QStringLiteral("defines.TZD"), "#define LIMIT 1\n#define LIMIT 2\n"
+                                                                      "Test.Case(\"A\")\n}\n");
+    const TRunResult redefined = RunTzk({QStringLiteral("--check"), QStringLiteral("--werror"), sDefines});
+    EXPECT_EQ(redefined.iExitCode, 2);
+    EXPECT_TRUE(
+        redefined.sErr.contains(sDefines + QStringLiteral(":2: warning: Redefinition of \"LIMIT\"\n")))
+        << redefined.sErr.toStdString();
+
     const TRunResult run = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
     EXPECT_EQ(run.iExitCode, 0) << run.sOut.toStdString() << run.sErr.toStdString();
     EXPECT_TRUE(run.sOut.contains(QStringLiteral("Warning: While checking definition file...")))
