@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <csignal>
@@ -196,6 +198,49 @@ TEST(TzkRunTest, UnknownDeviceTypeOrFunctionListsTheKnownOnes)
     EXPECT_TRUE(sHint.startsWith(QStringLiteral("Known functions of \"S2\": Beep, "))) << sHint.toStdString();
     for (const char* sFunction : {"Goto", "Delay", "Pause", "Print"})
         EXPECT_TRUE(sHint.contains(QLatin1String(sFunction))) << sHint.toStdString();
+}
+
+// Every definition example of the reference (the fenced blocks marked TZD) loads without errors
+// and without warnings of the definition check.
+TEST(TzkRunTest, ReferenceExamplesLoadCleanly)
+{
+    TTestDir dir;
+    // The print example uses the printing example's template.
+    QFile label(QStringLiteral(TZK_EXAMPLES_DIR "/printing/label.rtf"));
+    ASSERT_TRUE(label.open(QIODevice::ReadOnly));
+    dir.Write(QStringLiteral("printing/label.rtf"), label.readAll());
+
+    int iBlocks = 0;
+    QDirIterator pages(QStringLiteral(TZK_REFERENCE_DIR), {QStringLiteral("*.md")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (pages.hasNext()) {
+        const QString sPage = pages.next();
+        QFile page(sPage);
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly | QIODevice::Text)) << sPage.toStdString();
+        const QStringList slLines = QString::fromUtf8(page.readAll()).split(QLatin1Char('\n'));
+        for (int i = 0; i < slLines.size(); ++i) {
+            if (slLines.at(i).trimmed() != QLatin1String("```TZD"))
+                continue;
+            QStringList slBlock;
+            for (++i; i < slLines.size() && slLines.at(i).trimmed() != QLatin1String("```"); ++i)
+                slBlock.append(slLines.at(i));
+            const QString sWhere = QStringLiteral("%1, block ending in line %2").arg(sPage).arg(i + 1);
+            const QString sFile = dir.Write(QStringLiteral("example%1.TZD").arg(++iBlocks),
+                                            slBlock.join(QLatin1Char('\n')).toUtf8() + '\n');
+            const TRunResult result = RunTzk({QStringLiteral("--check"), sFile});
+            EXPECT_EQ(result.iExitCode, 0) << sWhere.toStdString() << "\n" << result.sErr.toStdString();
+            for (const QString& sLine : result.sErr.split(QLatin1Char('\n'))) {
+                // The example of the warning term warns on purpose.
+                if (sLine.contains(QStringLiteral(": warning: Warning message")))
+                    continue;
+                EXPECT_FALSE(sLine.contains(QStringLiteral(": warning: ")) ||
+                             sLine.contains(QStringLiteral(": error: ")))
+                    << sWhere.toStdString() << "\n"
+                    << sLine.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(iBlocks, 0) << "no examples found in " TZK_REFERENCE_DIR;
 }
 
 TEST(TzkRunTest, AnswersDriveTheOperatorPartAndJUnitRecordsTheRun)
