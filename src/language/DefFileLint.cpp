@@ -7,6 +7,8 @@
 #include "core/ParseExpr.h"
 #include "core/StrUtilsEx.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 namespace {
@@ -204,11 +206,8 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                                                    QStringLiteral("String")}
                                            .contains(sType, Qt::CaseInsensitive);
                     const QString sName = csv.GetString(1);
-                    if (bType && !sName.isEmpty() && !fVariables.contains(sName)) {
-                        fVariables.insert(sName, int(fVariables.size()));
-                        fVariablesLower.insert(sName.toLower(), sName);
-                        fiMaxVariableLength = std::max(fiMaxVariableLength, int(sName.size()));
-                    }
+                    if (bType && !sName.isEmpty())
+                        DeclareVariable(sName);
                 } else if (sLine.startsWith(QLatin1String("Test."))) {
                     if (sLine.indexOf(QLatin1String("Case(")) != 5 &&
                         sLine.indexOf(QLatin1String("Final(")) != 5)
@@ -233,7 +232,7 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                 } else if (sLine.startsWith(QLatin1String("Device.Create("))) {
                     const TCommaSeparatedValue csv = Fields(sLine, 1);
                     if (csv.ValueCount() > 1 && csv.GetValueTrimmed(0) == QLatin1String("SystemControl"))
-                        fSystemDevices.append(csv.GetValueTrimmed(1));
+                        fSystemDevices.insert(csv.GetValueTrimmed(1));
                 } else {
                     const QString sParameter = ExtractBracketed(sLine, QLatin1Char('('), QLatin1Char(')'));
                     fNodeLabels.insert(ExtractBetween(sParameter, QLatin1Char('"')).toLower(), true);
@@ -286,20 +285,44 @@ void TDefFileLint::CheckTargets()
     }
 }
 
-QString TDefFileLint::VariableAt(const QString& sText, int iPos) const
+void TDefFileLint::DeclareVariable(const QString& sName)
 {
-    // As the variables are inserted: the first declared one whose name follows the "%" wins.
-    QString sFound;
-    int iOrder = -1;
-    const int iMax = std::min(fiMaxVariableLength, int(sText.size()) - iPos - 1);
-    for (int iLength = 1; iLength <= iMax; ++iLength) {
-        const auto it = fVariables.constFind(sText.mid(iPos + 1, iLength));
-        if (it != fVariables.constEnd() && (iOrder < 0 || *it < iOrder)) {
-            iOrder = *it;
-            sFound = it.key();
+    if (fVariablesLower.contains(sName.toLower()))
+        return; // a second declaration keeps the first variable
+    const int iOrder = int(fVariablesLower.size());
+    fVariablesLower.insert(sName.toLower(), sName);
+    int iNode = 0;
+    for (const QChar c : sName) {
+        const quint64 dwKey = (quint64(iNode) << 16) | c.unicode();
+        auto it = fNameTrie.constFind(dwKey);
+        if (it == fNameTrie.constEnd()) {
+            fNameOrder.push_back(-1);
+            it = fNameTrie.insert(dwKey, int(fNameOrder.size()) - 1);
+        }
+        iNode = *it;
+    }
+    fNameOrder[std::size_t(iNode)] = iOrder;
+}
+
+int TDefFileLint::VariableAt(const QString& sText, int iPos) const
+{
+    // As the variables are inserted: the first declared one whose name follows the "%" wins. The
+    // walk along the names' tree looks at each character after the "%" once.
+    int iFoundOrder = -1;
+    int iFoundLength = 0;
+    int iNode = 0;
+    for (int i = iPos + 1; i < sText.size(); ++i) {
+        const auto it = fNameTrie.constFind((quint64(iNode) << 16) | sText.at(i).unicode());
+        if (it == fNameTrie.constEnd())
+            break;
+        iNode = *it;
+        const int iOrder = fNameOrder[std::size_t(iNode)];
+        if (iOrder >= 0 && (iFoundOrder < 0 || iOrder < iFoundOrder)) {
+            iFoundOrder = iOrder;
+            iFoundLength = i - iPos;
         }
     }
-    return sFound;
+    return iFoundLength;
 }
 
 void TDefFileLint::CheckTerm(const QString& sTerm, const QString& sWhat, const TLocation& aAt,
@@ -328,10 +351,10 @@ void TDefFileLint::CheckTerm(const QString& sTerm, const QString& sWhat, const T
                 sInserted += sWork.at(i);
                 continue;
             }
-            const QString sVariable = VariableAt(sWork, i);
-            if (!sVariable.isEmpty()) {
+            const int iLength = VariableAt(sWork, i);
+            if (iLength > 0) {
                 sInserted += QLatin1Char('0');
-                i += int(sVariable.size());
+                i += iLength;
                 continue;
             }
             int iEnd = i + 1;
@@ -354,9 +377,12 @@ void TDefFileLint::CheckTerm(const QString& sTerm, const QString& sWhat, const T
 QStringList TDefFileLint::UnknownNames(const QString& sTerm, bool bDirective)
 {
     QStringList slUnknown;
+    QSet<QString> seen;
     const auto add = [&](const QString& sName) {
-        if (!slUnknown.contains(sName))
+        if (!seen.contains(sName)) {
+            seen.insert(sName);
             slUnknown.append(sName);
+        }
     };
     const int n = int(sTerm.size());
     int i = 0;
@@ -378,6 +404,9 @@ QStringList TDefFileLint::UnknownNames(const QString& sTerm, bool bDirective)
             const QString sName = sTerm.mid(i, iEnd - i);
             i = iEnd;
             if (bDirective && fDefines.contains(sName)) {
+                if (seen.contains(QLatin1Char('#') + sName))
+                    continue; // this define's names are in already
+                seen.insert(QLatin1Char('#') + sName);
                 for (const QString& sInner : DefineUnknownNames(sName))
                     add(sInner);
             } else if (!fParser->FindWord(sName)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -86,19 +87,22 @@ private:
     // The names in sTerm that the expressions do not know, each once.
     QStringList UnknownNames(const QString& sTerm, bool bDirective);
     const QStringList& DefineUnknownNames(const QString& sName);
-    // The first declared variable whose name follows a "%" at iPos, or an empty text.
-    QString VariableAt(const QString& sText, int iPos) const;
+    void DeclareVariable(const QString& sName);
+    // The length of the name of the first declared variable that follows a "%" at iPos, or 0.
+    int VariableAt(const QString& sText, int iPos) const;
 
     std::vector<TSegment> fRawLines;
     std::vector<TSegment> fLines;
     std::unique_ptr<TExpressionParser> fParser;
     // Defined names with their values, from every #define line and the final define list.
     QHash<QString, QString> fDefines;
-    QStringList fSystemDevices;
-    QHash<QString, int> fVariables;          // name -> declaration order
-    QHash<QString, QString> fVariablesLower; // lower-case name -> name
+    QSet<QString> fSystemDevices;
+    QHash<QString, QString> fVariablesLower; // lower-case name -> name as declared
+    // The declared names as a tree of characters: (node << 16 | character) -> child node, and the
+    // declaration order of the name that ends at each node (-1 for none). Node 0 is the root.
+    QHash<quint64, int> fNameTrie;
+    std::vector<int> fNameOrder{-1};
     QHash<QString, QStringList> fDefineUnknowns;
-    int fiMaxVariableLength = 0;
     std::vector<TNamed> fTestCases;
     QHash<QString, int> fTestCaseIndex; // lower-case name -> index of the first in fTestCases
     QHash<QString, bool> fNodeLabels;   // lower-case label of every node

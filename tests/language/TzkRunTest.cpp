@@ -163,7 +163,7 @@ TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
     // The preprocessor's warnings count as well.
     const QString sDefines = dir.Write(QStringLiteral("defines.TZD"), "#define LIMIT 1\n#define LIMIT 2\n"
                                                                       "Test.Case(\"A\")\n}\n");
-    const TRunResult redefined = RunTzk({QStringLiteral("--check"), QStringLiteral("--werror"), sDefines});
+    const TRunResult redefined = RunTzk({QStringLiteral("--check"), sDefines, QStringLiteral("--werror")});
     EXPECT_EQ(redefined.iExitCode, 2);
     EXPECT_TRUE(
         redefined.sErr.contains(sDefines + QStringLiteral(":2: warning: Redefinition of \"LIMIT\"\n")))
