@@ -23,7 +23,8 @@ TRunCommandLine::TRunCommandLine()
             QStringLiteral("Displays help on commandline options.")),
       fVersion(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                QStringLiteral("Displays version information.")),
-      fCheck(ValueOption("check", "Loads <file> and reports its errors without running it.", "file")),
+      fCheck(ValueOption("check", "Loads <file> and reports its errors and warnings without running it.",
+                         "file")),
       fPreprocess(ValueOption(
           "preprocess", "Loads <file> and lists every line the keyword pass sees, with file and line number.",
           "file")),
