@@ -37,7 +37,7 @@ public:
     TDefFileLint& operator=(const TDefFileLint&) = delete;
 
     // Checks the lines as the keyword pass saw them (after preprocessing) together with the lines
-    // kept at construction. aReader is the reader given to the constructor.
+    // kept at construction. aReader is the reader given to the constructor; one check per object.
     void Check(const TInterpreterBase& aReader);
 
     // In the order of the lines they belong to.
