@@ -23,7 +23,8 @@ TRunCommandLine::TRunCommandLine()
             QStringLiteral("Displays help on commandline options.")),
       fVersion(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                QStringLiteral("Displays version information.")),
-      fCheck(ValueOption("check", "Loads <file> and reports its errors without running it.", "file")),
+      fCheck(ValueOption("check", "Loads <file> and reports its errors and warnings without running it.",
+                         "file")),
       fPreprocess(ValueOption(
           "preprocess", "Loads <file> and lists every line the keyword pass sees, with file and line number.",
           "file")),
@@ -36,7 +37,8 @@ TRunCommandLine::TRunCommandLine()
       fSkipErrors(FlagOption("skip-errors", "Runs a definition that loaded with errors.")),
       fTrace(FlagOption("trace", "Shows trace lines in the log.")),
       fDebug(FlagOption("debug", "Shows debug lines in the log.")),
-      fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file"))
+      fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file")),
+      fWError(FlagOption("werror", "Treats the warnings of the definition check as load errors (status 2)."))
 {
     fParser.setApplicationDescription(
         QStringLiteral("Runs TZK test definitions without the desktop program.\n\n") +
@@ -44,7 +46,7 @@ TRunCommandLine::TRunCommandLine()
     fParser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The definition file to run."),
                                   QStringLiteral("[file]"));
     for (const QCommandLineOption* pOption : {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers,
-                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit})
+                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit, &fWError})
         fParser.addOption(*pOption);
 }
 
@@ -116,6 +118,7 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
     fOptions.bSkipErrors = fParser.isSet(fSkipErrors);
     fOptions.bTrace = fParser.isSet(fTrace);
     fOptions.bDebug = fParser.isSet(fDebug);
+    fOptions.bWError = fParser.isSet(fWError);
     if (fParser.isSet(fAnswers) && fOptions.sAnswersFile.isEmpty())
         return Fail(QStringLiteral("--answers needs a file name."));
     if (fParser.isSet(fJUnit) && fOptions.sJUnitFile.isEmpty())

@@ -115,6 +115,23 @@ void TDevice::AddCommandName(const QString& sName, TCommand* aCommand)
     FCmdList.emplace_back(sName, aCommand);
 }
 
+TCommand* TDevice::AddCreatedCommand(const QString& sEntryName, std::unique_ptr<TCommand> aCommand)
+{
+    if (!fslInternalNames.contains(sEntryName))
+        fslInternalNames.append(sEntryName);
+    return AddCommand(sEntryName, std::move(aCommand));
+}
+
+QStringList TDevice::FunctionNames() const
+{
+    QStringList names;
+    for (const auto& entry : FCmdList) {
+        if (!fslInternalNames.contains(entry.first) && !names.contains(entry.first))
+            names.append(entry.first);
+    }
+    return names;
+}
+
 void TDevice::SetErrorText(const QString& aFormat, TFormatArgs aArgs)
 {
     FsErrorText = Format(aFormat, aArgs);
@@ -141,7 +158,7 @@ TCommand* TCmdCreateCmd::Init(const QString& sFunctionName, const QString& sPara
                    TMsgId(fConfig.dwUnknownFunctionId), 0);
     std::unique_ptr<TCommand> command = it->second(Owner());
     command->Init(sParameter); // a failing Init frees the new command with the unique_ptr
-    return Owner()->AddCommand(fConfig.sEntryName, std::move(command));
+    return Owner()->AddCreatedCommand(fConfig.sEntryName, std::move(command));
 }
 
 void TCmdCreateCmd::Execute(const QString& sParameter)
@@ -184,6 +201,14 @@ void TDeviceList::UnregisterType(const QString& sKeyword)
         types.end());
 }
 
+QStringList TDeviceList::TypeNames()
+{
+    QStringList names;
+    for (const auto& type : DeviceTypes())
+        names.append(type.first);
+    return names;
+}
+
 std::vector<std::pair<QString, QString>> TDeviceList::TypeInfo()
 {
     std::vector<std::pair<QString, QString>> info;
@@ -210,7 +235,8 @@ TDevice* TDeviceList::Append(const QString& sDefinition)
     const auto it =
         std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
     if (it == types.end())
-        throw EMsg(QStringLiteral("Unknown device type \"%s\"!"), {sKeyword}, TMsgId(0x100163), Count());
+        throw EMsg(QStringLiteral("Unknown device type \"%s\"!\r\nKnown device types: %s"),
+                   {sKeyword, TypeNames().join(QStringLiteral(", "))}, TMsgId(0x100163), Count());
 
     std::unique_ptr<TDevice> device = it->second();
     device->SetName(sName);

@@ -3,6 +3,7 @@
 #include "core/MsgUtils.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -100,6 +101,10 @@ public:
     TCommand* AddCommand(const QString& sName, std::unique_ptr<TCommand> aCommand);
     // Enters a command this device already owns under one more name.
     void AddCommandName(const QString& sName, TCommand* aCommand);
+    // Enters a command made by a factory for one definition line under an internal name.
+    TCommand* AddCreatedCommand(const QString& sEntryName, std::unique_ptr<TCommand> aCommand);
+    // The function names a definition line can use, in the order they were entered.
+    QStringList FunctionNames() const;
 
     void ClearErrorText() { FsErrorText.clear(); }
     void SetErrorText(const QString& aText) { FsErrorText = aText; }
@@ -108,6 +113,7 @@ public:
 private:
     std::vector<std::pair<QString, TCommand*>> FCmdList;
     std::vector<std::unique_ptr<TCommand>> fOwnedCommands;
+    QStringList fslInternalNames;
     QString FName;
     TDeviceNotifyEvent FOnResult;
     QString FsErrorText;
@@ -158,6 +164,8 @@ public:
     // Name and version of every registered device type, from a transient device of each (the
     // about box lists them).
     static std::vector<std::pair<QString, QString>> TypeInfo();
+    // The Device.Create keywords of the registered types, in registration order.
+    static QStringList TypeNames();
 
     // Creates, initialises and registers a device from the parameter text of a Device.Create line.
     TDevice* Append(const QString& sDefinition);

@@ -124,6 +124,7 @@ public:
     const TDataList& FileList() const { return fFileList; }
     // The defined names and their values, in the order of their first definition.
     TDataList& DefineList() { return fDefineList; }
+    const TDataList& DefineList() const { return fDefineList; }
 
     const QString& FileName() const { return FsFileName; }
     const QString& CodeFileExtension() const { return FsCodeFileExtension; }

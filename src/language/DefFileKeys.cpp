@@ -168,8 +168,10 @@ bool TKeyDeviceFunction::Process(const QString&, const QString& sSyntax)
     if (pDevice) {
         TCommand* pEntry = pDevice->Command(sFunction);
         if (!pEntry)
-            throw EMsg(QStringLiteral("Unkown command \"%s\" in device \"%s\" skipped."),
-                       {sFunction, sDevice}, TMsgId(0x060414), 0);
+            throw EMsg(QStringLiteral("Unkown command \"%s\" in device \"%s\" skipped.\r\nKnown functions of "
+                                      "\"%s\": %s"),
+                       {sFunction, sDevice, sDevice, pDevice->FunctionNames().join(QStringLiteral(", "))},
+                       TMsgId(0x060414), 0);
         TCommand* pCommand = pEntry->Init(sFunction, sParameter);
         TJob::CreateNewJob(sLabel, *Owner().TreeView(), Owner().CurrentNode(), pCommand, ecWorkCase, false);
         return true;
