@@ -72,6 +72,7 @@ void TProcessRunner::AttachJobs()
     fGotoNode = nullptr;
     fNodeAfterEntireTestCase = nullptr;
     fbRequestPending = false;
+    fbJobRunning = false;
 }
 
 // ---------------------------------------------------------------------------------------------
