@@ -29,11 +29,17 @@ namespace {
 
 // Loads aOptions.sFile into aTree; the file label becomes the final dialog's caption.
 int LoadDefinition(const TRunOptions& aOptions, TTestTree& aTree, TErrorReport& aReport, QString& sCaption,
-                   QTextStream& aErr)
+                   int& iWarnings, QTextStream& aErr)
 {
     TConsoleLoader loader(aReport, aOptions.bSkipErrors);
     const ELoadOutcome eOutcome = loader.Load(aOptions.sFile, aTree, aErr);
     sCaption = loader.FileLabel();
+    iWarnings = loader.WarningCount();
+    if (eOutcome == loLoaded && iWarnings > 0 && aOptions.bWError) {
+        aErr << QStringLiteral("%1: %2 warning(s) treated as errors").arg(aOptions.sFile).arg(iWarnings)
+             << Qt::endl;
+        return ciExitLoadError;
+    }
     return LoadExitStatus(eOutcome);
 }
 
@@ -50,9 +56,13 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TTestTree tree;
         TErrorReport report;
         QString sCaption;
-        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, aErr);
-        if (iStatus == ciExitOk)
+        int iWarnings = 0;
+        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, aErr);
+        if (iStatus == ciExitOk && iWarnings == 0)
             aOut << QStringLiteral("%1: no errors").arg(aOptions.sFile) << Qt::endl;
+        else if (iStatus == ciExitOk)
+            aOut << QStringLiteral("%1: no errors, %2 warning(s)").arg(aOptions.sFile).arg(iWarnings)
+                 << Qt::endl;
         return iStatus;
     }
     case TRunOptions::rmRun: {
@@ -68,7 +78,8 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TTestTree tree;
         TErrorReport report;
         QString sCaption;
-        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, aErr);
+        int iWarnings = 0;
+        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, aErr);
         if (iStatus != ciExitOk)
             return iStatus;
         TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus};

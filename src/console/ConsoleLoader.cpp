@@ -43,7 +43,7 @@ void TConsoleLoader::SetDefaultDocument(const QString& sFileName)
 
 QStringList TConsoleLoader::CompilerStyle(const QString& sLoadInfos)
 {
-    static const QRegularExpression item(QStringLiteral("^(Error|Warning): (.*), (\\d+): (.*)$"));
+    static const QRegularExpression item(QStringLiteral("^(Error|Warning): (.*?), (\\d+): (.*)$"));
     QStringList lines;
     for (const QString& sItem : sLoadInfos.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch m = item.match(sItem);
@@ -59,6 +59,7 @@ QStringList TConsoleLoader::CompilerStyle(const QString& sLoadInfos)
 ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextStream& aErr)
 {
     aTree.Clear();
+    fiWarnings = 0;
     TDeviceList::InstanceRelease();
     TVariableManager::InstanceRelease();
     TValueLog::InstanceRelease();
@@ -86,8 +87,12 @@ ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextS
              << Qt::endl;
         return loErrors;
     }
-    for (const QString& sLine : CompilerStyle(interpreter.LastErrors()))
+    QString sInfos = interpreter.LastErrors();
+    for (const QString& sWarning : interpreter.DirectiveWarnings())
+        sInfos += QStringLiteral("\r\nWarning: ") + sWarning;
+    for (const QString& sLine : CompilerStyle(sInfos + interpreter.CheckWarnings()))
         aErr << sLine << Qt::endl;
+    fiWarnings = int(interpreter.DirectiveWarnings().size()) + interpreter.CheckWarningCount();
     if (eResult == irCancelled)
         return loCancelled;
     if (eResult == irSuccess) {

@@ -23,6 +23,9 @@ public:
 
     const QString& FileLabel() const { return fsLabel; }
     const QString& FileVersion() const { return fsVersion; }
+    // The warnings of the last load (the preprocessor's and the definition check's), listed as
+    // "file:line: warning: text".
+    int WarningCount() const { return fiWarnings; }
 
     // "Error: /path/a.TZD, 12: text" items of the load information as "path:12: error: text".
     static QStringList CompilerStyle(const QString& sLoadInfos);
@@ -40,4 +43,5 @@ private:
     bool fbSkipErrors;
     QString fsLabel;
     QString fsVersion;
+    int fiWarnings = 0;
 };

@@ -23,10 +23,11 @@ TRunCommandLine::TRunCommandLine()
             QStringLiteral("Displays help on commandline options.")),
       fVersion(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                QStringLiteral("Displays version information.")),
-      fCheck(ValueOption("check", "Loads <file> and reports its errors without running it.", "file")),
-      fPreprocess(ValueOption(
-          "preprocess", "Loads <file> and lists every line the keyword pass sees, with file and line number.",
-          "file")),
+      // Flags, not options with a value, so that "--check --werror FILE" checks FILE.
+      fCheck(FlagOption("check", "Loads the file and reports its errors and warnings without running it.")),
+      fPreprocess(FlagOption(
+          "preprocess",
+          "Loads the file and lists every line the keyword pass sees, with file and line number.")),
       fOperator(ValueOption(
           "operator", "The operator's name; asked for (or taken from the answers) when not given.", "name")),
       fAnswers(ValueOption("answers",
@@ -36,15 +37,17 @@ TRunCommandLine::TRunCommandLine()
       fSkipErrors(FlagOption("skip-errors", "Runs a definition that loaded with errors.")),
       fTrace(FlagOption("trace", "Shows trace lines in the log.")),
       fDebug(FlagOption("debug", "Shows debug lines in the log.")),
-      fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file"))
+      fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file")),
+      fWError(FlagOption("werror", "Treats the warnings of the definition check as load errors (status 2)."))
 {
     fParser.setApplicationDescription(
         QStringLiteral("Runs TZK test definitions without the desktop program.\n\n") +
         QString::fromLatin1(ExitStatusHelp()));
-    fParser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The definition file to run."),
+    fParser.addPositionalArgument(QStringLiteral("file"),
+                                  QStringLiteral("The definition file to run (or to check, or to list)."),
                                   QStringLiteral("[file]"));
     for (const QCommandLineOption* pOption : {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers,
-                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit})
+                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit, &fWError})
         fParser.addOption(*pOption);
 }
 
@@ -75,28 +78,29 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
     }
 
     const QStringList slFiles = fParser.positionalArguments();
+    const QStringList slNames = fParser.optionNames();
+    const int iModeFlags =
+        int(slNames.count(QStringLiteral("check")) + slNames.count(QStringLiteral("preprocess")));
+    if (slFiles.isEmpty())
+        return Fail(iModeFlags == 0
+                        ? QStringLiteral("Nothing to do: give FILE, --check FILE or --preprocess FILE.")
+                        : QStringLiteral("The definition file name is missing."));
+    if (iModeFlags > 1 || (iModeFlags == 1 && slFiles.size() > 1))
+        return Fail(QStringLiteral("Give only one of FILE, --check FILE and --preprocess FILE."));
     if (slFiles.size() > 1)
         return Fail(QStringLiteral("Unexpected argument: ") + slFiles.at(1));
-    const int iModes = int(!slFiles.isEmpty()) + int(fParser.isSet(fCheck)) + int(fParser.isSet(fPreprocess));
-    if (iModes == 0)
-        return Fail(QStringLiteral("Nothing to do: give FILE, --check FILE or --preprocess FILE."));
-    if (iModes > 1 || fParser.values(fCheck).size() > 1 || fParser.values(fPreprocess).size() > 1)
-        return Fail(QStringLiteral("Give only one of FILE, --check FILE and --preprocess FILE."));
     for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit}) {
         if (fParser.values(*pOption).size() > 1)
             return Fail(QStringLiteral("--%1 is given more than once.").arg(pOption->names().first()));
     }
 
-    if (fParser.isSet(fCheck)) {
+    if (fParser.isSet(fCheck))
         fOptions.eMode = TRunOptions::rmCheck;
-        fOptions.sFile = fParser.value(fCheck);
-    } else if (fParser.isSet(fPreprocess)) {
+    else if (fParser.isSet(fPreprocess))
         fOptions.eMode = TRunOptions::rmPreprocess;
-        fOptions.sFile = fParser.value(fPreprocess);
-    } else {
+    else
         fOptions.eMode = TRunOptions::rmRun;
-        fOptions.sFile = slFiles.first();
-    }
+    fOptions.sFile = slFiles.first();
     if (fOptions.sFile.isEmpty())
         return Fail(QStringLiteral("The definition file name is empty."));
 
@@ -116,6 +120,7 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
     fOptions.bSkipErrors = fParser.isSet(fSkipErrors);
     fOptions.bTrace = fParser.isSet(fTrace);
     fOptions.bDebug = fParser.isSet(fDebug);
+    fOptions.bWError = fParser.isSet(fWError);
     if (fParser.isSet(fAnswers) && fOptions.sAnswersFile.isEmpty())
         return Fail(QStringLiteral("--answers needs a file name."));
     if (fParser.isSet(fJUnit) && fOptions.sJUnitFile.isEmpty())

@@ -27,6 +27,7 @@ struct TRunOptions
     bool bSkipErrors = false;
     bool bTrace = false;
     bool bDebug = false;
+    bool bWError = false; // warnings of the definition check fail the load
 };
 
 // tzk-run's command line.
@@ -55,6 +56,7 @@ private:
     QCommandLineOption fTrace;
     QCommandLineOption fDebug;
     QCommandLineOption fJUnit;
+    QCommandLineOption fWError;
     TRunOptions fOptions;
     QString fsError;
 };

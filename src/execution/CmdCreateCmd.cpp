@@ -26,14 +26,6 @@ TCmdCreateCmd& TCmdCreateCmd::AddTo(TDevice& aDevice, TConfig aConfig,
     return rFactory;
 }
 
-QStringList TCmdCreateCmd::FunctionNames() const
-{
-    QStringList names;
-    for (const auto& entry : fFunctions)
-        names.append(entry.first);
-    return names;
-}
-
 void TCmdCreateCmd::AddFunction(const QString& sName, TCreator aCreator)
 {
     fFunctions.emplace_back(sName, std::move(aCreator));
@@ -49,7 +41,7 @@ TCommand* TCmdCreateCmd::Init(const QString& sFunctionName, const QString& sPara
                    TMsgId(fConfig.dwUnknownFunctionId), 0);
     std::unique_ptr<TCommand> command = it->second(Owner());
     command->Init(sParameter); // a failing Init frees the new command with the unique_ptr
-    return Owner()->AddCommand(fConfig.sEntryName, std::move(command));
+    return Owner()->AddCreatedCommand(fConfig.sEntryName, std::move(command));
 }
 
 void TCmdCreateCmd::Execute(const QString& sParameter)

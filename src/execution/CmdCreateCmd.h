@@ -3,7 +3,6 @@
 #include "Command.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -47,9 +46,6 @@ public:
     using TCommand::Init;
     TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
-
-    // The function names in table order.
-    QStringList FunctionNames() const;
 
 private:
     TConfig fConfig;

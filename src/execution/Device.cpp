@@ -27,6 +27,23 @@ void TDevice::AddCommandName(const QString& sName, TCommand* aCommand)
     FCmdList.emplace_back(sName, aCommand);
 }
 
+TCommand* TDevice::AddCreatedCommand(const QString& sEntryName, std::unique_ptr<TCommand> aCommand)
+{
+    if (!fslInternalNames.contains(sEntryName))
+        fslInternalNames.append(sEntryName);
+    return AddCommand(sEntryName, std::move(aCommand));
+}
+
+QStringList TDevice::FunctionNames() const
+{
+    QStringList names;
+    for (const auto& entry : FCmdList) {
+        if (!fslInternalNames.contains(entry.first) && !names.contains(entry.first))
+            names.append(entry.first);
+    }
+    return names;
+}
+
 void TDevice::SetErrorText(const QString& aFormat, TFormatArgs aArgs)
 {
     FsErrorText = Format(aFormat, aArgs);

@@ -3,6 +3,7 @@
 #include "Command.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -50,6 +51,10 @@ public:
     TCommand* AddCommand(const QString& sName, std::unique_ptr<TCommand> aCommand);
     // Enters a command this device already owns under one more name.
     void AddCommandName(const QString& sName, TCommand* aCommand);
+    // Enters a command made by a factory for one definition line under an internal name.
+    TCommand* AddCreatedCommand(const QString& sEntryName, std::unique_ptr<TCommand> aCommand);
+    // The function names a definition line can use, in the order they were entered.
+    QStringList FunctionNames() const;
 
     void ClearErrorText() { FsErrorText.clear(); }
     void SetErrorText(const QString& aText) { FsErrorText = aText; }
@@ -58,6 +63,7 @@ public:
 private:
     std::vector<std::pair<QString, TCommand*>> FCmdList;
     std::vector<std::unique_ptr<TCommand>> fOwnedCommands;
+    QStringList fslInternalNames;
     QString FName;
     TDeviceNotifyEvent FOnResult;
     QString FsErrorText;

@@ -54,6 +54,14 @@ void TDeviceList::UnregisterType(const QString& sKeyword)
         types.end());
 }
 
+QStringList TDeviceList::TypeNames()
+{
+    QStringList names;
+    for (const auto& type : DeviceTypes())
+        names.append(type.first);
+    return names;
+}
+
 std::vector<std::pair<QString, QString>> TDeviceList::TypeInfo()
 {
     std::vector<std::pair<QString, QString>> info;
@@ -80,7 +88,8 @@ TDevice* TDeviceList::Append(const QString& sDefinition)
     const auto it =
         std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
     if (it == types.end())
-        throw EMsg(QStringLiteral("Unknown device type \"%s\"!"), {sKeyword}, TMsgId(0x100163), Count());
+        throw EMsg(QStringLiteral("Unknown device type \"%s\"!\r\nKnown device types: %s"),
+                   {sKeyword, TypeNames().join(QStringLiteral(", "))}, TMsgId(0x100163), Count());
 
     std::unique_ptr<TDevice> device = it->second();
     device->SetName(sName);

@@ -3,6 +3,7 @@
 #include "Device.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -30,6 +31,8 @@ public:
     // Name and version of every registered device type, from a transient device of each (the
     // about box lists them).
     static std::vector<std::pair<QString, QString>> TypeInfo();
+    // The Device.Create keywords of the registered types, in registration order.
+    static QStringList TypeNames();
 
     // Creates, initialises and registers a device from the parameter text of a Device.Create line.
     TDevice* Append(const QString& sDefinition);

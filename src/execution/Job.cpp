@@ -8,9 +8,13 @@
 TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
                               TCommand* aCmd, ECaseType eType, bool bExpanded)
 {
+    // The parent's text begins with its number, which holds no blank: the new number extends it,
+    // so a node costs the length of its own number, not a walk over all its ancestors.
     QString sNumber;
-    for (const TTreeNode* p = tnCurrentNode; p; p = p->Parent())
-        sNumber.prepend(QString::number(p->Index() + 1) + QLatin1Char('.'));
+    if (tnCurrentNode) {
+        const QString& sParent = tnCurrentNode->Text();
+        sNumber = sParent.left(sParent.indexOf(QLatin1Char(' ')));
+    }
     const int iPosition = int(tnCurrentNode ? tnCurrentNode->Children().size() : tvTree.Roots().size()) + 1;
     sNumber += QString::number(iPosition) + QLatin1Char('.');
 

@@ -87,6 +87,7 @@ void TProcessRunner::AttachJobs()
     fGotoNode = nullptr;
     fNodeAfterEntireTestCase = nullptr;
     fbRequestPending = false;
+    fbJobRunning = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -266,7 +267,7 @@ void TProcessRunner::ShiftClick(TTreeNode* aNode)
 void TProcessRunner::CtrlClick(TTreeNode* aNode)
 {
     // A second walk beside a running one would run two nodes at once: refuse it like a link call.
-    if (fActions.Start.bChecked || fActions.Step.bChecked) {
+    if (fActions.Start.bChecked || fActions.Step.bChecked || JobInProgress()) {
         TMsg::Warning(QStringLiteral("Call ignored - Test process in progress!"));
         return;
     }
@@ -279,6 +280,10 @@ void TProcessRunner::CtrlClick(TTreeNode* aNode)
 
 void TProcessRunner::TreeMouseReleased()
 {
+    // After a Stop the final cases run with no action checked; the node being executed must not
+    // be forgotten then, or its conclusion would find no place to go on from.
+    if (JobInProgress())
+        return;
     if (!fActions.Start.bChecked && !fActions.Step.bChecked && fCurrentNode) {
         fCurrentNode = nullptr;
         SetProcessState(1);
@@ -483,14 +488,17 @@ void TProcessRunner::ExecuteCurrentNode(quint64 iRequest)
         TMsg::Trace(pNode->Text());
     }
     Q_EMIT NodeStarted(pNode);
+    fbJobRunning = true;
     pNode->Job()->Execute(pNode->Text());
 }
 
 void TProcessRunner::JobFinished(TJob* aJob)
 {
+    fbJobRunning = false;
     Q_EMIT NodeFinished(aJob->TreeNode());
     if (aJob->Cmd() && aJob->Cmd()->CmdResult() == crBreak) {
         SetProcessState(5);
+        Q_EMIT PausedAtBreakPoint();
         return;
     }
     if (!aJob->Passed()) {
@@ -551,6 +559,7 @@ void TProcessRunner::JobFinished(TJob* aJob)
         fCurrentNode = pNext;
         SetProcessState(5);
         SelectNode(pNext);
+        Q_EMIT PausedAtBreakPoint();
     } else if (pNext == fNodeAfterEntireTestCase) {
         fNodeAfterEntireTestCase = nullptr;
         TMsg::Info(QStringLiteral("Pause after test case end on test: \"%s\""), {pNext->Text()});
@@ -589,12 +598,16 @@ bool TProcessRunner::SkipToFinalCases()
 void TProcessRunner::FinishProcess(bool bPassed)
 {
     fNodeAfterEntireTestCase = nullptr;
+    // A passed run of a definition with lines left out is not a complete test: the last line says so.
+    const QString sSkipped = fiSkippedAtLoad > 0
+                                 ? Format(QStringLiteral(" with %d lines skipped at load"), {fiSkippedAtLoad})
+                                 : QString();
     if (bPassed) {
-        TMsg::Info(QStringLiteral("Test process successfully finished"));
+        TMsg::Info(QStringLiteral("Test process successfully finished") + sSkipped);
     } else {
         if (fReport)
             fReport->ShowQueuedError(FsOperatorName);
-        TMsg::Info(QStringLiteral("Test process ended with %d Error(s)"), {fJobFailureCounter});
+        TMsg::Info(QStringLiteral("Test process ended with %d Error(s)") + sSkipped, {fJobFailureCounter});
     }
     try {
         TValueLog::Instance().Write(bPassed, FsOperatorName);

@@ -108,6 +108,10 @@ public:
     bool ExitAfterFailureSet() const { return fbExitAfterFailure; }
     const QString& OperatorName() const { return FsOperatorName; }
     void SetOperatorName(const QString& sName) { FsOperatorName = sName; }
+    // Lines of the loaded definition that "Skip Errors" left out; the end of every run names them.
+    void SetSkippedAtLoad(int iLines) { fiSkippedAtLoad = iLines; }
+    // A node's job is executing or about to.
+    bool JobInProgress() const { return fbJobRunning || fbRequestPending; }
     TFinalDlg& FinalDlg() { return fFinalDlg; }
 
     void JobFinished(TJob* aJob);
@@ -119,6 +123,8 @@ Q_SIGNALS:
     void ProcessFinished(bool bPassed);
     // A command started or stopped waiting for a key.
     void KeyWaitChanged(bool bWaiting);
+    // The process paused at a break point or after a Break command.
+    void PausedAtBreakPoint();
 
 private:
     void RunNode(TTreeNode* aNode);
@@ -153,4 +159,6 @@ private:
     // Serial of the last queued execution request; a cancelled node's request is dropped.
     quint64 fiRequest = 0;
     bool fbRequestPending = false;
+    bool fbJobRunning = false;
+    int fiSkippedAtLoad = 0;
 };

@@ -1,6 +1,7 @@
 #include "DefFileInterpreter.h"
 
 #include "DefFileKeys.h"
+#include "DefFileLint.h"
 #include "DefFilePreprocessor.h"
 
 #include "core/MsgClasses.h"
@@ -27,15 +28,26 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     FTreeView = &aTreeView;
     FCurrentNode = nullptr;
     TInterpreterResult eResult = irError;
+    fsCheckWarnings.clear();
+    fiCheckWarnings = 0;
+    fslDirectiveWarnings.clear();
     try {
+        TDefFileLint lint(*this);
         TDefFilePreprocessor(*this).Run();
         if (!LastErrors().isEmpty())
             TMsg::Warning(QStringLiteral("While loading file directives ...") + LastErrors());
+        fslDirectiveWarnings = LastErrors().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         const bool bOk = KeywordPass();
         if (bOk && LastErrors().isEmpty())
             eResult = irSuccess;
         if (!LastErrors().isEmpty())
             TMsg::Error(QStringLiteral("While loading definition file...") + LastErrors());
+        // Mistakes that load without an error; they do not change the outcome.
+        lint.Check(*this);
+        fsCheckWarnings = lint.LoadInfos();
+        fiCheckWarnings = int(lint.Warnings().size());
+        if (!fsCheckWarnings.isEmpty())
+            TMsg::Warning(QStringLiteral("While checking definition file...") + fsCheckWarnings);
     } catch (const EOperationCancelled& e) {
         TMsg::Debug(e.Message());
         eResult = irCancelled;
@@ -65,7 +77,10 @@ bool TInterpreter::KeywordPass()
                 throw EMsg(QStringLiteral("Unkown keyword in: \"%s\""), {sLine}, TMsgId(0x030100),
                            fiCurrentFile, CurrentData() ? CurrentData()->LineInFile() : 0);
         } catch (const EMsg& e) {
-            const QString sText = Format(QStringLiteral("%s (%s)"), {e.Text(), e.MsgNo()});
+            // A hint on further lines follows the identifier, which stays with the message.
+            const int iHint = e.Text().indexOf(QStringLiteral("\r\n"));
+            const QString sText = Format(QStringLiteral("%s (%s)"), {e.Text().left(iHint), e.MsgNo()}) +
+                                  (iHint < 0 ? QString() : e.Text().mid(iHint));
             if (e.Id().TypeNo() == cMsgTypeWarningMark) {
                 AddLoadInfo(QStringLiteral("Warning: "), sText);
             } else {

@@ -33,6 +33,12 @@ public:
     TTreeNode* CurrentNode() const { return FCurrentNode; }
     void SetCurrentNode(TTreeNode* aNode) { FCurrentNode = aNode; }
     IInterpreterHost& Host() const { return fHost; }
+    // The warnings of the definition check after the last LoadDefinition, as load information
+    // items ("\r\nWarning: file, line: text"); they are not part of LastErrors.
+    const QString& CheckWarnings() const { return fsCheckWarnings; }
+    int CheckWarningCount() const { return fiCheckWarnings; }
+    // The preprocessor's warnings of the last LoadDefinition ("file, line: text" each).
+    const QStringList& DirectiveWarnings() const { return fslDirectiveWarnings; }
 
 private:
     bool KeywordPass();
@@ -40,4 +46,7 @@ private:
     IInterpreterHost& fHost;
     TTestTree* FTreeView = nullptr;
     TTreeNode* FCurrentNode = nullptr;
+    QString fsCheckWarnings;
+    int fiCheckWarnings = 0;
+    QStringList fslDirectiveWarnings;
 };

@@ -76,6 +76,39 @@ QString FileExtension(const QString& sFileName)
     return iDot > iSlash ? sFileName.mid(iDot) : QString();
 }
 
+// Empties a container when the scope ends, however it ends: the files read during a load are kept
+// only while it reads, because the segments share their lines.
+template <class T>
+class TClearOnExit
+{
+public:
+    explicit TClearOnExit(T& aItems) : fItems(aItems) {}
+    ~TClearOnExit() { fItems.clear(); }
+    TClearOnExit(const TClearOnExit&) = delete;
+    TClearOnExit& operator=(const TClearOnExit&) = delete;
+
+private:
+    T& fItems;
+};
+
+EMsg TooLargeError(const QString& sFileName)
+{
+    return EMsg(QStringLiteral("Definition too large: reading \"%s\" exceeds the limit of %d bytes!"),
+                {sFileName, TInterpreterBase::ciMaxLoadBytes}, TMsgId(0x030514), 0);
+}
+
+// The lines of a file with comments removed; a forgotten "*/" would silently drop the rest of the
+// file, test cases included, so it is an error.
+QStringList WithoutComments(const QString& sFileName, const QStringList& slLines)
+{
+    int iOpenBlockLine = -1;
+    QStringList slResult = TInterpreterBase::RemoveComments(slLines, &iOpenBlockLine);
+    if (iOpenBlockLine >= 0)
+        throw EMsg(QStringLiteral("Unterminated block comment in \"%s\" from line %d!"),
+                   {sFileName, iOpenBlockLine + 1}, TMsgId(0x03070A), iOpenBlockLine + 1);
+    return slResult;
+}
+
 bool IsDrivePath(const QString& sName)
 {
     return sName.size() >= 3 && sName.at(0).isLetter() && sName.at(0).unicode() < 128 &&
@@ -137,10 +170,6 @@ bool TInterpreterBase::FileAvailable(const QString& sFileName) const
 QByteArray TInterpreterBase::ReadFileBytes(const QString& sFileName)
 {
     const qint64 iLeft = ciMaxLoadBytes - fiLoadBytes;
-    const auto TooLarge = [&sFileName]() {
-        return EMsg(QStringLiteral("Definition too large: reading \"%s\" exceeds the limit of %d bytes!"),
-                    {sFileName, ciMaxLoadBytes}, TMsgId(0x030514), 0);
-    };
     const auto CannotRead = [&sFileName](const QFile& aFile, int iValue) {
         return EMsg(QStringLiteral("Cannot read file \"%s\": %s"), {sFileName, aFile.errorString()},
                     TMsgId(0x03050A), iValue);
@@ -151,7 +180,7 @@ QByteArray TInterpreterBase::ReadFileBytes(const QString& sFileName)
     // A huge file is refused before it is read; the chunks cover files whose size is not known in
     // advance, so that memory never grows beyond the limit.
     if (file.size() > iLeft)
-        throw TooLarge();
+        throw TooLargeError(sFileName);
     QByteArray aBytes;
     aBytes.reserve(qsizetype(file.size()));
     char aChunk[64 * 1024];
@@ -162,11 +191,35 @@ QByteArray TInterpreterBase::ReadFileBytes(const QString& sFileName)
         if (iRead == 0)
             break;
         if (aBytes.size() + iRead > iLeft)
-            throw TooLarge();
+            throw TooLargeError(sFileName);
         aBytes.append(aChunk, qsizetype(iRead));
     }
-    fiLoadBytes += aBytes.size();
+    ChargeLoadBytes(sFileName, aBytes.size());
     return aBytes;
+}
+
+void TInterpreterBase::ChargeLoadBytes(const QString& sFileName, qint64 iBytes)
+{
+    if (iBytes > ciMaxLoadBytes - fiLoadBytes)
+        throw TooLargeError(sFileName);
+    fiLoadBytes += iBytes;
+}
+
+QStringList TInterpreterBase::IncludedLines(const QString& sFileName)
+{
+    // A file included again counts against the byte budget again, as if it were read again.
+    const auto it = fReadFiles.constFind(sFileName);
+    if (it != fReadFiles.constEnd()) {
+        ChargeLoadBytes(sFileName, it->iBytes);
+        return it->slLines;
+    }
+    const qint64 iBytesBefore = fiLoadBytes;
+    QStringList slRead;
+    if (!LoadFileToList(sFileName, slRead))
+        throw EMsg(QStringLiteral("File not found: \"%s\""), {sFileName}, TMsgId(0x03021E), 0);
+    TReadFile file{WithoutComments(sFileName, slRead), fiLoadBytes - iBytesBefore};
+    fReadFiles.insert(sFileName, file);
+    return file.slLines;
 }
 
 bool TInterpreterBase::LoadFileToList(const QString& sFileName, QStringList& aList)
@@ -193,6 +246,8 @@ void TInterpreterBase::ClearContent()
     fiCurrentFile = 0;
     fiAppendFileRecursion = 0;
     fiLoadBytes = 0;
+    fiIncludes = 0;
+    fReadFiles.clear();
 }
 
 bool TInterpreterBase::IsCodedFileName(const QString& sFileName) const
@@ -206,6 +261,7 @@ void TInterpreterBase::FileLoad(const QString& sFileName)
         throw EMsg(TMsgId(0x030400), int(sFileName.size()));
     FsFileName = sFileName;
     ClearContent();
+    const TClearOnExit<decltype(fReadFiles)> forget(fReadFiles);
     if (IsCodedFileName(sFileName))
         AppendCodedFile(sFileName);
     else
@@ -216,6 +272,7 @@ void TInterpreterBase::LoadFromList(const QString& sFileName, const QStringList&
 {
     FsFileName = sFileName;
     ClearContent();
+    const TClearOnExit<decltype(fReadFiles)> forget(fReadFiles);
     AppendFile(sFileName, &aList);
 }
 
@@ -231,17 +288,8 @@ void TInterpreterBase::AppendFile(const QString& sFileName, const QStringList* p
         throw EMsg(QStringLiteral("To much include file recursions!"), TMsgId(0x03020A),
                    fiAppendFileRecursion);
 
-    QStringList slRead;
-    if (!pGivenLines) {
-        if (!LoadFileToList(sFileName, slRead))
-            throw EMsg(QStringLiteral("File not found: \"%s\""), {sFileName}, TMsgId(0x03021E), 0);
-    }
-    int iOpenBlockLine = -1;
-    const QStringList slLines = RemoveComments(pGivenLines ? *pGivenLines : slRead, &iOpenBlockLine);
-    // A forgotten "*/" would silently drop the rest of the file, test cases included.
-    if (iOpenBlockLine >= 0)
-        throw EMsg(QStringLiteral("Unterminated block comment in \"%s\" from line %d!"),
-                   {sFileName, iOpenBlockLine + 1}, TMsgId(0x03070A), iOpenBlockLine + 1);
+    const QStringList slLines =
+        pGivenLines ? WithoutComments(sFileName, *pGivenLines) : IncludedLines(sFileName);
 
     std::unique_ptr<TData> pSegment;
     for (int i = 0; i < slLines.size(); ++i) {
@@ -259,6 +307,11 @@ void TInterpreterBase::AppendFile(const QString& sFileName, const QStringList* p
         // The include line stays as an empty line so that the line numbers stay right.
         pSegment->Append(QString());
         fFileList.push_back({sFileName, std::move(pSegment)});
+        if (++fiIncludes > ciMaxIncludes)
+            throw EMsg(
+                QStringLiteral("Too many includes: line %d of \"%s\" exceeds the limit of %d includes in "
+                               "one load!"),
+                {i + 1, sFileName, ciMaxIncludes}, TMsgId(0x030228), i + 1);
         if (!FileAvailable(sInclude))
             throw EMsg(QStringLiteral("Unknown include file \"%s\" defined in \"%s\"!"),
                        {sInclude, sFileName}, TMsgId(0x030214), int(sFileName.size()));

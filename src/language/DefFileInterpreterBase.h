@@ -3,6 +3,7 @@
 #include "language/DefFileKeyBase.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -73,6 +74,9 @@ public:
     // Bytes one load may read from all its files together; a definition is a few hundred
     // kilobytes at most, so anything near this is a wrong file or runaway includes.
     static constexpr qint64 ciMaxLoadBytes = 32 * 1024 * 1024;
+    // Include lines one load may follow: far more than any definition needs, few enough that a
+    // file including another thousands of times, which does the same, ends at once.
+    static constexpr int ciMaxIncludes = 10000;
     // The last line of a descrambled coded file.
     static inline const QString csCodedFileId = QStringLiteral("Tezkamander2");
     static constexpr char ccScrambleKey = 0x3D;
@@ -120,6 +124,7 @@ public:
     const TDataList& FileList() const { return fFileList; }
     // The defined names and their values, in the order of their first definition.
     TDataList& DefineList() { return fDefineList; }
+    const TDataList& DefineList() const { return fDefineList; }
 
     const QString& FileName() const { return FsFileName; }
     const QString& CodeFileExtension() const { return FsCodeFileExtension; }
@@ -160,8 +165,20 @@ private:
     void ClearContent();
     // The bytes of a file within what is left of the load's byte budget.
     QByteArray ReadFileBytes(const QString& sFileName);
+    // Counts iBytes against the load's byte budget; raises EMsg when they do not fit.
+    void ChargeLoadBytes(const QString& sFileName, qint64 iBytes);
+    // The lines of a file without comments, read once per load however often it is included.
+    QStringList IncludedLines(const QString& sFileName);
 
+    // A file read during this load: its lines without comments and the bytes it was read from.
+    struct TReadFile
+    {
+        QStringList slLines;
+        qint64 iBytes = 0;
+    };
+    QHash<QString, TReadFile> fReadFiles;
     qint64 fiLoadBytes = 0;
+    int fiIncludes = 0;
 };
 
 // The reader of the system's definition files: include names are relative to the directory of

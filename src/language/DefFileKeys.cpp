@@ -134,6 +134,10 @@ bool TKeyTestCase::Process(const QString&, const QString& sSyntax)
     const QString sOption = fCSV.GetString(1);
     const bool bExpanded = sOption.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
                            sOption.compare(QLatin1String("Expanded"), Qt::CaseInsensitive) == 0;
+    const TTreeNode* pParent = Owner().CurrentNode();
+    if (pParent && pParent->Level() + 2 > ciMaxNesting)
+        throw EMsg(QStringLiteral("Test cases nested deeper than %d levels!"), {ciMaxNesting},
+                   TMsgId(0x060314), 0);
     TTreeNode* pNode = TJob::CreateNewJob(fCSV.GetString(0), *Owner().TreeView(), Owner().CurrentNode(),
                                           nullptr, eType, bExpanded);
     Owner().SetCurrentNode(pNode);
@@ -164,8 +168,10 @@ bool TKeyDeviceFunction::Process(const QString&, const QString& sSyntax)
     if (pDevice) {
         TCommand* pEntry = pDevice->Command(sFunction);
         if (!pEntry)
-            throw EMsg(QStringLiteral("Unkown command \"%s\" in device \"%s\" skipped."),
-                       {sFunction, sDevice}, TMsgId(0x060414), 0);
+            throw EMsg(QStringLiteral("Unkown command \"%s\" in device \"%s\" skipped.\r\nKnown functions of "
+                                      "\"%s\": %s"),
+                       {sFunction, sDevice, sDevice, pDevice->FunctionNames().join(QStringLiteral(", "))},
+                       TMsgId(0x060414), 0);
         TCommand* pCommand = pEntry->Init(sFunction, sParameter);
         TJob::CreateNewJob(sLabel, *Owner().TreeView(), Owner().CurrentNode(), pCommand, ecWorkCase, false);
         return true;

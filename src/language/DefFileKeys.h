@@ -66,6 +66,10 @@ class TKeyTestCase : public TKeyWithParameter
 {
 public:
     using TKeyWithParameter::TKeyWithParameter;
+    // Test cases nest at most this deep: no operator reads a deeper tree, and every node's
+    // number grows with its depth.
+    static constexpr int ciMaxNesting = 1000;
+
     QString ClassName() const override { return QStringLiteral("TKeyTestCase"); }
     bool Process(const QString& sFileName, const QString& sSyntax) override;
 };

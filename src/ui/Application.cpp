@@ -26,8 +26,8 @@ void OnTerminationSignal(int /*iSignal*/)
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // No display name: the windowing system would append it to every caption.
     setApplicationName(QStringLiteral("TZK"));
-    setApplicationDisplayName(QStringLiteral("TZK"));
     fErrorBox = [](const QString& sText) {
         QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("TZK"), sText);
     };
@@ -41,9 +41,11 @@ TApplication* TApplication::Instance()
 bool TApplication::notify(QObject* aReceiver, QEvent* aEvent)
 {
     try {
-        // Every key press passes the shortcut check first, once, at the focus object; so that is
-        // where the window's key handling sees it, before any shortcut can fire.
-        if (aEvent->type() == QEvent::ShortcutOverride && fKeyHook) {
+        // Every key press passes the shortcut check first, at the focus widget; so that is where
+        // the window's key handling sees it, before any shortcut can fire. A key from the window
+        // system reaches the top-level window's handle with the same check first, which hands it
+        // on to the focus widget: offered there too, the key would be handled twice.
+        if (aEvent->type() == QEvent::ShortcutOverride && fKeyHook && aReceiver->isWidgetType()) {
             auto* keyEvent = static_cast<QKeyEvent*>(aEvent);
             if (!keyEvent->isAutoRepeat() && fKeyHook(keyEvent)) {
                 fiSwallowKey = keyEvent->key();

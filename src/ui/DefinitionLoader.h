@@ -50,6 +50,8 @@ public:
     // Turns the read lines into settings, devices, variables and the test tree; single line
     // problems are logged with file name and line number and give Errors.
     virtual TLoadOutcome LoadDefinition(TTestTree& aTree) = 0;
+    // The lines the last LoadDefinition left out because of their errors.
+    virtual int SkippedLines() const = 0;
 };
 
 using TDefinitionLoaderFactory = std::function<std::unique_ptr<IDefinitionLoader>(IDefinitionHost& aHost)>;

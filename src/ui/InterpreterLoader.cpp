@@ -24,6 +24,11 @@ public:
             return TLoadOutcome::Errors;
         }
     }
+    int SkippedLines() const override
+    {
+        // One "Error: " entry for every line the keyword pass could not take.
+        return int(fInterpreter.LastErrors().count(QStringLiteral("\r\nError: ")));
+    }
 
 private:
     bool SkipErrors() const override { return fHost.SkipErrors(); }

@@ -2,15 +2,17 @@
 
 #include <QInputDialog>
 
-QString TOperatorNameBox::Ask(const QString& sCurrent, const TInput& aInput, const TError& aError)
+QString TOperatorNameBox::Ask(const QString& sCurrent, const TInput& aInput, const TError& aError,
+                              const TGiveUp& aGiveUp)
 {
     for (;;) {
+        // Cancelling answers with the previous name, which may be empty as well.
         const std::optional<QString> answer = aInput(sCurrent);
-        if (!answer)
-            return sCurrent;
-        const QString sName = answer->trimmed();
+        const QString sName = answer.value_or(sCurrent).trimmed();
         if (!sName.isEmpty())
             return sName;
+        if (aGiveUp && aGiveUp())
+            return QString();
         aError(QStringLiteral("Operator name cannot be empty!"));
     }
 }

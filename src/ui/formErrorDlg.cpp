@@ -69,8 +69,12 @@ void TfrmErrorDlg::ShowReport(TErrorReport& aReport)
         tbOperator->setFocus();
     else
         Memo1->setFocus();
-    if (QWidget* main = parentWidget())
-        move(main->geometry().center() - rect().center());
+    if (QWidget* main = parentWidget()) {
+        // Before the first showing the dialog has no size of its own yet: lay it out first.
+        adjustSize();
+        const QRect mainFrame = main->window()->frameGeometry();
+        move(mainFrame.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
 
     exec();
 

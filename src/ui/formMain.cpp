@@ -49,6 +49,7 @@ const QString csAppTitle = QStringLiteral("TZK");
 const QString csHomePage = QStringLiteral("https://www.example.com/tzk/");
 const QString csAboutBlank = QStringLiteral("about:blank");
 const QString csCancelled = QStringLiteral("Cancelled");
+const QString csNoTestCase = QStringLiteral("  Test Case: No test case in process");
 
 // The runner's failure report is the error report.
 class TErrorReportAdapter : public IFailureReport
@@ -131,8 +132,10 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     fMenuFileList->SetOnOpenFile([this](const QString& sFile) { LoadDefinitionFile(sFile); });
 
     fMsgLog.Attach();
-    connect(&fMsgLog, &TMsgLog::HintChanged, this,
-            [this](const QString& sText) { fStatus1->setText(sText); });
+    connect(&fMsgLog, &TMsgLog::HintChanged, this, [this](const QString& sText) {
+        fsHint = sText;
+        ShowStatusText();
+    });
     TEscTaggedString::Instance();
 
     const QString sProgramDir =
@@ -142,6 +145,18 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     fsUiScriptErrorHtml = PageIfExists(sProgramDir, QStringLiteral("Ui/ScriptError.html"));
 
     connect(fRunner.get(), &TProcessRunner::ActionsChanged, this, &TfrmMain::ApplyActions);
+    connect(fRunner.get(), &TProcessRunner::KeyWaitChanged, this, [this](bool bWaiting) {
+        // The step's label may be cut off in the tree: the status bar tells what it waits for.
+        const TTreeNode* pNode = fRunner->CurrentNode();
+        fsWaitPrompt = bWaiting && pNode ? pNode->Text() : QString();
+        ShowStatusText();
+    });
+    connect(fRunner.get(), &TProcessRunner::PausedAtBreakPoint, this, [this] {
+        fsBreakPrompt = Format(QStringLiteral("Paused at break point: %s continues, %s steps"),
+                               {acProcessContinue->shortcut().toString(QKeySequence::NativeText),
+                                acProcessStep->shortcut().toString(QKeySequence::NativeText)});
+        ShowStatusText();
+    });
     fTree.Clear();
     fRunner->SetProcessState(0);
 
@@ -307,8 +322,9 @@ void TfrmMain::CreateActions()
     connect(acViewMsgTrace, &QAction::toggled, this, [this](bool bOn) { fMsgLog.SetShowTrace(bOn); });
     connect(acViewMsgDebug, &QAction::toggled, this, [this](bool bOn) { fMsgLog.SetShowDebug(bOn); });
     connect(acOptionsSetOperatorName, &QAction::triggered, this, [this] {
-        SetOperatorName(
-            TOperatorNameBox::Ask(fRunner->OperatorName(), fDialogs.fnOperatorInput, fDialogs.fnError));
+        const QString sName = AskForName();
+        if (!sName.isEmpty())
+            SetOperatorName(sName);
     });
     connect(acOptionsExtras, &QAction::triggered, this, [this] {
         if (fDialogs.fnExtras()) {
@@ -427,7 +443,7 @@ void TfrmMain::CreateClientArea()
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
     upperLayout->setSpacing(0);
-    fHeader = new QLabel(QStringLiteral("  Test Case: No test case in process"), upper);
+    fHeader = new QLabel(csNoTestCase, upper);
     fHeader->setFixedHeight(20);
     fHeader->setFrameShape(QFrame::Panel);
     fHeader->setFrameShadow(QFrame::Raised);
@@ -572,6 +588,43 @@ void TfrmMain::ApplyActions()
     acFileOpen->setEnabled(actions.bOpen);
     acFileReload->setEnabled(actions.bReload);
     fTreeView->SetRunning(actions.Start.bChecked);
+    if (!fsBreakPrompt.isEmpty() && fRunner->ProcessState() != 5) {
+        fsBreakPrompt.clear();
+        ShowStatusText();
+    }
+}
+
+void TfrmMain::ShowStatusText()
+{
+    // What the operator has to do now stands in front of the last hint while it lasts.
+    if (!fsWaitPrompt.isEmpty())
+        fStatus1->setText(fsWaitPrompt);
+    else if (!fsBreakPrompt.isEmpty())
+        fStatus1->setText(fsBreakPrompt);
+    else
+        fStatus1->setText(fsHint);
+}
+
+void TfrmMain::ForgetDefinitionTexts()
+{
+    fFileLabel->setText(QString());
+    fFileLabel->setToolTip(QString());
+    fHeader->setText(csNoTestCase);
+    fFinalDlg->setWindowTitle(QString());
+    fsHint.clear();
+    fsWaitPrompt.clear();
+    fsBreakPrompt.clear();
+    ShowStatusText();
+}
+
+int TfrmMain::DummyNodes() const
+{
+    int iDummies = 0;
+    for (int i = 0; i < fTree.Count(); ++i) {
+        if (const TJob* pJob = fTree.Node(i)->Job(); pJob && pJob->CaseType() == ecDummy)
+            ++iDummies;
+    }
+    return iDummies;
 }
 
 bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
@@ -598,13 +651,12 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     fKeyControl->Clear();
     fErrorReport.Clear();
     acViewLastErrorDlg->setEnabled(false);
-    fFinalDlg->setWindowTitle(QString());
     fDocView->ShowPage(fsUiReadyHtml);
     fTree.Clear();
     // The runner forgets its positions in the old tree (on an empty tree that is all it does).
     fRunner->AttachJobs();
-    fFileLabel->setText(QString());
-    fFileLabel->setToolTip(QString());
+    fRunner->SetSkippedAtLoad(0);
+    ForgetDefinitionTexts();
     ReleaseProcessServices();
     setWindowTitle(csAppTitle);
     // Nothing may run a half-built tree while a define query lets events through.
@@ -626,6 +678,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
             fTree.Clear();
             fRunner->SetProcessState(0);
             TDeviceList::InstanceRelease();
+            ForgetFailedDefinition();
             break;
         case TLoadOutcome::Success:
             fErrorReport.SetFileName(sFile);
@@ -634,6 +687,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
             TMsg::Hint(sHint);
             fTreeView->ExpandDefault();
             fRunner->AttachJobs();
+            fRunner->SetSkippedAtLoad(DummyNodes());
             if (fsUiScriptHtml != fsUiReadyHtml)
                 fDocView->ShowPage(fsUiScriptHtml);
             fMenuFileList->Insert(sFile);
@@ -651,6 +705,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
                 TMsg::Hint(sHint);
                 fTreeView->ExpandDefault();
                 fRunner->AttachJobs();
+                fRunner->SetSkippedAtLoad(loader->SkippedLines() + DummyNodes());
                 fMenuFileList->Insert(sFile);
                 fRunner->SetProcessState(1);
                 TMsg::Info(QStringLiteral("Test process loaded with Errors."));
@@ -659,6 +714,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
                 fTree.Clear();
                 fRunner->SetProcessState(0);
                 TDeviceList::InstanceRelease();
+                ForgetFailedDefinition();
             }
             break;
         }
@@ -667,6 +723,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
         fTree.Clear();
         fRunner->SetProcessState(0);
         TDeviceList::InstanceRelease();
+        ForgetFailedDefinition();
         fbLoading = false;
         if (TApplication* app = TApplication::Instance())
             app->HandleException(ExceptionText(e));
@@ -681,6 +738,13 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
         QTimer::singleShot(0, this, [this, sNext] { LoadDefinitionFile(sNext); });
     }
     return bResult;
+}
+
+void TfrmMain::ForgetFailedDefinition()
+{
+    // The label and the hints the failed load set up must not pass for a loaded definition.
+    fErrorReport.Clear();
+    ForgetDefinitionTexts();
 }
 
 void TfrmMain::ReleaseProcessServices()
@@ -912,10 +976,17 @@ bool TfrmMain::SkipErrors() const
     return acOptionsSkipErrors->isChecked();
 }
 
+QString TfrmMain::AskForName() const
+{
+    return TOperatorNameBox::Ask(fRunner->OperatorName(), fDialogs.fnOperatorInput, fDialogs.fnError, [] {
+        const TApplication* app = TApplication::Instance();
+        return app && app->Terminating();
+    });
+}
+
 std::optional<QString> TfrmMain::AskOperatorName()
 {
-    const QString sName =
-        TOperatorNameBox::Ask(fRunner->OperatorName(), fDialogs.fnOperatorInput, fDialogs.fnError);
+    const QString sName = AskForName();
     // The box closed because the session ends the program: no name, so that the run stops
     // instead of asking again.
     if (sName.isEmpty() && TApplication::Instance() && TApplication::Instance()->Terminating())

@@ -183,6 +183,13 @@ private:
     void ResizeStatusPanels();
     void EditCopy();
     void ProcessAction(void (TProcessRunner::*aAction)());
+    QString AskForName() const;
+    void ShowStatusText();
+    // Empties the panels that show what belongs to a definition.
+    void ForgetDefinitionTexts();
+    void ForgetFailedDefinition();
+    // Function dummies: lines of undeclared devices that "Skip Errors" kept as placeholders.
+    int DummyNodes() const;
 
     TfrmMainSetup fSetup;
     TfrmMainDialogs fDialogs;
@@ -206,6 +213,11 @@ private:
     // A load asked for while another one waits for a define query runs after it.
     bool fbLoading = false;
     std::optional<QString> fsPendingLoad;
+
+    // Status panel 1: the last hint, unless a waiting step or a break point has something to say.
+    QString fsHint;
+    QString fsWaitPrompt;
+    QString fsBreakPrompt;
 
     TMsgLog fMsgLog;
     TTestTree fTree;

@@ -35,6 +35,8 @@ TEST(RunCommandLineTest, ModesAndOptions)
         {{"tzk-run", "board.TZD"}, TRunOptions::rmRun, "board.TZD"},
         {{"tzk-run", "--check", "board.TZD", "--skip-errors", "--debug"}, TRunOptions::rmCheck, "board.TZD"},
         {{"tzk-run", "--preprocess", "board.TZD"}, TRunOptions::rmPreprocess, "board.TZD"},
+        {{"tzk-run", "--check", "--werror", "board.TZD"}, TRunOptions::rmCheck, "board.TZD"},
+        {{"tzk-run", "board.TZD", "--check"}, TRunOptions::rmCheck, "board.TZD"},
         {{"tzk-run", "--help"}, TRunOptions::rmHelp, ""},
         {{"tzk-run", "--help-all"}, TRunOptions::rmHelp, ""},
         {{"tzk-run", "--version"}, TRunOptions::rmVersion, ""},
@@ -62,6 +64,7 @@ TEST(RunCommandLineTest, WrongUsage)
     } cases[] = {
         {{"tzk-run"}, "Nothing to do: give FILE, --check FILE or --preprocess FILE."},
         {{"tzk-run", "--trace"}, "Nothing to do: give FILE, --check FILE or --preprocess FILE."},
+        {{"tzk-run", "--check"}, "The definition file name is missing."},
         {{"tzk-run", "a.TZD", "b.TZD"}, "Unexpected argument: b.TZD"},
         {{"tzk-run", "--preprocess", "a", "b"}, "Give only one of FILE, --check FILE and --preprocess FILE."},
         {{"tzk-run", "--check", "a", "--preprocess", "b"},

@@ -76,8 +76,11 @@ TEST_F(DeviceListTest, DeclarationErrors)
         const char* sText;
     } const cases[] = {
         {"Unknown;Port1", 0x10010A, "Device name \"Port1\" already defined"},
-        {"testdevice;Port2", 0x100163, "Unknown device type \"testdevice\"!"},
-        {"\"TestDevice\";Port2", 0x100163, "Unknown device type \"\"TestDevice\"\"!"},
+        // The known types follow as a hint on a second line.
+        {"testdevice;Port2", 0x100163,
+         "Unknown device type \"testdevice\"!\r\nKnown device types: TestDevice"},
+        {"\"TestDevice\";Port2", 0x100163,
+         "Unknown device type \"\"TestDevice\"\"!\r\nKnown device types: TestDevice"},
     };
     for (const auto& c : cases) {
         const EMsg e = AppendError(QString::fromUtf8(c.sDefinition));
@@ -114,6 +117,9 @@ TEST_F(DeviceListTest, FactoryCreatesOneCommandPerLineAndOwnsIt)
         EXPECT_EQ(e.Id().Value, 0x7F0163u);
         EXPECT_EQ(e.Text(), QStringLiteral("Unknown function \"Nope\" found!"));
     }
+    EXPECT_EQ(device->FunctionNames(),
+              (QStringList{QStringLiteral("Run"), QStringLiteral("Other"), QStringLiteral("Shared")}))
+        << "the commands made for lines are no function names";
     const std::size_t iEntries = device->CmdList().size();
     EXPECT_THROW(factory->Init(QStringLiteral("Run"), QStringLiteral("\"bad\"")), EMsg);
     EXPECT_EQ(device->CmdList().size(), iEntries) << "a command whose Init failed is not kept";

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -227,6 +230,70 @@ TEST_F(DefFileReaderTest, IncludeNestingIsLimited)
     fReader.FileLoad(sMain);
     EXPECT_EQ(Listing(),
               QStringList({QStringLiteral("main.TZD, 1: Main"), QStringLiteral("inc.txt, 1: Inc")}));
+}
+
+TEST_F(DefFileReaderTest, IncludeLinesAreLimitedPerLoad)
+{
+    const QByteArray aEmptyInclude = "#include \"empty.txt\"\n";
+    Write(QStringLiteral("empty.txt"), "");
+    const QString sMax =
+        Write(QStringLiteral("max.TZD"), aEmptyInclude.repeated(TInterpreterBase::ciMaxIncludes));
+    fReader.FileLoad(sMax);
+    EXPECT_EQ(fReader.FileList().size(), std::size_t(TInterpreterBase::ciMaxIncludes));
+
+    const QString sOver =
+        Write(QStringLiteral("over.TZD"), aEmptyInclude.repeated(TInterpreterBase::ciMaxIncludes + 1));
+    EMsg e = ErrorOf([&] { fReader.FileLoad(sOver); });
+    EXPECT_EQ(e.Message(),
+              QStringLiteral("Too many includes: line 10001 of \"%1\" exceeds the limit of 10000 "
+                             "includes in one load!\r\nID: 030228:10001")
+                  .arg(sOver));
+
+    // Fan-out: 2,000 includes of a file that includes an empty file 2,000 times. The 10,001st
+    // include is line 1,996 of mid.txt in the fifth round.
+    Write(QStringLiteral("mid.txt"), aEmptyInclude.repeated(2000));
+    const QString sFan =
+        Write(QStringLiteral("fan.TZD"), QByteArray("#include \"mid.txt\"\n").repeated(2000));
+    e = ErrorOf([&] { fReader.FileLoad(sFan); });
+    EXPECT_EQ(e.Id(), TMsgId(0x030228));
+    EXPECT_TRUE(e.Text().startsWith(QStringLiteral("Too many includes: line 1996 of \"%1\"")
+                                        .arg(fDir.FilePath(QStringLiteral("mid.txt")))))
+        << e.Text().toStdString();
+}
+
+// A reader that counts how often it reads each file.
+class TCountingReader : public TInterpreterReader
+{
+public:
+    bool LoadFileToList(const QString& sFileName, QStringList& aList) override
+    {
+        ++fReads[QFileInfo(sFileName).fileName()];
+        return TInterpreterReader::LoadFileToList(sFileName, aList);
+    }
+    std::map<QString, int> fReads;
+};
+
+TEST_F(DefFileReaderTest, AFileIncludedAgainIsReadOnce)
+{
+    Write(QStringLiteral("inc.txt"), "\n/* two */ A\nB // b\n");
+    const QString sMain = Write(QStringLiteral("main.TZD"), "#include \"inc.txt\"\nx\n#include \"inc.txt\"\n"
+                                                            "#include \"inc.txt\"\n");
+    TCountingReader reader;
+    reader.FileLoad(sMain);
+    EXPECT_EQ(reader.fReads,
+              (std::map<QString, int>{{QStringLiteral("inc.txt"), 1}, {QStringLiteral("main.TZD"), 1}}));
+    QStringList slListing = PreprocessListing(reader);
+    for (QString& sLine : slListing)
+        sLine.remove(fDir.Path() + QLatin1Char('/'));
+    EXPECT_EQ(slListing, (QStringList{QStringLiteral("inc.txt, 2: A"), QStringLiteral("inc.txt, 3: B"),
+                                      QStringLiteral("main.TZD, 2: x"), QStringLiteral("inc.txt, 2: A"),
+                                      QStringLiteral("inc.txt, 3: B"), QStringLiteral("inc.txt, 2: A"),
+                                      QStringLiteral("inc.txt, 3: B")}));
+    // The next load reads the files afresh.
+    Write(QStringLiteral("inc.txt"), "C\n");
+    reader.FileLoad(sMain);
+    EXPECT_EQ(reader.fReads[QStringLiteral("inc.txt")], 2);
+    EXPECT_EQ(PreprocessListing(reader).size(), 4);
 }
 
 TEST_F(DefFileReaderTest, CodedFiles)

@@ -1,4 +1,5 @@
 #include "language/DefFileInterpreter.h"
+#include "language/DefFileKeys.h"
 #include "language/InterpreterHost.h"
 
 #include "../execution/TestDevices.h"
@@ -76,6 +77,7 @@ protected:
         interpreter.FileLoad(sFile);
         const TInterpreterResult eResult = interpreter.LoadDefinition(fTree);
         fsLoadInfo = interpreter.LastErrors();
+        fsCheckWarnings = interpreter.CheckWarnings();
         return eResult;
     }
     QStringList Texts() const
@@ -90,6 +92,7 @@ protected:
     TFakeHost fHost;
     TTestTree fTree;
     QString fsLoadInfo;
+    QString fsCheckWarnings;
     std::vector<QString> fMessages;
 };
 
@@ -139,7 +142,9 @@ TEST_F(InterpreterTest, LineErrorsAreCollectedWithFileAndLine)
         QStringLiteral("Error: %1, 2: Invalid block end found (06010A:0)"),
         QStringLiteral("Error: %1, 3: Unkown test case \"Test.Cases(\"x\")\" in command line. (06030A:0)"),
         QStringLiteral("Error: %1, 4: Device \"Port2\" not declared, command \"Run\" skipped. (06040A:0)"),
-        QStringLiteral("Error: %1, 5: Unkown command \"Nothing\" in device \"Port1\" skipped. (060414:0)"),
+        // The identifier stays with the message; the device's functions follow as a hint.
+        QStringLiteral("Error: %1, 5: Unkown command \"Nothing\" in device \"Port1\" skipped. (060414:0)\r\n"
+                       "Known functions of \"Port1\": Run, Other, Shared"),
         QStringLiteral("Error: %1, 6: Device \"\" not declared, command \"\" skipped. (06040A:0)"),
         QStringLiteral("Error: %1, 7: Device name \"Port1\" already defined (10010A:1)"),
         QStringLiteral("Error: %1, 8: bad parameter (7F0001:0)"),
@@ -149,8 +154,57 @@ TEST_F(InterpreterTest, LineErrorsAreCollectedWithFileAndLine)
         sExpected += QStringLiteral("\r\n") + s.arg(sFile);
     EXPECT_EQ(fsLoadInfo, sExpected);
     EXPECT_EQ(Texts(), QStringList{QStringLiteral("1. fine")}) << "an error does not stop the pass";
-    ASSERT_FALSE(fMessages.empty());
-    EXPECT_TRUE(fMessages.back().startsWith(QStringLiteral("While loading definition file...\r\nError: ")));
+    // The definition check's warnings follow the load errors in a message of their own.
+    ASSERT_GE(fMessages.size(), 2u);
+    EXPECT_TRUE(fMessages[fMessages.size() - 2].startsWith(
+        QStringLiteral("While loading definition file...\r\nError: ")));
+    EXPECT_TRUE(
+        fMessages.back().startsWith(QStringLiteral("While checking definition file...\r\nWarning: ")));
+}
+
+TEST_F(InterpreterTest, CheckWarningsLeaveTheLoadAsItIs)
+{
+    const TInterpreterResult eResult =
+        Load(QStringLiteral("Test.Case(\"Power\")\n}\nTest.Case(\"power\")\n}\n"));
+    EXPECT_EQ(eResult, irSuccess) << "warnings of the check are no load errors";
+    EXPECT_TRUE(fsLoadInfo.isEmpty());
+    EXPECT_EQ(Texts(), (QStringList{QStringLiteral("1. Power"), QStringLiteral("2. power")}));
+    const QString sWarning =
+        QStringLiteral("\r\nWarning: %1, 3: Test case \"power\" has the same name as the "
+                       "test case in line 1 of %1: jumps and status changes reach only that one")
+            .arg(fDir.FilePath(QStringLiteral("main.TZD")));
+    EXPECT_EQ(fsCheckWarnings, sWarning);
+    EXPECT_EQ(fMessages,
+              std::vector<QString>{QStringLiteral("While checking definition file...") + sWarning});
+}
+
+TEST_F(InterpreterTest, TestCasesNestAtMostAThousandDeep)
+{
+    // Test cases without "}" nest every later one inside; 20,000 of them used to take minutes.
+    QString sText;
+    for (int i = 0; i < 20000; ++i)
+        sText += QStringLiteral("Test.Case(x)\n");
+    EXPECT_EQ(Load(sText), irError);
+    ASSERT_EQ(fTree.Count(), TKeyTestCase::ciMaxNesting);
+    EXPECT_EQ(fTree.Node(fTree.Count() - 1)->Text(),
+              QStringLiteral("1.").repeated(TKeyTestCase::ciMaxNesting) + QStringLiteral(" x"));
+    const QString sFirstError =
+        QStringLiteral("\r\nError: %1, 1001: Test cases nested deeper than 1000 levels! (060314:0)")
+            .arg(fDir.FilePath(QStringLiteral("main.TZD")));
+    EXPECT_TRUE(fsLoadInfo.startsWith(sFirstError + QStringLiteral("\r\n")))
+        << fsLoadInfo.left(300).toStdString();
+
+    // The deepest level still takes work lines, and numbers keep counting siblings.
+    fTree.Clear();
+    sText =
+        QStringLiteral("Device.Create(TestDevice; Port1)\n") +
+        QStringLiteral("Test.Case(\"c\")\n").repeated(TKeyTestCase::ciMaxNesting - 1) +
+        QStringLiteral("Test.Case(\"deep\")\nPort1.Run(\"a\")\nPort1.Run(\"b\")\n}\nTest.Case(\"next\")\n");
+    EXPECT_EQ(Load(sText), irSuccess) << fsLoadInfo.left(300).toStdString();
+    const QString sPrefix = QStringLiteral("1.").repeated(TKeyTestCase::ciMaxNesting - 1);
+    ASSERT_EQ(fTree.Count(), TKeyTestCase::ciMaxNesting + 3);
+    EXPECT_EQ(fTree.Node(fTree.Count() - 2)->Text(), sPrefix + QStringLiteral("1.2. b"));
+    EXPECT_EQ(fTree.Node(fTree.Count() - 1)->Text(), sPrefix + QStringLiteral("2. next"));
 }
 
 TEST_F(InterpreterTest, SkipErrorsKeepsUndeclaredDevicesAsDummies)
@@ -180,7 +234,8 @@ TEST_F(InterpreterTest, Settings)
                             "Set(Float; Voltage)\n"
                             "Set(integer; Count)\n"
                             "Set(STRING; Serial)\n"
-                            "Set(Float; voltage)\n"));
+                            "Set(Float; voltage)\n"
+                            "Test.Case(\"Settings only\")\n}\n"));
     EXPECT_EQ(eResult, irSuccess) << fsLoadInfo.toStdString();
     EXPECT_EQ(fHost.sLabel, QStringLiteral("Board A"));
     EXPECT_EQ(fHost.sVersion, QStringLiteral("2.1"));

@@ -9,7 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
 namespace {
+
+// A definition and the lines the keyword pass sees from it.
+struct TListingCase
+{
+    const char* sText;
+    QStringList expected;
+};
 
 class PreprocessorTest : public ::testing::Test
 {
@@ -103,11 +113,7 @@ TEST_F(PreprocessorTest, InvalidAndSelfReferringDefines)
 
 TEST_F(PreprocessorTest, ConditionalBlocks)
 {
-    struct
-    {
-        const char* sText;
-        QStringList expected;
-    } const cases[] = {
+    const TListingCase cases[] = {
         {"#define DEBUG\n#ifdef DEBUG\nyes\n#else\nno\n#endif", {QStringLiteral("3: yes")}},
         {"#define DEBUG 1\n#ifdef DEBUG\nyes\n#else\nno\n#endif", {QStringLiteral("5: no")}},
         {"#ifndef X\nyes\n#endif\nafter", {QStringLiteral("2: yes"), QStringLiteral("4: after")}},
@@ -159,6 +165,188 @@ TEST_F(PreprocessorTest, WarningsAndHostileInput)
     EXPECT_EQ(Run(QStringLiteral("#define y z\n") + sLong).size(), 1);
     EXPECT_EQ(Run(QStringLiteral("#if false\nnever closed")), QStringList())
         << "an open block at the end is no error";
+}
+
+TEST_F(PreprocessorTest, LongBranchChainsAreWalkedWithoutRecursion)
+{
+    // Each skipped branch used to nest one call deeper, which overflowed the stack.
+    const auto Chain = [](const char* sFirst, const char* sBranch, const char* sLast) {
+        QString sText = QString::fromLatin1(sFirst) + QLatin1Char('\n');
+        const QString sLine = QString::fromLatin1(sBranch) + QLatin1Char('\n');
+        sText.reserve(sText.size() + 100000 * sLine.size() + 40);
+        for (int i = 0; i < 100000; ++i)
+            sText += sLine;
+        return sText + QString::fromLatin1(sLast);
+    };
+    struct
+    {
+        QString sText;
+        QStringList expected;
+    } const cases[] = {
+        {Chain("#if false", "#elif false", "#else\nlast\n#endif\nafter"),
+         {QStringLiteral("100003: last"), QStringLiteral("100005: after")}},
+        {Chain("#ifdef NONE", "#elifdef NONE", "#elifdef NONE\nnone\n#endif\nafter"),
+         {QStringLiteral("100005: after")}},
+        {Chain("#if true\nfirst", "#elif x", "#else\nlast\n#endif\nafter"),
+         {QStringLiteral("2: first"), QStringLiteral("100006: after")}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Run(c.sText), c.expected) << c.sText.left(40).toStdString();
+}
+
+TEST_F(PreprocessorTest, ExpansionBeyondTheTotalLimitStopsTheLoad)
+{
+    // A 4 KB file whose lines each expand to a million characters.
+    QString sText = QStringLiteral("#define A ") + QString(1000, QLatin1Char('x')) +
+                    QStringLiteral("\n#define B ") + QString(1000, QLatin1Char('A')) + QLatin1Char('\n');
+    for (int i = 0; i < 1000; ++i)
+        sText += QStringLiteral("B\n");
+    const QString sError = Error(sText);
+    EXPECT_TRUE(sError.startsWith(fDir.FilePath(QStringLiteral("main.TZD")) + QStringLiteral(", ")))
+        << sError.left(300).toStdString();
+    EXPECT_TRUE(sError.contains(QStringLiteral(": Definition too large: the preprocessed text exceeds")))
+        << sError.left(300).toStdString();
+    EXPECT_TRUE(sError.endsWith(QStringLiteral("ID: 03080A:0"))) << sError.toStdString();
+}
+
+TEST_F(PreprocessorTest, ManyReplacementsInOneLineDoNotMoveTheRestEachTime)
+{
+    const QString sMain = fDir.FilePath(QStringLiteral("main.TZD"));
+    // Every occurrence of a long line replaced; each replacement forming the next occurrence
+    // further left; a value that re-forms its name to the right and grows without end.
+    EXPECT_EQ(Run(QStringLiteral("#define ab c\n") + QStringLiteral("ab").repeated(300000)),
+              QStringList{QStringLiteral("2: ") + QStringLiteral("c").repeated(300000)});
+    EXPECT_EQ(
+        Run(QStringLiteral("#define ab b\n") + QStringLiteral("a").repeated(300000) + QStringLiteral("b x")),
+        QStringList{QStringLiteral("2: b x")});
+    EXPECT_EQ(
+        Run(QStringLiteral("#define ab ba\n") + QStringLiteral("a").repeated(1000) + QStringLiteral("bb")),
+        QStringList{QStringLiteral("2: bb") + QStringLiteral("a").repeated(1000)});
+    EXPECT_TRUE(Error(QStringLiteral("#define ab bbbxaa\nx\nabb"))
+                    .startsWith(sMain + QStringLiteral(", 3: Line grows beyond 1048576 characters by the "
+                                                       "substitution of \"ab\"")));
+}
+
+TEST_F(PreprocessorTest, NamesAreFoundWithoutRegardToCaseOnlyWhereTheyDifferInCase)
+{
+    const TListingCase cases[] = {
+        // A redefinition keeps the first spelling, so only that one is substituted.
+        {"#define Name 1\n#define NAME 2\nName NAME", {QStringLiteral("3: 2 NAME")}},
+        {"#define Flag\n#ifdef FLAG\nyes\n#endif", {QStringLiteral("3: yes")}},
+        {"#define \u00C4b 1\n#define \u00E4B 2\n\u00C4b", {QStringLiteral("3: 2")}},
+        {"#define stra\u00DFe 1\n#define STRASSE 2\nstra\u00DFe STRASSE", {QStringLiteral("3: 1 2")}},
+        {"#define ab 1\n#define a 2\n#define abc 3\nabcd a ab", {QStringLiteral("4: 1cd 2 1")}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Run(QString::fromUtf8(c.sText)), c.expected) << c.sText;
+    EXPECT_EQ(fReader->LastErrors().count(QStringLiteral("Redefinition")), 0);
+}
+
+// The substitution rule as it reads: every defined name in the order of its first definition,
+// its first occurrence replaced again and again, searching from the start each time.
+class TSubstitutionModel
+{
+public:
+    QString Substitute(const QString& sLine) const
+    {
+        QString sName, sValue;
+        if (IsDefine(sLine) && Parse(sLine, sName, sValue) && !sValue.isEmpty())
+            return QStringLiteral("#define  ") + sName + QLatin1Char(' ') + Names(sValue);
+        return Names(sLine);
+    }
+    // The line the keyword pass sees, empty for a definition.
+    QString Line(const QString& sRead)
+    {
+        const QString sLine = Substitute(sRead);
+        if (!IsDefine(sLine))
+            return sLine;
+        QString sName, sValue;
+        if (!Parse(sLine, sName, sValue))
+            return QString();
+        for (auto& define : fDefines) {
+            if (define.first.compare(sName, Qt::CaseInsensitive) == 0) {
+                define.second = sValue;
+                return QString();
+            }
+        }
+        fDefines.emplace_back(sName, sValue);
+        return QString();
+    }
+
+private:
+    static bool IsDefine(const QString& s)
+    {
+        return s.startsWith(QLatin1String("#define "), Qt::CaseInsensitive);
+    }
+    static bool Parse(const QString& sLine, QString& sName, QString& sValue)
+    {
+        const QString sRest = sLine.mid(8).trimmed();
+        const int iBlank = int(sRest.indexOf(QLatin1Char(' ')));
+        sName = iBlank < 0 ? sRest : sRest.left(iBlank);
+        sValue = iBlank < 0 ? QString() : sRest.mid(iBlank).trimmed();
+        return !sName.isEmpty() && sName != sValue;
+    }
+    QString Names(QString sText) const
+    {
+        for (const auto& define : fDefines) {
+            const QString sValue = define.second.trimmed();
+            if (sValue.isEmpty())
+                continue;
+            for (int iPos = int(sText.indexOf(define.first)); iPos >= 0;
+                 iPos = int(sText.indexOf(define.first))) {
+                if (sValue.contains(define.first))
+                    throw EError(QStringLiteral("endless"));
+                sText.replace(iPos, define.first.size(), sValue);
+                if (sText.size() > TDefFilePreprocessor::ciMaxLineLength)
+                    throw EError(QStringLiteral("too long"));
+            }
+        }
+        return sText;
+    }
+
+    std::vector<std::pair<QString, QString>> fDefines;
+};
+
+TEST_F(PreprocessorTest, SubstitutionFollowsTheRuleForRandomDefinitions)
+{
+    // Few letters, so that names overlap, nest, differ only in case and form across the edges of
+    // inserted values.
+    std::mt19937 random(22);
+    const auto Text = [&random](const char* sAlphabet, int iMin, int iMax) {
+        const int iAlphabet = int(std::strlen(sAlphabet));
+        QString s;
+        for (int i = std::uniform_int_distribution<int>(iMin, iMax)(random); i > 0; --i)
+            s += QLatin1Char(sAlphabet[std::uniform_int_distribution<int>(0, iAlphabet - 1)(random)]);
+        return s;
+    };
+    int iCompared = 0;
+    for (int iProgram = 0; iProgram < 400; ++iProgram) {
+        QStringList slText;
+        for (int i = 0; i < 12; ++i) {
+            if (std::uniform_int_distribution<int>(0, 1)(random))
+                slText.append(QStringLiteral("#define ") + Text("abAB", 1, 3) + QLatin1Char(' ') +
+                              Text("abABx", 0, 4));
+            else
+                slText.append(QStringLiteral("L ") + Text("abABx ", 0, 12));
+        }
+        QStringList expected;
+        TSubstitutionModel model;
+        try {
+            for (int i = 0; i < slText.size(); ++i) {
+                const QString sLine = model.Line(slText.at(i)).trimmed();
+                if (!sLine.isEmpty())
+                    expected.append(QStringLiteral("%1: %2").arg(i + 1).arg(sLine));
+            }
+        } catch (const EError&) {
+            EXPECT_THROW(Run(slText.join(QLatin1Char('\n'))), EError)
+                << slText.join(QLatin1Char('|')).toStdString();
+            continue;
+        }
+        EXPECT_EQ(Run(slText.join(QLatin1Char('\n'))), expected)
+            << slText.join(QLatin1Char('|')).toStdString();
+        ++iCompared;
+    }
+    EXPECT_GT(iCompared, 200) << "most programs substitute without an error";
 }
 
 TEST_F(PreprocessorTest, DefinitionDocumentQuery)

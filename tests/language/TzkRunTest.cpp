@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <csignal>
@@ -123,14 +125,14 @@ TEST(TzkRunTest, UsageAndVersion)
           QStringList({QStringLiteral("--preprocess"), QStringLiteral("a"), QStringLiteral("b")})}) {
         const TRunResult result = RunTzk(slArgs);
         EXPECT_EQ(result.iExitCode, 4) << slArgs.join(QLatin1Char(' ')).toStdString();
-        EXPECT_TRUE(result.sErr.contains(QStringLiteral("--preprocess <file>"))) << result.sErr.toStdString();
+        EXPECT_TRUE(result.sErr.contains(QStringLiteral("  --preprocess "))) << result.sErr.toStdString();
     }
     const TRunResult version = RunTzk({QStringLiteral("--version")});
     EXPECT_EQ(version.iExitCode, 0);
     EXPECT_EQ(version.sOut, QStringLiteral("tzk-run %1\n").arg(QStringLiteral(TZK_VERSION)));
     const TRunResult help = RunTzk({QStringLiteral("--help")});
     EXPECT_EQ(help.iExitCode, 0);
-    EXPECT_TRUE(help.sOut.contains(QStringLiteral("--preprocess <file>")));
+    EXPECT_TRUE(help.sOut.contains(QStringLiteral("  --preprocess ")));
 }
 
 // Definitions run as the operator would run them, judged by the exit status and the output.
@@ -185,6 +187,117 @@ TEST(TzkRunTest, RunsDefinitionsAndReportsTheExitStatus)
         EXPECT_TRUE(result.sOut.contains(c.sOut)) << sCall << "\n" << result.sOut.toStdString();
         EXPECT_TRUE(result.sErr.contains(c.sErr)) << sCall << "\n" << result.sErr.toStdString();
     }
+}
+
+// The definition check lists its warnings like compiler warnings; the definition still loads and
+// runs, and only --werror turns the warnings into a load error.
+TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\n"
+                                                                "Test.Case(\"Power\")\n{\n"
+                                                                "    Sys.Delay(\"Settle\"; 1)\n}\n"
+                                                                "Test.Case(\"power\")\n{\n"
+                                                                "    Sys.Delay(\"Again\"; 1)\n}\n");
+    const QString sWarning =
+        sMain + QStringLiteral(":6: warning: Test case \"power\" has the same name as the "
+                               "test case in line 2 of %1: jumps and status changes reach only "
+                               "that one\n")
+                    .arg(sMain);
+
+    const TRunResult check = RunTzk({QStringLiteral("--check"), sMain});
+    EXPECT_EQ(check.iExitCode, 0) << check.sErr.toStdString();
+    EXPECT_TRUE(check.sErr.endsWith(sWarning)) << check.sErr.toStdString();
+    EXPECT_TRUE(check.sOut.endsWith(sMain + QStringLiteral(": no errors, 1 warning(s)\n")))
+        << check.sOut.toStdString();
+
+    const TRunResult werror = RunTzk({QStringLiteral("--check"), sMain, QStringLiteral("--werror")});
+    EXPECT_EQ(werror.iExitCode, 2);
+    EXPECT_TRUE(werror.sErr.contains(sWarning + sMain + QStringLiteral(": 1 warning(s) treated as errors")))
+        << werror.sErr.toStdString();
+    EXPECT_FALSE(werror.sOut.contains(QStringLiteral("no errors"))) << werror.sOut.toStdString();
+
+    // The preprocessor's warnings count as well.
+    const QString sDefines = dir.Write(QStringLiteral("defines.TZD"), "#define LIMIT 1\n#define LIMIT 2\n"
+                                                                      "Test.Case(\"A\")\n}\n");
+    const TRunResult redefined = RunTzk({QStringLiteral("--check"), sDefines, QStringLiteral("--werror")});
+    EXPECT_EQ(redefined.iExitCode, 2);
+    EXPECT_TRUE(
+        redefined.sErr.contains(sDefines + QStringLiteral(":2: warning: Redefinition of \"LIMIT\"\n")))
+        << redefined.sErr.toStdString();
+
+    const TRunResult run = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
+    EXPECT_EQ(run.iExitCode, 0) << run.sOut.toStdString() << run.sErr.toStdString();
+    EXPECT_TRUE(run.sOut.contains(QStringLiteral("Warning: While checking definition file...")))
+        << run.sOut.toStdString();
+    EXPECT_TRUE(run.sOut.contains(QStringLiteral("Info: Test process successfully finished")));
+}
+
+// An unknown device type or function names the known ones on the line after the error.
+TEST(TzkRunTest, UnknownDeviceTypeOrFunctionListsTheKnownOnes)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemCtrl; Sys)\n"
+                                                                "Device.Create(SystemControl; S2)\n"
+                                                                "Test.Case(\"A\")\n{\n"
+                                                                "    S2.Wait(\"x\"; 1)\n}\n");
+    const TRunResult result = RunTzk({QStringLiteral("--check"), sMain});
+    EXPECT_EQ(result.iExitCode, 2);
+    EXPECT_TRUE(result.sErr.contains(
+        sMain + QStringLiteral(":1: error: Unknown device type \"SystemCtrl\"! (100163:0)\n"
+                               "Known device types: SystemControl\n")))
+        << result.sErr.toStdString();
+    const QString sError =
+        sMain + QStringLiteral(":5: error: Unkown command \"Wait\" in device \"S2\" skipped. (060414:0)\n");
+    const int iError = int(result.sErr.indexOf(sError));
+    ASSERT_GE(iError, 0) << result.sErr.toStdString();
+    const QString sHint = result.sErr.mid(iError + sError.size()).section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(sHint.startsWith(QStringLiteral("Known functions of \"S2\": Beep, "))) << sHint.toStdString();
+    for (const char* sFunction : {"Goto", "Delay", "Pause", "Print"})
+        EXPECT_TRUE(sHint.contains(QLatin1String(sFunction))) << sHint.toStdString();
+}
+
+// Every definition example of the reference (the fenced blocks marked TZD) loads without errors
+// and without warnings of the definition check.
+TEST(TzkRunTest, ReferenceExamplesLoadCleanly)
+{
+    TTestDir dir;
+    // The print example uses the printing example's template.
+    QFile label(QStringLiteral(TZK_EXAMPLES_DIR "/printing/label.rtf"));
+    ASSERT_TRUE(label.open(QIODevice::ReadOnly));
+    dir.Write(QStringLiteral("printing/label.rtf"), label.readAll());
+
+    int iBlocks = 0;
+    QDirIterator pages(QStringLiteral(TZK_REFERENCE_DIR), {QStringLiteral("*.md")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (pages.hasNext()) {
+        const QString sPage = pages.next();
+        QFile page(sPage);
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly | QIODevice::Text)) << sPage.toStdString();
+        const QStringList slLines = QString::fromUtf8(page.readAll()).split(QLatin1Char('\n'));
+        for (int i = 0; i < slLines.size(); ++i) {
+            if (slLines.at(i).trimmed() != QLatin1String("```TZD"))
+                continue;
+            QStringList slBlock;
+            for (++i; i < slLines.size() && slLines.at(i).trimmed() != QLatin1String("```"); ++i)
+                slBlock.append(slLines.at(i));
+            const QString sWhere = QStringLiteral("%1, block ending in line %2").arg(sPage).arg(i + 1);
+            const QString sFile = dir.Write(QStringLiteral("example%1.TZD").arg(++iBlocks),
+                                            slBlock.join(QLatin1Char('\n')).toUtf8() + '\n');
+            const TRunResult result = RunTzk({QStringLiteral("--check"), sFile});
+            EXPECT_EQ(result.iExitCode, 0) << sWhere.toStdString() << "\n" << result.sErr.toStdString();
+            for (const QString& sLine : result.sErr.split(QLatin1Char('\n'))) {
+                // The example of the warning term warns on purpose.
+                if (sLine.contains(QStringLiteral(": warning: Warning message")))
+                    continue;
+                EXPECT_FALSE(sLine.contains(QStringLiteral(": warning: ")) ||
+                             sLine.contains(QStringLiteral(": error: ")))
+                    << sWhere.toStdString() << "\n"
+                    << sLine.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(iBlocks, 0) << "no examples found in " TZK_REFERENCE_DIR;
 }
 
 TEST(TzkRunTest, AnswersDriveTheOperatorPartAndJUnitRecordsTheRun)

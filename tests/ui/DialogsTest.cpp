@@ -144,21 +144,79 @@ TEST_F(ErrorDlgTest, PrintNeedsAnOperatorAndStaysOpenWhenPrintingFails)
 
 TEST(OperatorNameBoxTest, AsksUntilANameIsGivenAndCancelKeepsThePrevious)
 {
-    QStringList errors;
-    std::vector<std::optional<QString>> answers = {QStringLiteral("   "), QString(),
-                                                   QStringLiteral("  Eve ")};
-    std::size_t iNext = 0;
-    const auto input = [&](const QString& sDefault) {
-        EXPECT_EQ(sDefault, QStringLiteral("Old"));
-        return answers.at(iNext++);
+    using TAnswers = std::vector<std::optional<QString>>;
+    const std::optional<QString> cancel;
+    const QString sEmpty = QStringLiteral("Operator name cannot be empty!");
+    struct TCase
+    {
+        QString sCurrent;
+        TAnswers answers;
+        QString sResult;
+        int iErrorBoxes;
     };
-    const auto error = [&](const QString& sText) { errors.append(sText); };
-    EXPECT_EQ(TOperatorNameBox::Ask(QStringLiteral("Old"), input, error), QStringLiteral("Eve"));
-    EXPECT_EQ(errors, QStringList(2, QStringLiteral("Operator name cannot be empty!")));
+    const TCase cases[] = {
+        {QStringLiteral("Old"),
+         {QStringLiteral("   "), QString(), QStringLiteral("  Eve ")},
+         QStringLiteral("Eve"),
+         2},
+        {QStringLiteral("Old"), {cancel}, QStringLiteral("Old"), 0},
+        // Without a previous name, Cancel is no way out of the question.
+        {QString(), {cancel, QStringLiteral(" "), cancel, QStringLiteral("Ann")}, QStringLiteral("Ann"), 3},
+    };
+    for (const TCase& c : cases) {
+        QStringList errors;
+        std::size_t iNext = 0;
+        const auto input = [&](const QString& sDefault) {
+            EXPECT_EQ(sDefault, c.sCurrent);
+            return c.answers.at(iNext++);
+        };
+        const auto error = [&](const QString& sText) { errors.append(sText); };
+        EXPECT_EQ(TOperatorNameBox::Ask(c.sCurrent, input, error), c.sResult) << c.sResult.toStdString();
+        EXPECT_EQ(iNext, c.answers.size()) << c.sResult.toStdString();
+        EXPECT_EQ(errors, QStringList(c.iErrorBoxes, sEmpty)) << c.sResult.toStdString();
+    }
+}
 
-    answers = {std::nullopt};
-    iNext = 0;
-    EXPECT_EQ(TOperatorNameBox::Ask(QStringLiteral("Old"), input, error), QStringLiteral("Old"));
+TEST(OperatorNameBoxTest, GivesUpWithoutAnErrorBoxWhenNobodyCanAnswer)
+{
+    int iAsked = 0;
+    QStringList errors;
+    const QString sName = TOperatorNameBox::Ask(
+        QString(),
+        [&](const QString&) {
+            ++iAsked;
+            return std::optional<QString>();
+        },
+        [&](const QString& sText) { errors.append(sText); }, [&] { return iAsked >= 2; });
+    EXPECT_TRUE(sName.isEmpty());
+    EXPECT_EQ(iAsked, 2);
+    EXPECT_EQ(errors.size(), 1) << "the box only while somebody can still answer";
+}
+
+TEST(ErrorDlgPlacementTest, CentredOnTheMainWindowEveryTime)
+{
+    QWidget main;
+    main.setGeometry(120, 90, 900, 700);
+    main.show();
+    TfrmErrorDlg dialog(&main);
+    TErrorReport report;
+    report.SetTestFunction(QStringLiteral("1.2. Volt"));
+    report.SetErrorText(QStringLiteral("Value 3.1 above 3.0"));
+    for (int iShowing = 1; iShowing <= 2; ++iShowing) {
+        QRect shown;
+        {
+            TModalCloser closer([&](QWidget*) {
+                shown = dialog.frameGeometry();
+                dialog.CloseButton()->click();
+            });
+            dialog.ShowReport(report);
+        }
+        const QPoint offset = shown.center() - main.frameGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 4)
+            << "showing " << iShowing << ": " << offset.x() << ", " << offset.y();
+        EXPECT_TRUE(main.frameGeometry().contains(shown)) << "showing " << iShowing;
+    }
+    TMsgClass::ReleaseSingleton();
 }
 
 TEST(ExtrasTest, CheckBoxesFollowTheSettings)

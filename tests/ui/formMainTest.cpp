@@ -4,16 +4,19 @@
 
 #include "ui/Application.h"
 #include "ui/DocumentViewBase.h"
+#include "ui/InterpreterLoader.h"
 #include "ui/KeypadKeyControl.h"
 #include "ui/MessageLogView.h"
 #include "ui/RecentMenuFileList.h"
 #include "ui/TestTreeView.h"
 #include "ui/formErrorDlg.h"
+#include "ui/formFinalDlg.h"
 #include "ui/formMain.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/RegIO.h"
+#include "devices/system/DeviceSys.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
 
@@ -75,6 +78,7 @@ public:
             definition.fBuild(fHost, aTree);
         return definition.eOutcome;
     }
+    int SkippedLines() const override { return 0; }
 
 private:
     IDefinitionHost& fHost;
@@ -106,7 +110,9 @@ protected:
         TfrmMainSetup setup;
         setup.slArguments = slArguments;
         setup.sProgramDir = fDir.Path();
-        setup.fLoaderFactory = [this](IDefinitionHost& aHost) {
+        setup.fLoaderFactory = [this](IDefinitionHost& aHost) -> std::unique_ptr<IDefinitionLoader> {
+            if (fbRealInterpreter)
+                return CreateInterpreterLoader(aHost);
             return std::make_unique<TFakeLoader>(aHost, fDefinitions, fiLoadersAlive);
         };
         fWindow = std::make_unique<TfrmMain>(setup);
@@ -129,17 +135,21 @@ protected:
     }
 
     // A definition file on disk with a fake content: cases of work nodes with preset results.
+    // The last iFinalCases cases are final cases.
     QString Definition(const QString& sName, std::vector<std::pair<QString, std::vector<ECmdResult>>> aCases,
-                       TLoadOutcome eOutcome = TLoadOutcome::Success)
+                       TLoadOutcome eOutcome = TLoadOutcome::Success, int iFinalCases = 0)
     {
         const QString sFile = fDir.WriteText(sName, QStringLiteral("; fake\r\n"));
         TFakeDefinition& definition = fDefinitions[sFile];
         definition.eOutcome = eOutcome;
-        definition.fBuild = [this, aCases](IDefinitionHost& aHost, TTestTree& aTree) {
+        definition.fBuild = [this, aCases, iFinalCases](IDefinitionHost& aHost, TTestTree& aTree) {
             aHost.SetFileLabel(QStringLiteral("Board A"), QStringLiteral("1.0"));
             TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice; Dev1"));
+            std::size_t iCase = 0;
             for (const auto& [sCase, results] : aCases) {
-                TTreeNode* node = TJob::CreateNewJob(sCase, aTree, nullptr, nullptr, ecNormalCase, true);
+                const bool bFinal = ++iCase + std::size_t(iFinalCases) > aCases.size();
+                const ECaseType eType = bFinal ? ecFinalCase : ecNormalCase;
+                TTreeNode* node = TJob::CreateNewJob(sCase, aTree, nullptr, nullptr, eType, true);
                 int iWork = 0;
                 for (ECmdResult eResult : results) {
                     auto cmd = std::make_unique<TTestCmd>(device);
@@ -164,6 +174,13 @@ protected:
         return false;
     }
     int State() const { return fWindow->Runner().ProcessState(); }
+    int LoggedCount(const QString& sPart) const
+    {
+        int iCount = 0;
+        for (const TLogLine& line : fWindow->MsgLog().Lines())
+            iCount += line.sText.contains(sPart) ? 1 : 0;
+        return iCount;
+    }
 
     struct TFinal
     {
@@ -175,6 +192,7 @@ protected:
     std::map<QString, TFakeDefinition> fDefinitions;
     std::vector<TTestCmd*> fCommands;
     int fiLoadersAlive = 0;
+    bool fbRealInterpreter = false;
     std::unique_ptr<TfrmMain> fWindow;
     QStringList fInformation;
     QStringList fErrors;
@@ -991,4 +1009,194 @@ TEST_F(formMainTest, OpenDialogOffersDefinitionsWhateverTheCaseOfTheirExtension)
     visible.sort();
     EXPECT_EQ(sTitle, QStringLiteral("Open test file"));
     EXPECT_EQ(visible, (QStringList{QStringLiteral("lower.tzd"), QStringLiteral("upper.TZD")}));
+}
+
+TEST_F(formMainTest, TreeClicksWhileAFinalCaseRunsAfterAStopChangeNothing)
+{
+    const QString sFile = Definition(
+        QStringLiteral("final.tzd"),
+        {{QStringLiteral("Supply"), {crUnknown, crDone}}, {QStringLiteral("Off"), {crUnknown, crDone}}},
+        TLoadOutcome::Success, 1);
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.resize(900, 700);
+    w.show();
+    TTestTreeView* tree = w.TreeView();
+    QCoreApplication::processEvents();
+    TTestCmd* first = fCommands[0];
+    TTestCmd* finalStep = fCommands[2];
+
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] { return first->fiExecutions == 1; }));
+    w.acProcessStop->trigger();
+    ASSERT_TRUE(RunUntil([&] { return finalStep->fiExecutions == 1; })) << "the stop skips to the final case";
+    ASSERT_EQ(w.Runner().CurrentNode(), w.Tree().Node(4));
+    const int iState = State();
+
+    // A plain click would forget the running node and offer Start; a Ctrl+click would begin a
+    // second walk beside the running one.
+    const QPoint at = tree->visualItemRect(tree->Item(w.Tree().Node(0))).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+    EXPECT_EQ(State(), iState);
+    EXPECT_EQ(w.Runner().CurrentNode(), w.Tree().Node(4));
+    EXPECT_FALSE(w.acProcessStart->isEnabled());
+    EXPECT_FALSE(w.acFileOpen->isEnabled());
+    EXPECT_TRUE(Logged(QStringLiteral("Warning: Call ignored - Test process in progress!")));
+
+    finalStep->Finish(crDone);
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_EQ(fCommands[3]->fiExecutions, 1) << "the final case runs to its end";
+    EXPECT_EQ(first->fiExecutions, 1) << "no second walk began";
+    EXPECT_EQ(fFinals[0].failed, QStringList{QStringLiteral("Stopped: 1.1. Supply step 1")});
+    EXPECT_EQ(State(), 1);
+}
+
+TEST_F(formMainTest, KeysFromTheWindowSystemAreHandledOnce)
+{
+    const QString sFile = Definition(QStringLiteral("keys.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    auto build = fDefinitions[sFile].fBuild;
+    fDefinitions[sFile].fBuild = [build](IDefinitionHost& aHost, TTestTree& aTree) {
+        build(aHost, aTree);
+        // A keypad key: Alt followed by the digits 1 and 2.
+        aHost.AssignKey(0x123132, QStringLiteral("Start"));
+    };
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.TreeView()->setFocus();
+    ASSERT_TRUE(
+        RunUntil([&] { return w.Initialized() && QGuiApplication::focusWindow() == w.windowHandle(); }));
+    w.acViewKeyCodes->setChecked(true);
+
+    const QString sKeyLine = QStringLiteral("Keyboard key 0x");
+    for (const Qt::Key eKey : {Qt::Key_F2, Qt::Key_A, Qt::Key_1, Qt::Key_Return}) {
+        const int iBefore = LoggedCount(sKeyLine);
+        QTest::keyClick(w.windowHandle(), eKey);
+        EXPECT_EQ(LoggedCount(sKeyLine), iBefore + 1) << "key 0x" << std::hex << int(eKey);
+    }
+
+    // Typed at once, the three keys form the assigned sequence.
+    QTest::keyClick(w.windowHandle(), Qt::Key_Alt);
+    QTest::keyClick(w.windowHandle(), Qt::Key_1);
+    QTest::keyClick(w.windowHandle(), Qt::Key_2);
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); })) << "Alt, 1, 2 started the process";
+}
+
+TEST_F(formMainTest, ALoadClearsWhatThePreviousDefinitionShowed)
+{
+    const QString sGood = Definition(QStringLiteral("good.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    const QString sOther = Definition(QStringLiteral("other.tzd"), {{QStringLiteral("Volt"), {crDone}}});
+    const QString sErrors =
+        Definition(QStringLiteral("errors.tzd"), {{QStringLiteral("Volt"), {crDone}}}, TLoadOutcome::Errors);
+    const QString sCancelled = Definition(QStringLiteral("cancel.tzd"), {{QStringLiteral("Volt"), {crDone}}},
+                                          TLoadOutcome::Cancelled);
+    const QString sUnreadable = Definition(QStringLiteral("loop.tzd"), {{QStringLiteral("Volt"), {crDone}}});
+    fDefinitions[sUnreadable].bFailRead = true;
+    const QString sNoCase = QStringLiteral("  Test Case: No test case in process");
+    TfrmMain& w = Create();
+    const auto runGood = [&] {
+        ASSERT_TRUE(w.LoadDefinitionFile(sGood));
+        fFinals.clear();
+        w.acProcessStart->trigger();
+        ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+        ASSERT_EQ(w.TestCaseHeader()->text(), QStringLiteral(" Test Case: 1. Supply"));
+    };
+
+    runGood();
+    ASSERT_TRUE(w.LoadDefinitionFile(sOther));
+    EXPECT_EQ(w.TestCaseHeader()->text(), sNoCase) << "the header kept the previous file's case";
+    EXPECT_EQ(w.FileLabelPanel()->text(), QStringLiteral("  Board A"));
+
+    // A failed load (whichever way) leaves nothing of the failed definition either.
+    for (const QString& sFailing : {sErrors, sCancelled, sUnreadable}) {
+        runGood();
+        EXPECT_FALSE(w.LoadDefinitionFile(sFailing));
+        const std::string sWhich = QFileInfo(sFailing).fileName().toStdString();
+        EXPECT_EQ(w.TestCaseHeader()->text(), sNoCase) << sWhich;
+        EXPECT_EQ(w.StatusPanel(0)->text(), QString()) << sWhich << ": not the last step read";
+        EXPECT_EQ(w.FileLabelPanel()->text(), QString()) << sWhich;
+        EXPECT_EQ(w.FileLabelPanel()->toolTip(), QString()) << sWhich;
+        EXPECT_EQ(w.ErrorReport().FileInfo(), QString()) << sWhich;
+        EXPECT_EQ(w.FinalDlg()->windowTitle(), QString()) << sWhich;
+    }
+}
+
+TEST_F(formMainTest, BreakPointsTellWhichKeysContinueOrStep)
+{
+    const QString sFile =
+        Definition(QStringLiteral("brk.tzd"),
+                   {{QStringLiteral("Supply"), {crBreak, crDone}}, {QStringLiteral("End"), {crDone}}});
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    const QString sHint = w.StatusPanel(0)->text();
+    const QString sPaused = QStringLiteral("Paused at break point: F8 continues, F6 steps");
+
+    // A Break command pauses after itself; the operator selects where to go on.
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    EXPECT_EQ(w.StatusPanel(0)->text(), sPaused);
+    w.TreeView()->SelectNode(w.Tree().Node(2));
+    w.acProcessContinue->trigger();
+    EXPECT_EQ(w.StatusPanel(0)->text(), sHint) << "the text goes when the process goes on";
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+
+    // A break point on a node pauses before it.
+    fCommands[0]->feImmediate = crDone;
+    fFinals.clear();
+    w.Tree().Node(3)->Job()->SetBreakPoint(true);
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    EXPECT_EQ(w.StatusPanel(0)->text(), sPaused);
+    w.acProcessStep->trigger();
+    ASSERT_TRUE(RunUntil([&] { return State() == 5 && w.Runner().CurrentNode() == w.Tree().Node(4); }));
+    EXPECT_EQ(w.StatusPanel(0)->text(), sHint) << "a step pause is no break point";
+}
+
+TEST_F(formMainTest, WaitingStepShowsItsLabelAndSkippedLinesAreNamedAtTheEnd)
+{
+    fbRealInterpreter = true;
+    sys::RegisterDevices();
+    const QString sFile =
+        fDir.WriteText(QStringLiteral("skip.tzd"), QStringLiteral(R"(Set(FileInfo; "Skipping"; "1.0")
+Device.Create(SystemControl; Sys)
+Test.Case("Fixture")
+{
+    Sys.Pause("Press Enter when the board is in place")
+    Meter.Read("Undeclared meter")
+    Sys.NoSuchCommand("Unknown command")
+}
+)"));
+    TfrmMain& w = Create();
+    w.acOptionsSkipErrors->setChecked(true);
+    EXPECT_FALSE(w.LoadDefinitionFile(sFile));
+    ASSERT_EQ(State(), 1) << "loaded with errors";
+    const QString sHint = w.StatusPanel(0)->text();
+
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] { return w.Runner().HasKeyHook(); }));
+    EXPECT_EQ(w.StatusPanel(0)->text(), QStringLiteral("1.1. Press Enter when the board is in place"));
+    EXPECT_TRUE(w.HandleKey(Qt::Key_Return, false));
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_TRUE(fFinals[0].bPassed);
+    EXPECT_EQ(w.StatusPanel(0)->text(), sHint);
+    // One line with an error and one function dummy.
+    EXPECT_TRUE(
+        Logged(QStringLiteral("Info: Test process successfully finished with 2 lines skipped at load")));
+
+    // A clean load runs without the remark.
+    const QString sClean =
+        fDir.WriteText(QStringLiteral("clean.tzd"), QStringLiteral(R"(Device.Create(SystemControl; Sys)
+Test.Case("Short")
+{
+    Sys.Delay("Settle"; 1)
+}
+)"));
+    ASSERT_TRUE(w.LoadDefinitionFile(sClean));
+    fFinals.clear();
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process successfully finished")));
+    EXPECT_EQ(LoggedCount(QStringLiteral("skipped at load")), 0);
 }

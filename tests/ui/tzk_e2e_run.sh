@@ -10,6 +10,9 @@
 #              (the real web view) runs the second test case and what follows it
 #     sigterm  examples/hello.TZD: the session ends the program while it asks for the operator's
 #              name; it closes as the operator would have closed it (settings saved)
+#     treeclick no auto start: F5, F9 during the first case, then clicks into the tree while the
+#              final case runs; the final case runs to its end and the program stays up
+# Every window title is checked whole: nothing may be appended to the program's own captions.
 set -euo pipefail
 program=$(realpath "$1") examples=$(realpath "$2") scenario=$3
 
@@ -24,6 +27,7 @@ case $scenario in
   failed) definition=failure.TZD title="Failure demo" colour="srgb(255,0,0)" ;;
   doclink) definition=doclink.TZD title="Document link" colour="srgb(0,128,0)" ;;
   sigterm) definition=hello.TZD title= colour= ;;
+  treeclick) definition=finalclick.TZD title="Final click" colour="srgb(255,0,0)" ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 operator="Ann Example"
@@ -62,6 +66,21 @@ EOF
    style="position:fixed; left:0; top:0; right:0; bottom:0; font-size:40px">Run the measurement</a>
 </body></html>
 EOF
+elif [ "$scenario" = treeclick ]; then
+  cat >"$home/run/$definition" <<'EOF'
+Set(FileInfo; "Final click"; "1.0")
+Device.Create(SystemControl; Sys)
+Test.Case("Long work")
+{
+    Sys.Delay("Work"; 30000)
+}
+Test.Final("Power off")
+{
+    Sys.Delay("Discharge one"; 1500)
+    Sys.Delay("Discharge two"; 1500)
+    Sys.Delay("Discharge three"; 1500)
+}
+EOF
 else
   cp "$examples/$definition" "$home/run/"
 fi
@@ -77,9 +96,32 @@ fail() {
   } >&2
   exit 1
 }
+# Waits at most 30 seconds for a line of the message log.
+wait_log() {
+  for _ in $(seq 300); do
+    grep -qF "$1" "$TZK_LOG_FILE" 2>/dev/null && return 0
+    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for \"$1\""
+    sleep 0.1
+  done
+  fail "the message log did not show \"$1\""
+}
 # The id of the first window whose title matches, waiting for it at most 60 seconds.
+# A search can fail on its own while the web view creates and drops its windows: ask again.
 wait_window() {
-  timeout 60 xdotool search --sync --limit 1 --name "$1" 2>/dev/null || fail "no window \"$1\""
+  local id name
+  for _ in $(seq 120); do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for the window \"$1\""
+    # The whole UTF-8 title: the Latin-1 one can lack what the windowing system appended.
+    for id in $(xdotool search --name "$1" 2>/dev/null); do
+      name=$(xdotool getwindowname "$id" 2>/dev/null) || continue
+      if [[ $name =~ $1 ]]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.5
+  done
+  fail "no window \"$1\""
 }
 press() { # window, keys...
   local window=$1
@@ -88,12 +130,16 @@ press() { # window, keys...
 }
 
 autostart=+AutoStart
-[ "$scenario" = doclink ] && autostart=
+case $scenario in doclink | treeclick) autostart= ;; esac
 "$program" "+File:$home/run/$definition" $autostart >"$home/out.txt" 2>&1 &
 pid=$!
 
-# Qt adds the application name to every title (" — TZK").
-main=$(wait_window '^ TZK - ')
+main=$(wait_window "^ TZK - $home/run/$definition\$")
+if [ "$scenario" = treeclick ]; then
+  xdotool windowsize --sync "$main" 1000 720
+  wait_log "Info: Test process loaded successfully."
+  press "$main" F5
+fi
 if [ "$scenario" = doclink ]; then
   # Click into the document view (right of the tree, above the log) until the page has loaded and
   # the call asks for the operator's name.
@@ -104,7 +150,7 @@ if [ "$scenario" = doclink ]; then
     xdotool search --limit 1 --name '^Operator' >/dev/null 2>&1 && break
   done
 fi
-operator_box=$(wait_window '^Operator')
+operator_box=$(wait_window '^Operator$')
 if [ "$scenario" = sigterm ]; then
   kill -TERM "$pid"
   timeout 20 tail --pid="$pid" -f /dev/null || fail "SIGTERM during the operator question did not end the program"
@@ -122,7 +168,18 @@ xdotool windowfocus --sync "$operator_box"
 xdotool type --delay 20 "$operator"
 xdotool key Return
 
-final=$(wait_window "^$title")
+if [ "$scenario" = treeclick ]; then
+  wait_log "Info: 1. Long work"
+  press "$main" F9
+  wait_log "Info: 2. Power off"
+  # Rows of the tree, below the toolbar and the file-label panel: the nodes and the space after.
+  for y in 110 130 150 300; do
+    xdotool mousemove --window "$main" 60 "$y" click 1
+    sleep 0.2
+  done
+fi
+
+final=$(wait_window "^$title\$")
 # The result panel: green for "Passed", red for failures (the window may still be painting).
 shown=
 for _ in $(seq 20); do
@@ -178,6 +235,10 @@ case $scenario in
       "Info: Test process successfully finished"
     [[ $log != *"1. Prepare"* ]] || fail "the case before the called one ran"
     ;;
+  treeclick)
+    expect_in_order "Info: START (" "Info: 1. Long work" "Info: Process stopped by user at \"1.1. Work\"" \
+      "Info: 2. Power off" "Info: Test process ended with 1 Error(s)"
+    ;;
 esac
 
 # The value log: the earlier line kept, no second header for the same columns, and the run's lines
@@ -192,7 +253,7 @@ case $scenario in
       [[ $line =~ $data ]] || fail "value-log line \"$line\" does not have the expected columns"
     done
     ;;
-  failed | doclink)
+  failed | doclink | treeclick)
     # These definitions keep no value log.
     [ "${#lines[@]}" -eq 2 ] || fail "a definition without a value log wrote to one"
     ;;
