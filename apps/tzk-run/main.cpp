@@ -2,6 +2,7 @@
 
 #include "console/ConsoleLoader.h"
 #include "console/ConsoleLogPrinter.h"
+#include "console/ConsoleOperatorDialogs.h"
 #include "console/ConsoleRun.h"
 #include "console/ConsoleStatusLine.h"
 #include "console/ExitStatus.h"
@@ -75,15 +76,24 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         }
         TInterruptHandler interrupt;
         answers->SetInterruptFd(interrupt.NotifyFd());
+        TConsoleOperatorDialogs dialogs(*answers);
+        TDeviceList::Context().SetDialogs(&dialogs);
         TTestTree tree;
         TErrorReport report;
         QString sCaption;
         int iWarnings = 0;
         const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, aErr);
-        if (iStatus != ciExitOk)
+        if (iStatus != ciExitOk) {
+            TDeviceList::Context().SetDialogs(nullptr);
             return iStatus;
+        }
         TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus};
-        return RunProcess(tree, aOptions, context);
+        const int iRunStatus = RunProcess(tree, aOptions, context);
+        // The devices go before the answers their questions took.
+        tree.Clear();
+        TDeviceList::InstanceRelease();
+        TDeviceList::Context().SetDialogs(nullptr);
+        return iRunStatus;
     }
     }
     return ciExitOk;
@@ -151,6 +161,8 @@ int main(int argc, char** argv)
         err << QStringLiteral("Settings not read: ") << ExceptionText(e) << Qt::endl;
     }
     RegisterDeviceFamilies();
+    TDeviceContext deviceContext;
+    TDeviceList::SetContext(&deviceContext);
 
     // Messages appear as the log shows them.
     TMsgLog log;
@@ -160,6 +172,7 @@ int main(int argc, char** argv)
 
     const int iStatus = Run(options, log, out, err, bTerminal ? &status : nullptr);
     TDeviceList::InstanceRelease();
+    TDeviceList::SetContext(nullptr);
     log.Detach();
     TMsgClass::ReleaseSingleton();
     return iStatus;

@@ -1,9 +1,11 @@
 #include "console/ConsoleLogPrinter.h"
 #include "core/MsgClasses.h"
 #include "devices/DeviceFamilies.h"
+#include "execution/DeviceList.h"
 #include "ui/Application.h"
 #include "ui/DocumentView.h"
 #include "ui/InterpreterLoader.h"
+#include "ui/WidgetOperatorDialogs.h"
 #include "ui/formMain.h"
 
 #include "core/RegIO.h"
@@ -46,6 +48,10 @@ int main(int argc, char** argv)
     app.InstallTerminationHandler();
 
     RegisterDeviceFamilies();
+    // Every device reaches the run and the operator through this context; it outlives them all.
+    TDeviceContext deviceContext;
+    TDeviceList::SetContext(&deviceContext);
+    std::unique_ptr<TWidgetOperatorDialogs> dialogs;
 
     TfrmMainSetup setup;
     setup.slArguments = app.arguments().mid(1);
@@ -54,6 +60,8 @@ int main(int argc, char** argv)
     int iResult = 0;
     {
         TfrmMain frmMain(std::move(setup));
+        dialogs = std::make_unique<TWidgetOperatorDialogs>(&frmMain);
+        deviceContext.SetDialogs(dialogs.get());
         const QString sLogFile = qEnvironmentVariable("TZK_LOG_FILE");
         std::unique_ptr<TLogFile> logFile;
         if (!sLogFile.isEmpty())
@@ -61,6 +69,8 @@ int main(int argc, char** argv)
         frmMain.show();
         iResult = app.exec();
     }
+    TDeviceList::InstanceRelease();
+    TDeviceList::SetContext(nullptr);
     TRegIO::InstanceRelease();
     return iResult;
 }

@@ -1,6 +1,6 @@
 #include "Device.h"
 
-TDevice::TDevice() = default;
+TDevice::TDevice(TDeviceContext& aContext) : fContext(aContext) {}
 
 // Owned commands go with fOwnedCommands, each exactly once, however many names it has.
 TDevice::~TDevice() = default;

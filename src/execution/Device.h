@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command.h"
+#include "DeviceContext.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +18,9 @@ using TDeviceNotifyEvent = std::function<void(TDevice* aSender)>;
 class TDevice
 {
 public:
-    TDevice();
+    // aContext: the run, the operator and the platform parts the device reaches; it outlives the
+    // device.
+    explicit TDevice(TDeviceContext& aContext);
     virtual ~TDevice();
 
     TDevice(const TDevice&) = delete;
@@ -39,6 +42,7 @@ public:
     // The first command entered under exactly this function name, or none.
     TCommand* Command(const QString& sName) const;
 
+    TDeviceContext& Context() const { return fContext; }
     const QString& Name() const { return FName; }
     void SetName(const QString& sName) { FName = sName; }
     const QString& ErrorText() const { return FsErrorText; }
@@ -61,6 +65,7 @@ public:
     void SetErrorText(const QString& aFormat, TFormatArgs aArgs);
 
 private:
+    TDeviceContext& fContext;
     std::vector<std::pair<QString, TCommand*>> FCmdList;
     std::vector<std::unique_ptr<TCommand>> fOwnedCommands;
     QStringList fslInternalNames;

@@ -14,6 +14,12 @@ std::unique_ptr<TDeviceList>& Singleton()
     return instance;
 }
 
+TDeviceContext*& InstalledContext()
+{
+    static TDeviceContext* context = nullptr;
+    return context;
+}
+
 std::vector<std::pair<QString, TDeviceList::TDeviceCreator>>& DeviceTypes()
 {
     static std::vector<std::pair<QString, TDeviceList::TDeviceCreator>> types;
@@ -33,6 +39,18 @@ TDeviceList& TDeviceList::Instance()
 void TDeviceList::InstanceRelease()
 {
     Singleton().reset();
+}
+
+TDeviceContext& TDeviceList::Context()
+{
+    static TDeviceContext empty;
+    TDeviceContext* pContext = InstalledContext();
+    return pContext ? *pContext : empty;
+}
+
+void TDeviceList::SetContext(TDeviceContext* aContext)
+{
+    InstalledContext() = aContext;
 }
 
 void TDeviceList::RegisterType(const QString& sKeyword, TDeviceCreator aCreator)
@@ -65,8 +83,9 @@ QStringList TDeviceList::TypeNames()
 std::vector<std::pair<QString, QString>> TDeviceList::TypeInfo()
 {
     std::vector<std::pair<QString, QString>> info;
+    TDeviceContext context; // the devices asked are never declared: they reach nothing
     for (const auto& type : DeviceTypes()) {
-        const std::unique_ptr<TDevice> device = type.second();
+        const std::unique_ptr<TDevice> device = type.second(context);
         QString sName;
         QString sVersion;
         device->Info(sName, sVersion);
@@ -91,7 +110,7 @@ TDevice* TDeviceList::Append(const QString& sDefinition)
         throw EMsg(QStringLiteral("Unknown device type \"%s\"!\r\nKnown device types: %s"),
                    {sKeyword, TypeNames().join(QStringLiteral(", "))}, TMsgId(0x100163), Count());
 
-    std::unique_ptr<TDevice> device = it->second();
+    std::unique_ptr<TDevice> device = it->second(Context());
     device->SetName(sName);
     device->Init(sDefinition);
     TDevice* pDevice = device.get();

@@ -14,7 +14,7 @@
 class TDeviceList
 {
 public:
-    using TDeviceCreator = std::function<std::unique_ptr<TDevice>()>;
+    using TDeviceCreator = std::function<std::unique_ptr<TDevice>(TDeviceContext& aContext)>;
 
     TDeviceList() = default;
     ~TDeviceList();
@@ -27,6 +27,10 @@ public:
     // Device types by their Device.Create keyword (compared case-sensitively, tried in the order
     // they were registered).
     static void RegisterType(const QString& sKeyword, TDeviceCreator aCreator);
+    // The context every device is created with: the one the program set, else an empty one (no
+    // runner, no operator, the platform's own parts).
+    static TDeviceContext& Context();
+    static void SetContext(TDeviceContext* aContext);
     static void UnregisterType(const QString& sKeyword);
     // Name and version of every registered device type, from a transient device of each (the
     // about box lists them).

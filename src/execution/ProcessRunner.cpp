@@ -24,8 +24,6 @@ const QString& SelectActiveStep()
     return s;
 }
 
-TProcessRunner* gActiveRunner = nullptr;
-
 bool IsEnabled(const TTreeNode* aNode)
 {
     return aNode && aNode->Job() && aNode->Job()->Enabled();
@@ -51,18 +49,13 @@ TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aP
     : QObject(aParent), fTree(aTree), fHost(aHost)
 {
     SetProcessState(0);
-    gActiveRunner = this;
+    // The commands of the loaded definition steer the run through their devices' context.
+    TDeviceList::Context().SetRunner(this);
 }
 
 TProcessRunner::~TProcessRunner()
 {
-    if (gActiveRunner == this)
-        gActiveRunner = nullptr;
-}
-
-TProcessRunner* TProcessRunner::Active()
-{
-    return gActiveRunner;
+    TDeviceList::Context().ForgetRunner(this);
 }
 
 void TProcessRunner::SetOnKeyContinue(TKeyContinueEvent aEvent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FinalDlg.h"
+#include "RunnerControl.h"
 
 #include <QObject>
 #include <QString>
@@ -46,15 +47,9 @@ struct TProcessActions
     bool bReload = true;
 };
 
-// A key offered to the command that waits for one (a Qt::Key code); true when the key was
-// consumed. ciKeyNoAnswer tells the waiting command that nobody can answer (a headless run without
-// answers): it concludes failed with the error "No operator answer available".
-using TKeyContinueEvent = std::function<bool(int iKey)>;
-constexpr int ciKeyNoAnswer = -1;
-
 // The main loop: walks the test tree node by node, one queued execution request per node, applies
 // the failure policy and ends every complete run with the final dialog.
-class TProcessRunner : public QObject
+class TProcessRunner : public QObject, public IRunnerControl
 {
     Q_OBJECT
 
@@ -64,8 +59,7 @@ public:
 
     // The runner of the loaded definition, for the commands that steer it (Goto, Process, ...);
     // null while none exists.
-    static TProcessRunner* Active();
-    IFailureReport* FailureReport() const { return fReport; }
+    IFailureReport* FailureReport() const override { return fReport; }
 
     void SetFailureReport(IFailureReport* aReport) { fReport = aReport; }
 
@@ -87,14 +81,14 @@ public:
     void CallTestItem(const QString& sName);
 
     // For the System Control commands.
-    bool SetGotoCase(const QString& aName);
-    bool SetTestCaseStatus(const QString& aName, bool aEnabled);
-    void SetExitAfterFailure();
+    bool SetGotoCase(const QString& aName) override;
+    bool SetTestCaseStatus(const QString& aName, bool aEnabled) override;
+    void SetExitAfterFailure() override;
     void SetProcessMode(EProcessMode eMode);
 
     // The key hook: at most one waiting command holds it.
-    void SetOnKeyContinue(TKeyContinueEvent aEvent);
-    void ClearOnKeyContinue();
+    void SetOnKeyContinue(TKeyContinueEvent aEvent) override;
+    void ClearOnKeyContinue() override;
     bool HasKeyHook() const { return bool(FOnKeyContinue); }
     bool OfferKey(int iKey);
 
@@ -106,7 +100,7 @@ public:
     TTreeNode* CurrentNode() const { return fCurrentNode; }
     int JobFailureCounter() const { return fJobFailureCounter; }
     bool ExitAfterFailureSet() const { return fbExitAfterFailure; }
-    const QString& OperatorName() const { return FsOperatorName; }
+    const QString& OperatorName() const override { return FsOperatorName; }
     void SetOperatorName(const QString& sName) { FsOperatorName = sName; }
     // Lines of the loaded definition that "Skip Errors" left out; the end of every run names them.
     void SetSkippedAtLoad(int iLines) { fiSkippedAtLoad = iLines; }

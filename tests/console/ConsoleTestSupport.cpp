@@ -1,12 +1,13 @@
 #include "ConsoleTestSupport.h"
 
-#include "execution/ProcessRunner.h"
+#include "execution/DeviceList.h"
+#include "execution/RunnerControl.h"
 
 void TKeyWaitCmd::Execute(const QString& /*sParameter*/)
 {
     ++fiExecutions;
     fbExecuting = true;
-    TProcessRunner* pRunner = TProcessRunner::Active();
+    IRunnerControl* pRunner = TDeviceList::Context().Runner();
     pRunner->SetOnKeyContinue([this, pRunner](int iKey) {
         fKeys.push_back(iKey);
         fbKeyInsideExecute = fbKeyInsideExecute || fbExecuting;
@@ -25,7 +26,7 @@ void TKeyWaitCmd::Execute(const QString& /*sParameter*/)
 
 void TKeyWaitCmd::Cancel()
 {
-    if (TProcessRunner* pRunner = TProcessRunner::Active())
+    if (IRunnerControl* pRunner = TDeviceList::Context().Runner())
         pRunner->ClearOnKeyContinue();
     TTestCmd::Cancel();
 }

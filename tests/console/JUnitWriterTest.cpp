@@ -2,6 +2,7 @@
 
 #include "console/ExitStatus.h"
 #include "console/JUnitWriter.h"
+#include "execution/DeviceList.h"
 #include "execution/ProcessRunner.h"
 
 #include "TestEnvironment.h"
@@ -125,7 +126,8 @@ TEST_F(ConsoleRunTest, JUnitKeepsEveryRunAndNamesStoppedNodes)
         if (pCmd->fiExecutions == 1)
             QTimer::singleShot(0, [pCmd] { pCmd->Finish(crOk); });
         else
-            QTimer::singleShot(0, [] { TProcessRunner::Active()->Stop(); });
+            QTimer::singleShot(
+                0, [] { dynamic_cast<TProcessRunner&>(*TDeviceList::Context().Runner()).Stop(); });
     };
 
     EXPECT_EQ(Run(Answers("next\n")), ciExitFailed);

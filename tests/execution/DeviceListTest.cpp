@@ -247,3 +247,41 @@ TEST_F(DeviceListTest, AnalyserLimitsFollowTheirVariables)
 }
 
 } // namespace
+
+namespace {
+
+struct TCountingPart
+{
+    static std::unique_ptr<TCountingPart> CreateDefault()
+    {
+        ++siDefaults;
+        return std::make_unique<TCountingPart>();
+    }
+    static inline int siDefaults = 0;
+    int iValue = 0;
+};
+
+TEST(DeviceContextTest, DevicesGetTheInstalledContextAndItsParts)
+{
+    TTestDevice::Register();
+    TDeviceContext context;
+    TDeviceList::SetContext(&context);
+    TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    EXPECT_EQ(&device->Context(), &context);
+
+    TCountingPart::siDefaults = 0;
+    context.Part<TCountingPart>().iValue = 7;
+    EXPECT_EQ(device->Context().Part<TCountingPart>().iValue, 7) << "one part per context, made once";
+    EXPECT_EQ(TCountingPart::siDefaults, 1);
+    auto fake = std::make_unique<TCountingPart>();
+    fake->iValue = 42;
+    context.SetPart(std::move(fake));
+    EXPECT_EQ(context.Part<TCountingPart>().iValue, 42) << "a test's part replaces the default";
+
+    TDeviceList::InstanceRelease();
+    TDeviceList::SetContext(nullptr);
+    EXPECT_NE(&TDeviceList::Context(), &context);
+    TTestDevice::Unregister();
+}
+
+} // namespace

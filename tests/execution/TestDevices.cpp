@@ -80,7 +80,7 @@ void TTestAsyncCmd::StopPendingWork()
     fTimer.stop();
 }
 
-TTestDevice::TTestDevice()
+TTestDevice::TTestDevice(TDeviceContext& aContext) : TDevice(aContext)
 {
     TCmdCreateCmd::AddTo(*this,
                          {QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163, 0x7F020A,
@@ -123,7 +123,9 @@ void TTestDevice::Released()
 
 void TTestDevice::Register()
 {
-    TDeviceList::RegisterType(QStringLiteral("TestDevice"), [] { return std::make_unique<TTestDevice>(); });
+    TDeviceList::RegisterType(QStringLiteral("TestDevice"), [](TDeviceContext& aContext) {
+        return std::make_unique<TTestDevice>(aContext);
+    });
 }
 
 void TTestDevice::Unregister()

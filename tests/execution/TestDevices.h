@@ -72,7 +72,7 @@ private:
 class TTestDevice : public TDevice
 {
 public:
-    TTestDevice();
+    explicit TTestDevice(TDeviceContext& aContext = TDeviceList::Context());
 
     void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;

@@ -19,14 +19,6 @@ namespace sys {
 
 namespace {
 
-std::unique_ptr<IToneOutput>& ToneOutput()
-{
-    static std::unique_ptr<IToneOutput> output;
-    if (!output)
-        output = CreateToneOutput();
-    return output;
-}
-
 const QString& NoRunner()
 {
     static const QString s = QStringLiteral("No test process is running");
@@ -38,7 +30,7 @@ const QString& NoRunner()
 // ---------------------------------------------------------------------------------------------
 // TDeviceSys
 
-TDeviceSys::TDeviceSys()
+TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
 {
     AddCommand(QStringLiteral("Beep"), std::make_unique<TCmdBeep>(this));
     AddCommand(QStringLiteral("ShowErrorReport"), std::make_unique<TCmdShowErrorReport>(this));
@@ -72,7 +64,9 @@ void TDeviceSys::Init(const QString& sDefinition)
 
 void RegisterDevices()
 {
-    TDeviceList::RegisterType(TDeviceSys::KeyName(), [] { return std::make_unique<TDeviceSys>(); });
+    TDeviceList::RegisterType(TDeviceSys::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDeviceSys>(aContext);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -96,18 +90,13 @@ void TCmdBeep::Start(const QString&)
     // A beep cancelled while it sounded may still be finishing its last tone.
     if (fPlayer.joinable())
         fPlayer.join();
-    IToneOutput& output = *ToneOutput();
+    IToneOutput& output = Owner()->Context().Part<IToneOutput>();
     fPlayer = std::thread([&output, handOver = HandOver(), this] {
         // Without a sound server the step still passes; the bell at least tells the operator.
         if (!output.PlayTone(800, 40) || !output.PlayTone(500, 20))
             output.Bell();
         handOver.Post([this] { Finish(crDone); });
     });
-}
-
-void TCmdBeep::SetToneOutput(std::unique_ptr<IToneOutput> aOutput)
-{
-    ToneOutput() = std::move(aOutput);
 }
 
 TCommand* TCmdShowErrorReport::Init(const QString&, const QString&)
@@ -117,7 +106,7 @@ TCommand* TCmdShowErrorReport::Init(const QString&, const QString&)
 
 void TCmdShowErrorReport::Execute(const QString&)
 {
-    TProcessRunner* pRunner = TProcessRunner::Active();
+    IRunnerControl* pRunner = Owner()->Context().Runner();
     if (pRunner && pRunner->FailureReport()) {
         IFailureReport& report = *pRunner->FailureReport();
         report.ShowQueuedError(pRunner->OperatorName());
@@ -134,7 +123,7 @@ TCommand* TCmdWriteValueLog::Init(const QString&, const QString&)
 
 void TCmdWriteValueLog::Execute(const QString&)
 {
-    const TProcessRunner* pRunner = TProcessRunner::Active();
+    const IRunnerControl* pRunner = Owner()->Context().Runner();
     try {
         TValueLog::Instance().Write(true, pRunner ? pRunner->OperatorName() : QString());
         TValueLog::Instance().SetStart();
@@ -173,7 +162,7 @@ TCommand* TCmdProcess::Init(const QString& sParameter)
 void TCmdProcess::Execute(const QString&)
 {
     if (feMode == pmExitAfterFailure) {
-        TProcessRunner* pRunner = TProcessRunner::Active();
+        IRunnerControl* pRunner = Owner()->Context().Runner();
         if (!pRunner) {
             SetErrorText(NoRunner());
             Conclude(crFailed);
@@ -208,7 +197,7 @@ TCommand* TCmdSetTestCaseStatus::Init(const QString& sParameter)
 
 void TCmdSetTestCaseStatus::Execute(const QString&)
 {
-    TProcessRunner* pRunner = TProcessRunner::Active();
+    IRunnerControl* pRunner = Owner()->Context().Runner();
     const QString sName = TVariableManager::Instance().InsertValues(fsCaseName);
     if (!pRunner) {
         SetErrorText(NoRunner());
@@ -261,7 +250,7 @@ void TCmdGoto::Execute(const QString&)
             return;
         }
     }
-    TProcessRunner* pRunner = TProcessRunner::Active();
+    IRunnerControl* pRunner = Owner()->Context().Runner();
     if (!pRunner) {
         SetErrorText(NoRunner());
         Conclude(crFailed);
@@ -323,7 +312,7 @@ TCommand* TCmdPause::Init(const QString& sParameter)
 
 void TCmdPause::Start(const QString&)
 {
-    TProcessRunner* pRunner = TProcessRunner::Active();
+    IRunnerControl* pRunner = Owner()->Context().Runner();
     if (!pRunner) {
         Fail(NoRunner());
         return;
@@ -356,7 +345,7 @@ void TCmdPause::StopPendingWork()
 
 void TCmdPause::Unhook()
 {
-    if (fHookedRunner && fHookedRunner == TProcessRunner::Active())
+    if (fHookedRunner && fHookedRunner == Owner()->Context().Runner())
         fHookedRunner->ClearOnKeyContinue();
     fHookedRunner = nullptr;
 }

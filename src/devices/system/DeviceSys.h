@@ -17,7 +17,7 @@ class IToneOutput;
 class TDeviceSys : public TDevice
 {
 public:
-    TDeviceSys();
+    explicit TDeviceSys(TDeviceContext& aContext);
 
     static QString KeyName() { return QStringLiteral("SystemControl"); }
     void Info(QString& sName, QString& sVersion) const override;
@@ -36,9 +36,6 @@ public:
     explicit TCmdBeep(TDevice* aOwner);
     ~TCmdBeep() override;
     TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
-
-    // The tone output (a sound server, else the terminal bell); tests replace it.
-    static void SetToneOutput(std::unique_ptr<IToneOutput> aOutput);
 
 protected:
     void Start(const QString& sParameter) override;
@@ -137,7 +134,7 @@ private:
     bool KeyPressed(int iKey);
     void Unhook();
 
-    TProcessRunner* fHookedRunner = nullptr;
+    IRunnerControl* fHookedRunner = nullptr;
 };
 
 class TCmdBreak : public TCommand

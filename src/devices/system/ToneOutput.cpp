@@ -50,7 +50,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<IToneOutput> CreateToneOutput()
+std::unique_ptr<IToneOutput> IToneOutput::CreateDefault()
 {
     return std::make_unique<TPulseToneOutput>();
 }

@@ -10,11 +10,12 @@ class IToneOutput
 {
 public:
     virtual ~IToneOutput() = default;
+    // The sound server's default output (PulseAudio), with the terminal bell when none is
+    // reachable.
+    static std::unique_ptr<IToneOutput> CreateDefault();
+
     virtual bool PlayTone(int iFrequencyHz, int iDurationMs) = 0;
     virtual void Bell() = 0;
 };
-
-// The sound server's default output (PulseAudio), with the terminal bell when none is reachable.
-std::unique_ptr<IToneOutput> CreateToneOutput();
 
 } // namespace sys

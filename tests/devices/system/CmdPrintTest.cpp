@@ -4,6 +4,7 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/VariableManager.h"
+#include "execution/DeviceList.h"
 #include "reporting/RichEditPaper.h"
 
 #include "CupsTestServer.h"
@@ -56,7 +57,7 @@ protected:
 
     TCupsTestServer fCups;
     TTestDir fDir;
-    TDeviceSys fSys;
+    TDeviceSys fSys{TDeviceList::Context()};
     QString fTemplate;
     QStringList fErrors;
 };

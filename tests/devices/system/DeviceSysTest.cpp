@@ -7,6 +7,7 @@
 #include "core/RegIO.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/DeviceList.h"
 #include "execution/Job.h"
 #include "execution/RunnerHost.h"
 #include "execution/TestTree.h"
@@ -385,7 +386,7 @@ TEST_F(DeviceSysTest, BeepPlaysTwoTonesOrRingsTheBell)
 {
     std::vector<std::pair<int, int>> tones;
     int iBells = 0;
-    TCmdBeep::SetToneOutput(std::make_unique<TRecordingTones>(true, tones, iBells));
+    TDeviceList::Context().SetPart<IToneOutput>(std::make_unique<TRecordingTones>(true, tones, iBells));
     TTreeNode* beep = Line(QStringLiteral("Beep"), QStringLiteral("\"beep\""));
     ASSERT_TRUE(Run());
     EXPECT_EQ(tones, (std::vector<std::pair<int, int>>{{800, 40}, {500, 20}}));
@@ -393,11 +394,80 @@ TEST_F(DeviceSysTest, BeepPlaysTwoTonesOrRingsTheBell)
     EXPECT_FALSE(TRecordingTones::bOnMainThread) << "tones never block the main thread";
 
     fHost.finals.clear();
-    TCmdBeep::SetToneOutput(std::make_unique<TRecordingTones>(false, tones, iBells));
+    TDeviceList::Context().SetPart<IToneOutput>(std::make_unique<TRecordingTones>(false, tones, iBells));
     ASSERT_TRUE(Run());
     EXPECT_EQ(iBells, 1);
     EXPECT_EQ(beep->Job()->Cmd()->CmdResult(), crDone) << "no sound server never fails the step";
-    TCmdBeep::SetToneOutput(nullptr);
+    TDeviceList::Context().SetPart<IToneOutput>(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The run as the commands see it, without a runner: what they asked for is recorded.
+class TFakeRunnerControl : public IRunnerControl
+{
+public:
+    IFailureReport* FailureReport() const override { return nullptr; }
+    const QString& OperatorName() const override { return fsOperator; }
+    bool SetGotoCase(const QString& aName) override
+    {
+        calls.push_back(QStringLiteral("goto ") + aName);
+        return aName != QStringLiteral("missing");
+    }
+    bool SetTestCaseStatus(const QString& aName, bool aEnabled) override
+    {
+        calls.push_back(QStringLiteral("status ") + aName +
+                        (aEnabled ? QStringLiteral(" on") : QStringLiteral(" off")));
+        return true;
+    }
+    void SetExitAfterFailure() override { calls.push_back(QStringLiteral("exit after failure")); }
+    void SetOnKeyContinue(TKeyContinueEvent aEvent) override { fKey = std::move(aEvent); }
+    void ClearOnKeyContinue() override { fKey = nullptr; }
+
+    QString fsOperator = QStringLiteral("op");
+    std::vector<QString> calls;
+    TKeyContinueEvent fKey;
+};
+
+// System Control steers the run only through its device's context, so a device test needs no runner.
+TEST(DeviceSysContextTest, CommandsSteerTheRunOfTheirContext)
+{
+    TDeviceContext context;
+    TFakeRunnerControl runner;
+    context.SetRunner(&runner);
+    TDeviceSys sys(context);
+    int iResults = 0;
+    auto execute = [&](const QString& sFunction, const QString& sParameter) {
+        TCommand* pCmd = sys.Command(sFunction)->Init(sFunction, sParameter);
+        pCmd->SetOnResult([&](TCommand*) { ++iResults; });
+        pCmd->Execute(QString());
+        return pCmd;
+    };
+    EXPECT_EQ(execute(QStringLiteral("Goto"), QStringLiteral("\"g\";Tail"))->CmdResult(), crOk);
+    TCommand* missing = execute(QStringLiteral("Goto"), QStringLiteral("\"g\";missing"));
+    EXPECT_EQ(missing->CmdResult(), crFailed);
+    EXPECT_EQ(missing->ErrorText(), QStringLiteral("Goto target \"missing\" not found or disabled"));
+    execute(QStringLiteral("SetTestCaseStatus"), QStringLiteral("\"s\";Tail;Disabled"));
+    execute(QStringLiteral("Process"), QStringLiteral("\"p\";ExitAfterFailure"));
+    EXPECT_EQ(runner.calls,
+              (std::vector<QString>{"goto Tail", "goto missing", "status Tail off", "exit after failure"}));
+
+    // Pause waits for the key through the context's runner and lets go of it when it concludes.
+    TCommand* pause = execute(QStringLiteral("Pause"), QStringLiteral("\"wait\""));
+    ASSERT_TRUE(runner.fKey);
+    EXPECT_FALSE(runner.fKey(Qt::Key_F5)) << "other keys stay with the window";
+    EXPECT_TRUE(runner.fKey(Qt::Key_Return));
+    EXPECT_EQ(pause->CmdResult(), crOk);
+    EXPECT_FALSE(runner.fKey);
+    EXPECT_EQ(iResults, 5) << "each step concluded once";
+
+    // Without a run the same commands fail instead of waiting.
+    context.SetRunner(nullptr);
+    TCommand* lonely = execute(QStringLiteral("Pause"), QStringLiteral("\"wait\""));
+    EXPECT_EQ(lonely->CmdResult(), crFailed);
+    EXPECT_EQ(lonely->ErrorText(), QStringLiteral("No test process is running"));
 }
 
 } // namespace

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <typeindex>
+#include <utility>
+
+class IDocumentDisplay;
+class IIndicatorStrip;
+class IOperatorDialogs;
+class IRunnerControl;
+
+// What a device reaches outside itself: the run it belongs to, the operator, and the platform
+// parts (tone output, serial ports, sockets, audio, ...). Each program sets one up with its own
+// faces of the operator interfaces and hands it to the device list, which gives it to every device
+// it creates; tests set up their own with fakes in place of the operator and the platform parts.
+// A missing runner or operator face is null: a command that needs it fails its step with a clear
+// text instead of waiting.
+class TDeviceContext
+{
+public:
+    TDeviceContext() = default;
+    TDeviceContext(const TDeviceContext&) = delete;
+    TDeviceContext& operator=(const TDeviceContext&) = delete;
+
+    IRunnerControl* Runner() const { return fRunner; }
+    void SetRunner(IRunnerControl* aRunner) { fRunner = aRunner; }
+    // Clears the runner only if it is aRunner (a runner going away leaves a newer one in place).
+    void ForgetRunner(const IRunnerControl* aRunner);
+
+    IOperatorDialogs* Dialogs() const { return fDialogs; }
+    void SetDialogs(IOperatorDialogs* aDialogs) { fDialogs = aDialogs; }
+    IIndicatorStrip* Indicators() const { return fIndicators; }
+    void SetIndicators(IIndicatorStrip* aIndicators) { fIndicators = aIndicators; }
+    IDocumentDisplay* Documents() const { return fDocuments; }
+    void SetDocuments(IDocumentDisplay* aDocuments) { fDocuments = aDocuments; }
+
+    // A platform part by its interface: the one set, else the interface's own default
+    // (TPart::CreateDefault()), made on first use and kept.
+    template <class TPart>
+    TPart& Part()
+    {
+        std::shared_ptr<void>& part = fParts[std::type_index(typeid(TPart))];
+        if (!part)
+            part = std::shared_ptr<TPart>(TPart::CreateDefault());
+        return *static_cast<TPart*>(part.get());
+    }
+    // Puts aPart in place of the default (a test's fake); null goes back to the default.
+    template <class TPart>
+    void SetPart(std::unique_ptr<TPart> aPart)
+    {
+        fParts[std::type_index(typeid(TPart))] = std::shared_ptr<TPart>(std::move(aPart));
+    }
+
+private:
+    IRunnerControl* fRunner = nullptr;
+    IOperatorDialogs* fDialogs = nullptr;
+    IIndicatorStrip* fIndicators = nullptr;
+    IDocumentDisplay* fDocuments = nullptr;
+    std::map<std::type_index, std::shared_ptr<void>> fParts;
+};
