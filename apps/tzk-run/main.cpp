@@ -30,12 +30,13 @@ namespace {
 
 // Loads aOptions.sFile into aTree; the file label becomes the final dialog's caption.
 int LoadDefinition(const TRunOptions& aOptions, TTestTree& aTree, TErrorReport& aReport, QString& sCaption,
-                   int& iWarnings, QTextStream& aErr)
+                   int& iWarnings, int& iSkipped, QTextStream& aErr)
 {
     TConsoleLoader loader(aReport, aOptions.bSkipErrors);
     const ELoadOutcome eOutcome = loader.Load(aOptions.sFile, aTree, aErr);
     sCaption = loader.FileLabel();
     iWarnings = loader.WarningCount();
+    iSkipped = loader.SkippedLines();
     if (eOutcome == loLoaded && iWarnings > 0 && aOptions.bWError) {
         aErr << QStringLiteral("%1: %2 warning(s) treated as errors").arg(aOptions.sFile).arg(iWarnings)
              << Qt::endl;
@@ -58,7 +59,8 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TErrorReport report;
         QString sCaption;
         int iWarnings = 0;
-        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, aErr);
+        int iSkipped = 0;
+        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, iSkipped, aErr);
         if (iStatus == ciExitOk && iWarnings == 0)
             aOut << QStringLiteral("%1: no errors").arg(aOptions.sFile) << Qt::endl;
         else if (iStatus == ciExitOk)
@@ -82,12 +84,13 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TErrorReport report;
         QString sCaption;
         int iWarnings = 0;
-        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, aErr);
+        int iSkipped = 0;
+        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, iSkipped, aErr);
         if (iStatus != ciExitOk) {
             TDeviceList::Context().SetDialogs(nullptr);
             return iStatus;
         }
-        TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus};
+        TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus, iSkipped};
         const int iRunStatus = RunProcess(tree, aOptions, context);
         // The devices go before the answers their questions took.
         tree.Clear();

@@ -7,6 +7,7 @@
 #include "core/VariableManager.h"
 #include "execution/ActionCaptions.h"
 #include "execution/DeviceList.h"
+#include "execution/Job.h"
 #include "execution/TestTree.h"
 #include "language/DefFileInterpreter.h"
 #include "reporting/ErrorReport.h"
@@ -93,6 +94,7 @@ ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextS
     for (const QString& sLine : CompilerStyle(sInfos + interpreter.CheckWarnings()))
         aErr << sLine << Qt::endl;
     fiWarnings = int(interpreter.DirectiveWarnings().size()) + interpreter.CheckWarningCount();
+    fiSkipped = interpreter.SkippedLines() + TJob::DummyNodes(aTree);
     if (eResult == irCancelled)
         return loCancelled;
     if (eResult == irSuccess) {

@@ -26,6 +26,8 @@ public:
     // The warnings of the last load (the preprocessor's and the definition check's), listed as
     // "file:line: warning: text".
     int WarningCount() const { return fiWarnings; }
+    // Lines a load under "Skip Errors" could not take, placeholders of undeclared devices included.
+    int SkippedLines() const { return fiSkipped; }
 
     // "Error: /path/a.TZD, 12: text" items of the load information as "path:12: error: text".
     static QStringList CompilerStyle(const QString& sLoadInfos);
@@ -44,4 +46,5 @@ private:
     QString fsLabel;
     QString fsVersion;
     int fiWarnings = 0;
+    int fiSkipped = 0;
 };

@@ -201,6 +201,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     }
 
     runner.AttachJobs();
+    runner.SetSkippedAtLoad(aContext.iSkippedAtLoad);
     runner.SetProcessState(1);
     QTimer::singleShot(0, &loop, [&] {
         bStarted = true;

@@ -21,6 +21,7 @@ struct TRunContext
     TInterruptHandler* pInterrupt = nullptr; // Ctrl+C stops the run
     QString sCaption;                        // the definition's file label
     TConsoleStatusLine* pStatus = nullptr;   // the live status line, at a terminal only
+    int iSkippedAtLoad = 0;                  // lines the load skipped ("Skip Errors")
 };
 
 // The operator's answers for the options: the answers file, else the console when iInputFd is a

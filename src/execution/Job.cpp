@@ -25,6 +25,16 @@ TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTre
     return pNode;
 }
 
+int TJob::DummyNodes(const TTestTree& tvTree)
+{
+    int iDummies = 0;
+    for (int i = 0; i < tvTree.Count(); ++i) {
+        if (const TJob* pJob = tvTree.Node(i)->Job(); pJob && pJob->CaseType() == ecDummy)
+            ++iDummies;
+    }
+    return iDummies;
+}
+
 TJob::TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded)
     : fTreeNode(aTreeNode), FeCaseType(eType), FCmd(aCmd), FbExpanded(bExpanded)
 {}

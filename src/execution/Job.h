@@ -42,6 +42,8 @@ public:
     // one), numbered after its position, and reports the node text as a hint.
     static TTreeNode* CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
                                    TCommand* aCmd, ECaseType eType, bool bExpanded);
+    // The placeholder nodes of lines whose device was not declared ("Skip Errors" on).
+    static int DummyNodes(const TTestTree& tvTree);
 
     TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded);
     ~TJob();

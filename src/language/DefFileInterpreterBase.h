@@ -130,6 +130,8 @@ public:
     const QString& CodeFileExtension() const { return FsCodeFileExtension; }
     void SetCodeFileExtension(const QString& sExtension) { FsCodeFileExtension = sExtension; }
     const QString& LastErrors() const { return FsLoadInfos; }
+    // The lines the load could not take: one "Error: " item of LastErrors each.
+    int SkippedLines() const { return int(FsLoadInfos.count(QStringLiteral("\r\nError: "))); }
     void ClearLastErrors() { FsLoadInfos.clear(); }
     const TDefineQueryEvent& OnDefineQuery() const { return FOnDefineQuery; }
     void SetOnDefineQuery(TDefineQueryEvent aEvent) { FOnDefineQuery = std::move(aEvent); }

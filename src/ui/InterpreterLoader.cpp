@@ -24,11 +24,7 @@ public:
             return TLoadOutcome::Errors;
         }
     }
-    int SkippedLines() const override
-    {
-        // One "Error: " entry for every line the keyword pass could not take.
-        return int(fInterpreter.LastErrors().count(QStringLiteral("\r\nError: ")));
-    }
+    int SkippedLines() const override { return fInterpreter.SkippedLines(); }
 
 private:
     bool SkipErrors() const override { return fHost.SkipErrors(); }

@@ -617,16 +617,6 @@ void TfrmMain::ForgetDefinitionTexts()
     ShowStatusText();
 }
 
-int TfrmMain::DummyNodes() const
-{
-    int iDummies = 0;
-    for (int i = 0; i < fTree.Count(); ++i) {
-        if (const TJob* pJob = fTree.Node(i)->Job(); pJob && pJob->CaseType() == ecDummy)
-            ++iDummies;
-    }
-    return iDummies;
-}
-
 bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
 {
     if (fbLoading) {
@@ -687,7 +677,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
             TMsg::Hint(sHint);
             fTreeView->ExpandDefault();
             fRunner->AttachJobs();
-            fRunner->SetSkippedAtLoad(DummyNodes());
+            fRunner->SetSkippedAtLoad(TJob::DummyNodes(fTree));
             if (fsUiScriptHtml != fsUiReadyHtml)
                 fDocView->ShowPage(fsUiScriptHtml);
             fMenuFileList->Insert(sFile);
@@ -705,7 +695,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
                 TMsg::Hint(sHint);
                 fTreeView->ExpandDefault();
                 fRunner->AttachJobs();
-                fRunner->SetSkippedAtLoad(loader->SkippedLines() + DummyNodes());
+                fRunner->SetSkippedAtLoad(loader->SkippedLines() + TJob::DummyNodes(fTree));
                 fMenuFileList->Insert(sFile);
                 fRunner->SetProcessState(1);
                 TMsg::Info(QStringLiteral("Test process loaded with Errors."));

@@ -188,8 +188,6 @@ private:
     // Empties the panels that show what belongs to a definition.
     void ForgetDefinitionTexts();
     void ForgetFailedDefinition();
-    // Function dummies: lines of undeclared devices that "Skip Errors" kept as placeholders.
-    int DummyNodes() const;
 
     TfrmMainSetup fSetup;
     TfrmMainDialogs fDialogs;

@@ -167,7 +167,7 @@ TEST(TzkRunTest, RunsDefinitionsAndReportsTheExitStatus)
              QStringLiteral(":3: error: Device \"Port\" not declared, command \"Send\" skipped. (06040A:0)")},
         {{QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--skip-errors"), sBad},
          0,
-         QStringLiteral("Info: Test process successfully finished"),
+         QStringLiteral("Info: Test process successfully finished with 1 lines skipped at load"),
          QString()},
         {{QStringLiteral("--check"), sPass}, 0, sPass + QStringLiteral(": no errors"), QString()},
         {{QStringLiteral("--check"), sBad},
