@@ -71,7 +71,7 @@ void BM_RunnerPerNode(benchmark::State& state)
     TBenchHost host;
     TProcessRunner runner(tree, host);
     runner.AttachJobs();
-    runner.SetProcessState(1);
+    runner.SetProcessState(EProcessState::Ready);
     for (auto _ : state) {
         runner.Start();
         host.fLoop.exec();

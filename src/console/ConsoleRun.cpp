@@ -162,7 +162,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     bool bPauseQueued = false;
     const auto GoOnAfterPause = [&] {
         bPauseQueued = false;
-        if (runner.ProcessState() != 5)
+        if (runner.ProcessState() != EProcessState::Paused)
             return;
         // Nobody can choose where to go on: the run goes on with the next node.
         TTreeNode* pNext = runner.CurrentNode() ? NextEnabledNode(aTree, runner.CurrentNode()) : nullptr;
@@ -179,14 +179,14 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     QObject::connect(&runner, &TProcessRunner::ActionsChanged, &loop, [&] {
         if (!bStarted)
             return;
-        const int iState = runner.ProcessState();
-        if (iState == 0 || iState == 1) {
+        const EProcessState eState = runner.ProcessState();
+        if (eState == EProcessState::NothingToRun || eState == EProcessState::Ready) {
             loop.quit();
-        } else if (iState == 2 && host.NothingToStart()) {
+        } else if (eState == EProcessState::RunningFromStart && host.NothingToStart()) {
             // A next run without an active node: Start logs the error and nothing more happens.
             bAllPassed = false;
             loop.quit();
-        } else if (iState == 5 && !bPauseQueued) {
+        } else if (eState == EProcessState::Paused && !bPauseQueued) {
             bPauseQueued = true;
             QTimer::singleShot(0, &loop, GoOnAfterPause);
         }
@@ -195,19 +195,19 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         QObject::connect(aContext.pInterrupt, &TInterruptHandler::Interrupted, &loop, [&](int) {
             TMsg::Warning(
                 QStringLiteral("Interrupted: stopping the test process (interrupt again to end at once)"));
-            if (runner.Actions().Stop.bEnabled && !runner.Actions().Stop.bChecked)
+            if (runner.Actions().Stop.bEnabled && runner.OperatorRequest() != EOperatorRequest::Stop)
                 runner.Stop();
         });
     }
 
     runner.AttachJobs();
     runner.SetSkippedAtLoad(aContext.iSkippedAtLoad);
-    runner.SetProcessState(1);
+    runner.SetProcessState(EProcessState::Ready);
     QTimer::singleShot(0, &loop, [&] {
         bStarted = true;
         runner.Start();
         // Start found nothing to run ("No active test item found!"): nothing is queued.
-        if (runner.ProcessState() == 2 && !runner.CurrentNode())
+        if (runner.ProcessState() == EProcessState::RunningFromStart && !runner.CurrentNode())
             loop.quit();
     });
     loop.exec();

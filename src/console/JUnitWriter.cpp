@@ -91,10 +91,10 @@ void TJUnitWriter::NodeFinished(TTreeNode* aNode)
     const TJob* pJob = aNode->Job();
     if (pJob && !pJob->Passed()) {
         testCase.bFailed = true;
-        // The runner reads the operator's request after this signal, so the marks still tell.
-        if (fRunner.Actions().Pause.bChecked)
+        // The runner handles the operator's request after this signal, so it still tells.
+        if (fRunner.OperatorRequest() == EOperatorRequest::Pause)
             testCase.sFailureType = QStringLiteral("Paused");
-        else if (fRunner.Actions().Stop.bChecked)
+        else if (fRunner.OperatorRequest() == EOperatorRequest::Stop)
             testCase.sFailureType = QStringLiteral("Stopped");
         else
             testCase.sFailureType = QStringLiteral("Error");

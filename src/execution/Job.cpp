@@ -5,6 +5,19 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 
+int StateImageIndex(EImage eImage, bool bBreakPoint)
+{
+    return int(eImage) + (bBreakPoint ? 1 : 0);
+}
+
+std::optional<EImage> StateImageOf(int iIndex)
+{
+    if (iIndex < int(EImage::Dummy) || iIndex > int(EImage::Ok) + 1)
+        return std::nullopt;
+    // The bases are odd, their break-point forms even.
+    return EImage(iIndex % 2 == 1 ? iIndex : iIndex - 1);
+}
+
 TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
                               TCommand* aCmd, ECaseType eType, bool bExpanded)
 {
@@ -20,7 +33,7 @@ TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTre
 
     TTreeNode* pNode = tvTree.Append(tnCurrentNode, sNumber + QLatin1Char(' ') + sNodeLabel);
     pNode->SetJob(std::make_unique<TJob>(pNode, eType, aCmd, bExpanded));
-    pNode->SetImageIndex(eType == ecDummy ? eiDummy : eiNotRun);
+    pNode->SetImageIndex(StateImageIndex(eType == ecDummy ? EImage::Dummy : EImage::NotRun));
     TMsg::Hint(pNode->Text());
     return pNode;
 }
@@ -51,9 +64,9 @@ QString TJob::GetName() const
     return fTreeNode->Text();
 }
 
-void TJob::SetImage(int iBase)
+void TJob::SetImage(EImage eImage)
 {
-    fTreeNode->SetImageIndex(iBase + (FbBreakPoint ? 1 : 0));
+    fTreeNode->SetImageIndex(StateImageIndex(eImage, FbBreakPoint));
 }
 
 void TJob::Execute(const QString& sParameter)
@@ -61,12 +74,12 @@ void TJob::Execute(const QString& sParameter)
     fsOwnError.clear();
     if (!FCmd) {
         if (FeCaseType != ecDummy)
-            SetImage(eiRunning);
+            SetImage(EImage::Running);
         FbPassed = true;
         Conclusion(nullptr);
         return;
     }
-    SetImage(eiRunning);
+    SetImage(EImage::Running);
     FbPassed = false;
     FCmd->SetOnResult([this](TCommand* aSender) { Conclusion(aSender); });
     try {
@@ -84,7 +97,7 @@ void TJob::ConcludeWithError(const QString& sError)
     fsOwnError = sError;
     TMsg::Error(sError);
     FbPassed = false;
-    SetImage(eiFailed);
+    SetImage(EImage::Failed);
     UpdateEnclosingCases();
     if (FOnFinished)
         FOnFinished(this);
@@ -99,16 +112,16 @@ void TJob::Conclusion(TCommand* /*aSender*/)
         case crDone:
         case crBreak:
             FbPassed = true;
-            SetImage(eiDone);
+            SetImage(EImage::Done);
             break;
         case crFailed:
         case crCancelled:
             FbPassed = false;
-            SetImage(eiFailed);
+            SetImage(EImage::Failed);
             break;
         case crOk:
             FbPassed = true;
-            SetImage(eiOk);
+            SetImage(EImage::Ok);
             break;
         case crUnknown:
         default:
@@ -116,7 +129,7 @@ void TJob::Conclusion(TCommand* /*aSender*/)
             fsOwnError = QStringLiteral("Command concluded without result");
             TMsg::Error(fsOwnError);
             FbPassed = false;
-            SetImage(eiFailed);
+            SetImage(EImage::Failed);
             break;
         }
         UpdateEnclosingCases();
@@ -131,21 +144,28 @@ void TJob::UpdateEnclosingCases()
 {
     for (TTreeNode* pNode = fTreeNode; pNode->IsLastChild(); pNode = pNode->Parent()) {
         TTreeNode* pParent = pNode->Parent();
-        int iResult = eiOk;
+        EImage eResult = EImage::Ok;
         for (const TTreeNode* pChild : pParent->Children()) {
-            const int iImage = pChild->ImageIndex();
-            if ((iImage >= 1 && iImage <= 4) || (iImage >= 11 && iImage <= 14))
-                continue;
-            if (iImage == 5 || iImage == 6)
-                iResult = eiFailed;
-            else if (iImage >= 7 && iImage <= 10) {
-                if (iResult != eiFailed)
-                    iResult = eiRunning;
-            } else {
+            const std::optional<EImage> eImage = StateImageOf(pChild->ImageIndex());
+            if (!eImage)
                 throw EMsg(TMsgId(0x07020A), FCmd ? int(FCmd->CmdResult()) : 0);
+            switch (*eImage) {
+            case EImage::Failed:
+                eResult = EImage::Failed;
+                break;
+            case EImage::NotRun:
+            case EImage::Running:
+                if (eResult != EImage::Failed)
+                    eResult = EImage::Running;
+                break;
+            case EImage::Dummy:
+            case EImage::Disabled:
+            case EImage::Done:
+            case EImage::Ok:
+                break;
             }
         }
-        pParent->SetImageIndex(iResult + (pParent->Job() && pParent->Job()->BreakPoint() ? 1 : 0));
+        pParent->SetImageIndex(StateImageIndex(eResult, pParent->Job() && pParent->Job()->BreakPoint()));
     }
 }
 
@@ -163,9 +183,9 @@ void TJob::Reset()
     FbPassed = false;
     fsOwnError.clear();
     if (FeCaseType == ecDummy)
-        SetImage(eiDummy);
+        SetImage(EImage::Dummy);
     else
-        SetImage(FbEnabled ? eiNotRun : eiDisabled);
+        SetImage(FbEnabled ? EImage::NotRun : EImage::Disabled);
 }
 
 void TJob::SetEnabled(bool bEnabled)
@@ -173,7 +193,7 @@ void TJob::SetEnabled(bool bEnabled)
     if (FbEnabled == bEnabled)
         return;
     FbEnabled = bEnabled;
-    SetImage(bEnabled ? eiNotRun : eiDisabled);
+    SetImage(bEnabled ? EImage::NotRun : EImage::Disabled);
 }
 
 void TJob::SetBreakPoint(bool bBreakPoint)
@@ -181,7 +201,9 @@ void TJob::SetBreakPoint(bool bBreakPoint)
     if (FbBreakPoint == bBreakPoint)
         return;
     FbBreakPoint = bBreakPoint;
-    fTreeNode->SetImageIndex(fTreeNode->ImageIndex() + (bBreakPoint ? 1 : -1));
+    // The node keeps the image it shows, in the other form.
+    if (const std::optional<EImage> eImage = StateImageOf(fTreeNode->ImageIndex()))
+        fTreeNode->SetImageIndex(StateImageIndex(*eImage, bBreakPoint));
 }
 
 QString TJob::ErrorText() const

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class TTreeNode;
 class TTestTree;
@@ -17,6 +18,24 @@ enum ECaseType : std::uint8_t
     ecDummy           // a function line of an undeclared device, kept under "Skip Errors"
 };
 
+// The state images of a node, by their base index in the image list; a break point shows the
+// image after the base.
+enum class EImage
+{
+    Dummy = 1,
+    Disabled = 3,
+    Failed = 5,
+    NotRun = 7,
+    Running = 9,
+    Done = 11,
+    Ok = 13
+};
+
+// The image-list index of eImage, in its break-point form when bBreakPoint.
+int StateImageIndex(EImage eImage, bool bBreakPoint = false);
+// The image an index shows, in either form; none for an index outside the image list.
+std::optional<EImage> StateImageOf(int iIndex);
+
 class TJob;
 using TJobNotifyEvent = std::function<void(TJob* aSender)>;
 
@@ -26,18 +45,6 @@ using TJobNotifyEvent = std::function<void(TJob* aSender)>;
 class TJob
 {
 public:
-    // State image bases; a break point adds one.
-    enum EImage
-    {
-        eiDummy = 1,
-        eiDisabled = 3,
-        eiFailed = 5,
-        eiNotRun = 7,
-        eiRunning = 9,
-        eiDone = 11,
-        eiOk = 13
-    };
-
     // Creates a job and appends its node as the last child of tnCurrentNode (a root node without
     // one), numbered after its position, and reports the node text as a hint.
     static TTreeNode* CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
@@ -75,7 +82,7 @@ public:
     QString ErrorText() const;
 
 private:
-    void SetImage(int iBase);
+    void SetImage(EImage eImage);
     void UpdateEnclosingCases();
     void ConcludeWithError(const QString& sError);
 

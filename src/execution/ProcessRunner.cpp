@@ -16,6 +16,9 @@
 #include <QDateTime>
 #include <QMetaObject>
 
+#include <array>
+#include <iterator>
+
 namespace {
 
 const QString& SelectActiveStep()
@@ -48,7 +51,7 @@ bool SameNameIgnoringAsciiCase(const QString& sA, const QString& sB)
 TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent)
     : QObject(aParent), fTree(aTree), fHost(aHost)
 {
-    SetProcessState(0);
+    SetProcessState(EProcessState::NothingToRun);
     // The commands of the loaded definition steer the run through their devices' context.
     TDeviceList::Context().SetRunner(this);
 }
@@ -86,59 +89,71 @@ void TProcessRunner::AttachJobs()
 // ---------------------------------------------------------------------------------------------
 // Process states
 
-void TProcessRunner::SetProcessState(int iState)
+TProcessActions DeriveProcessActions(EProcessState eState, EProcessState eEnabledFrom,
+                                     EOperatorRequest eOperatorRequest, bool bTreeEmpty)
 {
-    if (iState < 0 || iState > 6)
-        throw EMsg(TMsgId(0x01020A), iState);
-    TActionState* const all[] = {&fActions.Start, &fActions.Step,  &fActions.Pause,        &fActions.Continue,
-                                 &fActions.Stop,  &fActions.Reset, &fActions.SetBreakPoint};
-    for (TActionState* a : all)
-        a->bChecked = false;
-    auto set = [](TActionState& a, bool bEnabled) { a.bEnabled = bEnabled; };
-    switch (iState) {
-    case 0:
-        for (TActionState* a : all)
-            a->bEnabled = false;
-        break;
-    case 1:
-        set(fActions.Start, true), set(fActions.Step, true), set(fActions.Pause, false);
-        set(fActions.Continue, true), set(fActions.Stop, false), set(fActions.Reset, true);
-        set(fActions.SetBreakPoint, true);
-        break;
-    case 2:
-    case 4:
-        set(fActions.Start, false), set(fActions.Step, false), set(fActions.Pause, true);
-        set(fActions.Continue, false), set(fActions.Stop, true), set(fActions.Reset, false);
-        set(fActions.SetBreakPoint, false);
-        fActions.Start.bChecked = true;
-        break;
-    case 3:
-        set(fActions.Start, false), set(fActions.Step, false), set(fActions.Pause, true);
-        set(fActions.Continue, false), set(fActions.Stop, true), set(fActions.Reset, false);
-        set(fActions.SetBreakPoint, true);
-        fActions.Step.bChecked = true;
-        break;
-    case 5:
-        set(fActions.Start, false), set(fActions.Step, true), set(fActions.Pause, false);
-        set(fActions.Continue, true), set(fActions.Stop, true), set(fActions.Reset, false);
-        set(fActions.SetBreakPoint, true);
-        fActions.Pause.bChecked = true;
-        break;
-    case 6:
-        fActions.Stop.bChecked = true;
-        break;
+    // Enabled marks by state: Start, Step, Pause, Continue, Stop, Reset, Set Break Point.
+    static constexpr std::array<std::array<bool, 7>, 6> cEnabled = {{
+        {false, false, false, false, false, false, false}, // nothing to run
+        {true, true, false, true, false, true, true},      // ready
+        {false, false, true, false, true, false, false},   // running from Start
+        {false, false, true, false, true, false, true},    // single step
+        {false, false, true, false, true, false, false},   // running from a node
+        {false, true, false, true, true, false, true},     // paused
+    }};
+    TProcessActions actions;
+    TActionState* const all[] = {&actions.Start, &actions.Step,  &actions.Pause,        &actions.Continue,
+                                 &actions.Stop,  &actions.Reset, &actions.SetBreakPoint};
+    const EProcessState eMarks = eState == EProcessState::Stopping ? eEnabledFrom : eState;
+    // Anything outside the table (Stopping stopped from Stopping) leaves every action disabled.
+    if (int(eMarks) >= 0 && std::size_t(eMarks) < cEnabled.size()) {
+        for (std::size_t i = 0; i < std::size(all); ++i)
+            all[i]->bEnabled = cEnabled[std::size_t(eMarks)][i];
     }
-    if (!fTree.Empty()) {
-        fActions.bFileMenu = fActions.bOpen = fActions.bReload = fActions.Start.bEnabled;
-        fActions.bToggleEnabled = true;
+    actions.Start.bChecked =
+        eState == EProcessState::RunningFromStart || eState == EProcessState::RunningFromNode;
+    actions.Step.bChecked = eState == EProcessState::SingleStep;
+    actions.Pause.bChecked = eState == EProcessState::Paused;
+    actions.Stop.bChecked = eState == EProcessState::Stopping && eOperatorRequest == EOperatorRequest::Stop;
+    if (!bTreeEmpty) {
+        actions.bFileMenu = actions.bOpen = actions.bReload = actions.Start.bEnabled;
+        actions.bToggleEnabled = true;
     } else {
-        fActions.bFileMenu = fActions.bOpen = fActions.bReload = true;
+        actions.bFileMenu = actions.bOpen = actions.bReload = true;
         for (TActionState* a : all)
             a->bEnabled = false;
-        fActions.bToggleEnabled = false;
+        actions.bToggleEnabled = false;
     }
-    fiProcessState = iState;
+    return actions;
+}
+
+void TProcessRunner::SetProcessState(EProcessState eState)
+{
+    // Stopping is entered by the operator's stop, which the running node's conclusion handles.
+    ChangeState(eState, eState == EProcessState::Stopping ? EOperatorRequest::Stop : EOperatorRequest::None);
+}
+
+void TProcessRunner::ChangeState(EProcessState eState, EOperatorRequest eOperatorRequest)
+{
+    if (int(eState) < 0 || int(eState) > 6)
+        throw EMsg(TMsgId(0x01020A), int(eState));
+    feProcessState = eState;
+    if (eState != EProcessState::Stopping)
+        feEnabledFrom = eState;
+    feOperatorRequest = eOperatorRequest;
+    UpdateActions();
+}
+
+void TProcessRunner::UpdateActions()
+{
+    fActions = DeriveProcessActions(feProcessState, feEnabledFrom, feOperatorRequest, fTree.Empty());
     Q_EMIT ActionsChanged();
+}
+
+bool TProcessRunner::Walking() const
+{
+    return feProcessState == EProcessState::RunningFromStart || feProcessState == EProcessState::SingleStep ||
+           feProcessState == EProcessState::RunningFromNode;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -153,7 +168,7 @@ QString TProcessRunner::Now() const
 
 void TProcessRunner::Start()
 {
-    SetProcessState(2);
+    SetProcessState(EProcessState::RunningFromStart);
     Reset();
     fHost.AddLogSeparator();
     TTreeNode* pNode = fTree.First();
@@ -176,7 +191,7 @@ void TProcessRunner::Step()
         fHost.ShowInformation(SelectActiveStep());
         return;
     }
-    SetProcessState(3);
+    SetProcessState(EProcessState::SingleStep);
     RunNode(pNode);
 }
 
@@ -187,7 +202,7 @@ void TProcessRunner::Continue()
         fHost.ShowInformation(SelectActiveStep());
         return;
     }
-    SetProcessState(4);
+    SetProcessState(EProcessState::RunningFromNode);
     TMsg::Info(QStringLiteral("CONTINUE (%s)"), {Now()});
     RunNode(pNode);
 }
@@ -196,7 +211,7 @@ void TProcessRunner::Pause()
 {
     if (!fCurrentNode)
         return;
-    SetProcessState(5);
+    ChangeState(EProcessState::Paused, EOperatorRequest::Pause);
     CancelCurrentJob();
 }
 
@@ -204,7 +219,7 @@ void TProcessRunner::Stop()
 {
     if (!fCurrentNode)
         return;
-    SetProcessState(6);
+    SetProcessState(EProcessState::Stopping);
     CancelCurrentJob();
 }
 
@@ -260,7 +275,7 @@ void TProcessRunner::ShiftClick(TTreeNode* aNode)
 void TProcessRunner::CtrlClick(TTreeNode* aNode)
 {
     // A second walk beside a running one would run two nodes at once: refuse it like a link call.
-    if (fActions.Start.bChecked || fActions.Step.bChecked || JobInProgress()) {
+    if (Walking() || JobInProgress()) {
         TMsg::Warning(QStringLiteral("Call ignored - Test process in progress!"));
         return;
     }
@@ -273,13 +288,13 @@ void TProcessRunner::CtrlClick(TTreeNode* aNode)
 
 void TProcessRunner::TreeMouseReleased()
 {
-    // After a Stop the final cases run with no action checked; the node being executed must not
-    // be forgotten then, or its conclusion would find no place to go on from.
+    // After a Stop the final cases run outside the walking states; the node being executed must
+    // not be forgotten then, or its conclusion would find no place to go on from.
     if (JobInProgress())
         return;
-    if (!fActions.Start.bChecked && !fActions.Step.bChecked && fCurrentNode) {
+    if (!Walking() && fCurrentNode) {
         fCurrentNode = nullptr;
-        SetProcessState(1);
+        SetProcessState(EProcessState::Ready);
     }
 }
 
@@ -301,7 +316,7 @@ void TProcessRunner::CallTestItem(const QString& sName)
     fHost.MakeVisible(pTarget);
     if (fCurrentNode)
         TMsg::Info(QStringLiteral("Jump from \"%s\" to \"%s\""), {fCurrentNode->Text(), pTarget->Text()});
-    SetProcessState(4);
+    SetProcessState(EProcessState::RunningFromNode);
     RunNode(pTarget);
 }
 
@@ -441,7 +456,7 @@ void TProcessRunner::RunNode(TTreeNode* aNode)
 {
     if (!AskOperatorName()) {
         fCurrentNode = nullptr;
-        SetProcessState(1);
+        SetProcessState(EProcessState::Ready);
         return;
     }
     fGotoNode = nullptr;
@@ -490,19 +505,19 @@ void TProcessRunner::JobFinished(TJob* aJob)
     fbJobRunning = false;
     Q_EMIT NodeFinished(aJob->TreeNode());
     if (aJob->Cmd() && aJob->Cmd()->CmdResult() == crBreak) {
-        SetProcessState(5);
+        SetProcessState(EProcessState::Paused);
         Q_EMIT PausedAtBreakPoint();
         return;
     }
     if (!aJob->Passed()) {
         ++fJobFailureCounter;
         const QString sName = aJob->GetName();
-        if (fActions.Pause.bChecked) {
+        if (feOperatorRequest == EOperatorRequest::Pause) {
             TMsg::Info(QStringLiteral("Process paused by user at \"%s\""), {sName});
             fFinalDlg.AddFailedJob(QStringLiteral("Paused: ") + sName);
-        } else if (fActions.Stop.bChecked) {
-            fActions.Stop.bChecked = false;
-            Q_EMIT ActionsChanged();
+        } else if (feOperatorRequest == EOperatorRequest::Stop) {
+            feOperatorRequest = EOperatorRequest::None;
+            UpdateActions();
             TMsg::Info(QStringLiteral("Process stopped by user at \"%s\""), {sName});
             fFinalDlg.AddFailedJob(QStringLiteral("Stopped: ") + sName);
             if (!SkipToFinalCases())
@@ -529,7 +544,7 @@ void TProcessRunner::JobFinished(TJob* aJob)
         }
     }
 
-    if (fActions.Pause.bChecked) {
+    if (feOperatorRequest == EOperatorRequest::Pause) {
         SelectNode(fCurrentNode);
         return;
     }
@@ -550,25 +565,21 @@ void TProcessRunner::JobFinished(TJob* aJob)
     } else if (pNext->Job()->BreakPoint()) {
         TMsg::Info(QStringLiteral("Pause at break point: \"%s\""), {pNext->Text()});
         fCurrentNode = pNext;
-        SetProcessState(5);
+        SetProcessState(EProcessState::Paused);
         SelectNode(pNext);
         Q_EMIT PausedAtBreakPoint();
     } else if (pNext == fNodeAfterEntireTestCase) {
         fNodeAfterEntireTestCase = nullptr;
         TMsg::Info(QStringLiteral("Pause after test case end on test: \"%s\""), {pNext->Text()});
         fCurrentNode = pNext;
-        SetProcessState(5);
+        SetProcessState(EProcessState::Paused);
         SelectNode(pNext);
-    } else if (fActions.Step.bChecked) {
+    } else if (feProcessState == EProcessState::SingleStep) {
         fCurrentNode = pNext;
         SelectNode(pNext);
-        SetProcessState(5);
+        SetProcessState(EProcessState::Paused);
     } else {
         RunNode(pNext);
-    }
-    if (fActions.Step.bChecked) {
-        fActions.Step.bChecked = false;
-        Q_EMIT ActionsChanged();
     }
 }
 
@@ -618,7 +629,7 @@ void TProcessRunner::FinishProcess(bool bPassed)
     }
     fJobFailureCounter = 0;
     fbExitAfterFailure = false;
-    SetProcessState(1);
+    SetProcessState(EProcessState::Ready);
 }
 
 void TProcessRunner::RunEntireCase(TTreeNode* aNode)
@@ -626,7 +637,7 @@ void TProcessRunner::RunEntireCase(TTreeNode* aNode)
     if (!aNode->Children().empty()) {
         TTreeNode* pLast = LastDescendant(aNode);
         fNodeAfterEntireTestCase = pLast ? NextEnabledNode(pLast) : nullptr;
-        SetProcessState(4);
+        SetProcessState(EProcessState::RunningFromNode);
         RunNode(aNode);
     } else {
         fNodeAfterEntireTestCase = nullptr;

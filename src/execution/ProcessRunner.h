@@ -23,6 +23,28 @@ enum EProcessMode
     pmExitAfterFailure
 };
 
+// The runner's states, numbered as in the state table of the process actions.
+enum class EProcessState
+{
+    NothingToRun = 0,
+    Ready = 1,
+    RunningFromStart = 2,
+    SingleStep = 3,
+    RunningFromNode = 4, // begun with Continue, a document link or a whole-case run
+    Paused = 5,
+    Stopping = 6
+};
+
+// What the operator asked of the running node. The runner reads it when the node finishes: a
+// pause stands until the next state change, a stop is handled once (the final cases then run
+// without it).
+enum class EOperatorRequest
+{
+    None,
+    Pause,
+    Stop
+};
+
 // Enabled and checked marks of one process action.
 struct TActionState
 {
@@ -30,8 +52,7 @@ struct TActionState
     bool bChecked = false;
 };
 
-// The marks of all process actions: the runner's visible state, which the GUI binds its actions
-// to and which the runner itself tests (a checked Pause or Stop is an operator request).
+// The marks of all process actions, which the GUI binds its actions to.
 struct TProcessActions
 {
     TActionState Start;
@@ -46,6 +67,12 @@ struct TProcessActions
     bool bOpen = true;
     bool bReload = true;
 };
+
+// The marks in eState. Stopping keeps the enabled marks of eEnabledFrom, the state the stop came
+// in, and shows Stop checked while the stop request is pending. An empty tree leaves only the file
+// actions.
+TProcessActions DeriveProcessActions(EProcessState eState, EProcessState eEnabledFrom,
+                                     EOperatorRequest eOperatorRequest, bool bTreeEmpty);
 
 // The main loop: walks the test tree node by node, one queued execution request per node, applies
 // the failure policy and ends every complete run with the final dialog.
@@ -92,8 +119,9 @@ public:
     bool HasKeyHook() const { return bool(FOnKeyContinue); }
     bool OfferKey(int iKey);
 
-    void SetProcessState(int iState);
-    int ProcessState() const { return fiProcessState; }
+    void SetProcessState(EProcessState eState);
+    EProcessState ProcessState() const { return feProcessState; }
+    EOperatorRequest OperatorRequest() const { return feOperatorRequest; }
     const TProcessActions& Actions() const { return fActions; }
 
     TTreeNode* FindNode(const QString& sName, bool bLabelOnly) const;
@@ -134,6 +162,10 @@ private:
     void CancelCurrentJob();
     bool AskOperatorName();
     QString Now() const;
+    void ChangeState(EProcessState eState, EOperatorRequest eOperatorRequest);
+    void UpdateActions();
+    // A run or a single step is under way (not paused, not stopping).
+    bool Walking() const;
 
     TTestTree& fTree;
     IRunnerHost& fHost;
@@ -148,8 +180,12 @@ private:
     QString FsOperatorName;
     TKeyContinueEvent FOnKeyContinue;
 
+    EProcessState feProcessState = EProcessState::NothingToRun;
+    // The state whose enabled marks Stopping keeps.
+    EProcessState feEnabledFrom = EProcessState::NothingToRun;
+    EOperatorRequest feOperatorRequest = EOperatorRequest::None;
+    // Derived from the three above and the tree whenever one of them changes.
     TProcessActions fActions;
-    int fiProcessState = 0;
     // Serial of the last queued execution request; a cancelled node's request is dropped.
     quint64 fiRequest = 0;
     bool fbRequestPending = false;

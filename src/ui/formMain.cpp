@@ -158,7 +158,7 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
         ShowStatusText();
     });
     fTree.Clear();
-    fRunner->SetProcessState(0);
+    fRunner->SetProcessState(EProcessState::NothingToRun);
 
     ParseCommandLine();
     if (fbDebugOn) {
@@ -588,7 +588,7 @@ void TfrmMain::ApplyActions()
     acFileOpen->setEnabled(actions.bOpen);
     acFileReload->setEnabled(actions.bReload);
     fTreeView->SetRunning(actions.Start.bChecked);
-    if (!fsBreakPrompt.isEmpty() && fRunner->ProcessState() != 5) {
+    if (!fsBreakPrompt.isEmpty() && fRunner->ProcessState() != EProcessState::Paused) {
         fsBreakPrompt.clear();
         ShowStatusText();
     }
@@ -650,7 +650,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     ReleaseProcessServices();
     setWindowTitle(csAppTitle);
     // Nothing may run a half-built tree while a define query lets events through.
-    fRunner->SetProcessState(0);
+    fRunner->SetProcessState(EProcessState::NothingToRun);
 
     bool bResult = false;
     fbLoading = true;
@@ -666,7 +666,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
         case TLoadOutcome::Cancelled:
             TMsg::Info(QStringLiteral("File loading cancelled: \"%s\""), {sFile});
             fTree.Clear();
-            fRunner->SetProcessState(0);
+            fRunner->SetProcessState(EProcessState::NothingToRun);
             TDeviceList::InstanceRelease();
             ForgetFailedDefinition();
             break;
@@ -682,7 +682,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
                 fDocView->ShowPage(fsUiScriptHtml);
             fMenuFileList->Insert(sFile);
             TMsg::Info(QStringLiteral("Test process loaded successfully."));
-            fRunner->SetProcessState(1);
+            fRunner->SetProcessState(EProcessState::Ready);
             bResult = true;
             break;
         case TLoadOutcome::Errors:
@@ -697,12 +697,12 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
                 fRunner->AttachJobs();
                 fRunner->SetSkippedAtLoad(loader->SkippedLines() + TJob::DummyNodes(fTree));
                 fMenuFileList->Insert(sFile);
-                fRunner->SetProcessState(1);
+                fRunner->SetProcessState(EProcessState::Ready);
                 TMsg::Info(QStringLiteral("Test process loaded with Errors."));
             } else {
                 fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
                 fTree.Clear();
-                fRunner->SetProcessState(0);
+                fRunner->SetProcessState(EProcessState::NothingToRun);
                 TDeviceList::InstanceRelease();
                 ForgetFailedDefinition();
             }
@@ -711,7 +711,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     } catch (const std::exception& e) {
         // A reader or preprocessor error: nothing of the definition stays.
         fTree.Clear();
-        fRunner->SetProcessState(0);
+        fRunner->SetProcessState(EProcessState::NothingToRun);
         TDeviceList::InstanceRelease();
         ForgetFailedDefinition();
         fbLoading = false;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 class JobTest : public ::testing::Test
@@ -50,7 +52,7 @@ TEST_F(JobTest, NumbersNodesByPosition)
     EXPECT_EQ(inner->Text(), QStringLiteral("1.3. Inner"));
     EXPECT_EQ(deep->Job()->GetName(), QStringLiteral("1.3.1. deep"));
     EXPECT_EQ(c2->Text(), QStringLiteral("2. Second"));
-    EXPECT_EQ(c2->ImageIndex(), TJob::eiNotRun);
+    EXPECT_EQ(c2->ImageIndex(), StateImageIndex(EImage::NotRun));
     EXPECT_EQ(c2->Job()->CaseType(), ecFinalCase);
     EXPECT_TRUE(c2->Job()->Expanded());
     ASSERT_EQ(hints.size(), 6u);
@@ -84,9 +86,9 @@ TEST_F(JobTest, ExecutePassesTheNodeTextAndShowsRunning)
     TTreeNode* node = Work(nullptr, QStringLiteral("Measure"), crUnknown);
     Run(node);
     EXPECT_EQ(CmdOf(node)->fsLastParameter, QStringLiteral("1. Measure"));
-    EXPECT_EQ(node->ImageIndex(), TJob::eiRunning);
+    EXPECT_EQ(node->ImageIndex(), StateImageIndex(EImage::Running));
     CmdOf(node)->Finish(crOk);
-    EXPECT_EQ(node->ImageIndex(), TJob::eiOk);
+    EXPECT_EQ(node->ImageIndex(), StateImageIndex(EImage::Ok));
 }
 
 TEST_F(JobTest, EnclosingCaseFollowsItsLastChildOnly)
@@ -96,16 +98,16 @@ TEST_F(JobTest, EnclosingCaseFollowsItsLastChildOnly)
     TTreeNode* n2 = Work(c1, QStringLiteral("fails"), crFailed);
     TTreeNode* n3 = Work(c1, QStringLiteral("last"));
     Run(c1);
-    EXPECT_EQ(c1->ImageIndex(), TJob::eiRunning);
+    EXPECT_EQ(c1->ImageIndex(), StateImageIndex(EImage::Running));
     Run(n1);
     Run(n2);
-    EXPECT_EQ(c1->ImageIndex(), TJob::eiRunning) << "1.2 is not the last child";
+    EXPECT_EQ(c1->ImageIndex(), StateImageIndex(EImage::Running)) << "1.2 is not the last child";
     n3->Job()->SetEnabled(false);
-    EXPECT_EQ(n3->ImageIndex(), TJob::eiDisabled);
-    EXPECT_EQ(c1->ImageIndex(), TJob::eiRunning);
+    EXPECT_EQ(n3->ImageIndex(), StateImageIndex(EImage::Disabled));
+    EXPECT_EQ(c1->ImageIndex(), StateImageIndex(EImage::Running));
     n3->Job()->SetEnabled(true);
     Run(n3);
-    EXPECT_EQ(c1->ImageIndex(), TJob::eiFailed);
+    EXPECT_EQ(c1->ImageIndex(), StateImageIndex(EImage::Failed));
 }
 
 TEST_F(JobTest, NestedCasesUpdateInOnePass)
@@ -119,8 +121,8 @@ TEST_F(JobTest, NestedCasesUpdateInOnePass)
     Run(outer);
     Run(inner);
     Run(last);
-    EXPECT_EQ(inner->ImageIndex(), TJob::eiOk);
-    EXPECT_EQ(outer->ImageIndex(), TJob::eiOk + 1) << "the break point offset stays";
+    EXPECT_EQ(inner->ImageIndex(), StateImageIndex(EImage::Ok));
+    EXPECT_EQ(outer->ImageIndex(), StateImageIndex(EImage::Ok, true)) << "the break point offset stays";
 }
 
 TEST_F(JobTest, BreakPointsAndResetMoveTheImage)
@@ -137,14 +139,14 @@ TEST_F(JobTest, BreakPointsAndResetMoveTheImage)
     EXPECT_FALSE(node->Job()->Passed());
 
     TTreeNode* dummy = TJob::CreateNewJob(QStringLiteral("d"), fTree, nullptr, nullptr, ecDummy, false);
-    EXPECT_EQ(dummy->ImageIndex(), TJob::eiDummy);
+    EXPECT_EQ(dummy->ImageIndex(), StateImageIndex(EImage::Dummy));
     dummy->Job()->SetEnabled(false);
-    EXPECT_EQ(dummy->ImageIndex(), TJob::eiDisabled);
+    EXPECT_EQ(dummy->ImageIndex(), StateImageIndex(EImage::Disabled));
     dummy->Job()->Reset();
-    EXPECT_EQ(dummy->ImageIndex(), TJob::eiDummy);
+    EXPECT_EQ(dummy->ImageIndex(), StateImageIndex(EImage::Dummy));
     Run(dummy);
     EXPECT_TRUE(dummy->Job()->Passed());
-    EXPECT_EQ(dummy->ImageIndex(), TJob::eiDummy);
+    EXPECT_EQ(dummy->ImageIndex(), StateImageIndex(EImage::Dummy));
 }
 
 TEST_F(JobTest, CancelConcludesFailedAndIgnoresLateResults)
@@ -156,11 +158,11 @@ TEST_F(JobTest, CancelConcludesFailedAndIgnoresLateResults)
     node->Job()->Cancel();
     EXPECT_EQ(CmdOf(node)->fiCancels, 1);
     EXPECT_EQ(CmdOf(node)->CmdResult(), crCancelled);
-    EXPECT_EQ(node->ImageIndex(), TJob::eiFailed);
+    EXPECT_EQ(node->ImageIndex(), StateImageIndex(EImage::Failed));
     EXPECT_EQ(iFinished, 1);
     CmdOf(node)->Finish(crOk);
     EXPECT_EQ(iFinished, 1);
-    EXPECT_EQ(node->ImageIndex(), TJob::eiFailed);
+    EXPECT_EQ(node->ImageIndex(), StateImageIndex(EImage::Failed));
 
     TTreeNode* header = Case(nullptr, QStringLiteral("header"));
     Run(header);
@@ -178,7 +180,7 @@ TEST_F(JobTest, CommandFaultsFailTheStepInsteadOfHanging)
     CmdOf(unknown)->Finish(crUnknown);
     EXPECT_EQ(iFinished, 1);
     EXPECT_FALSE(unknown->Job()->Passed());
-    EXPECT_EQ(unknown->ImageIndex(), TJob::eiFailed);
+    EXPECT_EQ(unknown->ImageIndex(), StateImageIndex(EImage::Failed));
     EXPECT_EQ(unknown->Job()->ErrorText(), QStringLiteral("Command concluded without result"));
 
     TTreeNode* throwing = Work(nullptr, QStringLiteral("throws"));
@@ -193,6 +195,39 @@ TEST_F(JobTest, CommandFaultsFailTheStepInsteadOfHanging)
     Run(throwing);
     EXPECT_TRUE(throwing->Job()->Passed());
     EXPECT_TRUE(throwing->Job()->ErrorText().isEmpty());
+}
+
+TEST(StateImageTest, IndicesMapToImagesInBothForms)
+{
+    const struct
+    {
+        int iIndex;
+        std::optional<EImage> eImage;
+    } cases[] = {{0, std::nullopt},   {1, EImage::Dummy},    {2, EImage::Dummy}, {6, EImage::Failed},
+                 {7, EImage::NotRun}, {10, EImage::Running}, {13, EImage::Ok},   {14, EImage::Ok},
+                 {15, std::nullopt},  {-1, std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_TRUE(StateImageOf(c.iIndex) == c.eImage) << c.iIndex;
+    for (const EImage e : {EImage::Dummy, EImage::Disabled, EImage::Failed, EImage::NotRun, EImage::Running,
+                           EImage::Done, EImage::Ok}) {
+        EXPECT_EQ(StateImageOf(StateImageIndex(e, false)), e);
+        EXPECT_EQ(StateImageOf(StateImageIndex(e, true)), e);
+    }
+}
+
+TEST_F(JobTest, UnknownSiblingImageRaisesWithTheResult)
+{
+    TTreeNode* c1 = Case(nullptr, QStringLiteral("Case"));
+    TTreeNode* odd = Work(c1, QStringLiteral("odd"));
+    TTreeNode* last = Work(c1, QStringLiteral("last"), crUnknown);
+    odd->SetImageIndex(0);
+    Run(last);
+    try {
+        CmdOf(last)->Finish(crOk);
+        FAIL() << "no error";
+    } catch (const EMsg& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("07020A:") + QString::number(int(crOk)));
+    }
 }
 
 TEST_F(JobTest, TreeRefusesAppendingOffThePath)

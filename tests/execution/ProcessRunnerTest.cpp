@@ -127,7 +127,7 @@ protected:
     void Loaded()
     {
         fRunner.AttachJobs();
-        fRunner.SetProcessState(1);
+        fRunner.SetProcessState(EProcessState::Ready);
     }
 
     static bool RunUntil(const std::function<bool()>& aDone) { return RunEventsUntil(aDone); }
@@ -137,7 +137,7 @@ protected:
     }
     bool RunToPause()
     {
-        return RunUntil([this] { return fRunner.ProcessState() == 5; });
+        return RunUntil([this] { return fRunner.ProcessState() == EProcessState::Paused; });
     }
 
     bool Logged(const QString& sText) const { return LogHas(fLog, sText); }
@@ -161,7 +161,7 @@ TEST_F(ProcessRunnerTest, ThreePassingNodes)
     Loaded();
     EXPECT_TRUE(fRunner.Actions().Start.bEnabled);
     fRunner.Start();
-    EXPECT_EQ(fRunner.ProcessState(), 2);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::RunningFromStart);
     EXPECT_TRUE(fRunner.Actions().Start.bChecked);
     EXPECT_TRUE(fStarted.empty()) << "nodes run from the event loop, never inside Start";
     ASSERT_TRUE(RunToEnd());
@@ -176,8 +176,8 @@ TEST_F(ProcessRunnerTest, ThreePassingNodes)
     ASSERT_EQ(fHost.finals.size(), 1u);
     EXPECT_TRUE(fHost.finals[0].bPassed);
     EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("Passed"));
-    EXPECT_EQ(c1->ImageIndex(), TJob::eiOk) << "a case whose nodes all passed shows ok";
-    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(c1->ImageIndex(), StateImageIndex(EImage::Ok)) << "a case whose nodes all passed shows ok";
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Ready);
     EXPECT_EQ(fHost.iNameQuestions, 1);
     const QByteArray aLog = ReadFileBytes(dir.FilePath(QStringLiteral("log.csv")));
     EXPECT_TRUE(aLog.startsWith("Start;Duration;Result;Operator\r\n"));
@@ -250,7 +250,7 @@ TEST_F(FailurePolicyTest, EndOnFailureSkipsToTheFinalCase)
     EXPECT_EQ(fHost.finals[0].failed, QStringList{QStringLiteral("Error: 2.1. x")});
     EXPECT_EQ(fReport.events, (std::vector<QString>{"report 2.1. x", "final"}))
         << "the report waits until the end, before the final dialog";
-    EXPECT_EQ(fTree.Node(4)->ImageIndex(), TJob::eiNotRun) << "the skipped case did not run";
+    EXPECT_EQ(fTree.Node(4)->ImageIndex(), StateImageIndex(EImage::NotRun)) << "the skipped case did not run";
 }
 
 TEST_F(FailurePolicyTest, ContinueOnFailureRunsEverythingAndReportsAtOnce)
@@ -327,13 +327,15 @@ TEST_F(ProcessRunnerTest, PauseDuringAWaitingCommandAndContinue)
     ASSERT_TRUE(RunUntil([&] { return CmdOf(wait)->fiExecutions == 1; }));
     fRunner.Pause();
     EXPECT_EQ(CmdOf(wait)->fiCancels, 1);
-    EXPECT_EQ(fRunner.ProcessState(), 5);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Paused);
+    EXPECT_TRUE(fRunner.OperatorRequest() == EOperatorRequest::Pause) << "a pause stands while paused";
     EXPECT_TRUE(Logged(QStringLiteral("Info: Process paused by user at \"1.1. wait\"")));
     EXPECT_EQ(fHost.pSelected, wait);
-    EXPECT_EQ(wait->ImageIndex(), TJob::eiNotRun);
+    EXPECT_EQ(wait->ImageIndex(), StateImageIndex(EImage::NotRun));
 
     CmdOf(wait)->feImmediate = crDone;
     fRunner.Continue();
+    EXPECT_TRUE(fRunner.OperatorRequest() == EOperatorRequest::None);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(CmdOf(wait)->fiExecutions, 2);
     EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
@@ -349,7 +351,7 @@ TEST_F(ProcessRunnerTest, PauseBeforeTheQueuedNodeStartsDoesNotRunIt)
     fRunner.Pause();
     QCoreApplication::processEvents();
     EXPECT_EQ(CmdOf(only)->fiExecutions, 0);
-    EXPECT_EQ(fRunner.ProcessState(), 5);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Paused);
 }
 
 TEST_F(ProcessRunnerTest, StopRunsTheFinalCase)
@@ -363,13 +365,17 @@ TEST_F(ProcessRunnerTest, StopRunsTheFinalCase)
     fRunner.Start();
     ASSERT_TRUE(RunUntil([&] { return CmdOf(wait)->fiExecutions == 1; }));
     fRunner.Stop();
-    EXPECT_EQ(fRunner.ProcessState(), 6);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Stopping);
+    // The cancelled node concluded at once: its stop is handled and the final cases run without it.
+    EXPECT_TRUE(fRunner.OperatorRequest() == EOperatorRequest::None);
+    EXPECT_FALSE(fRunner.Actions().Stop.bChecked);
+    EXPECT_TRUE(fRunner.Actions().Pause.bEnabled) << "stopping keeps the running state's enabled marks";
     ASSERT_TRUE(RunToEnd());
     EXPECT_TRUE(Logged(QStringLiteral("Info: Process stopped by user at \"1.1. wait\"")));
     EXPECT_EQ(CmdOf(cleanup)->fiExecutions, 1);
     EXPECT_EQ(fHost.finals[0].failed, QStringList{QStringLiteral("Stopped: 1.1. wait")});
     EXPECT_TRUE(Logged(QStringLiteral("Info: Test process ended with 1 Error(s)")));
-    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Ready);
 }
 
 TEST_F(ProcessRunnerTest, BreakPointPausesBeforeTheNode)
@@ -384,7 +390,7 @@ TEST_F(ProcessRunnerTest, BreakPointPausesBeforeTheNode)
     EXPECT_TRUE(Logged(QStringLiteral("Info: Pause at break point: \"2. two\"")));
     EXPECT_EQ(CmdOf(two)->fiExecutions, 0);
     EXPECT_EQ(fHost.pSelected, two);
-    EXPECT_EQ(two->ImageIndex(), TJob::eiNotRun + 1);
+    EXPECT_EQ(two->ImageIndex(), StateImageIndex(EImage::NotRun, true));
     fRunner.Continue();
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(CmdOf(two)->fiExecutions, 1);
@@ -459,7 +465,7 @@ TEST_F(ProcessRunnerTest, ExitAfterFailureOnlyAfterAFailure)
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(CmdOf(fails)->fiExecutions, 1) << "no failure yet: the first call has no effect";
     EXPECT_EQ(CmdOf(never)->fiExecutions, 0);
-    EXPECT_EQ(f->ImageIndex(), TJob::eiNotRun) << "final cases are not run";
+    EXPECT_EQ(f->ImageIndex(), StateImageIndex(EImage::NotRun)) << "final cases are not run";
     EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
 }
 
@@ -492,7 +498,7 @@ TEST_F(ProcessRunnerTest, NextStartsANewRunWithAnEmptyFailureList)
     EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("1x Failed"));
     EXPECT_EQ(fHost.finals[1].sLabel, QStringLiteral("Passed"));
     EXPECT_TRUE(fRunner.FinalDlg().FailedJobs().isEmpty());
-    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Ready);
 }
 
 TEST_F(ProcessRunnerTest, AbandonedPauseStaysInTheNextFailureList)
@@ -503,7 +509,7 @@ TEST_F(ProcessRunnerTest, AbandonedPauseStaysInTheNextFailureList)
     ASSERT_TRUE(RunUntil([&] { return CmdOf(wait)->fiExecutions == 1; }));
     fRunner.Pause();
     fRunner.TreeMouseReleased();
-    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Ready);
     EXPECT_EQ(fRunner.CurrentNode(), nullptr);
     CmdOf(wait)->feImmediate = crFailed;
     fRunner.Start();
@@ -540,7 +546,7 @@ TEST_F(ProcessRunnerTest, CommandFaultsDoNotHangTheRun)
     EXPECT_TRUE(Logged(QStringLiteral("Error: device gone")));
     EXPECT_TRUE(Logged(QStringLiteral("Error: Command concluded without result")));
     EXPECT_EQ(fHost.finals[0].sLabel, QStringLiteral("2x Failed"));
-    EXPECT_EQ(f->ImageIndex(), TJob::eiRunning) << "the final case header ran";
+    EXPECT_EQ(f->ImageIndex(), StateImageIndex(EImage::Running)) << "the final case header ran";
 }
 
 TEST_F(ProcessRunnerTest, ProcessStatesFollowTheTable)
@@ -548,22 +554,72 @@ TEST_F(ProcessRunnerTest, ProcessStatesFollowTheTable)
     EXPECT_TRUE(fRunner.Actions().bOpen) << "an empty tree leaves only the file actions";
     EXPECT_FALSE(fRunner.Actions().Start.bEnabled);
     Work(nullptr, QStringLiteral("x"));
-    fRunner.SetProcessState(1);
+    fRunner.SetProcessState(EProcessState::Ready);
     EXPECT_TRUE(fRunner.Actions().Start.bEnabled);
     EXPECT_TRUE(fRunner.Actions().bOpen);
-    fRunner.SetProcessState(5);
+    fRunner.SetProcessState(EProcessState::Paused);
     EXPECT_TRUE(fRunner.Actions().Pause.bChecked);
     EXPECT_TRUE(fRunner.Actions().Continue.bEnabled);
     EXPECT_FALSE(fRunner.Actions().bOpen);
-    fRunner.SetProcessState(6);
+    fRunner.SetProcessState(EProcessState::Stopping);
     EXPECT_TRUE(fRunner.Actions().Stop.bChecked);
     EXPECT_FALSE(fRunner.Actions().Pause.bChecked);
     EXPECT_TRUE(fRunner.Actions().Continue.bEnabled) << "state 6 keeps the enabled marks";
     try {
-        fRunner.SetProcessState(7);
+        fRunner.SetProcessState(static_cast<EProcessState>(7));
         FAIL() << "no error";
     } catch (const EMsg& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("01020A:7"));
+    }
+}
+
+// The enabled or the checked marks of Start, Step, Pause, Continue, Stop, Reset and Set Break Point.
+QString Marks(const TProcessActions& a, bool TActionState::*pMark)
+{
+    QString s;
+    for (const TActionState* p :
+         {&a.Start, &a.Step, &a.Pause, &a.Continue, &a.Stop, &a.Reset, &a.SetBreakPoint})
+        s += p->*pMark ? QLatin1Char('1') : QLatin1Char('0');
+    return s;
+}
+
+TEST(ProcessActionsTest, MarksDeriveFromTheState)
+{
+    using S = EProcessState;
+    using R = EOperatorRequest;
+    const struct
+    {
+        S eState;
+        S eEnabledFrom;
+        R eRequest;
+        bool bTreeEmpty;
+        const char* sEnabled;
+        const char* sChecked;
+        bool bFileActions;
+    } cases[] = {
+        {S::NothingToRun, S::NothingToRun, R::None, true, "0000000", "0000000", true},
+        {S::NothingToRun, S::NothingToRun, R::None, false, "0000000", "0000000", false},
+        {S::Ready, S::Ready, R::None, false, "1101011", "0000000", true},
+        {S::Ready, S::Ready, R::None, true, "0000000", "0000000", true},
+        {S::RunningFromStart, S::RunningFromStart, R::None, false, "0010100", "1000000", false},
+        {S::SingleStep, S::SingleStep, R::None, false, "0010101", "0100000", false},
+        {S::RunningFromNode, S::RunningFromNode, R::None, false, "0010100", "1000000", false},
+        {S::Paused, S::Paused, R::Pause, false, "0101101", "0010000", false},
+        {S::Stopping, S::RunningFromStart, R::Stop, false, "0010100", "0000100", false},
+        {S::Stopping, S::Paused, R::Stop, false, "0101101", "0000100", false},
+        {S::Stopping, S::Paused, R::None, false, "0101101", "0000000", false},
+        {S::Stopping, S::Ready, R::Stop, false, "1101011", "0000100", true},
+    };
+    for (const auto& c : cases) {
+        const TProcessActions a = DeriveProcessActions(c.eState, c.eEnabledFrom, c.eRequest, c.bTreeEmpty);
+        const std::string sCase = std::to_string(int(c.eState)) + " from " +
+                                  std::to_string(int(c.eEnabledFrom)) + (c.bTreeEmpty ? ", empty tree" : "");
+        EXPECT_EQ(Marks(a, &TActionState::bEnabled), QLatin1String(c.sEnabled)) << sCase;
+        EXPECT_EQ(Marks(a, &TActionState::bChecked), QLatin1String(c.sChecked)) << sCase;
+        EXPECT_EQ(a.bFileMenu, c.bFileActions) << sCase;
+        EXPECT_EQ(a.bOpen, c.bFileActions) << sCase;
+        EXPECT_EQ(a.bReload, c.bFileActions) << sCase;
+        EXPECT_EQ(a.bToggleEnabled, !c.bTreeEmpty) << sCase;
     }
 }
 
@@ -574,7 +630,7 @@ TEST_F(ProcessRunnerTest, SetTestCaseStatusCoversTheSubtree)
     Loaded();
     EXPECT_TRUE(fRunner.SetTestCaseStatus(QStringLiteral("CASE"), false));
     EXPECT_FALSE(a->Job()->Enabled());
-    EXPECT_EQ(a->ImageIndex(), TJob::eiDisabled);
+    EXPECT_EQ(a->ImageIndex(), StateImageIndex(EImage::Disabled));
     EXPECT_FALSE(fRunner.SetTestCaseStatus(QStringLiteral("none"), true));
     fRunner.Start();
     QCoreApplication::processEvents();
@@ -622,7 +678,7 @@ TEST_F(ProcessRunnerTest, WithoutAnOperatorNothingRuns)
     QCoreApplication::processEvents();
     EXPECT_EQ(CmdOf(node)->fiExecutions, 0);
     EXPECT_TRUE(Logged(QStringLiteral("Error: No operator answer available")));
-    EXPECT_EQ(fRunner.ProcessState(), 1);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Ready);
 }
 
 } // namespace

@@ -213,7 +213,7 @@ TEST_F(InterpreterTest, SkipErrorsKeepsUndeclaredDevicesAsDummies)
     EXPECT_EQ(Load(QStringLiteral("Device.Create(TestDevice; Port1)\nPort2.Run(\"missing\")\n")), irSuccess);
     ASSERT_EQ(fTree.Count(), 1);
     EXPECT_EQ(fTree.Node(0)->Job()->CaseType(), ecDummy);
-    EXPECT_EQ(fTree.Node(0)->ImageIndex(), TJob::eiDummy);
+    EXPECT_EQ(fTree.Node(0)->ImageIndex(), StateImageIndex(EImage::Dummy));
     EXPECT_EQ(Load(QStringLiteral("Device.Create(TestDevice; Port1)\nPort1.Missing(\"x\")\n")), irError)
         << "an unknown function of a declared device is still an error";
 }

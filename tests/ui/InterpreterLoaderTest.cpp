@@ -49,7 +49,7 @@ TEST_F(InterpreterLoaderTest, CheckWarningsAreLoggedAndTheLoadSucceeds)
                                                                   "    Sys.Goto(\"Jump\"; \"Powr\")\n}\n"));
     ASSERT_TRUE(fWindow->LoadDefinitionFile(sFile));
     EXPECT_TRUE(fErrorBoxes.isEmpty()) << fErrorBoxes.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(fWindow->Runner().ProcessState(), 1);
+    EXPECT_EQ(fWindow->Runner().ProcessState(), EProcessState::Ready);
 
     QStringList slLog;
     for (const TLogLine& line : fWindow->MsgLog().Lines())

@@ -173,7 +173,7 @@ protected:
         }
         return false;
     }
-    int State() const { return fWindow->Runner().ProcessState(); }
+    EProcessState State() const { return fWindow->Runner().ProcessState(); }
     int LoggedCount(const QString& sPart) const
     {
         int iCount = 0;
@@ -413,7 +413,7 @@ TEST_F(formMainTest, SuccessfulLoadMakesTheProcessReady)
     EXPECT_EQ(w.TreeView()->topLevelItemCount(), 1);
     EXPECT_TRUE(w.TreeView()->topLevelItem(0)->isExpanded()) << "default expansion";
 
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
     EXPECT_TRUE(w.acProcessStart->isEnabled());
     EXPECT_TRUE(w.acProcessStep->isEnabled());
     EXPECT_TRUE(w.acProcessContinue->isEnabled());
@@ -432,7 +432,7 @@ TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
     ASSERT_FALSE(w.LoadDefinitionFile(sFile));
     EXPECT_EQ(fErrors, QStringList{QStringLiteral("Error(s) while loading definition file!")});
     EXPECT_EQ(w.Tree().Count(), 0);
-    EXPECT_EQ(State(), 0);
+    EXPECT_EQ(State(), EProcessState::NothingToRun);
     EXPECT_FALSE(w.acProcessStart->isEnabled());
     EXPECT_EQ(TDeviceList::Instance().Count(), 0) << "the devices are released";
     EXPECT_EQ(w.DocumentView()->Page(), w.ErrorPage());
@@ -446,7 +446,7 @@ TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
     EXPECT_EQ(w.windowTitle(), QStringLiteral(" TZK - bad.tzd with Errors"));
     EXPECT_EQ(w.CurrentFileName(), sFile);
     EXPECT_EQ(w.Tree().Count(), 2) << "the partly built tree stays";
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
     EXPECT_TRUE(Logged(QStringLiteral("Info: Test process loaded with Errors.")));
     EXPECT_EQ(w.RecentFiles().Files(), QStringList{sFile});
 
@@ -488,7 +488,7 @@ TEST_F(formMainTest, MissingFileAsksAndCancellingChangesNothing)
     EXPECT_TRUE(Logged(QStringLiteral("Info: Load test process \"\"")));
     EXPECT_EQ(w.CurrentFileName(), sFile) << "nothing else changes";
     EXPECT_EQ(w.Tree().Count(), 2);
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 
     // Open asks; the chosen file is loaded.
     const QString sOther = Definition(QStringLiteral("b.TZD"), {{QStringLiteral("Other"), {crDone}}});
@@ -536,7 +536,7 @@ TEST_F(formMainTest, DefineQueryIsAnsweredByTheDocumentOrCancelledByTheFileMenu)
     EXPECT_EQ(w.DocumentView()->Page(), w.ReadyPage());
     EXPECT_TRUE(Logged(QStringLiteral("Info: File loading cancelled: \"") + sFile + QStringLiteral("\"")));
     EXPECT_EQ(w.Tree().Count(), 0);
-    EXPECT_EQ(State(), 0);
+    EXPECT_EQ(State(), EProcessState::NothingToRun);
     EXPECT_FALSE(w.CancelDefineQuery()) << "no query waits any more";
 }
 
@@ -556,7 +556,7 @@ TEST_F(formMainTest, OpenDuringADefineQueryLoadsAfterTheCancelledLoad)
     EXPECT_EQ(w.Tree().Count(), 0) << "the second load did not run inside the first";
     ASSERT_TRUE(RunUntil([&] { return w.CurrentFileName() == sOther; }));
     EXPECT_EQ(w.Tree().Count(), 2);
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, ProcessStatesFollowRunPauseStopAndBreak)
@@ -579,7 +579,7 @@ TEST_F(formMainTest, ProcessStatesFollowRunPauseStopAndBreak)
     EXPECT_EQ(w.TestCaseHeader()->text(), QStringLiteral(" Test Case: 1. Supply"));
 
     w.acProcessPause->trigger();
-    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return State() == EProcessState::Paused; }));
     EXPECT_TRUE(w.acProcessPause->isChecked());
     EXPECT_FALSE(w.acProcessPause->isEnabled());
     EXPECT_TRUE(w.acProcessContinue->isEnabled());
@@ -593,7 +593,7 @@ TEST_F(formMainTest, ProcessStatesFollowRunPauseStopAndBreak)
     EXPECT_FALSE(fFinals[0].bPassed);
     EXPECT_EQ(fFinals[0].failed, (QStringList{QStringLiteral("Paused: 1.2. Supply step 2"),
                                               QStringLiteral("Stopped: 1.2. Supply step 2")}));
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
     EXPECT_FALSE(w.acProcessStop->isChecked());
 
     // A break point on the second case pauses before it.
@@ -603,7 +603,7 @@ TEST_F(formMainTest, ProcessStatesFollowRunPauseStopAndBreak)
     w.acProcessBreak->trigger();
     EXPECT_TRUE(w.Tree().Node(3)->Job()->BreakPoint());
     w.acProcessStart->trigger();
-    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return State() == EProcessState::Paused; }));
     EXPECT_TRUE(Logged(QStringLiteral("Info: Pause at break point: \"2. End\"")));
     EXPECT_TRUE(w.acProcessStep->isEnabled());
     EXPECT_TRUE(w.acProcessContinue->isEnabled());
@@ -611,7 +611,7 @@ TEST_F(formMainTest, ProcessStatesFollowRunPauseStopAndBreak)
     w.acProcessContinue->trigger();
     ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
     EXPECT_TRUE(fFinals[0].bPassed);
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, DocumentLinkCallsATest)
@@ -649,7 +649,7 @@ TEST_F(formMainTest, AssignedKeysRunActionsBeforeTheirShortcuts)
     // F5 is assigned to the toggle: the assignment wins over Start's own shortcut.
     QTest::keyClick(w.TreeView(), Qt::Key_F5);
     EXPECT_EQ(fInformation, QStringList{QStringLiteral("Select a test step!")});
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 
     w.acViewKeyCodes->setChecked(true);
     QTest::keyClick(w.TreeView(), Qt::Key_A);
@@ -679,7 +679,7 @@ TEST_F(formMainTest, WaitingCommandSeesKeysFirst)
         return iKey == Qt::Key_A;
     });
     EXPECT_TRUE(w.HandleKey(Qt::Key_A, false));
-    EXPECT_EQ(State(), 1) << "the command consumed the key";
+    EXPECT_EQ(State(), EProcessState::Ready) << "the command consumed the key";
     w.Runner().ClearOnKeyContinue();
     EXPECT_EQ(offered, std::vector<int>{Qt::Key_A});
 }
@@ -777,7 +777,7 @@ TEST_F(formMainTest, CommandLineFileWithAutoStartRuns)
     ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
     EXPECT_TRUE(fFinals[0].bPassed);
     EXPECT_EQ(w.CurrentFileName(), sFile);
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, AutoStartAfterAFailedLoadReportsNothingToRun)
@@ -939,7 +939,7 @@ TEST_F(formMainTest, ShiftAndCtrlClicksInTheTree)
                       tree->visualItemRect(tree->Item(supply)).center());
     EXPECT_FALSE(supply->Job()->Enabled());
     EXPECT_FALSE(w.Tree().Node(1)->Job()->Enabled());
-    EXPECT_EQ(supply->ImageIndex(), int(TJob::eiDisabled));
+    EXPECT_EQ(supply->ImageIndex(), StateImageIndex(EImage::Disabled));
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                       tree->visualItemRect(tree->Item(supply)).center());
     EXPECT_TRUE(supply->Job()->Enabled());
@@ -948,14 +948,14 @@ TEST_F(formMainTest, ShiftAndCtrlClicksInTheTree)
     TTreeNode* volt = w.Tree().Node(3);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       tree->visualItemRect(tree->Item(volt)).center());
-    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return State() == EProcessState::Paused; }));
     EXPECT_TRUE(Logged(QStringLiteral("Info: Pause after test case end on test: \"3. End\"")));
     EXPECT_EQ(tree->SelectedNode(), w.Tree().Node(5));
 
     // A click in the tree leaves the paused process.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
                       tree->visualItemRect(tree->Item(supply)).center());
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, CopyTakesTheSelectedLogLinesWhenTheLogHasTheFocus)
@@ -1031,14 +1031,14 @@ TEST_F(formMainTest, TreeClicksWhileAFinalCaseRunsAfterAStopChangeNothing)
     w.acProcessStop->trigger();
     ASSERT_TRUE(RunUntil([&] { return finalStep->fiExecutions == 1; })) << "the stop skips to the final case";
     ASSERT_EQ(w.Runner().CurrentNode(), w.Tree().Node(4));
-    const int iState = State();
+    const EProcessState eState = State();
 
     // A plain click would forget the running node and offer Start; a Ctrl+click would begin a
     // second walk beside the running one.
     const QPoint at = tree->visualItemRect(tree->Item(w.Tree().Node(0))).center();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
-    EXPECT_EQ(State(), iState);
+    EXPECT_EQ(State(), eState);
     EXPECT_EQ(w.Runner().CurrentNode(), w.Tree().Node(4));
     EXPECT_FALSE(w.acProcessStart->isEnabled());
     EXPECT_FALSE(w.acFileOpen->isEnabled());
@@ -1049,7 +1049,7 @@ TEST_F(formMainTest, TreeClicksWhileAFinalCaseRunsAfterAStopChangeNothing)
     EXPECT_EQ(fCommands[3]->fiExecutions, 1) << "the final case runs to its end";
     EXPECT_EQ(first->fiExecutions, 1) << "no second walk began";
     EXPECT_EQ(fFinals[0].failed, QStringList{QStringLiteral("Stopped: 1.1. Supply step 1")});
-    EXPECT_EQ(State(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, KeysFromTheWindowSystemAreHandledOnce)
@@ -1135,7 +1135,7 @@ TEST_F(formMainTest, BreakPointsTellWhichKeysContinueOrStep)
 
     // A Break command pauses after itself; the operator selects where to go on.
     w.acProcessStart->trigger();
-    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return State() == EProcessState::Paused; }));
     EXPECT_EQ(w.StatusPanel(0)->text(), sPaused);
     w.TreeView()->SelectNode(w.Tree().Node(2));
     w.acProcessContinue->trigger();
@@ -1147,10 +1147,11 @@ TEST_F(formMainTest, BreakPointsTellWhichKeysContinueOrStep)
     fFinals.clear();
     w.Tree().Node(3)->Job()->SetBreakPoint(true);
     w.acProcessStart->trigger();
-    ASSERT_TRUE(RunUntil([&] { return State() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return State() == EProcessState::Paused; }));
     EXPECT_EQ(w.StatusPanel(0)->text(), sPaused);
     w.acProcessStep->trigger();
-    ASSERT_TRUE(RunUntil([&] { return State() == 5 && w.Runner().CurrentNode() == w.Tree().Node(4); }));
+    ASSERT_TRUE(RunUntil(
+        [&] { return State() == EProcessState::Paused && w.Runner().CurrentNode() == w.Tree().Node(4); }));
     EXPECT_EQ(w.StatusPanel(0)->text(), sHint) << "a step pause is no break point";
 }
 
@@ -1171,7 +1172,7 @@ Test.Case("Fixture")
     TfrmMain& w = Create();
     w.acOptionsSkipErrors->setChecked(true);
     EXPECT_FALSE(w.LoadDefinitionFile(sFile));
-    ASSERT_EQ(State(), 1) << "loaded with errors";
+    ASSERT_EQ(State(), EProcessState::Ready) << "loaded with errors";
     const QString sHint = w.StatusPanel(0)->text();
 
     w.acProcessStart->trigger();

@@ -137,7 +137,7 @@ protected:
     bool Run()
     {
         fRunner.AttachJobs();
-        fRunner.SetProcessState(1);
+        fRunner.SetProcessState(EProcessState::Ready);
         fRunner.Start();
         return RunUntil([this] { return !fHost.finals.empty(); });
     }
@@ -215,7 +215,7 @@ TEST_F(DeviceSysTest, DelayConcludesFromTheEventLoop)
     TTreeNode* negative = Line(QStringLiteral("Delay"), QStringLiteral("\"negative\";-5"));
     TTreeNode* wait = Line(QStringLiteral("Delay"), QStringLiteral("\"wait\";60"));
     zero->Job()->Execute(zero->Text());
-    EXPECT_EQ(zero->ImageIndex(), TJob::eiRunning) << "never concluded inside Execute";
+    EXPECT_EQ(zero->ImageIndex(), StateImageIndex(EImage::Running)) << "never concluded inside Execute";
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(Run());
@@ -242,7 +242,7 @@ TEST_F(DeviceSysTest, PauseWaitsForEnterOrEscape)
         fTree.Clear();
         TTreeNode* pause = Line(QStringLiteral("Pause"), QStringLiteral("\"Press Enter\""));
         fRunner.AttachJobs();
-        fRunner.SetProcessState(1);
+        fRunner.SetProcessState(EProcessState::Ready);
         fHost.finals.clear();
         fRunner.Start();
         ASSERT_TRUE(RunUntil([this] { return fRunner.HasKeyHook(); }));
@@ -260,13 +260,13 @@ TEST_F(DeviceSysTest, OperatorPauseCancelsAWaitingPause)
 {
     TTreeNode* pause = Line(QStringLiteral("Pause"), QStringLiteral("\"Press Enter\""));
     fRunner.AttachJobs();
-    fRunner.SetProcessState(1);
+    fRunner.SetProcessState(EProcessState::Ready);
     fRunner.Start();
     ASSERT_TRUE(RunUntil([this] { return fRunner.HasKeyHook(); }));
     fRunner.Pause();
     EXPECT_FALSE(fRunner.HasKeyHook());
     EXPECT_EQ(pause->Job()->Cmd()->CmdResult(), crCancelled);
-    EXPECT_EQ(fRunner.ProcessState(), 5);
+    EXPECT_EQ(fRunner.ProcessState(), EProcessState::Paused);
 }
 
 TEST_F(DeviceSysTest, GotoFollowsItsCondition)
@@ -286,7 +286,7 @@ TEST_F(DeviceSysTest, GotoFollowsItsCondition)
     EXPECT_TRUE(bad->Job()->ErrorText().startsWith(QStringLiteral("Goto condition invalid \"0 >\": ")));
     EXPECT_EQ(yes->Job()->Cmd()->CmdResult(), crOk);
     EXPECT_EQ(skipped->Job()->Cmd()->CmdResult(), crUnknown) << "the jump skipped it";
-    EXPECT_EQ(target->ImageIndex(), TJob::eiRunning);
+    EXPECT_EQ(target->ImageIndex(), StateImageIndex(EImage::Running));
     EXPECT_FALSE(fHost.finals[0]);
 }
 
@@ -318,7 +318,8 @@ TEST_F(DeviceSysTest, ProcessSetsTheFailurePolicy)
     });
     ASSERT_TRUE(Run());
     EXPECT_EQ(failing->Job()->Cmd()->CmdResult(), crFailed);
-    EXPECT_EQ(never->ImageIndex(), TJob::eiNotRun) << "the first ExitAfterFailure came before any failure";
+    EXPECT_EQ(never->ImageIndex(), StateImageIndex(EImage::NotRun))
+        << "the first ExitAfterFailure came before any failure";
 }
 
 TEST_F(DeviceSysTest, SetTestCaseStatusSwitchesTheSubtree)
@@ -342,9 +343,9 @@ TEST_F(DeviceSysTest, BreakPausesTheRun)
     TTreeNode* brk = Line(QStringLiteral("Break"), QStringLiteral("\"stop here\""));
     TTreeNode* next = Line(QStringLiteral("Delay"), QStringLiteral("\"next\";0"));
     fRunner.AttachJobs();
-    fRunner.SetProcessState(1);
+    fRunner.SetProcessState(EProcessState::Ready);
     fRunner.Start();
-    ASSERT_TRUE(RunUntil([this] { return fRunner.ProcessState() == 5; }));
+    ASSERT_TRUE(RunUntil([this] { return fRunner.ProcessState() == EProcessState::Paused; }));
     EXPECT_TRUE(brk->Job()->Passed());
     EXPECT_EQ(next->Job()->Cmd()->CmdResult(), crUnknown);
 }
