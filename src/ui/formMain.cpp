@@ -29,6 +29,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -36,7 +37,6 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -497,7 +497,7 @@ void TfrmMain::CreateClientArea()
         QTimer::singleShot(0, this, [this, sName] { fRunner->CallTestItem(sName); });
     });
     connect(fDocView, &TDocumentViewBase::DefineValues, this,
-            [this](const QString& sAnswer) { fsDefineQueryAnswer = sAnswer; });
+            [this](const QString& sAnswer) { AnswerDefineQuery(sAnswer); });
     connect(fDocView, &TDocumentViewBase::NavigationHandled, this, [this] {
         activateWindow();
         setFocus();
@@ -897,19 +897,27 @@ bool TfrmMain::CancelDefineQuery()
 {
     if (!fsDefineQueryAnswer.isEmpty())
         return false;
-    fsDefineQueryAnswer = csCancelled;
+    AnswerDefineQuery(csCancelled);
     return true;
+}
+
+void TfrmMain::AnswerDefineQuery(const QString& sAnswer)
+{
+    fsDefineQueryAnswer = sAnswer;
+    if (fDefineQueryLoop)
+        fDefineQueryLoop->quit();
 }
 
 void TfrmMain::DefineQuery(QString& sText)
 {
     fsDefineQueryAnswer.clear();
     fDocView->ShowPage(sText);
-    while (fsDefineQueryAnswer.isEmpty()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (fsDefineQueryAnswer.isEmpty())
-            QThread::msleep(10);
-    }
+    // The page answers through its link (or the load is cancelled); the events go on meanwhile.
+    QEventLoop loop;
+    fDefineQueryLoop = &loop;
+    if (fsDefineQueryAnswer.isEmpty())
+        loop.exec();
+    fDefineQueryLoop = nullptr;
     fDocView->ShowPage(fsDefineQueryAnswer == csCancelled ? fsUiReadyHtml : fsUiScriptHtml);
     sText = fsDefineQueryAnswer;
 }

@@ -17,6 +17,7 @@
 
 class QAction;
 class QKeyEvent;
+class QEventLoop;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -81,6 +82,8 @@ public:
     // The key handling every key press passes first; true when the key was consumed.
     bool HandleKey(int iQtKey, bool bKeypad);
     bool CancelDefineQuery();
+    // Ends a waiting define query with its answer (the define values, "Cancelled" or "Exit").
+    void AnswerDefineQuery(const QString& sAnswer);
 
     // IDefinitionHost
     void SetFileLabel(const QString& sLabel, const QString& sVersion) override;
@@ -194,6 +197,7 @@ private:
 
     bool fbInitialized = false;
     QString fsDefineQueryAnswer;
+    QEventLoop* fDefineQueryLoop = nullptr; // runs while a define query waits for its answer
     QString fsUiReadyHtml;
     QString fsUiScriptErrorHtml;
     QString fsUiScriptHtml;
