@@ -171,37 +171,54 @@ private:
         fbInParagraph = true;
     }
 
-    void EndParagraph(bool bEmptyToo)
+    // Takes the open paragraph (or an empty one when bEmptyToo) out of the paragraph state and
+    // gives its HTML; false when there is none. It never touches the table state, so that the
+    // table steps below can finish a paragraph without coming back into themselves.
+    bool TakeParagraph(bool bEmptyToo, QString& sParagraph, bool& bInTable)
     {
         FlushText();
         if (!fbInParagraph && !bEmptyToo)
-            return;
+            return false;
         StartParagraph();
-        const QString sParagraph =
-            QStringLiteral("<p style=\"%1\">%2</p>").arg(fsParagraphStyle, fsParagraph);
-        if (fbParagraphInTable) {
+        sParagraph = QStringLiteral("<p style=\"%1\">%2</p>").arg(fsParagraphStyle, fsParagraph);
+        bInTable = fbParagraphInTable;
+        fsParagraph.clear();
+        fbInParagraph = false;
+        return true;
+    }
+
+    void EndParagraph(bool bEmptyToo)
+    {
+        QString sParagraph;
+        bool bInTable = false;
+        if (!TakeParagraph(bEmptyToo, sParagraph, bInTable))
+            return;
+        if (bInTable) {
             fsCell += sParagraph;
         } else {
             CloseTable();
             fsHtml += sParagraph;
         }
-        fsParagraph.clear();
-        fbInParagraph = false;
     }
 
+    // Text before a cell mark belongs to the cell, even in a paragraph not marked as in a table:
+    // many generators write rows without that mark.
     void EndCell()
     {
-        FlushText();
-        if (fbInParagraph)
-            EndParagraph(false);
+        QString sParagraph;
+        bool bInTable = false;
+        if (TakeParagraph(false, sParagraph, bInTable))
+            fsCell += sParagraph;
         fRowCells.append(fsCell);
         fsCell.clear();
     }
 
     void EndRow()
     {
-        if (!fsCell.isEmpty() || fbInParagraph)
+        if (!fsCell.isEmpty() || fbInParagraph || !fsRun.isEmpty())
             EndCell();
+        if (fRowCells.isEmpty())
+            return;
         if (!fbTableOpen) {
             fsHtml += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\">");
             fbTableOpen = true;
