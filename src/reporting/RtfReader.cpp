@@ -45,6 +45,9 @@ QString Escaped(const QString& s)
     return s.toHtmlEscaped();
 }
 
+// Font names are a few dozen characters at most; anything longer is no name.
+constexpr qsizetype ciMaxFontName = 128;
+
 class TParser
 {
 public:
@@ -113,7 +116,10 @@ private:
             return;
         }
         if (state.iDestination == edFontTable) {
-            fsFontName += c;
+            // Every run of text repeats its font's name, so an overlong one would make the
+            // document grow with the square of the input.
+            if (fsFontName.size() < ciMaxFontName)
+                fsFontName += c;
             if (c == QLatin1Char(';'))
                 StoreFont();
             return;

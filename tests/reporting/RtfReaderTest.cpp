@@ -186,4 +186,16 @@ TEST(RtfReader, TableMarksInAnyOrderGiveTheirCellsAndText)
     }
 }
 
+TEST(RtfReader, OutputGrowsWithTheInputOnly)
+{
+    // Every run of text repeats its font's name: a long name used by many runs.
+    QByteArray aRtf = "{\\rtf1{\\fonttbl{\\f0 " + QByteArray(20000, 'N') + ";}}\\f0 ";
+    for (int i = 0; i < 5000; ++i)
+        aRtf += "\\b a\\b0 b";
+    aRtf += "}";
+    const QString sHtml = TRtfReader().ToHtml(aRtf);
+    EXPECT_LT(sHtml.size(), 200 * aRtf.size());
+    EXPECT_EQ(PlainText(aRtf).size(), 10000);
+}
+
 } // namespace
