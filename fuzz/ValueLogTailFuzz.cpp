@@ -48,7 +48,9 @@ QString LastHeader(const QByteArray& aFile)
     if (eEncoding == eLatin1) {
         sText = QString::fromLatin1(aFile);
     } else if (eEncoding == eUtf8) {
-        sText = QString::fromUtf8(aFile.mid(iBom));
+        // A second byte-order mark is text of the first line, as it is for the log.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        sText = decoder.decode(aFile.mid(iBom));
     } else {
         QByteArray aUnits = aFile.mid(iBom);
         aUnits.truncate(aUnits.size() / 2 * 2);
