@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -49,7 +50,8 @@ QString LastHeader(const QByteArray& aFile)
         sText = QString::fromLatin1(aFile);
     } else if (eEncoding == eUtf8) {
         // A second byte-order mark is text of the first line, as it is for the log.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
         sText = decoder.decode(aFile.mid(iBom));
     } else {
         QByteArray aUnits = aFile.mid(iBom);
@@ -124,6 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     TValueLog log;
     log.SetClock([] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); });
     log.Init(gsFile, QString());
+    if (log.LastFileHeader() != LastHeader(aFound))
+        std::fprintf(stderr, "log: %s\nfile: %s\n", qPrintable(log.LastFileHeader().toUtf8().toHex()),
+                     qPrintable(LastHeader(aFound).toUtf8().toHex()));
     FuzzCheck(log.LastFileHeader() == LastHeader(aFound), "header found on opening");
 
     log.Append(QStringLiteral("Volt"));
