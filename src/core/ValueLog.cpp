@@ -220,7 +220,10 @@ int ReadFileState(int fd, const TFileState& known, TFileState& file)
     // A stray odd byte at the end of a UTF-16 file is not part of any line.
     const std::int64_t iEnd = file.iBomSize + (file.iSize - file.iBomSize) / iUnit * iUnit;
 
-    if (iEnd > file.iBomSize) {
+    file.iStrayBytes = int(file.iSize - iEnd);
+    if (file.iStrayBytes > 0) {
+        file.bEndsWithBreak = false;
+    } else if (iEnd > file.iBomSize) {
         QByteArray aLast;
         if (const int iError = ReadAt(fd, iEnd - iUnit, iUnit, aLast))
             return iError;
@@ -501,12 +504,13 @@ void TValueLog::Write(bool aSuccess, const QString& aOperator)
                    TMsgId(0x090601), iError);
     }
 
-    QString sLead;
+    // A unit that another program cut short is completed, or every line after it would be
+    // read out of step; a line left open is closed.
+    QByteArray aLead(state.iStrayBytes > 0 ? UnitSize(state.eEncoding) - state.iStrayBytes : 0, '\0');
     if (!state.bEndsWithBreak)
-        sLead = sLineBreak; // a line that another program left open is closed first
+        aLead += Encode(sLineBreak, state.eEncoding);
     const QByteArray aHeader = Encode(fsHeaders, state.eEncoding);
     const bool bHeader = !state.bHasHeader || state.sHeader != Decode(aHeader, state.eEncoding);
-    const QByteArray aLead = Encode(sLead, state.eEncoding);
     QByteArray aBytes = aLead;
     if (bHeader)
         aBytes += aHeader + Encode(sLineBreak, state.eEncoding);
@@ -533,6 +537,7 @@ void TValueLog::Write(bool aSuccess, const QString& aOperator)
     }
     state.iSize += aBytes.size();
     state.bEndsWithBreak = true;
+    state.iStrayBytes = 0;
     fFile = state;
 
     ClearValues(QStringLiteral(" "));

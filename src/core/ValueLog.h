@@ -79,6 +79,8 @@ public:
         TEncoding eEncoding = TEncoding::Latin1;
         std::int64_t iBomSize = 0;
         bool bEndsWithBreak = true;
+        // Bytes of a UTF-16 unit cut short at the end of the file.
+        int iStrayBytes = 0;
         bool bHasHeader = false;
         std::int64_t iHeaderOffset = 0;
         QByteArray aHeader;

@@ -45,6 +45,9 @@ QString Escaped(const QString& s)
     return s.toHtmlEscaped();
 }
 
+// Font names are a few dozen characters at most; anything longer is no name.
+constexpr qsizetype ciMaxFontName = 128;
+
 class TParser
 {
 public:
@@ -113,7 +116,10 @@ private:
             return;
         }
         if (state.iDestination == edFontTable) {
-            fsFontName += c;
+            // Every run of text repeats its font's name, so an overlong one would make the
+            // document grow with the square of the input.
+            if (fsFontName.size() < ciMaxFontName)
+                fsFontName += c;
             if (c == QLatin1Char(';'))
                 StoreFont();
             return;
@@ -171,37 +177,54 @@ private:
         fbInParagraph = true;
     }
 
-    void EndParagraph(bool bEmptyToo)
+    // Takes the open paragraph (or an empty one when bEmptyToo) out of the paragraph state and
+    // gives its HTML; false when there is none. It never touches the table state, so that the
+    // table steps below can finish a paragraph without coming back into themselves.
+    bool TakeParagraph(bool bEmptyToo, QString& sParagraph, bool& bInTable)
     {
         FlushText();
         if (!fbInParagraph && !bEmptyToo)
-            return;
+            return false;
         StartParagraph();
-        const QString sParagraph =
-            QStringLiteral("<p style=\"%1\">%2</p>").arg(fsParagraphStyle, fsParagraph);
-        if (fbParagraphInTable) {
+        sParagraph = QStringLiteral("<p style=\"%1\">%2</p>").arg(fsParagraphStyle, fsParagraph);
+        bInTable = fbParagraphInTable;
+        fsParagraph.clear();
+        fbInParagraph = false;
+        return true;
+    }
+
+    void EndParagraph(bool bEmptyToo)
+    {
+        QString sParagraph;
+        bool bInTable = false;
+        if (!TakeParagraph(bEmptyToo, sParagraph, bInTable))
+            return;
+        if (bInTable) {
             fsCell += sParagraph;
         } else {
             CloseTable();
             fsHtml += sParagraph;
         }
-        fsParagraph.clear();
-        fbInParagraph = false;
     }
 
+    // Text before a cell mark belongs to the cell, even in a paragraph not marked as in a table:
+    // many generators write rows without that mark.
     void EndCell()
     {
-        FlushText();
-        if (fbInParagraph)
-            EndParagraph(false);
+        QString sParagraph;
+        bool bInTable = false;
+        if (TakeParagraph(false, sParagraph, bInTable))
+            fsCell += sParagraph;
         fRowCells.append(fsCell);
         fsCell.clear();
     }
 
     void EndRow()
     {
-        if (!fsCell.isEmpty() || fbInParagraph)
+        if (!fsCell.isEmpty() || fbInParagraph || !fsRun.isEmpty())
             EndCell();
+        if (fRowCells.isEmpty())
+            return;
         if (!fbTableOpen) {
             fsHtml += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\">");
             fbTableOpen = true;

@@ -106,8 +106,12 @@ QByteArray ReadTemplateFile(const QString& sFileName, const QString& sKind)
 {
     QFile file(sFileName);
     QByteArray aBytes;
-    if (file.open(QIODevice::ReadOnly))
+    if (file.open(QIODevice::ReadOnly)) {
+        if (file.size() > ciMaxTemplateBytes)
+            throw EError(Format(QStringLiteral("Can not read %s \"%s\": larger than %d MiB"),
+                                {sKind, sFileName, int(ciMaxTemplateBytes >> 20)}));
         aBytes = file.readAll();
+    }
     if (!file.isOpen() || file.error() != QFileDevice::NoError)
         throw EError(
             Format(QStringLiteral("Can not read %s \"%s\": %s"), {sKind, sFileName, file.errorString()}));

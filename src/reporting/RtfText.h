@@ -21,5 +21,9 @@ QString RtfEscapeValue(const QString& sValue);
 // are ANSI. Every line ends with CR LF, the last one included.
 QString TemplateText(const QByteArray& aBytes);
 
-// The whole file; raises EError "Can not read <sKind> "<file>": <reason>" when it cannot be read.
+// Templates are a few hundred kilobytes with pictures; anything near this is a wrong file.
+constexpr qint64 ciMaxTemplateBytes = 64 * 1024 * 1024;
+
+// The whole file; raises EError "Can not read <sKind> "<file>": <reason>" when it cannot be read
+// or is larger than ciMaxTemplateBytes.
 QByteArray ReadTemplateFile(const QString& sFileName, const QString& sKind);

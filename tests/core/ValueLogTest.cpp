@@ -288,6 +288,38 @@ TEST_F(ValueLogTest, ByteOrderMarkKeepsTheEncoding)
                                                "2025-02-03 10:15:17;00:00:10;U?2;Passed;op\r\n"));
 }
 
+// Another program left half a UTF-16 unit at the end: the lines written after it must stay in
+// step, or neither this log nor anyone else can read them.
+TEST_F(ValueLogTest, HalfAUnitAtTheEndOfAUtf16FileIsCompleted)
+{
+    const QStringList columns{QStringLiteral("U")};
+    const QString sHeader = QStringLiteral("Start;Duration;U;Result;Operator\r\n");
+    const struct
+    {
+        const char* sName;
+        QByteArray aBom;
+        QStringEncoder::Encoding eEncoding;
+        QByteArray aCompleted; // the stray byte "x" and the zero that completes it
+    } cases[] = {
+        {"UTF-16LE", QByteArray("\xFF\xFE"), QStringEncoder::Utf16LE, QByteArray("x\0", 2)},
+        {"UTF-16BE", QByteArray("\xFE\xFF"), QStringEncoder::Utf16BE, QByteArray("x\0", 2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sName);
+        QStringEncoder encoder(c.eEncoding);
+        auto encode = [&encoder](const QString& s) { return QByteArray(encoder.encode(s)); };
+        fNow = QDateTime(QDate(2025, 2, 3), QTime(10, 15, 7));
+        const QByteArray aOld = c.aBom + encode(sHeader + QStringLiteral("old\r\n")) + "x";
+        const QString sPath = fDir.Write(QString::fromLatin1(c.sName) + QStringLiteral(".csv"), aOld);
+        Run(Definition(sPath, columns), columns, 1);
+        Run(Definition(sPath, columns), columns, 2);
+        EXPECT_EQ(ReadFileBytes(sPath),
+                  c.aBom + encode(sHeader + QStringLiteral("old\r\n")) + c.aCompleted +
+                      encode(QStringLiteral("\r\n2025-02-03 10:15:07;00:00:10;U1;Passed;op\r\n"
+                                            "2025-02-03 10:15:17;00:00:10;U2;Passed;op\r\n")));
+    }
+}
+
 TEST_F(ValueLogTest, InitResolvesTheDateAndTheFolderInTheFileName)
 {
     // The definition's folder is the one the settings store names as the last loaded file.

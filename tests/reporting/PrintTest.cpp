@@ -62,6 +62,18 @@ TEST(RtfTextTest, TemplateTextEndsEveryLineWithCrLf)
     EXPECT_EQ(TemplateText("\x80"), QStringLiteral("\u20ac\r\n"));
 }
 
+TEST(RtfTextTest, OversizedTemplateIsRefusedBeforeReading)
+{
+    TTestDir dir;
+    const QString sFile = dir.WriteText(QStringLiteral("huge.rtf"), QStringLiteral("{\\rtf1 x}"));
+    // Sparse: the size is there without the bytes.
+    ASSERT_TRUE(QFile::resize(sFile, ciMaxTemplateBytes + 1));
+    EXPECT_EQ(RaisedText([&] { ReadTemplateFile(sFile, QStringLiteral("template file")); }),
+              QStringLiteral("Can not read template file \"%1\": larger than 64 MiB").arg(sFile));
+    ASSERT_TRUE(QFile::resize(sFile, ciMaxTemplateBytes));
+    EXPECT_EQ(ReadTemplateFile(sFile, QStringLiteral("template file")).size(), ciMaxTemplateBytes);
+}
+
 class ErrorReportPrintTest : public ::testing::Test
 {
 protected:

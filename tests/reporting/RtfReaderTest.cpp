@@ -115,4 +115,87 @@ TEST(RtfReader, MalformedTextGivesWhatCanBeReadAndAWarning)
     EXPECT_EQ(PlainText("{\\rtf1 \\'zz\\", &warnings), QString()) << "a broken escape at the end is dropped";
 }
 
+// The rows of the document's tables, each row as its cells' text joined by "|", tables apart by "--".
+QStringList TableRows(const QTextDocument& document)
+{
+    QStringList rows;
+    for (QTextFrame* pFrame : document.rootFrame()->childFrames()) {
+        auto* pTable = qobject_cast<QTextTable*>(pFrame);
+        if (!pTable)
+            continue;
+        if (!rows.isEmpty())
+            rows << QStringLiteral("--");
+        for (int r = 0; r < pTable->rows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < pTable->columns(); ++c) {
+                const QTextTableCell cell = pTable->cellAt(r, c);
+                QTextCursor cursor = cell.firstCursorPosition();
+                cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+                cells << cursor.selectedText();
+            }
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+
+// The non-empty paragraphs outside the tables, joined by "|".
+QString BodyText(const QTextDocument& document)
+{
+    QStringList paragraphs;
+    for (auto it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (!it.currentFrame() && !it.currentBlock().text().isEmpty())
+            paragraphs << it.currentBlock().text();
+    }
+    return paragraphs.join(QLatin1Char('|'));
+}
+
+TEST(RtfReader, TableMarksInAnyOrderGiveTheirCellsAndText)
+{
+    struct
+    {
+        const char* sRtf;
+        QStringList rows;
+        const char* sText;
+    } const cases[] = {
+        // Rows without the in-table mark, as many generators write them.
+        {"{\\rtf1\\trowd\\cellx3000\\cellx6000 Cell A\\cell Cell B\\cell\\row\\pard After\\par}",
+         {QStringLiteral("Cell A|Cell B")},
+         "After"},
+        {"{\\rtf1\\trowd\\cellx3000\\cellx6000 Cell A\\cell Cell B\\cell\\row}",
+         {QStringLiteral("Cell A|Cell B")},
+         ""},
+        {"{\\rtf1 a\\cell b\\par}", {QStringLiteral("a")}, "b"},
+        {"{\\rtf1\\intbl a\\par\\pard b\\par}", {QStringLiteral("a")}, "b"},
+        {"{\\rtf1{\\intbl a\\cell}b}", {QStringLiteral("a")}, "b"},
+        // A paragraph inside a cell, a row mark without its cell mark, and a table that a later
+        // paragraph closes before a second one starts.
+        {"{\\rtf1\\intbl x\\par y\\cell z\\row\\pard mid\\par\\intbl q\\cell\\row}",
+         {QStringLiteral("x\u2029y|z"), QStringLiteral("--"), QStringLiteral("q")},
+         "mid"},
+        // Marks with nothing to hold: no row and no crash.
+        {"{\\rtf1\\row\\row\\pard\\par end}", {}, "end"},
+    };
+    for (const auto& c : cases) {
+        TRtfReader reader;
+        QTextDocument document;
+        ASSERT_TRUE(reader.Read(QByteArray(c.sRtf), document));
+        EXPECT_EQ(TableRows(document), c.rows) << c.sRtf;
+        EXPECT_EQ(BodyText(document).toStdString(), c.sText) << c.sRtf;
+        EXPECT_TRUE(reader.Warnings().isEmpty()) << c.sRtf;
+    }
+}
+
+TEST(RtfReader, OutputGrowsWithTheInputOnly)
+{
+    // Every run of text repeats its font's name: a long name used by many runs.
+    QByteArray aRtf = "{\\rtf1{\\fonttbl{\\f0 " + QByteArray(20000, 'N') + ";}}\\f0 ";
+    for (int i = 0; i < 5000; ++i)
+        aRtf += "\\b a\\b0 b";
+    aRtf += "}";
+    const QString sHtml = TRtfReader().ToHtml(aRtf);
+    EXPECT_LT(sHtml.size(), 200 * aRtf.size());
+    EXPECT_EQ(PlainText(aRtf).size(), 10000);
+}
+
 } // namespace

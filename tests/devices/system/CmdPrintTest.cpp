@@ -175,4 +175,23 @@ TEST_F(CmdPrintTest, UnreadableTemplateIsFatal)
     EXPECT_TRUE(fCups.JobTitles(QStringLiteral("Label_Printer")).isEmpty()) << "nothing printed";
 }
 
+// Label generators write table rows without marking their paragraphs as in a table.
+TEST_F(CmdPrintTest, TableRowsWithoutTheirMarkPrintTheirCells)
+{
+    const QString sTemplate =
+        fDir.WriteText(QStringLiteral("table.rtf"),
+                       QStringLiteral("{\\rtf1\\ansi\\fs24 Serial %Serial\\par\n"
+                                      "\\trowd\\cellx3000\\cellx6000 Cell A\\cell Cell B\\cell\\row\n"
+                                      "a\\cell b\\par\n"
+                                      "{\\intbl c\\cell}d\\par}\n"));
+    TVariableManager::Instance().SetValue(QStringLiteral("Serial"), QStringLiteral("42"));
+    TCmdPrint* pCmd = Make(Line(sTemplate));
+    const QString sPdf = fDir.FilePath(QStringLiteral("table.pdf"));
+    pCmd->Paper().SetOutputFileName(sPdf);
+    pCmd->Execute(QString());
+    EXPECT_EQ(pCmd->CmdResult(), crDone);
+    EXPECT_EQ(ReadPdfLines(sPdf).join(QLatin1Char(' ')), QStringLiteral("Serial 42 Cell A Cell B a b c d"));
+    EXPECT_TRUE(fErrors.isEmpty()) << fErrors.join(QLatin1Char('\n')).toStdString();
+}
+
 } // namespace
