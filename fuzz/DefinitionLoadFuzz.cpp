@@ -11,7 +11,7 @@
 #include "core/RegIO.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
-#include "devices/system/DeviceSys.h"
+#include "devices/DeviceFamilies.h"
 #include "execution/DeviceList.h"
 #include "execution/TestTree.h"
 #include "language/DefFileInterpreter.h"
@@ -75,7 +75,7 @@ private:
 extern "C" int LLVMFuzzerInitialize(int* piArgc, char*** pppArgv)
 {
     static std::unique_ptr<QCoreApplication> app = std::make_unique<QCoreApplication>(*piArgc, *pppArgv);
-    RegisterSystemDevice();
+    RegisterDeviceFamilies();
     return 0;
 }
 
