@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../execution/TestDevices.h"
+#include "TestDevices.h"
 
 #include "execution/Job.h"
 #include "execution/TestTree.h"

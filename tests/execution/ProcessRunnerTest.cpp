@@ -1,3 +1,4 @@
+#include "FakeRunnerHost.h"
 #include "TestDevices.h"
 
 #include "core/MsgClasses.h"
@@ -21,72 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct TFinalShown
-{
-    bool bPassed;
-    QString sLabel;
-    QStringList failed;
-};
-
-class TFakeHost : public IRunnerHost
-{
-public:
-    std::optional<QString> AskOperatorName() override
-    {
-        ++iNameQuestions;
-        return sOperator;
-    }
-    void ShowInformation(const QString& sText) override { infos.push_back(sText); }
-    bool ShowFinalDialog(bool bPassed, const QString& sLabel, const QStringList& aFailed) override
-    {
-        finals.push_back({bPassed, sLabel, aFailed});
-        if (iNextRuns > 0) {
-            --iNextRuns;
-            return true;
-        }
-        return false;
-    }
-    TTreeNode* SelectedNode() const override { return pSelected; }
-    void SelectNode(TTreeNode* aNode) override { pSelected = aNode; }
-    void ClearSelection() override { pSelected = nullptr; }
-    void MakeVisible(TTreeNode*) override {}
-    void SetTestCaseHeader(const QString& sText) override { sHeader = sText; }
-    void AddLogSeparator() override { ++iSeparators; }
-
-    std::optional<QString> sOperator = QStringLiteral("op1");
-    int iNameQuestions = 0;
-    std::vector<QString> infos;
-    std::vector<TFinalShown> finals;
-    int iNextRuns = 0;
-    TTreeNode* pSelected = nullptr;
-    QString sHeader;
-    int iSeparators = 0;
-};
-
-class TFakeReport : public IFailureReport
-{
-public:
-    void SetFailedJob(const TJob& aJob) override
-    {
-        if (sPending.isEmpty())
-            sPending = aJob.GetName();
-    }
-    void ShowQueuedError(const QString&) override
-    {
-        if (!sPending.isEmpty()) {
-            shown.push_back(sPending);
-            events.push_back(QStringLiteral("report ") + sPending);
-            sPending.clear();
-        }
-    }
-    bool ExitAfterFailure() const override { return bStop; }
-
-    QString sPending;
-    std::vector<QString> shown;
-    std::vector<QString> events;
-    bool bStop = false;
-};
 
 class ProcessRunnerTest : public ::testing::Test
 {
@@ -145,8 +80,8 @@ protected:
     TMsgLog fLog;
     TTestDevice fDevice;
     TTestTree fTree;
-    TFakeHost fHost;
-    TFakeReport fReport;
+    TFakeRunnerHost fHost;
+    TFakeFailureReport fReport;
     TProcessRunner fRunner{fTree, fHost};
     std::vector<QString> fStarted;
 };

@@ -2,7 +2,7 @@
 #include "language/DefFileKeys.h"
 #include "language/InterpreterHost.h"
 
-#include "../execution/TestDevices.h"
+#include "TestDevices.h"
 
 #include "core/FormatSettings.h"
 #include "core/MsgClasses.h"

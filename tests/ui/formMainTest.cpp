@@ -1,6 +1,6 @@
 #include "UiTestSupport.h"
 
-#include "execution/TestDevices.h"
+#include "TestDevices.h"
 
 #include "ui/Application.h"
 #include "ui/DocumentViewBase.h"

@@ -12,6 +12,7 @@
 #include "execution/RunnerHost.h"
 #include "execution/TestTree.h"
 
+#include "FakeRunnerHost.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -27,43 +28,6 @@
 using namespace sys;
 
 namespace {
-
-class THost : public IRunnerHost
-{
-public:
-    std::optional<QString> AskOperatorName() override { return QStringLiteral("op1"); }
-    void ShowInformation(const QString&) override {}
-    bool ShowFinalDialog(bool bPassed, const QString&, const QStringList&) override
-    {
-        finals.push_back(bPassed);
-        return false;
-    }
-    TTreeNode* SelectedNode() const override { return pSelected; }
-    void SelectNode(TTreeNode* aNode) override { pSelected = aNode; }
-    void ClearSelection() override { pSelected = nullptr; }
-    void MakeVisible(TTreeNode*) override {}
-    void SetTestCaseHeader(const QString&) override {}
-    void AddLogSeparator() override {}
-
-    std::vector<bool> finals;
-    TTreeNode* pSelected = nullptr;
-};
-
-class TReport : public IFailureReport
-{
-public:
-    void SetFailedJob(const TJob&) override { bPending = true; }
-    void ShowQueuedError(const QString& sOperator) override
-    {
-        if (bPending)
-            shownTo.push_back(sOperator);
-        bPending = false;
-    }
-    bool ExitAfterFailure() const override { return bStop; }
-    bool bPending = false;
-    bool bStop = false;
-    std::vector<QString> shownTo;
-};
 
 class TRecordingTones : public IToneOutput
 {
@@ -145,8 +109,8 @@ protected:
 
     TMsgLog fLog;
     TTestTree fTree;
-    THost fHost;
-    TReport fReport;
+    TFakeRunnerHost fHost;
+    TFakeFailureReport fReport;
     TProcessRunner fRunner{fTree, fHost};
     TDevice* fSys = nullptr;
 };
@@ -220,7 +184,7 @@ TEST_F(DeviceSysTest, DelayConcludesFromTheEventLoop)
     timer.start();
     ASSERT_TRUE(Run());
     EXPECT_GE(timer.elapsed(), 55);
-    EXPECT_TRUE(fHost.finals[0]);
+    EXPECT_TRUE(fHost.finals[0].bPassed);
     EXPECT_EQ(negative->Job()->Cmd()->CmdResult(), crDone);
     EXPECT_EQ(wait->Job()->Cmd()->CmdResult(), crDone);
     EXPECT_TRUE(Logged(QStringLiteral("Trace: Delay for 60 ms")));
@@ -287,7 +251,7 @@ TEST_F(DeviceSysTest, GotoFollowsItsCondition)
     EXPECT_EQ(yes->Job()->Cmd()->CmdResult(), crOk);
     EXPECT_EQ(skipped->Job()->Cmd()->CmdResult(), crUnknown) << "the jump skipped it";
     EXPECT_EQ(target->ImageIndex(), StateImageIndex(EImage::Running));
-    EXPECT_FALSE(fHost.finals[0]);
+    EXPECT_FALSE(fHost.finals[0].bPassed);
 }
 
 TEST_F(DeviceSysTest, GotoToADisabledCaseFails)
@@ -352,7 +316,7 @@ TEST_F(DeviceSysTest, BreakPausesTheRun)
 
 TEST_F(DeviceSysTest, ShowErrorReportShowsThePendingReport)
 {
-    fReport.bPending = true;
+    fReport.sPending = QStringLiteral("1.1. failed step");
     fReport.bStop = true;
     Line(QStringLiteral("ShowErrorReport"), QStringLiteral("\"report\""));
     ASSERT_TRUE(Run());
