@@ -28,6 +28,27 @@
 
 namespace {
 
+// The operator's dialogs for the devices of one run. Declared before the run's tree, so that the
+// tree goes first, then the devices, and only then the dialogs their questions went to.
+class TRunDialogs
+{
+public:
+    explicit TRunDialogs(TOperatorAnswers& aAnswers) : fDialogs(aAnswers)
+    {
+        TDeviceList::Context().SetDialogs(&fDialogs);
+    }
+    ~TRunDialogs()
+    {
+        TDeviceList::InstanceRelease();
+        TDeviceList::Context().SetDialogs(nullptr);
+    }
+    TRunDialogs(const TRunDialogs&) = delete;
+    TRunDialogs& operator=(const TRunDialogs&) = delete;
+
+private:
+    TConsoleOperatorDialogs fDialogs;
+};
+
 // Loads aOptions.sFile into aTree; the file label becomes the final dialog's caption.
 int LoadDefinition(const TRunOptions& aOptions, TTestTree& aTree, TErrorReport& aReport, QString& sCaption,
                    int& iWarnings, int& iSkipped, QTextStream& aErr)
@@ -78,25 +99,17 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         }
         TInterruptHandler interrupt;
         answers->SetInterruptFd(interrupt.NotifyFd());
-        TConsoleOperatorDialogs dialogs(*answers);
-        TDeviceList::Context().SetDialogs(&dialogs);
+        const TRunDialogs dialogs(*answers);
         TTestTree tree;
         TErrorReport report;
         QString sCaption;
         int iWarnings = 0;
         int iSkipped = 0;
         const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, iSkipped, aErr);
-        if (iStatus != ciExitOk) {
-            TDeviceList::Context().SetDialogs(nullptr);
+        if (iStatus != ciExitOk)
             return iStatus;
-        }
         TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus, iSkipped};
-        const int iRunStatus = RunProcess(tree, aOptions, context);
-        // The devices go before the answers their questions took.
-        tree.Clear();
-        TDeviceList::InstanceRelease();
-        TDeviceList::Context().SetDialogs(nullptr);
-        return iRunStatus;
+        return RunProcess(tree, aOptions, context);
     }
     }
     return ciExitOk;
