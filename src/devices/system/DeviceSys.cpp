@@ -1,6 +1,9 @@
 #include "DeviceSys.h"
 
+#include "CmdDialogs.h"
+#include "CmdIds.h"
 #include "CmdPrint.h"
+#include "CmdVariables.h"
 #include "ToneOutput.h"
 
 #include "core/CommaSeparatedValue.h"
@@ -47,7 +50,20 @@ TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
                              {"Delay", CreateCommand<TCmdDelay>},
                              {"Pause", CreateCommand<TCmdPause>},
                              {"Break", CreateCommand<TCmdBreak>},
+                             {"Dialog", CreateCommand<TCmdMessageBox>},
+                             {"Dialog.Input.String", CreateCommand<TCmdInputBoxStr>},
+                             {"Dialog.Input.Value", CreateCommand<TCmdInputBoxValue>},
                              {"Print", CreateCommand<TCmdPrint>},
+                             {"AssignValueLog", CreateCommand<TCmdAssignValueLog>},
+                             {"AssignVariable", CreateCommand<TCmdAssignVariable>},
+                             {"AssignVariableEx", CreateCommand<TCmdAssignVariableEx>},
+                             {"AssignVarConditionally", CreateCommand<TCmdAssignVarConditionally>},
+                             {"VarIntToStr", CreateCommand<TCmdIntToStr>},
+                             {"VarStrToStr", CreateCommand<TCmdStrToStr>},
+                             {"Calculate", CreateCommand<TCmdCalculate>},
+                             {"Evaluate", CreateCommand<TCmdEvaluate>},
+                             {"GetNextID", CreateCommand<TCmdIdGetNext>},
+                             {"RegisterID", CreateCommand<TCmdIdRegister>},
                          });
 }
 

@@ -1,0 +1,216 @@
+#include "CmdIds.h"
+
+#include "IdFile.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
+#include "core/VariableManager.h"
+#include "execution/CmdParameters.h"
+
+#include <algorithm>
+
+namespace sys {
+
+namespace {
+
+bool IsStartLine(const QString& sLine)
+{
+    return sLine.trimmed().compare(QLatin1String("#start"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TCmdIdBase
+
+TCmdIdBase::~TCmdIdBase()
+{
+    // The worker gives up within the lock time-out; what it hands over then is dropped.
+    if (fWorker.joinable())
+        fWorker.join();
+}
+
+TCommand* TCmdIdBase::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    fsSourceFile = ResolveFileName(csv.GetString(1), true);
+    fsVariableName = csv.GetValueTrimmed(2);
+    return this;
+}
+
+void TCmdIdBase::RunFileWork(std::function<TOutcome()> aWork, std::function<void(const TOutcome&)> aDone)
+{
+    if (fWorker.joinable())
+        fWorker.join();
+    fWorker = std::thread([work = std::move(aWork), done = std::move(aDone), handOver = HandOver()] {
+        TOutcome outcome;
+        try {
+            outcome = work();
+            outcome.bOk = true;
+        } catch (const std::exception& e) {
+            outcome.sError = ExceptionText(e);
+        }
+        handOver.Post([done, outcome] { done(outcome); });
+    });
+}
+
+void TCmdIdBase::FailWith(const QString& sError)
+{
+    TMsg::Error(sError);
+    Fail(sError);
+}
+
+// ---------------------------------------------------------------------------------------------
+// GetNextID
+
+TCommand* TCmdIdGetNext::Init(const QString& sParameter)
+{
+    TMsg::Debug(QStringLiteral("TCmdIdGetNext.Init: ") + sParameter);
+    TCmdIdBase::Init(sParameter);
+    TMsg::Info(QStringLiteral("Load ID file \"%s\""), {fsSourceFile});
+    bool bStart = false;
+    for (const QString& sRawLine : TIdFile::ReadLines(fsSourceFile)) {
+        const QString sLine = sRawLine.trimmed();
+        const QString sLower = sLine.toLower();
+        if (sLower.startsWith(QLatin1String("#ranges"))) {
+            if (fRanges.Init(sLine.mid(7)) > 0)
+                TMsg::Info(QStringLiteral("Initialized serial number ranges: ") + fRanges.BoundaryInfo());
+        } else if (sLower.startsWith(QLatin1String("#sorted"))) {
+            fbSortedList = true;
+        } else if (sLower.startsWith(QLatin1String("#start"))) {
+            bStart = true;
+            break;
+        }
+    }
+    if (!bStart)
+        throw EMsg(QStringLiteral("Directive \"#Start\" missed in ID file: %s"), {fsSourceFile},
+                   TMsgId(0x11A20A), 0);
+    if (!TVariableManager::Instance().Confirm(fsVariableName, ectIsInteger))
+        throw EMsg(QStringLiteral("Variable \"%s\" is not defined or not an integer!"), {fsVariableName},
+                   TMsgId(0x11A60A), 0);
+    return this;
+}
+
+std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted)
+{
+    if (!bSorted) {
+        // Shared: an append of another station is either wholly there or not yet.
+        const TIdFile file(sFile, TIdFile::ELock::Shared, LockTimeoutMs());
+        const QStringList& slLines = file.Lines();
+        const auto last = std::find_if(slLines.rbegin(), slLines.rend(),
+                                       [](const QString& s) { return !s.trimmed().isEmpty(); });
+        if (last != slLines.rend() && IsStartLine(*last))
+            return 0;
+        std::int64_t iLast = 0;
+        if (last == slLines.rend() || !TextToInteger(last->trimmed(), 64, iLast))
+            throw EMsg(QStringLiteral("Can not read last number from %s"), {sFile}, TMsgId(0x11A30A), 0);
+        return iLast;
+    }
+
+    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs());
+    const QStringList& slLines = file.Lines();
+    const auto start = std::find_if(slLines.begin(), slLines.end(), IsStartLine);
+    if (start == slLines.end())
+        throw EMsg(QStringLiteral("Directive \"#Start\" missed in ID file: %s"), {sFile}, TMsgId(0x11A20A),
+                   0);
+    QStringList slHeader;
+    for (auto it = slLines.begin(); it != start + 1; ++it)
+        slHeader.append(it->trimmed());
+    QStringList slIds;
+    for (auto it = start + 1; it != slLines.end(); ++it)
+        slIds.append(it->trimmed());
+    std::sort(slIds.begin(), slIds.end());
+    slIds.erase(slIds.begin(),
+                std::find_if(slIds.begin(), slIds.end(), [](const QString& s) { return !s.isEmpty(); }));
+    std::int64_t iLast = 0;
+    if (!slIds.isEmpty() && !TextToInteger(slIds.last(), 64, iLast))
+        throw EMsg(QStringLiteral("Can not read last number from %s"), {sFile}, TMsgId(0x11A40A), 0);
+    QStringList slContent = slHeader.join(QStringLiteral("\r\n")).trimmed().split(QStringLiteral("\r\n"));
+    slContent.append(slIds);
+    file.Rewrite(slContent);
+    return iLast;
+}
+
+void TCmdIdGetNext::Start(const QString& sParameter)
+{
+    TMsg::Debug(QStringLiteral("TCmdIdGetNext.Execute: ") + sParameter);
+    RunFileWork(
+        [sFile = fsSourceFile, bSorted = fbSortedList, ranges = fRanges] {
+            std::int64_t iNext = LastId(sFile, bSorted);
+            const bool bNext = ranges.Count() > 0 ? ranges.GetNextValue(iNext, 1)
+                                                  : !__builtin_add_overflow(iNext, 1, &iNext);
+            if (!bNext)
+                throw EMsg(QStringLiteral("ID range(s) exhausted!"), TMsgId(0x11A50A), 0);
+            TOutcome outcome;
+            outcome.iId = iNext;
+            return outcome;
+        },
+        [this](const TOutcome& outcome) {
+            if (!outcome.bOk) {
+                FailWith(outcome.sError);
+                return;
+            }
+            TVariableManager::Instance().SetValue(fsVariableName, outcome.iId);
+            TMsg::Trace(QStringLiteral("New ID stored in %s=%d"),
+                        {fsVariableName, static_cast<long long>(outcome.iId)});
+            Finish(crDone);
+        });
+}
+
+// ---------------------------------------------------------------------------------------------
+// RegisterID
+
+TCommand* TCmdIdRegister::Init(const QString& sParameter)
+{
+    TMsg::Debug(QStringLiteral("TCmdIdRegister.Init: ") + sParameter);
+    TCmdIdBase::Init(sParameter);
+    RequireVariable(fsVariableName, 0x11A70A);
+    return this;
+}
+
+void TCmdIdRegister::Register(const QString& sFile, const QString& sValue)
+{
+    // One lock from the duplicate check through the append: no other station can slip the same
+    // ID in between.
+    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs());
+    const QStringList& slLines = file.Lines();
+    const QString sId = sValue.trimmed();
+    for (int i = int(slLines.size()) - 1; i >= 0 && !IsStartLine(slLines[i]); --i) {
+        if (slLines[i].trimmed().compare(sId, Qt::CaseInsensitive) == 0)
+            throw EMsg(QStringLiteral("Duplicate \"%s\" at line %d!"), {sValue, i + 1}, TMsgId(0x11A714), 0);
+    }
+    file.Append(sValue);
+}
+
+void TCmdIdRegister::Start(const QString& sParameter)
+{
+    TMsg::Debug(QStringLiteral("TCmdIdRegister.Execute: ") + sParameter);
+    const QString sValue = TVariableManager::Instance().GetAsStr(fsVariableName);
+    if (sValue.isEmpty()) {
+        FailWith(EMsg(QStringLiteral("Empty value!"), TMsgId(0x11A70A), 0).Message());
+        return;
+    }
+    // A line break would register two IDs at once and slip the second past the duplicate check.
+    if (std::any_of(sValue.begin(), sValue.end(), [](QChar c) { return c.unicode() < 0x20; })) {
+        FailWith(Format(QStringLiteral("ID \"%s\" holds a control character!"), {EscapeText(sValue)}));
+        return;
+    }
+    RunFileWork(
+        [sFile = fsSourceFile, sValue] {
+            Register(sFile, sValue);
+            return TOutcome();
+        },
+        [this, sValue](const TOutcome& outcome) {
+            if (!outcome.bOk) {
+                FailWith(outcome.sError);
+                return;
+            }
+            LogValue(sValue);
+            Finish(crDone);
+        });
+}
+
+} // namespace sys
