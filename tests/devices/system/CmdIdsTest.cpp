@@ -1,0 +1,304 @@
+#include "SysCommandFixture.h"
+
+#include "devices/system/CmdIds.h"
+#include "devices/system/IdFile.h"
+#include "devices/system/RangeUtils.h"
+
+#include <QStringEncoder>
+#include <QTimer>
+
+namespace {
+
+using namespace sys;
+
+TEST(RangeTest, ReadsRangesAndFindsTheNextValue)
+{
+    TRange ranges;
+    EXPECT_EQ(ranges.Init(QStringLiteral("1000 .. 1999")), 0) << "no blanks inside a range";
+    EXPECT_EQ(ranges.Init(QStringLiteral(" 3000..3999;1000..1999 x..5 7..y  $10..$1F ")), 3);
+    EXPECT_EQ(ranges.BoundaryInfo(), QStringLiteral("1:3000..3999; 2:1000..1999; 3:16..31; "));
+    EXPECT_TRUE(ranges.ValueInRange(1999));
+    EXPECT_FALSE(ranges.ValueInRange(2000));
+    EXPECT_EQ(ranges.Init(QStringLiteral("1..2")), 1) << "a later list replaces the earlier one";
+
+    struct
+    {
+        const char* sRanges;
+        std::int64_t iLast;
+        bool bFound;
+        std::int64_t iNext;
+    } const cases[] = {
+        {"1000..1999", 0, true, 1000},
+        {"1000..1999;3000..3999", 1999, true, 3000},
+        {"1000..1999;3000..3999", 3999, false, 4000},
+        {"3000..3999;1000..1999", 1500, true, 3000}, // the first range above the value wins
+        {"1000..1999", 1500, true, 1501},
+        {"-10..-5", -20, true, -10},
+        {"1..9223372036854775807", 9223372036854775807, false, 9223372036854775807},
+    };
+    for (const auto& c : cases) {
+        ranges.Init(QString::fromUtf8(c.sRanges));
+        std::int64_t iValue = c.iLast;
+        EXPECT_EQ(ranges.GetNextValue(iValue, 1), c.bFound) << c.sRanges << " after " << c.iLast;
+        if (c.bFound) {
+            EXPECT_EQ(iValue, c.iNext) << c.sRanges << " after " << c.iLast;
+        }
+    }
+}
+
+class IdCommandsTest : public SysCommandFixture
+{
+protected:
+    void SetUp() override
+    {
+        SysCommandFixture::SetUp();
+        Variables().SetValue(QStringLiteral("Id"), 0);
+        Variables().SetValue(QStringLiteral("Serial"), QString());
+    }
+    void TearDown() override
+    {
+        TCmdIdBase::SetLockTimeoutMs(5000);
+        SysCommandFixture::TearDown();
+    }
+    QString File(const QByteArray& aContent) { return fDir.Write(QStringLiteral("ids.txt"), aContent); }
+    QByteArray Content() const { return ReadFileBytes(fDir.FilePath(QStringLiteral("ids.txt"))); }
+    TCommand* GetNext(const QString& sFile)
+    {
+        return Make(QStringLiteral("GetNextID"), QStringLiteral(";") + sFile + QStringLiteral(";Id"));
+    }
+    TCommand* Register(const QString& sFile)
+    {
+        return Make(QStringLiteral("RegisterID"),
+                    QStringLiteral("\"Register\"\u00A7Sn;") + sFile + QStringLiteral(";Serial"));
+    }
+    ECmdResult RegisterValue(const QString& sFile, const QString& sValue, QString* pError = nullptr)
+    {
+        Variables().SetValue(QStringLiteral("Serial"), sValue);
+        TCommand* pCmd = Register(sFile);
+        const ECmdResult eResult = Run(pCmd);
+        if (pError)
+            *pError = pCmd->ErrorText();
+        return eResult;
+    }
+
+    TTestDir fDir;
+};
+
+TEST_F(IdCommandsTest, LoadErrors)
+{
+    const QString sFile = File("Header\r\n#start\r\n");
+    const QString sNoStart = fDir.Write(QStringLiteral("nostart.txt"), "Header\r\n#starting soon\r\n1\r\n");
+    const QString sNoStartAtAll = fDir.Write(QStringLiteral("nothing.txt"), "Header\r\n1\r\n");
+    struct
+    {
+        const char* sFunction;
+        QString sParameter;
+        QString sError;
+    } const cases[] = {
+        {"GetNextID", QStringLiteral(";") + sNoStartAtAll + QStringLiteral(";Id"),
+         QStringLiteral("Directive \"#Start\" missed in ID file: %1\r\nID: 11A20A:0").arg(sNoStartAtAll)},
+        {"GetNextID", QStringLiteral(";") + sNoStart + QStringLiteral(";Id"), QStringLiteral("no error")},
+        {"GetNextID", QStringLiteral(";") + sFile + QStringLiteral(";Serial"),
+         QStringLiteral("Variable \"Serial\" is not defined or not an integer!\r\nID: 11A60A:0")},
+        {"GetNextID", QStringLiteral(";") + sFile, QStringLiteral("Invalid csv index 2 to list count 2!")},
+        {"RegisterID", QStringLiteral(";") + sFile + QStringLiteral(";Nope"),
+         QStringLiteral("Variable \"Nope\" is not defined!\r\nID: 11A70A:0")},
+        {"RegisterID",
+         QStringLiteral(";") + fDir.FilePath(QStringLiteral("missing.txt")) + QStringLiteral(";Id"),
+         QStringLiteral("File not found: \"%1\"\r\nID: 02010A:0")
+             .arg(fDir.FilePath(QStringLiteral("missing.txt")))},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InitError(QString::fromUtf8(c.sFunction), c.sParameter), c.sError)
+            << c.sParameter.toStdString();
+}
+
+TEST_F(IdCommandsTest, GetNextIdFollowsTheLastIdAndTheRanges)
+{
+    struct
+    {
+        const char* sContent;
+        ECmdResult eResult;
+        std::int64_t iNext;
+        const char* sError;
+    } const cases[] = {
+        {"Station 1\r\n#start\r\n", crDone, 1, ""},
+        {"#ranges 1000..1999\r\n#start\r\n", crDone, 1000, ""},
+        {"#ranges 1000..1999;3000..3999\r\n#start\r\n1999\r\n", crDone, 3000, ""},
+        {"#Ranges 1000..1999;3000..3999\r\n#START\r\n3999\r\n", crFailed, 0,
+         "ID range(s) exhausted!\r\nID: 11A50A:0"},
+        {"#ranges 3000..3999;1000..1999\r\n#start\r\n1500\r\n", crDone, 3000, ""},
+        {"#ranges 1000 .. 1999\r\n#start\r\n5\r\n", crDone, 6, ""},
+        {"#ranges 1..2\r\n#ranges 7..9\r\n#start\r\n3\r\n", crDone, 7, ""},
+        {"#start\r\n41\r\n\r\n  \r\n", crDone, 42, ""},
+        {"#start\n41\n40", crDone, 41, ""},
+        {"#start\r\n9223372036854775807\r\n", crFailed, 0, "ID range(s) exhausted!\r\nID: 11A50A:0"},
+        {"#start\r\n12ab\r\n", crFailed, 0, "Can not read last number from %1\r\nID: 11A30A:0"},
+        {"#start\r\n#start\r\n", crDone, 1, ""},
+    };
+    for (const auto& c : cases) {
+        const QString sFile = File(c.sContent);
+        Variables().SetValue(QStringLiteral("Id"), -1);
+        TCommand* pCmd = GetNext(sFile);
+        EXPECT_EQ(Run(pCmd), c.eResult) << c.sContent;
+        if (c.eResult == crDone) {
+            EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), c.iNext) << c.sContent;
+            EXPECT_TRUE(Logged(QStringLiteral("Trace: New ID stored in Id=%1").arg(c.iNext)));
+        } else {
+            const QString sError = QString::fromUtf8(c.sError);
+            EXPECT_EQ(pCmd->ErrorText(), sError.contains(QStringLiteral("%1")) ? sError.arg(sFile) : sError)
+                << c.sContent;
+            EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), -1);
+        }
+        EXPECT_EQ(Content(), QByteArray(c.sContent)) << "unsorted: the file is only read";
+    }
+    EXPECT_TRUE(
+        Logged(QStringLiteral("Info: Initialized serial number ranges: 1:1000..1999; 2:3000..3999; ")));
+}
+
+TEST_F(IdCommandsTest, GetNextIdProposesTheSameIdUntilItIsRegistered)
+{
+    const QString sFile = File("#start\r\n1000\r\n");
+    TCommand* pGet = GetNext(sFile);
+    ASSERT_EQ(Run(pGet), crDone);
+    ASSERT_EQ(Run(pGet), crDone);
+    EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), 1001);
+    TCommand* pRegister =
+        Make(QStringLiteral("RegisterID"), QStringLiteral("\"r\"\u00A7Sn;") + sFile + QStringLiteral(";Id"));
+    ASSERT_EQ(Run(pRegister), crDone);
+    EXPECT_EQ(TValueLog::Instance().Value(QStringLiteral("Sn")), QStringLiteral("1001"));
+    ASSERT_EQ(Run(pGet), crDone);
+    EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), 1002);
+    ASSERT_EQ(Run(pRegister), crDone);
+    EXPECT_EQ(Run(pRegister), crFailed) << "1002 is registered now";
+    EXPECT_EQ(pRegister->ErrorText(), QStringLiteral("Duplicate \"1002\" at line 4!\r\nID: 11A714:0"));
+}
+
+TEST_F(IdCommandsTest, SortedModeRewritesTheListSorted)
+{
+    const QString sFile = File(" Station A \r\n #Sorted \r\n\r\n#start\r\n1003\r\n\r\n1001\r\n 1002\r\n");
+    TCommand* pGet = GetNext(sFile);
+    EXPECT_TRUE(static_cast<TCmdIdGetNext*>(pGet)->SortedList());
+    ASSERT_EQ(Run(pGet), crDone);
+    EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), 1004);
+    EXPECT_EQ(Content(), QByteArray("Station A\r\n#Sorted\r\n\r\n#start\r\n1001\r\n1002\r\n1003\r\n"));
+
+    // Sorted as text: 999 comes after 1000, so 1000 is proposed again and refused.
+    File("#sorted\r\n#start\r\n999\r\n1000\r\n");
+    ASSERT_EQ(Run(GetNext(sFile)), crDone);
+    EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), 1000);
+    EXPECT_EQ(Content(), QByteArray("#sorted\r\n#start\r\n1000\r\n999\r\n"));
+    QString sError;
+    EXPECT_EQ(RegisterValue(sFile, QStringLiteral("1000"), &sError), crFailed);
+    EXPECT_EQ(sError, QStringLiteral("Duplicate \"1000\" at line 3!\r\nID: 11A714:0"));
+
+    // A line that is no number fails the step and leaves the file alone.
+    File("#sorted\r\n#start\r\n2\r\nzz\r\n");
+    TCommand* pBad = GetNext(sFile);
+    EXPECT_EQ(Run(pBad), crFailed);
+    EXPECT_EQ(pBad->ErrorText(),
+              QStringLiteral("Can not read last number from %1\r\nID: 11A40A:0").arg(sFile));
+    EXPECT_EQ(Content(), QByteArray("#sorted\r\n#start\r\n2\r\nzz\r\n"));
+}
+
+TEST_F(IdCommandsTest, RegisterIdRefusesDuplicatesAndAppends)
+{
+    const QString sFile = File("Old IDs\r\n1005\r\n#start\r\n1000\r\n 1001 \r\nabc\r\n1003");
+    struct
+    {
+        const char* sValue;
+        ECmdResult eResult;
+        const char* sError;
+    } const cases[] = {
+        {"1001", crFailed, "Duplicate \"1001\" at line 5!\r\nID: 11A714:0"},
+        {"ABC", crFailed, "Duplicate \"ABC\" at line 6!\r\nID: 11A714:0"},
+        {" 1000", crFailed, "Duplicate \" 1000\" at line 4!\r\nID: 11A714:0"},
+        {"", crFailed, "Empty value!\r\nID: 11A70A:0"},
+        {"10\r\n99", crFailed, "ID \"10\\0D\\0A99\" holds a control character!"},
+        {"1005", crDone, ""}, // above "#start" is the header
+        {"1006", crDone, ""},
+    };
+    for (const auto& c : cases) {
+        QString sError;
+        EXPECT_EQ(RegisterValue(sFile, QString::fromUtf8(c.sValue), &sError), c.eResult) << c.sValue;
+        EXPECT_EQ(sError.toStdString(), c.sError);
+    }
+    EXPECT_EQ(Content(),
+              QByteArray("Old IDs\r\n1005\r\n#start\r\n1000\r\n 1001 \r\nabc\r\n1003\r\n1005\r\n1006\r\n"));
+    EXPECT_EQ(TValueLog::Instance().Value(QStringLiteral("Sn")), QStringLiteral("1006"));
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Duplicate \"1001\" at line 5!")));
+}
+
+TEST_F(IdCommandsTest, TheFilesEncodingIsKept)
+{
+    struct
+    {
+        QStringConverter::Encoding eEncoding;
+        bool bBom;
+    } const cases[] = {
+        {QStringConverter::Utf16LE, true},
+        {QStringConverter::Utf16BE, true},
+        {QStringConverter::Utf8, true},
+        {QStringConverter::Latin1, false},
+    };
+    for (const auto& c : cases) {
+        auto encode = [&](const QString& sText, bool bBom) {
+            QStringEncoder encoder(c.eEncoding,
+                                   bBom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+            return QByteArray(encoder.encode(sText));
+        };
+        const QString sFile =
+            File(encode(QStringLiteral("Gerät\r\n#sorted\r\n#start\r\n2\r\n1\r\n"), c.bBom));
+        ASSERT_EQ(Run(GetNext(sFile)), crDone) << int(c.eEncoding);
+        EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), 3);
+        EXPECT_EQ(RegisterValue(sFile, QStringLiteral("Ä3")), crDone);
+        EXPECT_EQ(RegisterValue(sFile, QStringLiteral("ä3")), crFailed)
+            << "found again in the file's encoding";
+        EXPECT_EQ(Content(), encode(QStringLiteral("Gerät\r\n#sorted\r\n#start\r\n1\r\n2\r\nÄ3\r\n"), c.bBom))
+            << int(c.eEncoding);
+    }
+    // A character the 8-bit file cannot hold is refused rather than written as something else.
+    QString sError;
+    EXPECT_EQ(RegisterValue(fDir.FilePath(QStringLiteral("ids.txt")), QStringLiteral("\u20AC1"), &sError),
+              crFailed);
+    EXPECT_TRUE(sError.contains(QStringLiteral("can not be written to the 8-bit ID file")))
+        << sError.toStdString();
+}
+
+TEST_F(IdCommandsTest, AStationHoldingTheFileMakesTheOthersWait)
+{
+    const QString sFile = File("#start\r\n1\r\n");
+    TCmdIdBase::SetLockTimeoutMs(300);
+    {
+        const TIdFile held(sFile, TIdFile::ELock::Exclusive);
+        QString sError;
+        EXPECT_EQ(RegisterValue(sFile, QStringLiteral("2"), &sError), crFailed);
+        EXPECT_EQ(
+            sError,
+            QStringLiteral("ID file \"%1\" is locked by another station for more than 300 ms!").arg(sFile));
+        TCommand* pGet = GetNext(sFile);
+        EXPECT_EQ(Run(pGet), crFailed) << "reading waits for a writer, too";
+    }
+    // A lock let go within the time-out: the step goes on once it has the file.
+    TCmdIdBase::SetLockTimeoutMs(3000);
+    auto held = std::make_unique<TIdFile>(sFile, TIdFile::ELock::Exclusive);
+    QTimer::singleShot(100, [&held] { held.reset(); });
+    EXPECT_EQ(RegisterValue(sFile, QStringLiteral("2")), crDone);
+    EXPECT_EQ(Content(), QByteArray("#start\r\n1\r\n2\r\n"));
+}
+
+TEST_F(IdCommandsTest, AFileReplacedWhileWaitingIsReadAgain)
+{
+    const QString sFile = File("#sorted\r\n#start\r\n1\r\n");
+    auto held = std::make_unique<TIdFile>(sFile, TIdFile::ELock::Exclusive);
+    // The holder replaces the file (as a sorted rewrite does) and lets go.
+    QTimer::singleShot(100, [&held] {
+        held->Rewrite(
+            {QStringLiteral("#sorted"), QStringLiteral("#start"), QStringLiteral("1"), QStringLiteral("2")});
+        held.reset();
+    });
+    EXPECT_EQ(RegisterValue(sFile, QStringLiteral("2")), crFailed) << "the waiting step sees the new file";
+    EXPECT_EQ(Content(), QByteArray("#sorted\r\n#start\r\n1\r\n2\r\n"));
+}
+
+} // namespace
