@@ -456,6 +456,28 @@ TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
     EXPECT_TRUE(fFinals[0].bPassed);
 }
 
+TEST_F(formMainTest, AnExceptionFromAStepsSlotFailsTheStepInsteadOfLeavingItWaiting)
+{
+    TRegIO::Instance().SetEndOnFailure(false);
+    const QString sFile = Definition(QStringLiteral("port.tzd"), {{QStringLiteral("Port"), {crDone}}});
+    fDefinitions[sFile].fBuild = [build = fDefinitions[sFile].fBuild](IInterpreterHost& aHost,
+                                                                      TTestTree& aTree) {
+        build(aHost, aTree);
+        TDevice* device = TDeviceList::Instance().Device(QStringLiteral("Dev1"));
+        auto cmd = std::make_unique<TTestAsyncCmd>(device);
+        cmd->fOnTimer = [](TTestAsyncCmd&) { throw EError(QStringLiteral("device gone")); };
+        TJob::CreateNewJob(QStringLiteral("read"), aTree, aTree.Node(0),
+                           device->AddCommand(QStringLiteral("Read"), std::move(cmd)), ecWorkCase, false);
+    };
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); })) << "the step concluded instead of waiting";
+    EXPECT_FALSE(fFinals[0].bPassed);
+    EXPECT_TRUE(Logged(QStringLiteral("device gone")));
+    EXPECT_EQ(State(), EProcessState::Ready);
+}
+
 TEST_F(formMainTest, ReaderErrorLeavesAnEmptyTree)
 {
     const QString sGood = Definition(QStringLiteral("good.tzd"), {{QStringLiteral("Supply"), {crDone}}});
