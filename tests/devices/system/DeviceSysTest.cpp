@@ -78,12 +78,7 @@ protected:
     }
     QString InitError(const QString& sFunction, const QString& sParameter)
     {
-        try {
-            Make(sFunction, sParameter);
-        } catch (const std::exception& e) {
-            return ExceptionText(e);
-        }
-        return QStringLiteral("no error");
+        return InitErrorOf(*fSys, sFunction, sParameter);
     }
     static bool RunUntil(const std::function<bool()>& aDone) { return RunEventsUntil(aDone); }
     bool Run()

@@ -7,6 +7,7 @@
 #include "core/MsgLog.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
+#include "execution/Device.h"
 #include "execution/DeviceContext.h"
 
 #include "FakeOperatorDialogs.h"
@@ -15,6 +16,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// The load error of one line of a device function, or "no error".
+inline QString InitErrorOf(const TDevice& aDevice, const QString& sFunction, const QString& sParameter)
+{
+    try {
+        aDevice.Command(sFunction)->Init(sFunction, sParameter);
+    } catch (const std::exception& e) {
+        return ExceptionText(e);
+    }
+    return QStringLiteral("no error");
+}
 
 // One System Control device on its own context with a scripted operator: commands are made from
 // their parameter text as the definition reader makes them, and run until they conclude.
@@ -45,12 +57,7 @@ protected:
     // The load error of a line, or "no error".
     QString InitError(const QString& sFunction, const QString& sParameter)
     {
-        try {
-            Make(sFunction, sParameter);
-        } catch (const std::exception& e) {
-            return ExceptionText(e);
-        }
-        return QStringLiteral("no error");
+        return InitErrorOf(*fSys, sFunction, sParameter);
     }
     // Executes the command and waits until it concluded; crUnknown when it did not, or not once.
     ECmdResult Run(TCommand* pCmd, int iTimeoutMs = 5000)
