@@ -13,6 +13,7 @@
 #include "execution/TestTree.h"
 
 #include "DeviceFixture.h"
+#include "SysCommandFixture.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
