@@ -197,8 +197,8 @@ void TIdFile::Append(const QString& sLine)
 {
     const QString sText =
         (fbEndsWithBreak ? QString() : QStringLiteral("\r\n")) + sLine + QStringLiteral("\r\n");
-    // A file that is still empty gets the mark its encoding needs.
-    const QByteArray aBytes = Encode(sText, fiSize == 0 && fbBom);
+    // An empty file has no byte-order mark, so it is 8-bit and the line needs none either.
+    const QByteArray aBytes = Encode(sText, false);
     if (::lseek(fiFd, 0, SEEK_END) < 0)
         RaiseFileError(QStringLiteral("write"), fsPath);
     if (!WriteAll(fiFd, aBytes) || !Synced(fiFd)) {

@@ -4,8 +4,13 @@
 #include "devices/system/IdFile.h"
 #include "devices/system/RangeUtils.h"
 
+#include <QDir>
 #include <QStringEncoder>
 #include <QTimer>
+
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -299,6 +304,65 @@ TEST_F(IdCommandsTest, AFileReplacedWhileWaitingIsReadAgain)
     });
     EXPECT_EQ(RegisterValue(sFile, QStringLiteral("2")), crFailed) << "the waiting step sees the new file";
     EXPECT_EQ(Content(), QByteArray("#sorted\r\n#start\r\n1\r\n2\r\n"));
+}
+
+} // namespace
+
+namespace {
+
+// A file size limit for the process stands in for a full disk: writes beyond it fail.
+class TFileSizeLimit
+{
+public:
+    explicit TFileSizeLimit(rlim_t iBytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &fSaved);
+        fOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = fSaved;
+        limit.rlim_cur = iBytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &fSaved);
+        std::signal(SIGXFSZ, fOldHandler);
+    }
+
+private:
+    rlimit fSaved{};
+    void (*fOldHandler)(int) = nullptr;
+};
+
+TEST_F(IdCommandsTest, AFullDiskNeverCostsRegisteredIds)
+{
+    QByteArray aContent = "#sorted\r\n#start\r\n";
+    for (int i = 0; i < 500; ++i)
+        aContent += QByteArray::number(100000 + 499 - i) + "\r\n";
+    const QString sFile = File(aContent);
+
+    {
+        // The sorted copy cannot be written whole: the file stays as it was, and no copy is left.
+        const TFileSizeLimit limit(rlim_t(aContent.size() / 2));
+        TCommand* pGet = GetNext(sFile);
+        EXPECT_EQ(Run(pGet), crFailed);
+        EXPECT_TRUE(pGet->ErrorText().startsWith(QStringLiteral("Can not rewrite ID file")))
+            << pGet->ErrorText().toStdString();
+    }
+    EXPECT_EQ(Content(), aContent);
+    EXPECT_EQ(QDir(fDir.Path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("ids.txt")});
+
+    {
+        // Room for part of the line only: the part is taken back.
+        const TFileSizeLimit limit(rlim_t(aContent.size() + 3));
+        QString sError;
+        EXPECT_EQ(RegisterValue(sFile, QStringLiteral("100500"), &sError), crFailed);
+        EXPECT_TRUE(sError.startsWith(QStringLiteral("Can not write ID file"))) << sError.toStdString();
+    }
+    EXPECT_EQ(Content(), aContent);
+    EXPECT_EQ(RegisterValue(sFile, QStringLiteral("100500")), crDone)
+        << "with room again the ID is registered";
+    EXPECT_EQ(Content(), aContent + "100500\r\n");
 }
 
 } // namespace
