@@ -27,9 +27,17 @@ bool IsStartLine(const QString& sLine)
 
 TCmdIdBase::~TCmdIdBase()
 {
-    // The worker gives up within the lock time-out; what it hands over then is dropped.
+    // The worker stops waiting for the lock and writes nothing more; what it hands over is dropped.
+    if (fAbort)
+        *fAbort = true;
     if (fWorker.joinable())
         fWorker.join();
+}
+
+void TCmdIdBase::StopPendingWork()
+{
+    if (fAbort)
+        *fAbort = true;
 }
 
 TCommand* TCmdIdBase::Init(const QString& sParameter)
@@ -41,20 +49,23 @@ TCommand* TCmdIdBase::Init(const QString& sParameter)
     return this;
 }
 
-void TCmdIdBase::RunFileWork(std::function<TOutcome()> aWork, std::function<void(const TOutcome&)> aDone)
+void TCmdIdBase::RunFileWork(std::function<TOutcome(const TAbort&)> aWork,
+                             std::function<void(const TOutcome&)> aDone)
 {
     if (fWorker.joinable())
         fWorker.join();
-    fWorker = std::thread([work = std::move(aWork), done = std::move(aDone), handOver = HandOver()] {
-        TOutcome outcome;
-        try {
-            outcome = work();
-            outcome.bOk = true;
-        } catch (const std::exception& e) {
-            outcome.sError = ExceptionText(e);
-        }
-        handOver.Post([done, outcome] { done(outcome); });
-    });
+    fAbort = std::make_shared<TAbort>(false);
+    fWorker = std::thread(
+        [work = std::move(aWork), done = std::move(aDone), handOver = HandOver(), abort = fAbort] {
+            TOutcome outcome;
+            try {
+                outcome = work(*abort);
+                outcome.bOk = true;
+            } catch (const std::exception& e) {
+                outcome.sError = ExceptionText(e);
+            }
+            handOver.Post([done, outcome] { done(outcome); });
+        });
 }
 
 void TCmdIdBase::FailWith(const QString& sError)
@@ -94,11 +105,11 @@ TCommand* TCmdIdGetNext::Init(const QString& sParameter)
     return this;
 }
 
-std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted)
+std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted, const TAbort& aAbort)
 {
     if (!bSorted) {
         // Shared: an append of another station is either wholly there or not yet.
-        const TIdFile file(sFile, TIdFile::ELock::Shared, LockTimeoutMs());
+        const TIdFile file(sFile, TIdFile::ELock::Shared, LockTimeoutMs(), &aAbort);
         const QStringList& slLines = file.Lines();
         const auto last = std::find_if(slLines.rbegin(), slLines.rend(),
                                        [](const QString& s) { return !s.trimmed().isEmpty(); });
@@ -110,7 +121,7 @@ std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted)
         return iLast;
     }
 
-    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs());
+    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs(), &aAbort);
     const QStringList& slLines = file.Lines();
     const auto start = std::find_if(slLines.begin(), slLines.end(), IsStartLine);
     if (start == slLines.end())
@@ -130,7 +141,8 @@ std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted)
         throw EMsg(QStringLiteral("Can not read last number from %s"), {sFile}, TMsgId(0x11A40A), 0);
     QStringList slContent = slHeader.join(QStringLiteral("\r\n")).trimmed().split(QStringLiteral("\r\n"));
     slContent.append(slIds);
-    file.Rewrite(slContent);
+    if (!aAbort)
+        file.Rewrite(slContent);
     return iLast;
 }
 
@@ -138,8 +150,8 @@ void TCmdIdGetNext::Start(const QString& sParameter)
 {
     TMsg::Debug(QStringLiteral("TCmdIdGetNext.Execute: ") + sParameter);
     RunFileWork(
-        [sFile = fsSourceFile, bSorted = fbSortedList, ranges = fRanges] {
-            std::int64_t iNext = LastId(sFile, bSorted);
+        [sFile = fsSourceFile, bSorted = fbSortedList, ranges = fRanges](const TAbort& aAbort) {
+            std::int64_t iNext = LastId(sFile, bSorted, aAbort);
             const bool bNext = ranges.Count() > 0 ? ranges.GetNextValue(iNext, 1)
                                                   : !__builtin_add_overflow(iNext, 1, &iNext);
             if (!bNext)
@@ -171,17 +183,20 @@ TCommand* TCmdIdRegister::Init(const QString& sParameter)
     return this;
 }
 
-void TCmdIdRegister::Register(const QString& sFile, const QString& sValue)
+void TCmdIdRegister::Register(const QString& sFile, const QString& sValue, const TAbort& aAbort)
 {
     // One lock from the duplicate check through the append: no other station can slip the same
     // ID in between.
-    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs());
+    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs(), &aAbort);
     const QStringList& slLines = file.Lines();
     const QString sId = sValue.trimmed();
     for (int i = int(slLines.size()) - 1; i >= 0 && !IsStartLine(slLines[i]); --i) {
         if (slLines[i].trimmed().compare(sId, Qt::CaseInsensitive) == 0)
             throw EMsg(QStringLiteral("Duplicate \"%s\" at line %d!"), {sValue, i + 1}, TMsgId(0x11A714), 0);
     }
+    // A cancelled step registers nothing.
+    if (aAbort)
+        throw EError(QStringLiteral("Cancelled before the ID was registered"));
     file.Append(sValue);
 }
 
@@ -199,8 +214,8 @@ void TCmdIdRegister::Start(const QString& sParameter)
         return;
     }
     RunFileWork(
-        [sFile = fsSourceFile, sValue] {
-            Register(sFile, sValue);
+        [sFile = fsSourceFile, sValue](const TAbort& aAbort) {
+            Register(sFile, sValue, aAbort);
             return TOutcome();
         },
         [this, sValue](const TOutcome& outcome) {

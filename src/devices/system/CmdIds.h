@@ -4,7 +4,9 @@
 
 #include "execution/AsyncCommand.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 namespace sys {
@@ -35,8 +37,12 @@ protected:
         QString sError;
         std::int64_t iId = 0;
     };
-    // Runs aWork on the worker thread and aDone with its outcome on the main thread.
-    void RunFileWork(std::function<TOutcome()> aWork, std::function<void(const TOutcome&)> aDone);
+    using TAbort = std::atomic<bool>;
+    // Runs aWork on the worker thread and aDone with its outcome on the main thread. aWork is
+    // told through its argument when the step was cancelled: it then writes nothing more.
+    void RunFileWork(std::function<TOutcome(const TAbort&)> aWork,
+                     std::function<void(const TOutcome&)> aDone);
+    void StopPendingWork() override;
     // Concludes crFailed with the error as text and as logged message.
     void FailWith(const QString& sError);
 
@@ -45,7 +51,8 @@ protected:
 
 private:
     std::thread fWorker;
-    static inline int fiLockTimeoutMs = 5000;
+    std::shared_ptr<TAbort> fAbort;
+    static inline std::atomic<int> fiLockTimeoutMs{5000};
 };
 
 // "GetNextID": proposes the ID after the last one (within the ranges, if the file has some).
@@ -63,7 +70,7 @@ protected:
 
 private:
     // The last ID of the file; in sorted mode the file is rewritten sorted first.
-    static std::int64_t LastId(const QString& sFile, bool bSorted);
+    static std::int64_t LastId(const QString& sFile, bool bSorted, const TAbort& aAbort);
 
     bool fbSortedList = false;
     TRange fRanges;
@@ -80,7 +87,7 @@ protected:
     void Start(const QString& sParameter) override;
 
 private:
-    static void Register(const QString& sFile, const QString& sValue);
+    static void Register(const QString& sFile, const QString& sValue, const TAbort& aAbort);
 };
 
 } // namespace sys

@@ -113,7 +113,8 @@ bool SameFile(int fd, const QString& sPath)
 
 } // namespace
 
-TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs) : fsPath(sPath)
+TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs, const std::atomic<bool>* pAbort)
+    : fsPath(sPath)
 {
     const QByteArray aPath = QFile::encodeName(sPath);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(iTimeoutMs);
@@ -130,6 +131,11 @@ TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs) : fsPath(sPa
             if (::fcntl(fiFd, F_OFD_SETLK, &lock) == 0) {
                 bLocked = true;
             } else if (errno == EACCES || errno == EAGAIN || errno == EINTR) {
+                if (pAbort && *pAbort) {
+                    ::close(fiFd);
+                    fiFd = -1;
+                    throw EError(QStringLiteral("Cancelled while waiting for the ID file"));
+                }
                 if (std::chrono::steady_clock::now() >= deadline) {
                     ::close(fiFd);
                     fiFd = -1;

@@ -4,6 +4,8 @@
 #include <QStringConverter>
 #include <QStringList>
 
+#include <atomic>
+
 #include <sys/types.h>
 
 namespace sys {
@@ -22,8 +24,10 @@ public:
     };
 
     // Opens and locks the file; EError when it cannot be opened or the lock cannot be had within
-    // iTimeoutMs. A file replaced while we waited for its lock is opened again.
-    TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs = 5000);
+    // iTimeoutMs, or when *pAbort turns true while waiting. A file replaced while we waited for its
+    // lock is opened again.
+    TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs = 5000,
+            const std::atomic<bool>* pAbort = nullptr);
     ~TIdFile();
     TIdFile(const TIdFile&) = delete;
     TIdFile& operator=(const TIdFile&) = delete;

@@ -292,6 +292,24 @@ TEST_F(IdCommandsTest, AStationHoldingTheFileMakesTheOthersWait)
     EXPECT_EQ(Content(), QByteArray("#start\r\n1\r\n2\r\n"));
 }
 
+TEST_F(IdCommandsTest, ACancelledStepRegistersNothing)
+{
+    const QString sFile = File("#start\r\n1\r\n");
+    auto held = std::make_unique<TIdFile>(sFile, TIdFile::ELock::Exclusive);
+    Variables().SetValue(QStringLiteral("Serial"), QStringLiteral("2"));
+    TCommand* pCmd = Register(sFile);
+    int iConclusions = 0;
+    pCmd->SetOnResult([&](TCommand*) { ++iConclusions; });
+    pCmd->Execute(QString());
+    RunEventsUntil([] { return false; }, 50);
+    pCmd->Cancel(); // the operator stops the run while the step waits for the file
+    held.reset();
+    RunEventsUntil([] { return false; }, 200);
+    EXPECT_EQ(iConclusions, 0);
+    EXPECT_EQ(pCmd->CmdResult(), crCancelled);
+    EXPECT_EQ(Content(), QByteArray("#start\r\n1\r\n"));
+}
+
 TEST_F(IdCommandsTest, AFileReplacedWhileWaitingIsReadAgain)
 {
     const QString sFile = File("#sorted\r\n#start\r\n1\r\n");
