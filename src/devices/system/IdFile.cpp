@@ -3,6 +3,7 @@
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -225,6 +226,12 @@ void TIdFile::Rewrite(const QStringList& slLines)
     const QByteArray aBytes = Encode(slLines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), fbBom);
     const QFileInfo info(fsPath);
     const QString sFolder = info.absolutePath();
+    // Copies left by a station that crashed while rewriting: nobody else writes one while we hold
+    // the lock on the file in place.
+    const QString sTempPrefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".");
+    for (const QString& sStale :
+         QDir(sFolder).entryList({sTempPrefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden))
+        QFile::remove(sFolder + QLatin1Char('/') + sStale);
     QByteArray aTemp =
         QFile::encodeName(sFolder + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     const int fd = ::mkstemp(aTemp.data());

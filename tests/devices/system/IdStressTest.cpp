@@ -3,6 +3,7 @@
 
 #include "TestEnvironment.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -106,6 +107,12 @@ TEST(IdStressTest, AStationKilledWhileRewritingLeavesTheFileWhole)
         iLast = int(slIds.size());
     }
     EXPECT_GT(iLast, 12) << "the stations registered IDs between the kills";
+
+    // The next station to rewrite the file clears the copies that killed stations left.
+    auto last = StartStation(dir.WriteText(QStringLiteral("once.TZD"), LoopDefinition(1)), dir.Path());
+    ASSERT_TRUE(last->waitForFinished(10000));
+    EXPECT_EQ(QDir(dir.Path()).entryList({QStringLiteral(".ids.txt.*")}, QDir::Files | QDir::Hidden),
+              QStringList());
 }
 
 } // namespace
