@@ -69,7 +69,6 @@ public:
     TNotifyWmAudioWave OnWmAudioWave4;
 
 private:
-    friend class TAudioCaptureThread;
     class TSink;
 
     IAudioPlatform& fPlatform;

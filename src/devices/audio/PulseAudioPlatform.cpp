@@ -234,7 +234,7 @@ protected:
 class TPulseCapture : public IAudioCaptureStream, private TPulseSimple
 {
 public:
-    // Packets of 10 ms, as a shared-mode endpoint delivers them.
+    // Packets of 10 ms: the analysers see blocks of 480 frames at 48 kHz.
     TPulseCapture(const QString& sId, const tWAVEFORMATEX& aFormat, int iBufferMs)
         : TPulseSimple(sId, PA_STREAM_RECORD, aFormat, Attr(aFormat, iBufferMs)),
           fnPacketFrames(FramesOf(aFormat, 10)), fnBytes(fnPacketFrames * aFormat.nBlockAlign)

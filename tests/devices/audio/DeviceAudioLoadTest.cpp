@@ -41,24 +41,27 @@ TEST_F(DeviceAudioLoadTest, ADefinitionPlaysAToneAndChecksIt)
 
 TEST_F(DeviceAudioLoadTest, LineErrorsAppearWhileLoading)
 {
-    const QString sDevices = QStringLiteral("Device.Create(AudioOutput; Out; TZK-Speakers-Stereo)\r\n"
-                                            "Device.Create(AudioInput; In; Monitor of TZK-Speakers-Mono)\r\n");
+    const QString sDevices =
+        QStringLiteral("Device.Create(AudioOutput; Out; TZK-Speakers-Stereo)\r\n"
+                       "Device.Create(AudioInput; In; Monitor of TZK-Speakers-Mono)\r\n");
     struct
     {
         const char* sLine;
         const char* sError;
     } const cases[] = {
-        {"Out.SetVolume(\"v\"; dB; -3; -3; -3)", "Audio Volume Error: Value count = 3 > 2 available channels!"},
+        {"Out.SetVolume(\"v\"; dB; -3; -3; -3)",
+         "Audio Volume Error: Value count = 3 > 2 available channels!"},
         {"In.SetVolume(\"v\"; db; 0)", "no error"},
-        {"In.Check.RMS(\"x\"; 100)", "Invalid limit value definition \"100\"!\r\nID: 414100:0"},
-        {"In.Check.RMS(\"x\"; 0:100; 5)", "Invalid limit value definition \"5\"!\r\nID: 414101:0"},
-        {"In.Start.AVG.Check(\"x\"; Run; 1:2:3)", "Invalid parameter count for channel 0!\r\nID: 417100:3"},
-        {"In.Start.Peak.Check(\"x\"; 1:2:3:4:5; 1:2)", "Invalid parameter count for channel 1!\r\nID: 418101:2"},
+        {"In.Check.RMS(\"x\"; 100)", "Invalid limit value definition \"100\"! (414100:0)"},
+        {"In.Check.RMS(\"x\"; 0:100; 5)", "Invalid limit value definition \"5\"! (414101:0)"},
+        {"In.Start.AVG.Check(\"x\"; Run; 1:2:3)", "Invalid parameter count for channel 0! (417100:3)"},
+        {"In.Start.Peak.Check(\"x\"; 1:2:3:4:5; 1:2)", "Invalid parameter count for channel 1! (418100:2)"},
         {"Out.Start.File(\"x\"; \"missing.wav\")", "File not found: "},
         {"Out.Start.Sine(\"x\")", "Number of parameters found: 1 < 2 needed parameters!"},
     };
     for (const auto& c : cases) {
         const QString sError = LineError(QString::fromLatin1(c.sLine), sDevices);
-        EXPECT_TRUE(sError.startsWith(QString::fromLatin1(c.sError))) << c.sLine << ": " << sError.toStdString();
+        EXPECT_TRUE(sError.startsWith(QString::fromLatin1(c.sError)))
+            << c.sLine << ": " << sError.toStdString();
     }
 }
