@@ -72,13 +72,7 @@ void TAudioControl::SetVolume(const std::vector<float>& aArgs)
                 Format(QStringLiteral("Audio Volume Error: Value %.4f out of range! (min=%.4f, max=%.4f)"),
                        {double(f), double(fvMin), double(fvMax)}));
     }
-    if (aArgs.empty())
-        return;
-    try {
-        fPlatform.SetChannelVolumes(feType, fDevice, aArgs, false);
-    } catch (const EError& e) {
-        throw EError(QStringLiteral("Audio Volume COM Error: ") + e.Message());
-    }
+    ApplyVolumes(aArgs, false);
 }
 
 void TAudioControl::SetVolumeScalar(const std::vector<float>& aArgs)
@@ -95,10 +89,15 @@ void TAudioControl::SetVolumeScalar(const std::vector<float>& aArgs)
                 QStringLiteral("Audio Volume Error: Scalar value %.4f out of range! (min=0.0, max=1.0)"),
                 {double(f)}));
     }
+    ApplyVolumes(aArgs, true);
+}
+
+void TAudioControl::ApplyVolumes(const std::vector<float>& aArgs, bool bScalar)
+{
     if (aArgs.empty())
         return;
     try {
-        fPlatform.SetChannelVolumes(feType, fDevice, aArgs, true);
+        fPlatform.SetChannelVolumes(feType, fDevice, aArgs, bScalar);
     } catch (const EError& e) {
         throw EError(QStringLiteral("Audio Volume COM Error: ") + e.Message());
     }

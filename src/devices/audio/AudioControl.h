@@ -38,6 +38,9 @@ public:
     const QString& FullDeviceName() const { return fsFullDeviceName; }
 
 private:
+    // Sets the checked values, channel 0 first.
+    void ApplyVolumes(const std::vector<float>& aArgs, bool bScalar);
+
     IAudioPlatform& fPlatform;
     bool fVolume = false;
     EAudioIoType feType = eaOutput;

@@ -35,6 +35,20 @@ void TDeviceAudioBase::FireResult()
     }
 }
 
+void TDeviceAudioBase::StateEvent(EDeviceAudioState eState, const char* sDebug)
+{
+    FeState = eState;
+    TMsg::Debug(QString::fromLatin1(sDebug));
+    FireResult();
+}
+
+void TDeviceAudioBase::ErrorEvent(const QString& sText)
+{
+    FeState = easError;
+    TMsg::Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
+    FireResult();
+}
+
 bool TDeviceAudioBase::InitAudioControl(EAudioIoType aAudioType, const QString& sDefinition)
 {
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);

@@ -54,6 +54,9 @@ protected:
     IAudioPlatform& Platform() const;
     // Fires the device's result hook, if a command waits on it.
     void FireResult();
+    // The capture's or playback's events on the main thread: set the state, log, fire the hook.
+    void StateEvent(EDeviceAudioState eState, const char* sDebug);
+    void ErrorEvent(const QString& sText);
 
     EDeviceAudioState FeState = easNone;
 

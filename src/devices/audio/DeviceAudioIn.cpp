@@ -85,11 +85,7 @@ TDeviceAudioIn::TDeviceAudioIn(TDeviceContext& aContext)
                           {"Start.Recorder", CreateCommand<TCmdStartWaveRecorder>},
                           {"Start.AVG.Check", CreateCommand<TCmdStartAvgCheck>},
                           {"Start.Peak.Check", CreateCommand<TCmdStartPeakCheck>}});
-    fAudioCapture->OnCaptureError = [this](const QString& sText) {
-        FeState = easError;
-        TMsg::Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
-        FireResult();
-    };
+    fAudioCapture->OnCaptureError = [this](const QString& sText) { ErrorEvent(sText); };
 }
 
 TDeviceAudioIn::~TDeviceAudioIn()
@@ -115,11 +111,9 @@ void TDeviceAudioIn::Init(const QString& sDefinition)
         throw EMsg(QStringLiteral("Audio input device \"%s\" initialization failed!"), {DeviceName()},
                    TMsgId(0x411114), 0);
     fAudioCapture->OnStopped = [this](void*) {
-        FeState = easStopped;
-        TMsg::Debug(QStringLiteral("AudioIn stopped event"));
         fAudioCapture->OnCaptureStart = nullptr;
         fAudioCapture->OnWmAudioWave1 = nullptr;
-        FireResult();
+        StateEvent(easStopped, "AudioIn stopped event");
     };
 }
 
@@ -251,11 +245,7 @@ bool TDeviceAudioIn::StartPeakRecorder(TCmdStartPeakCheck& aCmd)
 
 void TDeviceAudioIn::BindStartHandler()
 {
-    fAudioCapture->OnCaptureStart = [this](void*) {
-        FeState = easStarted;
-        TMsg::Debug(QStringLiteral("AudioIn capture start event"));
-        FireResult();
-    };
+    fAudioCapture->OnCaptureStart = [this](void*) { StateEvent(easStarted, "AudioIn capture start event"); };
 }
 
 void TDeviceAudioIn::RmsUpdate(std::uint32_t aSource, std::int32_t aValue)

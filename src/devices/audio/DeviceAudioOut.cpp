@@ -24,16 +24,10 @@ TDeviceAudioOut::TDeviceAudioOut(TDeviceContext& aContext)
         {QStringLiteral("AudioOut TCmdCreateCmd.Init2: %s %s"), 0x422100, 0x422200,
          QStringLiteral("AudioOut1")},
         {{"Start.Sine", CreateCommand<TCmdStartSine>}, {"Start.File", CreateCommand<TCmdStartFile>}});
-    fAudioRender->OnError = [this](const QString& sText) {
-        FeState = easError;
-        TMsg::Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
-        FireResult();
-    };
+    fAudioRender->OnError = [this](const QString& sText) { ErrorEvent(sText); };
     fAudioRender->OnStopped = [this](void*) {
-        FeState = easStopped;
-        TMsg::Debug(QStringLiteral("AudioOut stopped event"));
         fAudioRender->OnRenderStart = nullptr;
-        FireResult();
+        StateEvent(easStopped, "AudioOut stopped event");
     };
 }
 
@@ -90,11 +84,7 @@ bool TDeviceAudioOut::StartRender(const QString& sTerm)
         TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;
     }
-    fAudioRender->OnRenderStart = [this](void*) {
-        FeState = easStarted;
-        TMsg::Debug(QStringLiteral("AudioOut render start event"));
-        FireResult();
-    };
+    fAudioRender->OnRenderStart = [this](void*) { StateEvent(easStarted, "AudioOut render start event"); };
     if (!fAudioRender->Start()) {
         TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;
