@@ -33,10 +33,6 @@ namespace {
 constexpr int ciRmsMin = 22709;
 constexpr int ciRmsMax = 23168;
 
-// An idle null sink renders in blocks of two seconds: the first sound of a tone reaches its
-// monitor up to two seconds after the tone started, later sound at once.
-constexpr int ciFirstSound = 2200;
-
 // Playing on a null sink and capturing its monitor, for real: the devices talk to a private
 // server with the sinks "TZK-Speakers-Stereo" (2 channels) and "TZK-Speakers-Mono" (1 channel).
 class DeviceAudioTest : public ::testing::Test
@@ -110,6 +106,16 @@ protected:
     {
         return Run(Make(aOut, QStringLiteral("Start.Sine"), sParameter));
     }
+    // An idle null sink renders in blocks of two seconds: the first sound of a tone reaches its
+    // monitor up to two seconds after the tone started, later sound at once. This starts the tone
+    // and returns once the monitor hears it.
+    void StartToneHeard()
+    {
+        ASSERT_EQ(StartTone(fOut), crDone);
+        ASSERT_EQ(
+            Run(Make(fIn, QStringLiteral("Check.RMS"), QStringLiteral("\"heard\";1000:32767;1000:32767"))),
+            crOk);
+    }
     ECmdResult Stop(TDevice* aDevice) { return Run(aDevice->Command(QStringLiteral("Stop"))); }
 
     TPulseTestServer fServer{TPulseTestServer::StandardSinks()};
@@ -158,7 +164,7 @@ TEST_F(DeviceAudioTest, RecorderWritesTheSamplesItHeard)
 {
     TTestDir dir;
     const QString sFile = dir.FilePath(QStringLiteral("heard.wav"));
-    ASSERT_EQ(StartTone(fOut), crDone);
+    ASSERT_NO_FATAL_FAILURE(StartToneHeard());
     TCommand* recorder =
         Make(fIn, QStringLiteral("Start.Recorder"), QStringLiteral("\"rec\";\"%1\"").arg(sFile));
     ASSERT_EQ(Run(recorder), crDone);
@@ -166,7 +172,7 @@ TEST_F(DeviceAudioTest, RecorderWritesTheSamplesItHeard)
         Make(fIn, QStringLiteral("Start.Recorder"), QStringLiteral("\"rec2\";\"%1.2\"").arg(sFile));
     EXPECT_EQ(Run(second), crFailed);
     EXPECT_TRUE(Logged(QStringLiteral("Device \"In\" is running already!")));
-    Wait(ciFirstSound + 600);
+    Wait(600);
     EXPECT_EQ(Stop(fIn), crOk);
     EXPECT_EQ(Stop(fOut), crOk);
 
@@ -202,14 +208,14 @@ TEST_F(DeviceAudioTest, RecorderWritesTheSamplesItHeard)
 
 TEST_F(DeviceAudioTest, AverageAndPeakChecksEndWithTheOperatorsKey)
 {
-    ASSERT_EQ(StartTone(fOut), crDone);
+    ASSERT_NO_FATAL_FAILURE(StartToneHeard());
     const auto enter = [this] { fRunner.OfferKey(Qt::Key_Return); };
     const auto escape = [this] { fRunner.OfferKey(Qt::Key_Escape); };
 
     TCommand* avg = Make(fIn, QStringLiteral("Start.AVG.Check"),
                          QString::fromUtf8("\"avg\"\xC2\xA7"
                                            "A;Run;0:0:0:0;0:0:0:0"));
-    EXPECT_EQ(Run(avg, 8000, ciFirstSound + 700, enter), crOk) << avg->ErrorText().toStdString();
+    EXPECT_EQ(Run(avg, 8000, 700, enter), crOk) << avg->ErrorText().toStdString();
     // The mean of a rectified sine is 2/pi of its amplitude: 20652.
     const int iAverage = TValueLog::Instance().Value(QStringLiteral("AAVG0")).toInt();
     EXPECT_NEAR(iAverage, 20652, 250);
@@ -343,9 +349,9 @@ TEST_F(DeviceAudioTest, WaveFilesPlayWhenTheirFormatMatches)
 // Releasing the definition stops and joins the threads of a tone and a capture left running.
 TEST_F(DeviceAudioTest, ReleasingTheDevicesEndsTheirStreams)
 {
-    ASSERT_EQ(StartTone(fOut), crDone);
+    ASSERT_NO_FATAL_FAILURE(StartToneHeard());
     ASSERT_EQ(Run(Make(fIn, QStringLiteral("Start.RMS.Measurements"), QStringLiteral("\"rms\""))), crDone);
-    Wait(ciFirstSound + 500);
+    Wait(700);
     EXPECT_TRUE(LogContains(QStringLiteral("Measured sample RMS: Channel 1 = ")));
     EXPECT_FALSE(
         fServer.Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")})
