@@ -1,0 +1,193 @@
+#include "AudioCapture.h"
+
+#include "AudioControl.h"
+
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+
+#include <mutex>
+#include <vector>
+
+namespace audio {
+
+QString ConfigValue(const QString& sConfig, const QString& sName)
+{
+    for (const QString& sPair : sConfig.split(QLatin1Char(';'))) {
+        const int iEqual = sPair.indexOf(QLatin1Char('='));
+        if (iEqual > 0 && sPair.left(iEqual) == sName)
+            return sPair.mid(iEqual + 1);
+    }
+    return QString();
+}
+
+// The analysers' notification sink: posts to the main thread through the running capture's link.
+class TAudioCapture::TSink : public IWaveNotificationSink
+{
+public:
+    explicit TSink(TAudioCapture& aCapture) : fCapture(aCapture) {}
+    void SetLink(std::unique_ptr<TAudioThreadLink> aLink)
+    {
+        const std::lock_guard<std::mutex> lock(fMutex);
+        fLink = std::move(aLink);
+    }
+    void PostNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue) override
+    {
+        const std::lock_guard<std::mutex> lock(fMutex);
+        if (fLink)
+            fLink->Post([this, dwCode, dwChannel, iValue] {
+                fCapture.DispatchNotification(dwCode, dwChannel, iValue);
+            });
+    }
+
+private:
+    TAudioCapture& fCapture;
+    std::mutex fMutex;
+    std::unique_ptr<TAudioThreadLink> fLink;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TAudioCaptureThread
+
+TAudioCaptureThread::TAudioCaptureThread(IAudioPlatform& aPlatform, TAudioCapture& aParent)
+    : fPlatform(aPlatform), fParent(aParent)
+{}
+
+bool TAudioCaptureThread::Init(const QString& sConfig, IWaveNotificationSink* aMsgWndHandle)
+{
+    fsDeviceName = ConfigValue(sConfig, QStringLiteral("DeviceName"));
+    const QString sFunction = ConfigValue(sConfig, QStringLiteral("Function"));
+    const auto is = [&sFunction](const char* s) {
+        return sFunction.compare(QLatin1String(s), Qt::CaseInsensitive) == 0;
+    };
+    if (is("RecordFile")) {
+        auto stream = std::make_shared<TWaveCaptureStream>();
+        stream->SetFileName(ConfigValue(sConfig, QStringLiteral("FileName")));
+        fWave = stream;
+    } else if (is("RecordRms")) {
+        auto rms = std::make_shared<TWaveCaptureRms>(aMsgWndHandle);
+        rms->SetMeasureTime(400);
+        fWave = rms;
+    } else if (is("RecordAvg")) {
+        auto avg = std::make_shared<TWaveCaptureAvg>(aMsgWndHandle);
+        avg->InitOffsets(ConfigValue(sConfig, QStringLiteral("Offsets")));
+        avg->InitThresholds(ConfigValue(sConfig, QStringLiteral("Thresholds")));
+        fWave = avg;
+    } else if (is("RecordPeak")) {
+        fWave = std::make_shared<TWaveCapturePeak>(aMsgWndHandle);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TAudioCaptureThread::Run(const TAudioThreadLink& aLink)
+{
+    TAudioCapture* pParent = &fParent;
+    const auto postError = [&aLink, pParent](const QString& sText) {
+        aLink.Post([pParent, sText] {
+            if (pParent->OnCaptureError)
+                pParent->OnCaptureError(sText);
+        });
+    };
+    try {
+        QString sId, sFullName;
+        if (!TAudioDeviceList::GetDevice(fPlatform, eaInput, fsDeviceName, sId, sFullName))
+            throw EError(Format(QStringLiteral("Audio capture device \"%s\" not found!"), {fsDeviceName}));
+        tWAVEFORMATEXTENSIBLE format = fPlatform.MixFormat(eaInput, sId);
+        TWaveBase::AdaptHwFormat(format);
+        fWave->SetFormat(format.Format);
+        std::unique_ptr<IAudioCaptureStream> stream;
+        try {
+            stream = fPlatform.OpenCapture(sId, format.Format, 1000);
+        } catch (const std::exception& e) {
+            postError(Format(QStringLiteral("Initialisation failed - perhaps not ready! (%s)"),
+                             {ExceptionText(e)}));
+            return;
+        }
+        aLink.Post([pParent] {
+            if (pParent->OnCaptureStart)
+                pParent->OnCaptureStart(pParent);
+        });
+        // The server hands the packets over as they fill (10 ms each); the loop drains them and
+        // looks at the stop request between packets.
+        const std::uint32_t nFrames = stream->PacketFrames();
+        std::vector<std::uint8_t> packet(std::size_t(nFrames) * format.Format.nBlockAlign);
+        while (!aLink.Terminated()) {
+            stream->Read(packet.data());
+            if (!fWave->Write(packet.data(), nFrames))
+                aLink.Terminate();
+        }
+        stream.reset();
+        fWave->Complete();
+        aLink.Post([pParent, wave = fWave] {
+            if (pParent->OnCaptureComplete)
+                pParent->OnCaptureComplete(wave.get());
+        });
+    } catch (const std::exception& e) {
+        postError(ExceptionText(e));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TAudioCapture
+
+TAudioCapture::TAudioCapture(IAudioPlatform& aPlatform) : fPlatform(aPlatform) {}
+
+TAudioCapture::~TAudioCapture()
+{
+    Shutdown();
+}
+
+bool TAudioCapture::Init(const QString& sConfigTerm)
+{
+    if (sConfigTerm.contains(QLatin1String("Event=On")) && !fMsgWndHandle)
+        fMsgWndHandle = std::make_unique<TSink>(*this);
+    fsConfigTerm = sConfigTerm;
+    return true;
+}
+
+bool TAudioCapture::Start()
+{
+    if (fCaptureThread.Running())
+        return false;
+    auto thread = std::make_shared<TAudioCaptureThread>(fPlatform, *this);
+    if (!thread->Init(fsConfigTerm, fMsgWndHandle.get()))
+        return false;
+    TSink* pSink = fMsgWndHandle.get();
+    fCaptureThread.Start(
+        [pSink, thread](const TAudioThreadLink& aLink) {
+            if (pSink)
+                pSink->SetLink(std::make_unique<TAudioThreadLink>(aLink));
+            thread->Run(aLink);
+        },
+        [this] {
+            if (OnStopped)
+                OnStopped(this);
+        });
+    return true;
+}
+
+bool TAudioCapture::Stop()
+{
+    return fCaptureThread.Stop();
+}
+
+void TAudioCapture::Shutdown()
+{
+    fCaptureThread.Shutdown();
+    if (fMsgWndHandle)
+        fMsgWndHandle->SetLink(nullptr);
+}
+
+void TAudioCapture::DispatchNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue)
+{
+    const TNotifyWmAudioWave* pEvents[] = {&OnWmAudioWave1, &OnWmAudioWave2, &OnWmAudioWave3,
+                                           &OnWmAudioWave4};
+    if (dwCode < cWmAudioWave1 || dwCode > cWmAudioWave4)
+        return;
+    const TNotifyWmAudioWave& event = *pEvents[dwCode - cWmAudioWave1];
+    if (event)
+        event(this, dwChannel, iValue);
+}
+
+} // namespace audio

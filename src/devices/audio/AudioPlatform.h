@@ -1,0 +1,94 @@
+#pragma once
+
+#include "AudioWave.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace audio {
+
+enum EAudioIoType
+{
+    eaInput, // capture endpoints
+    eaOutput // render endpoints
+};
+
+// One endpoint of the sound server as the audio devices see it.
+struct TAudioEndpoint
+{
+    QString sId;           // the server's own name of the endpoint
+    QString sFriendlyName; // what a definition names
+    int iChannelCount = 0;
+    std::uint32_t dwSampleRate = 0;
+    float fvMinDb = 0.0f; // volume range and step in dB
+    float fvMaxDb = 0.0f;
+    float fvStepDb = 0.0f;
+    std::vector<float> volumesDb;     // per channel
+    std::vector<float> volumesScalar; // per channel, 0.0 .. 1.0 for the range without boost
+    bool bMuted = false;
+    bool bDefault = false;
+};
+
+// A running capture stream of 16-bit frames.
+class IAudioCaptureStream
+{
+public:
+    virtual ~IAudioCaptureStream() = default;
+    // Frames per packet; Read always delivers one packet.
+    virtual std::uint32_t PacketFrames() const = 0;
+    // Waits for the next packet and copies it to pData (PacketFrames() frames).
+    virtual void Read(std::uint8_t* pData) = 0;
+};
+
+// A running render stream of 16-bit frames.
+class IAudioRenderStream
+{
+public:
+    virtual ~IAudioRenderStream() = default;
+    // Frames of the render loop's buffer (one second): the first block it plays.
+    virtual std::uint32_t BufferFrames() const = 0;
+    // Frames the server takes at a time; the render loop hands blocks over in such packets.
+    virtual std::uint32_t PacketFrames() const = 0;
+    // Queues frames; waits while the server has no room for them.
+    virtual void Write(const std::uint8_t* pData, std::uint32_t nFrameCount) = 0;
+    // Waits until the queued sound has played.
+    virtual void Drain() = 0;
+    // Drops the queued sound.
+    virtual void Flush() = 0;
+};
+
+// What the audio devices need of the sound service. Every operation raises EError with the
+// service's message when it fails. Implementations are safe to call from several threads at once:
+// the capture and render threads look endpoints up and open streams while the main thread
+// controls volumes.
+class IAudioPlatform
+{
+public:
+    virtual ~IAudioPlatform() = default;
+    // The PulseAudio client of this machine.
+    static std::unique_ptr<IAudioPlatform> CreateDefault();
+
+    // The active endpoints of a direction in the server's order.
+    virtual std::vector<TAudioEndpoint> Endpoints(EAudioIoType eType) = 0;
+    // One endpoint by its id; raises when it is gone.
+    virtual TAudioEndpoint Endpoint(EAudioIoType eType, const QString& sId) = 0;
+
+    virtual void SetChannelVolumes(EAudioIoType eType, const QString& sId, const std::vector<float>& aDb,
+                                   bool bScalar) = 0;
+    virtual void SetMute(EAudioIoType eType, const QString& sId, bool bMuteOn) = 0;
+    virtual void SetDefault(EAudioIoType eType, const QString& sId) = 0;
+
+    // The endpoint's mix format as the server mixes it (32-bit float, extensible beyond two
+    // channels).
+    virtual tWAVEFORMATEXTENSIBLE MixFormat(EAudioIoType eType, const QString& sId) = 0;
+    // Opens a 16-bit PCM stream of aFormat on the endpoint with a buffer of iBufferMs.
+    virtual std::unique_ptr<IAudioCaptureStream> OpenCapture(const QString& sId, const tWAVEFORMATEX& aFormat,
+                                                             int iBufferMs) = 0;
+    virtual std::unique_ptr<IAudioRenderStream> OpenRender(const QString& sId, const tWAVEFORMATEX& aFormat,
+                                                           int iBufferMs) = 0;
+};
+
+} // namespace audio

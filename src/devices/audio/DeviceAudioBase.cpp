@@ -1,0 +1,202 @@
+#include "DeviceAudioBase.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CmdParameters.h"
+
+namespace audio {
+
+TDeviceAudioBase::TDeviceAudioBase(TDeviceContext& aContext)
+    : TDevice(aContext), fAudioControl(std::make_unique<TAudioControl>(Platform()))
+{
+    AddCommand(QStringLiteral("MuteOn"),
+               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOn));
+    AddCommand(QStringLiteral("MuteOff"),
+               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOff));
+    AddCommand(QStringLiteral("SetAsDefault"),
+               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eSetAsDefault));
+    TCmdCreateCmd::AddTo(
+        *this, {QStringLiteral("Audio TCmdCreateCmd.Init2: %s %s"), 0x401100, 0x40120A, QStringLiteral("S1")},
+        {{"SetVolume", CreateCommand<TCmdSetVolume>}});
+}
+
+IAudioPlatform& TDeviceAudioBase::Platform() const
+{
+    return Context().Part<IAudioPlatform>();
+}
+
+void TDeviceAudioBase::FireResult()
+{
+    if (OnResult()) {
+        const TDeviceNotifyEvent handler = OnResult();
+        handler(this);
+    }
+}
+
+void TDeviceAudioBase::StateEvent(EDeviceAudioState eState, const char* sDebug)
+{
+    FeState = eState;
+    TMsg::Debug(QString::fromLatin1(sDebug));
+    FireResult();
+}
+
+void TDeviceAudioBase::ErrorEvent(const QString& sText)
+{
+    FeState = easError;
+    TMsg::Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
+    FireResult();
+}
+
+bool TDeviceAudioBase::InitAudioControl(EAudioIoType aAudioType, const QString& sDefinition)
+{
+    const TCommaSeparatedValue csv = ParameterFields(sDefinition);
+    fsDeviceName = csv.ValueCount() > 2 ? csv.GetStringTrimmed(2) : QString();
+    if (!fAudioControl->Init(aAudioType, fsDeviceName))
+        return false;
+    fiChannelCount = fAudioControl->ChannelCount();
+    TMsg::Info(QStringLiteral("Initialized Audio ") + fAudioControl->Info());
+    return true;
+}
+
+void TDeviceAudioBase::SetMute(bool bOn)
+{
+    fAudioControl->SetMute(bOn);
+}
+
+void TDeviceAudioBase::SetVolume(EVolumeValueType aValueType, const std::vector<float>& aArgs)
+{
+    if (aValueType == evDecibel)
+        fAudioControl->SetVolume(aArgs);
+    else
+        fAudioControl->SetVolumeScalar(aArgs);
+}
+
+void TDeviceAudioBase::SetDefaultEndpointDevice()
+{
+    fAudioControl->SetDefaultEndpointDevice();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Endpoint commands
+
+TCommand* TCmdAudioEndpoint::Init(const QString&, const QString&)
+{
+    return this;
+}
+
+void TCmdAudioEndpoint::Execute(const QString&)
+{
+    auto* pDevice = static_cast<TDeviceAudioBase*>(Owner());
+    try {
+        switch (feAction) {
+        case eMuteOn:
+            pDevice->SetMute(true);
+            break;
+        case eMuteOff:
+            pDevice->SetMute(false);
+            break;
+        case eSetAsDefault:
+            pDevice->SetDefaultEndpointDevice();
+            break;
+        }
+    } catch (const std::exception& e) {
+        static const char* const cMessages[] = {"Cannot mute \"%s\" device!",
+                                                "Cannot reset device mute \"%s\"!",
+                                                "Cannot set \"%s\" as default device!"};
+        const QString sError = Format(QString::fromLatin1(cMessages[feAction]), {pDevice->Name()});
+        TMsg::Error(sError);
+        TMsg::Debug(QStringLiteral("COM Error: ") + ExceptionText(e));
+        SetErrorText(sError);
+        Conclude(crFailed);
+        return;
+    }
+    Conclude(crDone);
+}
+
+TCommand* TCmdSetVolume::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("Audio TCmdSetVolume.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 2);
+    const QString sType = csv.GetValueTrimmed(1);
+    if (sType.compare(QLatin1String("dB"), Qt::CaseInsensitive) == 0)
+        fValueType = evDecibel;
+    else if (sType.compare(QLatin1String("Scalar"), Qt::CaseInsensitive) == 0)
+        fValueType = evScalar;
+    else
+        throw EMsg(QStringLiteral("Unknown volume value type \"%s\"!"), {sType}, TMsgId(0x402100), 0);
+    fValueArray.clear();
+    for (int i = 2; i < csv.ValueCount(); ++i)
+        fValueArray.push_back(float(csv.GetFloat(i)));
+    // Applied while the line loads, so that counts and ranges the endpoint refuses are errors of
+    // the definition.
+    static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+    return this;
+}
+
+void TCmdSetVolume::Execute(const QString&)
+{
+    TMsg::Debug(QStringLiteral("Audio TCmdSetVolume.Execute"));
+    try {
+        static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+    } catch (const std::exception& e) {
+        const QString sError = Format(QStringLiteral("Cannot set volume: %s"), {ExceptionText(e)});
+        TMsg::Error(sError);
+        SetErrorText(sError);
+        Conclude(crFailed);
+        return;
+    }
+    Conclude(crDone);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCmdAudioWait
+
+TCommand* TCmdStop::Init(const QString&, const QString&)
+{
+    return this;
+}
+
+void TCmdAudioWait::Start(const QString&)
+{
+    TMsg::Debug(QString::fromLatin1(fNames.sExecuteDebug));
+    if (Owner()->OnResult())
+        throw EMsg(QString::fromLatin1(fNames.sNotFinished), TMsgId(fNames.dwNotFinishedId), 0);
+    fbHooked = true;
+    Owner()->SetOnResult([this](TDevice*) {
+        Guarded([this] {
+            TMsg::Debug(QString::fromLatin1(fNames.sConclusionDebug));
+            ClearHook();
+            Conclusion();
+        });
+    });
+    bool bStarted = false;
+    try {
+        bStarted = StartOperation();
+    } catch (...) {
+        // A source that cannot be made (a wave file that does not parse) fails the step.
+        ClearHook();
+        throw;
+    }
+    if (!bStarted) {
+        ClearHook();
+        Finish(FailedResult());
+    }
+}
+
+void TCmdAudioWait::StopPendingWork()
+{
+    ClearHook();
+}
+
+void TCmdAudioWait::ClearHook()
+{
+    if (fbHooked)
+        Owner()->SetOnResult(nullptr);
+    fbHooked = false;
+}
+
+} // namespace audio

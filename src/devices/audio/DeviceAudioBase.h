@@ -1,0 +1,158 @@
+#pragma once
+
+#include "AudioControl.h"
+#include "AudioPlatform.h"
+
+#include "execution/AsyncCommand.h"
+#include "execution/Device.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace audio {
+
+enum EDeviceAudioState
+{
+    easNone,
+    easStarting,
+    easStarted,
+    easRunning,
+    easStopping,
+    easStopped,
+    easError
+};
+
+enum EVolumeValueType
+{
+    evDecibel,
+    evScalar
+};
+
+// Base of the audio input and output devices: one endpoint, found by its friendly name, and the
+// functions that act on it at once (mute, default, volume).
+class TDeviceAudioBase : public TDevice
+{
+public:
+    explicit TDeviceAudioBase(TDeviceContext& aContext);
+
+    bool InitAudioControl(EAudioIoType aAudioType, const QString& sDefinition);
+    void SetMute(bool bOn);
+    void SetVolume(EVolumeValueType aValueType, const std::vector<float>& aArgs);
+    void SetDefaultEndpointDevice();
+
+    // Ends the running capture or playback; false when the device is idle.
+    virtual bool Stop() = 0;
+
+    const QString& DeviceName() const { return fsDeviceName; }
+    int ChannelCount() const { return fiChannelCount; }
+    EDeviceAudioState State() const { return FeState; }
+
+protected:
+    IAudioPlatform& Platform() const;
+    // Fires the device's result hook, if a command waits on it.
+    void FireResult();
+    // The capture's or playback's events on the main thread: set the state, log, fire the hook.
+    void StateEvent(EDeviceAudioState eState, const char* sDebug);
+    void ErrorEvent(const QString& sText);
+
+    EDeviceAudioState FeState = easNone;
+
+private:
+    std::unique_ptr<TAudioControl> fAudioControl;
+    QString fsDeviceName;
+    int fiChannelCount = 0;
+};
+
+// The endpoint functions: mute, unmute, default (one shared object each) and the volume of a line.
+class TCmdAudioEndpoint : public TCommand
+{
+public:
+    enum EAction
+    {
+        eMuteOn,
+        eMuteOff,
+        eSetAsDefault
+    };
+    TCmdAudioEndpoint(TDevice* aOwner, EAction eAction) : TCommand(aOwner), feAction(eAction) {}
+    using TCommand::Init;
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+
+private:
+    EAction feAction;
+};
+
+class TCmdSetVolume : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+
+private:
+    EVolumeValueType fValueType = evDecibel;
+    std::vector<float> fValueArray;
+};
+
+// Base of the commands that wait for their device: at most one holds the device's result hook,
+// a second is refused with its "not finished last time" message.
+class TCmdAudioWait : public TAsyncCommand
+{
+public:
+    struct TNames
+    {
+        const char* sExecuteDebug;    // e.g. "AudioIn TCmdStop.Execute"
+        const char* sConclusionDebug; // e.g. "AudioIn TCmdStop.Conclusion"
+        const char* sNotFinished;     // e.g. "AudioIn \"Stop\" not finished last time!"
+        std::uint32_t dwNotFinishedId;
+    };
+    TCmdAudioWait(TDevice* aOwner, TNames aNames) : TAsyncCommand(aOwner), fNames(aNames) {}
+
+protected:
+    void Start(const QString& sParameter) override;
+    void StopPendingWork() override;
+    // Starts the device operation; false concludes at once with FailedResult().
+    virtual bool StartOperation() = 0;
+    virtual ECmdResult FailedResult() const { return crFailed; }
+    // The device fired the hook: conclude (the hook is already cleared).
+    virtual void Conclusion() = 0;
+    void ClearHook();
+
+private:
+    TNames fNames;
+    bool fbHooked = false;
+};
+
+// Stop: crOk once the running capture or playback has ended, crDone at once on an idle device.
+class TCmdStop : public TCmdAudioWait
+{
+public:
+    using TCmdAudioWait::TCmdAudioWait;
+    using TCommand::Init;
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+
+protected:
+    bool StartOperation() override { return static_cast<TDeviceAudioBase*>(Owner())->Stop(); }
+    ECmdResult FailedResult() const override { return crDone; }
+    void Conclusion() override { Finish(crOk); }
+};
+
+// The starts that conclude when the sound has started: crDone then, crFailed when an error or the
+// end came first.
+class TCmdAudioStart : public TCmdAudioWait
+{
+public:
+    using TCmdAudioWait::TCmdAudioWait;
+
+protected:
+    void Conclusion() override
+    {
+        Finish(static_cast<TDeviceAudioBase*>(Owner())->State() == easStarted ? crDone : crFailed);
+    }
+};
+
+} // namespace audio

@@ -1,0 +1,161 @@
+#include "DeviceAudioOut.h"
+
+#include "DeviceAudioIn.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CmdParameters.h"
+#include "execution/DeviceList.h"
+
+namespace audio {
+
+TDeviceAudioOut::TDeviceAudioOut(TDeviceContext& aContext)
+    : TDeviceAudioBase(aContext), fAudioRender(std::make_unique<TAudioRender>(Platform()))
+{
+    AddCommand(QStringLiteral("Stop"),
+               std::make_unique<TCmdStop>(
+                   this, TCmdAudioWait::TNames{"AudioOut TCmdStop.Execute", "AudioOut TCmdStop.Conclusion",
+                                               "AudioOut \"Stop\" not finished last time!", 0x421100}));
+    TCmdCreateCmd::AddTo(
+        *this,
+        {QStringLiteral("AudioOut TCmdCreateCmd.Init2: %s %s"), 0x422100, 0x422200,
+         QStringLiteral("AudioOut1")},
+        {{"Start.Sine", CreateCommand<TCmdStartSine>}, {"Start.File", CreateCommand<TCmdStartFile>}});
+    fAudioRender->OnError = [this](const QString& sText) { ErrorEvent(sText); };
+    fAudioRender->OnStopped = [this](void*) {
+        fAudioRender->OnRenderStart = nullptr;
+        StateEvent(easStopped, "AudioOut stopped event");
+    };
+}
+
+TDeviceAudioOut::~TDeviceAudioOut()
+{
+    fAudioRender->Shutdown();
+}
+
+void TDeviceAudioOut::Info(QString& sName, QString& sVersion) const
+{
+    sName = QStringLiteral("Audio Output");
+    sVersion = QStringLiteral("V1.00.00");
+}
+
+void TDeviceAudioOut::Init(const QString& sDefinition)
+{
+    TMsg::Debug(QStringLiteral("AudioOut TDeviceAudioOut.Init: ") + sDefinition);
+    if (!InitAudioControl(eaOutput, sDefinition))
+        throw EMsg(QStringLiteral("Audio output device \"%s\" not found!"), {DeviceName()}, TMsgId(0x42010A),
+                   0);
+}
+
+void TDeviceAudioOut::RunEnded()
+{
+    // A tone left playing ends with the run.
+    fAudioRender->OnRenderStart = nullptr;
+    fAudioRender->Shutdown();
+}
+
+void TDeviceAudioOut::Released()
+{
+    fAudioRender->OnRenderStart = nullptr;
+    fAudioRender->Shutdown();
+}
+
+bool TDeviceAudioOut::StartSine(int iFrequency, int iDuration)
+{
+    return StartRender(
+        Format(QStringLiteral("%s=%s;%s=%s;%s=%d;%s=%d"), {"DeviceName", DeviceName(), "Function", "Sine",
+                                                           "Frequency", iFrequency, "Duration", iDuration}));
+}
+
+bool TDeviceAudioOut::StartFile(const QString& sFileName)
+{
+    return StartRender(Format(QStringLiteral("%s=%s;%s=%s;%s=%s"),
+                              {"DeviceName", DeviceName(), "Function", "File", "FileName", sFileName}));
+}
+
+bool TDeviceAudioOut::StartRender(const QString& sTerm)
+{
+    if (!fAudioRender->Init(sTerm))
+        return false;
+    if (fAudioRender->Running()) {
+        TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
+        return false;
+    }
+    fAudioRender->OnRenderStart = [this](void*) { StateEvent(easStarted, "AudioOut render start event"); };
+    if (!fAudioRender->Start()) {
+        TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
+        return false;
+    }
+    FeState = easStarting;
+    return true;
+}
+
+bool TDeviceAudioOut::Stop()
+{
+    fAudioRender->OnRenderStart = nullptr;
+    if (fAudioRender->Stop()) {
+        FeState = easStopping;
+        return true;
+    }
+    TMsg::Trace(QStringLiteral("Device \"%s\" idle - stop ignored"), {Name()});
+    return false;
+}
+
+void RegisterDevices()
+{
+    TDeviceList::RegisterType(TDeviceAudioIn::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDeviceAudioIn>(aContext);
+    });
+    TDeviceList::RegisterType(TDeviceAudioOut::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDeviceAudioOut>(aContext);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start.Sine, Start.File
+
+TCmdStartSine::TCmdStartSine(TDevice* aOwner)
+    : TCmdAudioStart(aOwner, {"AudioOut TCmdStartSine.Execute", "AudioOut TCmdStartSine.Conclusion",
+                              "AudioOut \"Start.Sine\" not finished last time!", 0x413200})
+{}
+
+TCommand* TCmdStartSine::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("AudioOut TCmdStartSine.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 2);
+    fiFrequency = csv.GetInteger(1);
+    fiDuration = csv.ValueCount() > 2 ? csv.GetInteger(2) : 0;
+    return this;
+}
+
+bool TCmdStartSine::StartOperation()
+{
+    return static_cast<TDeviceAudioOut*>(Owner())->StartSine(fiFrequency, fiDuration);
+}
+
+TCmdStartFile::TCmdStartFile(TDevice* aOwner)
+    : TCmdAudioStart(aOwner, {"AudioOut TCmdStartFile.Execute", "AudioOut TCmdStartFile.Conclusion",
+                              "AudioOut \"Start.File\" not finished last time!", 0x414200})
+{}
+
+TCommand* TCmdStartFile::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("AudioOut TCmdStartFile.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 2);
+    fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);
+    return this;
+}
+
+bool TCmdStartFile::StartOperation()
+{
+    return static_cast<TDeviceAudioOut*>(Owner())->StartFile(fsFileName);
+}
+
+} // namespace audio

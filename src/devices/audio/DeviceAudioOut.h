@@ -1,0 +1,67 @@
+#pragma once
+
+#include "AudioRender.h"
+#include "DeviceAudioBase.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace audio {
+
+// AudioOutput: plays a sine tone or a wave file on one render endpoint.
+class TDeviceAudioOut : public TDeviceAudioBase
+{
+public:
+    explicit TDeviceAudioOut(TDeviceContext& aContext);
+    ~TDeviceAudioOut() override;
+
+    static QString KeyName() { return QStringLiteral("AudioOutput"); }
+    void Info(QString& sName, QString& sVersion) const override;
+    void Init(const QString& sDefinition) override;
+    void RunEnded() override;
+    void Released() override;
+
+    bool StartSine(int iFrequency, int iDuration);
+    bool StartFile(const QString& sFileName);
+    bool Stop() override;
+
+private:
+    bool StartRender(const QString& sTerm);
+
+    std::unique_ptr<TAudioRender> fAudioRender;
+};
+
+// Registers "AudioInput" and "AudioOutput" with the device list.
+void RegisterDevices();
+
+class TCmdStartSine : public TCmdAudioStart
+{
+public:
+    explicit TCmdStartSine(TDevice* aOwner);
+    using TCommand::Init;
+    TCommand* Init(const QString& sParameter) override;
+
+protected:
+    bool StartOperation() override;
+
+private:
+    int fiFrequency = 0;
+    int fiDuration = 0;
+};
+
+class TCmdStartFile : public TCmdAudioStart
+{
+public:
+    explicit TCmdStartFile(TDevice* aOwner);
+    using TCommand::Init;
+    TCommand* Init(const QString& sParameter) override;
+
+protected:
+    bool StartOperation() override;
+
+private:
+    QString fsFileName;
+};
+
+} // namespace audio

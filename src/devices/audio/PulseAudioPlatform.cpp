@@ -1,0 +1,429 @@
+#include "AudioPlatform.h"
+
+#include "core/MsgExceptions.h"
+
+#include <pulse/pulseaudio.h>
+#include <pulse/simple.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <iterator>
+
+namespace audio {
+
+namespace {
+
+// The server's dB scale reaches minus infinity at muted; the devices report this as the bottom of
+// their range, and a value at or below it mutes.
+constexpr double cMutedDb = -200.0;
+
+// A local server answers within milliseconds; this bounds a server that hangs.
+constexpr std::chrono::milliseconds cServerTimeout(3000);
+
+// One connection to the server on a private, unthreaded main loop, iterated with a deadline by
+// the calling thread: nothing is shared between threads, and an unreachable or hanging server
+// raises instead of blocking.
+class TPulseSession
+{
+public:
+    TPulseSession() : fLoop(pa_mainloop_new())
+    {
+        fContext = pa_context_new(pa_mainloop_get_api(fLoop), "TZK");
+        // No autospawn: without a running server the devices are simply not found.
+        if (!fContext || pa_context_connect(fContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            Raise();
+        Iterate([this] {
+            const pa_context_state_t eState = pa_context_get_state(fContext);
+            return eState == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(eState);
+        });
+        if (pa_context_get_state(fContext) != PA_CONTEXT_READY)
+            Raise();
+    }
+    ~TPulseSession()
+    {
+        if (fContext) {
+            pa_context_disconnect(fContext);
+            pa_context_unref(fContext);
+        }
+        pa_mainloop_free(fLoop);
+    }
+    TPulseSession(const TPulseSession&) = delete;
+    TPulseSession& operator=(const TPulseSession&) = delete;
+
+    pa_context* Context() const { return fContext; }
+
+    // Runs an operation to its end.
+    void Wait(pa_operation* pOperation)
+    {
+        if (!pOperation)
+            Raise();
+        Iterate([pOperation] { return pa_operation_get_state(pOperation) != PA_OPERATION_RUNNING; });
+        const bool bDone = pa_operation_get_state(pOperation) == PA_OPERATION_DONE;
+        pa_operation_unref(pOperation);
+        if (!bDone)
+            Raise();
+    }
+
+    [[noreturn]] void Raise() const
+    {
+        const int iError = fContext ? pa_context_errno(fContext) : PA_ERR_INTERNAL;
+        throw EError(QString::fromUtf8(pa_strerror(iError ? iError : PA_ERR_CONNECTIONREFUSED)));
+    }
+
+private:
+    void Iterate(const std::function<bool()>& aDone)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + cServerTimeout;
+        while (!aDone()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw EError(QStringLiteral("Sound server timeout"));
+            if (pa_mainloop_prepare(fLoop, 50000) < 0 || pa_mainloop_poll(fLoop) < 0 ||
+                pa_mainloop_dispatch(fLoop) < 0)
+                Raise();
+        }
+    }
+
+    pa_mainloop* fLoop;
+    pa_context* fContext = nullptr;
+};
+
+// Success callback of the setters: a failed request raises when the operation ends.
+struct TSuccess
+{
+    bool bOk = true;
+    static void Callback(pa_context*, int iSuccess, void* pData)
+    {
+        static_cast<TSuccess*>(pData)->bOk = iSuccess != 0;
+    }
+};
+
+void Confirm(TPulseSession& aSession, pa_operation* pOperation, const TSuccess& aSuccess)
+{
+    aSession.Wait(pOperation);
+    if (!aSuccess.bOk)
+        aSession.Raise();
+}
+
+float VolumeToDb(pa_volume_t v)
+{
+    const double r = pa_sw_volume_to_dB(v);
+    return r <= cMutedDb ? float(cMutedDb) : float(r);
+}
+
+pa_volume_t DbToVolume(float fDb)
+{
+    return fDb <= float(cMutedDb) ? PA_VOLUME_MUTED : pa_sw_volume_from_dB(double(fDb));
+}
+
+template <class TInfo>
+TAudioEndpoint EndpointOf(const TInfo& aInfo)
+{
+    TAudioEndpoint endpoint;
+    endpoint.sId = QString::fromUtf8(aInfo.name);
+    endpoint.sFriendlyName = QString::fromUtf8(aInfo.description ? aInfo.description : aInfo.name);
+    endpoint.iChannelCount = aInfo.channel_map.channels;
+    endpoint.dwSampleRate = aInfo.sample_spec.rate;
+    // The server's volume runs from muted to its normal volume (0 dB) on a cubic scale, which is
+    // what the scalar volume means.
+    endpoint.fvMinDb = float(cMutedDb);
+    endpoint.fvMaxDb = VolumeToDb(PA_VOLUME_NORM);
+    const std::uint32_t nSteps = aInfo.n_volume_steps > 1 ? aInfo.n_volume_steps : PA_VOLUME_NORM + 1;
+    endpoint.fvStepDb = (endpoint.fvMaxDb - endpoint.fvMinDb) / float(nSteps - 1);
+    for (int ch = 0; ch < aInfo.volume.channels; ++ch) {
+        endpoint.volumesDb.push_back(VolumeToDb(aInfo.volume.values[ch]));
+        endpoint.volumesScalar.push_back(float(aInfo.volume.values[ch]) / float(PA_VOLUME_NORM));
+    }
+    endpoint.bMuted = aInfo.mute != 0;
+    return endpoint;
+}
+
+struct TListing
+{
+    std::vector<TAudioEndpoint> endpoints;
+    QString sDefaultSink;
+    QString sDefaultSource;
+};
+
+template <class TInfo>
+void CollectEndpoint(pa_context*, const TInfo* pInfo, int iEol, void* pData)
+{
+    if (iEol == 0 && pInfo)
+        static_cast<TListing*>(pData)->endpoints.push_back(EndpointOf(*pInfo));
+}
+
+void CollectServer(pa_context*, const pa_server_info* pInfo, void* pData)
+{
+    auto* pListing = static_cast<TListing*>(pData);
+    if (pInfo) {
+        pListing->sDefaultSink = QString::fromUtf8(pInfo->default_sink_name ? pInfo->default_sink_name : "");
+        pListing->sDefaultSource =
+            QString::fromUtf8(pInfo->default_source_name ? pInfo->default_source_name : "");
+    }
+}
+
+std::vector<TAudioEndpoint> List(TPulseSession& aSession, EAudioIoType eType, const QByteArray& aName)
+{
+    TListing listing;
+    aSession.Wait(pa_context_get_server_info(aSession.Context(), CollectServer, &listing));
+    pa_context* pContext = aSession.Context();
+    if (eType == eaOutput) {
+        aSession.Wait(aName.isEmpty()
+                          ? pa_context_get_sink_info_list(pContext, CollectEndpoint<pa_sink_info>, &listing)
+                          : pa_context_get_sink_info_by_name(pContext, aName.constData(),
+                                                             CollectEndpoint<pa_sink_info>, &listing));
+    } else {
+        aSession.Wait(
+            aName.isEmpty()
+                ? pa_context_get_source_info_list(pContext, CollectEndpoint<pa_source_info>, &listing)
+                : pa_context_get_source_info_by_name(pContext, aName.constData(),
+                                                     CollectEndpoint<pa_source_info>, &listing));
+    }
+    const QString& sDefault = eType == eaOutput ? listing.sDefaultSink : listing.sDefaultSource;
+    for (TAudioEndpoint& endpoint : listing.endpoints)
+        endpoint.bDefault = endpoint.sId == sDefault;
+    return listing.endpoints;
+}
+
+pa_sample_spec SampleSpec(const tWAVEFORMATEX& aFormat)
+{
+    pa_sample_spec spec;
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = aFormat.nSamplesPerSec;
+    spec.channels = std::uint8_t(aFormat.nChannels);
+    return spec;
+}
+
+std::uint32_t FramesOf(const tWAVEFORMATEX& aFormat, int iMs)
+{
+    return std::uint32_t(std::uint64_t(aFormat.nSamplesPerSec) * std::uint64_t(iMs) / 1000);
+}
+
+// pa_simple on its own connection per stream: the stream's thread blocks in its calls, which is
+// the pacing the capture and render loops want.
+class TPulseSimple
+{
+public:
+    TPulseSimple(const QString& sId, pa_stream_direction_t eDirection, const tWAVEFORMATEX& aFormat,
+                 const pa_buffer_attr& aAttr)
+    {
+        const pa_sample_spec spec = SampleSpec(aFormat);
+        int iError = 0;
+        const QByteArray id = sId.toUtf8();
+        fSimple = pa_simple_new(nullptr, "TZK", eDirection, id.constData(),
+                                eDirection == PA_STREAM_RECORD ? "capture" : "render", &spec, nullptr, &aAttr,
+                                &iError);
+        if (!fSimple)
+            throw EError(QString::fromUtf8(pa_strerror(iError)));
+    }
+    ~TPulseSimple() { pa_simple_free(fSimple); }
+    TPulseSimple(const TPulseSimple&) = delete;
+    TPulseSimple& operator=(const TPulseSimple&) = delete;
+
+    static void Check(int iResult, int iError)
+    {
+        if (iResult < 0)
+            throw EError(QString::fromUtf8(pa_strerror(iError)));
+    }
+
+protected:
+    pa_simple* fSimple = nullptr;
+};
+
+class TPulseCapture : public IAudioCaptureStream, private TPulseSimple
+{
+public:
+    // Packets of 10 ms: the analysers see blocks of 480 frames at 48 kHz.
+    TPulseCapture(const QString& sId, const tWAVEFORMATEX& aFormat, int iBufferMs)
+        : TPulseSimple(sId, PA_STREAM_RECORD, aFormat, Attr(aFormat, iBufferMs)),
+          fnPacketFrames(FramesOf(aFormat, 10)), fnBytes(fnPacketFrames * aFormat.nBlockAlign)
+    {}
+    std::uint32_t PacketFrames() const override { return fnPacketFrames; }
+    void Read(std::uint8_t* pData) override
+    {
+        int iError = 0;
+        Check(pa_simple_read(fSimple, pData, fnBytes, &iError), iError);
+    }
+
+private:
+    static pa_buffer_attr Attr(const tWAVEFORMATEX& aFormat, int iBufferMs)
+    {
+        pa_buffer_attr attr;
+        attr.maxlength = FramesOf(aFormat, iBufferMs) * aFormat.nBlockAlign;
+        attr.fragsize = FramesOf(aFormat, 10) * aFormat.nBlockAlign;
+        attr.tlength = attr.prebuf = attr.minreq = std::uint32_t(-1);
+        return attr;
+    }
+
+    std::uint32_t fnPacketFrames;
+    std::size_t fnBytes;
+};
+
+// The server keeps only a short buffer of the stream (50 ms): the latency a stream asks for sets
+// the latency of its sink, and with it how often a null sink hands its sound to the monitor. The
+// render loop's one-second buffer lives on the loop's side and is handed over packet by packet.
+class TPulseRender : public IAudioRenderStream, private TPulseSimple
+{
+public:
+    TPulseRender(const QString& sId, const tWAVEFORMATEX& aFormat, int iBufferMs)
+        : TPulseSimple(sId, PA_STREAM_PLAYBACK, aFormat, Attr(aFormat)),
+          fnBufferFrames(FramesOf(aFormat, iBufferMs)), fnPacketFrames(FramesOf(aFormat, 10)),
+          fnBlockAlign(aFormat.nBlockAlign)
+    {}
+    std::uint32_t BufferFrames() const override { return fnBufferFrames; }
+    std::uint32_t PacketFrames() const override { return fnPacketFrames; }
+    void Write(const std::uint8_t* pData, std::uint32_t nFrameCount) override
+    {
+        int iError = 0;
+        Check(pa_simple_write(fSimple, pData, std::size_t(nFrameCount) * fnBlockAlign, &iError), iError);
+    }
+    void Drain() override
+    {
+        int iError = 0;
+        Check(pa_simple_drain(fSimple, &iError), iError);
+    }
+    void Flush() override
+    {
+        int iError = 0;
+        Check(pa_simple_flush(fSimple, &iError), iError);
+    }
+
+private:
+    static pa_buffer_attr Attr(const tWAVEFORMATEX& aFormat)
+    {
+        pa_buffer_attr attr;
+        attr.maxlength = std::uint32_t(-1);
+        attr.tlength = FramesOf(aFormat, 50) * aFormat.nBlockAlign;
+        attr.prebuf = attr.minreq = attr.fragsize = std::uint32_t(-1);
+        return attr;
+    }
+
+    std::uint32_t fnBufferFrames;
+    std::uint32_t fnPacketFrames;
+    std::uint32_t fnBlockAlign;
+};
+
+class TPulseAudioPlatform : public IAudioPlatform
+{
+public:
+    std::vector<TAudioEndpoint> Endpoints(EAudioIoType eType) override
+    {
+        TPulseSession session;
+        return List(session, eType, QByteArray());
+    }
+
+    TAudioEndpoint Endpoint(EAudioIoType eType, const QString& sId) override
+    {
+        TPulseSession session;
+        std::vector<TAudioEndpoint> endpoints = List(session, eType, sId.toUtf8());
+        if (endpoints.empty())
+            throw EError(QString::fromUtf8(pa_strerror(PA_ERR_NOENTITY)));
+        return endpoints.front();
+    }
+
+    void SetChannelVolumes(EAudioIoType eType, const QString& sId, const std::vector<float>& aValues,
+                           bool bScalar) override
+    {
+        TPulseSession session;
+        const QByteArray id = sId.toUtf8();
+        std::vector<TAudioEndpoint> endpoints = List(session, eType, id);
+        if (endpoints.empty())
+            throw EError(QString::fromUtf8(pa_strerror(PA_ERR_NOENTITY)));
+        // The channels without a value keep theirs.
+        pa_cvolume volume;
+        pa_cvolume_init(&volume);
+        volume.channels = std::uint8_t(endpoints.front().iChannelCount);
+        for (int ch = 0; ch < volume.channels; ++ch) {
+            const float fDb = endpoints.front().volumesDb[std::size_t(ch)];
+            volume.values[ch] = DbToVolume(fDb);
+        }
+        for (std::size_t ch = 0; ch < aValues.size() && ch < volume.channels; ++ch) {
+            const float f = aValues[ch];
+            if (bScalar)
+                volume.values[ch] = pa_volume_t(std::lround(double(f) * PA_VOLUME_NORM));
+            else
+                volume.values[ch] = DbToVolume(f);
+        }
+        TSuccess success;
+        Confirm(session,
+                eType == eaOutput
+                    ? pa_context_set_sink_volume_by_name(session.Context(), id.constData(), &volume,
+                                                         TSuccess::Callback, &success)
+                    : pa_context_set_source_volume_by_name(session.Context(), id.constData(), &volume,
+                                                           TSuccess::Callback, &success),
+                success);
+    }
+
+    void SetMute(EAudioIoType eType, const QString& sId, bool bMuteOn) override
+    {
+        TPulseSession session;
+        const QByteArray id = sId.toUtf8();
+        TSuccess success;
+        Confirm(session,
+                eType == eaOutput ? pa_context_set_sink_mute_by_name(session.Context(), id.constData(),
+                                                                     bMuteOn, TSuccess::Callback, &success)
+                                  : pa_context_set_source_mute_by_name(session.Context(), id.constData(),
+                                                                       bMuteOn, TSuccess::Callback, &success),
+                success);
+    }
+
+    void SetDefault(EAudioIoType eType, const QString& sId) override
+    {
+        TPulseSession session;
+        const QByteArray id = sId.toUtf8();
+        // The server accepts any name as the default; an endpoint that is gone must fail.
+        if (List(session, eType, id).empty())
+            throw EError(QString::fromUtf8(pa_strerror(PA_ERR_NOENTITY)));
+        TSuccess success;
+        Confirm(session,
+                eType == eaOutput ? pa_context_set_default_sink(session.Context(), id.constData(),
+                                                                TSuccess::Callback, &success)
+                                  : pa_context_set_default_source(session.Context(), id.constData(),
+                                                                  TSuccess::Callback, &success),
+                success);
+    }
+
+    tWAVEFORMATEXTENSIBLE MixFormat(EAudioIoType eType, const QString& sId) override
+    {
+        const TAudioEndpoint endpoint = Endpoint(eType, sId);
+        tWAVEFORMATEXTENSIBLE format{};
+        format.Format.nChannels = std::uint16_t(endpoint.iChannelCount);
+        format.Format.nSamplesPerSec = endpoint.dwSampleRate;
+        format.Format.wBitsPerSample = 32;
+        format.Format.nBlockAlign = std::uint16_t(endpoint.iChannelCount * 4);
+        format.Format.nAvgBytesPerSec = format.Format.nBlockAlign * endpoint.dwSampleRate;
+        if (endpoint.iChannelCount <= 2) {
+            format.Format.wFormatTag = cWaveFormatIeeeFloat;
+        } else {
+            format.Format.wFormatTag = cWaveFormatExtensible;
+            format.Format.cbSize = 22;
+            format.wValidBitsPerSample = 32;
+            format.dwChannelMask = (1u << endpoint.iChannelCount) - 1;
+            std::copy(std::begin(cSubFormatIeeeFloat), std::end(cSubFormatIeeeFloat),
+                      std::begin(format.SubFormat));
+        }
+        return format;
+    }
+
+    std::unique_ptr<IAudioCaptureStream> OpenCapture(const QString& sId, const tWAVEFORMATEX& aFormat,
+                                                     int iBufferMs) override
+    {
+        return std::make_unique<TPulseCapture>(sId, aFormat, iBufferMs);
+    }
+
+    std::unique_ptr<IAudioRenderStream> OpenRender(const QString& sId, const tWAVEFORMATEX& aFormat,
+                                                   int iBufferMs) override
+    {
+        return std::make_unique<TPulseRender>(sId, aFormat, iBufferMs);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<IAudioPlatform> IAudioPlatform::CreateDefault()
+{
+    return std::make_unique<TPulseAudioPlatform>();
+}
+
+} // namespace audio
