@@ -59,8 +59,7 @@ void TAudioRenderThread::Run(const TAudioThreadLink& aLink)
         }
         // The first block fills the whole buffer (one second); after it, half a buffer at a
         // time. The blocks go to the server in packets, so that the sound starts with the first
-        // packet and a stop request is seen between packets. An exhausted source leaves its
-        // last, incomplete block unheard.
+        // packet and a stop request is seen between packets.
         const std::uint32_t nBufferFrames = stream->BufferFrames();
         const std::uint32_t nBlockAlign = format.Format.nBlockAlign;
         std::vector<std::uint8_t> block(std::size_t(nBufferFrames) * nBlockAlign);

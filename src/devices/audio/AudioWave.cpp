@@ -156,10 +156,18 @@ std::uint32_t TWaveRenderFile::Read(std::uint8_t* pData, std::uint32_t nFrameCou
 {
     const std::uint64_t nByteCount = std::uint64_t(nFrameCount) * fFormat.nBlockAlign;
     const std::uint64_t nAvailable = fnDataEndPos > fnReadPos ? fnDataEndPos - fnReadPos : 0;
-    if (nByteCount == 0 || nAvailable < nByteCount) {
-        // The incomplete last block goes out as silence.
+    if (nByteCount == 0 || nAvailable == 0) {
         fnReadPos = fnDataEndPos;
         return cBufferSilent;
+    }
+    if (nAvailable < nByteCount) {
+        // The last block is padded with silence, so that the end of the file (all of a file
+        // shorter than a block) is heard too.
+        std::memcpy(pData, fData.constData() + fnReadPos, std::size_t(nAvailable));
+        std::memset(pData + nAvailable, fFormat.wBitsPerSample == 8 ? 0x80 : 0,
+                    std::size_t(nByteCount - nAvailable));
+        fnReadPos = fnDataEndPos;
+        return cBufferData;
     }
     std::memcpy(pData, fData.constData() + fnReadPos, std::size_t(nByteCount));
     fnReadPos += std::uint32_t(nByteCount);

@@ -194,7 +194,7 @@ TEST(AudioWaveTest, ParsingRiffFiles)
     }
 }
 
-TEST(AudioWaveTest, FilePlaysWholeBlocksAndRefusesOtherFormats)
+TEST(AudioWaveTest, FilePlaysItsBlocksToTheEndAndRefusesOtherFormats)
 {
     const tWAVEFORMATEX stereo = Pcm16(2, 48000);
     QByteArray samples;
@@ -239,7 +239,12 @@ TEST(AudioWaveTest, FilePlaysWholeBlocksAndRefusesOtherFormats)
     EXPECT_EQ(block[15], 3);
     EXPECT_EQ(file.Read(block.data(), 4), cBufferData);
     EXPECT_EQ(block[0], 4);
-    EXPECT_EQ(file.Read(block.data(), 4), cBufferSilent) << "two frames left: the incomplete block is silent";
+    // Two frames left: they are played, padded with silence to the block's end.
+    EXPECT_EQ(file.Read(block.data(), 4), cBufferData);
+    EXPECT_EQ(block[0], 8);
+    EXPECT_EQ(block[7], 9);
+    EXPECT_EQ(block[8], 0);
+    EXPECT_EQ(block[15], 0);
     EXPECT_EQ(file.Read(block.data(), 4), cBufferSilent);
 }
 
