@@ -8,12 +8,14 @@ TNorbeckIpAddress TNorbeckIpAddress::FromText(const QString& sText)
 {
     TNorbeckIpAddress address;
     const QStringList parts = sText.split(QLatin1Char(':'));
-    if (parts.isEmpty() || parts.at(0).isEmpty())
+    if (parts.isEmpty())
         return address;
-    if (IsIPv4(parts.at(0)))
-        address.IPv4 = parts.at(0);
+    // An empty first part leaves the host open, so that ":8000" names only a port.
+    const QString& sHost = parts.at(0);
+    if (IsIPv4(sHost))
+        address.IPv4 = sHost;
     else
-        address.Host = parts.at(0);
+        address.Host = sHost;
     if (parts.size() > 1) {
         bool bOk = false;
         const int iPort = parts.at(1).trimmed().toInt(&bOk);

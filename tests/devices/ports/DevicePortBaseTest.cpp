@@ -1,7 +1,5 @@
 #include "PortTestFixture.h"
 
-#include "core/EscTaggedString.h"
-
 #include <QElapsedTimer>
 
 using namespace ports;
@@ -14,14 +12,8 @@ protected:
     void SetUp() override
     {
         PortTest::SetUp();
-        TEscTaggedString::Instance().AddDefaultTags();
         fPort = &Device<TFakePort>(QStringLiteral("FakePort; Port1; 300"));
         fPort->Open();
-    }
-    void TearDown() override
-    {
-        TEscTaggedString::InstanceRelease();
-        PortTest::TearDown();
     }
     TCommand* Line(const QString& sFunction, const QString& sParameter)
     {

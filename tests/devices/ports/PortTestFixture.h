@@ -2,6 +2,7 @@
 
 #include "devices/ports/DevicePortBase.h"
 
+#include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
@@ -29,10 +30,12 @@ protected:
         fLog.SetShowTrace(true);
         fLog.SetShowDebug(true);
         fLog.Attach();
+        TEscTaggedString::Instance().AddDefaultTags();
     }
     void TearDown() override
     {
         TDeviceList::InstanceRelease();
+        TEscTaggedString::InstanceRelease();
         TValueLog::InstanceRelease();
         TVariableManager::InstanceRelease();
         TRegIO::InstanceRelease();
@@ -76,6 +79,14 @@ protected:
         RunEventsUntil([] { return false; }, iMs);
     }
     bool Logged(const QString& sText) const { return LogHas(fLog, sText); }
+    bool LoggedContaining(const QString& sText) const
+    {
+        for (const auto& line : fLog.Lines()) {
+            if (line.sText.contains(sText))
+                return true;
+        }
+        return false;
+    }
     int LoggedCount(const QString& sText) const
     {
         int iCount = 0;
