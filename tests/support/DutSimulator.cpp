@@ -123,6 +123,7 @@ void TDutSimulator::ClosePty()
 void TDutSimulator::Received(TChannel& aChannel, const QByteArray& aData)
 {
     fReceived.append(aData);
+    fReceivedChunks.push_back(aData);
     if (fbEcho) {
         Write(aChannel, aData);
         return;

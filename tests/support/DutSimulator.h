@@ -55,6 +55,8 @@ public:
 
     // Everything received on all channels, in order.
     const QByteArray& Received() const { return fReceived; }
+    // The same, one entry per read.
+    const std::vector<QByteArray>& ReceivedChunks() const { return fReceivedChunks; }
 
     // Sends bytes to every connection and the pseudo-terminal.
     void SendToAll(const QByteArray& aData);
@@ -80,5 +82,6 @@ private:
     std::unique_ptr<QSocketNotifier> fPtyNotifier;
     std::unique_ptr<TChannel> fPtyChannel;
     QByteArray fReceived;
+    std::vector<QByteArray> fReceivedChunks;
     QObject fTimers; // pending reply chunks end with the simulator
 };

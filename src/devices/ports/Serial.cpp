@@ -206,8 +206,10 @@ void TSerial::PortError(QSerialPort::SerialPortError eError)
 {
     if (eError == QSerialPort::NoError || fbQuiet)
         return;
-    if (eError == QSerialPort::ResourceError || eError == QSerialPort::DeviceNotFoundError) {
-        // The device went away: the line is no longer usable.
+    if (eError == QSerialPort::ResourceError || eError == QSerialPort::DeviceNotFoundError ||
+        eError == QSerialPort::ReadError) {
+        // The device went away or hung up (a read that fails is a line that has nothing more to
+        // give, and would fail again at every notification): the line is no longer usable.
         FbOperating = false;
         fWriteWatch.stop();
         if (fPort) {
