@@ -65,7 +65,7 @@ enum eModemOutSignal : std::uint8_t
 // events on the main thread, from the port's own notifications; reads never wait for data and
 // writes never hold the main thread: the bytes are queued and leave while the event loop runs.
 //
-// Error codes: the port's error number (QSerialPort::SerialPortError, for example 9 when the
+// Error codes: the port's error number (QSerialPort::SerialPortError, for example 6 when the
 // device went away) or the component's own negative codes for operations on an inactive port.
 class TSerial
 {
