@@ -273,39 +273,23 @@ void TDevicePortBase::ReadTimeout(const QString& sDefinition)
 // ---------------------------------------------------------------------------------------------
 // Open, Close
 
-TCommand* TCmdOpen::Init(const QString&, const QString&)
+TCommand* TCmdOpenClose::Init(const QString&, const QString&)
 {
     return this;
 }
 
-void TCmdOpen::Execute(const QString&)
+void TCmdOpenClose::Execute(const QString&)
 {
     auto& port = static_cast<TDevicePortBase&>(*Owner());
     try {
-        port.Open();
+        if (fbOpen)
+            port.Open();
+        else
+            port.Close();
     } catch (const std::exception& e) {
-        SetErrorText(QStringLiteral("Cannot open port!"));
-        TMsg::Error(QStringLiteral("Cannot open port \"%s\"!"), {port.PortId()});
-        TMsg::Debug(ExceptionText(e));
-        TCommand::Conclude(crFailed);
-        return;
-    }
-    TCommand::Conclude(crOk);
-}
-
-TCommand* TCmdClose::Init(const QString&, const QString&)
-{
-    return this;
-}
-
-void TCmdClose::Execute(const QString&)
-{
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
-    try {
-        port.Close();
-    } catch (const std::exception& e) {
-        SetErrorText(QStringLiteral("Cannot close port!"));
-        TMsg::Error(QStringLiteral("Cannot close port \"%s\"!"), {port.PortId()});
+        const QString sVerb = fbOpen ? QStringLiteral("open") : QStringLiteral("close");
+        SetErrorText(QStringLiteral("Cannot %s port!"), {sVerb});
+        TMsg::Error(QStringLiteral("Cannot %s port \"%s\"!"), {sVerb, port.PortId()});
         TMsg::Debug(ExceptionText(e));
         TCommand::Conclude(crFailed);
         return;

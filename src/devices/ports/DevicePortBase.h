@@ -111,22 +111,29 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Commands of every port
 
-class TCmdOpen : public TCommand
+// Opens or closes the port; one object serves every line of its function.
+class TCmdOpenClose : public TCommand
 {
 public:
     using TCommand::Init;
-    using TCommand::TCommand;
+    TCmdOpenClose(TDevice* aOwner, bool bOpen) : TCommand(aOwner), fbOpen(bOpen) {}
     TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+private:
+    bool fbOpen;
 };
 
-class TCmdClose : public TCommand
+class TCmdOpen : public TCmdOpenClose
 {
 public:
-    using TCommand::Init;
-    using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
-    void Execute(const QString& sParameter) override;
+    explicit TCmdOpen(TDevice* aOwner) : TCmdOpenClose(aOwner, true) {}
+};
+
+class TCmdClose : public TCmdOpenClose
+{
+public:
+    explicit TCmdClose(TDevice* aOwner) : TCmdOpenClose(aOwner, false) {}
 };
 
 class TCmdTimeout : public TCommand

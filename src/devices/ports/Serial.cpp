@@ -40,60 +40,39 @@ TSerial::~TSerial()
 
 void TSerial::SetPort(const QString& sPort)
 {
-    if (sPort == FPort)
-        return;
-    FPort = sPort;
-    Reopen();
+    Change(FPort, sPort);
 }
 
 void TSerial::SetBaudrate(int iBaudrate)
 {
     if (!IsValidBaudrate(iBaudrate))
         throw EError(Format(QStringLiteral("Baudrate %d is not valid!"), {iBaudrate}));
-    if (iBaudrate == FBaudrate)
-        return;
-    FBaudrate = iBaudrate;
-    Reopen();
+    Change(FBaudrate, iBaudrate);
 }
 
 void TSerial::SetParity(eParity eValue)
 {
-    if (eValue != FParity) {
-        FParity = eValue;
-        Reopen();
-    }
+    Change(FParity, eValue);
 }
 
 void TSerial::SetDataBits(eDataBits eValue)
 {
-    if (eValue != FDataBits) {
-        FDataBits = eValue;
-        Reopen();
-    }
+    Change(FDataBits, eValue);
 }
 
 void TSerial::SetStopBits(eStopBits eValue)
 {
-    if (eValue != FStopBits) {
-        FStopBits = eValue;
-        Reopen();
-    }
+    Change(FStopBits, eValue);
 }
 
 void TSerial::SetFlowMode(eFlowControl eValue)
 {
-    if (eValue != FFlowMode) {
-        FFlowMode = eValue;
-        Reopen();
-    }
+    Change(FFlowMode, eValue);
 }
 
 void TSerial::SetRxQueueSize(int iSize)
 {
-    if (iSize != FRxQSize) {
-        FRxQSize = iSize;
-        Reopen();
-    }
+    Change(FRxQSize, iSize);
 }
 
 void TSerial::SetMessageBytes(std::uint8_t uStart, std::uint8_t uEnd, int iAppendCount)

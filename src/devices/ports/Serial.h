@@ -124,6 +124,15 @@ public:
     std::function<void(TSerial* aSender)> OnTxEmpty;
 
 private:
+    // A line setting: a new value applies at once to an open port (it is opened again).
+    template <class T>
+    void Change(T& aField, const T& aValue)
+    {
+        if (aField == aValue)
+            return;
+        aField = aValue;
+        Reopen();
+    }
     void Open();
     void Close();
     void Reopen();
