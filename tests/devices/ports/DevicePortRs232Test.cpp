@@ -105,6 +105,19 @@ TEST_F(DevicePortRs232Test, ExchangeOnAPseudoTerminal)
     EXPECT_TRUE(Logged("Error: Port " + fsPath + " is not open!"));
 }
 
+TEST_F(DevicePortRs232Test, MissingDeviceDoesNotOpen)
+{
+    auto& port = Device<TDevicePortRs232>(QStringLiteral("RS232; Gone; 500; /dev/tzk-no-such-port; 9600; 0"));
+    TCommand* open = Make(port, "Open", "\"o\"");
+    EXPECT_EQ(Run(open), crFailed);
+    EXPECT_EQ(open->ErrorText(), QStringLiteral("Cannot open port!"));
+    EXPECT_TRUE(Logged("Failed to open /dev/tzk-no-such-port!"));
+    EXPECT_FALSE(port.Serial().Active());
+    TCommand* send = Make(port, "Send", "\"s\";Q;;;OK");
+    EXPECT_EQ(Run(send), crFailed);
+    EXPECT_EQ(send->ErrorText(), QStringLiteral("Port is not open!"));
+}
+
 TEST_F(DevicePortRs232Test, ByteByByteWithPauses)
 {
     // The device answers the first byte already; the answer counts once the last byte is out.
