@@ -31,6 +31,18 @@ QByteArray Bytes(const QString& sText)
     return bytes;
 }
 
+// Why a waiting step fails when its routine is called: the port's error, or the time that ran out
+// (the timer is no longer enabled); empty when data arrived.
+QString PortFailure(const TDevicePortBase& aPort)
+{
+    if (!aPort.ErrorText().isEmpty())
+        return aPort.ErrorText();
+    if (aPort.IsTimeoutTimerEnable())
+        return {};
+    TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {aPort.PortId()});
+    return QStringLiteral("Timeout!");
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -435,14 +447,9 @@ void TCmdData::ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std:
 void TCmdData::Conclude(TDevice*)
 {
     TDevicePortBase& port = Port();
-    if (!port.ErrorText().isEmpty()) {
-        SetErrorText(port.ErrorText());
-        FinishData(crFailed);
-        return;
-    }
-    if (!port.IsTimeoutTimerEnable()) {
-        SetErrorText(QStringLiteral("Timeout!"));
-        TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {port.PortId()});
+    const QString sFailure = PortFailure(port);
+    if (!sFailure.isEmpty()) {
+        SetErrorText(sFailure);
         FinishData(crFailed);
         return;
     }
@@ -614,14 +621,9 @@ void TCmdGetValue::Execute(const QString&)
 void TCmdGetValue::Conclude(TDevice*)
 {
     TDevicePortBase& port = Port();
-    if (!port.ErrorText().isEmpty()) {
-        SetErrorText(port.ErrorText());
-        FinishValue(crFailed);
-        return;
-    }
-    if (!port.IsTimeoutTimerEnable()) {
-        SetErrorText(QStringLiteral("Timeout!"));
-        TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {port.PortId()});
+    const QString sFailure = PortFailure(port);
+    if (!sFailure.isEmpty()) {
+        SetErrorText(sFailure);
         FinishValue(crFailed);
         return;
     }
