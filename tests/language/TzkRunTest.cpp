@@ -243,6 +243,7 @@ TEST(TzkRunTest, UnknownDeviceTypeOrFunctionListsTheKnownOnes)
                                                                 "    S2.Wait(\"x\"; 1)\n}\n");
     const TRunResult result = RunTzk({QStringLiteral("--check"), sMain});
     EXPECT_EQ(result.iExitCode, 2);
+    // Further device families follow the built-in one in the list.
     EXPECT_TRUE(result.sErr.contains(
         sMain + QStringLiteral(":1: error: Unknown device type \"SystemCtrl\"! (100163:0)\n"
                                "Known device types: SystemControl")))

@@ -1,0 +1,687 @@
+#include "DevicePortBase.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/EscTaggedString.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
+#include "core/VariableManager.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CmdParameters.h"
+
+#include <cstdlib>
+
+namespace ports {
+
+namespace {
+
+// A text value of a data command: the quoted part, with its escape tags replaced.
+QString TextValue(const TCommaSeparatedValue& csv, int iIndex)
+{
+    return TEscTaggedString::Transform(csv.GetString(iIndex));
+}
+
+// Tags and expectations hold characters 0..255 only after the escape tags are replaced; a
+// character above that cannot arrive from a port and is compared as "?".
+QByteArray Bytes(const QString& sText)
+{
+    QByteArray bytes;
+    if (TextToBytes(sText, bytes) < 0)
+        bytes = sText.toLatin1();
+    return bytes;
+}
+
+// Why a waiting step fails when its routine is called: the port's error, or the time that ran out
+// (the timer is no longer enabled); empty when data arrived.
+QString PortFailure(const TDevicePortBase& aPort)
+{
+    if (!aPort.ErrorText().isEmpty())
+        return aPort.ErrorText();
+    if (aPort.IsTimeoutTimerEnable())
+        return {};
+    TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {aPort.PortId()});
+    return QStringLiteral("Timeout!");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TDevicePortBase
+
+TDevicePortBase::TDevicePortBase(TDeviceContext& aContext)
+    : TDevice(aContext), fTimer(std::make_unique<QTimer>())
+{
+    fTimer->setSingleShot(true);
+    QObject::connect(fTimer.get(), &QTimer::timeout, [this] { TimerEvent(); });
+
+    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
+    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
+    TCmdCreateCmd::AddTo(*this,
+                         {QStringLiteral("DevicePortBase TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x201114,
+                          0x20120A, QStringLiteral("S1")},
+                         {
+                             {"Timeout", CreateCommand<TCmdTimeout>},
+                             {"Monitor.Initialize", CreateCommand<TCmdInitMonitor>},
+                             {"Instruct", CreateCommand<TCmdInstruct>},
+                             {"Send", CreateCommand<TCmdDataSend>},
+                             {"WaitForResponse", CreateCommand<TCmdDataWaitForRsp>},
+                             {"Evaluate.Value", CreateCommand<TCmdGetValue>},
+                         });
+}
+
+TDevicePortBase::~TDevicePortBase()
+{
+    fTimer->stop();
+    if (fWaiter)
+        fWaiter->PortGone();
+    fWaiter = nullptr;
+    SetOnResult(nullptr);
+}
+
+void TDevicePortBase::Open()
+{
+    ClearRxData();
+    if (fMonitor)
+        fMonitor->Open();
+}
+
+void TDevicePortBase::Close()
+{
+    if (fMonitor)
+        fMonitor->Close();
+    ClearRxData();
+}
+
+bool TDevicePortBase::Instruct(const QString& /*aStatement*/)
+{
+    SetErrorText(QStringLiteral("Instructions not supported!"));
+    TMsg::Error(QStringLiteral("No instructions implemented!"));
+    return false;
+}
+
+void TDevicePortBase::SendCmd(const QString& sData, int iTimeout)
+{
+    ClearErrorText();
+    QByteArray bytes;
+    const int iResult = TextToBytes(sData, bytes);
+    if (iResult < 0)
+        throw EMsg(QStringLiteral("Invalid char at position %d in string \"%s\""), {-iResult, sData},
+                   TMsgId(0x200100), iResult);
+    WriteData(bytes, iTimeout);
+}
+
+int TDevicePortBase::InitMonitor(const QString& sConfig)
+{
+    if (fMonitor) {
+        TMsg::Debug(QStringLiteral("Port monitor already initialized!"));
+        return 0;
+    }
+    try {
+        const TCommaSeparatedValue csv = ParameterFields(sConfig);
+        QStringList values;
+        for (int i = 0; i < csv.ValueCount(); ++i)
+            values << csv.GetValue(i);
+        const QString sType = csv.GetValueTrimmed(1);
+        if (sType.compare(QLatin1String("UDP"), Qt::CaseInsensitive) != 0) {
+            TMsg::Error(QStringLiteral("Unknown monitor type \"%s\"!"), {sType});
+        } else {
+            auto monitor = std::make_unique<TPortMonitor>();
+            if (monitor->Init(values)) {
+                monitor->OnInject = [this](const QString& sText) { SendCmd(sText, 0); };
+                fMonitor = std::move(monitor);
+                return 1;
+            }
+        }
+    } catch (const std::exception& e) {
+        TMsg::Error(QStringLiteral("Invalid configuration: <%s>!"), {sConfig});
+        TMsg::Debug(ExceptionText(e));
+    }
+    SetErrorText(QStringLiteral("Invalid configuration!"));
+    return -1;
+}
+
+void TDevicePortBase::StartTimer(int iValue)
+{
+    if (iValue == 0)
+        return;
+    if (iValue > 0)
+        fiInterval = iValue;
+    fbTimerEnabled = true;
+    if (fiInterval > 0)
+        fTimer->start(fiInterval);
+    else
+        fTimer->stop(); // enabled, but a zero interval never fires
+}
+
+void TDevicePortBase::DisableTimer()
+{
+    fbTimerEnabled = false;
+    fTimer->stop();
+}
+
+void TDevicePortBase::TimerEvent()
+{
+    DisableTimer();
+    TMsg::Debug(QStringLiteral("Timer event at port \"%s\""), {FsPortId});
+    RaiseResult();
+}
+
+QString TDevicePortBase::GetRxData() const
+{
+    return BytesToText(FRxData);
+}
+
+QByteArray TDevicePortBase::GetRxDataEx(const QByteArray& aStartTag, const QByteArray& aEndTag)
+{
+    // Positions are 0-based here: iFrom is where the response starts, -1 when no frame started.
+    int iFrom = -1;
+    if (!aStartTag.isEmpty()) {
+        const int iStart = FRxData.indexOf(aStartTag);
+        if (iStart >= 0)
+            iFrom = iStart + aStartTag.size();
+    } else if (!FRxData.isEmpty()) {
+        iFrom = 0;
+    }
+    if (iFrom < 0) {
+        // Garbage before a start tag does not accumulate; a tag split across chunks is still found.
+        if (!aStartTag.isEmpty() && FRxData.size() > aStartTag.size())
+            FRxData = FRxData.right(aStartTag.size());
+        return {};
+    }
+    const int iTo = aEndTag.isEmpty() ? FRxData.size() : FRxData.indexOf(aEndTag, iFrom);
+    if (iTo < 0)
+        return {}; // the frame is still incomplete
+    QByteArray response = FRxData.mid(iFrom, iTo - iFrom);
+    if (!aEndTag.isEmpty())
+        FRxData = FRxData.mid(iTo + aEndTag.size());
+    if (!aStartTag.isEmpty()) {
+        const int iLast = response.lastIndexOf(aStartTag);
+        if (iLast >= 0)
+            response = response.mid(iLast + aStartTag.size());
+    }
+    return response;
+}
+
+void TDevicePortBase::ClearRxData()
+{
+    FRxData.clear();
+    fbRxLimitWarned = false;
+}
+
+void TDevicePortBase::AppendRxData(const QByteArray& aData)
+{
+    FRxData.append(aData);
+    if (FRxData.size() > ciRxDataLimit) {
+        FRxData.remove(0, FRxData.size() - ciRxDataLimit);
+        if (!fbRxLimitWarned) {
+            fbRxLimitWarned = true;
+            TMsg::Warning(
+                QStringLiteral("%s: more than %d bytes received without a response, oldest bytes dropped"),
+                {FsPortId, ciRxDataLimit});
+        }
+    }
+}
+
+QString TDevicePortBase::DisplayForm(const QByteArray& aData)
+{
+    QString sHex;
+    sHex.reserve(aData.size() * 3);
+    static const char digits[] = "0123456789ABCDEF";
+    for (const char c : aData) {
+        const auto b = static_cast<unsigned char>(c);
+        sHex += QLatin1Char(' ');
+        sHex += QLatin1Char(digits[b >> 4]);
+        sHex += QLatin1Char(digits[b & 0x0F]);
+    }
+    return QLatin1Char('"') + EscapeText(BytesToText(aData)) + QStringLiteral("\"; ") + sHex;
+}
+
+QString TDevicePortBase::Display(const QByteArray& aData, bool bSent)
+{
+    if (fMonitor)
+        fMonitor->Display(aData, bSent);
+    return DisplayForm(aData);
+}
+
+void TDevicePortBase::Hook(IPortWaiter* aWaiter, TDeviceNotifyEvent aEvent)
+{
+    fWaiter = aWaiter;
+    SetOnResult(std::move(aEvent));
+}
+
+void TDevicePortBase::Unhook(const IPortWaiter* aWaiter)
+{
+    if (fWaiter != aWaiter)
+        return;
+    fWaiter = nullptr;
+    SetOnResult(nullptr);
+}
+
+void TDevicePortBase::RaiseResult()
+{
+    if (OnResult()) {
+        // The routine unhooks itself when it concludes.
+        const TDeviceNotifyEvent handler = OnResult();
+        handler(this);
+    }
+}
+
+void TDevicePortBase::ReportPortError(const QString& sText, const QString& sLogText)
+{
+    SetErrorText(sText);
+    TMsg::Error(sLogText.isEmpty() ? sText : sLogText);
+    // One quick tick concludes the waiting command; the interval is left as configured, so that
+    // the next waits of this port get their full response time.
+    fbTimerEnabled = true;
+    fTimer->start(1);
+}
+
+void TDevicePortBase::ReadTimeout(const QString& sDefinition)
+{
+    const TCommaSeparatedValue csv = ParameterFields(sDefinition);
+    SetTimer(csv.GetInteger(2));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open, Close
+
+TCommand* TCmdOpenClose::Init(const QString&, const QString&)
+{
+    return this;
+}
+
+void TCmdOpenClose::Execute(const QString&)
+{
+    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    try {
+        if (fbOpen)
+            port.Open();
+        else
+            port.Close();
+    } catch (const std::exception& e) {
+        const QString sVerb = fbOpen ? QStringLiteral("open") : QStringLiteral("close");
+        SetErrorText(QStringLiteral("Cannot %s port!"), {sVerb});
+        TMsg::Error(QStringLiteral("Cannot %s port \"%s\"!"), {sVerb, port.PortId()});
+        TMsg::Debug(ExceptionText(e));
+        TCommand::Conclude(crFailed);
+        return;
+    }
+    TCommand::Conclude(crOk);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timeout, Monitor.Initialize, Instruct
+
+TCommand* TCmdTimeout::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    fnTime = unsigned(std::abs(static_cast<long long>(csv.GetInteger(1))));
+    return this;
+}
+
+void TCmdTimeout::Execute(const QString&)
+{
+    static_cast<TDevicePortBase&>(*Owner()).SetTimer(int(fnTime));
+    TCommand::Conclude(crDone);
+}
+
+TCommand* TCmdInitMonitor::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdInitMonitor.Init: ") + sParameter);
+    fsConfig = sParameter;
+    return this;
+}
+
+void TCmdInitMonitor::Execute(const QString&)
+{
+    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    const int iResult = port.InitMonitor(TVariableManager::Instance().InsertValues(fsConfig));
+    if (iResult < 0) {
+        SetErrorText(port.ErrorText());
+        TCommand::Conclude(crFailed);
+        return;
+    }
+    TCommand::Conclude(iResult == 0 ? crDone : crOk);
+}
+
+TCommand* TCmdInstruct::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdInstruct.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    fsStatement = csv.GetStringTrimmed(1);
+    return this;
+}
+
+void TCmdInstruct::Execute(const QString&)
+{
+    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    if (port.Instruct(TVariableManager::Instance().InsertValues(fsStatement))) {
+        TCommand::Conclude(crDone);
+        return;
+    }
+    SetErrorText(port.ErrorText());
+    TCommand::Conclude(crFailed);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCmdData
+
+TCmdData::TCmdData(TDevice* aOwner) : TAsyncCommand(aOwner) {}
+
+TCmdData::~TCmdData()
+{
+    Unhook();
+}
+
+void TCmdData::PortGone()
+{
+    fbPortGone = true;
+    fbHooked = false;
+}
+
+TDevicePortBase& TCmdData::Port() const
+{
+    return static_cast<TDevicePortBase&>(*Owner());
+}
+
+void TCmdData::CheckIdle(std::uint32_t dwId) const
+{
+    if (Port().Busy())
+        throw EMsg(QStringLiteral("Command execution not finished last time!"), TMsgId(dwId), 0);
+}
+
+void TCmdData::Wait()
+{
+    fbHooked = true;
+    if (fbExpectNoResponse)
+        Port().Hook(this, [this](TDevice* aSender) { Guarded([&] { ConcludeWithNoResponse(aSender); }); });
+    else
+        Port().Hook(this, [this](TDevice* aSender) { Guarded([&] { Conclude(aSender); }); });
+}
+
+void TCmdData::Unhook()
+{
+    if (!fbHooked || fbPortGone)
+        return;
+    fbHooked = false;
+    Port().Unhook(this);
+}
+
+void TCmdData::StopPendingWork()
+{
+    // Only the command that holds the port may reset it: a command refused as busy leaves the
+    // waiting one alone.
+    if (!fbHooked || fbPortGone)
+        return;
+    Port().DisableTimer();
+    Port().ClearRxData();
+    Unhook();
+}
+
+void TCmdData::FinishData(ECmdResult eResult)
+{
+    Port().DisableTimer();
+    Unhook();
+    Finish(eResult);
+}
+
+void TCmdData::ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std::uint32_t dwVariableId)
+{
+    fsStartTag = TextValue(csv, iFirst);
+    fsEndTag = TextValue(csv, iFirst + 1);
+    fbExpectNoResponse =
+        csv.GetValueTrimmed(iFirst + 2).compare(QLatin1String("NoResponse"), Qt::CaseInsensitive) == 0;
+    fsExpected = fbExpectNoResponse ? QString() : TextValue(csv, iFirst + 2);
+    fsVariableName.clear();
+    if (csv.ValueCount() > iFirst + 3) {
+        fsVariableName = csv.GetStringTrimmed(iFirst + 3);
+        if (!fsVariableName.isEmpty())
+            RequireVariable(fsVariableName, dwVariableId);
+    }
+}
+
+void TCmdData::Conclude(TDevice*)
+{
+    TDevicePortBase& port = Port();
+    const QString sFailure = PortFailure(port);
+    if (!sFailure.isEmpty()) {
+        SetErrorText(sFailure);
+        FinishData(crFailed);
+        return;
+    }
+    const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
+    const QString sResponse = BytesToText(response);
+    TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.Conclusion: \"%s\""), {sResponse});
+    if (response.isEmpty())
+        return;
+    LogValue(sResponse);
+    // The expectation sees the variables' values at the moment the response arrives.
+    const QString sExpected = TVariableManager::Instance().InsertValues(fsExpected);
+    const QByteArray expected = Bytes(sExpected);
+    ECmdResult eResult = crOk;
+    if (MatchWildcardBytes(response, expected)) {
+        TMsg::Info(QStringLiteral("Response Passed: Expected= \"%s\" = \"%s\""),
+                   {EscapeText(sExpected), EscapeText(sResponse)});
+    } else if ((fsStartTag.isEmpty() || fsEndTag.isEmpty()) &&
+               (sExpected.contains(QLatin1Char('*')) || sResponse.size() < sExpected.size())) {
+        // Not closed by a tag pair: more may still come.
+        TMsg::Trace(QStringLiteral("Response received \"%s\" wait for expected \"%s\""),
+                    {EscapeText(sResponse), EscapeText(sExpected)});
+        return;
+    } else {
+        eResult = crFailed;
+        SetErrorText(QStringLiteral("\"%s\"<>\"%s\""), {EscapeText(sExpected), EscapeText(sResponse)});
+        TMsg::Error(QStringLiteral("Response Failed: Expected= \"%s\" <> \"%s\""),
+                    {EscapeText(sExpected), EscapeText(sResponse)});
+    }
+    if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, sResponse)) {
+        eResult = crFailed;
+        SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"), {fsVariableName, sResponse});
+        TMsg::Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
+    }
+    FinishData(eResult);
+}
+
+void TCmdData::ConcludeWithNoResponse(TDevice*)
+{
+    TDevicePortBase& port = Port();
+    if (!port.ErrorText().isEmpty()) {
+        SetErrorText(port.ErrorText());
+        port.ClearRxData();
+        FinishData(crFailed);
+        return;
+    }
+    ECmdResult eResult = crOk;
+    if (!port.IsTimeoutTimerEnable()) {
+        TMsg::Info(QStringLiteral("No response expected = No response received"));
+    } else {
+        const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
+        const QString sResponse = BytesToText(response);
+        TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.ConcludeWithNoResponse: \"%s\""), {sResponse});
+        if (response.isEmpty())
+            return;
+        eResult = crFailed;
+        SetErrorText(QStringLiteral("No response <> \"%s\""), {sResponse});
+        TMsg::Error(QStringLiteral("No response expected <> \"%s\""), {sResponse});
+        if (!fsVariableName.isEmpty())
+            TVariableManager::Instance().SetValue(fsVariableName, sResponse);
+    }
+    port.ClearRxData();
+    FinishData(eResult);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Send, WaitForResponse
+
+TCommand* TCmdDataSend::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdDataSend.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    fsData = TextValue(csv, 1);
+    ReadExpectation(csv, 2, 0x20210A);
+    return this;
+}
+
+void TCmdDataSend::Start(const QString&)
+{
+    CheckIdle(0x20220A);
+    const QString sData = TVariableManager::Instance().InsertValues(fsData);
+    if (fbExpectNoResponse || !fsExpected.isEmpty()) {
+        Wait();
+        Port().SendCmd(sData, -1);
+        return;
+    }
+    Port().SendCmd(sData, 0);
+    if (!Port().ErrorText().isEmpty())
+        Fail(Port().ErrorText());
+    else
+        Finish(crDone);
+}
+
+TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdDataWaitForRsp.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 4);
+    ReadExpectation(csv, 1, 0x20230A);
+    return this;
+}
+
+void TCmdDataWaitForRsp::Start(const QString&)
+{
+    CheckIdle(0x20240A);
+    Port().StartTimer(-1);
+    Wait();
+    // A response that is already in the buffer is evaluated at once.
+    Port().RaiseResult();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Evaluate.Value
+
+TCmdGetValue::~TCmdGetValue()
+{
+    Unhook();
+}
+
+void TCmdGetValue::PortGone()
+{
+    fbPortGone = true;
+    fbHooked = false;
+}
+
+TDevicePortBase& TCmdGetValue::Port() const
+{
+    return static_cast<TDevicePortBase&>(*Owner());
+}
+
+TCommand* TCmdGetValue::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdGetValue.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    fsCmd = TextValue(csv, 1);
+    fsStartTag = TextValue(csv, 2);
+    fsEndTag = TextValue(csv, 3);
+    SetMinValue(csv.GetValueTrimmed(4));
+    SetMaxValue(csv.GetValueTrimmed(5));
+    if (csv.ValueCount() > 6 && !csv.GetStringTrimmed(6).isEmpty())
+        SetVariableName(csv.GetStringTrimmed(6));
+    return this;
+}
+
+void TCmdGetValue::Execute(const QString&)
+{
+    FCmdResult = crUnknown;
+    if (Port().Busy())
+        throw EMsg(QStringLiteral("Command execution not finished last time!"), TMsgId(0x20320A), 0);
+    fbHooked = true;
+    Port().Hook(this, [this](TDevice* aSender) {
+        try {
+            Conclude(aSender);
+        } catch (const std::exception& e) {
+            SetErrorText(ExceptionText(e));
+            FinishValue(crFailed);
+        }
+    });
+    try {
+        Port().SendCmd(fsCmd, -1);
+    } catch (...) {
+        Unhook();
+        throw;
+    }
+}
+
+void TCmdGetValue::Conclude(TDevice*)
+{
+    TDevicePortBase& port = Port();
+    const QString sFailure = PortFailure(port);
+    if (!sFailure.isEmpty()) {
+        SetErrorText(sFailure);
+        FinishValue(crFailed);
+        return;
+    }
+    const QString sResponse = BytesToText(port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag)));
+    TMsg::Debug(QStringLiteral("DevicePortBase TCmdSend.Conclusion: \"%s\""), {sResponse});
+    if (sResponse.isEmpty())
+        return;
+    LogValue(sResponse);
+    const double rMin = MinValue();
+    const double rMax = MaxValue();
+    double rValue = 0.0;
+    QString sNumber = sResponse;
+    while (sNumber.startsWith(QLatin1Char(' ')))
+        sNumber.remove(0, 1);
+    if (!TextToFloat(sNumber, QLatin1Char('.'), rValue)) {
+        SetErrorText(QStringLiteral("Inv. Rsp: \"%s\""), {sResponse});
+        TMsg::Error(QStringLiteral("Invalid response: \"%s\""), {sResponse});
+        FinishValue(crFailed);
+        return;
+    }
+    ECmdResult eResult = crOk;
+    if (rMin <= rValue && rValue <= rMax) {
+        TMsg::Info(QStringLiteral("Response Passed: %g <= %g <= %g"), {rMin, rValue, rMax});
+    } else {
+        eResult = crFailed;
+        SetErrorText(QStringLiteral("%g <= %g <= %g"), {rMin, rValue, rMax});
+        TMsg::Error(QStringLiteral("Response Failed: %g <= %g <= %g!"), {rMin, rValue, rMax});
+    }
+    StoreResult(rValue);
+    FinishValue(eResult);
+}
+
+void TCmdGetValue::FinishValue(ECmdResult eResult)
+{
+    if (!fbHooked)
+        return; // concluded or cancelled already
+    Port().DisableTimer();
+    Port().ClearRxData();
+    Unhook();
+    TCommand::Conclude(eResult);
+}
+
+void TCmdGetValue::Unhook()
+{
+    if (!fbHooked || fbPortGone)
+        return;
+    fbHooked = false;
+    Port().Unhook(this);
+}
+
+void TCmdGetValue::Cancel()
+{
+    if (fbHooked && !fbPortGone) {
+        Port().DisableTimer();
+        Port().ClearRxData();
+        Unhook();
+    }
+    FCmdResult = crCancelled;
+}
+
+} // namespace ports

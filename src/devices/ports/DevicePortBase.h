@@ -1,0 +1,268 @@
+#pragma once
+
+#include "PortMonitor.h"
+
+#include "execution/AsyncCommand.h"
+#include "execution/CmdAnalyser.h"
+#include "execution/Device.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+
+class TCommaSeparatedValue;
+
+namespace ports {
+
+// A command that waits on a port: the port tells it when the port goes away under it, so that
+// the command never reaches into a device that is being destroyed.
+class IPortWaiter
+{
+public:
+    virtual void PortGone() = 0;
+
+protected:
+    ~IPortWaiter() = default;
+};
+
+// The common port device: the function table of every port, the receive buffer with its framing,
+// the response timer and the hook through which a waiting data command is concluded.
+class TDevicePortBase : public TDevice
+{
+public:
+    // The receive buffer keeps at most this many bytes; a device that talks without end loses its
+    // oldest bytes instead of the program its memory.
+    static constexpr int ciRxDataLimit = 1024 * 1024;
+
+    explicit TDevicePortBase(TDeviceContext& aContext);
+    ~TDevicePortBase() override;
+
+    // Writes the bytes and starts the timer with iTimeout (see StartTimer). A port that is not
+    // open sets its not-open text and raises the result event instead.
+    virtual void WriteData(const QByteArray& aStream, int iTimeout) = 0;
+    // Clears the receive buffer and opens the monitor; ports open their channel first.
+    virtual void Open();
+    // Closes the monitor and clears the receive buffer; ports close their channel first.
+    virtual void Close();
+    // A port-specific statement; the base refuses every statement.
+    virtual bool Instruct(const QString& aStatement);
+    // Clears the error text and writes sData as bytes (one per character).
+    void SendCmd(const QString& sData, int iTimeout);
+
+    // 0 when a monitor is already there, 1 when one was attached, -1 on failure.
+    int InitMonitor(const QString& sConfig);
+    TPortMonitor* Monitor() const { return fMonitor.get(); }
+
+    // Positive: the new interval, then enable; negative: enable with the current interval; 0: leave
+    // the timer alone. An interval of 0 or less never fires.
+    void StartTimer(int iValue);
+    void SetTimer(int iMilliSeconds) { fiInterval = iMilliSeconds; }
+    int TimerInterval() const { return fiInterval; }
+    void DisableTimer();
+    bool IsTimeoutTimerEnable() const { return fbTimerEnabled; }
+
+    // The whole receive buffer as text (one character per byte).
+    QString GetRxData() const;
+    // Extracts one response framed by the tags; empty while none is complete.
+    QByteArray GetRxDataEx(const QByteArray& aStartTag, const QByteArray& aEndTag);
+    const QByteArray& RxData() const { return FRxData; }
+    void ClearRxData();
+
+    const QString& PortId() const { return FsPortId; }
+
+    // "\"text\"; hex" form of bytes for traces and messages.
+    static QString DisplayForm(const QByteArray& aData);
+    // DisplayForm, and the bytes handed to the monitor.
+    QString Display(const QByteArray& aData, bool bSent);
+
+    // The waiting data command's hook: set while one waits, empty otherwise.
+    bool Busy() const { return bool(OnResult()); }
+    void Hook(IPortWaiter* aWaiter, TDeviceNotifyEvent aEvent);
+    void Unhook(const IPortWaiter* aWaiter);
+    // Calls the waiting command's conclusion routine, if one waits.
+    void RaiseResult();
+
+protected:
+    void SetPortId(const QString& sPortId) { FsPortId = sPortId; }
+    // Appends received bytes, keeping the buffer within its limit.
+    void AppendRxData(const QByteArray& aData);
+    // A channel error: the text goes to the waiting command, which is concluded within about a
+    // millisecond. The configured response timeout stays for the next waits.
+    void ReportPortError(const QString& sText, const QString& sLogText = QString());
+    // Reads the response timeout (value 2) of the Device.Create line.
+    void ReadTimeout(const QString& sDefinition);
+
+private:
+    void TimerEvent();
+
+    std::unique_ptr<TPortMonitor> fMonitor;
+    std::unique_ptr<QTimer> fTimer;
+    int fiInterval = 0;
+    bool fbTimerEnabled = false;
+    QString FsPortId = QStringLiteral("?");
+    QByteArray FRxData;
+    bool fbRxLimitWarned = false;
+    IPortWaiter* fWaiter = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Commands of every port
+
+// Opens or closes the port; one object serves every line of its function.
+class TCmdOpenClose : public TCommand
+{
+public:
+    using TCommand::Init;
+    TCmdOpenClose(TDevice* aOwner, bool bOpen) : TCommand(aOwner), fbOpen(bOpen) {}
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+
+private:
+    bool fbOpen;
+};
+
+class TCmdOpen : public TCmdOpenClose
+{
+public:
+    explicit TCmdOpen(TDevice* aOwner) : TCmdOpenClose(aOwner, true) {}
+};
+
+class TCmdClose : public TCmdOpenClose
+{
+public:
+    explicit TCmdClose(TDevice* aOwner) : TCmdOpenClose(aOwner, false) {}
+};
+
+class TCmdTimeout : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+    unsigned Time() const { return fnTime; }
+
+private:
+    unsigned fnTime = 0;
+};
+
+class TCmdInitMonitor : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+
+private:
+    QString fsConfig;
+};
+
+class TCmdInstruct : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+
+private:
+    QString fsStatement;
+};
+
+// Sends and/or waits for a framed response and compares it with the expectation. The port calls
+// the conclusion routine once per received chunk, when the timer fires and when the port fails.
+class TCmdData : public TAsyncCommand, public IPortWaiter
+{
+public:
+    using TCommand::Init;
+    explicit TCmdData(TDevice* aOwner);
+    ~TCmdData() override;
+
+    void PortGone() override;
+
+protected:
+    TDevicePortBase& Port() const;
+    // Raises the busy error (with dwId) when another command of the port waits.
+    void CheckIdle(std::uint32_t dwId) const;
+    // Hooks this command's conclusion routine on the port.
+    void Wait();
+    void StopPendingWork() override;
+
+    void Conclude(TDevice* aSender);
+    void ConcludeWithNoResponse(TDevice* aSender);
+
+    // Reads the tags, the expectation (value iFirst onward) and the optional variable.
+    void ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std::uint32_t dwVariableId);
+
+    QString fsVariableName;
+    QString fsStartTag;
+    QString fsEndTag;
+    QString fsExpected;
+    bool fbExpectNoResponse = false;
+
+private:
+    void FinishData(ECmdResult eResult);
+    void Unhook();
+
+    bool fbHooked = false;
+    bool fbPortGone = false;
+};
+
+class TCmdDataSend : public TCmdData
+{
+public:
+    using TCmdData::TCmdData;
+    using TCommand::Init;
+    TCommand* Init(const QString& sParameter) override;
+
+protected:
+    void Start(const QString& sParameter) override;
+
+private:
+    QString fsData;
+};
+
+class TCmdDataWaitForRsp : public TCmdData
+{
+public:
+    using TCmdData::TCmdData;
+    using TCommand::Init;
+    TCommand* Init(const QString& sParameter) override;
+
+protected:
+    void Start(const QString& sParameter) override;
+};
+
+// Sends a query and checks the number in the response against the limits.
+class TCmdGetValue : public TCmdAnalyser, public IPortWaiter
+{
+public:
+    using TCmdAnalyser::TCmdAnalyser;
+    using TCommand::Init;
+    ~TCmdGetValue() override;
+    TCommand* Init(const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+    void Cancel() override;
+    void PortGone() override;
+
+private:
+    TDevicePortBase& Port() const;
+    void Conclude(TDevice* aSender);
+    void FinishValue(ECmdResult eResult);
+    void Unhook();
+
+    QString fsCmd;
+    QString fsStartTag;
+    QString fsEndTag;
+    bool fbHooked = false;
+    bool fbPortGone = false;
+};
+
+// Registers the family's device types with the device list: "RS232" and "TCP.Client".
+void RegisterDevices();
+
+} // namespace ports

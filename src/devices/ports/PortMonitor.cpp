@@ -1,0 +1,10 @@
+#include "PortMonitor.h"
+
+namespace ports {
+
+bool TPortMonitor::Init(const QStringList& /*aConfig*/)
+{
+    return true;
+}
+
+} // namespace ports

@@ -1,0 +1,207 @@
+#include "PortTestFixture.h"
+
+#include "devices/ports/DevicePortTcp.h"
+#include "devices/ports/NorbeckIpAddress.h"
+
+#include "DutSimulator.h"
+
+#include <QElapsedTimer>
+
+using namespace ports;
+
+namespace {
+
+TEST(NorbeckIpAddressTest, ParseAndText)
+{
+    struct
+    {
+        const char* sText;
+        const char* sHost;
+        const char* sIPv4;
+        int iPort;
+        const char* sExtension;
+        const char* sBack;
+    } const cases[] = {
+        {"localhost:7000", "localhost", "", 7000, "", "localhost:7000"},
+        {"192.168.1.20:7000", "", "192.168.1.20", 7000, "", "192.168.1.20:7000"},
+        {"192.168.1.300:7000", "192.168.1.300", "", 7000, "", "192.168.1.300:7000"},
+        {"1.2.3:80", "1.2.3", "", 80, "", "1.2.3:80"},
+        {"10.0.0.9", "", "10.0.0.9", -1, "", "10.0.0.9"},
+        {":8000", "", "", 8000, "", ":8000"},
+        {"dut:http", "dut", "", -1, "", "dut"},
+        {"dut:0:x", "dut", "", 0, "x", "dut:0:x"},
+        {"", "", "", -1, "", ""},
+    };
+    for (const auto& c : cases) {
+        const TNorbeckIpAddress a = TNorbeckIpAddress::FromText(QString::fromUtf8(c.sText));
+        EXPECT_EQ(a.Host.toStdString(), c.sHost) << c.sText;
+        EXPECT_EQ(a.IPv4.toStdString(), c.sIPv4) << c.sText;
+        EXPECT_EQ(a.Port, c.iPort) << c.sText;
+        EXPECT_EQ(a.Extension.toStdString(), c.sExtension) << c.sText;
+        EXPECT_EQ(a.ToText().toStdString(), c.sBack) << c.sText;
+    }
+}
+
+class DevicePortTcpTest : public PortTest
+{
+protected:
+    void SetUp() override
+    {
+        PortTest::SetUp();
+        fuPort = fSim.ListenTcp();
+        ASSERT_NE(fuPort, 0);
+    }
+    TDevicePortTcp& Client(int iTimeout = 1000, quint16 uPort = 0)
+    {
+        return Device<TDevicePortTcp>(
+            QStringLiteral("TCP.Client; Dut; %1; 127.0.0.1:%2").arg(iTimeout).arg(uPort ? uPort : fuPort));
+    }
+    QString Id() const { return QStringLiteral("TCP client 127.0.0.1:%1").arg(fuPort); }
+    // A loopback port on which nothing listens.
+    static quint16 ClosedPort()
+    {
+        TDutSimulator probe;
+        return probe.ListenTcp(); // closed again when the probe goes
+    }
+
+    TDutSimulator fSim;
+    quint16 fuPort = 0;
+};
+
+TEST_F(DevicePortTcpTest, ExchangeWithTheDevice)
+{
+    fSim.AddRule({"*IDN?\n", {"SIM,", "TZK\n"}, 20, false});
+    fSim.AddRule({"MEAS?\n", {"U=12.25\n"}, 0, false});
+    TDevicePortTcp& tcp = Client();
+    QString sName, sVersion;
+    tcp.Info(sName, sVersion);
+    EXPECT_EQ(sName, QStringLiteral("Port: TCP Client"));
+    EXPECT_EQ(sVersion, QStringLiteral("V2.20.01"));
+    EXPECT_EQ(tcp.PortId(), Id());
+
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_TRUE(Logged("Trace: TCP.Client - TCP client connecting"));
+    EXPECT_TRUE(Logged("Trace: TCP.Client - TCP client connection established"));
+    EXPECT_EQ(tcp.Client().State(), TTcpBase::ciEstablished);
+
+    // A response in two reads: each trace shows the whole buffer so far.
+    TCommand* idn = Make(tcp, "Send", "\"i\";*IDN?\\n;;\\n;SIM,TZK");
+    EXPECT_EQ(Run(idn), crOk);
+    EXPECT_EQ(fSim.Received(), QByteArray("*IDN?\n"));
+    EXPECT_TRUE(Logged(Id() + ": <\"SIM,\";  53 49 4D 2C"));
+    EXPECT_TRUE(Logged(Id() + ": <\"SIM,TZK\\0A\";  53 49 4D 2C 54 5A 4B 0A"));
+    EXPECT_TRUE(Logged(Id() + ": >\"*IDN?\\0A\";  2A 49 44 4E 3F 0A"));
+    EXPECT_TRUE(Logged("Debug: TCP.Client - Tx *IDN?\n"));
+
+    TCommand* value = Make(tcp, "Evaluate.Value", "\"v\";MEAS?\\n;U=;\\n;12;12.5");
+    EXPECT_EQ(Run(value), crOk);
+
+    // Silence: the timer concludes.
+    TCommand* silent = Make(tcp, "Send", "\"s\";NOTHING\\n;;\\n;OK");
+    EXPECT_EQ(Run(silent), crFailed);
+    EXPECT_EQ(silent->ErrorText(), QStringLiteral("Timeout!"));
+
+    // A second Open keeps the connection.
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_TRUE(Logged("Warning: " + Id() + " already open."));
+    EXPECT_EQ(fSim.ConnectionCount(), 1);
+
+    EXPECT_EQ(Run(Make(tcp, "Close", "\"c\"")), crOk);
+    ASSERT_TRUE(RunEventsUntil([&] { return tcp.Client().State() == TTcpBase::ciDisconnected; }));
+    TCommand* closed = Make(tcp, "Send", "\"x\";*IDN?\\n;;\\n;SIM,TZK");
+    EXPECT_EQ(Run(closed), crFailed);
+    EXPECT_EQ(closed->ErrorText(), Id() + " send failed!");
+}
+
+TEST_F(DevicePortTcpTest, PeerClosesTheConnection)
+{
+    fSim.AddRule({"BYE\n", {"OK\n"}, 0, true});
+    TDevicePortTcp& tcp = Client();
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(Run(Make(tcp, "Send", "\"b\";BYE\\n;;\\n;OK")), crOk);
+    ASSERT_TRUE(RunEventsUntil([&] { return tcp.Client().State() == TTcpBase::ciDisconnected; }));
+    EXPECT_TRUE(Logged("Trace: TCP.Client - TCP client disconnect"));
+    EXPECT_FALSE(LoggedContaining("TCP connection error")) << "a closing peer is no error";
+
+    TCommand* after = Make(tcp, "Send", "\"a\";PING\\n;;\\n;PONG");
+    Start(after);
+    EXPECT_EQ(Conclusions(after), 1) << "the failed send concludes at once";
+    EXPECT_EQ(after->CmdResult(), crFailed);
+    EXPECT_EQ(after->ErrorText(), Id() + " send failed!");
+    EXPECT_TRUE(Logged("Error: TCP.Client - Invalid state (2) to send data"));
+
+    // Open connects again.
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(fSim.ConnectionCount(), 2);
+}
+
+TEST_F(DevicePortTcpTest, RefusedConnectionFailsAtOnce)
+{
+    const quint16 uClosed = ClosedPort();
+    TDevicePortTcp& tcp = Client(1000, uClosed);
+    const QString sId = QStringLiteral("TCP client 127.0.0.1:%1").arg(uClosed);
+    TCommand* open = Make(tcp, "Open", "\"o\"");
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Run(open), crFailed);
+    EXPECT_LT(timer.elapsed(), TDevicePortTcp::ciConnectWait / 2) << "no waiting out a definite refusal";
+    EXPECT_EQ(open->ErrorText(), QStringLiteral("Cannot open port!"));
+    EXPECT_TRUE(Logged("Error: " + sId + " \"TCP connection error: 10061\""));
+    EXPECT_TRUE(Logged("Error: Cannot open port \"" + sId + "\"!"));
+    EXPECT_TRUE(LoggedContaining(sId + " connection error \"TCP connection error: 10061\"!"));
+    EXPECT_TRUE(LoggedContaining("ID: 24010A:0"));
+
+    // The error is the port's until the next send clears it.
+    TCommand* send = Make(tcp, "Send", "\"s\";X;;;OK");
+    EXPECT_EQ(Run(send), crFailed);
+    EXPECT_EQ(send->ErrorText(), sId + " send failed!");
+}
+
+TEST_F(DevicePortTcpTest, AddressWithoutPortFailsAtOnce)
+{
+    TDevicePortTcp& tcp = Device<TDevicePortTcp>(QStringLiteral("TCP.Client; Dut; 1000; 127.0.0.1"));
+    EXPECT_EQ(tcp.PortId(), QStringLiteral("TCP client 127.0.0.1"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crFailed);
+    EXPECT_LT(timer.elapsed(), TDevicePortTcp::ciConnectWait / 2);
+    EXPECT_TRUE(LoggedContaining("TCP client 127.0.0.1 connection error \"\"!"));
+}
+
+TEST_F(DevicePortTcpTest, InstructRetargets)
+{
+    TDevicePortTcp& tcp = Device<TDevicePortTcp>(QStringLiteral("TCP.Client; Dut; 1000; dut.invalid:1"));
+    struct
+    {
+        const char* sStatement;
+        const char* sId;
+    } const steps[] = {
+        {"10.0.0.9", "TCP client 10.0.0.9:1"},
+        {":8000", "TCP client 10.0.0.9:8000"},
+        {"station:0", "TCP client station:8000"},
+        {"", "TCP client station:8000"},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(Run(Make(tcp, "Instruct", QStringLiteral("\"i\";") + step.sStatement)), crDone);
+        EXPECT_EQ(tcp.PortId().toStdString(), step.sId) << step.sStatement;
+    }
+    // Variables are inserted; the next Open goes to the new address.
+    TVariableManager::Instance().SetValue(QStringLiteral("iPort"), int(fuPort));
+    EXPECT_EQ(Run(Make(tcp, "Instruct", "\"i\";127.0.0.1:%iPort")), crDone);
+    EXPECT_EQ(tcp.PortId(), Id());
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(fSim.ConnectionCount(), 1);
+}
+
+TEST_F(DevicePortTcpTest, HostNameIsLookedUp)
+{
+    fSim.SetEcho(true);
+    TDevicePortTcp& tcp =
+        Device<TDevicePortTcp>(QStringLiteral("TCP.Client; Dut; 1000; localhost:%1").arg(fuPort));
+    EXPECT_EQ(tcp.Address().Host, QStringLiteral("localhost"));
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_TRUE(Logged("Trace: TCP.Client - TCP client look up"));
+    EXPECT_EQ(Run(Make(tcp, "Send", "\"e\";echo;;;echo")), crOk);
+}
+
+} // namespace

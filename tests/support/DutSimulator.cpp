@@ -1,0 +1,247 @@
+#include "DutSimulator.h"
+
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+// One connection or the pseudo-terminal, with the bytes not yet matched by a rule.
+struct TDutSimulator::TChannel
+{
+    QTcpSocket* pSocket = nullptr; // owned by the server
+    bool bPty = false;
+    QByteArray pending;
+    bool bClosed = false;
+};
+
+TDutSimulator::TDutSimulator() = default;
+
+TDutSimulator::~TDutSimulator()
+{
+    StopTcp();
+    ClosePty();
+}
+
+quint16 TDutSimulator::ListenTcp(quint16 uPort)
+{
+    fServer = std::make_unique<QTcpServer>();
+    QObject::connect(fServer.get(), &QTcpServer::newConnection, fServer.get(), [this] { Accept(); });
+    if (!fServer->listen(QHostAddress::LocalHost, uPort)) {
+        fServer.reset();
+        return 0;
+    }
+    return fServer->serverPort();
+}
+
+void TDutSimulator::Accept()
+{
+    while (QTcpSocket* pSocket = fServer->nextPendingConnection()) {
+        ++fiConnections;
+        auto channel = std::make_unique<TChannel>();
+        channel->pSocket = pSocket;
+        TChannel* pChannel = channel.get();
+        fChannels.push_back(std::move(channel));
+        QObject::connect(pSocket, &QIODevice::readyRead, pSocket,
+                         [this, pChannel] { Received(*pChannel, pChannel->pSocket->readAll()); });
+        QObject::connect(pSocket, &QAbstractSocket::disconnected, pSocket,
+                         [pChannel] { pChannel->bClosed = true; });
+        for (const TDutRule& rule : fRules) {
+            if (rule.request.isEmpty())
+                Answer(*pChannel, rule);
+        }
+    }
+}
+
+void TDutSimulator::DisconnectClients()
+{
+    for (auto& channel : fChannels) {
+        if (channel->pSocket && !channel->bClosed) {
+            channel->bClosed = true;
+            channel->pSocket->disconnectFromHost();
+        }
+    }
+}
+
+void TDutSimulator::StopTcp()
+{
+    DisconnectClients();
+    fChannels.clear();
+    fServer.reset(); // the server deletes its sockets
+}
+
+QString TDutSimulator::OpenPty()
+{
+    ClosePty();
+    fiPtyMaster = posix_openpt(O_RDWR | O_NOCTTY);
+    if (fiPtyMaster < 0)
+        return {};
+    if (grantpt(fiPtyMaster) != 0 || unlockpt(fiPtyMaster) != 0) {
+        ClosePty();
+        return {};
+    }
+    const char* pName = ptsname(fiPtyMaster);
+    const QString sPath = pName ? QString::fromLocal8Bit(pName) : QString();
+    // Raw on both sides: bytes pass unchanged, without echo.
+    termios settings{};
+    if (tcgetattr(fiPtyMaster, &settings) == 0) {
+        cfmakeraw(&settings);
+        tcsetattr(fiPtyMaster, TCSANOW, &settings);
+    }
+    fcntl(fiPtyMaster, F_SETFL, fcntl(fiPtyMaster, F_GETFL) | O_NONBLOCK);
+    fPtyChannel = std::make_unique<TChannel>();
+    fPtyChannel->bPty = true;
+    fPtyNotifier = std::make_unique<QSocketNotifier>(fiPtyMaster, QSocketNotifier::Read);
+    QObject::connect(fPtyNotifier.get(), &QSocketNotifier::activated, fPtyNotifier.get(), [this] {
+        char buffer[4096];
+        const ssize_t n = ::read(fiPtyMaster, buffer, sizeof buffer);
+        if (n > 0)
+            Received(*fPtyChannel, QByteArray(buffer, int(n)));
+        else if (n < 0 && errno != EAGAIN)
+            fPtyNotifier->setEnabled(false); // nobody has the terminal side open
+    });
+    return sPath;
+}
+
+void TDutSimulator::ClosePty()
+{
+    fPtyNotifier.reset();
+    if (fiPtyMaster >= 0)
+        ::close(fiPtyMaster);
+    fiPtyMaster = -1;
+    if (fPtyChannel)
+        fPtyChannel->bClosed = true;
+}
+
+void TDutSimulator::Received(TChannel& aChannel, const QByteArray& aData)
+{
+    fReceived.append(aData);
+    fReceivedChunks.push_back(aData);
+    if (fbEcho) {
+        Write(aChannel, aData);
+        return;
+    }
+    aChannel.pending.append(aData);
+    bool bMatched = true;
+    while (bMatched) {
+        bMatched = false;
+        for (const TDutRule& rule : fRules) {
+            if (rule.request.isEmpty())
+                continue;
+            const int iAt = aChannel.pending.indexOf(rule.request);
+            if (iAt < 0)
+                continue;
+            aChannel.pending.remove(0, iAt + rule.request.size());
+            Answer(aChannel, rule);
+            bMatched = true;
+            break;
+        }
+    }
+}
+
+void TDutSimulator::Answer(TChannel& aChannel, const TDutRule& aRule)
+{
+    TChannel* pChannel = &aChannel;
+    int iAt = 0;
+    for (const QByteArray& chunk : aRule.replies) {
+        if (iAt == 0)
+            Write(aChannel, chunk);
+        else
+            QTimer::singleShot(iAt, &fTimers, [this, pChannel, chunk] { Write(*pChannel, chunk); });
+        iAt += aRule.iChunkDelayMs;
+    }
+    if (aRule.bClose && aChannel.pSocket) {
+        QTimer::singleShot(std::max(iAt - aRule.iChunkDelayMs, 0) + 1, &fTimers, [pChannel] {
+            if (!pChannel->bClosed) {
+                pChannel->bClosed = true;
+                pChannel->pSocket->disconnectFromHost();
+            }
+        });
+    }
+}
+
+void TDutSimulator::Write(TChannel& aChannel, const QByteArray& aData)
+{
+    if (aChannel.bClosed)
+        return;
+    if (aChannel.bPty) {
+        if (fiPtyMaster >= 0)
+            (void)!::write(fiPtyMaster, aData.constData(), size_t(aData.size()));
+    } else if (aChannel.pSocket) {
+        aChannel.pSocket->write(aData);
+    }
+}
+
+void TDutSimulator::SendToAll(const QByteArray& aData)
+{
+    for (auto& channel : fChannels)
+        Write(*channel, aData);
+    if (fPtyChannel)
+        Write(*fPtyChannel, aData);
+}
+
+namespace {
+
+QByteArray Unescape(const QString& sText)
+{
+    QByteArray bytes;
+    const QByteArray raw = sText.toLatin1();
+    for (int i = 0; i < raw.size(); ++i) {
+        const char c = raw.at(i);
+        if (c != '\\' || i + 1 >= raw.size()) {
+            bytes.append(c);
+            continue;
+        }
+        const char e = raw.at(++i);
+        if (e == 'r')
+            bytes.append('\r');
+        else if (e == 'n')
+            bytes.append('\n');
+        else if (e == 't')
+            bytes.append('\t');
+        else if (e == 'x' && i + 2 < raw.size()) {
+            bytes.append(char(raw.mid(i + 1, 2).toInt(nullptr, 16)));
+            i += 2;
+        } else
+            bytes.append(e);
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::vector<TDutRule> TDutSimulator::ParseDialogue(const QString& sText)
+{
+    std::vector<TDutRule> rules;
+    for (const QString& sRawLine : sText.split(QLatin1Char('\n'))) {
+        const QString sLine = sRawLine.trimmed();
+        if (sLine.isEmpty() || sLine.startsWith(QLatin1Char('#')))
+            continue;
+        const int iArrow = sLine.indexOf(QLatin1String("=>"));
+        if (iArrow < 0)
+            continue;
+        TDutRule rule;
+        rule.request = Unescape(sLine.left(iArrow).trimmed());
+        QStringList parts = sLine.mid(iArrow + 2).split(QLatin1String(" ; "));
+        const QString sReply = parts.takeFirst().trimmed();
+        for (const QString& sOption : parts) {
+            const QString s = sOption.trimmed();
+            if (s == QLatin1String("close"))
+                rule.bClose = true;
+            else if (s.startsWith(QLatin1String("delay=")))
+                rule.iChunkDelayMs = s.mid(6).toInt();
+        }
+        for (const QString& sChunk : sReply.split(QLatin1Char('|')))
+            if (!sChunk.isEmpty())
+                rule.replies.push_back(Unescape(sChunk));
+        rules.push_back(std::move(rule));
+    }
+    return rules;
+}
