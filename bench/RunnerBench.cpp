@@ -26,6 +26,7 @@ public:
 class TBenchDevice : public TDevice
 {
 public:
+    TBenchDevice() : TDevice(TDeviceList::Context()) {}
     void Info(QString& sName, QString& sVersion) const override
     {
         sName = QStringLiteral("Bench");

@@ -9,6 +9,7 @@
 #include "console/InterruptHandler.h"
 #include "console/OperatorAnswers.h"
 #include "console/RunCommandLine.h"
+#include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
@@ -153,6 +154,8 @@ int main(int argc, char** argv)
         err << QStringLiteral("Settings not read: ") << ExceptionText(e) << Qt::endl;
     }
     RegisterDeviceFamilies();
+    // "\STX", "\r" and the rest of the escape tags, as the window has them.
+    TEscTaggedString::Instance().AddDefaultTags();
 
     // Messages appear as the log shows them.
     TMsgLog log;
@@ -162,6 +165,7 @@ int main(int argc, char** argv)
 
     const int iStatus = Run(options, log, out, err, bTerminal ? &status : nullptr);
     log.Detach();
+    TEscTaggedString::InstanceRelease();
     TMsgClass::ReleaseSingleton();
     return iStatus;
 }

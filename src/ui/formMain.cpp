@@ -106,6 +106,7 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
 
     if (fSetup.fLoaderFactory)
         fSession.SetLoaderFactory(fSetup.fLoaderFactory);
+    TEscTaggedString::Instance().AddDefaultTags();
     fOperatorDialogs = std::make_unique<TWidgetOperatorDialogs>(this);
     fSession.Context().SetDialogs(fOperatorDialogs.get());
 

@@ -191,6 +191,19 @@ TEST(TzkRunTest, RunsDefinitionsAndReportsTheExitStatus)
 
 // The definition check lists its warnings like compiler warnings; the definition still loads and
 // runs, and only --werror turns the warnings into a load error.
+TEST(TzkRunTest, EscapeTagsAreKnown)
+{
+    // An unknown escape tag fails AssignVariableEx: the run passes only with the default tags.
+    TTestDir dir;
+    const QString sMain =
+        dir.Write(QStringLiteral("main.TZD"),
+                  "Set(String; Frame)\r\nDevice.Create(SystemControl; Sys)\r\n"
+                  "Test.Case(\"Tags\")\r\n{\r\n"
+                  "    Sys.AssignVariableEx(\"Frame\"; \\STXdata\\ETX\\r\\n; Frame)\r\n}\r\n");
+    const TRunResult result = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
+    EXPECT_EQ(result.iExitCode, 0) << result.sOut.toStdString() << result.sErr.toStdString();
+}
+
 TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
 {
     TTestDir dir;

@@ -1,5 +1,6 @@
 #include "DeviceFixture.h"
 
+#include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
 #include "core/RegIO.h"
 #include "devices/system/DeviceSys.h"
@@ -11,6 +12,7 @@
 TDeviceFixture::TDeviceFixture()
 {
     sys::RegisterDevices();
+    TEscTaggedString::Instance().AddDefaultTags();
     fLog.SetShowTrace(true);
     fLog.Attach();
     TRegIO::Instance().SetEndOnFailure(true);
@@ -24,6 +26,7 @@ TDeviceFixture::~TDeviceFixture()
     fSession.ReleaseDefinition();
     fLog.Detach();
     TRegIO::InstanceRelease();
+    TEscTaggedString::InstanceRelease();
     TMsgClass::ReleaseSingleton();
 }
 

@@ -13,6 +13,7 @@
 #include "ui/formFinalDlg.h"
 #include "ui/formMain.h"
 
+#include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/RegIO.h"
@@ -476,6 +477,13 @@ TEST_F(formMainTest, AnExceptionFromAStepsSlotFailsTheStepInsteadOfLeavingItWait
     EXPECT_FALSE(fFinals[0].bPassed);
     EXPECT_TRUE(Logged(QStringLiteral("device gone")));
     EXPECT_EQ(State(), EProcessState::Ready);
+}
+
+TEST_F(formMainTest, TheWindowKnowsTheEscapeTags)
+{
+    Create();
+    EXPECT_EQ(TEscTaggedString::Transform(QStringLiteral("\\STXa\\ETX\\r\\n")), QStringLiteral("\x02"
+                                                                                               "a\x03\r\n"));
 }
 
 TEST_F(formMainTest, ReaderErrorLeavesAnEmptyTree)
