@@ -50,6 +50,7 @@ TDeviceAxcc& DeviceOf(const TCommand& aCommand)
 TDeviceAxcc::TDeviceAxcc(TDeviceContext& aContext) : TDevice(aContext), fTimer(std::make_unique<QTimer>())
 {
     fTimer->setSingleShot(true);
+    fTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire a little early
     fTimer->setInterval(ciWatchdogMarginMs);
     QObject::connect(fTimer.get(), &QTimer::timeout, fTimer.get(), [this] { WatchdogFired(); });
 
