@@ -12,6 +12,10 @@
 #include "FakeOperatorDialogs.h"
 #include "TestEnvironment.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -394,6 +398,35 @@ TEST_F(DeviceAxccTest, ServerLeavingWhileAFunctionRunsFailsItAtOnce)
     EXPECT_EQ(Run(Execute(QStringLiteral("Echo x"), QStringLiteral("x"))), crFailed);
     EXPECT_EQ(Open(), crOk);
     EXPECT_EQ(Run(Execute(QStringLiteral("Echo x"), QStringLiteral("x"))), crOk);
+}
+
+TEST_F(DeviceAxccTest, OnlyTheConnectedServerMayAskTheOperator)
+{
+    Device();
+    ASSERT_EQ(Open(), crOk);
+    TCommand* pHang = Execute(QStringLiteral("Hang"), QStringLiteral("*"));
+    pHang->Execute(QStringLiteral("1. step"));
+
+    // Another program on the bus asks every client it finds.
+    QDBusConnection stranger = QDBusConnection::connectToBus(fBus->Address(), QStringLiteral("stranger"));
+    ASSERT_TRUE(stranger.isConnected());
+    int iDenied = 0;
+    for (const QString& sName : stranger.interface()->registeredServiceNames().value()) {
+        if (!sName.startsWith(QLatin1Char(':')) || sName == stranger.baseService())
+            continue;
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(sName, QStringLiteral("/org/tzk/AxccClient"),
+                                           QStringLiteral("org.tzk.AxccClient"), QStringLiteral("Notify"));
+        call << QStringLiteral("ShowMsgDlg:Text=Format the disk?;Button=[Yes,No]");
+        QDBusPendingCallWatcher watcher(stranger.asyncCall(call, 5000));
+        ASSERT_TRUE(RunEventsUntil([&watcher] { return watcher.isFinished(); }));
+        if (watcher.reply().errorName() == QLatin1String("org.freedesktop.DBus.Error.AccessDenied"))
+            ++iDenied;
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+    EXPECT_EQ(iDenied, 1) << "the device's connection refuses";
+    EXPECT_TRUE(fDialogs.questions.empty());
+    pHang->Cancel();
 }
 
 } // namespace
