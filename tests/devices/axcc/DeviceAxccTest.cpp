@@ -17,6 +17,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,38 @@
 using namespace axcc;
 
 namespace {
+
+// The members of an interface in introspection XML: "method Name(in)(out)" or "signal Name(args)".
+QStringList Members(const QString& sXml, const QString& sInterface)
+{
+    QStringList members;
+    QXmlStreamReader xml(sXml);
+    bool bInside = false;
+    QString sMember, sIn, sOut;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const auto attribute = [&xml](const char* sName) {
+            return xml.attributes().value(QLatin1String(sName));
+        };
+        if (xml.isStartElement() && xml.name() == QLatin1String("interface"))
+            bInside = attribute("name") == sInterface;
+        else if (!bInside)
+            continue;
+        if (xml.isStartElement() && xml.name() == QLatin1String("arg")) {
+            (attribute("direction") == QLatin1String("in") ? sIn : sOut) += attribute("type");
+        } else if (xml.isStartElement() &&
+                   (xml.name() == QLatin1String("method") || xml.name() == QLatin1String("signal"))) {
+            sMember = attribute("name").toString();
+            sIn.clear();
+            sOut.clear();
+        } else if (xml.isEndElement() &&
+                   (xml.name() == QLatin1String("method") || xml.name() == QLatin1String("signal"))) {
+            members.append(QStringLiteral("%1 %2(%3)(%4)").arg(xml.name(), sMember, sIn, sOut));
+        }
+    }
+    members.sort();
+    return members;
+}
 
 class DeviceAxccTest : public ::testing::Test
 {
@@ -427,6 +461,33 @@ TEST_F(DeviceAxccTest, OnlyTheConnectedServerMayAskTheOperator)
     EXPECT_EQ(iDenied, 1) << "the device's connection refuses";
     EXPECT_TRUE(fDialogs.questions.empty());
     pHang->Cancel();
+}
+
+// The interface as documented is the interface the stand-in server serves.
+TEST_F(DeviceAxccTest, DocumentedInterfaceIsTheServedOne)
+{
+    QFile doc(QStringLiteral(TZK_AXCS_INTERFACE_XML));
+    ASSERT_TRUE(doc.open(QIODevice::ReadOnly));
+    const QString sDocumented = QString::fromUtf8(doc.readAll());
+
+    ASSERT_TRUE(fBus->StartServer());
+    QDBusConnection probe = QDBusConnection::connectToBus(fBus->Address(), QStringLiteral("probe"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.tzk.Axcs"), QStringLiteral("/org/tzk/Axcs"),
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    QDBusPendingCallWatcher watcher(probe.asyncCall(call, 5000));
+    ASSERT_TRUE(RunEventsUntil([&watcher] { return watcher.isFinished(); }));
+    QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
+    ASSERT_EQ(watcher.reply().type(), QDBusMessage::ReplyMessage)
+        << watcher.reply().errorMessage().toStdString();
+    const QString sServed = watcher.reply().arguments().value(0).toString();
+
+    const QStringList documented = Members(sDocumented, QStringLiteral("org.tzk.Axcs"));
+    EXPECT_EQ(documented.size(), 8);
+    EXPECT_TRUE(documented.contains(QStringLiteral("method ExecuteFunction(s)(is)")));
+    EXPECT_EQ(documented, Members(sServed, QStringLiteral("org.tzk.Axcs")));
+    EXPECT_EQ(Members(sDocumented, QStringLiteral("org.tzk.AxccClient")),
+              QStringList({QStringLiteral("method Notify(s)(s)")}));
 }
 
 } // namespace
