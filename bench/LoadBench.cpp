@@ -10,6 +10,7 @@
 #include "execution/TestTree.h"
 #include "language/DefFileInterpreter.h"
 #include "language/InterpreterHost.h"
+#include "language/Session.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -74,21 +75,15 @@ void BM_LoadDefinition(benchmark::State& state)
     }
     RegisterDeviceFamilies();
     TBenchHost host;
+    TSession session;
     for (auto _ : state) {
-        TTestTree tree;
-        {
-            TInterpreter interpreter(host);
-            interpreter.FileLoad(sMain);
-            if (interpreter.LoadDefinition(tree) != irSuccess) {
-                state.SkipWithError(interpreter.LastErrors().left(200).toUtf8().constData());
-                return;
-            }
+        const TLoadReport report = session.Load(sMain, host);
+        if (report.eOutcome != ELoadOutcome::Loaded) {
+            state.SkipWithError((report.sFailure + report.sLoadInfos).left(200).toUtf8().constData());
+            return;
         }
         state.PauseTiming();
-        tree.Clear();
-        TDeviceList::InstanceRelease();
-        TVariableManager::InstanceRelease();
-        TValueLog::InstanceRelease();
+        session.ReleaseDefinition();
         state.ResumeTiming();
     }
     state.counters["lines_per_s"] =

@@ -35,7 +35,7 @@ endfunction()
 function(tzk_add_device_family_tests family)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBRARIES")
   tzk_add_test_suite(tzk_devices_${family}_tests ${arg_SOURCES})
-  target_link_libraries(tzk_devices_${family}_tests PRIVATE tzk_devices_${family} ${arg_LIBRARIES})
+  target_link_libraries(tzk_devices_${family}_tests PRIVATE tzk_devices_${family} tzk_test_session ${arg_LIBRARIES})
 endfunction()
 
 function(tzk_generate_device_registration)

@@ -14,10 +14,8 @@
 #include "core/MsgLog.h"
 #include "core/RegIO.h"
 #include "devices/DeviceFamilies.h"
-#include "execution/DeviceList.h"
-#include "execution/TestTree.h"
 #include "language/DefFilePreprocess.h"
-#include "reporting/ErrorReport.h"
+#include "language/Session.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -28,42 +26,21 @@
 
 namespace {
 
-// The operator's dialogs for the devices of one run. Declared before the run's tree, so that the
-// tree goes first, then the devices, and only then the dialogs their questions went to.
-class TRunDialogs
+// Loads aOptions.sFile into the session; the file label becomes the final dialog's caption.
+int LoadDefinition(const TRunOptions& aOptions, TSession& aSession, QString& sCaption, TLoadReport& aReport,
+                   QTextStream& aErr)
 {
-public:
-    explicit TRunDialogs(TOperatorAnswers& aAnswers) : fDialogs(aAnswers)
-    {
-        TDeviceList::Context().SetDialogs(&fDialogs);
-    }
-    ~TRunDialogs()
-    {
-        TDeviceList::InstanceRelease();
-        TDeviceList::Context().SetDialogs(nullptr);
-    }
-    TRunDialogs(const TRunDialogs&) = delete;
-    TRunDialogs& operator=(const TRunDialogs&) = delete;
-
-private:
-    TConsoleOperatorDialogs fDialogs;
-};
-
-// Loads aOptions.sFile into aTree; the file label becomes the final dialog's caption.
-int LoadDefinition(const TRunOptions& aOptions, TTestTree& aTree, TErrorReport& aReport, QString& sCaption,
-                   int& iWarnings, int& iSkipped, QTextStream& aErr)
-{
-    TConsoleLoader loader(aReport, aOptions.bSkipErrors);
-    const ELoadOutcome eOutcome = loader.Load(aOptions.sFile, aTree, aErr);
+    TConsoleLoader loader(aSession, aOptions.bSkipErrors);
+    aReport = loader.Load(aOptions.sFile, aErr);
     sCaption = loader.FileLabel();
-    iWarnings = loader.WarningCount();
-    iSkipped = loader.SkippedLines();
-    if (eOutcome == loLoaded && iWarnings > 0 && aOptions.bWError) {
-        aErr << QStringLiteral("%1: %2 warning(s) treated as errors").arg(aOptions.sFile).arg(iWarnings)
+    if (aReport.bRunnable && aReport.iWarnings > 0 && aOptions.bWError) {
+        aErr << QStringLiteral("%1: %2 warning(s) treated as errors")
+                    .arg(aOptions.sFile)
+                    .arg(aReport.iWarnings)
              << Qt::endl;
         return ciExitLoadError;
     }
-    return LoadExitStatus(eOutcome);
+    return LoadExitStatus(aReport);
 }
 
 int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr,
@@ -76,16 +53,14 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
     case TRunOptions::rmPreprocess:
         return PreprocessFile(aOptions.sFile, aOut, aErr);
     case TRunOptions::rmCheck: {
-        TTestTree tree;
-        TErrorReport report;
+        TSession session;
         QString sCaption;
-        int iWarnings = 0;
-        int iSkipped = 0;
-        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, iSkipped, aErr);
-        if (iStatus == ciExitOk && iWarnings == 0)
+        TLoadReport report;
+        const int iStatus = LoadDefinition(aOptions, session, sCaption, report, aErr);
+        if (iStatus == ciExitOk && report.iWarnings == 0)
             aOut << QStringLiteral("%1: no errors").arg(aOptions.sFile) << Qt::endl;
         else if (iStatus == ciExitOk)
-            aOut << QStringLiteral("%1: no errors, %2 warning(s)").arg(aOptions.sFile).arg(iWarnings)
+            aOut << QStringLiteral("%1: no errors, %2 warning(s)").arg(aOptions.sFile).arg(report.iWarnings)
                  << Qt::endl;
         return iStatus;
     }
@@ -99,17 +74,18 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         }
         TInterruptHandler interrupt;
         answers->SetInterruptFd(interrupt.NotifyFd());
-        const TRunDialogs dialogs(*answers);
-        TTestTree tree;
-        TErrorReport report;
+        // The dialogs outlive the session: its devices may still ask while they are released.
+        TConsoleOperatorDialogs dialogs(*answers);
+        TSession session;
+        session.Context().SetDialogs(&dialogs);
         QString sCaption;
-        int iWarnings = 0;
-        int iSkipped = 0;
-        const int iStatus = LoadDefinition(aOptions, tree, report, sCaption, iWarnings, iSkipped, aErr);
+        TLoadReport report;
+        const int iStatus = LoadDefinition(aOptions, session, sCaption, report, aErr);
         if (iStatus != ciExitOk)
             return iStatus;
-        TRunContext context{aOut, *answers, &aLog, &report, &interrupt, sCaption, aStatus, iSkipped};
-        return RunProcess(tree, aOptions, context);
+        TRunContext context{aOut,       *answers, &aLog,   &session.ErrorReport(),
+                            &interrupt, sCaption, aStatus, report.iSkipped};
+        return RunProcess(session.Tree(), aOptions, context);
     }
     }
     return ciExitOk;
@@ -177,8 +153,6 @@ int main(int argc, char** argv)
         err << QStringLiteral("Settings not read: ") << ExceptionText(e) << Qt::endl;
     }
     RegisterDeviceFamilies();
-    TDeviceContext deviceContext;
-    TDeviceList::SetContext(&deviceContext);
 
     // Messages appear as the log shows them.
     TMsgLog log;
@@ -187,8 +161,6 @@ int main(int argc, char** argv)
     log.Attach();
 
     const int iStatus = Run(options, log, out, err, bTerminal ? &status : nullptr);
-    TDeviceList::InstanceRelease();
-    TDeviceList::SetContext(nullptr);
     log.Detach();
     TMsgClass::ReleaseSingleton();
     return iStatus;

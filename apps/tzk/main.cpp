@@ -4,7 +4,6 @@
 #include "execution/DeviceList.h"
 #include "ui/Application.h"
 #include "ui/DocumentView.h"
-#include "ui/InterpreterLoader.h"
 #include "ui/WidgetOperatorDialogs.h"
 #include "ui/formMain.h"
 
@@ -48,20 +47,13 @@ int main(int argc, char** argv)
     app.InstallTerminationHandler();
 
     RegisterDeviceFamilies();
-    // Every device reaches the run and the operator through this context; it outlives them all.
-    TDeviceContext deviceContext;
-    TDeviceList::SetContext(&deviceContext);
-    std::unique_ptr<TWidgetOperatorDialogs> dialogs;
 
     TfrmMainSetup setup;
     setup.slArguments = app.arguments().mid(1);
-    setup.fLoaderFactory = CreateInterpreterLoader;
     setup.fDocumentViewFactory = [](QWidget* aParent) { return new TDocumentView(aParent); };
     int iResult = 0;
     {
         TfrmMain frmMain(std::move(setup));
-        dialogs = std::make_unique<TWidgetOperatorDialogs>(&frmMain);
-        deviceContext.SetDialogs(dialogs.get());
         const QString sLogFile = qEnvironmentVariable("TZK_LOG_FILE");
         std::unique_ptr<TLogFile> logFile;
         if (!sLogFile.isEmpty())
@@ -69,8 +61,6 @@ int main(int argc, char** argv)
         frmMain.show();
         iResult = app.exec();
     }
-    TDeviceList::InstanceRelease();
-    TDeviceList::SetContext(nullptr);
     TRegIO::InstanceRelease();
     return iResult;
 }

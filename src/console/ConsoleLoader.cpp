@@ -1,30 +1,28 @@
 #include "ConsoleLoader.h"
 
 #include "core/MsgClasses.h"
-#include "core/MsgExceptions.h"
-#include "core/RegIO.h"
-#include "core/ValueLog.h"
-#include "core/VariableManager.h"
 #include "execution/ActionCaptions.h"
-#include "execution/DeviceList.h"
-#include "execution/Job.h"
-#include "execution/TestTree.h"
-#include "language/DefFileInterpreter.h"
+#include "language/Session.h"
 #include "reporting/ErrorReport.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
-TConsoleLoader::TConsoleLoader(TErrorReport& aReport, bool bSkipErrors)
-    : fReport(aReport), fbSkipErrors(bSkipErrors)
+TConsoleLoader::TConsoleLoader(TSession& aSession, bool bSkipErrors)
+    : fSession(aSession), fbSkipErrors(bSkipErrors)
 {}
+
+TErrorReport* TConsoleLoader::ErrorReport()
+{
+    return &fSession.ErrorReport();
+}
 
 void TConsoleLoader::SetFileInfo(const QString& sLabel, const QString& sVersion)
 {
     fsLabel = sLabel;
     fsVersion = sVersion;
-    fReport.SetFileInfo(sLabel);
-    fReport.SetFileVersion(sVersion);
+    fSession.ErrorReport().SetFileInfo(sLabel);
+    fSession.ErrorReport().SetFileVersion(sVersion);
 }
 
 bool TConsoleLoader::AssignKey(int iKeyCode, const QString& sCaption)
@@ -57,54 +55,22 @@ QStringList TConsoleLoader::CompilerStyle(const QString& sLoadInfos)
     return lines;
 }
 
-ELoadOutcome TConsoleLoader::Load(const QString& sFile, TTestTree& aTree, QTextStream& aErr)
+TLoadReport TConsoleLoader::Load(const QString& sFile, QTextStream& aErr)
 {
-    aTree.Clear();
-    fiWarnings = 0;
-    TDeviceList::InstanceRelease();
-    TVariableManager::InstanceRelease();
-    TValueLog::InstanceRelease();
-    fReport.Clear();
-
-    const QString sPath = QFileInfo(sFile).absoluteFilePath();
-    if (!QFileInfo(sPath).isFile()) {
-        aErr << QStringLiteral("%1: error: definition file not found").arg(sFile) << Qt::endl;
-        return loErrors;
-    }
-    // The "TZD:" prefix of file names refers to the definition being loaded.
-    TRegIO::Instance().SetLastFile(sPath);
-    TInterpreter interpreter(*this);
-    TInterpreterResult eResult = irError;
-    try {
-        interpreter.FileLoad(sPath);
-        eResult = interpreter.LoadDefinition(aTree);
-    } catch (const EOperationCancelled& e) {
-        TMsg::Debug(e.Message());
-        return loCancelled;
-    } catch (const std::exception& e) {
-        TMsg::Error(ExceptionText(e));
+    fsLabel.clear();
+    fsVersion.clear();
+    const TLoadReport report = fSession.Load(sFile, *this);
+    if (!report.sFailure.isEmpty()) {
+        // The path as given when the file is missing, the full one when it could not be read.
+        const bool bMissing = !QFileInfo(report.sFile).isFile();
+        if (!bMissing)
+            TMsg::Error(report.sFailure);
         aErr << QStringLiteral("%1: error: %2")
-                    .arg(sPath, ExceptionText(e).split(QStringLiteral("\r\n")).join(' '))
+                    .arg(bMissing ? sFile : report.sFile,
+                         report.sFailure.split(QStringLiteral("\r\n")).join(' '))
              << Qt::endl;
-        return loErrors;
     }
-    QString sInfos = interpreter.LastErrors();
-    for (const QString& sWarning : interpreter.DirectiveWarnings())
-        sInfos += QStringLiteral("\r\nWarning: ") + sWarning;
-    for (const QString& sLine : CompilerStyle(sInfos + interpreter.CheckWarnings()))
+    for (const QString& sLine : CompilerStyle(report.sLoadInfos))
         aErr << sLine << Qt::endl;
-    fiWarnings = int(interpreter.DirectiveWarnings().size()) + interpreter.CheckWarningCount();
-    fiSkipped = interpreter.SkippedLines() + TJob::DummyNodes(aTree);
-    if (eResult == irCancelled)
-        return loCancelled;
-    if (eResult == irSuccess) {
-        fReport.SetFileName(sPath);
-        return loLoaded;
-    }
-    // With "Skip Errors" a load that met errors can still be run.
-    if (fbSkipErrors && !aTree.Empty()) {
-        fReport.SetFileName(sPath);
-        return loLoaded;
-    }
-    return loErrors;
+    return report;
 }

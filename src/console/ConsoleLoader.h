@@ -7,27 +7,20 @@
 #include <QStringList>
 #include <QTextStream>
 
-class TErrorReport;
-class TTestTree;
+class TSession;
 
-// Loads a definition for the headless runner as the desktop program does: the previous
-// definition's devices, variables and value log are released, the file is read, preprocessed and
-// interpreted into the tree. Load errors are listed as "file:line: error: message" so that editors
-// and CI systems can jump to them.
+// The headless runner's side of a load: loads a definition into the session as the desktop
+// program does and lists load errors as "file:line: error: message" so that editors and CI systems
+// can jump to them.
 class TConsoleLoader : public IInterpreterHost
 {
 public:
-    TConsoleLoader(TErrorReport& aReport, bool bSkipErrors);
+    TConsoleLoader(TSession& aSession, bool bSkipErrors);
 
-    ELoadOutcome Load(const QString& sFile, TTestTree& aTree, QTextStream& aErr);
+    TLoadReport Load(const QString& sFile, QTextStream& aErr);
 
     const QString& FileLabel() const { return fsLabel; }
     const QString& FileVersion() const { return fsVersion; }
-    // The warnings of the last load (the preprocessor's and the definition check's), listed as
-    // "file:line: warning: text".
-    int WarningCount() const { return fiWarnings; }
-    // Lines a load under "Skip Errors" could not take, placeholders of undeclared devices included.
-    int SkippedLines() const { return fiSkipped; }
 
     // "Error: /path/a.TZD, 12: text" items of the load information as "path:12: error: text".
     static QStringList CompilerStyle(const QString& sLoadInfos);
@@ -38,13 +31,11 @@ public:
     // checked.
     bool AssignKey(int iKeyCode, const QString& sCaption) override;
     void SetDefaultDocument(const QString& sFileName) override;
-    TErrorReport* ErrorReport() override { return &fReport; }
+    TErrorReport* ErrorReport() override;
 
 private:
-    TErrorReport& fReport;
+    TSession& fSession;
     bool fbSkipErrors;
     QString fsLabel;
     QString fsVersion;
-    int fiWarnings = 0;
-    int fiSkipped = 0;
 };

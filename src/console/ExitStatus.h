@@ -1,6 +1,7 @@
 #pragma once
 
 #include "language/DefFilePreprocess.h"
+#include "language/Session.h"
 
 // Exit statuses of the headless runner, besides ciExitOk, ciExitLoadError and ciExitUsage.
 constexpr int ciExitFailed = 1;
@@ -14,25 +15,13 @@ constexpr int RunExitStatus(bool bAllPassed)
     return bAllPassed ? ciExitOk : ciExitFailed;
 }
 
-// The status for the outcome of loading a definition.
-enum ELoadOutcome
+// The status for the outcome of loading a definition: a definition that can be run (with errors
+// under "Skip Errors") loaded.
+inline int LoadExitStatus(const TLoadReport& aReport)
 {
-    loLoaded,
-    loErrors,
-    loCancelled
-};
-
-constexpr int LoadExitStatus(ELoadOutcome eOutcome)
-{
-    switch (eOutcome) {
-    case loLoaded:
+    if (aReport.bRunnable)
         return ciExitOk;
-    case loCancelled:
-        return ciExitLoadCancelled;
-    case loErrors:
-        break;
-    }
-    return ciExitLoadError;
+    return aReport.eOutcome == ELoadOutcome::Cancelled ? ciExitLoadCancelled : ciExitLoadError;
 }
 
 // The exit statuses as the help text lists them.

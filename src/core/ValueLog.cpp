@@ -21,12 +21,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 std::unique_ptr<TValueLog>& Singleton()
 {
     static std::unique_ptr<TValueLog> instance;
     return instance;
+}
+
+TValueLog*& Installed()
+{
+    static TValueLog* installed = nullptr;
+    return installed;
 }
 
 using TEncoding = TValueLog::TEncoding;
@@ -328,6 +336,8 @@ TValueLog::TValueLog()
 
 TValueLog& TValueLog::Instance()
 {
+    if (TValueLog* pInstalled = Installed())
+        return *pInstalled;
     auto& instance = Singleton();
     if (!instance)
         instance = std::make_unique<TValueLog>();
@@ -337,6 +347,11 @@ TValueLog& TValueLog::Instance()
 void TValueLog::InstanceRelease()
 {
     Singleton().reset();
+}
+
+TValueLog* TValueLog::SetInstance(TValueLog* aLog)
+{
+    return std::exchange(Installed(), aLog);
 }
 
 void TValueLog::Init(const QString& aFileName, const QString& aDateFormat)

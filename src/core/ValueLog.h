@@ -27,8 +27,13 @@ public:
     TValueLog(const TValueLog&) = delete;
     TValueLog& operator=(const TValueLog&) = delete;
 
+    // The loaded definition's (the session's) instance, else one made on first use, which
+    // InstanceRelease releases (tests of single units work without a session).
     static TValueLog& Instance();
     static void InstanceRelease();
+    // Makes aLog the instance Instance() returns (null: back to the one made on first use);
+    // returns the one installed before.
+    static TValueLog* SetInstance(TValueLog* aLog);
 
     // Switches the log on. "%DATE" in aFileName is replaced by the current date formatted with
     // aDateFormat ("YYMMDD" when empty). Raises EMsg when the date pattern is invalid, the folder

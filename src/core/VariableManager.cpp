@@ -9,12 +9,20 @@
 #include <algorithm>
 #include <limits>
 
+#include <utility>
+
 namespace {
 
 std::unique_ptr<TVariableManager>& Singleton()
 {
     static std::unique_ptr<TVariableManager> instance;
     return instance;
+}
+
+TVariableManager*& Installed()
+{
+    static TVariableManager* installed = nullptr;
+    return installed;
 }
 
 const QString sInvalidType = QStringLiteral("Invalid data type for variable \"%s\"!");
@@ -100,6 +108,8 @@ QString TVariableReal::AsString() const
 
 TVariableManager& TVariableManager::Instance()
 {
+    if (TVariableManager* pInstalled = Installed())
+        return *pInstalled;
     auto& instance = Singleton();
     if (!instance)
         instance = std::make_unique<TVariableManager>();
@@ -109,6 +119,11 @@ TVariableManager& TVariableManager::Instance()
 void TVariableManager::InstanceRelease()
 {
     Singleton().reset();
+}
+
+TVariableManager* TVariableManager::SetInstance(TVariableManager* aManager)
+{
+    return std::exchange(Installed(), aManager);
 }
 
 int TVariableManager::IndexOf(const QString& sName) const

@@ -88,8 +88,13 @@ public:
     TVariableManager(const TVariableManager&) = delete;
     TVariableManager& operator=(const TVariableManager&) = delete;
 
+    // The loaded definition's (the session's) instance, else one made on first use, which
+    // InstanceRelease releases (tests of single units work without a session).
     static TVariableManager& Instance();
     static void InstanceRelease();
+    // Makes aManager the instance Instance() returns (null: back to the one made on first use);
+    // returns the one installed before.
+    static TVariableManager* SetInstance(TVariableManager* aManager);
 
     // Creates the variable when the name is new, assigns otherwise; a variable of another type
     // raises EMsg "Invalid data type for variable ...".

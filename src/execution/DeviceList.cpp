@@ -6,12 +6,20 @@
 
 #include <algorithm>
 
+#include <utility>
+
 namespace {
 
 std::unique_ptr<TDeviceList>& Singleton()
 {
     static std::unique_ptr<TDeviceList> instance;
     return instance;
+}
+
+TDeviceList*& Installed()
+{
+    static TDeviceList* installed = nullptr;
+    return installed;
 }
 
 TDeviceContext*& InstalledContext()
@@ -30,6 +38,8 @@ std::vector<std::pair<QString, TDeviceList::TDeviceCreator>>& DeviceTypes()
 
 TDeviceList& TDeviceList::Instance()
 {
+    if (TDeviceList* pInstalled = Installed())
+        return *pInstalled;
     auto& instance = Singleton();
     if (!instance)
         instance = std::make_unique<TDeviceList>();
@@ -41,6 +51,11 @@ void TDeviceList::InstanceRelease()
     Singleton().reset();
 }
 
+TDeviceList* TDeviceList::SetInstance(TDeviceList* aList)
+{
+    return std::exchange(Installed(), aList);
+}
+
 TDeviceContext& TDeviceList::Context()
 {
     static TDeviceContext empty;
@@ -48,9 +63,9 @@ TDeviceContext& TDeviceList::Context()
     return pContext ? *pContext : empty;
 }
 
-void TDeviceList::SetContext(TDeviceContext* aContext)
+TDeviceContext* TDeviceList::SetContext(TDeviceContext* aContext)
 {
-    InstalledContext() = aContext;
+    return std::exchange(InstalledContext(), aContext);
 }
 
 void TDeviceList::RegisterType(const QString& sKeyword, TDeviceCreator aCreator)

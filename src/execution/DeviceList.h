@@ -21,8 +21,13 @@ public:
     TDeviceList(const TDeviceList&) = delete;
     TDeviceList& operator=(const TDeviceList&) = delete;
 
+    // The loaded definition's (the session's) instance, else one made on first use, which
+    // InstanceRelease releases (tests of single units work without a session).
     static TDeviceList& Instance();
     static void InstanceRelease();
+    // Makes aList the instance Instance() returns (null: back to the one made on first use);
+    // returns the one installed before.
+    static TDeviceList* SetInstance(TDeviceList* aList);
 
     // Device types by their Device.Create keyword (compared case-sensitively, tried in the order
     // they were registered).
@@ -30,7 +35,8 @@ public:
     // The context every device is created with: the one the program set, else an empty one (no
     // runner, no operator, the platform's own parts).
     static TDeviceContext& Context();
-    static void SetContext(TDeviceContext* aContext);
+    // Returns the context installed before.
+    static TDeviceContext* SetContext(TDeviceContext* aContext);
     static void UnregisterType(const QString& sKeyword);
     // Name and version of every registered device type, from a transient device of each (the
     // about box lists them).

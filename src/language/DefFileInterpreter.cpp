@@ -3,6 +3,7 @@
 #include "DefFileKeys.h"
 #include "DefFileLint.h"
 #include "DefFilePreprocessor.h"
+#include "InterpreterHost.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -10,6 +11,21 @@
 TInterpreter::TInterpreter(IInterpreterHost& aHost) : fHost(aHost)
 {
     CreateKeyList();
+    if (fHost.CanQueryDefines())
+        SetOnDefineQuery([this](QString& sText) { fHost.DefineQuery(sText); });
+}
+
+QString TInterpreter::LoadInfos() const
+{
+    QString sInfos = LastErrors();
+    for (const QString& sWarning : fslDirectiveWarnings)
+        sInfos += QStringLiteral("\r\nWarning: ") + sWarning;
+    return sInfos + fsCheckWarnings;
+}
+
+std::unique_ptr<IDefinitionLoader> CreateInterpreterLoader(IInterpreterHost& aHost)
+{
+    return std::make_unique<TInterpreter>(aHost);
 }
 
 void TInterpreter::CreateKeyList()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "language/DefFileInterpreterBase.h"
+#include "language/DefinitionLoader.h"
 
 #include <cstdint>
 
@@ -19,15 +20,20 @@ enum TInterpreterResult : std::uint8_t
 
 // The definition interpreter: reads a definition with its includes and turns its statements into
 // settings, variables, devices and the test tree.
-class TInterpreter : public TInterpreterReader
+class TInterpreter : public TInterpreterReader, public IDefinitionLoader
 {
 public:
     explicit TInterpreter(IInterpreterHost& aHost);
 
     void CreateKeyList() override;
 
+    void FileLoad(const QString& sFileName) override { TInterpreterReader::FileLoad(sFileName); }
     // Runs the keyword pass over the loaded lines and fills aTreeView.
-    TInterpreterResult LoadDefinition(TTestTree& aTreeView);
+    TInterpreterResult LoadDefinition(TTestTree& aTreeView) override;
+    int SkippedLines() const override { return TInterpreterReader::SkippedLines(); }
+    // LastErrors with the preprocessor's and the definition check's warnings.
+    QString LoadInfos() const override;
+    int WarningCount() const override { return int(fslDirectiveWarnings.size()) + fiCheckWarnings; }
 
     TTestTree* TreeView() const { return FTreeView; }
     TTreeNode* CurrentNode() const { return FCurrentNode; }

@@ -4,9 +4,9 @@
 
 class TErrorReport;
 
-// What the keyword pass needs of the program that loads a definition: its options, the error
-// report, and the settings that belong to the main window (file label, key assignments, default
-// document).
+// What a load needs of the program that loads a definition: its options, the error report, the
+// settings that belong to the main window (file label, key assignments, default document) and the
+// definition documents it can show.
 class IInterpreterHost
 {
 public:
@@ -20,4 +20,10 @@ public:
     virtual void SetDefaultDocument(const QString& sFileName) = 0;
     // The error report that "Set(ErrorReport; ...)" configures; none where the program has none.
     virtual TErrorReport* ErrorReport() = 0;
+    // "#showdefinedoc": whether the program can show a definition document and wait for its
+    // answer. Where it cannot, the directive is left out.
+    virtual bool CanQueryDefines() const { return false; }
+    // Shows the document sText names and waits; sText becomes the answer ("Cancelled", "Exit" or
+    // the define values).
+    virtual void DefineQuery(QString& sText) { sText = QStringLiteral("Cancelled"); }
 };

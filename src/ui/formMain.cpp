@@ -51,19 +51,6 @@ const QString csAboutBlank = QStringLiteral("about:blank");
 const QString csCancelled = QStringLiteral("Cancelled");
 const QString csNoTestCase = QStringLiteral("  Test Case: No test case in process");
 
-// The runner's failure report is the error report.
-class TErrorReportAdapter : public IFailureReport
-{
-public:
-    explicit TErrorReportAdapter(TErrorReport& aReport) : fReport(aReport) {}
-    void SetFailedJob(const TJob& aJob) override { fReport.SetFailedJob(aJob); }
-    void ShowQueuedError(const QString& aOperatorName) override { fReport.ShowQueuedError(aOperatorName); }
-    bool ExitAfterFailure() const override { return fReport.ExitAfterFailure(); }
-
-private:
-    TErrorReport& fReport;
-};
-
 // A document view without a web engine: shows the address it was given.
 class TPlainDocumentView : public TDocumentViewBase
 {
@@ -117,9 +104,10 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     setWindowIcon(UiIcon(QStringLiteral("app")));
     resize(726, 519);
 
-    fFailureReport = std::make_unique<TErrorReportAdapter>(fErrorReport);
-    fRunner = std::make_unique<TProcessRunner>(fTree, *this);
-    fRunner->SetFailureReport(fFailureReport.get());
+    if (fSetup.fLoaderFactory)
+        fSession.SetLoaderFactory(fSetup.fLoaderFactory);
+    fOperatorDialogs = std::make_unique<TWidgetOperatorDialogs>(this);
+    fSession.Context().SetDialogs(fOperatorDialogs.get());
 
     CreateActions();
     CreateMenusAndToolbar();
@@ -144,14 +132,14 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     fsUiScriptHtml = fsUiReadyHtml;
     fsUiScriptErrorHtml = PageIfExists(sProgramDir, QStringLiteral("Ui/ScriptError.html"));
 
-    connect(fRunner.get(), &TProcessRunner::ActionsChanged, this, &TfrmMain::ApplyActions);
-    connect(fRunner.get(), &TProcessRunner::KeyWaitChanged, this, [this](bool bWaiting) {
+    connect(fRunner, &TProcessRunner::ActionsChanged, this, &TfrmMain::ApplyActions);
+    connect(fRunner, &TProcessRunner::KeyWaitChanged, this, [this](bool bWaiting) {
         // The step's label may be cut off in the tree: the status bar tells what it waits for.
         const TTreeNode* pNode = fRunner->CurrentNode();
         fsWaitPrompt = bWaiting && pNode ? pNode->Text() : QString();
         ShowStatusText();
     });
-    connect(fRunner.get(), &TProcessRunner::PausedAtBreakPoint, this, [this] {
+    connect(fRunner, &TProcessRunner::PausedAtBreakPoint, this, [this] {
         fsBreakPrompt = Format(QStringLiteral("Paused at break point: %s continues, %s steps"),
                                {acProcessContinue->shortcut().toString(QKeySequence::NativeText),
                                 acProcessStep->shortcut().toString(QKeySequence::NativeText)});
@@ -180,12 +168,9 @@ TfrmMain::~TfrmMain()
     if (TApplication* app = TApplication::Instance())
         app->SetKeyHook(nullptr);
     fTreeView->SetTree(nullptr);
-    fTree.Clear();
-    fRunner.reset();
-    TDeviceList::InstanceRelease();
+    fSession.DetachRunner();
+    fSession.ReleaseDefinition();
     TEscTaggedString::InstanceRelease();
-    TValueLog::InstanceRelease();
-    TVariableManager::InstanceRelease();
     fMsgLog.Detach();
     TMsgClass::ReleaseSingleton();
 }
@@ -639,87 +624,54 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     fsCurrentFileName.clear();
     fsUiScriptHtml = fsUiReadyHtml;
     fKeyControl->Clear();
-    fErrorReport.Clear();
     acViewLastErrorDlg->setEnabled(false);
     fDocView->ShowPage(fsUiReadyHtml);
-    fTree.Clear();
-    // The runner forgets its positions in the old tree (on an empty tree that is all it does).
-    fRunner->AttachJobs();
-    fRunner->SetSkippedAtLoad(0);
     ForgetDefinitionTexts();
-    ReleaseProcessServices();
     setWindowTitle(csAppTitle);
     // Nothing may run a half-built tree while a define query lets events through.
     fRunner->SetProcessState(EProcessState::NothingToRun);
 
-    bool bResult = false;
     fbLoading = true;
-    try {
-        const std::unique_ptr<IDefinitionLoader> loader = fSetup.fLoaderFactory(*this);
-        // "TZD:" names refer to the file being loaded, already while it is read and preprocessed.
-        TRegIO::Instance().SetLastFile(sFile);
-        loader->FileLoad(sFile);
-        const TLoadOutcome eOutcome = loader->LoadDefinition(fTree);
-
-        const QString sHint = Format(QStringLiteral("Loaded File: \"%s\""), {sFile});
-        switch (eOutcome) {
-        case TLoadOutcome::Cancelled:
-            TMsg::Info(QStringLiteral("File loading cancelled: \"%s\""), {sFile});
-            fTree.Clear();
-            fRunner->SetProcessState(EProcessState::NothingToRun);
-            TDeviceList::InstanceRelease();
-            ForgetFailedDefinition();
-            break;
-        case TLoadOutcome::Success:
-            fErrorReport.SetFileName(sFile);
-            fsCurrentFileName = sFile;
-            setWindowTitle(Format(QStringLiteral(" %s - %s"), {csAppTitle, sFile}));
-            TMsg::Hint(sHint);
-            fTreeView->ExpandDefault();
-            fRunner->AttachJobs();
-            fRunner->SetSkippedAtLoad(TJob::DummyNodes(fTree));
-            if (fsUiScriptHtml != fsUiReadyHtml)
-                fDocView->ShowPage(fsUiScriptHtml);
-            fMenuFileList->Insert(sFile);
-            TMsg::Info(QStringLiteral("Test process loaded successfully."));
-            fRunner->SetProcessState(EProcessState::Ready);
-            bResult = true;
-            break;
-        case TLoadOutcome::Errors:
-            fDocView->ShowPage(fsUiScriptErrorHtml);
-            if (SkipErrors()) {
-                fErrorReport.SetFileName(sFile);
-                fsCurrentFileName = sFile;
-                setWindowTitle(Format(QStringLiteral(" %s - %s with Errors"),
-                                      {csAppTitle, QFileInfo(sFile).fileName()}));
-                TMsg::Hint(sHint);
-                fTreeView->ExpandDefault();
-                fRunner->AttachJobs();
-                fRunner->SetSkippedAtLoad(loader->SkippedLines() + TJob::DummyNodes(fTree));
-                fMenuFileList->Insert(sFile);
-                fRunner->SetProcessState(EProcessState::Ready);
-                TMsg::Info(QStringLiteral("Test process loaded with Errors."));
-            } else {
-                fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
-                fTree.Clear();
-                fRunner->SetProcessState(EProcessState::NothingToRun);
-                TDeviceList::InstanceRelease();
-                ForgetFailedDefinition();
-            }
-            break;
-        }
-    } catch (const std::exception& e) {
+    const TLoadReport report = fSession.Load(sFile, *this);
+    const QString sHint = Format(QStringLiteral("Loaded File: \"%s\""), {sFile});
+    if (!report.sFailure.isEmpty()) {
         // A reader or preprocessor error: nothing of the definition stays.
-        fTree.Clear();
-        fRunner->SetProcessState(EProcessState::NothingToRun);
-        TDeviceList::InstanceRelease();
-        ForgetFailedDefinition();
+        ForgetDefinitionTexts();
         fbLoading = false;
         if (TApplication* app = TApplication::Instance())
-            app->HandleException(ExceptionText(e));
+            app->HandleException(report.sFailure);
         else
-            TMsg::Fatal(ExceptionText(e));
+            TMsg::Fatal(report.sFailure);
+    } else if (report.eOutcome == ELoadOutcome::Cancelled) {
+        TMsg::Info(QStringLiteral("File loading cancelled: \"%s\""), {sFile});
+        ForgetDefinitionTexts();
+    } else if (report.eOutcome == ELoadOutcome::Errors) {
+        fDocView->ShowPage(fsUiScriptErrorHtml);
+        if (report.bRunnable) {
+            fsCurrentFileName = sFile;
+            setWindowTitle(
+                Format(QStringLiteral(" %s - %s with Errors"), {csAppTitle, QFileInfo(sFile).fileName()}));
+            TMsg::Hint(sHint);
+            fTreeView->ExpandDefault();
+            fMenuFileList->Insert(sFile);
+            fRunner->SetProcessState(EProcessState::Ready);
+            TMsg::Info(QStringLiteral("Test process loaded with Errors."));
+        } else {
+            fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
+            ForgetDefinitionTexts();
+        }
+    } else {
+        fsCurrentFileName = sFile;
+        setWindowTitle(Format(QStringLiteral(" %s - %s"), {csAppTitle, sFile}));
+        TMsg::Hint(sHint);
+        fTreeView->ExpandDefault();
+        if (fsUiScriptHtml != fsUiReadyHtml)
+            fDocView->ShowPage(fsUiScriptHtml);
+        fMenuFileList->Insert(sFile);
+        TMsg::Info(QStringLiteral("Test process loaded successfully."));
+        fRunner->SetProcessState(EProcessState::Ready);
     }
+    const bool bResult = report.eOutcome == ELoadOutcome::Loaded;
     fbLoading = false;
 
     if (fsPendingLoad) {
@@ -728,20 +680,6 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
         QTimer::singleShot(0, this, [this, sNext] { LoadDefinitionFile(sNext); });
     }
     return bResult;
-}
-
-void TfrmMain::ForgetFailedDefinition()
-{
-    // The label and the hints the failed load set up must not pass for a loaded definition.
-    fErrorReport.Clear();
-    ForgetDefinitionTexts();
-}
-
-void TfrmMain::ReleaseProcessServices()
-{
-    TDeviceList::InstanceRelease();
-    TValueLog::InstanceRelease();
-    TVariableManager::InstanceRelease();
 }
 
 void TfrmMain::InitNewDefFile(const QString& sFileName, bool bAutoStart)
@@ -868,8 +806,7 @@ void TfrmMain::closeEvent(QCloseEvent* aEvent)
     TRegIO& settings = TRegIO::Instance();
     if (!settings.CurrentUserSave())
         fDialogs.fnWarning(settings.LastError());
-    fTree.Clear();
-    TDeviceList::InstanceRelease();
+    fSession.ReleaseDefinition();
     aEvent->accept();
 }
 
@@ -945,7 +882,13 @@ void TfrmMain::EditCopy()
         QMetaObject::invokeMethod(focus, "copy");
 }
 
-void TfrmMain::SetFileLabel(const QString& sLabel, const QString& sVersion)
+void TfrmMain::SetDefaultDocument(const QString& sFileName)
+{
+    QString sFull;
+    SetScriptDoc(sFileName, sFull);
+}
+
+void TfrmMain::SetFileInfo(const QString& sLabel, const QString& sVersion)
 {
     fErrorReport.SetFileInfo(sLabel);
     fErrorReport.SetFileVersion(sVersion);

@@ -1,10 +1,13 @@
 #pragma once
 
-#include "DefinitionLoader.h"
+#include "WidgetOperatorDialogs.h"
 #include "core/MsgLog.h"
 #include "execution/ProcessRunner.h"
 #include "execution/RunnerHost.h"
 #include "execution/TestTree.h"
+#include "language/DefinitionLoader.h"
+#include "language/InterpreterHost.h"
+#include "language/Session.h"
 #include "reporting/ErrorReport.h"
 
 #include <QMainWindow>
@@ -35,6 +38,7 @@ class TfrmFinalDlg;
 struct TfrmMainSetup
 {
     QStringList slArguments; // the command line without the program
+    // Stands in for the interpreter (tests); the interpreter when empty.
     TDefinitionLoaderFactory fLoaderFactory;
     // Creates the document view; the program passes the web view.
     std::function<TDocumentViewBase*(QWidget* aParent)> fDocumentViewFactory;
@@ -63,7 +67,7 @@ struct TfrmMainDialogs
 // The main window: test tree, document view, message log and indicator strip; owns the runner,
 // loads definitions, starts up from the command line and the stored settings and serves the
 // operator's menus, toolbar and keys.
-class TfrmMain : public QMainWindow, public IRunnerHost, public IDefinitionHost
+class TfrmMain : public QMainWindow, public IRunnerHost, public IInterpreterHost
 {
     Q_OBJECT
 
@@ -85,13 +89,18 @@ public:
     // Ends a waiting define query with its answer (the define values, "Cancelled" or "Exit").
     void AnswerDefineQuery(const QString& sAnswer);
 
-    // IDefinitionHost
-    void SetFileLabel(const QString& sLabel, const QString& sVersion) override;
-    bool SetScriptDoc(const QString& aFileName, QString& aFullFileName) override;
+    // Set(DefaultDoc; file): true when the resolved file exists and becomes the page shown after
+    // the load.
+    bool SetScriptDoc(const QString& aFileName, QString& aFullFileName);
+
+    // IInterpreterHost
+    void SetFileInfo(const QString& sLabel, const QString& sVersion) override;
+    void SetDefaultDocument(const QString& sFileName) override;
     bool AssignKey(int iKeyCode, const QString& sAction) override;
     bool SkipErrors() const override;
+    bool CanQueryDefines() const override { return true; }
     void DefineQuery(QString& sText) override;
-    TErrorReport& ErrorReport() override { return fErrorReport; }
+    TErrorReport* ErrorReport() override { return &fErrorReport; }
 
     // IRunnerHost
     std::optional<QString> AskOperatorName() override;
@@ -105,6 +114,7 @@ public:
     void AddLogSeparator() override;
 
     // Parts for the document display and indicator devices, and for tests.
+    TSession& Session() { return fSession; }
     TProcessRunner& Runner() { return *fRunner; }
     TTestTree& Tree() { return fTree; }
     TMsgLog& MsgLog() { return fMsgLog; }
@@ -182,7 +192,6 @@ private:
     void ApplySettings();
     void CollectSettings();
     void HandleNewDefFile();
-    void ReleaseProcessServices();
     void ResizeStatusPanels();
     void EditCopy();
     void ProcessAction(void (TProcessRunner::*aAction)());
@@ -190,7 +199,6 @@ private:
     void ShowStatusText();
     // Empties the panels that show what belongs to a definition.
     void ForgetDefinitionTexts();
-    void ForgetFailedDefinition();
 
     TfrmMainSetup fSetup;
     TfrmMainDialogs fDialogs;
@@ -222,10 +230,12 @@ private:
     QString fsBreakPrompt;
 
     TMsgLog fMsgLog;
-    TTestTree fTree;
-    TErrorReport fErrorReport;
-    std::unique_ptr<IFailureReport> fFailureReport;
-    std::unique_ptr<TProcessRunner> fRunner;
+    // The devices' operator dialogs outlive the session, whose devices may ask while released.
+    std::unique_ptr<TWidgetOperatorDialogs> fOperatorDialogs;
+    TSession fSession;
+    TTestTree& fTree = fSession.Tree();
+    TErrorReport& fErrorReport = fSession.ErrorReport();
+    TProcessRunner* fRunner = &fSession.AttachRunner(*this);
 
     std::vector<QAction*> fActionList;
     QToolBar* fToolBar = nullptr;

@@ -61,6 +61,21 @@ TEST_F(ConsoleRunTest, FailedRunSaysWhyAndCountsTheSkippedSteps)
     EXPECT_EQ(fBuilder.CmdOf(pOff)->fiExecutions, 1);
 }
 
+TEST_F(ConsoleRunTest, AnExceptionFromAStepsSlotFailsTheStepNotTheProgram)
+{
+    TRegIO::Instance().SetEndOnFailure(false);
+    TTreeNode* pCase = fBuilder.Case(nullptr, QStringLiteral("Port"));
+    fBuilder.Throwing(pCase, QStringLiteral("read"), QStringLiteral("device gone"));
+    fBuilder.Work(pCase, QStringLiteral("after"));
+
+    EXPECT_EQ(Run(), ciExitFailed);
+    const QString sOut = Out();
+    EXPECT_TRUE(sOut.contains(QStringLiteral("device gone"))) << sOut.toStdString();
+    EXPECT_TRUE(sOut.contains(QStringLiteral("Error: 1.1. read: device gone"))) << sOut.toStdString();
+    // The run went on after the failed step.
+    EXPECT_TRUE(sOut.contains(QStringLiteral("Steps: 1 passed, 1 failed"))) << sOut.toStdString();
+}
+
 TEST_F(ConsoleRunTest, OperatorNameFromTheOptionThenFromTheAnswers)
 {
     TTestDir dir;

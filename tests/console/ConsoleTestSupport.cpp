@@ -3,6 +3,8 @@
 #include "execution/DeviceList.h"
 #include "execution/RunnerControl.h"
 
+#include "core/MsgExceptions.h"
+
 void TKeyWaitCmd::Execute(const QString& /*sParameter*/)
 {
     ++fiExecutions;
@@ -54,6 +56,14 @@ TTreeNode* TTreeBuilder::Work(TTreeNode* aParent, const QString& sLabel, ECmdRes
         cmd->fOnExecute = [pCmd, eResult, sError] { pCmd->Finish(eResult, sError); };
     }
     return Add(aParent, sLabel, std::move(cmd));
+}
+
+TTreeNode* TTreeBuilder::Throwing(TTreeNode* aParent, const QString& sLabel, const QString& sError)
+{
+    auto cmd = std::make_unique<TTestAsyncCmd>(&fDevice);
+    cmd->fOnTimer = [sError](TTestAsyncCmd&) { throw EError(sError); };
+    TCommand* pCmd = fDevice.AddCommand(QStringLiteral("C%1").arg(++fiCommands), std::move(cmd));
+    return TJob::CreateNewJob(sLabel, fTree, aParent, pCmd, ecWorkCase, false);
 }
 
 TTreeNode* TTreeBuilder::Waiting(TTreeNode* aParent, const QString& sLabel)

@@ -35,6 +35,8 @@ public:
     // A function that waits until it is cancelled.
     TTreeNode* Waiting(TTreeNode* aParent, const QString& sLabel);
     TTreeNode* KeyWait(TTreeNode* aParent, const QString& sLabel);
+    // A function whose timer slot raises EError(sError) instead of concluding.
+    TTreeNode* Throwing(TTreeNode* aParent, const QString& sLabel, const QString& sError);
 
     static TTestCmd* CmdOf(const TTreeNode* aNode) { return static_cast<TTestCmd*>(aNode->Job()->Cmd()); }
     static TKeyWaitCmd* KeyCmdOf(const TTreeNode* aNode)

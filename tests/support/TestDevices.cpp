@@ -117,6 +117,8 @@ void TTestDevice::RunEnded()
 void TTestDevice::Released()
 {
     sHookCalls.push_back(QStringLiteral("Released ") + Name());
+    if (sOnReleased)
+        sOnReleased(*this);
     if (fsDefinition.contains(QStringLiteral("failrelease")))
         throw EError(QStringLiteral("port stuck"));
 }

@@ -86,6 +86,8 @@ public:
     void RunEnded() override;
     void Released() override;
     static std::vector<QString> sHookCalls;
+    // Runs in Released, before it raises.
+    static inline std::function<void(TTestDevice&)> sOnReleased;
 
     QString fsDefinition;
     bool fbFailInit = false;

@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 
+#include "language/DefFileInterpreter.h"
 #include "ui/Application.h"
-#include "ui/InterpreterLoader.h"
 #include "ui/formErrorDlg.h"
 #include "ui/formMain.h"
 
@@ -40,7 +40,6 @@ protected:
 
         TfrmMainSetup setup;
         setup.sProgramDir = fDir.Path();
-        setup.fLoaderFactory = CreateInterpreterLoader;
         fWindow = std::make_unique<TfrmMain>(setup);
         TfrmMainDialogs& dialogs = fWindow->Dialogs();
         dialogs.fnError = [this](const QString& sText) { fErrorBoxes.append(sText); };
@@ -56,7 +55,6 @@ protected:
     {
         fWindow.reset();
         TApplication::Instance()->SetErrorBox(nullptr);
-        TDeviceList::InstanceRelease();
         TRegIO::InstanceRelease();
         TMsgClass::ReleaseSingleton();
     }
@@ -73,7 +71,7 @@ TEST_F(PrintingTest, ExamplePrintsItsLabelAndTheErrorReportFromTheDialog)
 {
     const QString sExample = QStringLiteral(TZK_EXAMPLES_DIR "/printing.TZD");
     ASSERT_TRUE(fWindow->LoadDefinitionFile(sExample));
-    ASSERT_TRUE(fWindow->ErrorReport().Initialized());
+    ASSERT_TRUE(fWindow->Session().ErrorReport().Initialized());
 
     int iShown = 0;
     {

@@ -2,9 +2,9 @@
 
 #include "TestDevices.h"
 
+#include "language/DefFileInterpreter.h"
 #include "ui/Application.h"
 #include "ui/DocumentViewBase.h"
-#include "ui/InterpreterLoader.h"
 #include "ui/KeypadKeyControl.h"
 #include "ui/MessageLogView.h"
 #include "ui/RecentMenuFileList.h"
@@ -48,8 +48,8 @@ namespace {
 // One definition as the fake interpreter builds it.
 struct TFakeDefinition
 {
-    std::function<void(IDefinitionHost& aHost, TTestTree& aTree)> fBuild;
-    TLoadOutcome eOutcome = TLoadOutcome::Success;
+    std::function<void(IInterpreterHost& aHost, TTestTree& aTree)> fBuild;
+    TInterpreterResult eOutcome = irSuccess;
     bool bFailRead = false;
     QString sLastFileWhileReading;
 };
@@ -57,7 +57,7 @@ struct TFakeDefinition
 class TFakeLoader : public IDefinitionLoader
 {
 public:
-    TFakeLoader(IDefinitionHost& aHost, std::map<QString, TFakeDefinition>& aDefinitions, int& iAlive)
+    TFakeLoader(IInterpreterHost& aHost, std::map<QString, TFakeDefinition>& aDefinitions, int& iAlive)
         : fHost(aHost), fDefinitions(aDefinitions), fiAlive(iAlive)
     {
         ++fiAlive;
@@ -71,7 +71,7 @@ public:
         if (fDefinitions[fsFile].bFailRead)
             throw EMsg(QStringLiteral("To much include file recursions!"), TMsgId(0x030214), 20);
     }
-    TLoadOutcome LoadDefinition(TTestTree& aTree) override
+    TInterpreterResult LoadDefinition(TTestTree& aTree) override
     {
         const TFakeDefinition& definition = fDefinitions[fsFile];
         if (definition.fBuild)
@@ -81,7 +81,7 @@ public:
     int SkippedLines() const override { return 0; }
 
 private:
-    IDefinitionHost& fHost;
+    IInterpreterHost& fHost;
     std::map<QString, TFakeDefinition>& fDefinitions;
     int& fiAlive;
     QString fsFile;
@@ -110,7 +110,7 @@ protected:
         TfrmMainSetup setup;
         setup.slArguments = slArguments;
         setup.sProgramDir = fDir.Path();
-        setup.fLoaderFactory = [this](IDefinitionHost& aHost) -> std::unique_ptr<IDefinitionLoader> {
+        setup.fLoaderFactory = [this](IInterpreterHost& aHost) -> std::unique_ptr<IDefinitionLoader> {
             if (fbRealInterpreter)
                 return CreateInterpreterLoader(aHost);
             return std::make_unique<TFakeLoader>(aHost, fDefinitions, fiLoadersAlive);
@@ -137,13 +137,13 @@ protected:
     // A definition file on disk with a fake content: cases of work nodes with preset results.
     // The last iFinalCases cases are final cases.
     QString Definition(const QString& sName, std::vector<std::pair<QString, std::vector<ECmdResult>>> aCases,
-                       TLoadOutcome eOutcome = TLoadOutcome::Success, int iFinalCases = 0)
+                       TInterpreterResult eOutcome = irSuccess, int iFinalCases = 0)
     {
         const QString sFile = fDir.WriteText(sName, QStringLiteral("; fake\r\n"));
         TFakeDefinition& definition = fDefinitions[sFile];
         definition.eOutcome = eOutcome;
-        definition.fBuild = [this, aCases, iFinalCases](IDefinitionHost& aHost, TTestTree& aTree) {
-            aHost.SetFileLabel(QStringLiteral("Board A"), QStringLiteral("1.0"));
+        definition.fBuild = [this, aCases, iFinalCases](IInterpreterHost& aHost, TTestTree& aTree) {
+            aHost.SetFileInfo(QStringLiteral("Board A"), QStringLiteral("1.0"));
             TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice; Dev1"));
             std::size_t iCase = 0;
             for (const auto& [sCase, results] : aCases) {
@@ -382,13 +382,13 @@ TEST_F(formMainTest, SuccessfulLoadMakesTheProcessReady)
     const QString sFile =
         Definition(QStringLiteral("defs/board.TZD"), {{QStringLiteral("Supply"), {crDone, crOk}}});
     fDir.WriteText(QStringLiteral("defs/manual.html"), QStringLiteral("<p>manual</p>"));
-    fDefinitions[sFile].fBuild = [build = fDefinitions[sFile].fBuild, this](IDefinitionHost& aHost,
+    fDefinitions[sFile].fBuild = [build = fDefinitions[sFile].fBuild, this](IInterpreterHost& aHost,
                                                                             TTestTree& aTree) {
         build(aHost, aTree);
         QString sFull;
-        EXPECT_TRUE(aHost.SetScriptDoc(QStringLiteral("TZD:manual.html"), sFull));
+        EXPECT_TRUE(fWindow->SetScriptDoc(QStringLiteral("TZD:manual.html"), sFull));
         EXPECT_EQ(sFull, QFileInfo(fDir.FilePath(QStringLiteral("defs/manual.html"))).absoluteFilePath());
-        EXPECT_FALSE(aHost.SetScriptDoc(QStringLiteral("TZD:missing.html"), sFull));
+        EXPECT_FALSE(fWindow->SetScriptDoc(QStringLiteral("TZD:missing.html"), sFull));
     };
     TfrmMain& w = Create();
     TMsg::Info(QStringLiteral("old line"));
@@ -404,9 +404,9 @@ TEST_F(formMainTest, SuccessfulLoadMakesTheProcessReady)
     EXPECT_EQ(w.StatusPanel(0)->text(), QStringLiteral("Loaded File: \"") + sFile + QStringLiteral("\""));
     EXPECT_EQ(w.FileLabelPanel()->text(), QStringLiteral("  Board A"));
     EXPECT_EQ(w.FileLabelPanel()->toolTip(), QStringLiteral("Test File Label: \"Board A\"; Version: 1.0"));
-    EXPECT_EQ(w.ErrorReport().FileInfo(), QStringLiteral("Board A"));
-    EXPECT_EQ(w.ErrorReport().FileVersion(), QStringLiteral("1.0"));
-    EXPECT_EQ(w.ErrorReport().FileName(), sFile);
+    EXPECT_EQ(w.Session().ErrorReport().FileInfo(), QStringLiteral("Board A"));
+    EXPECT_EQ(w.Session().ErrorReport().FileVersion(), QStringLiteral("1.0"));
+    EXPECT_EQ(w.Session().ErrorReport().FileName(), sFile);
     EXPECT_EQ(w.DocumentView()->Page(), w.ScriptPage()) << "the definition's default document is shown";
     EXPECT_TRUE(w.ScriptPage().endsWith(QStringLiteral("manual.html")));
     EXPECT_EQ(w.RecentFiles().Files(), QStringList{sFile});
@@ -426,7 +426,7 @@ TEST_F(formMainTest, SuccessfulLoadMakesTheProcessReady)
 TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
 {
     const QString sFile =
-        Definition(QStringLiteral("bad.tzd"), {{QStringLiteral("Supply"), {crDone}}}, TLoadOutcome::Errors);
+        Definition(QStringLiteral("bad.tzd"), {{QStringLiteral("Supply"), {crDone}}}, irError);
     TfrmMain& w = Create();
 
     ASSERT_FALSE(w.LoadDefinitionFile(sFile));
@@ -454,6 +454,28 @@ TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
     w.acProcessStart->trigger();
     ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
     EXPECT_TRUE(fFinals[0].bPassed);
+}
+
+TEST_F(formMainTest, AnExceptionFromAStepsSlotFailsTheStepInsteadOfLeavingItWaiting)
+{
+    TRegIO::Instance().SetEndOnFailure(false);
+    const QString sFile = Definition(QStringLiteral("port.tzd"), {{QStringLiteral("Port"), {crDone}}});
+    fDefinitions[sFile].fBuild = [build = fDefinitions[sFile].fBuild](IInterpreterHost& aHost,
+                                                                      TTestTree& aTree) {
+        build(aHost, aTree);
+        TDevice* device = TDeviceList::Instance().Device(QStringLiteral("Dev1"));
+        auto cmd = std::make_unique<TTestAsyncCmd>(device);
+        cmd->fOnTimer = [](TTestAsyncCmd&) { throw EError(QStringLiteral("device gone")); };
+        TJob::CreateNewJob(QStringLiteral("read"), aTree, aTree.Node(0),
+                           device->AddCommand(QStringLiteral("Read"), std::move(cmd)), ecWorkCase, false);
+    };
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); })) << "the step concluded instead of waiting";
+    EXPECT_FALSE(fFinals[0].bPassed);
+    EXPECT_TRUE(Logged(QStringLiteral("device gone")));
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, ReaderErrorLeavesAnEmptyTree)
@@ -510,7 +532,7 @@ TEST_F(formMainTest, DefineQueryIsAnsweredByTheDocumentOrCancelledByTheFileMenu)
     QStringList answers;
     QString sPageDuringQuery;
     auto build = fDefinitions[sFile].fBuild;
-    fDefinitions[sFile].fBuild = [&, build](IDefinitionHost& aHost, TTestTree& aTree) {
+    fDefinitions[sFile].fBuild = [&, build](IInterpreterHost& aHost, TTestTree& aTree) {
         QString sText = QStringLiteral("file:///defs/variant.html");
         aHost.DefineQuery(sText);
         answers.append(sText);
@@ -529,7 +551,7 @@ TEST_F(formMainTest, DefineQueryIsAnsweredByTheDocumentOrCancelledByTheFileMenu)
     EXPECT_EQ(sPageDuringQuery, QStringLiteral("file:///defs/variant.html"));
 
     // Opening the File menu cancels the waiting query and so the load.
-    fDefinitions[sFile].eOutcome = TLoadOutcome::Cancelled;
+    fDefinitions[sFile].eOutcome = irCancelled;
     QTimer::singleShot(50, &w, [&] { Q_EMIT w.mnuFile->aboutToShow(); });
     EXPECT_FALSE(w.LoadDefinitionFile(sFile));
     EXPECT_EQ(answers.last(), QStringLiteral("Cancelled"));
@@ -544,11 +566,11 @@ TEST_F(formMainTest, OpenDuringADefineQueryLoadsAfterTheCancelledLoad)
 {
     const QString sQuery = Definition(QStringLiteral("q.tzd"), {});
     const QString sOther = Definition(QStringLiteral("other.tzd"), {{QStringLiteral("Other"), {crDone}}});
-    fDefinitions[sQuery].fBuild = [](IDefinitionHost& aHost, TTestTree&) {
+    fDefinitions[sQuery].fBuild = [](IInterpreterHost& aHost, TTestTree&) {
         QString sText = QStringLiteral("about:blank");
         aHost.DefineQuery(sText);
     };
-    fDefinitions[sQuery].eOutcome = TLoadOutcome::Cancelled;
+    fDefinitions[sQuery].eOutcome = irCancelled;
     TfrmMain& w = Create();
     fsOpenAnswer = sOther;
     QTimer::singleShot(50, &w, [&] { w.acFileOpen->trigger(); });
@@ -631,7 +653,7 @@ TEST_F(formMainTest, AssignedKeysRunActionsBeforeTheirShortcuts)
     const QString sFile = Definition(QStringLiteral("keys.tzd"), {{QStringLiteral("Supply"), {crDone}}});
     std::vector<bool> assigned;
     auto build = fDefinitions[sFile].fBuild;
-    fDefinitions[sFile].fBuild = [&, build](IDefinitionHost& aHost, TTestTree& aTree) {
+    fDefinitions[sFile].fBuild = [&, build](IInterpreterHost& aHost, TTestTree& aTree) {
         build(aHost, aTree);
         assigned.push_back(aHost.AssignKey(0x41, QStringLiteral("Start")));
         assigned.push_back(aHost.AssignKey(0x74, QStringLiteral("Toggle disable/enable test case")));
@@ -783,7 +805,7 @@ TEST_F(formMainTest, CommandLineFileWithAutoStartRuns)
 TEST_F(formMainTest, AutoStartAfterAFailedLoadReportsNothingToRun)
 {
     const QString sFile =
-        Definition(QStringLiteral("bad.tzd"), {{QStringLiteral("Supply"), {crDone}}}, TLoadOutcome::Errors);
+        Definition(QStringLiteral("bad.tzd"), {{QStringLiteral("Supply"), {crDone}}}, irError);
     TfrmMain& w = Create({QStringLiteral("+File:") + sFile, QStringLiteral("+AutoStart")});
     w.FormActivate();
     ASSERT_TRUE(RunUntil([this] { return Logged(QStringLiteral("Error: No active test item found!")); }));
@@ -838,9 +860,9 @@ TEST_F(formMainTest, FailureShowsTheErrorReportDialogAndItsStopBoxEndsTheRun)
     TRegIO::Instance().SetEndOnFailure(false);
     fDir.WriteText(QStringLiteral("defs/label.rtf"), QStringLiteral("{\\rtf1 %FUNCTION}"));
     const QString sFile = fDir.WriteText(QStringLiteral("defs/report.tzd"), QStringLiteral("; fake\r\n"));
-    fDefinitions[sFile].fBuild = [this](IDefinitionHost& aHost, TTestTree& aTree) {
+    fDefinitions[sFile].fBuild = [this](IInterpreterHost& aHost, TTestTree& aTree) {
         // "TZD:" already refers to the file being loaded.
-        aHost.ErrorReport().Init(QStringLiteral("ErrorReport; TZD:label.rtf; P1; Portrait; 0; 0; 0; 0"));
+        aHost.ErrorReport()->Init(QStringLiteral("ErrorReport; TZD:label.rtf; P1; Portrait; 0; 0; 0; 0"));
         TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice; Dev1"));
         TTreeNode* c1 =
             TJob::CreateNewJob(QStringLiteral("Supply"), aTree, nullptr, nullptr, ecNormalCase, true);
@@ -858,9 +880,9 @@ TEST_F(formMainTest, FailureShowsTheErrorReportDialogAndItsStopBoxEndsTheRun)
                            device->AddCommand(QStringLiteral("P"), std::move(passing)), ecWorkCase, false);
     };
     TfrmMain& w = Create();
-    w.ErrorReport().SetPrinterNames([] { return QStringList{QStringLiteral("P1")}; });
+    w.Session().ErrorReport().SetPrinterNames([] { return QStringList{QStringLiteral("P1")}; });
     ASSERT_TRUE(w.LoadDefinitionFile(sFile));
-    ASSERT_TRUE(w.ErrorReport().Initialized());
+    ASSERT_TRUE(w.Session().ErrorReport().Initialized());
 
     QStringList shown;
     {
@@ -894,7 +916,7 @@ TEST_F(formMainTest, ExtrasReapplyTheViewSettingsAndTheErrorReportSwitch)
 {
     TfrmMain& w = Create();
     w.FormActivate();
-    EXPECT_TRUE(w.ErrorReport().Active());
+    EXPECT_TRUE(w.Session().ErrorReport().Active());
     EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonIconOnly);
     w.show();
     // A tool tip, once shown, fades out slowly: each look uses another button.
@@ -914,7 +936,7 @@ TEST_F(formMainTest, ExtrasReapplyTheViewSettingsAndTheErrorReportSwitch)
         return true;
     };
     w.acOptionsExtras->trigger();
-    EXPECT_FALSE(w.ErrorReport().Active());
+    EXPECT_FALSE(w.Session().ErrorReport().Active());
     EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     EXPECT_TRUE(w.TreeView()->rootIsDecorated());
     EXPECT_FALSE(tipShown(w.acFileReload)) << "tool tips switched off";
@@ -985,7 +1007,7 @@ TEST_F(formMainTest, OpenDialogOffersDefinitionsWhateverTheCaseOfTheirExtension)
     const QString sFolder = fDir.FilePath(QStringLiteral("open"));
     TfrmMainSetup setup;
     setup.sProgramDir = fDir.Path();
-    setup.fLoaderFactory = [this](IDefinitionHost& aHost) {
+    setup.fLoaderFactory = [this](IInterpreterHost& aHost) {
         return std::make_unique<TFakeLoader>(aHost, fDefinitions, fiLoadersAlive);
     };
     fWindow = std::make_unique<TfrmMain>(setup);
@@ -1016,7 +1038,7 @@ TEST_F(formMainTest, TreeClicksWhileAFinalCaseRunsAfterAStopChangeNothing)
     const QString sFile = Definition(
         QStringLiteral("final.tzd"),
         {{QStringLiteral("Supply"), {crUnknown, crDone}}, {QStringLiteral("Off"), {crUnknown, crDone}}},
-        TLoadOutcome::Success, 1);
+        irSuccess, 1);
     TfrmMain& w = Create();
     ASSERT_TRUE(w.LoadDefinitionFile(sFile));
     w.resize(900, 700);
@@ -1056,7 +1078,7 @@ TEST_F(formMainTest, KeysFromTheWindowSystemAreHandledOnce)
 {
     const QString sFile = Definition(QStringLiteral("keys.tzd"), {{QStringLiteral("Supply"), {crDone}}});
     auto build = fDefinitions[sFile].fBuild;
-    fDefinitions[sFile].fBuild = [build](IDefinitionHost& aHost, TTestTree& aTree) {
+    fDefinitions[sFile].fBuild = [build](IInterpreterHost& aHost, TTestTree& aTree) {
         build(aHost, aTree);
         // A keypad key: Alt followed by the digits 1 and 2.
         aHost.AssignKey(0x123132, QStringLiteral("Start"));
@@ -1089,9 +1111,9 @@ TEST_F(formMainTest, ALoadClearsWhatThePreviousDefinitionShowed)
     const QString sGood = Definition(QStringLiteral("good.tzd"), {{QStringLiteral("Supply"), {crDone}}});
     const QString sOther = Definition(QStringLiteral("other.tzd"), {{QStringLiteral("Volt"), {crDone}}});
     const QString sErrors =
-        Definition(QStringLiteral("errors.tzd"), {{QStringLiteral("Volt"), {crDone}}}, TLoadOutcome::Errors);
-    const QString sCancelled = Definition(QStringLiteral("cancel.tzd"), {{QStringLiteral("Volt"), {crDone}}},
-                                          TLoadOutcome::Cancelled);
+        Definition(QStringLiteral("errors.tzd"), {{QStringLiteral("Volt"), {crDone}}}, irError);
+    const QString sCancelled =
+        Definition(QStringLiteral("cancel.tzd"), {{QStringLiteral("Volt"), {crDone}}}, irCancelled);
     const QString sUnreadable = Definition(QStringLiteral("loop.tzd"), {{QStringLiteral("Volt"), {crDone}}});
     fDefinitions[sUnreadable].bFailRead = true;
     const QString sNoCase = QStringLiteral("  Test Case: No test case in process");
@@ -1118,7 +1140,7 @@ TEST_F(formMainTest, ALoadClearsWhatThePreviousDefinitionShowed)
         EXPECT_EQ(w.StatusPanel(0)->text(), QString()) << sWhich << ": not the last step read";
         EXPECT_EQ(w.FileLabelPanel()->text(), QString()) << sWhich;
         EXPECT_EQ(w.FileLabelPanel()->toolTip(), QString()) << sWhich;
-        EXPECT_EQ(w.ErrorReport().FileInfo(), QString()) << sWhich;
+        EXPECT_EQ(w.Session().ErrorReport().FileInfo(), QString()) << sWhich;
         EXPECT_EQ(w.FinalDlg()->windowTitle(), QString()) << sWhich;
     }
 }

@@ -12,7 +12,7 @@
 #include "execution/RunnerHost.h"
 #include "execution/TestTree.h"
 
-#include "FakeRunnerHost.h"
+#include "DeviceFixture.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -53,28 +53,16 @@ private:
     int& fiBells;
 };
 
-class DeviceSysTest : public ::testing::Test
+class DeviceSysTest : public TDeviceFixture
 {
 protected:
-    void SetUp() override
+    DeviceSysTest()
     {
-        sys::RegisterDevices();
-        fLog.SetShowTrace(true);
-        fLog.Attach();
-        TRegIO::Instance().SetEndOnFailure(true);
         fRunner.SetFailureReport(&fReport);
         fSys = TDeviceList::Instance().Append(QStringLiteral("SystemControl; Sys"));
     }
-    void TearDown() override
-    {
-        fTree.Clear();
-        TDeviceList::InstanceRelease();
-        TValueLog::InstanceRelease();
-        TVariableManager::InstanceRelease();
-        TRegIO::InstanceRelease();
-        fLog.Detach();
-        TMsgClass::ReleaseSingleton();
-    }
+    // The fake report goes before the session's runner does.
+    ~DeviceSysTest() override { fRunner.SetFailureReport(nullptr); }
 
     TCommand* Make(const QString& sFunction, const QString& sParameter)
     {
@@ -105,13 +93,10 @@ protected:
         fRunner.Start();
         return RunUntil([this] { return !fHost.finals.empty(); });
     }
-    bool Logged(const QString& sText) const { return LogHas(fLog, sText); }
 
-    TMsgLog fLog;
-    TTestTree fTree;
-    TFakeRunnerHost fHost;
+    TTestTree& fTree = fSession.Tree();
+    TProcessRunner& fRunner = *fSession.Runner();
     TFakeFailureReport fReport;
-    TProcessRunner fRunner{fTree, fHost};
     TDevice* fSys = nullptr;
 };
 

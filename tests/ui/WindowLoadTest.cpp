@@ -1,4 +1,4 @@
-#include "ui/InterpreterLoader.h"
+#include "language/DefFileInterpreter.h"
 #include "ui/formMain.h"
 
 #include "core/MsgClasses.h"
@@ -13,7 +13,7 @@
 namespace {
 
 // The window with the real definition interpreter behind its load routine.
-class InterpreterLoaderTest : public ::testing::Test
+class WindowLoadTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -22,14 +22,12 @@ protected:
         TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
         TfrmMainSetup setup;
         setup.sProgramDir = fDir.Path();
-        setup.fLoaderFactory = CreateInterpreterLoader;
         fWindow = std::make_unique<TfrmMain>(setup);
         fWindow->Dialogs().fnError = [this](const QString& sText) { fErrorBoxes.append(sText); };
     }
     void TearDown() override
     {
         fWindow.reset();
-        TDeviceList::InstanceRelease();
         TRegIO::InstanceRelease();
         TMsgClass::ReleaseSingleton();
     }
@@ -41,7 +39,7 @@ protected:
 
 // The definition check's warnings appear in the log with the load information; the definition
 // still loads and can run.
-TEST_F(InterpreterLoaderTest, CheckWarningsAreLoggedAndTheLoadSucceeds)
+TEST_F(WindowLoadTest, CheckWarningsAreLoggedAndTheLoadSucceeds)
 {
     const QString sFile =
         fDir.WriteText(QStringLiteral("main.TZD"), QStringLiteral("Device.Create(SystemControl; Sys)\n"
