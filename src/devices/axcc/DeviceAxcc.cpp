@@ -67,6 +67,7 @@ TDeviceAxcc::TDeviceAxcc(TDeviceContext& aContext) : TDevice(aContext), fTimer(s
 
 TDeviceAxcc::~TDeviceAxcc()
 {
+    *fAlive = false;
     TDeviceAxcc::Released();
 }
 
@@ -243,6 +244,8 @@ void TDeviceAxcc::ResultArrived(const QString& sFunctionResult)
 void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sResponse)
 {
     TMsg::Trace(QStringLiteral("Notification:") + sRequest);
+    // The dialog runs an event loop, in which the definition may be unloaded and this device go.
+    const std::shared_ptr<bool> alive = fAlive;
     try {
         if (!fbCallRunning)
             throw EError(QStringLiteral("No function is running"));
@@ -252,8 +255,13 @@ void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sRespon
         try {
             iResult = ShowMsgDlgRequest(sRequest, bAgreed);
         } catch (...) {
-            fbWaitForMsgDlg = false;
+            if (*alive)
+                fbWaitForMsgDlg = false;
             throw;
+        }
+        if (!*alive) {
+            sResponse = QStringLiteral("REJECTED");
+            return;
         }
         fbWaitForMsgDlg = false;
         if (iResult < 0)
@@ -263,7 +271,7 @@ void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sRespon
     } catch (const std::exception& e) {
         sResponse = QStringLiteral("ERROR");
         TMsg::Error(QStringLiteral("AXCC fatal error in notification: ") + ExceptionText(e));
-        if (fbCallRunning) {
+        if (*alive && fbCallRunning) {
             SetErrorText(QStringLiteral("AXCC fatal error!"));
             // The server reports the cancelled function; the watchdog stays on, so that a server
             // that never does still ends the call.
@@ -281,8 +289,11 @@ int TDeviceAxcc::ShowMsgDlgRequest(const QString& sRequest, bool& bAgreed)
     IOperatorDialogs* pDialogs = Context().Dialogs();
     TDialogAnswer eAnswer = TDialogAnswer::None;
     fbDialogWithdrawn = false;
+    const std::shared_ptr<bool> alive = fAlive;
     if (pDialogs)
         eAnswer = pDialogs->MessageBox(Name(), request->sText, request->Buttons());
+    if (!*alive)
+        return -3; // the device went while the dialog was open
     if (eAnswer == TDialogAnswer::None) {
         TMsg::Error(QStringLiteral("No operator answer available"));
         return -2;

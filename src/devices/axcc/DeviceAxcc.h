@@ -84,6 +84,8 @@ private:
     bool fbDialogWithdrawn = false;
     std::uint64_t fiCall = 0; // replies for an older call are dropped
     TDoneEvent fPending;      // the open or timeout waiting for the server
+    // False once the device is gone: a dialog's event loop may outlive it.
+    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
 };
 
 // Registers the family's device types with the device list: "AXCC".

@@ -18,6 +18,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -391,6 +392,23 @@ TEST_F(DeviceAxccTest, CancelStopsTheServersFunction)
     // The server's report of the cancelled function changes nothing, and the server is free again.
     EXPECT_EQ(Run(Execute(QStringLiteral("Echo again"), QStringLiteral("again"))), crOk);
     EXPECT_FALSE(bConcluded);
+}
+
+TEST_F(DeviceAxccTest, UnloadingWhileAFunctionRunsCancelsIt)
+{
+    Device();
+    ASSERT_EQ(Open(), crOk);
+    fDialogs.AnswerButton(TDialogAnswer::Ok, 3000);
+    TCommand* pAsk = Execute(QStringLiteral("Ask ShowMsgDlg:Text=Still there?"), QStringLiteral("*"));
+    // The definition goes while the operator still looks at the question.
+    QTimer::singleShot(200, [this] {
+        EXPECT_EQ(fDialogs.questions.size(), 1u);
+        TDeviceList::InstanceRelease();
+    });
+    pAsk->Execute(QStringLiteral("1. step"));
+    EXPECT_TRUE(RunEventsUntil([this] { return fDialogs.iWithdrawn == 1; }));
+    EXPECT_EQ(TDeviceList::Instance().Count(), 0);
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Cancelled by user!")));
 }
 
 TEST_F(DeviceAxccTest, SecondExecuteWhileOneRunsIsRefused)
