@@ -1,5 +1,7 @@
 #include "CupsTestServer.h"
 
+#include "TestEnvironment.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -51,6 +53,7 @@ TCupsTestServer::TCupsTestServer()
     cupsSetServer(aSocket.constData());
 
     fDaemon.setProcessChannelMode(QProcess::MergedChannels);
+    EndWithTestProgram(fDaemon);
     fDaemon.start(QStringLiteral("/usr/sbin/cupsd"),
                   {QStringLiteral("-f"), QStringLiteral("-c"), d + QStringLiteral("/cupsd.conf"),
                    QStringLiteral("-s"), d + QStringLiteral("/cups-files.conf")});

@@ -1,5 +1,8 @@
 #include "TestEnvironment.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -80,4 +83,9 @@ bool LogHas(const TMsgLog& aLog, const QString& sText)
             return true;
     }
     return false;
+}
+
+void EndWithTestProgram(QProcess& aProcess)
+{
+    aProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }

@@ -4,6 +4,7 @@
 #include "core/MsgLog.h"
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -38,6 +39,10 @@ QString RaisedText(const std::function<void()>& f);
 
 // Whether a line of the log ends with sText.
 bool LogHas(const TMsgLog& aLog, const QString& sText);
+
+// Makes the process that aProcess starts end with the test program, however that ends (a crash,
+// a time-out's SIGKILL): a test's server must not outlive it holding ports or inherited files.
+void EndWithTestProgram(QProcess& aProcess);
 
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadFileBytes(const QString& sPath);

@@ -1,5 +1,7 @@
 #include "PulseTestServer.h"
 
+#include "TestEnvironment.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
@@ -46,6 +48,7 @@ TPulseTestServer::TPulseTestServer(const QList<TSink>& aSinks)
         QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(sSocket)};
     for (const TSink& sink : aSinks)
         args << QStringLiteral("-L") << QStringLiteral("module-null-sink ") + SinkArguments(sink);
+    EndWithTestProgram(fDaemon);
     fDaemon.start(sProgram, args);
     if (!fDaemon.waitForStarted(5000)) {
         fsError = QStringLiteral("pulseaudio did not start: ") + fDaemon.errorString();

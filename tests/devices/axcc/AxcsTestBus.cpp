@@ -19,6 +19,7 @@ QString FirstLine(QProcess& aProcess)
 TAxcsTestBus::TAxcsTestBus()
 {
     fDaemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    EndWithTestProgram(fDaemon);
     fDaemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                   QStringLiteral("--print-address=1")});
     if (!fDaemon.waitForStarted(ciStartMs)) {
@@ -40,6 +41,7 @@ bool TAxcsTestBus::StartServer()
 {
     End(fServer);
     fServer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    EndWithTestProgram(fServer);
     fServer.start(QStringLiteral(TZK_AXCS_STANDIN_PATH), {QStringLiteral("--bus"), fsAddress});
     if (FirstLine(fServer) != QLatin1String("ready")) {
         fsError = QStringLiteral("the stand-in server did not start");
