@@ -245,7 +245,7 @@ TEST(TzkRunTest, UnknownDeviceTypeOrFunctionListsTheKnownOnes)
     EXPECT_EQ(result.iExitCode, 2);
     EXPECT_TRUE(result.sErr.contains(
         sMain + QStringLiteral(":1: error: Unknown device type \"SystemCtrl\"! (100163:0)\n"
-                               "Known device types: SystemControl\n")))
+                               "Known device types: SystemControl")))
         << result.sErr.toStdString();
     const QString sError =
         sMain + QStringLiteral(":5: error: Unkown command \"Wait\" in device \"S2\" skipped. (060414:0)\n");
