@@ -1,5 +1,7 @@
 // The headless runner: runs definition files without the desktop program.
 
+#include "console/ConsoleDocumentDisplay.h"
+#include "console/ConsoleIndicatorStrip.h"
 #include "console/ConsoleLoader.h"
 #include "console/ConsoleLogPrinter.h"
 #include "console/ConsoleOperatorDialogs.h"
@@ -77,8 +79,12 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         answers->SetInterruptFd(interrupt.NotifyFd());
         // The dialogs outlive the session: its devices may still ask while they are released.
         TConsoleOperatorDialogs dialogs(*answers);
+        TConsoleIndicatorStrip indicators;
+        TConsoleDocumentDisplay documents;
         TSession session;
         session.Context().SetDialogs(&dialogs);
+        session.Context().SetIndicators(&indicators);
+        session.Context().SetDocuments(&documents);
         QString sCaption;
         TLoadReport report;
         const int iStatus = LoadDefinition(aOptions, session, sCaption, report, aErr);

@@ -1,5 +1,6 @@
 #include "DocumentLinks.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 TLinkAction ClassifyNavigation(const QString& sAddress)
@@ -19,4 +20,27 @@ TLinkAction ClassifyNavigation(const QString& sAddress)
         return {TLinkKind::DefineValues, sAnswer};
     }
     return {};
+}
+
+QUrl DocumentUrl(const QString& sTarget, const QUrl& aCurrent)
+{
+    if (sTarget.trimmed().isEmpty())
+        return QUrl();
+    if (QFileInfo(sTarget).isFile())
+        return QUrl::fromLocalFile(QFileInfo(sTarget).absoluteFilePath());
+    // The anchor follows the last "#": a file name may hold one, an anchor name does not.
+    const int iHash = sTarget.lastIndexOf(QLatin1Char('#'));
+    if (iHash >= 0) {
+        const QString sFile = sTarget.left(iHash);
+        QUrl url;
+        if (sFile.isEmpty())
+            url = aCurrent;
+        else if (QFileInfo(sFile).isFile())
+            url = QUrl::fromLocalFile(QFileInfo(sFile).absoluteFilePath());
+        else
+            return QUrl::fromUserInput(sTarget);
+        url.setFragment(sTarget.mid(iHash + 1));
+        return url;
+    }
+    return QUrl::fromUserInput(sTarget);
 }

@@ -20,3 +20,10 @@ struct TLinkAction
 // against the percent-decoded form (links in documents are written with plain ">" but arrive
 // encoded). An empty define answer becomes "Exit".
 TLinkAction ClassifyNavigation(const QString& sAddress);
+
+class QUrl;
+
+// The address the document view loads for a navigation target: an existing local file; a file
+// followed by "#" and an anchor; "#" and an anchor alone, which jumps within aCurrent (the page
+// shown); anything else read as a URL. Invalid (the view refuses it) for an empty target.
+QUrl DocumentUrl(const QString& sTarget, const QUrl& aCurrent);

@@ -3,7 +3,6 @@
 #include "DocumentLinks.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -53,10 +52,7 @@ TDocumentView::TDocumentView(QWidget* aParent) : TDocumentViewBase(aParent), fVi
 void TDocumentView::ShowPage(const QString& sAddress)
 {
     fsPage = sAddress;
-    if (QFileInfo::exists(sAddress))
-        fView->setUrl(QUrl::fromLocalFile(QFileInfo(sAddress).absoluteFilePath()));
-    else
-        fView->setUrl(QUrl::fromUserInput(sAddress));
+    fView->setUrl(DocumentUrl(sAddress, fView->url()));
 }
 
 void TDocumentView::PrepareEngine()

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "execution/DocumentDisplay.h"
+
 #include <QString>
 #include <QWidget>
 
 // The document view beside the test tree: shows the test manual and definition documents and
-// reports the links that call tests or answer define queries instead of navigating.
-class TDocumentViewBase : public QWidget
+// reports the links that call tests or answer define queries instead of navigating. The document
+// display devices navigate it too, so their targets pass the same link handling.
+class TDocumentViewBase : public QWidget, public IDocumentDisplay
 {
     Q_OBJECT
 
@@ -15,6 +18,9 @@ public:
     // A local file path, a URL or "about:blank".
     virtual void ShowPage(const QString& sAddress) = 0;
     virtual QString Page() const = 0;
+
+    // IDocumentDisplay: shows the target; EError "Invalid address" when it cannot be shown.
+    void Navigate(const QString& sTarget) override;
 
 Q_SIGNALS:
     void CallTestItem(const QString& sName);

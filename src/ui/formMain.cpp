@@ -3,6 +3,7 @@
 #include "AboutBox.h"
 #include "Application.h"
 #include "DocumentViewBase.h"
+#include "IndicatorStripView.h"
 #include "KeypadKeyControl.h"
 #include "MessageLogView.h"
 #include "OperatorNameBox.h"
@@ -114,6 +115,8 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     CreateMenusAndToolbar();
     CreateClientArea();
     CreateDefaultDialogs();
+    fSession.Context().SetIndicators(fIndicatorStrip);
+    fSession.Context().SetDocuments(fDocView);
 
     fKeyControl = std::make_unique<TKeypadKeyControl>(fActionList);
     fMenuFileList = new TRecentMenuFileList(menuBar(), this, 0, 3);
@@ -446,8 +449,7 @@ void TfrmMain::CreateClientArea()
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(0);
-    fIndicatorStrip = new QWidget(lower);
-    fIndicatorStrip->setFixedHeight(0);
+    fIndicatorStrip = new TIndicatorStripView(lower);
     fLogView = new TMessageLogView(fMsgLog, lower);
     lowerLayout->addWidget(fIndicatorStrip);
     lowerLayout->addWidget(fLogView, 1);

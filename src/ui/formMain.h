@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IndicatorStripView.h"
 #include "WidgetOperatorDialogs.h"
 #include "core/MsgLog.h"
 #include "execution/ProcessRunner.h"
@@ -121,7 +122,7 @@ public:
     TTestTreeView* TreeView() const { return fTreeView; }
     TMessageLogView* LogView() const { return fLogView; }
     TDocumentViewBase* DocumentView() const { return fDocView; }
-    QWidget* IndicatorStrip() const { return fIndicatorStrip; }
+    TIndicatorStripView* IndicatorStrip() const { return fIndicatorStrip; }
     TRecentMenuFileList& RecentFiles() const { return *fMenuFileList; }
     TKeypadKeyControl& KeyControl() const { return *fKeyControl; }
     TfrmFinalDlg* FinalDlg() const { return fFinalDlg; }
@@ -244,7 +245,7 @@ private:
     TTestTreeView* fTreeView = nullptr;
     QLabel* fHeader = nullptr;
     TDocumentViewBase* fDocView = nullptr;
-    QWidget* fIndicatorStrip = nullptr;
+    TIndicatorStripView* fIndicatorStrip = nullptr;
     TMessageLogView* fLogView = nullptr;
     QSplitter* fSplitterV = nullptr;
     QSplitter* fSplitterH = nullptr;

@@ -1,0 +1,122 @@
+#include "DeviceDisplay.h"
+
+#include "DeviceIndicator.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CmdParameters.h"
+#include "execution/DeviceList.h"
+#include "execution/DocumentDisplay.h"
+
+namespace display {
+
+// ---------------------------------------------------------------------------------------------
+// TDeviceDisplay
+
+TDeviceDisplay::TDeviceDisplay(TDeviceContext& aContext) : TDevice(aContext)
+{
+    TCmdCreateCmd::AddTo(
+        *this,
+        {QStringLiteral("DeviceDisplay TCmdCreateCmd.Init: %s %s"), 0x12010A, 0x12020A, QStringLiteral("D1")},
+        {
+            {"Open", CreateCommand<TCmdOpen>},
+            {"Goto", CreateCommand<TCmdGoTo>},
+        });
+}
+
+void TDeviceDisplay::Init(const QString& sDefinition)
+{
+    TMsg::Debug(QStringLiteral("TDeviceDisplay.Init: ") + sDefinition);
+    fPathAndFileName.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDeviceDisplayHTML
+
+void TDeviceDisplayHTML::Info(QString& sName, QString& sVersion) const
+{
+    sName = QStringLiteral("HTML Viewer");
+    sVersion = QStringLiteral("V1.01.02");
+}
+
+void TDeviceDisplayHTML::OpenFile(const QString& sFileName)
+{
+    fPathAndFileName = sFileName;
+    Navigate(sFileName);
+}
+
+void TDeviceDisplayHTML::GoToAnchor(const QString& sAnchor)
+{
+    Navigate(Format(QStringLiteral("%s#%s"), {fPathAndFileName, sAnchor}));
+}
+
+void TDeviceDisplayHTML::Navigate(const QString& sTarget)
+{
+    IDocumentDisplay* pDocuments = Context().Documents();
+    if (!pDocuments)
+        throw EError(QStringLiteral("No document view available"));
+    pDocuments->Navigate(sTarget);
+}
+
+void RegisterDevices()
+{
+    TDeviceList::RegisterType(TDeviceDisplayHTML::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDeviceDisplayHTML>(aContext);
+    });
+    TDeviceList::RegisterType(TDeviceIndicator::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDeviceIndicator>(aContext);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open and Goto
+
+void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDisplay& aDisplay)>& aNavigate)
+{
+    FCmdResult = crUnknown;
+    try {
+        aNavigate(static_cast<TDeviceDisplay&>(*Owner()));
+    } catch (const std::exception& e) {
+        const QString sError =
+            Format(QStringLiteral("Not found \"%s\": \"%s\"!"), {sShown, ExceptionText(e)});
+        TMsg::Error(sError);
+        SetErrorText(sError);
+        Conclude(crFailed);
+        return;
+    }
+    Conclude(crDone);
+}
+
+TCommand* TCmdOpen::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdOpen.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 2);
+    fPathAndFileName = ResolveFileName(csv.GetString(1), true);
+    return this;
+}
+
+void TCmdOpen::Execute(const QString&)
+{
+    Show(fPathAndFileName, [this](TDeviceDisplay& aDisplay) { aDisplay.OpenFile(fPathAndFileName); });
+}
+
+TCommand* TCmdGoTo::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    TMsg::Debug(QStringLiteral("TCmdGoTo.Init: ") + sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    RequireFieldCount(csv, 2);
+    fAnchor = csv.GetString(1);
+    return this;
+}
+
+void TCmdGoTo::Execute(const QString&)
+{
+    Show(fAnchor, [this](TDeviceDisplay& aDisplay) { aDisplay.GoToAnchor(fAnchor); });
+}
+
+} // namespace display
