@@ -1,5 +1,7 @@
 #include "AxcsTestBus.h"
 
+#include "TestEnvironment.h"
+
 namespace {
 
 constexpr int ciStartMs = 10000;
