@@ -108,6 +108,7 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
         fSession.SetLoaderFactory(fSetup.fLoaderFactory);
     fOperatorDialogs = std::make_unique<TWidgetOperatorDialogs>(this);
     fSession.Context().SetDialogs(fOperatorDialogs.get());
+    fSession.Context().SetDefinitionOpener(this);
 
     CreateActions();
     CreateMenusAndToolbar();
