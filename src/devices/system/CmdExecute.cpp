@@ -122,11 +122,7 @@ void TCmdLineExe::Start(QObject* aContext)
         Abandon();
         return Deliver(FOnFinished);
     }
-    const std::weak_ptr<TCmdLineExe> self = weak_from_this();
-    QTimer::singleShot(ciStepMs, aContext, [self, aContext] {
-        if (const auto exe = self.lock())
-            exe->Poll(aContext);
-    });
+    PollLater(aContext);
 }
 
 void TCmdLineExe::Stop()
@@ -160,6 +156,12 @@ void TCmdLineExe::Poll(QObject* aContext)
         Abandon();
         return Deliver(FOnTimeout);
     }
+    PollLater(aContext);
+}
+
+void TCmdLineExe::PollLater(QObject* aContext)
+{
+    // The watcher may be gone by then: the command forgot it.
     const std::weak_ptr<TCmdLineExe> self = weak_from_this();
     QTimer::singleShot(ciStepMs, aContext, [self, aContext] {
         if (const auto exe = self.lock())

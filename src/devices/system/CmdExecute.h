@@ -55,6 +55,7 @@ public:
 
 private:
     void Poll(QObject* aContext);
+    void PollLater(QObject* aContext);
     void Deliver(const TEvent& aEvent);
     // Leaves the program to run on its own; it is reaped once it ended.
     void Abandon();
