@@ -1,5 +1,6 @@
 // The headless runner: runs definition files without the desktop program.
 
+#include "console/ConsoleDefinitionOpener.h"
 #include "console/ConsoleDocumentDisplay.h"
 #include "console/ConsoleIndicatorStrip.h"
 #include "console/ConsoleLoader.h"
@@ -81,18 +82,33 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TConsoleOperatorDialogs dialogs(*answers);
         TConsoleIndicatorStrip indicators;
         TConsoleDocumentDisplay documents;
-        TSession session;
-        session.Context().SetDialogs(&dialogs);
-        session.Context().SetIndicators(&indicators);
-        session.Context().SetDocuments(&documents);
-        QString sCaption;
-        TLoadReport report;
-        const int iStatus = LoadDefinition(aOptions, session, sCaption, report, aErr);
-        if (iStatus != ciExitOk)
-            return iStatus;
-        TRunContext context{aOut,       *answers, &aLog,   &session.ErrorReport(),
-                            &interrupt, sCaption, aStatus, report.iSkipped};
-        return RunProcess(session.Tree(), aOptions, context);
+        TConsoleDefinitionOpener opener;
+        TRunOptions options = aOptions;
+        bool bRun = true;
+        int iStatus = ciExitOk;
+        // OpenTZD hands over to another definition: each one gets a fresh session, the previous one
+        // released first; the exit status is that of the last run.
+        for (;;) {
+            TSession session;
+            session.Context().SetDialogs(&dialogs);
+            session.Context().SetIndicators(&indicators);
+            session.Context().SetDocuments(&documents);
+            session.Context().SetDefinitionOpener(&opener);
+            QString sCaption;
+            TLoadReport report;
+            const int iLoadStatus = LoadDefinition(options, session, sCaption, report, aErr);
+            if (iLoadStatus != ciExitOk || !bRun)
+                return bRun ? iLoadStatus : iStatus;
+            TRunContext context{aOut,       *answers, &aLog,   &session.ErrorReport(),
+                                &interrupt, sCaption, aStatus, report.iSkipped};
+            context.pOpener = &opener;
+            iStatus = RunProcess(session.Tree(), options, context);
+            if (!opener.Pending())
+                return iStatus;
+            opener.Clear();
+            options.sFile = opener.FileName();
+            bRun = opener.AutoStart();
+        }
     }
     }
     return ciExitOk;

@@ -1,5 +1,6 @@
 #include "ConsoleRun.h"
 
+#include "ConsoleDefinitionOpener.h"
 #include "ConsoleErrorReport.h"
 #include "ConsoleRunnerHost.h"
 #include "ConsoleStatusLine.h"
@@ -200,6 +201,18 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         });
     }
 
+    if (aContext.pOpener) {
+        // After the current event, as the window does: the step that asked is cancelled with the run.
+        aContext.pOpener->SetOnRequest([&] {
+            QTimer::singleShot(0, &loop, [&] {
+                if (runner.Actions().Stop.bEnabled)
+                    runner.Stop();
+                else
+                    loop.quit();
+            });
+        });
+    }
+
     runner.AttachJobs();
     runner.SetSkippedAtLoad(aContext.iSkippedAtLoad);
     runner.SetProcessState(EProcessState::Ready);
@@ -211,6 +224,8 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
             loop.quit();
     });
     loop.exec();
+    if (aContext.pOpener)
+        aContext.pOpener->SetOnRequest(nullptr);
 
     // A run cut short without its end (paused at the last node) still gets its report.
     if (junit && junit->WriteFailed())

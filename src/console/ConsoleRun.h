@@ -6,6 +6,7 @@ class QTextStream;
 class TErrorReport;
 class TInterruptHandler;
 class TMsgLog;
+class TConsoleDefinitionOpener;
 class TConsoleStatusLine;
 class TOperatorAnswers;
 class TTestTree;
@@ -16,12 +17,13 @@ struct TRunContext
 {
     QTextStream& aOut;
     TOperatorAnswers& aAnswers;
-    TMsgLog* pLog = nullptr;                 // gets the separator line of every start
-    TErrorReport* pErrorReport = nullptr;    // the definition's error report, if any
-    TInterruptHandler* pInterrupt = nullptr; // Ctrl+C stops the run
-    QString sCaption;                        // the definition's file label
-    TConsoleStatusLine* pStatus = nullptr;   // the live status line, at a terminal only
-    int iSkippedAtLoad = 0;                  // lines the load skipped ("Skip Errors")
+    TMsgLog* pLog = nullptr;                     // gets the separator line of every start
+    TErrorReport* pErrorReport = nullptr;        // the definition's error report, if any
+    TInterruptHandler* pInterrupt = nullptr;     // Ctrl+C stops the run
+    QString sCaption;                            // the definition's file label
+    TConsoleStatusLine* pStatus = nullptr;       // the live status line, at a terminal only
+    int iSkippedAtLoad = 0;                      // lines the load skipped ("Skip Errors")
+    TConsoleDefinitionOpener* pOpener = nullptr; // OpenTZD ends the run as Stop would
 };
 
 // The operator's answers for the options: the answers file, else the console when iInputFd is a

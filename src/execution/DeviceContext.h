@@ -5,6 +5,7 @@
 #include <typeindex>
 #include <utility>
 
+class IDefinitionOpener;
 class IDocumentDisplay;
 class IIndicatorStrip;
 class IOperatorDialogs;
@@ -34,6 +35,8 @@ public:
     void SetIndicators(IIndicatorStrip* aIndicators) { fIndicators = aIndicators; }
     IDocumentDisplay* Documents() const { return fDocuments; }
     void SetDocuments(IDocumentDisplay* aDocuments) { fDocuments = aDocuments; }
+    IDefinitionOpener* DefinitionOpener() const { return fDefinitionOpener; }
+    void SetDefinitionOpener(IDefinitionOpener* aOpener) { fDefinitionOpener = aOpener; }
 
     // A platform part by its interface: the one set, else the interface's own default
     // (TPart::CreateDefault()), made on first use and kept.
@@ -57,5 +60,6 @@ private:
     IOperatorDialogs* fDialogs = nullptr;
     IIndicatorStrip* fIndicators = nullptr;
     IDocumentDisplay* fDocuments = nullptr;
+    IDefinitionOpener* fDefinitionOpener = nullptr;
     std::map<std::type_index, std::shared_ptr<void>> fParts;
 };

@@ -110,6 +110,7 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     TEscTaggedString::Instance().AddDefaultTags();
     fOperatorDialogs = std::make_unique<TWidgetOperatorDialogs>(this);
     fSession.Context().SetDialogs(fOperatorDialogs.get());
+    fSession.Context().SetDefinitionOpener(this);
 
     CreateActions();
     CreateMenusAndToolbar();

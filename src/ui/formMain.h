@@ -3,6 +3,7 @@
 #include "IndicatorStripView.h"
 #include "WidgetOperatorDialogs.h"
 #include "core/MsgLog.h"
+#include "execution/DefinitionOpener.h"
 #include "execution/ProcessRunner.h"
 #include "execution/RunnerHost.h"
 #include "execution/TestTree.h"
@@ -68,7 +69,7 @@ struct TfrmMainDialogs
 // The main window: test tree, document view, message log and indicator strip; owns the runner,
 // loads definitions, starts up from the command line and the stored settings and serves the
 // operator's menus, toolbar and keys.
-class TfrmMain : public QMainWindow, public IRunnerHost, public IInterpreterHost
+class TfrmMain : public QMainWindow, public IRunnerHost, public IInterpreterHost, public IDefinitionOpener
 {
     Q_OBJECT
 
@@ -81,7 +82,7 @@ public:
     // The load routine; true only for a load without errors.
     bool LoadDefinitionFile(const QString& sFileName);
     // A deferred load (with a start afterwards) through the window's own event queue.
-    void InitNewDefFile(const QString& sFileName, bool bAutoStart);
+    void InitNewDefFile(const QString& sFileName, bool bAutoStart) override;
     // Settings, view options and the start-up file; done once, at the first showing.
     void FormActivate();
     // The key handling every key press passes first; true when the key was consumed.

@@ -1,9 +1,11 @@
 #include "DeviceSys.h"
 
 #include "CmdDialogs.h"
+#include "CmdExecute.h"
 #include "CmdIds.h"
 #include "CmdPrint.h"
 #include "CmdVariables.h"
+#include "CmdWindows.h"
 #include "ToneOutput.h"
 
 #include "core/CommaSeparatedValue.h"
@@ -53,6 +55,10 @@ TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
                              {"Dialog", CreateCommand<TCmdMessageBox>},
                              {"Dialog.Input.String", CreateCommand<TCmdInputBoxStr>},
                              {"Dialog.Input.Value", CreateCommand<TCmdInputBoxValue>},
+                             {"Execute", CreateCommand<TCmdExecute>},
+                             {"ExistWindow", CreateCommand<TCmdExistWindow>},
+                             {"SendKey", CreateCommand<TCmdSendKey>},
+                             {"OpenTZD", CreateCommand<TCmdOpenTzd>},
                              {"Print", CreateCommand<TCmdPrint>},
                              {"AssignValueLog", CreateCommand<TCmdAssignValueLog>},
                              {"AssignVariable", CreateCommand<TCmdAssignVariable>},

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExitInfo.h"
+
 #include "execution/AsyncCommand.h"
 #include "execution/Device.h"
 #include "execution/ProcessRunner.h"
@@ -22,6 +24,12 @@ public:
     static QString KeyName() { return QStringLiteral("SystemControl"); }
     void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
+
+    // The exit-code files read for this definition; a new load reads them again.
+    TCmdLineExitInfo& ExitInfos() { return fExitInfos; }
+
+private:
+    TCmdLineExitInfo fExitInfos;
 };
 
 // Registers the family's device types with the device list: "SystemControl".
