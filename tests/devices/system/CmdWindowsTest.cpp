@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 namespace {
 
 using namespace sys;
@@ -51,15 +53,34 @@ protected:
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("xev")).isEmpty())
             GTEST_SKIP() << "Xvfb and xev (packages xvfb, x11-utils) are needed";
-        // Xvfb writes the display number it took to the descriptor given by -displayfd.
-        fServer.setProcessChannelMode(QProcess::SeparateChannels);
-        fServer.start(
-            QStringLiteral("sh"),
-            {QStringLiteral("-c"), QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 "
-                                                  "3>&1 1>/dev/null 2>/dev/null")});
-        ASSERT_TRUE(fServer.waitForStarted(5000));
-        ASSERT_TRUE(RunEventsUntil([&] { return fServer.canReadLine(); }, 10000)) << "Xvfb did not start";
-        fDisplay = ":" + fServer.readLine().trimmed();
+        // A display number of this test program's own (Xvfb's -displayfd lets two servers that
+        // start at the same moment report the same number); a number in use makes the server end,
+        // and the next one is tried.
+        for (int iAttempt = 0; iAttempt < 5 && fDisplay.isEmpty(); ++iAttempt) {
+            const QByteArray display =
+                ":" + QByteArray::number(1000 + (::getpid() + iAttempt * 7919) % 50000);
+            fServer.setProcessChannelMode(QProcess::SeparateChannels);
+            EndWithTestProgram(fServer);
+            fServer.start(QStringLiteral("Xvfb"),
+                          {QString::fromLatin1(display), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                           QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x480x24")});
+            ASSERT_TRUE(fServer.waitForStarted(5000));
+            const auto Serves = [&] {
+                QProcess probe;
+                probe.start(QStringLiteral("xdpyinfo"),
+                            {QStringLiteral("-display"), QString::fromLatin1(display)});
+                return probe.waitForFinished(5000) && probe.exitStatus() == QProcess::NormalExit &&
+                       probe.exitCode() == 0;
+            };
+            RunEventsUntil([&] { return fServer.state() == QProcess::NotRunning || Serves(); }, 10000);
+            if (fServer.state() == QProcess::Running && Serves())
+                fDisplay = display;
+            else if (fServer.state() != QProcess::NotRunning) {
+                fServer.kill();
+                fServer.waitForFinished(5000);
+            }
+        }
+        ASSERT_FALSE(fDisplay.isEmpty()) << "no Xvfb display could be opened";
         fEnv = std::make_unique<TScopedEnv>("DISPLAY", fDisplay);
     }
     void TearDown() override
@@ -86,7 +107,9 @@ protected:
                 return Run(Make(QStringLiteral("ExistWindow"), QStringLiteral("\"x\";") + sTitle)) == crOk;
             },
             10000))
-            << "the window did not appear";
+            << "the window did not appear on " << fDisplay.constData() << ": "
+            << fClient.readAllStandardError().constData() << "; server state " << int(fServer.state())
+            << ", exit " << fServer.exitCode() << ": " << fServer.readAllStandardError().constData();
     }
     // What the client printed so far.
     QString ClientOutput()
@@ -102,29 +125,23 @@ protected:
     std::unique_ptr<TScopedEnv> fEnv;
 };
 
-TEST_F(WindowsTest, FindsWindowsByTheirExactTitle)
+// One test with one server: two X servers of concurrent tests have been seen to lose their
+// clients' connections.
+TEST_F(WindowsTest, FindsWindowsByTheirExactTitleAndSendsThemKeys)
 {
-    const QString sTitle = QStringLiteral("Untitled - Editor");
-    OpenWindow(sTitle);
+    OpenWindow(QStringLiteral("Flash Tool"));
     struct
     {
         const char* sParameter;
         ECmdResult eResult;
     } const cases[] = {
-        {"\"x\";Untitled - Editor", crOk},
-        {"\"x\";untitled - Editor", crFailed},
-        {"\"x\";Untitled", crFailed},
-        {"\"x\"; Untitled - Editor", crFailed},
-        {"\"x\";", crFailed},
+        {"\"x\";Flash Tool", crOk},      {"\"x\";flash Tool", crFailed}, {"\"x\";Flash", crFailed},
+        {"\"x\"; Flash Tool", crFailed}, {"\"x\";", crFailed},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Run(Make(QStringLiteral("ExistWindow"), QString::fromUtf8(c.sParameter))), c.eResult)
             << c.sParameter;
-}
 
-TEST_F(WindowsTest, SendKeyReachesTheWindowOrReportsItMissing)
-{
-    OpenWindow(QStringLiteral("Flash Tool"));
     EXPECT_EQ(Run(Make(QStringLiteral("SendKey"), QStringLiteral("\"x\";13;Flash Tool;Monitored"))), crOk);
     EXPECT_TRUE(RunEventsUntil([&] {
         return ClientOutput().contains(QStringLiteral("(keysym 0xff0d, Return)"));
