@@ -2,6 +2,8 @@
 // exchange on a bare socket (or terminal) in the same process: what the port framework adds to a
 // round trip.
 
+#include "BenchRunnerHost.h"
+
 #include "devices/ports/DevicePortRs232.h"
 #include "devices/ports/DevicePortTcp.h"
 
@@ -92,28 +94,6 @@ private:
     std::unique_ptr<QSocketNotifier> fNotifier;
 };
 
-class TBenchHost : public IRunnerHost
-{
-public:
-    std::optional<QString> AskOperatorName() override { return QStringLiteral("bench"); }
-    void ShowInformation(const QString&) override {}
-    bool ShowFinalDialog(bool bPassed, const QString&, const QStringList&) override
-    {
-        fbPassed = bPassed;
-        fLoop.quit();
-        return false;
-    }
-    TTreeNode* SelectedNode() const override { return nullptr; }
-    void SelectNode(TTreeNode*) override {}
-    void ClearSelection() override {}
-    void MakeVisible(TTreeNode*) override {}
-    void SetTestCaseHeader(const QString&) override {}
-    void AddLogSeparator() override {}
-
-    QEventLoop fLoop;
-    bool fbPassed = false;
-};
-
 // iExchanges runner steps, each a Send of the request with its expected response.
 void RunExchanges(benchmark::State& state, TDevice& aPort)
 {
@@ -123,7 +103,7 @@ void RunExchanges(benchmark::State& state, TDevice& aPort)
     TTestTree tree;
     for (int i = 0; i < iExchanges; ++i)
         TJob::CreateNewJob(QStringLiteral("Exchange"), tree, nullptr, pSend, ecWorkCase, false);
-    TBenchHost host;
+    TBenchRunnerHost host;
     TProcessRunner runner(tree, host);
     runner.AttachJobs();
     runner.SetProcessState(EProcessState::Ready);

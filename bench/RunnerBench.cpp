@@ -1,6 +1,8 @@
 // Overhead of the process runner per node: a flat tree whose commands conclude at once, run
 // headless from Start to the final dialog.
 
+#include "BenchRunnerHost.h"
+
 #include "core/MsgClasses.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
@@ -36,26 +38,6 @@ public:
 };
 
 // A host that answers everything at once and ends the event loop at the final dialog.
-class TBenchHost : public IRunnerHost
-{
-public:
-    std::optional<QString> AskOperatorName() override { return QStringLiteral("bench"); }
-    void ShowInformation(const QString&) override {}
-    bool ShowFinalDialog(bool, const QString&, const QStringList&) override
-    {
-        fLoop.quit();
-        return false;
-    }
-    TTreeNode* SelectedNode() const override { return nullptr; }
-    void SelectNode(TTreeNode*) override {}
-    void ClearSelection() override {}
-    void MakeVisible(TTreeNode*) override {}
-    void SetTestCaseHeader(const QString&) override {}
-    void AddLogSeparator() override {}
-
-    QEventLoop fLoop;
-};
-
 void BuildTree(TTestTree& aTree, TBenchDevice& aDevice, int iNodes)
 {
     TCommand* pCmd = aDevice.AddCommand(QStringLiteral("S1"), std::make_unique<TInstantCmd>(&aDevice));
@@ -69,7 +51,7 @@ void BM_RunnerPerNode(benchmark::State& state)
     TBenchDevice device;
     TTestTree tree;
     BuildTree(tree, device, iNodes);
-    TBenchHost host;
+    TBenchRunnerHost host;
     TProcessRunner runner(tree, host);
     runner.AttachJobs();
     runner.SetProcessState(EProcessState::Ready);

@@ -25,7 +25,7 @@ TEST(MsgDlgRequestTest, ReadsTextAndButtons)
         {"ShowMsgDlg:Button=OK", "", "", TDialogButtons::Ok},
         // Only ";" splits: a blank inside the text does not, a ";" inside quotes does.
         {"ShowMsgDlg:Text=\"one; two\"", "one", "", TDialogButtons::Ok},
-        // The specification is the text after the first ":", wherever "ShowMsgDlg:" stands.
+        // The request is the text after the first ":", wherever "ShowMsgDlg:" stands.
         {"Ask:ShowMsgDlg:Text=t", "", "", TDialogButtons::Ok},
     };
     for (const auto& c : cases) {
