@@ -186,13 +186,14 @@ std::vector<TAudioEndpoint> List(TPulseSession& aSession, EAudioIoType eType, co
     return listing.endpoints;
 }
 
-pa_sample_spec SampleSpec(const tWAVEFORMATEX& aFormat)
+// The server's form of the 16-bit PCM stream format.
+pa_sample_spec StreamFormat(const tWAVEFORMATEX& aFormat)
 {
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = aFormat.nSamplesPerSec;
-    spec.channels = std::uint8_t(aFormat.nChannels);
-    return spec;
+    pa_sample_spec format;
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = aFormat.nSamplesPerSec;
+    format.channels = std::uint8_t(aFormat.nChannels);
+    return format;
 }
 
 std::uint32_t FramesOf(const tWAVEFORMATEX& aFormat, int iMs)
@@ -208,12 +209,12 @@ public:
     TPulseSimple(const QString& sId, pa_stream_direction_t eDirection, const tWAVEFORMATEX& aFormat,
                  const pa_buffer_attr& aAttr)
     {
-        const pa_sample_spec spec = SampleSpec(aFormat);
+        const pa_sample_spec format = StreamFormat(aFormat);
         int iError = 0;
         const QByteArray id = sId.toUtf8();
         fSimple = pa_simple_new(nullptr, "TZK", eDirection, id.constData(),
-                                eDirection == PA_STREAM_RECORD ? "capture" : "render", &spec, nullptr, &aAttr,
-                                &iError);
+                                eDirection == PA_STREAM_RECORD ? "capture" : "render", &format, nullptr,
+                                &aAttr, &iError);
         if (!fSimple)
             throw EError(QString::fromUtf8(pa_strerror(iError)));
     }
