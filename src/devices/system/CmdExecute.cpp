@@ -1,12 +1,14 @@
 #include "CmdExecute.h"
 
 #include "DeviceSys.h"
+#include "WindowModeWatch.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/StrUtilsEx.h"
 #include "core/VariableManager.h"
 #include "execution/CmdParameters.h"
+#include "execution/DeviceContext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -116,6 +118,7 @@ void TCmdLineExe::Start(QObject* aContext)
         SpawnProgram(fsFileName, QProcess::splitCommand(fsParameter), QFileInfo(fsFileName).absolutePath());
     if (fPid == 0)
         return Deliver(FOnNotFound);
+    fStartedPid = fPid;
     TMsg::Debug(QStringLiteral("Process %d started (window mode %s): %s"),
                 {int(fPid), WindowModeName(feWindowMode), fsFileName});
     if (fiTimeout < 0) {
@@ -264,6 +267,8 @@ void TCmdExecute::Start(const QString& sParameter)
     fExeThread->FOnFinished = Guard([this] { Finished(); });
     const auto exe = fExeThread;
     exe->Start(Context());
+    TWindowModeWatch::Start(Owner()->Context().Part<IWindowSystem>(), exe->StartedPid(), feWindowMode,
+                            Context());
 }
 
 void TCmdExecute::StopPendingWork()

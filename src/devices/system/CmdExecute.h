@@ -49,6 +49,8 @@ public:
     bool ExitCodeAvailable() const { return FbExitCodeAvailable; }
     std::uint32_t ExitCode() const { return FnExitCode; }
     EWindowMode WindowMode() const { return feWindowMode; }
+    // The process that was started (0 if none), also after the watcher let go of it.
+    pid_t StartedPid() const { return fStartedPid; }
 
     // Reaps the programs that were left running and have ended since.
     static void ReapAbandoned();
@@ -65,6 +67,7 @@ private:
     int fiTimeout;
     EWindowMode feWindowMode;
     pid_t fPid = 0;
+    pid_t fStartedPid = 0;
     int fiSteps = 0;
     bool fbStopped = false;
     bool FbExitCodeAvailable = false;

@@ -9,6 +9,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -108,6 +109,56 @@ std::vector<Window> TopLevelWindows(Display* pDisplay)
             windows.assign(pChildren, pChildren + nChildren);
     }
     return windows;
+}
+
+// The window's client process: the property the toolkit sets, else what the server knows of the
+// client (X-Resource extension), which also covers programs that set no property; -1 if unknown.
+std::int64_t ProcessOfWindow(Display* pDisplay, Window window)
+{
+    Atom actualType = 0;
+    int iFormat = 0;
+    unsigned long nItems = 0;
+    unsigned long nAfter = 0;
+    unsigned char* pData = nullptr;
+    if (XGetWindowProperty(pDisplay, window, XInternAtom(pDisplay, "_NET_WM_PID", False), 0, 1, False,
+                           XA_CARDINAL, &actualType, &iFormat, &nItems, &nAfter, &pData) == Success) {
+        const std::unique_ptr<unsigned char, TXFree> data(pData);
+        if (pData && actualType == XA_CARDINAL && iFormat == 32 && nItems == 1)
+            return std::int64_t(reinterpret_cast<const unsigned long*>(pData)[0]);
+    }
+    int iEvent = 0;
+    int iError = 0;
+    if (!XResQueryExtension(pDisplay, &iEvent, &iError))
+        return -1;
+    XResClientIdSpec spec{};
+    spec.client = window;
+    spec.mask = XRES_CLIENT_ID_PID_MASK;
+    long nValues = 0;
+    XResClientIdValue* pValues = nullptr;
+    if (XResQueryClientIds(pDisplay, 1, &spec, &nValues, &pValues) != Success)
+        return -1;
+    std::int64_t iPid = -1;
+    for (long i = 0; i < nValues; ++i)
+        if (XResGetClientPid(&pValues[i]) > 0)
+            iPid = XResGetClientPid(&pValues[i]);
+    XResClientIdsDestroy(nValues, pValues);
+    return iPid;
+}
+
+Window RootWindowProperty(Display* pDisplay, const char* sName)
+{
+    Atom actualType = 0;
+    int iFormat = 0;
+    unsigned long nItems = 0;
+    unsigned long nAfter = 0;
+    unsigned char* pData = nullptr;
+    if (XGetWindowProperty(pDisplay, DefaultRootWindow(pDisplay), XInternAtom(pDisplay, sName, False), 0, 1,
+                           False, XA_WINDOW, &actualType, &iFormat, &nItems, &nAfter, &pData) != Success)
+        return 0;
+    const std::unique_ptr<unsigned char, TXFree> data(pData);
+    if (!pData || actualType != XA_WINDOW || iFormat != 32 || nItems != 1)
+        return 0;
+    return reinterpret_cast<const Window*>(pData)[0];
 }
 
 Window FindWindow(Display* pDisplay, const QString& sTitle)
@@ -259,6 +310,59 @@ public:
         XTestFakeKeyEvent(display.get(), keyCode, True, CurrentTime);
         XSync(display.get(), False);
         return true;
+    }
+
+    TWindowId WindowOfProcess(const std::function<bool(std::int64_t iPid)>& fIsOurs) override
+    {
+        const TDisplay display = Open();
+        if (!display)
+            return 0;
+        for (const Window window : TopLevelWindows(display.get())) {
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(display.get(), window, &attributes) || attributes.override_redirect ||
+                !ShownOrMinimised(display.get(), window))
+                continue;
+            const std::int64_t iPid = ProcessOfWindow(display.get(), window);
+            if (iPid > 0 && fIsOurs(iPid))
+                return window;
+        }
+        return 0;
+    }
+
+    TWindowId ActiveWindow() override
+    {
+        const TDisplay display = Open();
+        return display ? RootWindowProperty(display.get(), "_NET_ACTIVE_WINDOW") : 0;
+    }
+
+    bool Minimise(TWindowId aWindow) override
+    {
+        const TDisplay display = Open();
+        if (!display)
+            return false;
+        const Status ok = XIconifyWindow(display.get(), Window(aWindow), DefaultScreen(display.get()));
+        XSync(display.get(), False);
+        return ok != 0;
+    }
+
+    bool Activate(TWindowId aWindow) override
+    {
+        const TDisplay display = Open();
+        if (!display)
+            return false;
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = Window(aWindow);
+        event.xclient.message_type = XInternAtom(display.get(), "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        // Source 2 (a pager, acting for the user): window managers do not refuse it as focus
+        // stealing.
+        event.xclient.data.l[0] = 2;
+        event.xclient.data.l[1] = CurrentTime;
+        const Status ok = XSendEvent(display.get(), DefaultRootWindow(display.get()), False,
+                                     SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(display.get(), False);
+        return ok != 0;
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace sys {
@@ -25,6 +26,17 @@ public:
     // Presses the virtual key byKey for whichever window has the focus (no release follows);
     // false when the key cannot be typed on this display.
     virtual bool InjectKey(std::uint8_t byKey) = 0;
+
+    // Window modes of started programs: the window manager places new windows as it likes, so a
+    // mode is applied to a program's window once it is shown.
+    using TWindowId = std::uint64_t;
+    // The first shown top-level window whose client process fIsOurs accepts (0: none yet).
+    virtual TWindowId WindowOfProcess(const std::function<bool(std::int64_t iPid)>& fIsOurs) = 0;
+    // The window the window manager has activated; 0 without a window manager that tells.
+    virtual TWindowId ActiveWindow() = 0;
+    // Asks the window manager to minimise the window, or to activate it.
+    virtual bool Minimise(TWindowId aWindow) = 0;
+    virtual bool Activate(TWindowId aWindow) = 0;
 };
 
 } // namespace sys

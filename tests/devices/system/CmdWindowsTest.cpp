@@ -12,6 +12,13 @@
 
 #include <unistd.h>
 
+#include <vector>
+
+// The X headers define short macro names (None, Status, ...): they come last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace {
 
 using namespace sys;
@@ -164,6 +171,136 @@ TEST_F(WindowsTest, FindsWindowsByTheirExactTitleAndSendsThemKeys)
     EXPECT_TRUE(RunEventsUntil([&] {
         return ClientOutput().contains(QStringLiteral("(keysym 0xff1b, Escape)"));
     })) << ClientOutput().toStdString();
+}
+
+// Stands in for a window manager on a connection of the test's own: it records what is asked of
+// the root window (minimise, activate) and, when told to, activates each newly shown window as
+// window managers do. Its own window stands for the window that had the focus before.
+class TFakeWindowManager
+{
+public:
+    struct TRequest
+    {
+        QByteArray sType;
+        Window window;
+        long iValue;
+    };
+
+    explicit TFakeWindowManager(const QByteArray& aDisplay) : fDisplay(XOpenDisplay(aDisplay.constData()))
+    {
+        if (!fDisplay)
+            return;
+        fRoot = DefaultRootWindow(fDisplay);
+        XSelectInput(fDisplay, fRoot, SubstructureNotifyMask);
+        fOwn = XCreateSimpleWindow(fDisplay, fRoot, 0, 0, 10, 10, 0, 0, 0);
+        SetActive(fOwn);
+    }
+    ~TFakeWindowManager()
+    {
+        if (fDisplay)
+            XCloseDisplay(fDisplay);
+    }
+    TFakeWindowManager(const TFakeWindowManager&) = delete;
+    TFakeWindowManager& operator=(const TFakeWindowManager&) = delete;
+
+    bool Valid() const { return fDisplay != nullptr; }
+    Window Own() const { return fOwn; }
+    void ActivateNewWindows() { fbActivateNew = true; }
+
+    // Takes the events that arrived so far.
+    void Pump()
+    {
+        while (XPending(fDisplay)) {
+            XEvent event{};
+            XNextEvent(fDisplay, &event);
+            if (event.type == MapNotify && fbActivateNew && event.xmap.window != fOwn)
+                SetActive(event.xmap.window);
+            if (event.type == ClientMessage) {
+                char* pName = XGetAtomName(fDisplay, event.xclient.message_type);
+                fRequests.push_back({QByteArray(pName), event.xclient.window, event.xclient.data.l[0]});
+                XFree(pName);
+            }
+        }
+    }
+    // The first request of that type, after waiting for it up to iTimeoutMs.
+    const TRequest* WaitForRequest(const char* sType, int iTimeoutMs = 10000)
+    {
+        const auto find = [&]() -> const TRequest* {
+            for (const TRequest& request : fRequests)
+                if (request.sType == sType)
+                    return &request;
+            return nullptr;
+        };
+        RunEventsUntil(
+            [&] {
+                Pump();
+                return find() != nullptr;
+            },
+            iTimeoutMs);
+        return find();
+    }
+    const std::vector<TRequest>& Requests() const { return fRequests; }
+    QString Title(Window aWindow) const
+    {
+        char* pName = nullptr;
+        if (!XFetchName(fDisplay, aWindow, &pName) || !pName)
+            return {};
+        const QString sTitle = QString::fromLocal8Bit(pName);
+        XFree(pName);
+        return sTitle;
+    }
+
+private:
+    void SetActive(Window aWindow)
+    {
+        XChangeProperty(fDisplay, fRoot, XInternAtom(fDisplay, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&aWindow), 1);
+        XSync(fDisplay, False);
+    }
+
+    Display* fDisplay;
+    Window fRoot = 0;
+    Window fOwn = 0;
+    bool fbActivateNew = false;
+    std::vector<TRequest> fRequests;
+};
+
+// The window modes reach the first window of the started program, here shown by a program that a
+// launcher script started (so the window's client is a child of the started process).
+TEST_F(WindowsTest, WindowModesAreAppliedToTheFirstWindowOfTheProgram)
+{
+    TFakeWindowManager manager(fDisplay);
+    ASSERT_TRUE(manager.Valid());
+    TTestDir dir;
+    const QString sTool =
+        dir.Write(QStringLiteral("tool.sh"), "#!/bin/sh\nxev -name \"$1\" -event keyboard >/dev/null 2>&1\n");
+    QFile::setPermissions(sTool, QFile::permissions(sTool) | QFileDevice::ExeOwner);
+    const auto execute = [&](const char* sTitle, const char* sMode) {
+        return Run(Make(
+            QStringLiteral("Execute"),
+            QStringLiteral("\"x\";%1;\"%2\";%3;-1").arg(sTool, QLatin1String(sTitle), QLatin1String(sMode))));
+    };
+
+    ASSERT_EQ(execute("Plain Tool", "Normal"), crOk);
+    ASSERT_TRUE(RunEventsUntil(
+        [&] { return Run(Make(QStringLiteral("ExistWindow"), QStringLiteral("\"x\";Plain Tool"))) == crOk; },
+        10000));
+
+    ASSERT_EQ(execute("Small Tool", "Minimized"), crOk);
+    const TFakeWindowManager::TRequest* minimise = manager.WaitForRequest("WM_CHANGE_STATE");
+    ASSERT_NE(minimise, nullptr) << "the window was not minimised";
+    EXPECT_EQ(manager.Title(minimise->window), QStringLiteral("Small Tool"));
+    EXPECT_EQ(minimise->iValue, IconicState);
+
+    // The window manager activates the new window; it is asked to give the focus back.
+    manager.ActivateNewWindows();
+    ASSERT_EQ(execute("Quiet Tool", "NotActivated"), crOk);
+    const TFakeWindowManager::TRequest* activate = manager.WaitForRequest("_NET_ACTIVE_WINDOW");
+    ASSERT_NE(activate, nullptr) << "the focus was not handed back";
+    EXPECT_EQ(activate->window, manager.Own());
+
+    // Only those two requests: the normal window was left as it came.
+    EXPECT_EQ(manager.Requests().size(), 2U);
 }
 
 TEST(WindowsHeadlessTest, WithoutDisplayWindowsAreNotFound)
