@@ -1231,3 +1231,37 @@ Test.Case("Short")
     EXPECT_TRUE(Logged(QStringLiteral("Info: Test process successfully finished")));
     EXPECT_EQ(LoggedCount(QStringLiteral("skipped at load")), 0);
 }
+
+// OpenTZD in a running definition: the window loads the named definition once the step's event is
+// over, and with "AutoStart" runs it; the rest of the first definition never runs.
+TEST_F(formMainTest, OpenTzdLoadsAndStartsTheNextDefinition)
+{
+    fbRealInterpreter = true;
+    sys::RegisterDevices();
+    fDir.WriteText(QStringLiteral("second.tzd"), QStringLiteral(R"(Set(Integer; Passes)
+Device.Create(SystemControl; Sys)
+Test.Case("Second definition")
+{
+    Sys.Evaluate("Fresh variables"; %Passes < 1)
+}
+)"));
+    const QString sFirst = fDir.WriteText(QStringLiteral("first.tzd"), QStringLiteral(R"(Set(Integer; Passes)
+Device.Create(SystemControl; Sys)
+Test.Case("First definition")
+{
+    Sys.Calculate("Count"; 1; Passes)
+    Sys.OpenTZD("Hand over"; "TZD:second.tzd"; AutoStart)
+    Sys.Evaluate("Never reached"; 1 > 2)
+}
+)"));
+    TfrmMain& w = Create();
+    ASSERT_TRUE(w.LoadDefinitionFile(sFirst));
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    EXPECT_EQ(w.CurrentFileName(), QFileInfo(fDir.FilePath(QStringLiteral("second.tzd"))).absoluteFilePath());
+    ASSERT_EQ(fFinals.size(), 1U) << "only the second definition's run ends with the final dialog";
+    EXPECT_TRUE(fFinals[0].bPassed);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Test process successfully finished")));
+    EXPECT_EQ(LoggedCount(QStringLiteral("Never reached")), 0);
+    EXPECT_EQ(State(), EProcessState::Ready);
+}
