@@ -88,8 +88,9 @@ protected:
         TMsgClass::ReleaseSingleton();
     }
 
-    // The device on the test bus, its server started.
-    TDeviceAxcc& Device(int iTimeout = 1000)
+    // The device on the test bus, its server started. The default limit is generous: on a loaded
+    // machine a bus round trip has been seen to take over a second; Run waits 5 s.
+    TDeviceAxcc& Device(int iTimeout = 4000)
     {
         EXPECT_TRUE(fBus->StartServer()) << fBus->Error().toStdString();
         return Declare(QStringLiteral("AXCC; Axcs; %1; \"%2\"").arg(iTimeout).arg(fBus->Address()));
