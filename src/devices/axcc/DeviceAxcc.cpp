@@ -176,6 +176,8 @@ void TDeviceAxcc::ExecFunction(const QString& sFunctionCall)
     TMsg::Trace(QStringLiteral("AXCC call: %s"), {sFunctionCall});
     fbCallRunning = true;
     fbAwaitingResult = false;
+    fbEarlyResult = false;
+    fsEarlyResult.clear();
     const std::uint64_t iCall = ++fiCall;
     if (!Connected()) {
         CallError(QStringLiteral("AXCC not open!"));
@@ -194,6 +196,8 @@ void TDeviceAxcc::ExecFunction(const QString& sFunctionCall)
             } else if (iReturnCode > 0) {
                 TMsg::Debug(QStringLiteral("TDeviceAxcc.ExecFunction: Return code %d"), {iReturnCode});
                 fbAwaitingResult = true;
+                if (std::exchange(fbEarlyResult, false))
+                    ResultArrived(fsEarlyResult);
             } else {
                 SetErrorText(sResult.isEmpty()
                                  ? Format(QStringLiteral("Function error %d!"), {iReturnCode})
@@ -225,9 +229,14 @@ void TDeviceAxcc::AbandonFunction()
 
 void TDeviceAxcc::FunctionResultArrived(const QString& sFunctionResult)
 {
+    if (fbCallRunning && !fbAwaitingResult) {
+        fbEarlyResult = true;
+        fsEarlyResult = sFunctionResult;
+        return;
+    }
     // Only a function the server said it started has a result to wait for; anything else is the
     // late report of a call that already ended.
-    if (!fbCallRunning || !fbAwaitingResult) {
+    if (!fbCallRunning) {
         TMsg::Debug(QStringLiteral("AXCC result without a waiting call: %s"), {sFunctionResult});
         return;
     }
@@ -352,6 +361,7 @@ void TDeviceAxcc::RaiseResult()
 
 void TDeviceAxcc::EndCall()
 {
+    fbEarlyResult = false;
     fbCallRunning = false;
     fbAwaitingResult = false;
     ++fiCall;

@@ -81,6 +81,9 @@ private:
     bool fbConnected = false;
     bool fbCallRunning = false;    // from ExecFunction until its end is raised
     bool fbAwaitingResult = false; // the server started the function; its result signal counts
+    // A result signal may overtake the reply that says the function started: it is kept until then.
+    bool fbEarlyResult = false;
+    QString fsEarlyResult;
     bool fbDialogWithdrawn = false;
     std::uint64_t fiCall = 0; // replies for an older call are dropped
     TDoneEvent fPending;      // the open or timeout waiting for the server
