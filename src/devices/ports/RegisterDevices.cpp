@@ -1,5 +1,6 @@
 #include "DevicePortRs232.h"
 #include "DevicePortTcp.h"
+#include "DevicePortUdp.h"
 
 #include "execution/DeviceList.h"
 
@@ -12,6 +13,9 @@ void RegisterDevices()
     });
     TDeviceList::RegisterType(TDevicePortTcp::KeyName(), [](TDeviceContext& aContext) {
         return std::make_unique<TDevicePortTcp>(aContext);
+    });
+    TDeviceList::RegisterType(TDevicePortUdp::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDevicePortUdp>(aContext);
     });
 }
 
