@@ -71,6 +71,9 @@ TDevicePortBase::TDevicePortBase(TDeviceContext& aContext)
 
 TDevicePortBase::~TDevicePortBase()
 {
+    if (fMonitor)
+        fMonitor->OnInject = nullptr;
+    fMonitor.reset();
     fTimer->stop();
     if (fWaiter)
         fWaiter->PortGone();

@@ -1,10 +1,126 @@
 #include "PortMonitor.h"
 
+#include "UdpSocket.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+
 namespace ports {
 
-bool TPortMonitor::Init(const QStringList& /*aConfig*/)
+namespace {
+
+// A destination on this machine: the monitor then listens on the loopback address only, so that
+// nothing from the network can inject into the device under test.
+bool IsLoopback(const TNorbeckIpAddress& aAddress)
 {
+    if (aAddress.Host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    return aAddress.IPv4.startsWith(QLatin1String("127."));
+}
+
+} // namespace
+
+TPortMonitor::TPortMonitor() = default;
+
+TPortMonitor::~TPortMonitor()
+{
+    Close();
+}
+
+bool TPortMonitor::Init(const QStringList& aConfig)
+{
+    try {
+        if (aConfig.size() < 3 || aConfig[2].trimmed().isEmpty())
+            throw EMsg(QStringLiteral("Invalid csv index 2 to list count %d!"), {int(aConfig.size())},
+                       TMsgId(), 0);
+        fAddress = TNorbeckIpAddress::FromText(aConfig[2].trimmed());
+        fiListeningPort = 0;
+        if (aConfig.size() > 3 && !aConfig[3].trimmed().isEmpty()) {
+            bool bOk = false;
+            const int iPort = aConfig[3].trimmed().toInt(&bOk);
+            if (!bOk || iPort < 0 || iPort > 65535)
+                throw EMsg(QStringLiteral("'%s' is not a valid integer value"), {aConfig[3].trimmed()},
+                           TMsgId(), 0);
+            fiListeningPort = iPort;
+        }
+        const QString sOptions = aConfig.size() > 4 ? aConfig[4] : QString();
+        fbVerbose = sOptions.contains(QLatin1String("Verbose"), Qt::CaseInsensitive);
+        fbSilent = sOptions.contains(QLatin1String("Silent"), Qt::CaseInsensitive);
+        return true;
+    } catch (const std::exception& e) {
+        TMsg::Error(QStringLiteral("Invalid monitor configuration: <%s>"),
+                    {aConfig.join(QLatin1Char(';')) + QLatin1Char(';')});
+        TMsg::Debug(ExceptionText(e));
+        return false;
+    }
+}
+
+bool TPortMonitor::Open()
+{
+    if (fUdp)
+        return false;
+    fUdp = std::make_unique<TUdpSocket>();
+    fUdp->FOnReceive = [this](const QString& aPeerIp, std::uint16_t aPeerPort, const QByteArray& aBuffer) {
+        Received(aPeerIp, aPeerPort, aBuffer);
+    };
+    fUdp->FOnError = [this](const QString& aMessage, int aErrorCode) { SocketError(aMessage, aErrorCode); };
+    if (fUdp->Start(std::uint16_t(fiListeningPort), IsLoopback(fAddress)))
+        return true;
+    // The port works on without mirroring.
+    Close();
+    return false;
+}
+
+bool TPortMonitor::Close()
+{
+    if (!fUdp)
+        return false;
+    fUdp->FOnReceive = nullptr;
+    fUdp->FOnError = nullptr;
+    fUdp.reset();
     return true;
+}
+
+std::uint16_t TPortMonitor::BoundPort() const
+{
+    return fUdp ? fUdp->LocalPort() : 0;
+}
+
+void TPortMonitor::Display(const QByteArray& aData, bool /*bSent*/)
+{
+    if (!fUdp || aData.isEmpty())
+        return;
+    const std::uint16_t wPort = std::uint16_t(fAddress.Port > 0 ? fAddress.Port : 0);
+    if (fUdp->SendData(fAddress.HostOrIPv4(), wPort, aData) > 0 && fbVerbose)
+        TMsg::Trace(QStringLiteral("UDP Monitor [%s:%d]: >%s"),
+                    {fAddress.HostOrIPv4(), int(wPort), QString::fromLatin1(aData)});
+}
+
+void TPortMonitor::Received(const QString& aPeerIp, std::uint16_t aPeerPort, const QByteArray& aBuffer)
+{
+    // One character per byte, so the bytes reach the device under test unchanged.
+    const QString sText = QString::fromLatin1(aBuffer);
+    if (fbVerbose)
+        TMsg::Trace(QStringLiteral("UDP Monitor [%s:%d]: <%s"), {aPeerIp, int(aPeerPort), sText});
+    if (!OnInject)
+        return;
+    try {
+        OnInject(sText);
+    } catch (const std::exception& e) {
+        TMsg::Error(QStringLiteral("UDP Monitor injection failed: %s"), {ExceptionText(e)});
+    }
+}
+
+void TPortMonitor::SocketError(const QString& aMessage, int aErrorCode)
+{
+    if (fbSilent)
+        return;
+    if (aErrorCode == 10054)
+        TMsg::Error(QStringLiteral("UDP Monitor \"Destination not reached\" - %d"), {aErrorCode});
+    else if (aErrorCode <= 0)
+        TMsg::Error(QStringLiteral("UDP Monitor \"%s\""), {aMessage});
+    else
+        TMsg::Error(QStringLiteral("UDP Monitor \"%s\" - %d"), {aMessage, aErrorCode});
 }
 
 } // namespace ports

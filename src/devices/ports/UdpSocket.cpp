@@ -145,7 +145,7 @@ void TUdpSocket::CloseSocket()
     Socket_IsBound = false;
 }
 
-bool TUdpSocket::Start(std::uint16_t aListeningPort)
+bool TUdpSocket::Start(std::uint16_t aListeningPort, bool bLoopbackOnly)
 {
     CloseSocket();
     Socket_Handle = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -155,7 +155,7 @@ bool TUdpSocket::Start(std::uint16_t aListeningPort)
     }
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_addr.s_addr = htonl(bLoopbackOnly ? INADDR_LOOPBACK : INADDR_ANY);
     local.sin_port = htons(aListeningPort);
     if (::bind(Socket_Handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         CloseSocket();

@@ -27,8 +27,9 @@ public:
     TUdpSocket(const TUdpSocket&) = delete;
     TUdpSocket& operator=(const TUdpSocket&) = delete;
 
-    // Binds to aListeningPort (0: a free port of the system's choice); false after a report.
-    bool Start(std::uint16_t aListeningPort);
+    // Binds to aListeningPort (0: a free port of the system's choice) on all local addresses, or on
+    // the loopback address only; false after a report.
+    bool Start(std::uint16_t aListeningPort, bool bLoopbackOnly = false);
     // Bytes sent, or 0 after a report.
     int SendData(const QString& aHost, std::uint16_t aPort, const QByteArray& aBuffer);
     int Broadcast(std::uint16_t aPort, const QByteArray& aBuffer, bool bLocal);

@@ -1,0 +1,155 @@
+#include "PortTestFixture.h"
+
+#include "devices/ports/DevicePortTcp.h"
+#include "devices/ports/PortMonitor.h"
+
+#include "DutSimulator.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+using namespace ports;
+
+namespace {
+
+// A tool that watches the mirrored traffic on a loopback port and may inject datagrams.
+class TMonitorListener
+{
+public:
+    TMonitorListener()
+    {
+        fSocket.bind(QHostAddress::LocalHost, 0);
+        QObject::connect(&fSocket, &QUdpSocket::readyRead, &fSocket, [this] {
+            while (fSocket.hasPendingDatagrams())
+                fBlocks.push_back(fSocket.receiveDatagram().data());
+        });
+    }
+    quint16 Port() const { return fSocket.localPort(); }
+    const std::vector<QByteArray>& Blocks() const { return fBlocks; }
+    void Inject(quint16 uPort, const QByteArray& aData)
+    {
+        fSocket.writeDatagram(aData, QHostAddress::LocalHost, uPort);
+    }
+
+private:
+    QUdpSocket fSocket;
+    std::vector<QByteArray> fBlocks;
+};
+
+class PortMonitorTest : public PortTest
+{
+protected:
+    void SetUp() override
+    {
+        PortTest::SetUp();
+        fuPort = fSim.ListenTcp();
+        ASSERT_NE(fuPort, 0);
+    }
+    TDevicePortTcp& Client()
+    {
+        return Device<TDevicePortTcp>(
+            QStringLiteral("TCP.Client; Dut%1; 1000; 127.0.0.1:%2").arg(++fiDevices).arg(fuPort));
+    }
+
+    TDutSimulator fSim;
+    quint16 fuPort = 0;
+    int fiDevices = 0;
+};
+
+TEST_F(PortMonitorTest, MirrorsTheExchangeAndInjectsDatagrams)
+{
+    fSim.AddRule({"*IDN?\n", {"SIM,TZK\n"}, 0, false});
+    fSim.AddRule({"AT\r", {"OK\r"}, 0, false});
+    TMonitorListener listener;
+    TDevicePortTcp& tcp = Client();
+    ASSERT_EQ(Run(Make(tcp, "Monitor.Initialize",
+                       QStringLiteral("\"m\";UDP;127.0.0.1:%1;;VERBOSE, silent").arg(listener.Port()))),
+              crOk);
+    TPortMonitor* monitor = tcp.Monitor();
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_TRUE(monitor->Verbose());
+    EXPECT_TRUE(monitor->Silent());
+    EXPECT_FALSE(monitor->IsOpen()) << "closed until the port opens";
+
+    ASSERT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    ASSERT_TRUE(monitor->IsOpen());
+    const quint16 uMonitorPort = monitor->BoundPort();
+    EXPECT_NE(uMonitorPort, 0) << "a port of the system's choice";
+
+    EXPECT_EQ(Run(Make(tcp, "Send", "\"i\";*IDN?\\n;;\\n;SIM,TZK")), crOk);
+    ASSERT_TRUE(RunEventsUntil([&] { return listener.Blocks().size() >= 2; }));
+    EXPECT_EQ(listener.Blocks()[0], QByteArray("*IDN?\n"));
+    EXPECT_EQ(listener.Blocks()[1], QByteArray("SIM,TZK\n"));
+    EXPECT_TRUE(Logged(QStringLiteral("Trace: UDP Monitor [127.0.0.1:%1]: >*IDN?\n").arg(listener.Port())));
+
+    // A tool injects A, T and carriage return: the device under test gets exactly those bytes, and
+    // the port mirrors the block like any it sends.
+    listener.Inject(uMonitorPort, QByteArray("AT\r"));
+    ASSERT_TRUE(RunEventsUntil([&] { return fSim.Received().endsWith("AT\r"); }));
+    // The log line ends at the carriage return.
+    EXPECT_TRUE(Logged(QStringLiteral("Trace: UDP Monitor [127.0.0.1:%1]: <AT").arg(listener.Port())));
+    ASSERT_TRUE(RunEventsUntil([&] { return listener.Blocks().size() >= 4; }));
+    EXPECT_EQ(listener.Blocks()[2], QByteArray("AT\r"));
+    EXPECT_EQ(listener.Blocks()[3], QByteArray("OK\r"));
+
+    // Bytes above 127 pass unchanged.
+    listener.Inject(uMonitorPort, QByteArray("\xB5\xFF\x80", 3));
+    ASSERT_TRUE(RunEventsUntil([&] { return fSim.Received().endsWith(QByteArray("\xB5\xFF\x80", 3)); }));
+
+    // Closing the port closes the monitor: nothing more is mirrored.
+    EXPECT_EQ(Run(Make(tcp, "Close", "\"c\"")), crOk);
+    EXPECT_FALSE(monitor->IsOpen());
+}
+
+TEST_F(PortMonitorTest, ErrorsAreLoggedUnlessSilent)
+{
+    fSim.SetEcho(true);
+    quint16 uClosed = 0;
+    {
+        TMonitorListener probe;
+        uClosed = probe.Port();
+    }
+    TDevicePortTcp& tcp = Client();
+    ASSERT_EQ(Run(Make(tcp, "Monitor.Initialize", QStringLiteral("\"m\";udp;127.0.0.1:%1").arg(uClosed))),
+              crOk);
+    EXPECT_FALSE(tcp.Monitor()->Verbose());
+    ASSERT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(Run(Make(tcp, "Send", "\"e\";PING\\n;;\\n;PING")), crOk) << "the monitor never fails the port";
+    ASSERT_TRUE(
+        RunEventsUntil([&] { return Logged("Error: UDP Monitor \"Destination not reached\" - 10054"); }));
+    EXPECT_FALSE(LoggedContaining("UDP Monitor [")) << "no traffic lines without Verbose";
+}
+
+TEST_F(PortMonitorTest, BadConfigurationsFail)
+{
+    struct
+    {
+        const char* sLine;
+        const char* sLogged;
+    } const cases[] = {
+        {"\"m\";UDP;127.0.0.1:9000;abc",
+         "Error: Invalid monitor configuration: <\"m\";UDP;127.0.0.1:9000;abc;>"},
+        {"\"m\";UDP", "Error: Invalid monitor configuration: <\"m\";UDP;>"},
+        {"\"m\";UDP; ;7000", "Error: Invalid monitor configuration: <\"m\";UDP; ;7000;>"},
+    };
+    for (const auto& c : cases) {
+        TDevicePortTcp& tcp = Client();
+        TCommand* line = Make(tcp, "Monitor.Initialize", QString::fromUtf8(c.sLine));
+        EXPECT_EQ(Run(line), crFailed) << c.sLine;
+        EXPECT_EQ(line->ErrorText(), QStringLiteral("Invalid configuration!")) << c.sLine;
+        EXPECT_TRUE(Logged(QString::fromUtf8(c.sLogged))) << c.sLine;
+        EXPECT_EQ(tcp.Monitor(), nullptr);
+    }
+
+    // A listening port another socket holds: the port opens and works without mirroring.
+    TMonitorListener holder;
+    TDevicePortTcp& tcp = Client();
+    ASSERT_EQ(Run(Make(tcp, "Monitor.Initialize",
+                       QStringLiteral("\"m\";UDP;127.0.0.1:9000;%1").arg(holder.Port()))),
+              crOk);
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_FALSE(tcp.Monitor()->IsOpen());
+    EXPECT_TRUE(Logged("Error: UDP Monitor \"Start: Cannot Bind Socket.\""));
+}
+
+} // namespace
