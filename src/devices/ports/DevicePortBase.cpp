@@ -1,5 +1,7 @@
 #include "DevicePortBase.h"
 
+#include "CmdJson.h"
+
 #include "core/CommaSeparatedValue.h"
 #include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
@@ -66,6 +68,8 @@ TDevicePortBase::TDevicePortBase(TDeviceContext& aContext)
                              {"Send", CreateCommand<TCmdDataSend>},
                              {"WaitForResponse", CreateCommand<TCmdDataWaitForRsp>},
                              {"Evaluate.Value", CreateCommand<TCmdGetValue>},
+                             {"SendJson", CreateCommand<TCmdDataSendJson>},
+                             {"WaitForJson", CreateCommand<TCmdDataWaitForJson>},
                          });
 }
 
@@ -404,6 +408,12 @@ void TCmdData::Wait()
         Port().Hook(this, [this](TDevice* aSender) { Guarded([&] { ConcludeWithNoResponse(aSender); }); });
     else
         Port().Hook(this, [this](TDevice* aSender) { Guarded([&] { Conclude(aSender); }); });
+}
+
+void TCmdData::WaitWith(std::function<void()> aConclusion)
+{
+    fbHooked = true;
+    Port().Hook(this, [this, aConclusion = std::move(aConclusion)](TDevice*) { Guarded(aConclusion); });
 }
 
 void TCmdData::Unhook()

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class TCommaSeparatedValue;
@@ -190,6 +191,9 @@ protected:
     void CheckIdle(std::uint32_t dwId) const;
     // Hooks this command's conclusion routine on the port.
     void Wait();
+    // Hooks another conclusion routine (the JSON functions').
+    void WaitWith(std::function<void()> aConclusion);
+    void FinishData(ECmdResult eResult);
     void StopPendingWork() override;
 
     void Conclude(TDevice* aSender);
@@ -205,7 +209,6 @@ protected:
     bool fbExpectNoResponse = false;
 
 private:
-    void FinishData(ECmdResult eResult);
     void Unhook();
 
     bool fbHooked = false;

@@ -32,7 +32,7 @@ TEST_F(DevicePortBaseTest, FunctionTableAndFactory)
 {
     const QStringList functions = fPort->FunctionNames();
     EXPECT_EQ(functions, QStringList({"Open", "Close", "Timeout", "Monitor.Initialize", "Instruct", "Send",
-                                      "WaitForResponse", "Evaluate.Value"}));
+                                      "WaitForResponse", "Evaluate.Value", "SendJson", "WaitForJson"}));
     // Every Open line runs the same object; every data line gets its own.
     EXPECT_EQ(Line("Open", "\"a\""), Line("Open", "\"b\""));
     EXPECT_NE(Line("Send", "\"a\";x;;;OK"), Line("Send", "\"b\";x;;;OK"));

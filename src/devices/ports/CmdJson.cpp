@@ -1,0 +1,260 @@
+#include "CmdJson.h"
+
+#include "JsonValue.h"
+
+#include "core/CommaSeparatedValue.h"
+#include "core/EscTaggedString.h"
+#include "core/FormatSettings.h"
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
+#include "core/VariableManager.h"
+#include "execution/CmdParameters.h"
+
+namespace ports {
+
+namespace {
+
+// Tags hold characters 0..255 once their escape tags are replaced.
+QByteArray TagBytes(const QString& sText)
+{
+    QByteArray bytes;
+    if (TextToBytes(sText, bytes) < 0)
+        bytes = sText.toLatin1();
+    return bytes;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TCmdDataSendJson
+
+TCommand* TCmdDataSendJson::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    // Raw values: the JSON text needs its quotes.
+    fsData = TEscTaggedString::Transform(csv.GetValueTrimmed(1));
+    ReadJsonExpectation(csv, 2, 0x20250A);
+    return this;
+}
+
+void TCmdDataSendJson::ReadJsonExpectation(const TCommaSeparatedValue& csv, int iFirst,
+                                           std::uint32_t dwVariableId)
+{
+    fsStartTag = TEscTaggedString::Transform(csv.GetValueTrimmed(iFirst));
+    fsEndTag = TEscTaggedString::Transform(csv.GetValueTrimmed(iFirst + 1));
+    LoadExpectedValues(csv.GetValueTrimmed(iFirst + 2));
+    fsVariableName.clear();
+    if (csv.ValueCount() > iFirst + 3) {
+        fsVariableName = csv.GetValueTrimmed(iFirst + 3);
+        if (!fsVariableName.isEmpty())
+            RequireVariable(fsVariableName, dwVariableId);
+    }
+}
+
+void TCmdDataSendJson::LoadExpectedValues(const QString& sTerms)
+{
+    fslExpectedResponse.clear();
+    if (sTerms.isEmpty())
+        return;
+    QString sText = sTerms;
+    sText.replace(QLatin1Char(':'), QLatin1Char('='));
+    // Strict splitting at ",": a term in double quotes runs to its closing quote.
+    QStringList terms;
+    QString sTerm;
+    bool bQuoted = false;
+    for (int i = 0; i < sText.size(); ++i) {
+        const QChar c = sText[i];
+        if (bQuoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < sText.size() && sText[i + 1] == QLatin1Char('"')) {
+                    sTerm += c;
+                    ++i;
+                } else {
+                    bQuoted = false;
+                }
+            } else {
+                sTerm += c;
+            }
+        } else if (c == QLatin1Char('"') && sTerm.trimmed().isEmpty()) {
+            bQuoted = true;
+        } else if (c == QLatin1Char(',')) {
+            terms << sTerm;
+            sTerm.clear();
+        } else {
+            sTerm += c;
+        }
+    }
+    terms << sTerm;
+    for (const QString& sRaw : terms) {
+        const QString sItem = sRaw.trimmed();
+        const int iEquals = sItem.indexOf(QLatin1Char('='));
+        const QString sName = iEquals < 0 ? sItem : sItem.left(iEquals);
+        QString sValue =
+            iEquals < 0 ? QString() : TEscTaggedString::Transform(sItem.mid(iEquals + 1).trimmed());
+        if (sValue.startsWith(QLatin1Char('"'))) {
+            const int iClose = sValue.indexOf(QLatin1Char('"'), 1);
+            sValue = iClose < 0 ? sValue.mid(1) : sValue.mid(1, iClose - 1);
+        }
+        if (sValue.isEmpty())
+            throw EError(Format(QStringLiteral("Invalid key value term: «%s»!"), {sItem}));
+        TMsg::Debug(QStringLiteral("DevicePortBase TCmdDataSendJson.LoadExpectedValues %d: [%s] [%s]"),
+                    {int(fslExpectedResponse.size()), sName, sValue});
+        fslExpectedResponse.emplace_back(sName, sValue);
+    }
+}
+
+void TCmdDataSendJson::Start(const QString&)
+{
+    CheckIdle(0x20260A);
+    const QString sData = TVariableManager::Instance().InsertValues(fsData);
+    WaitJson();
+    Port().SendCmd(sData, -1);
+}
+
+void TCmdDataSendJson::WaitJson()
+{
+    WaitWith([this] { ConcludeJson(); });
+}
+
+void TCmdDataSendJson::ConcludeJson()
+{
+    TDevicePortBase& port = Port();
+    if (!port.ErrorText().isEmpty()) {
+        SetErrorText(port.ErrorText());
+        FinishData(crFailed);
+        return;
+    }
+    if (!port.IsTimeoutTimerEnable()) {
+        SetErrorText(QStringLiteral("Timeout!"));
+        TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {port.PortId()});
+        FinishData(crFailed);
+        return;
+    }
+    const QString sResponse = BytesToText(port.GetRxDataEx(TagBytes(fsStartTag), TagBytes(fsEndTag)));
+    TMsg::Debug(QStringLiteral("TCmdDataSendJson TCmdSend.Conclusion: \"%s\""), {sResponse});
+    if (sResponse.isEmpty())
+        return;
+    fsLastValue.clear();
+    const std::optional<TJsonValue> response = TJsonValue::Parse(sResponse);
+    if (!response) {
+        SetErrorText(QStringLiteral("No valid JSON response!"));
+        TMsg::Error(QStringLiteral("No valid JSON response: \"%s\"!"), {sResponse});
+        FinishData(crFailed);
+        return;
+    }
+    ECmdResult eResult = crOk;
+    for (const TTerm& term : fslExpectedResponse) {
+        if (!CheckTerm(*response, term)) {
+            eResult = crFailed;
+            break;
+        }
+    }
+    LogValue(fsLastValue);
+    if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, fsLastValue)) {
+        eResult = crFailed;
+        SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"), {fsVariableName, fsLastValue});
+        TMsg::Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
+    }
+    FinishData(eResult);
+}
+
+bool TCmdDataSendJson::CheckTerm(const TJsonValue& aResponse, const TTerm& aTerm)
+{
+    const auto& [sPath, sExpected] = aTerm;
+    try {
+        const std::optional<TJsonValue> value = aResponse.Find(sPath);
+        if (sExpected.startsWith(QLatin1String("InRange(")))
+            return CheckRange(value ? *value : TJsonValue::Parse(QStringLiteral("null")).value(), aTerm);
+        const std::optional<QString> text = value ? value->ToText() : std::nullopt;
+        if (!text) {
+            TMsg::Error(QStringLiteral("Response \"%s\" no found!"), {sPath});
+            return false;
+        }
+        fsLastValue = *text;
+        if (MatchWildcard(*text, sExpected)) {
+            TMsg::Info(QStringLiteral("Response \"%s\" passed: Expected= \"%s\" = \"%s\""),
+                       {sPath, sExpected, *text});
+            return true;
+        }
+        SetErrorText(QStringLiteral("%s: \"%s\"<>\"%s\""), {sPath, sExpected, *text});
+        TMsg::Error(QStringLiteral("Response \"%s\" failed: Expected= \"%s\" <> \"%s\"!"),
+                    {sPath, sExpected, *text});
+        return false;
+    } catch (const std::exception& e) {
+        TMsg::Error(QStringLiteral("Response \"%s\" failed: %s!"), {sPath, ExceptionText(e)});
+        return false;
+    }
+}
+
+bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
+{
+    const auto& [sPath, sExpected] = aTerm;
+    double rValue = 0;
+    if (const auto iValue = aValue.ToInteger()) {
+        rValue = double(*iValue);
+        fsLastValue = QString::number(*iValue);
+    } else if (const auto rFloat = aValue.ToFloat()) {
+        rValue = *rFloat;
+        fsLastValue = Format(QStringLiteral("%g"), {rValue});
+    } else {
+        SetErrorText(QStringLiteral("Invalid number in \"%s\""), {sPath});
+        TMsg::Error(QStringLiteral("Response \"%s\" failed: Invalid number!"), {sPath});
+        return false;
+    }
+    // The text between "InRange(" and its matching ")".
+    const int iOpen = sExpected.indexOf(QLatin1Char('('));
+    int iDepth = 0;
+    int iClose = -1;
+    for (int i = iOpen; i < sExpected.size(); ++i) {
+        if (sExpected[i] == QLatin1Char('('))
+            ++iDepth;
+        else if (sExpected[i] == QLatin1Char(')') && --iDepth == 0) {
+            iClose = i;
+            break;
+        }
+    }
+    const QString sRange = sExpected.mid(iOpen + 1, (iClose < 0 ? sExpected.size() : iClose) - iOpen - 1);
+    const int iDots = sRange.indexOf(QLatin1String(".."));
+    float rLower = 0;
+    float rUpper = 0;
+    try {
+        const QChar cSeparator = TFormatSettings::App().cDecimalSeparator;
+        rLower = float(ParseFloat(iDots < 0 ? sRange : sRange.left(iDots).trimmed(), cSeparator));
+        rUpper = float(ParseFloat(iDots < 0 ? QString() : sRange.mid(iDots + 2).trimmed(), cSeparator));
+    } catch (const std::exception& e) {
+        TMsg::Error(QStringLiteral("Invalid range definition: \"%s\" - %s!"), {sExpected, ExceptionText(e)});
+        return false;
+    }
+    if (double(rLower) <= rValue && rValue <= double(rUpper)) {
+        TMsg::Info(QStringLiteral("Response \"%s\" passed: %g <= %.4g <= %g"),
+                   {sPath, double(rLower), rValue, double(rUpper)});
+        return true;
+    }
+    SetErrorText(QStringLiteral("%s: %g <= %.4g <= %g"), {sPath, double(rLower), rValue, double(rUpper)});
+    TMsg::Error(QStringLiteral("Response \"%s\" failed: %g <= %.4g <= %g!"),
+                {sPath, double(rLower), rValue, double(rUpper)});
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCmdDataWaitForJson
+
+TCommand* TCmdDataWaitForJson::Init(const QString& sParameter)
+{
+    TCommand::Init(sParameter);
+    ReadJsonExpectation(ParameterFields(sParameter), 1, 0x20270A);
+    return this;
+}
+
+void TCmdDataWaitForJson::Start(const QString&)
+{
+    CheckIdle(0x20280A);
+    Port().StartTimer(-1);
+    WaitJson();
+    // A response already in the buffer is checked at once.
+    Port().RaiseResult();
+}
+
+} // namespace ports
