@@ -86,6 +86,11 @@ std::uint16_t TPortMonitor::BoundPort() const
     return fUdp ? fUdp->LocalPort() : 0;
 }
 
+QString TPortMonitor::BoundAddress() const
+{
+    return fUdp ? fUdp->LocalAddress() : QString();
+}
+
 void TPortMonitor::Display(const QByteArray& aData, bool /*bSent*/)
 {
     if (!fUdp || aData.isEmpty())

@@ -40,6 +40,7 @@ public:
     int ListeningPort() const { return fiListeningPort; }
     // The port the socket is bound to while open (the system's choice when none was configured).
     std::uint16_t BoundPort() const;
+    QString BoundAddress() const;
     bool Silent() const { return fbSilent; }
     bool Verbose() const { return fbVerbose; }
 

@@ -187,6 +187,19 @@ std::uint16_t TUdpSocket::LocalPort() const
     return ntohs(local.sin_port);
 }
 
+QString TUdpSocket::LocalAddress() const
+{
+    if (!Socket_IsBound)
+        return {};
+    sockaddr_in local{};
+    socklen_t nLength = sizeof local;
+    if (::getsockname(Socket_Handle, reinterpret_cast<sockaddr*>(&local), &nLength) != 0)
+        return {};
+    char address[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &local.sin_addr, address, sizeof address);
+    return QString::fromLatin1(address);
+}
+
 int TUdpSocket::SendTo(const char* sWhere, std::uint32_t nAddress, std::uint16_t aPort,
                        const QByteArray& aBuffer, int iFlags)
 {

@@ -37,6 +37,8 @@ public:
     bool IsBound() const { return Socket_IsBound; }
     // The port the socket is bound to (0 when not bound).
     std::uint16_t LocalPort() const;
+    // The dotted address the socket is bound to ("0.0.0.0" for all); empty when not bound.
+    QString LocalAddress() const;
     int MaxLength() const { return FiMaxLength; }
 
     TNotifyUdpReceive FOnReceive;

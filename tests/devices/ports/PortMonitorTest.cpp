@@ -101,6 +101,49 @@ TEST_F(PortMonitorTest, MirrorsTheExchangeAndInjectsDatagrams)
     EXPECT_FALSE(monitor->IsOpen());
 }
 
+TEST_F(PortMonitorTest, MirrorsASerialExchangeInOrder)
+{
+    TDutSimulator serial;
+    const QString sPath = serial.OpenPty();
+    ASSERT_FALSE(sPath.isEmpty());
+    serial.AddRule({"*IDN?\r", {"SIM,", "RS232\r"}, 20, false});
+    TMonitorListener listener;
+    TDevicePortBase& port = Device(QStringLiteral("RS232; Serial; 1000; %1; 115200; 0").arg(sPath));
+    ASSERT_EQ(
+        Run(Make(port, "Monitor.Initialize", QStringLiteral("\"m\";UDP;127.0.0.1:%1").arg(listener.Port()))),
+        crOk);
+    ASSERT_EQ(Run(Make(port, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(Run(Make(port, "Send", "\"i\";*IDN?\\r;;\\r;SIM,RS232")), crOk);
+    ASSERT_TRUE(RunEventsUntil([&] {
+        QByteArray received;
+        for (std::size_t i = 1; i < listener.Blocks().size(); ++i)
+            received += listener.Blocks()[i];
+        return received == "SIM,RS232\r";
+    })) << listener.Blocks().size()
+        << " blocks";
+    EXPECT_EQ(listener.Blocks()[0], QByteArray("*IDN?\r")) << "the sent block first";
+    EXPECT_EQ(Run(Make(port, "Close", "\"c\"")), crOk);
+}
+
+TEST_F(PortMonitorTest, ListensOnLoopbackOnlyForALocalDestination)
+{
+    const struct
+    {
+        const char* sDestination;
+        const char* sBound;
+    } cases[] = {
+        {"127.0.0.1:9000", "127.0.0.1"}, {"localhost:9000", "127.0.0.1"}, {"192.0.2.1:9000", "0.0.0.0"}};
+    for (const auto& c : cases) {
+        TDevicePortTcp& tcp = Client();
+        ASSERT_EQ(
+            Run(Make(tcp, "Monitor.Initialize", QStringLiteral("\"m\";UDP;%1;;silent").arg(c.sDestination))),
+            crOk);
+        ASSERT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+        EXPECT_EQ(tcp.Monitor()->BoundAddress().toStdString(), c.sBound) << c.sDestination;
+        EXPECT_EQ(Run(Make(tcp, "Close", "\"c\"")), crOk);
+    }
+}
+
 TEST_F(PortMonitorTest, ErrorsAreLoggedUnlessSilent)
 {
     fSim.SetEcho(true);
