@@ -121,13 +121,7 @@ void TDevicePortUdp::SocketError(const QString& aMessage, int aErrorCode)
 
 bool TDevicePortUdp::Instruct(const QString& aStatement)
 {
-    const TNorbeckIpAddress address = TNorbeckIpAddress::FromText(aStatement);
-    if (!address.HostOrIPv4().isEmpty()) {
-        fAddress.Host = address.Host;
-        fAddress.IPv4 = address.IPv4;
-    }
-    if (address.Port > 0)
-        fAddress.Port = address.Port;
+    fAddress.Retarget(aStatement);
     UpdatePortId();
     return true;
 }

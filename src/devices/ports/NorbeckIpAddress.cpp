@@ -50,4 +50,15 @@ bool TNorbeckIpAddress::IsIPv4(const QString& sText)
     return true;
 }
 
+void TNorbeckIpAddress::Retarget(const QString& sStatement)
+{
+    const TNorbeckIpAddress address = FromText(sStatement);
+    if (!address.HostOrIPv4().isEmpty()) {
+        Host = address.Host;
+        IPv4 = address.IPv4;
+    }
+    if (address.Port > 0)
+        Port = address.Port;
+}
+
 } // namespace ports

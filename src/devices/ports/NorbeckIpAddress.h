@@ -16,6 +16,9 @@ struct TNorbeckIpAddress
     QString HostOrIPv4() const { return Host.isEmpty() ? IPv4 : Host; }
 
     static TNorbeckIpAddress FromText(const QString& sText);
+    // Takes what an Instruct statement names: a host or address replaces host and address, a port
+    // greater than 0 replaces the port.
+    void Retarget(const QString& sStatement);
     QString ToText() const;
     // Four items separated by "." that are each an integer from 0 to 255.
     static bool IsIPv4(const QString& sText);

@@ -130,12 +130,12 @@ std::int64_t ProcessOfWindow(Display* pDisplay, Window window)
     int iError = 0;
     if (!XResQueryExtension(pDisplay, &iEvent, &iError))
         return -1;
-    XResClientIdSpec spec{};
-    spec.client = window;
-    spec.mask = XRES_CLIENT_ID_PID_MASK;
+    XResClientIdSpec client{};
+    client.client = window;
+    client.mask = XRES_CLIENT_ID_PID_MASK;
     long nValues = 0;
     XResClientIdValue* pValues = nullptr;
-    if (XResQueryClientIds(pDisplay, 1, &spec, &nValues, &pValues) != Success)
+    if (XResQueryClientIds(pDisplay, 1, &client, &nValues, &pValues) != Success)
         return -1;
     std::int64_t iPid = -1;
     for (long i = 0; i < nValues; ++i)
