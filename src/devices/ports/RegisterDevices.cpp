@@ -1,3 +1,4 @@
+#include "DevicePortFtdi.h"
 #include "DevicePortRs232.h"
 #include "DevicePortTcp.h"
 #include "DevicePortUdp.h"
@@ -16,6 +17,9 @@ void RegisterDevices()
     });
     TDeviceList::RegisterType(TDevicePortUdp::KeyName(), [](TDeviceContext& aContext) {
         return std::make_unique<TDevicePortUdp>(aContext);
+    });
+    TDeviceList::RegisterType(TDevicePortFtdi::KeyName(), [](TDeviceContext& aContext) {
+        return std::make_unique<TDevicePortFtdi>(aContext);
     });
 }
 
