@@ -36,7 +36,7 @@ void TDevicePortFtdi::Init(const QString& sDefinition)
     // Read in the order timeout, baud rate, identification.
     const int iTimeout = csv.GetInteger(2);
     const int iBaudrate = csv.GetInteger(4);
-    const QString sIdentification = csv.GetStringTrimmed(3);
+    const QString sIdentification = csv.GetValueTrimmed(3); // quotes belong to the identification
     SetTimer(iTimeout);
     // Stored as it is: a rate the converter refuses fails at Open.
     fFtdi->SetBaudrate(std::uint32_t(iBaudrate));

@@ -3,9 +3,13 @@
 
 #include "PortTestFixture.h"
 
+#include "DeviceFixture.h"
+
 #include "devices/ports/DevicePortFtdi.h"
 #include "devices/ports/FtdiRs232.h"
 #include "devices/ports/FtdiUtils.h"
+
+#include "core/VariableManager.h"
 
 #include "FakeFtdi.h"
 
@@ -534,6 +538,71 @@ TEST_F(DevicePortFtdiTest, FailingCloseIsReported)
     fB->FailAt(EFakeFtdiStep::Close, ftIoError);
     EXPECT_EQ(RaisedText([&] { ftdi.Close(); }), QStringLiteral("Device closing failed!"));
     EXPECT_FALSE(ftdi.IsOpen()) << "the converter is dropped all the same";
+}
+
+// Definitions with FTDI devices through the real load path.
+class FtdiDefinitionTest : public TDeviceFixture
+{
+protected:
+    FtdiDefinitionTest()
+    {
+        ports::RegisterDevices();
+        fFtdi.Install(fSession.Context());
+    }
+    ~FtdiDefinitionTest() override
+    {
+        fSession.ReleaseDefinition();
+        TFtdiDetector::InstanceRelease();
+    }
+
+    TFakeFtdi fFtdi;
+};
+
+TEST_F(FtdiDefinitionTest, DefinitionRunsOverTheConverter)
+{
+    TFakeFtdiConverter& dut = fFtdi.Plug(QStringLiteral("FT12AB34"), QStringLiteral("DUT cable"), 0x231);
+    dut.SetOnWrite([&](const QByteArray& aData) {
+        if (aData == "VER?\r")
+            dut.Feed(QByteArray("\x02V=2.1.7\x03", 9));
+    });
+    ASSERT_TRUE(LoadOk(
+        QStringLiteral("Set(String; sVersion)\n"
+                       "Device.Create(FTDI; Dut; 1000; SN:\"FT12\"; 115200)\n"
+                       "Test.Case(\"Run\")\n{\n"
+                       "    Dut.Open(\"Open\")\n"
+                       "    Dut.Instruct(\"Power\"; SetDTR)\n"
+                       "    Dut.Instruct(\"Relays\"; CBBB[0xF1])\n"
+                       "    Dut.Send(\"Version\"; \"VER?\\r\"; \"\\STXV=\"; \\ETX; \"2.?.*\"; sVersion)\n"
+                       "    Dut.Close(\"Close\")\n}\n")));
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(Passed()) << LogText().toStdString();
+    EXPECT_EQ(TVariableManager::Instance().GetAsStr(QStringLiteral("sVersion")), QStringLiteral("2.1.7"));
+    EXPECT_EQ(dut.Written(), QByteArray("VER?\r"));
+    EXPECT_TRUE(dut.Dtr());
+    EXPECT_EQ(dut.BitMask(), 0xF1);
+    EXPECT_FALSE(dut.IsOpen());
+}
+
+TEST_F(FtdiDefinitionTest, ConvertersAreListedOncePerLoadedDefinition)
+{
+    fFtdi.Plug(QStringLiteral("FT12AB34"), QStringLiteral("DUT cable"), 0x231);
+    const QString sDefinition = QStringLiteral("Device.Create(SystemControl; Sys)\n"
+                                               "Device.Create(FTDI; Dut; 1000; %1; 9600)\n"
+                                               "Test.Case(\"Run\")\n{\n"
+                                               "    Sys.Delay(\"d\"; 1)\n}\n");
+    ASSERT_TRUE(LoadOk(sDefinition.arg(QStringLiteral("SN:FT12"))));
+    fFtdi.Plug(QStringLiteral("LATE1"), QStringLiteral("plugged in later"), 0x2411);
+    EXPECT_FALSE(
+        TFtdiDetector::Instance(fSession.Context().Part<IFtdiLibrary>())->Find(QStringLiteral("SN:LATE1")))
+        << "not in the list of the loaded definition";
+    // Loading again reads the list again.
+    ASSERT_TRUE(LoadOk(sDefinition.arg(QStringLiteral("SN:LATE1"))));
+    EXPECT_EQ(fFtdi.ListCount(), 2);
+
+    const QStringList errors = LoadErrors(sDefinition.arg(QStringLiteral("sn:FT12")));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("2: Unknown port identification: sn:FT12")))
+        << errors[0].toStdString();
 }
 
 } // namespace
