@@ -420,7 +420,7 @@ TFakeFtdiConverter& TFakeFtdi::PlugDenied(std::uint32_t dwLocId)
 {
     TFtdiDeviceInfo info;
     info.dwLocId = dwLocId;
-    info.dwId = 0x04036001;
+    info.dwId = 0x12340001;
     info.bAccessDenied = true;
     auto converter = std::make_shared<TFakeFtdiConverter>(info);
     const TLock lock(fBus->fLock);

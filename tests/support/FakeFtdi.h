@@ -129,7 +129,7 @@ public:
 
     // Plugs a converter in; it is listed from the next listing on.
     TFakeFtdiConverter& Plug(const QString& sSerialNumber, const QString& sDescription, std::uint32_t dwLocId,
-                             std::uint32_t dwType = 5, std::uint32_t dwId = 0x04036001);
+                             std::uint32_t dwType = 5, std::uint32_t dwId = 0x12340001);
     // Listed, but this user may not read or open it (no udev rule grants access).
     TFakeFtdiConverter& PlugDenied(std::uint32_t dwLocId);
     // Pulls it out: it leaves the list, and every call on it, opened or not, fails with

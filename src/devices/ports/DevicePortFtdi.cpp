@@ -44,6 +44,7 @@ void TDevicePortFtdi::Init(const QString& sDefinition)
     if (!fDetector->Find(sIdentification))
         throw EMsg(fDetector->ErrorText(), TMsgId(0x220114), 0);
     fsDevSerialNo = fDetector->DeviceSerialNo();
+    fdwUsbLocationId = fDetector->UsbLocationId();
     SetPortId(fDetector->DeviceIndication());
     TMsg::Trace(QStringLiteral("Device FTDI: %s, serial number %s, %d bps, Timeout=%dms"),
                 {PortId(), fsDevSerialNo, iBaudrate, iTimeout});
@@ -56,7 +57,12 @@ void TDevicePortFtdi::Open()
     if (fFtdi->IsOpen()) {
         TMsg::Warning(QStringLiteral("FTDI device %s already open."), {PortId()});
     } else {
-        const EDeviceOpenSteps eStep = fFtdi->OpenEx(fsDevSerialNo, ciFtdiOpenBySerialNumber);
+        // A converter without a serial number (or one this user may not read) is opened at its
+        // location: the first converter without a serial number may be another one.
+        const EDeviceOpenSteps eStep =
+            fsDevSerialNo.isEmpty()
+                ? fFtdi->OpenEx(TFtdiD2xxBase::UsbPortId(fdwUsbLocationId), ciFtdiOpenByLocation)
+                : fFtdi->OpenEx(fsDevSerialNo, ciFtdiOpenBySerialNumber);
         const int iStatus = fFtdi->LastError();
         if (eStep != eoOpened && iStatus == ftAccessDenied)
             TMsg::Error(QStringLiteral("FTDI device %s: %s"), {PortId(), FtdiAccessHint()});

@@ -28,6 +28,7 @@ public:
     // Null when the converter library cannot be used.
     TFtdiRs232* Ftdi() const { return fFtdi.get(); }
     const QString& DevSerialNo() const { return fsDevSerialNo; }
+    std::uint32_t UsbLocationId() const { return fdwUsbLocationId; }
 
 private:
     bool IsOpen() const { return fFtdi && fFtdi->IsOpen(); }
@@ -38,6 +39,7 @@ private:
 
     std::unique_ptr<TFtdiRs232> fFtdi;
     QString fsDevSerialNo;
+    std::uint32_t fdwUsbLocationId = 0;
     // Keeps the converter list of this definition for the devices that follow.
     std::shared_ptr<TFtdiDetector> fDetector;
 };

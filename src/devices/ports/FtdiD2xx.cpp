@@ -159,6 +159,8 @@ int TFtdiD2xx::FetchQueued(bool& bGot)
     if (!chunk.isEmpty()) {
         const TLock lock(fLock);
         fRxQueue.append(chunk);
+        if (fRxQueue.size() > ciRxQueueLimit)
+            fRxQueue.remove(0, fRxQueue.size() - ciRxQueueLimit);
         bGot = true;
     }
     return iStatus;

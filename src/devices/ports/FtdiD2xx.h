@@ -101,6 +101,10 @@ private:
 class TFtdiD2xx : public TFtdiD2xxBase
 {
 public:
+    // The receive queue keeps at most this many bytes: a converter that nobody reads loses its
+    // oldest bytes instead of the program its memory.
+    static constexpr int ciRxQueueLimit = 1024 * 1024;
+
     using TFtdiD2xxBase::TFtdiD2xxBase;
     ~TFtdiD2xx() override;
 

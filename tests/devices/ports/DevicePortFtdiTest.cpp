@@ -155,7 +155,7 @@ TEST_F(DevicePortFtdiTest, DeviceListEntries)
     EXPECT_EQ(list.SerialNumber(1), QStringLiteral("XFT12Z"));
     EXPECT_EQ(list.Description(2), QStringLiteral("DUT cable B"));
     EXPECT_EQ(list.LocId(0), 0x231u);
-    EXPECT_EQ(list.Id(0), 0x04036001u);
+    EXPECT_EQ(list.Id(0), 0x12340001u);
     EXPECT_EQ(list.DeviceHandle(0), 0u);
     EXPECT_EQ(TFtdiD2xxDeviceList::DeviceTypeName(list.DeviceType(0)), QStringLiteral("232R"));
     EXPECT_EQ(list.Find(0x1142), 1);
@@ -306,6 +306,18 @@ TEST_F(DevicePortFtdiTest, AccessDeniedNamesTheUdevRule)
     EXPECT_EQ(e.Value(), int(ftAccessDenied));
     EXPECT_TRUE(
         LoggedContaining("Error: FTDI device USB2213 [USB2213]: this user may not open the USB converter"));
+}
+
+TEST_F(DevicePortFtdiTest, ConvertersWithoutSerialNumberOpenAtTheirLocation)
+{
+    TFakeFtdiConverter& first = fFtdi.Plug(QString(), QStringLiteral("no serial 1"), 0x31);
+    TFakeFtdiConverter& second = fFtdi.Plug(QString(), QStringLiteral("no serial 2"), 0x32);
+    TDevicePortFtdi& port = Ftdi(QStringLiteral("USB32"));
+    EXPECT_EQ(port.DevSerialNo(), QString());
+    port.Open();
+    EXPECT_TRUE(second.IsOpen());
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_EQ(Ftdi(QStringLiteral("DS:serial 1")).UsbLocationId(), 0x31u);
 }
 
 TEST_F(DevicePortFtdiTest, ExchangeThroughThePortFramework)
@@ -529,6 +541,20 @@ TEST_F(DevicePortFtdiTest, ConverterClassOpensByEveryIdentifierAndReadsOnAnyThre
     EXPECT_EQ(ftdi.Read(none), -2) << "reading a closed converter fails";
     EXPECT_EQ(ftdi.GetModemCTS(), -1);
     EXPECT_FALSE(ftdi.SetModemStatus(emDTR, true));
+}
+
+TEST_F(DevicePortFtdiTest, UnreadBytesKeepTheirNewestPart)
+{
+    TFtdiRs232 ftdi(Library());
+    ASSERT_TRUE(ftdi.Open(QStringLiteral("AB99"), ciFtdiOpenBySerialNumber));
+    QByteArray stream(TFtdiD2xx::ciRxQueueLimit + 1000, 'a');
+    stream.replace(stream.size() - 4, 4, "tail");
+    fB->Feed(stream.left(1000));
+    fB->Feed(stream.mid(1000));
+    ASSERT_TRUE(RunEventsUntil([&] { return fB->ReadCount() >= 3; }, 2000));
+    QByteArray kept;
+    EXPECT_EQ(ftdi.Read(kept), TFtdiD2xx::ciRxQueueLimit);
+    EXPECT_TRUE(kept.endsWith("tail"));
 }
 
 TEST_F(DevicePortFtdiTest, FailingCloseIsReported)
