@@ -265,7 +265,7 @@ private:
     bool fbPortGone = false;
 };
 
-// Registers the family's device types with the device list: "RS232" and "TCP.Client".
+// Registers the family's device types with the device list: "RS232", "TCP.Client" and "UDP".
 void RegisterDevices();
 
 } // namespace ports
