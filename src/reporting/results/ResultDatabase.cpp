@@ -110,6 +110,11 @@ int TResultDatabase::QueuedRuns() const
     return fSpool ? fSpool->PendingCount() : 0;
 }
 
+qint64 TResultDatabase::QueuedBytes() const
+{
+    return fSpool ? fSpool->PendingBytes() : 0;
+}
+
 qint64 TResultDatabase::SpoolBytes() const
 {
     return fSpool ? fSpool->BytesOnDisk() : 0;

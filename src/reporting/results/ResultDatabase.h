@@ -62,6 +62,8 @@ public:
     bool Submit(const TResultRun& aRun);
 
     int QueuedRuns() const;
+    // The queued runs' size, and the spool files' (which may still hold stored runs).
+    qint64 QueuedBytes() const;
     qint64 SpoolBytes() const;
     EResultDbState State() const { return feState; }
     // The last problem's text, empty while connected.

@@ -262,8 +262,10 @@ bool TResultSpool::Adopt(const QString& sPath)
     }
     file->iUnacknowledged = int(pending.size());
     fFiles.push_back(file);
-    for (const TEntry& entry : pending)
+    for (const TEntry& entry : pending) {
         fPending.push_back(entry);
+        fiPendingBytes += entry.iLength;
+    }
     return true;
 }
 
@@ -320,6 +322,7 @@ bool TResultSpool::Append(const QUuid& aRunId, const QByteArray& aPayload)
     file.iSize += aRecord.size();
     ++file.iUnacknowledged;
     fPending.push_back({aRunId, fCurrent, iOffset, aPayload.size()});
+    fiPendingBytes += aPayload.size();
     if (::fdatasync(file.iFd) != 0)
         return Fail(
             QStringLiteral("Cannot flush the spool file \"%1\": %2").arg(file.sPath, ErrnoText(errno)));
@@ -348,6 +351,7 @@ void TResultSpool::Acknowledge(int iCount)
     for (int i = 0; i < iCount && !fPending.empty(); ++i) {
         const TEntry entry = fPending.front();
         fPending.pop_front();
+        fiPendingBytes -= entry.iLength;
         TFile& file = *entry.File;
         // Not flushed: should the line be lost, the run is sent again and the database keeps it once.
         const QByteArray aLine = QByteArrayLiteral("A ") + IdBytes(entry.RunId) + '\n';

@@ -40,6 +40,8 @@ public:
     // The run as appended; empty with Error() when the file cannot be read.
     QByteArray PendingPayload(int iIndex) const;
     qint64 PendingBytes(int iIndex) const { return fPending[std::size_t(iIndex)].iLength; }
+    // The size of all pending runs.
+    qint64 PendingBytes() const { return fiPendingBytes; }
 
     const QString& Folder() const { return fsFolder; }
     const QString& Error() const { return fsError; }
@@ -69,4 +71,5 @@ private:
     std::vector<std::shared_ptr<TFile>> fFiles;
     std::shared_ptr<TFile> fCurrent;
     std::deque<TEntry> fPending;
+    qint64 fiPendingBytes = 0;
 };

@@ -50,6 +50,7 @@ TEST(ResultSpoolTest, RunsStayUntilAcknowledgedAcrossRestarts)
         EXPECT_EQ(spool.PendingRunId(0), ids[1]);
         EXPECT_EQ(spool.PendingPayload(2), Payload(4));
         EXPECT_EQ(spool.PendingBytes(0), Payload(2).size());
+        EXPECT_EQ(spool.PendingBytes(), Payload(2).size() + Payload(3).size() + Payload(4).size());
     }
     // A program started later finds the three in their order.
     {
