@@ -48,6 +48,7 @@ void TResultSender::Send(quint64 iBatch, const QList<QByteArray>& aRuns)
 {
     ESendOutcome eOutcome = ESendOutcome::Unreachable;
     QString sError;
+    const bool bReused = fConnection->Connected();
     if (!EnsureConnected(eOutcome, sError)) {
         Q_EMIT Sent(iBatch, eOutcome, 0, sError);
         return;
@@ -64,7 +65,16 @@ void TResultSender::Send(quint64 iBatch, const QList<QByteArray>& aRuns)
         aBatch += aRuns.at(i);
     }
     aBatch += ']';
-    const TPgResult result = fConnection->Exec(TResultSchema::InsertRuns(), {aBatch}, ciStatementTimeoutMs);
+    TPgResult result = fConnection->Exec(TResultSchema::InsertRuns(), {aBatch}, ciStatementTimeoutMs);
+    // A connection that waited since the last runs may have been closed by the server (a restart)
+    // or the network: one new connection is tried before anybody is told.
+    if (!result.bOk && result.bConnectionLost && bReused && !fStop.load()) {
+        if (!EnsureConnected(eOutcome, sError)) {
+            Q_EMIT Sent(iBatch, eOutcome, 0, sError);
+            return;
+        }
+        result = fConnection->Exec(TResultSchema::InsertRuns(), {aBatch}, ciStatementTimeoutMs);
+    }
     if (!result.bOk) {
         // A schema changed under a connected station shows here: check it again next time.
         fbSchemaChecked = false;

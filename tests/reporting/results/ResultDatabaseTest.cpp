@@ -120,6 +120,21 @@ TEST_F(ResultDatabaseTest, RunsGoOnWhileTheDatabaseIsDownAndEachArrivesOnce)
     EXPECT_GE(LogLines(QStringLiteral("connected, 0 run(s) queued")), 1) << LogText().toStdString();
 }
 
+TEST_F(ResultDatabaseTest, AConnectionTheServerDroppedMeanwhileIsRenewedQuietly)
+{
+    auto station = Station();
+    ASSERT_TRUE(station->Submit(MakeRun(2, QStringLiteral("SN-1"))));
+    ASSERT_TRUE(station->Drain(20000)) << LogText().toStdString();
+    // The server restarts while the station has nothing to send.
+    ASSERT_TRUE(Server().Stop());
+    ASSERT_TRUE(Server().Start()) << Server().Error().toStdString();
+    ASSERT_TRUE(station->Submit(MakeRun(2, QStringLiteral("SN-2"))));
+    ASSERT_TRUE(station->Drain(20000)) << LogText().toStdString();
+    EXPECT_EQ(Count(QStringLiteral("tzk_run")), 2);
+    EXPECT_EQ(LogLines(QStringLiteral("not reachable")), 0) << LogText().toStdString();
+    EXPECT_EQ(LogLines(QStringLiteral("connected, ")), 1) << LogText().toStdString();
+}
+
 TEST_F(ResultDatabaseTest, RestartedStationDrainsItsFullSpoolInOrder)
 {
     ASSERT_TRUE(Server().Stop());
