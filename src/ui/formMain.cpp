@@ -760,11 +760,10 @@ void TfrmMain::OpenResultDatabase()
     const TResultDatabaseSettings settings = TResultDatabaseSettings::Load(TRegIO::Instance().UserFileName());
     if (!settings.Configured())
         return;
-    auto database = std::make_unique<TResultDatabase>(settings);
-    if (!database->Start())
-        return;
-    fResults = std::move(database);
-    fResultRecorder = std::make_unique<TResultRecorder>(*fRunner, *fResults, fErrorReport);
+    // Kept when its spool cannot be opened (the log says why), so that the Extras dialog says so.
+    fResults = std::make_unique<TResultDatabase>(settings);
+    if (fResults->Start())
+        fResultRecorder = std::make_unique<TResultRecorder>(*fRunner, *fResults, fErrorReport);
 }
 
 void TfrmMain::ApplySettings()

@@ -143,7 +143,7 @@ public:
     const QString& ScriptPage() const { return fsUiScriptHtml; }
     bool Initialized() const { return fbInitialized; }
     // The station's result database, opened at the first activation when the settings configure
-    // one; null otherwise.
+    // one (also when its spool could not be opened: then it takes no runs); null otherwise.
     TResultDatabase* ResultDatabase() const { return fResults.get(); }
 
     void SetOperatorName(const QString& sName);
