@@ -108,6 +108,9 @@ bool TPgConnection::Connect(const QString& sConnection, int iTimeoutMs)
         Close();
         return false;
     }
+    // The server's notices ("already exists, skipping") would go to standard error.
+    PQsetNoticeProcessor(
+        fConn, [](void*, const char*) {}, nullptr);
     if (PQsetnonblocking(fConn, 1) != 0) {
         fsError = Trimmed(PQerrorMessage(fConn));
         Close();

@@ -4,11 +4,19 @@
 #include "reporting/results/ResultSchema.h"
 #include "reporting/results/ResultSpool.h"
 
+#include "core/MsgClasses.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -288,11 +296,68 @@ TEST_F(ResultDatabaseTest, TheSchemaIsMadeOnceAndReportsItsVersion)
             QStringLiteral("SELECT version, description FROM tzk_schema_version ORDER BY 1"), fsDatabase)),
         QStringLiteral("1|runs, steps and value-log columns\n2|yield, failing steps and unit history"));
 
+    // A database at an earlier version is brought up to date.
+    const QString sOld = fsDatabase + QStringLiteral("_v1");
+    ASSERT_TRUE(Server().CreateDatabase(sOld));
+    ASSERT_TRUE(
+        Server().Query(QStringLiteral("CREATE TABLE tzk_schema_version (version integer PRIMARY KEY, "
+                                      "description text NOT NULL, applied_at timestamptz NOT NULL "
+                                      "DEFAULT now()); ") +
+                           QString::fromUtf8(TResultSchema::Migrations().front().sSql) +
+                           QStringLiteral("; INSERT INTO tzk_schema_version VALUES (1, 'first', now())"),
+                       sOld))
+        << Server().Error().toStdString();
+    TPgConnection old(bStop);
+    ASSERT_TRUE(old.Connect(Server().Connection(sOld), 5000));
+    ASSERT_TRUE(TResultSchema::Migrate(old, iVersion, sError, bLost)) << sError.toStdString();
+    EXPECT_EQ(iVersion, TResultSchema::LatestVersion());
+    EXPECT_EQ(Server().Value(QStringLiteral("SELECT string_agg(version::text, ',' ORDER BY version) "
+                                            "FROM tzk_schema_version"),
+                             sOld),
+              QStringLiteral("1,2"));
+    EXPECT_EQ(Server().Value(QStringLiteral("SELECT count(*) FROM tzk_first_pass_yield('SerialNr')"), sOld),
+              QStringLiteral("0"));
+
     // A database a later program migrated further is left as it is.
     ASSERT_TRUE(Server().Query(QStringLiteral("INSERT INTO tzk_schema_version VALUES (99, 'later', now())"),
                                fsDatabase));
     ASSERT_TRUE(TResultSchema::Migrate(first, iVersion, sError, bLost)) << sError.toStdString();
     EXPECT_EQ(iVersion, 99);
+}
+
+// A server that takes the connection and never answers: the runs go on, and neither the station's
+// end nor a drain waits for it.
+TEST(ResultDatabaseHangTest, AServerThatNeverAnswersHoldsNothingUp)
+{
+    const int iListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(iListener, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(iListener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(iListener, 8), 0);
+    socklen_t iLength = sizeof address;
+    ASSERT_EQ(::getsockname(iListener, reinterpret_cast<sockaddr*>(&address), &iLength), 0);
+
+    TTestDir dir;
+    TResultDatabaseSettings settings;
+    settings.sConnection =
+        QStringLiteral("host=127.0.0.1 port=%1 dbname=results").arg(ntohs(address.sin_port));
+    settings.sSpoolFolder = dir.FilePath(QStringLiteral("spool"));
+    auto station = std::make_unique<TResultDatabase>(settings);
+    ASSERT_TRUE(station->Start());
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(station->Submit(MakeRun(3, QStringLiteral("SN-1"))));
+    EXPECT_LT(timer.elapsed(), 1000) << "the run is spooled, not sent, before Submit returns";
+    EXPECT_EQ(station->QueuedRuns(), 1);
+    EXPECT_FALSE(station->Drain(300));
+    EXPECT_EQ(station->State(), EResultDbState::Connecting);
+    timer.restart();
+    station.reset();
+    EXPECT_LT(timer.elapsed(), 1000) << "the waiting connection gives up with the station";
+    ::close(iListener);
+    TMsgClass::ReleaseSingleton();
 }
 
 TEST_F(ResultDatabaseTest, TheDocumentedViewsAnswer)
