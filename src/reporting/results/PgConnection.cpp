@@ -80,6 +80,7 @@ bool TPgConnection::Connect(const QString& sConnection, int iTimeoutMs)
 {
     Close();
     fsError.clear();
+    fbPasswordRefused = false;
     const QByteArray aConnection = sConnection.toUtf8();
     // The program's name may be overridden by the connection text; the encoding may not: the
     // runs are sent as UTF-8.
@@ -105,6 +106,7 @@ bool TPgConnection::Connect(const QString& sConnection, int iTimeoutMs)
     }
     if (eStatus == PGRES_POLLING_FAILED) {
         fsError = Trimmed(PQerrorMessage(fConn));
+        fbPasswordRefused = PQconnectionNeedsPassword(fConn) || PQconnectionUsedPassword(fConn);
         Close();
         return false;
     }

@@ -44,6 +44,9 @@ public:
     bool Connected() const;
     void Close();
     const QString& Error() const { return fsError; }
+    // The last Connect failed because the server wanted a password it did not get or did not
+    // accept: trying again will not help until somebody mends the password.
+    bool PasswordRefused() const { return fbPasswordRefused; }
     // "database on host" for the log.
     QString Description() const;
 
@@ -59,4 +62,5 @@ private:
     const std::atomic_bool& fStop;
     pg_conn* fConn = nullptr;
     QString fsError;
+    bool fbPasswordRefused = false;
 };

@@ -145,9 +145,8 @@ void TResultDatabase::SendNext()
             break;
         QByteArray aRun = fSpool->PendingPayload(i);
         if (aRun.isEmpty()) {
-            SetState(EResultDbState::Unreachable,
-                     QStringLiteral("the spool cannot be read in \"%1\"").arg(fSpool->Folder()));
-            fRetryTimer.start(fiMaxRetryMs);
+            ReportProblem(EResultDbState::Refused,
+                          QStringLiteral("the spool cannot be read in \"%1\"").arg(fSpool->Folder()));
             return;
         }
         iBytes += aRun.size();
@@ -182,9 +181,13 @@ void TResultDatabase::Sent(quint64 iBatch, ESendOutcome eOutcome, int iStored, c
         return;
     }
 
+    ReportProblem(eOutcome == ESendOutcome::Refused ? EResultDbState::Refused : EResultDbState::Unreachable,
+                  sText);
+}
+
+void TResultDatabase::ReportProblem(EResultDbState eState, const QString& sText)
+{
     ++fiFailures;
-    const EResultDbState eState =
-        eOutcome == ESendOutcome::Refused ? EResultDbState::Refused : EResultDbState::Unreachable;
     if (eState != feState || sText != fsProblem) {
         // Once per problem, not per run or attempt.
         if (eState == EResultDbState::Refused)

@@ -35,7 +35,7 @@ enum class EResultDbState
     Connecting,  // nothing sent yet
     Connected,   // the last batch was stored
     Unreachable, // no connection: runs wait in the spool and are sent when it is back
-    Refused      // the database refused the runs (rights, schema): they wait in the spool
+    Refused      // the database refused the runs (password, rights, schema): they wait in the spool
 };
 
 // Every finished run of the station goes first into the spool, flushed to disk, and from there to
@@ -90,6 +90,8 @@ Q_SIGNALS:
 private:
     void SendNext();
     void Sent(quint64 iBatch, ESendOutcome eOutcome, int iStored, const QString& sText);
+    // Logs a problem when it is new, and tries again after a pause.
+    void ReportProblem(EResultDbState eState, const QString& sText);
     void SetState(EResultDbState eState, const QString& sProblem);
 
     TResultDatabaseSettings fSettings;

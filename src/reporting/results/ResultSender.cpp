@@ -29,7 +29,7 @@ bool TResultSender::EnsureConnected(ESendOutcome& eOutcome, QString& sError)
     if (!fConnection->Connected()) {
         fbSchemaChecked = false;
         if (!fConnection->Connect(fsConnection, ciConnectTimeoutMs)) {
-            eOutcome = ESendOutcome::Unreachable;
+            eOutcome = fConnection->PasswordRefused() ? ESendOutcome::Refused : ESendOutcome::Unreachable;
             sError = fConnection->Error();
             return false;
         }

@@ -15,7 +15,7 @@ enum class ESendOutcome
 {
     Stored,      // committed (runs already in the database included)
     Unreachable, // no connection, or it broke: nothing is known to be committed
-    Refused      // the database answered with an error (rights, schema, data)
+    Refused      // the database refused the password or answered with an error (rights, schema)
 };
 
 // The worker side of the result database: lives on its own thread, owns the connection, brings the

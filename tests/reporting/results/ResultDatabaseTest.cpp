@@ -245,12 +245,14 @@ TEST_F(ResultDatabaseTest, AWrongPasswordKeepsTheSpoolAndIsLoggedOnce)
         auto station = Station(settings);
         int iAttempts = 0;
         QObject::connect(station.get(), &TResultDatabase::StateChanged,
-                         [&] { iAttempts += station->State() == EResultDbState::Unreachable ? 1 : 0; });
+                         [&] { iAttempts += station->State() == EResultDbState::Refused ? 1 : 0; });
         for (int i = 0; i < 2; ++i)
             ASSERT_TRUE(station->Submit(MakeRun(2, QStringLiteral("SN-%1").arg(i))));
         ASSERT_TRUE(RunEventsUntil([&] { return iAttempts >= 4; }, 20000)) << LogText().toStdString();
         EXPECT_EQ(station->QueuedRuns(), 2);
         EXPECT_EQ(LogLines(QStringLiteral("password authentication failed")), 1) << LogText().toStdString();
+        EXPECT_EQ(LogLines(QStringLiteral("Result database refused the runs, 2 run(s) kept in the spool")), 1)
+            << LogText().toStdString();
     }
     // The right password, from the environment as libpq reads it: the spool drains.
     qputenv("PGPASSWORD", "right");

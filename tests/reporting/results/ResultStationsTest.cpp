@@ -155,6 +155,8 @@ TEST_F(ResultStationsTest, AWrongPasswordKeepsTheRunsInTheSpoolForTheNextStart)
     std::unique_ptr<QProcess> process = StartStation(station, 2, {});
     const QString sOut = Finish(*process);
     EXPECT_EQ(Lines(sOut, QStringLiteral("password authentication failed")), 1) << sOut.toStdString();
+    EXPECT_EQ(Lines(sOut, QStringLiteral("Error: Result database refused the runs")), 1)
+        << sOut.toStdString();
     EXPECT_EQ(Lines(sOut, QStringLiteral("Result database: 2 run(s) left in the spool for the next start")),
               1)
         << sOut.toStdString();
