@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -128,8 +129,14 @@ bool TResultSpool::Adopt(const QString& sPath)
     auto file = std::make_shared<TFile>();
     file->sPath = sPath;
     file->iFd = ::open(aPath.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
-    if (file->iFd < 0)
-        return Fail(QStringLiteral("Cannot open the spool file \"%1\": %2").arg(sPath, ErrnoText(errno)));
+    if (file->iFd < 0) {
+        // Gone meanwhile (another program emptied it), or not ours to open: the others still count.
+        const int iError = errno;
+        if (iError != ENOENT)
+            fslWarnings.append(
+                QStringLiteral("The spool file \"%1\" cannot be opened: %2").arg(sPath, ErrnoText(iError)));
+        return true;
+    }
     // Another program of this station holds it: its runs are its own.
     if (::flock(file->iFd, LOCK_EX | LOCK_NB) != 0)
         return true;
@@ -271,7 +278,7 @@ bool TResultSpool::Adopt(const QString& sPath)
 
 bool TResultSpool::CreateCurrent()
 {
-    static int iCounter = 0;
+    static std::atomic_int iCounter{0};
     const QString sName =
         QStringLiteral("runs-%1-%2-%3")
             .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmsszzz")))
