@@ -351,13 +351,14 @@ TEST(ResultDatabaseHangTest, AServerThatNeverAnswersHoldsNothingUp)
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(station->Submit(MakeRun(3, QStringLiteral("SN-1"))));
-    EXPECT_LT(timer.elapsed(), 1000) << "the run is spooled, not sent, before Submit returns";
+    // Both well within the connection's own time limit (10 s), which nothing here waits for.
+    EXPECT_LT(timer.elapsed(), 5000) << "the run is spooled, not sent, before Submit returns";
     EXPECT_EQ(station->QueuedRuns(), 1);
     EXPECT_FALSE(station->Drain(300));
     EXPECT_EQ(station->State(), EResultDbState::Connecting);
     timer.restart();
     station.reset();
-    EXPECT_LT(timer.elapsed(), 1000) << "the waiting connection gives up with the station";
+    EXPECT_LT(timer.elapsed(), 5000) << "the waiting connection gives up with the station";
     ::close(iListener);
     TMsgClass::ReleaseSingleton();
 }
