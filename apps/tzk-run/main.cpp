@@ -20,12 +20,14 @@
 #include "devices/DeviceFamilies.h"
 #include "language/DefFilePreprocess.h"
 #include "language/Session.h"
+#include "reporting/results/ResultDatabase.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +47,34 @@ int LoadDefinition(const TRunOptions& aOptions, TSession& aSession, QString& sCa
         return ciExitLoadError;
     }
     return LoadExitStatus(aReport);
+}
+
+// The station's result database: the settings' group "ResultDatabase", its connection replaced
+// by --results-db; none when neither configures one.
+std::unique_ptr<TResultDatabase> OpenResultDatabase(const TRunOptions& aOptions)
+{
+    TResultDatabaseSettings settings = TResultDatabaseSettings::Load(TRegIO::Instance().UserFileName());
+    if (aOptions.sResultsDb) {
+        settings.sConnection = *aOptions.sResultsDb;
+        settings.bEnabled = true;
+    }
+    if (!settings.Configured())
+        return nullptr;
+    auto database = std::make_unique<TResultDatabase>(settings);
+    if (!database->Start())
+        return nullptr;
+    return database;
+}
+
+// Gives the database a few seconds for the runs still queued; what it cannot take waits in the
+// spool for the next start.
+void DrainResultDatabase(TResultDatabase* aDatabase)
+{
+    constexpr int ciDrainMs = 10000;
+    if (!aDatabase || aDatabase->Drain(ciDrainMs))
+        return;
+    TMsg::Warning(QStringLiteral("Result database: %d run(s) left in the spool for the next start"),
+                  {aDatabase->QueuedRuns()});
 }
 
 int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr,
@@ -86,6 +116,7 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TRunOptions options = aOptions;
         bool bRun = true;
         int iStatus = ciExitOk;
+        const std::unique_ptr<TResultDatabase> results = OpenResultDatabase(aOptions);
         // OpenTZD hands over to another definition: each one gets a fresh session, the previous one
         // released first; the exit status is that of the last run.
         for (;;) {
@@ -97,14 +128,19 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
             QString sCaption;
             TLoadReport report;
             const int iLoadStatus = LoadDefinition(options, session, sCaption, report, aErr);
-            if (iLoadStatus != ciExitOk || !bRun)
+            if (iLoadStatus != ciExitOk || !bRun) {
+                DrainResultDatabase(results.get());
                 return bRun ? iLoadStatus : iStatus;
+            }
             TRunContext context{aOut,       *answers, &aLog,   &session.ErrorReport(),
                                 &interrupt, sCaption, aStatus, report.iSkipped};
             context.pOpener = &opener;
+            context.pResults = results.get();
             iStatus = RunProcess(session.Tree(), options, context);
-            if (!opener.Pending())
+            if (!opener.Pending()) {
+                DrainResultDatabase(results.get());
                 return iStatus;
+            }
             opener.Clear();
             options.sFile = opener.FileName();
             bRun = opener.AutoStart();

@@ -16,6 +16,7 @@
 #include "execution/ProcessRunner.h"
 #include "execution/TestTree.h"
 #include "reporting/ErrorReport.h"
+#include "reporting/results/ResultRecorder.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -139,6 +140,9 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     TConsoleErrorReportView reportView(aContext.aAnswers, aContext.aOut);
     const TReportViewScope viewScope(aContext.pErrorReport, &reportView);
     runner.SetFailureReport(aContext.pErrorReport);
+    std::unique_ptr<TResultRecorder> results;
+    if (aContext.pResults && aContext.pErrorReport)
+        results = std::make_unique<TResultRecorder>(runner, *aContext.pResults, *aContext.pErrorReport);
     TConsoleKeyAnswerer keys(runner, aContext.aAnswers, aContext.aOut);
 
     std::unique_ptr<TJUnitWriter> junit;

@@ -9,6 +9,7 @@ class TMsgLog;
 class TConsoleDefinitionOpener;
 class TConsoleStatusLine;
 class TOperatorAnswers;
+class TResultDatabase;
 class TTestTree;
 struct TRunOptions;
 
@@ -24,6 +25,7 @@ struct TRunContext
     TConsoleStatusLine* pStatus = nullptr;       // the live status line, at a terminal only
     int iSkippedAtLoad = 0;                      // lines the load skipped ("Skip Errors")
     TConsoleDefinitionOpener* pOpener = nullptr; // OpenTZD ends the run as Stop would
+    TResultDatabase* pResults = nullptr;         // gets every complete run, when configured
 };
 
 // The operator's answers for the options: the answers file, else the console when iInputFd is a

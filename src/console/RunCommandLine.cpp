@@ -38,7 +38,12 @@ TRunCommandLine::TRunCommandLine()
       fTrace(FlagOption("trace", "Shows trace lines in the log.")),
       fDebug(FlagOption("debug", "Shows debug lines in the log.")),
       fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file")),
-      fWError(FlagOption("werror", "Treats the warnings of the definition check as load errors (status 2)."))
+      fWError(FlagOption("werror", "Treats the warnings of the definition check as load errors (status 2).")),
+      fResultsDb(
+          ValueOption("results-db",
+                      "Stores every run in the PostgreSQL result database <url> (a postgresql:// URL or a "
+                      "libpq connection string), in place of the settings' connection.",
+                      "url"))
 {
     fParser.setApplicationDescription(
         QStringLiteral("Runs TZK test definitions without the desktop program.\n\n") +
@@ -47,7 +52,7 @@ TRunCommandLine::TRunCommandLine()
                                   QStringLiteral("The definition file to run (or to check, or to list)."),
                                   QStringLiteral("[file]"));
     for (const QCommandLineOption* pOption : {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers,
-                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit, &fWError})
+                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit, &fWError, &fResultsDb})
         fParser.addOption(*pOption);
 }
 
@@ -89,7 +94,7 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("Give only one of FILE, --check FILE and --preprocess FILE."));
     if (slFiles.size() > 1)
         return Fail(QStringLiteral("Unexpected argument: ") + slFiles.at(1));
-    for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit}) {
+    for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb}) {
         if (fParser.values(*pOption).size() > 1)
             return Fail(QStringLiteral("--%1 is given more than once.").arg(pOption->names().first()));
     }
@@ -105,7 +110,7 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("The definition file name is empty."));
 
     if (fOptions.eMode != TRunOptions::rmRun) {
-        for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit}) {
+        for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb}) {
             // A check accepts the operator's options of the run it stands for, and ignores them.
             const bool bIgnored = fOptions.eMode == TRunOptions::rmCheck && pOption != &fJUnit;
             if (fParser.isSet(*pOption) && !bIgnored)
@@ -125,5 +130,10 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("--answers needs a file name."));
     if (fParser.isSet(fJUnit) && fOptions.sJUnitFile.isEmpty())
         return Fail(QStringLiteral("--junit needs a file name."));
+    if (fParser.isSet(fResultsDb)) {
+        fOptions.sResultsDb = fParser.value(fResultsDb).trimmed();
+        if (fOptions.sResultsDb->isEmpty())
+            return Fail(QStringLiteral("--results-db needs a database URL or connection string."));
+    }
     return true;
 }

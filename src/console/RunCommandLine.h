@@ -28,6 +28,8 @@ struct TRunOptions
     bool bTrace = false;
     bool bDebug = false;
     bool bWError = false; // warnings of the definition check fail the load
+    // --results-db: the result database's connection, in place of the settings' (and on).
+    std::optional<QString> sResultsDb;
 };
 
 // tzk-run's command line.
@@ -57,6 +59,7 @@ private:
     QCommandLineOption fDebug;
     QCommandLineOption fJUnit;
     QCommandLineOption fWError;
+    QCommandLineOption fResultsDb;
     TRunOptions fOptions;
     QString fsError;
 };

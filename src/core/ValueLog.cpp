@@ -469,25 +469,66 @@ QString TValueLog::Value(const QString& aValueName) const
     return i < 0 ? QString() : fslBuffer[std::size_t(i)].sValue;
 }
 
+std::pair<QString, QString> TValueLog::StartAndDuration() const
+{
+    if (!fdtStartTime.isValid())
+        return {QStringLiteral("-"), QStringLiteral("-")};
+    const QDateTime dtNow = Now();
+    // A time of day, so durations of a day or more wrap.
+    const std::int64_t iElapsed = std::max<std::int64_t>(0, fdtStartTime.msecsTo(dtNow)) % (24 * 3600 * 1000);
+    const QDateTime dtDuration(QDate(1899, 12, 30), QTime(0, 0).addMSecs(int(iElapsed)));
+    return {CsvSafe(FormatDateTime(fsDateTimeFormat, fdtStartTime)),
+            CsvSafe(FormatDateTime(TFormatSettings::App().sLongTimeFormat, dtDuration))};
+}
+
+std::vector<std::pair<QString, QString>> TValueLog::Line(bool aSuccess, const QString& aOperator) const
+{
+    const QString sStart = QStringLiteral("Start");
+    const QString sDuration = QStringLiteral("Duration");
+    const QString sResult = QStringLiteral("Result");
+    const QString sOperator = QStringLiteral("Operator");
+    const std::pair<QString, QString> startAndDuration = StartAndDuration();
+    const QString sResultValue = aSuccess ? QStringLiteral("Passed") : QStringLiteral("Failed");
+    QString sOperatorValue = CsvSafe(aOperator);
+    if (sOperatorValue.isEmpty())
+        sOperatorValue = QStringLiteral("Empty String");
+
+    // As Write builds it: "Start" and "Duration" lead, "Result" and "Operator" follow the
+    // registered columns unless an earlier Write registered them already; names match as Write's
+    // lookups do, without regard to case.
+    std::vector<std::pair<QString, QString>> line;
+    line.reserve(fslBuffer.size() + 4);
+    if (fslBuffer.empty()) {
+        line.emplace_back(sStart, startAndDuration.first);
+        line.emplace_back(sDuration, startAndDuration.second);
+    }
+    for (const TEntry& entry : fslBuffer)
+        line.emplace_back(entry.sName, entry.sValue);
+    const auto Replace = [&](const QString& sName, const QString& sValue) {
+        const int i = IndexOf(sName);
+        if (i >= 0)
+            line[std::size_t(i)].second = sValue;
+        else
+            line.emplace_back(sName, sValue);
+    };
+    if (!fslBuffer.empty()) {
+        Replace(sStart, startAndDuration.first);
+        Replace(sDuration, startAndDuration.second);
+    }
+    Replace(sResult, sResultValue);
+    Replace(sOperator, sOperatorValue);
+    return line;
+}
+
 void TValueLog::Write(bool aSuccess, const QString& aOperator)
 {
     if (fsFileName.isEmpty())
         return;
 
     EnsureStartColumns();
-    if (fdtStartTime.isValid()) {
-        const QDateTime dtNow = Now();
-        // A time of day, so durations of a day or more wrap.
-        const std::int64_t iElapsed =
-            std::max<std::int64_t>(0, fdtStartTime.msecsTo(dtNow)) % (24 * 3600 * 1000);
-        const QDateTime dtDuration(QDate(1899, 12, 30), QTime(0, 0).addMSecs(int(iElapsed)));
-        SetEntry(QStringLiteral("Start"), CsvSafe(FormatDateTime(fsDateTimeFormat, fdtStartTime)));
-        SetEntry(QStringLiteral("Duration"),
-                 CsvSafe(FormatDateTime(TFormatSettings::App().sLongTimeFormat, dtDuration)));
-    } else {
-        SetEntry(QStringLiteral("Start"), QStringLiteral("-"));
-        SetEntry(QStringLiteral("Duration"), QStringLiteral("-"));
-    }
+    const std::pair<QString, QString> startAndDuration = StartAndDuration();
+    SetEntry(QStringLiteral("Start"), startAndDuration.first);
+    SetEntry(QStringLiteral("Duration"), startAndDuration.second);
     Append(QStringLiteral("Result"));
     SetValue(QStringLiteral("Result"), aSuccess ? QStringLiteral("Passed") : QStringLiteral("Failed"));
     Append(QStringLiteral("Operator"));
@@ -495,8 +536,11 @@ void TValueLog::Write(bool aSuccess, const QString& aOperator)
 
     QStringList values;
     values.reserve(qsizetype(fslBuffer.size()));
-    for (const TEntry& entry : fslBuffer)
+    fLastLine.clear();
+    for (const TEntry& entry : fslBuffer) {
         values.append(entry.sValue);
+        fLastLine.emplace_back(entry.sName, entry.sValue);
+    }
     const QString sDataLine = values.join(QLatin1Char(';'));
 
     const QByteArray aPath = QFile::encodeName(fsFileName);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The CSV value log: one ";"-separated line per run with the start time, the duration, one
@@ -53,6 +54,13 @@ public:
     // be read or written; the values are kept then, and a line cut short by a full disk is taken
     // back.
     void Write(bool aSuccess, const QString& aOperator);
+
+    // The columns and values of the line Write would append now, in the file's order, computed
+    // without changing the log (also while the log is off).
+    std::vector<std::pair<QString, QString>> Line(bool aSuccess, const QString& aOperator) const;
+    // The columns and values of the line the last Write made (also when the file then refused
+    // it); empty before the first.
+    const std::vector<std::pair<QString, QString>>& LastLine() const { return fLastLine; }
 
     const QString& FileName() const { return fsFileName; }
     const QString& Headers() const { return fsHeaders; }
@@ -105,6 +113,8 @@ private:
     void EnsureStartColumns();
     void SetEntry(const QString& sName, const QString& sValue);
     void ClearValues(const QString& sValue);
+    // The "Start" and "Duration" values of a line written now.
+    std::pair<QString, QString> StartAndDuration() const;
 
     std::vector<TEntry> fslBuffer;
     QHash<QString, int> fIndex;
@@ -114,4 +124,5 @@ private:
     TFileState fFile;
     QDateTime fdtStartTime;
     TClock fClock;
+    std::vector<std::pair<QString, QString>> fLastLine;
 };

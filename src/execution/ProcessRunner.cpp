@@ -619,6 +619,7 @@ void TProcessRunner::FinishProcess(bool bPassed)
         // The run's result must not vanish silently: say why the line is missing.
         TMsg::Error(ExceptionText(e));
     }
+    Q_EMIT ProcessFinishing(bPassed);
     TDeviceList::Instance().RunEnded();
     Q_EMIT ProcessFinished(bPassed);
     const bool bNext = fHost.ShowFinalDialog(bPassed, fFinalDlg.Label(bPassed), fFinalDlg.FailedJobs());

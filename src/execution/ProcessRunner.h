@@ -143,6 +143,9 @@ Q_SIGNALS:
     void NodeStarted(TTreeNode* aNode);
     void NodeFinished(TTreeNode* aNode);
     void ProcessFinished(bool bPassed);
+    // The run's outcome is settled: emitted once per complete run, after the error report and
+    // the value-log line, before the devices hear of the end and the final dialog shows.
+    void ProcessFinishing(bool bPassed);
     // A command started or stopped waiting for a key.
     void KeyWaitChanged(bool bWaiting);
     // The process paused at a break point or after a Break command.

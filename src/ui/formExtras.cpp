@@ -1,10 +1,12 @@
 #include "formExtras.h"
 
 #include "core/RegIO.h"
+#include "reporting/results/ResultDatabase.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -14,7 +16,8 @@ TfrmExtras::TfrmExtras(QWidget* aParent)
       cbShowTreeButtonAndLines(new QCheckBox(QStringLiteral("Show buttons and lines in test process tree"))),
       cbShowCmdLineInTreeView(new QCheckBox(QStringLiteral("Show command line in test process tree"))),
       cbShowErrorReportDlg(new QCheckBox(QStringLiteral("Show Error Report dialog"))),
-      cbEndOnFailure(new QCheckBox(QStringLiteral("End test process after a test failure")))
+      cbEndOnFailure(new QCheckBox(QStringLiteral("End test process after a test failure"))),
+      lblResultDatabase(new QLabel)
 {
     setWindowTitle(QStringLiteral("Extras"));
     auto* ui = new QGroupBox(QStringLiteral("User Interface "), this);
@@ -27,6 +30,12 @@ TfrmExtras::TfrmExtras(QWidget* aParent)
     auto* processLayout = new QVBoxLayout(process);
     processLayout->addWidget(cbShowErrorReportDlg);
     processLayout->addWidget(cbEndOnFailure);
+    auto* results = new QGroupBox(QStringLiteral("Result Database "), this);
+    auto* resultsLayout = new QVBoxLayout(results);
+    lblResultDatabase->setWordWrap(true);
+    lblResultDatabase->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    resultsLayout->addWidget(lblResultDatabase);
+    ShowResultDatabase(nullptr);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
@@ -37,6 +46,7 @@ TfrmExtras::TfrmExtras(QWidget* aParent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ui);
     layout->addWidget(process);
+    layout->addWidget(results);
     layout->addWidget(buttons);
 }
 
@@ -67,4 +77,15 @@ bool TfrmExtras::Execute(TRegIO& aSettings)
         return false;
     WriteSettings(aSettings);
     return true;
+}
+
+void TfrmExtras::ShowResultDatabase(const TResultDatabase* aDatabase)
+{
+    if (!aDatabase) {
+        lblResultDatabase->setText(QStringLiteral("Not configured"));
+        return;
+    }
+    lblResultDatabase->setText(aDatabase->StateText());
+    connect(aDatabase, &TResultDatabase::StateChanged, lblResultDatabase,
+            [this, aDatabase] { lblResultDatabase->setText(aDatabase->StateText()); });
 }

@@ -3,10 +3,12 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class TRegIO;
+class TResultDatabase;
 
 // Special settings: the view options and the failure behaviour, taken from and stored to the
-// settings store.
+// settings store; and where the station's result database stands.
 class TfrmExtras : public QDialog
 {
     Q_OBJECT
@@ -20,6 +22,8 @@ public:
     void WriteSettings(TRegIO& aSettings) const;
     // Shows the dialog modally; true (settings stored) for OK.
     bool Execute(TRegIO& aSettings);
+    // Shows the database's state, kept up to date while the dialog is open; null: none configured.
+    void ShowResultDatabase(const TResultDatabase* aDatabase);
 
     QCheckBox* ShowToolbarTips() const { return cbShowToolbarTips; }
     QCheckBox* ShowToolbarCaption() const { return cbShowToolbarCaption; }
@@ -27,6 +31,7 @@ public:
     QCheckBox* ShowCmdLineInTreeView() const { return cbShowCmdLineInTreeView; }
     QCheckBox* ShowErrorReportDlg() const { return cbShowErrorReportDlg; }
     QCheckBox* EndOnFailure() const { return cbEndOnFailure; }
+    QLabel* ResultDatabaseState() const { return lblResultDatabase; }
 
 private:
     QCheckBox* cbShowToolbarTips;
@@ -35,4 +40,5 @@ private:
     QCheckBox* cbShowCmdLineInTreeView;
     QCheckBox* cbShowErrorReportDlg;
     QCheckBox* cbEndOnFailure;
+    QLabel* lblResultDatabase;
 };

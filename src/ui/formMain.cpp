@@ -25,6 +25,8 @@
 #include "execution/ActionCaptions.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
+#include "reporting/results/ResultDatabase.h"
+#include "reporting/results/ResultRecorder.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -170,6 +172,8 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
 
 TfrmMain::~TfrmMain()
 {
+    fResultRecorder.reset();
+    fResults.reset();
     if (TApplication* app = TApplication::Instance())
         app->SetKeyHook(nullptr);
     fTreeView->SetTree(nullptr);
@@ -528,6 +532,7 @@ void TfrmMain::CreateDefaultDialogs()
     };
     fDialogs.fnExtras = [this] {
         TfrmExtras extras(this);
+        extras.ShowResultDatabase(fResults.get());
         return extras.Execute(TRegIO::Instance());
     };
     fDialogs.fnAbout = [this] {
@@ -731,6 +736,7 @@ void TfrmMain::FormActivate()
     }
     ApplyViewSettings();
     fErrorReport.SetActive(settings.ShowErrorReportDlg());
+    OpenResultDatabase();
 
     if (fsParamFile) {
         const QString sPath = ResolveFileName(*fsParamFile, false);
@@ -747,6 +753,17 @@ void TfrmMain::FormActivate()
         fDocView->ShowPage(fsUiReadyHtml);
     }
     update();
+}
+
+void TfrmMain::OpenResultDatabase()
+{
+    const TResultDatabaseSettings settings = TResultDatabaseSettings::Load(TRegIO::Instance().UserFileName());
+    if (!settings.Configured())
+        return;
+    // Kept when its spool cannot be opened (the log says why), so that the Extras dialog says so.
+    fResults = std::make_unique<TResultDatabase>(settings);
+    if (fResults->Start())
+        fResultRecorder = std::make_unique<TResultRecorder>(*fRunner, *fResults, fErrorReport);
 }
 
 void TfrmMain::ApplySettings()

@@ -32,6 +32,8 @@ class TDocumentViewBase;
 class TKeypadKeyControl;
 class TMessageLogView;
 class TRecentMenuFileList;
+class TResultDatabase;
+class TResultRecorder;
 class TTestTreeView;
 class TfrmErrorDlg;
 class TfrmFinalDlg;
@@ -140,6 +142,9 @@ public:
     const QString& ErrorPage() const { return fsUiScriptErrorHtml; }
     const QString& ScriptPage() const { return fsUiScriptHtml; }
     bool Initialized() const { return fbInitialized; }
+    // The station's result database, opened at the first activation when the settings configure
+    // one (also when its spool could not be opened: then it takes no runs); null otherwise.
+    TResultDatabase* ResultDatabase() const { return fResults.get(); }
 
     void SetOperatorName(const QString& sName);
 
@@ -201,6 +206,7 @@ private:
     void ShowStatusText();
     // Empties the panels that show what belongs to a definition.
     void ForgetDefinitionTexts();
+    void OpenResultDatabase();
 
     TfrmMainSetup fSetup;
     TfrmMainDialogs fDialogs;
@@ -238,6 +244,8 @@ private:
     TTestTree& fTree = fSession.Tree();
     TErrorReport& fErrorReport = fSession.ErrorReport();
     TProcessRunner* fRunner = &fSession.AttachRunner(*this);
+    std::unique_ptr<TResultDatabase> fResults;
+    std::unique_ptr<TResultRecorder> fResultRecorder;
 
     std::vector<QAction*> fActionList;
     QToolBar* fToolBar = nullptr;

@@ -48,6 +48,13 @@ TEST(RunCommandLineTest, ModesAndOptions)
         EXPECT_FALSE(commandLine.Options().sOperator.has_value()) << "no option from an earlier parse";
     }
 
+    // The result database's connection, for a run; a check accepts it and ignores it.
+    ASSERT_TRUE(commandLine.Parse({"tzk-run", "--results-db", "postgresql://line3@db/results", "board.TZD"}));
+    EXPECT_EQ(commandLine.Options().sResultsDb,
+              std::optional<QString>(QStringLiteral("postgresql://line3@db/results")));
+    ASSERT_TRUE(commandLine.Parse({"tzk-run", "--check", "board.TZD", "--results-db", "dbname=results"}));
+    EXPECT_EQ(commandLine.Options().eMode, TRunOptions::rmCheck);
+
     // A run's command line turned into a check keeps the operator's options, which the check ignores.
     ASSERT_TRUE(
         commandLine.Parse({"tzk-run", "--operator", "Anna", "--answers", "a.txt", "--check", "board.TZD"}))
@@ -79,6 +86,10 @@ TEST(RunCommandLineTest, WrongUsage)
         {{"tzk-run", ""}, "The definition file name is empty."},
         {{"tzk-run", "a", "--bogus"}, "Unknown option 'bogus'."},
         {{"tzk-run", "a", "--junit"}, "Missing value after '--junit'."},
+        {{"tzk-run", "a", "--results-db", " "}, "--results-db needs a database URL or connection string."},
+        {{"tzk-run", "--preprocess", "a", "--results-db", "postgresql:///r"},
+         "--results-db only applies to a run (tzk-run FILE)."},
+        {{"tzk-run", "a", "--results-db", "x", "--results-db", "y"}, "--results-db is given more than once."},
     };
     TRunCommandLine commandLine;
     for (const auto& c : cases) {

@@ -152,6 +152,70 @@ TEST_F(ValueLogTest, LogOffWritesNothing)
     EXPECT_TRUE(QDir(fDir.Path()).entryList(QDir::Files).isEmpty());
 }
 
+// Line tells the columns and values of the line Write appends next, in the file's order, and
+// LastLine keeps what Write made: the result database stores them as the file has them.
+TEST_F(ValueLogTest, LineIsTheLineWriteAppends)
+{
+    const auto Joined = [](const std::vector<std::pair<QString, QString>>& line, bool bNames) {
+        QStringList fields;
+        for (const auto& [sName, sValue] : line)
+            fields.append(bNames ? sName : sValue);
+        return fields.join(QLatin1Char(';'));
+    };
+    const struct
+    {
+        const char* sCase;
+        QStringList columns;
+        bool bStart;
+        bool bPassed;
+        QString sOperator;
+    } cases[] = {
+        {"no columns, no start", {}, false, true, QStringLiteral("op")},
+        {"columns, failed, no operator",
+         {QStringLiteral("U1"), QStringLiteral("U2")},
+         true,
+         false,
+         QString()},
+        // A definition's own column named like the runner's is filled by the runner, in its place.
+        {"a column named result",
+         {QStringLiteral("result"), QStringLiteral("U1")},
+         true,
+         true,
+         QStringLiteral("a;b")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sCase);
+        QFile::remove(Log());
+        TValueLog& log = Definition(Log(), c.columns);
+        for (int iRun = 1; iRun <= 2; ++iRun) {
+            if (c.bStart)
+                log.SetStart();
+            for (const QString& sColumn : c.columns)
+                log.SetValue(sColumn, sColumn + QString::number(iRun));
+            fNow = fNow.addSecs(61);
+            const std::vector<std::pair<QString, QString>> line = log.Line(c.bPassed, c.sOperator);
+            log.Write(c.bPassed, c.sOperator);
+            const QStringList lines = QString::fromLatin1(ReadFileBytes(Log())).split(QStringLiteral("\r\n"));
+            ASSERT_GE(lines.size(), 3);
+            EXPECT_EQ(Joined(line, true), log.Headers());
+            EXPECT_EQ(Joined(line, false), lines.at(lines.size() - 2)) << "run " << iRun;
+            EXPECT_EQ(log.LastLine(), line);
+        }
+    }
+
+    // With the log off nothing is written, and Line still tells the run's values.
+    TValueLog& off = NewLog();
+    off.Append(QStringLiteral("U1"));
+    fNow = QDateTime(QDate(2025, 2, 3), QTime(12, 0, 0));
+    off.SetStart();
+    off.SetValue(QStringLiteral("U1"), QStringLiteral("4.98"));
+    fNow = fNow.addSecs(2);
+    off.Write(true, QStringLiteral("op"));
+    EXPECT_EQ(Joined(off.Line(true, QStringLiteral("op")), false),
+              QStringLiteral("2025-02-03 12:00:00;00:00:02;4.98;Passed;op"));
+    EXPECT_TRUE(off.LastLine().empty());
+}
+
 TEST_F(ValueLogTest, HeaderIsRepeatedWhenTheColumnsChange)
 {
     const QStringList first{QStringLiteral("U1"), QStringLiteral("U2")};

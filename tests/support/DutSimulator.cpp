@@ -1,10 +1,12 @@
 #include "DutSimulator.h"
 
 #include <QHostAddress>
+#include <QNetworkDatagram>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -17,6 +19,8 @@
 struct TDutSimulator::TChannel
 {
     QTcpSocket* pSocket = nullptr; // owned by the server
+    QHostAddress udpPeer;          // a UDP sender: replies go back to it
+    quint16 uUdpPort = 0;
     bool bPty = false;
     QByteArray pending;
     bool bClosed = false;
@@ -27,6 +31,7 @@ TDutSimulator::TDutSimulator() = default;
 TDutSimulator::~TDutSimulator()
 {
     StopTcp();
+    StopUdp();
     ClosePty();
 }
 
@@ -75,6 +80,44 @@ void TDutSimulator::StopTcp()
     DisconnectClients();
     fChannels.clear();
     fServer.reset(); // the server deletes its sockets
+}
+
+quint16 TDutSimulator::ListenUdp(quint16 uPort)
+{
+    StopUdp();
+    fUdp = std::make_unique<QUdpSocket>();
+    if (!fUdp->bind(QHostAddress::LocalHost, uPort)) {
+        fUdp.reset();
+        return 0;
+    }
+    QObject::connect(fUdp.get(), &QUdpSocket::readyRead, fUdp.get(), [this] {
+        while (fUdp && fUdp->hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = fUdp->receiveDatagram();
+            TChannel* pChannel = nullptr;
+            for (auto& channel : fUdpChannels) {
+                if (channel->udpPeer == datagram.senderAddress() &&
+                    channel->uUdpPort == quint16(datagram.senderPort()))
+                    pChannel = channel.get();
+            }
+            if (!pChannel) {
+                auto channel = std::make_unique<TChannel>();
+                channel->udpPeer = datagram.senderAddress();
+                channel->uUdpPort = quint16(datagram.senderPort());
+                pChannel = channel.get();
+                fUdpChannels.push_back(std::move(channel));
+            }
+            Received(*pChannel, datagram.data());
+        }
+    });
+    return fUdp->localPort();
+}
+
+void TDutSimulator::StopUdp()
+{
+    // The channels stay until the simulator ends: reply chunks still pending refer to them.
+    for (auto& channel : fUdpChannels)
+        channel->bClosed = true;
+    fUdp.reset();
 }
 
 QString TDutSimulator::OpenPty()
@@ -176,12 +219,16 @@ void TDutSimulator::Write(TChannel& aChannel, const QByteArray& aData)
             (void)!::write(fiPtyMaster, aData.constData(), size_t(aData.size()));
     } else if (aChannel.pSocket) {
         aChannel.pSocket->write(aData);
+    } else if (fUdp && aChannel.uUdpPort != 0) {
+        fUdp->writeDatagram(aData, aChannel.udpPeer, aChannel.uUdpPort);
     }
 }
 
 void TDutSimulator::SendToAll(const QByteArray& aData)
 {
     for (auto& channel : fChannels)
+        Write(*channel, aData);
+    for (auto& channel : fUdpChannels)
         Write(*channel, aData);
     if (fPtyChannel)
         Write(*fPtyChannel, aData);

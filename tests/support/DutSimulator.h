@@ -10,6 +10,7 @@
 class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
+class QUdpSocket;
 
 // One step of a device under test's dialogue: when the bytes it received contain sRequest
 // (everything up to and including it is consumed), it answers with the chunks, iChunkDelayMs
@@ -23,8 +24,8 @@ struct TDutRule
     bool bClose = false;
 };
 
-// A device under test on the test station's side of a TCP connection or a serial line (the
-// master of a pseudo-terminal). It answers a scripted dialogue on the main thread's event loop;
+// A device under test on the test station's side of a TCP connection, a UDP port or a serial line
+// (the master of a pseudo-terminal). It answers a scripted dialogue on the main thread's event loop;
 // tests, benchmarks and the example's simulator program share it.
 class TDutSimulator
 {
@@ -46,6 +47,11 @@ public:
     // Drops the open connections (the peer sees the connection closed).
     void DisconnectClients();
     int ConnectionCount() const { return fiConnections; }
+
+    // Takes datagrams on 127.0.0.1 (port 0: a free one) and returns the port, 0 on failure. Every
+    // sender is a dialogue of its own; each reply chunk goes back to it as one datagram.
+    quint16 ListenUdp(quint16 uPort = 0);
+    void StopUdp();
 
     // Opens a pseudo-terminal and returns the path of its terminal side, which the port under
     // test opens; empty on failure.
@@ -78,6 +84,8 @@ private:
     std::unique_ptr<QTcpServer> fServer;
     std::vector<std::unique_ptr<TChannel>> fChannels;
     int fiConnections = 0;
+    std::unique_ptr<QUdpSocket> fUdp;
+    std::vector<std::unique_ptr<TChannel>> fUdpChannels; // one per sender
     int fiPtyMaster = -1;
     std::unique_ptr<QSocketNotifier> fPtyNotifier;
     std::unique_ptr<TChannel> fPtyChannel;

@@ -10,6 +10,8 @@
 #include "core/MsgExceptions.h"
 #include "core/RegIO.h"
 #include "reporting/ErrorReport.h"
+#include "reporting/results/ResultDatabase.h"
+#include "reporting/results/ResultRun.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -255,6 +258,33 @@ TEST(ExtrasTest, CheckBoxesFollowTheSettings)
     EXPECT_FALSE(settings.EndOnFailure());
     EXPECT_TRUE(settings.ShowCmdLineInTreeView());
     EXPECT_FALSE(settings.ShowToolbarTips());
+}
+
+TEST(ExtrasTest, ShowsWhereTheResultDatabaseStands)
+{
+    TfrmExtras extras;
+    EXPECT_EQ(extras.ResultDatabaseState()->text(), QStringLiteral("Not configured"));
+
+    // A database out of reach: the run waits in the spool, and the open dialog follows.
+    QTemporaryDir dir;
+    TResultDatabaseSettings settings;
+    settings.sConnection =
+        QStringLiteral("host=") + dir.filePath(QStringLiteral("none")) + QStringLiteral(" port=1");
+    settings.sSpoolFolder = dir.filePath(QStringLiteral("spool"));
+    TResultDatabase database(settings);
+    database.SetRetryDelays(60000, 60000);
+    ASSERT_TRUE(database.Start());
+    extras.ShowResultDatabase(&database);
+    EXPECT_EQ(extras.ResultDatabaseState()->text(), QStringLiteral("Connecting; 0 run(s) queued"));
+    TResultRun run;
+    run.RunId = QUuid::createUuid();
+    run.sResult = QStringLiteral("passed");
+    ASSERT_TRUE(database.Submit(run));
+    ASSERT_TRUE(RunUntil([&] { return database.State() == EResultDbState::Unreachable; }));
+    EXPECT_TRUE(
+        extras.ResultDatabaseState()->text().startsWith(QStringLiteral("Not reachable; 1 run(s) queued: ")))
+        << extras.ResultDatabaseState()->text().toStdString();
+    TMsgClass::ReleaseSingleton();
 }
 
 TEST(AboutBoxTest, ListsTheDeviceModules)

@@ -20,6 +20,7 @@
 #include "devices/system/DeviceSys.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
+#include "reporting/results/ResultDatabase.h"
 
 #include "TestEnvironment.h"
 
@@ -33,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -948,6 +950,40 @@ TEST_F(formMainTest, ExtrasReapplyTheViewSettingsAndTheErrorReportSwitch)
     EXPECT_EQ(w.ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     EXPECT_TRUE(w.TreeView()->rootIsDecorated());
     EXPECT_FALSE(tipShown(w.acFileReload)) << "tool tips switched off";
+}
+
+TEST_F(formMainTest, RunsGoToTheResultDatabaseTheSettingsName)
+{
+    const QString sFile =
+        Definition(QStringLiteral("r.tzd"), {{QStringLiteral("Supply"), {crDone, crFailed}}});
+    // Without the settings' group there is no database, and nothing is spooled.
+    {
+        TfrmMain& w = Create();
+        w.FormActivate();
+        EXPECT_EQ(w.ResultDatabase(), nullptr);
+        fWindow.reset();
+        TRegIO::InstanceRelease();
+        TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
+    }
+    {
+        QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("ResultDatabase/Connection"),
+                          QStringLiteral("host=") + fDir.FilePath(QStringLiteral("none")) +
+                              QStringLiteral(" port=1"));
+        settings.setValue(QStringLiteral("ResultDatabase/StationName"), QStringLiteral("Line 3"));
+    }
+    TfrmMain& w = Create();
+    w.FormActivate();
+    ASSERT_NE(w.ResultDatabase(), nullptr);
+    EXPECT_EQ(w.ResultDatabase()->Settings().sStationName, QStringLiteral("Line 3"));
+    EXPECT_EQ(w.ResultDatabase()->Settings().sSpoolFolder,
+              fDir.FilePath(QStringLiteral("settings/TZK2-results-spool")));
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+    // The run is in the spool; the database out of reach does not hold the window up.
+    EXPECT_EQ(w.ResultDatabase()->QueuedRuns(), 1);
+    EXPECT_EQ(State(), EProcessState::Ready);
 }
 
 TEST_F(formMainTest, ShiftAndCtrlClicksInTheTree)

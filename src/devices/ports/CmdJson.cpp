@@ -11,6 +11,11 @@
 #include "core/VariableManager.h"
 #include "execution/CmdParameters.h"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
 namespace ports {
 
 namespace {
@@ -22,6 +27,32 @@ QByteArray TagBytes(const QString& sText)
     if (TextToBytes(sText, bytes) < 0)
         bytes = sText.toLatin1();
     return bytes;
+}
+
+// JSON travels as UTF-8, so a value with non-ASCII characters reads as the definition writes it;
+// a response that is not valid UTF-8 is read one character per byte, like every other response.
+QString JsonText(const QByteArray& aResponse)
+{
+    return aResponse.isValidUtf8() ? QString::fromUtf8(aResponse) : BytesToText(aResponse);
+}
+
+// One bound of an InRange term, in single precision as the terms are written; a number beyond the
+// single-precision range is no bound.
+float RangeBound(const QString& sText)
+{
+    const double rBound = ParseFloat(sText.trimmed(), TFormatSettings::App().cDecimalSeparator);
+    if (std::abs(rBound) > double(std::numeric_limits<float>::max()))
+        throw EConvertError(Format(QStringLiteral("'%s' is out of range"), {sText.trimmed()}));
+    return float(rBound);
+}
+
+// lower <= value <= upper in full precision: long double holds every 64-bit integer and every
+// float exactly, so a large integer is not rounded onto a bound.
+template <class TNumber>
+bool InRange(float rLower, TNumber aValue, float rUpper)
+{
+    const auto value = static_cast<long double>(aValue);
+    return static_cast<long double>(rLower) <= value && value <= static_cast<long double>(rUpper);
 }
 
 } // namespace
@@ -132,7 +163,7 @@ void TCmdDataSendJson::ConcludeJson()
         FinishData(crFailed);
         return;
     }
-    const QString sResponse = BytesToText(port.GetRxDataEx(TagBytes(fsStartTag), TagBytes(fsEndTag)));
+    const QString sResponse = JsonText(port.GetRxDataEx(TagBytes(fsStartTag), TagBytes(fsEndTag)));
     TMsg::Debug(QStringLiteral("TCmdDataSendJson TCmdSend.Conclusion: \"%s\""), {sResponse});
     if (sResponse.isEmpty())
         return;
@@ -169,7 +200,7 @@ bool TCmdDataSendJson::CheckTerm(const TJsonValue& aResponse, const TTerm& aTerm
             return CheckRange(value ? *value : TJsonValue::Parse(QStringLiteral("null")).value(), aTerm);
         const std::optional<QString> text = value ? value->ToText() : std::nullopt;
         if (!text) {
-            TMsg::Error(QStringLiteral("Response \"%s\" no found!"), {sPath});
+            FailTerm(Format(QStringLiteral("Response \"%s\" no found!"), {sPath}));
             return false;
         }
         fsLastValue = *text;
@@ -183,26 +214,33 @@ bool TCmdDataSendJson::CheckTerm(const TJsonValue& aResponse, const TTerm& aTerm
                     {sPath, sExpected, *text});
         return false;
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Response \"%s\" failed: %s!"), {sPath, ExceptionText(e)});
+        FailTerm(Format(QStringLiteral("Response \"%s\" failed: %s!"), {sPath, ExceptionText(e)}));
         return false;
     }
+}
+
+void TCmdDataSendJson::FailTerm(const QString& sText)
+{
+    // The step names this cause, not one left from an earlier run of the same line.
+    SetErrorText(sText);
+    TMsg::Error(sText);
 }
 
 bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
 {
     const auto& [sPath, sExpected] = aTerm;
-    double rValue = 0;
-    if (const auto iValue = aValue.ToInteger()) {
-        rValue = double(*iValue);
+    const std::optional<std::int64_t> iValue = aValue.ToInteger();
+    const std::optional<double> rFloat = iValue ? std::nullopt : aValue.ToFloat();
+    if (iValue) {
         fsLastValue = QString::number(*iValue);
-    } else if (const auto rFloat = aValue.ToFloat()) {
-        rValue = *rFloat;
-        fsLastValue = Format(QStringLiteral("%g"), {rValue});
+    } else if (rFloat) {
+        fsLastValue = Format(QStringLiteral("%g"), {*rFloat});
     } else {
         SetErrorText(QStringLiteral("Invalid number in \"%s\""), {sPath});
         TMsg::Error(QStringLiteral("Response \"%s\" failed: Invalid number!"), {sPath});
         return false;
     }
+    const double rValue = iValue ? double(*iValue) : *rFloat;
     // The text between "InRange(" and its matching ")".
     const int iOpen = sExpected.indexOf(QLatin1Char('('));
     int iDepth = 0;
@@ -220,14 +258,14 @@ bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
     float rLower = 0;
     float rUpper = 0;
     try {
-        const QChar cSeparator = TFormatSettings::App().cDecimalSeparator;
-        rLower = float(ParseFloat(iDots < 0 ? sRange : sRange.left(iDots).trimmed(), cSeparator));
-        rUpper = float(ParseFloat(iDots < 0 ? QString() : sRange.mid(iDots + 2).trimmed(), cSeparator));
+        rLower = RangeBound(iDots < 0 ? sRange : sRange.left(iDots));
+        rUpper = RangeBound(iDots < 0 ? QString() : sRange.mid(iDots + 2));
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Invalid range definition: \"%s\" - %s!"), {sExpected, ExceptionText(e)});
+        FailTerm(
+            Format(QStringLiteral("Invalid range definition: \"%s\" - %s!"), {sExpected, ExceptionText(e)}));
         return false;
     }
-    if (double(rLower) <= rValue && rValue <= double(rUpper)) {
+    if (iValue ? InRange(rLower, *iValue, rUpper) : InRange(rLower, rValue, rUpper)) {
         TMsg::Info(QStringLiteral("Response \"%s\" passed: %g <= %.4g <= %g"),
                    {sPath, double(rLower), rValue, double(rUpper)});
         return true;

@@ -35,6 +35,8 @@ private:
     void ConcludeJson();
     bool CheckTerm(const TJsonValue& aResponse, const TTerm& aTerm);
     bool CheckRange(const TJsonValue& aValue, const TTerm& aTerm);
+    // A term that fails without a comparison: its text is the step's error text and is logged.
+    void FailTerm(const QString& sText);
 
     QString fsData;
     QString fsLastValue;

@@ -5,6 +5,9 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 
+#include <QHostAddress>
+#include <QNetworkInterface>
+
 namespace ports {
 
 namespace {
@@ -64,6 +67,7 @@ bool TPortMonitor::Open()
         Received(aPeerIp, aPeerPort, aBuffer);
     };
     fUdp->FOnError = [this](const QString& aMessage, int aErrorCode) { SocketError(aMessage, aErrorCode); };
+    fbLoopWarned = false;
     if (fUdp->Start(std::uint16_t(fiListeningPort), IsLoopback(fAddress)))
         return true;
     // The port works on without mirroring.
@@ -101,8 +105,25 @@ void TPortMonitor::Display(const QByteArray& aData, bool /*bSent*/)
                     {fAddress.HostOrIPv4(), int(wPort), QString::fromLatin1(aData)});
 }
 
+bool TPortMonitor::FromItself(const QString& aPeerIp, std::uint16_t aPeerPort) const
+{
+    if (!fUdp || aPeerPort != fUdp->LocalPort())
+        return false;
+    const QHostAddress peer(aPeerIp);
+    return peer.isLoopback() || QNetworkInterface::allAddresses().contains(peer);
+}
+
 void TPortMonitor::Received(const QString& aPeerIp, std::uint16_t aPeerPort, const QByteArray& aBuffer)
 {
+    // A destination that is the monitor's own port hands every mirrored block back: injected, it
+    // would be sent and mirrored again without end.
+    if (FromItself(aPeerIp, aPeerPort)) {
+        if (!fbLoopWarned)
+            TMsg::Warning(QStringLiteral("UDP Monitor [%s:%d]: own datagrams are not injected"),
+                          {aPeerIp, int(aPeerPort)});
+        fbLoopWarned = true;
+        return;
+    }
     // One character per byte, so the bytes reach the device under test unchanged.
     const QString sText = QString::fromLatin1(aBuffer);
     if (fbVerbose)

@@ -50,12 +50,15 @@ public:
 private:
     void Received(const QString& aPeerIp, std::uint16_t aPeerPort, const QByteArray& aBuffer);
     void SocketError(const QString& aMessage, int aErrorCode);
+    // A datagram the monitor sent to itself (its destination is its own port).
+    bool FromItself(const QString& aPeerIp, std::uint16_t aPeerPort) const;
 
     std::unique_ptr<TUdpSocket> fUdp;
     TNorbeckIpAddress fAddress;
     int fiListeningPort = 0;
     bool fbSilent = false;
     bool fbVerbose = false;
+    bool fbLoopWarned = false;
 };
 
 } // namespace ports

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -257,6 +258,7 @@ void TUdpSocket::Readable()
 {
     // One datagram per notification, as the platform reported it; the notifier fires again while
     // more are queued.
+    fprintf(stderr, "READABLE\n");
     std::vector<char> buffer(static_cast<std::size_t>(FiMaxLength));
     sockaddr_in peer{};
     socklen_t nPeerLength = sizeof peer;
@@ -264,16 +266,17 @@ void TUdpSocket::Readable()
                                      reinterpret_cast<sockaddr*>(&peer), &nPeerLength);
     if (nRead < 0) {
         const int iErrno = errno;
-        if (iErrno == EAGAIN || iErrno == EWOULDBLOCK)
-            return;
         // The details of an ICMP answer wait in the error queue: take them, or the socket stays
-        // readable for ever.
+        // readable for ever. A send may already have reported the answer (and cleared the error)
+        // while its details still wait here.
         char control[512];
         msghdr message{};
         message.msg_control = control;
         message.msg_controllen = sizeof control;
         while (::recvmsg(Socket_Handle, &message, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0)
             message.msg_controllen = sizeof control;
+        if (iErrno == EAGAIN || iErrno == EWOULDBLOCK)
+            return;
         const int iCode = ErrorCode(iErrno);
         Report(QStringLiteral("OnReceive: ") + ErrorText(iCode), iCode);
         return;

@@ -15,6 +15,9 @@ namespace ports {
 // datagram that arrives and every failure through its two events. The error codes are the numbers
 // definitions and their engineers know from the original platform (10054, ...), mapped from the
 // system's error numbers.
+// The socket is the system's own, watched by a QSocketNotifier, rather than a QUdpSocket: only with
+// IP_RECVERR and its error queue drained does an unconnected socket learn, every time, that a
+// destination port does not listen, and QUdpSocket reports neither the error nor a second one.
 class TUdpSocket
 {
 public:

@@ -1,6 +1,7 @@
 #include "PortTestFixture.h"
 
 #include "devices/ports/DevicePortTcp.h"
+#include "devices/ports/DevicePortUdp.h"
 #include "devices/ports/PortMonitor.h"
 
 #include "DutSimulator.h"
@@ -35,6 +36,14 @@ private:
     QUdpSocket fSocket;
     std::vector<QByteArray> fBlocks;
 };
+
+// A loopback UDP port that nobody holds once this returns.
+quint16 FreeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
 
 class PortMonitorTest : public PortTest
 {
@@ -193,6 +202,77 @@ TEST_F(PortMonitorTest, BadConfigurationsFail)
     EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
     EXPECT_FALSE(tcp.Monitor()->IsOpen());
     EXPECT_TRUE(Logged("Error: UDP Monitor \"Start: Cannot Bind Socket.\""));
+}
+
+TEST_F(PortMonitorTest, MirrorsEachDatagramOfAUdpPortOnceAndInjectsThroughIt)
+{
+    TDutSimulator dut;
+    const quint16 uDut = dut.ListenUdp();
+    ASSERT_NE(uDut, 0);
+    dut.AddRule({"*IDN?\n", {"SIM,", "UDP\n"}, 20, false});
+    dut.AddRule({"AT\r", {"OK\r"}, 0, false});
+    TMonitorListener listener;
+    TDevicePortUdp& udp = Device<TDevicePortUdp>(
+        QStringLiteral("UDP; Dut; 1000; 127.0.0.1:%1; %2").arg(uDut).arg(FreeUdpPort()));
+    ASSERT_EQ(
+        Run(Make(udp, "Monitor.Initialize", QStringLiteral("\"m\";UDP;127.0.0.1:%1").arg(listener.Port()))),
+        crOk);
+    ASSERT_EQ(Run(Make(udp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(Run(Make(udp, "Send", "\"i\";*IDN?\\n;;\\n;SIM,UDP")), crOk);
+
+    // The trace shows the whole buffer at each datagram; the monitor gets every byte once.
+    ASSERT_TRUE(RunEventsUntil([&] { return listener.Blocks().size() >= 3; }));
+    EXPECT_EQ(listener.Blocks(), (std::vector<QByteArray>{"*IDN?\n", "SIM,", "UDP\n"}));
+
+    listener.Inject(udp.Monitor()->BoundPort(), "AT\r");
+    ASSERT_TRUE(RunEventsUntil([&] { return listener.Blocks().size() >= 5; }));
+    EXPECT_EQ(dut.Received(), QByteArray("*IDN?\nAT\r"));
+    EXPECT_EQ(listener.Blocks()[3], QByteArray("AT\r"));
+    EXPECT_EQ(listener.Blocks()[4], QByteArray("OK\r"));
+    EXPECT_FALSE(LoggedContaining("UDP Monitor [")) << "the monitor's own traces need Verbose";
+    EXPECT_EQ(Run(Make(udp, "Close", "\"c\"")), crOk);
+}
+
+TEST_F(PortMonitorTest, DoesNotInjectWhatItMirroredToItself)
+{
+    fSim.SetEcho(true);
+    const quint16 uSelf = FreeUdpPort();
+    TDevicePortTcp& tcp = Client();
+    ASSERT_EQ(Run(Make(tcp, "Monitor.Initialize", QStringLiteral("\"m\";UDP;127.0.0.1:%1;%1").arg(uSelf))),
+              crOk);
+    ASSERT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(Run(Make(tcp, "Send", "\"p\";PING\\n;;\\n;PING")), crOk);
+    ASSERT_TRUE(RunEventsUntil([&] {
+        return Logged(
+            QStringLiteral("Warning: UDP Monitor [127.0.0.1:%1]: own datagrams are not injected").arg(uSelf));
+    }));
+    Idle(100);
+    EXPECT_EQ(fSim.Received(), QByteArray("PING\n")) << "the mirrored blocks did not come back as commands";
+    EXPECT_EQ(LoggedCount(QStringLiteral("own datagrams are not injected")), 1);
+    EXPECT_EQ(Run(Make(tcp, "Close", "\"c\"")), crOk);
+}
+
+TEST_F(PortMonitorTest, SilentKeepsSocketErrorsOutOfTheLog)
+{
+    const quint16 uClosed = FreeUdpPort();
+    // One block each, nothing answered: the silent monitor mirrors first, so the system's answer
+    // from the closed port reaches it before the loud one's.
+    TDevicePortTcp& silent = Client();
+    TDevicePortTcp& loud = Client();
+    ASSERT_EQ(Run(Make(silent, "Monitor.Initialize",
+                       QStringLiteral("\"m\";UDP;127.0.0.1:%1;;Silent").arg(uClosed))),
+              crOk);
+    ASSERT_EQ(Run(Make(loud, "Monitor.Initialize", QStringLiteral("\"m\";UDP;127.0.0.1:%1").arg(uClosed))),
+              crOk);
+    ASSERT_EQ(Run(Make(silent, "Open", "\"o\"")), crOk);
+    ASSERT_EQ(Run(Make(loud, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(Run(Make(silent, "Send", "\"s\";A\\n;;;")), crDone);
+    ASSERT_TRUE(RunEventsUntil([&] { return fSim.Received() == "A\n"; }));
+    EXPECT_EQ(Run(Make(loud, "Send", "\"l\";B\\n;;;")), crDone);
+    const QString sError = QStringLiteral("UDP Monitor \"Destination not reached\" - 10054");
+    ASSERT_TRUE(RunEventsUntil([&] { return LoggedCount(sError) > 0; }));
+    Idle(50);
+    EXPECT_EQ(LoggedCount(sError), 1) << "the loud monitor's block only";
 }
 
 } // namespace
