@@ -6,22 +6,8 @@ using namespace ports;
 
 namespace {
 
-class DevicePortBaseTest : public PortTest
-{
-protected:
-    void SetUp() override
-    {
-        PortTest::SetUp();
-        fPort = &Device<TFakePort>(QStringLiteral("FakePort; Port1; 300"));
-        fPort->Open();
-    }
-    TCommand* Line(const QString& sFunction, const QString& sParameter)
-    {
-        return Make(*fPort, sFunction, sParameter);
-    }
-
-    TFakePort* fPort = nullptr;
-};
+class DevicePortBaseTest : public FakePortTest
+{};
 
 QByteArray B(const char* s)
 {

@@ -1,57 +1,17 @@
 #include "PortTestFixture.h"
+#include "UdpPeer.h"
 
 #include "devices/ports/DevicePortUdp.h"
 #include "devices/ports/UdpSocket.h"
 
 #include <QEventLoop>
-#include <QNetworkDatagram>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include <ctime>
 
 using namespace ports;
 
 namespace {
-
-// A device under test on loopback: it answers each datagram with the datagrams it was given, to
-// the sender's address and port.
-class TUdpPeer
-{
-public:
-    TUdpPeer()
-    {
-        fSocket.bind(QHostAddress::LocalHost, 0);
-        QObject::connect(&fSocket, &QUdpSocket::readyRead, &fSocket, [this] {
-            while (fSocket.hasPendingDatagrams()) {
-                const QNetworkDatagram datagram = fSocket.receiveDatagram();
-                fReceived.append(datagram.data());
-                for (const QByteArray& answer : fAnswers)
-                    fSocket.writeDatagram(answer, datagram.senderAddress(), quint16(datagram.senderPort()));
-            }
-        });
-    }
-    quint16 Port() const { return fSocket.localPort(); }
-    void Answer(QList<QByteArray> aAnswers) { fAnswers = std::move(aAnswers); }
-    const QByteArray& Received() const { return fReceived; }
-    void SendTo(quint16 uPort, const QByteArray& aData)
-    {
-        fSocket.writeDatagram(aData, QHostAddress::LocalHost, uPort);
-    }
-
-private:
-    QUdpSocket fSocket;
-    QList<QByteArray> fAnswers;
-    QByteArray fReceived;
-};
-
-// A loopback port that nobody holds once this returns.
-quint16 FreePort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 class DevicePortUdpTest : public PortTest
 {
@@ -67,7 +27,7 @@ TEST_F(DevicePortUdpTest, ExchangeWithTheDevice)
 {
     TUdpPeer peer;
     peer.Answer({"SIM,", "TZK\n"});
-    const quint16 uListen = FreePort();
+    const quint16 uListen = FreeUdpPort();
     TDevicePortUdp& udp = Udp(uListen, peer.Port());
     QString sName, sVersion;
     udp.Info(sName, sVersion);
@@ -115,8 +75,8 @@ TEST_F(DevicePortUdpTest, ExchangeWithTheDevice)
 
 TEST_F(DevicePortUdpTest, FailuresConcludeWithTheSocketsMessage)
 {
-    const quint16 uClosed = FreePort();
-    TDevicePortUdp& udp = Udp(FreePort(), uClosed, 3000);
+    const quint16 uClosed = FreeUdpPort();
+    TDevicePortUdp& udp = Udp(FreeUdpPort(), uClosed, 3000);
     ASSERT_EQ(Run(Make(udp, "Open", "\"o\"")), crOk);
 
     // Too big for one datagram: refused before anything is sent, without waiting for the timer.
@@ -159,7 +119,7 @@ TEST_F(DevicePortUdpTest, InstructRetargetsTheNextDatagram)
     TUdpPeer first;
     TUdpPeer second;
     second.Answer({"PONG\n"});
-    const quint16 uListen = FreePort();
+    const quint16 uListen = FreeUdpPort();
     TDevicePortUdp& udp = Udp(uListen, first.Port());
     ASSERT_EQ(Run(Make(udp, "Open", "\"o\"")), crOk);
 
@@ -206,7 +166,7 @@ TEST(UdpSocketTest, SettlesAfterASendReportedTheDestinationsAnswer)
         reports << QStringLiteral("%1|%2").arg(sMessage).arg(iCode);
     };
     ASSERT_TRUE(socket.Start(0));
-    const quint16 uClosed = FreePort();
+    const quint16 uClosed = FreeUdpPort();
     EXPECT_EQ(socket.SendData(QStringLiteral("127.0.0.1"), uClosed, "a"), 1);
     EXPECT_EQ(socket.SendData(QStringLiteral("127.0.0.1"), uClosed, "b"), 0);
     const std::clock_t cpuStart = std::clock();

@@ -95,19 +95,9 @@ TEST(JsonValueTest, NumbersAtTheirLimits)
     EXPECT_FALSE(TJsonValue::Parse(QString(100000, QLatin1Char('[')) + QString(100000, QLatin1Char(']'))));
 }
 
-class JsonCommandTest : public PortTest
+class JsonCommandTest : public FakePortTest
 {
 protected:
-    void SetUp() override
-    {
-        PortTest::SetUp();
-        fPort = &Device<TFakePort>(QStringLiteral("FakePort; Port1; 300"));
-        fPort->Open();
-    }
-    TCommand* Line(const QString& sFunction, const QString& sParameter)
-    {
-        return Make(*fPort, sFunction, sParameter);
-    }
     // Sends with the terms, answers with aResponse; the result, error text and log value.
     struct TOutcome
     {
@@ -121,8 +111,6 @@ protected:
         const ECmdResult eResult = Run(cmd);
         return {eResult, cmd->ErrorText()};
     }
-
-    TFakePort* fPort = nullptr;
 };
 
 TEST_F(JsonCommandTest, TermsAreCheckedInOrder)

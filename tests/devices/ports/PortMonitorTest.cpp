@@ -1,4 +1,5 @@
 #include "PortTestFixture.h"
+#include "UdpPeer.h"
 
 #include "devices/ports/DevicePortTcp.h"
 #include "devices/ports/DevicePortUdp.h"
@@ -6,44 +7,9 @@
 
 #include "DutSimulator.h"
 
-#include <QNetworkDatagram>
-#include <QUdpSocket>
-
 using namespace ports;
 
 namespace {
-
-// A tool that watches the mirrored traffic on a loopback port and may inject datagrams.
-class TMonitorListener
-{
-public:
-    TMonitorListener()
-    {
-        fSocket.bind(QHostAddress::LocalHost, 0);
-        QObject::connect(&fSocket, &QUdpSocket::readyRead, &fSocket, [this] {
-            while (fSocket.hasPendingDatagrams())
-                fBlocks.push_back(fSocket.receiveDatagram().data());
-        });
-    }
-    quint16 Port() const { return fSocket.localPort(); }
-    const std::vector<QByteArray>& Blocks() const { return fBlocks; }
-    void Inject(quint16 uPort, const QByteArray& aData)
-    {
-        fSocket.writeDatagram(aData, QHostAddress::LocalHost, uPort);
-    }
-
-private:
-    QUdpSocket fSocket;
-    std::vector<QByteArray> fBlocks;
-};
-
-// A loopback UDP port that nobody holds once this returns.
-quint16 FreeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 class PortMonitorTest : public PortTest
 {
@@ -69,7 +35,7 @@ TEST_F(PortMonitorTest, MirrorsTheExchangeAndInjectsDatagrams)
 {
     fSim.AddRule({"*IDN?\n", {"SIM,TZK\n"}, 0, false});
     fSim.AddRule({"AT\r", {"OK\r"}, 0, false});
-    TMonitorListener listener;
+    TUdpPeer listener;
     TDevicePortTcp& tcp = Client();
     ASSERT_EQ(Run(Make(tcp, "Monitor.Initialize",
                        QStringLiteral("\"m\";UDP;127.0.0.1:%1;;VERBOSE, silent").arg(listener.Port()))),
@@ -93,7 +59,7 @@ TEST_F(PortMonitorTest, MirrorsTheExchangeAndInjectsDatagrams)
 
     // A tool injects A, T and carriage return: the device under test gets exactly those bytes, and
     // the port mirrors the block like any it sends.
-    listener.Inject(uMonitorPort, QByteArray("AT\r"));
+    listener.SendTo(uMonitorPort, QByteArray("AT\r"));
     ASSERT_TRUE(RunEventsUntil([&] { return fSim.Received().endsWith("AT\r"); }));
     // The log line ends at the carriage return.
     EXPECT_TRUE(Logged(QStringLiteral("Trace: UDP Monitor [127.0.0.1:%1]: <AT").arg(listener.Port())));
@@ -102,7 +68,7 @@ TEST_F(PortMonitorTest, MirrorsTheExchangeAndInjectsDatagrams)
     EXPECT_EQ(listener.Blocks()[3], QByteArray("OK\r"));
 
     // Bytes above 127 pass unchanged.
-    listener.Inject(uMonitorPort, QByteArray("\xB5\xFF\x80", 3));
+    listener.SendTo(uMonitorPort, QByteArray("\xB5\xFF\x80", 3));
     ASSERT_TRUE(RunEventsUntil([&] { return fSim.Received().endsWith(QByteArray("\xB5\xFF\x80", 3)); }));
 
     // Closing the port closes the monitor: nothing more is mirrored.
@@ -116,7 +82,7 @@ TEST_F(PortMonitorTest, MirrorsASerialExchangeInOrder)
     const QString sPath = serial.OpenPty();
     ASSERT_FALSE(sPath.isEmpty());
     serial.AddRule({"*IDN?\r", {"SIM,", "RS232\r"}, 20, false});
-    TMonitorListener listener;
+    TUdpPeer listener;
     TDevicePortBase& port = Device(QStringLiteral("RS232; Serial; 1000; %1; 115200; 0").arg(sPath));
     ASSERT_EQ(
         Run(Make(port, "Monitor.Initialize", QStringLiteral("\"m\";UDP;127.0.0.1:%1").arg(listener.Port()))),
@@ -158,7 +124,7 @@ TEST_F(PortMonitorTest, ErrorsAreLoggedUnlessSilent)
     fSim.SetEcho(true);
     quint16 uClosed = 0;
     {
-        TMonitorListener probe;
+        TUdpPeer probe;
         uClosed = probe.Port();
     }
     TDevicePortTcp& tcp = Client();
@@ -194,7 +160,7 @@ TEST_F(PortMonitorTest, BadConfigurationsFail)
     }
 
     // A listening port another socket holds: the port opens and works without mirroring.
-    TMonitorListener holder;
+    TUdpPeer holder;
     TDevicePortTcp& tcp = Client();
     ASSERT_EQ(Run(Make(tcp, "Monitor.Initialize",
                        QStringLiteral("\"m\";UDP;127.0.0.1:9000;%1").arg(holder.Port()))),
@@ -211,7 +177,7 @@ TEST_F(PortMonitorTest, MirrorsEachDatagramOfAUdpPortOnceAndInjectsThroughIt)
     ASSERT_NE(uDut, 0);
     dut.AddRule({"*IDN?\n", {"SIM,", "UDP\n"}, 20, false});
     dut.AddRule({"AT\r", {"OK\r"}, 0, false});
-    TMonitorListener listener;
+    TUdpPeer listener;
     TDevicePortUdp& udp = Device<TDevicePortUdp>(
         QStringLiteral("UDP; Dut; 1000; 127.0.0.1:%1; %2").arg(uDut).arg(FreeUdpPort()));
     ASSERT_EQ(
@@ -224,7 +190,7 @@ TEST_F(PortMonitorTest, MirrorsEachDatagramOfAUdpPortOnceAndInjectsThroughIt)
     ASSERT_TRUE(RunEventsUntil([&] { return listener.Blocks().size() >= 3; }));
     EXPECT_EQ(listener.Blocks(), (std::vector<QByteArray>{"*IDN?\n", "SIM,", "UDP\n"}));
 
-    listener.Inject(udp.Monitor()->BoundPort(), "AT\r");
+    listener.SendTo(udp.Monitor()->BoundPort(), "AT\r");
     ASSERT_TRUE(RunEventsUntil([&] { return listener.Blocks().size() >= 5; }));
     EXPECT_EQ(dut.Received(), QByteArray("*IDN?\nAT\r"));
     EXPECT_EQ(listener.Blocks()[3], QByteArray("AT\r"));

@@ -98,3 +98,21 @@ protected:
     TMsgLog fLog;
     std::map<TCommand*, int> fConclusions;
 };
+
+// A port of the test device type, opened, whose lines are made by function name.
+class FakePortTest : public PortTest
+{
+protected:
+    void SetUp() override
+    {
+        PortTest::SetUp();
+        fPort = &Device<TFakePort>(QStringLiteral("FakePort; Port1; 300"));
+        fPort->Open();
+    }
+    TCommand* Line(const QString& sFunction, const QString& sParameter)
+    {
+        return Make(*fPort, sFunction, sParameter);
+    }
+
+    TFakePort* fPort = nullptr;
+};
