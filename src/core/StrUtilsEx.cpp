@@ -411,3 +411,35 @@ bool TextToFloat(const QString& sText, QChar cDecimalSeparator, double& rValue)
     rValue = bOk ? rParsed : 0.0;
     return true;
 }
+
+int ConvertPlainNumber(const QString& sText, double& rValue)
+{
+    const int n = sText.size();
+    int i = 0;
+    auto digits = [&] {
+        const int iStart = i;
+        while (i < n && sText.at(i).isDigit())
+            ++i;
+        return i > iStart;
+    };
+    if (i < n && (sText.at(i) == QLatin1Char('+') || sText.at(i) == QLatin1Char('-')))
+        ++i;
+    bool bAny = digits();
+    if (i < n && sText.at(i) == QLatin1Char('.')) {
+        ++i;
+        bAny = digits() || bAny;
+    }
+    if (!bAny)
+        return i + 1;
+    if (i < n && sText.at(i).toLower() == QLatin1Char('e')) {
+        ++i;
+        if (i < n && (sText.at(i) == QLatin1Char('+') || sText.at(i) == QLatin1Char('-')))
+            ++i;
+        if (!digits())
+            return i + 1;
+    }
+    if (i < n)
+        return i + 1;
+    rValue = sText.toDouble();
+    return 0;
+}

@@ -90,3 +90,7 @@ bool TextToInteger(const QString& sText, int iBits, std::int64_t& iValue);
 // A float with cDecimalSeparator: an optional sign, digits with an optional fraction, an optional
 // exponent; nothing else. A value too large is refused, one too small reads as 0.
 bool TextToFloat(const QString& sText, QChar cDecimalSeparator, double& rValue);
+
+// Converts a plain number with "." as decimal point: [sign] digits [. digits] [e [sign] digits].
+// Returns 0 on success, otherwise the 1-based position of the first character that does not fit.
+int ConvertPlainNumber(const QString& sText, double& rValue);

@@ -13,43 +13,9 @@ bool IsNumberStart(QChar c)
     return c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.');
 }
 
-// Converts a plain number with "." as decimal point: [sign] digits [. digits] [e [sign] digits].
-// Returns 0 on success, otherwise the 1-based position of the first character that does not fit.
-int ConvertPlainNumber(const QString& sText, double& rValue)
-{
-    const int n = sText.size();
-    int i = 0;
-    auto digits = [&] {
-        const int iStart = i;
-        while (i < n && sText.at(i).isDigit())
-            ++i;
-        return i > iStart;
-    };
-    if (i < n && (sText.at(i) == QLatin1Char('+') || sText.at(i) == QLatin1Char('-')))
-        ++i;
-    bool bAny = digits();
-    if (i < n && sText.at(i) == QLatin1Char('.')) {
-        ++i;
-        bAny = digits() || bAny;
-    }
-    if (!bAny)
-        return i + 1;
-    if (i < n && sText.at(i).toLower() == QLatin1Char('e')) {
-        ++i;
-        if (i < n && (sText.at(i) == QLatin1Char('+') || sText.at(i) == QLatin1Char('-')))
-            ++i;
-        if (!digits())
-            return i + 1;
-    }
-    if (i < n)
-        return i + 1;
-    rValue = sText.toDouble();
-    return 0;
-}
-
 } // namespace
 
-void TCmdAnalyser::SplitLimit(const QString& sText, QString& sName, double& rValue)
+void TAnalyserLimits::SplitLimit(const QString& sText, QString& sName, double& rValue)
 {
     int iNumber = 0;
     while (iNumber < sText.size() && !IsNumberStart(sText.at(iNumber)))
@@ -65,35 +31,35 @@ void TCmdAnalyser::SplitLimit(const QString& sText, QString& sName, double& rVal
     }
 }
 
-void TCmdAnalyser::SetMinValue(const QString& sText)
+void TAnalyserLimits::SetMinValue(const QString& sText)
 {
     SplitLimit(sText, fsMinOffset, frMinValue);
 }
 
-void TCmdAnalyser::SetMaxValue(const QString& sText)
+void TAnalyserLimits::SetMaxValue(const QString& sText)
 {
     SplitLimit(sText, fsMaxOffset, frMaxValue);
 }
 
-void TCmdAnalyser::SetVariableName(const QString& sName)
+void TAnalyserLimits::SetVariableName(const QString& sName)
 {
     RequireVariableOfType(sName, ectIsFloat, 0x10060A);
     fsVariableName = sName;
 }
 
-double TCmdAnalyser::MinValue() const
+double TAnalyserLimits::MinValue() const
 {
     return fsMinOffset.isEmpty() ? frMinValue
                                  : TVariableManager::Instance().GetAsReal(fsMinOffset) + frMinValue;
 }
 
-double TCmdAnalyser::MaxValue() const
+double TAnalyserLimits::MaxValue() const
 {
     return fsMaxOffset.isEmpty() ? frMaxValue
                                  : TVariableManager::Instance().GetAsReal(fsMaxOffset) + frMaxValue;
 }
 
-void TCmdAnalyser::StoreResult(double rValue) const
+void TAnalyserLimits::StoreResult(double rValue) const
 {
     if (!fsVariableName.isEmpty())
         TVariableManager::Instance().SetValue(fsVariableName, rValue);

@@ -1,17 +1,15 @@
 #pragma once
 
+#include "AsyncCommand.h"
 #include "Command.h"
 
 #include <QString>
 
-// Base of commands that compare a measured number with a lower and an upper limit, each absolute
-// or relative to a float variable read at the moment of the check, and may store the number in a
-// float variable.
-class TCmdAnalyser : public TCommand
+// The lower and upper limit of a measured number, each absolute or relative to a float variable
+// read at the moment of the check, and the float variable the number may be stored in.
+class TAnalyserLimits
 {
 public:
-    using TCommand::TCommand;
-
     // "U_REF+0.5": variable U_REF plus 0.5; "-1.25": absolute; "U_REF": the variable's value.
     void SetMinValue(const QString& sText);
     void SetMaxValue(const QString& sText);
@@ -29,4 +27,18 @@ protected:
 
 private:
     static void SplitLimit(const QString& sText, QString& sName, double& rValue);
+};
+
+// Base of commands that compare a measured number with the limits and conclude in Execute.
+class TCmdAnalyser : public TCommand, public TAnalyserLimits
+{
+public:
+    using TCommand::TCommand;
+};
+
+// The same for commands that wait for their number and conclude later.
+class TAsyncAnalyser : public TAsyncCommand, public TAnalyserLimits
+{
+public:
+    using TAsyncCommand::TAsyncCommand;
 };

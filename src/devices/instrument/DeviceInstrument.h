@@ -1,0 +1,110 @@
+#pragma once
+
+#include "execution/CmdAnalyser.h"
+#include "execution/Device.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+namespace instrument {
+
+class TInstrument;
+
+// "Instrument": a digital multimeter whose readings steps check against limits.
+// Device.Create(Instrument; name; MS8218; port)
+class TDeviceInstrument : public TDevice
+{
+public:
+    explicit TDeviceInstrument(TDeviceContext& aContext);
+    ~TDeviceInstrument() override;
+
+    static QString KeyName() { return QStringLiteral("Instrument"); }
+    void Info(QString& sName, QString& sVersion) const override;
+    void Init(const QString& sDefinition) override;
+    // Stops the reading thread and closes the port.
+    void Released() override;
+
+    // The instrument's operations; EMsg when the device has no instrument.
+    bool Open();
+    bool Close();
+    void Reset();
+    bool Read(const QString& sMode, double& rValue);
+
+    TInstrument* Instrument() const { return fInstrument.get(); }
+
+private:
+    TInstrument& Checked(std::uint32_t dwId) const;
+
+    std::unique_ptr<TInstrument> fInstrument;
+};
+
+// Switches reading on; fails when the port cannot be opened.
+class TCmdOpen : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+};
+
+// Switches reading off.
+class TCmdClose : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+};
+
+// Discards the current reading.
+class TCmdReset : public TCommand
+{
+public:
+    using TCommand::Init;
+    using TCommand::TCommand;
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    void Execute(const QString& sParameter) override;
+};
+
+// Check(mode; timeout in s; minimum; maximum[; result variable]): waits until a reading taken
+// after the step started lies within the limits, looking every 400 ms, or until the time is over.
+class TCmdCheckValue : public TAsyncAnalyser
+{
+public:
+    static constexpr int ciPollIntervalMs = 400;
+
+    explicit TCmdCheckValue(TDevice* aOwner);
+    using TCommand::Init;
+    TCommand* Init(const QString& sParameter) override;
+
+protected:
+    void Start(const QString& sParameter) override;
+    void StopPendingWork() override;
+
+private:
+    TDeviceInstrument& Device() const;
+    // One look at the reading; concludes when the check is decided.
+    void Turn();
+    void Decide();
+
+    int fiTimoSeconds = 0;
+    QString fsMode;
+
+    QTimer fTimer;
+    QElapsedTimer fStarted;
+    double frMin = 0.0;
+    double frMax = 0.0;
+    double frReading = 0.0;
+    ECmdResult feResult = crFailed;
+    QString fsConclusion;
+};
+
+// Registers the family's device type with the device list: "Instrument".
+void RegisterDevices();
+
+} // namespace instrument

@@ -1,0 +1,316 @@
+#include "Instrument.h"
+
+#include "devices/ports/FtdiLibrary.h"
+#include "devices/ports/FtdiUtils.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+#include "core/StrUtilsEx.h"
+#include "execution/DeviceContext.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <chrono>
+#include <exception>
+
+namespace instrument {
+
+// ---------------------------------------------------------------------------------------------
+// The reading thread
+
+TInstrument::TInstrument() : fMainThread(std::make_unique<QObject>()) {}
+
+TInstrument::~TInstrument()
+{
+    Terminate();
+}
+
+void TInstrument::Start()
+{
+    {
+        const std::lock_guard<std::mutex> lock(fLock);
+        fbTerminated = false;
+    }
+    fThread = std::thread([this] { Execute(); });
+}
+
+void TInstrument::Terminate()
+{
+    if (fThread.joinable()) {
+        {
+            const std::lock_guard<std::mutex> lock(fLock);
+            fbTerminated = true;
+        }
+        fWake.notify_all();
+        fThread.join();
+    }
+    // Hand-overs the thread queued and the main thread has not run yet are for a thread that is gone.
+    QCoreApplication::removePostedEvents(fMainThread.get());
+    FlushMessages();
+}
+
+void TInstrument::Message(TMsgTypeId aType, TMsgId aId, const QString& aText)
+{
+    TPendingMsg msg{aType, aId, aText};
+    if (QThread::currentThread() == fMainThread->thread()) {
+        Log(msg);
+        return;
+    }
+    bool bFirst = false;
+    {
+        const std::lock_guard<std::mutex> lock(fMsgLock);
+        bFirst = fMessages.empty();
+        fMessages.push_back(std::move(msg));
+    }
+    if (bFirst)
+        QMetaObject::invokeMethod(
+            fMainThread.get(), [this] { FlushMessages(); }, Qt::QueuedConnection);
+}
+
+void TInstrument::FlushMessages()
+{
+    std::vector<TPendingMsg> messages;
+    {
+        const std::lock_guard<std::mutex> lock(fMsgLock);
+        messages.swap(fMessages);
+    }
+    for (const TPendingMsg& msg : messages)
+        Log(msg);
+}
+
+void TInstrument::Log(const TPendingMsg& aMsg)
+{
+    fsSynchMsgType = aMsg.eType;
+    fsSynchMsgText = aMsg.sText;
+    fsSynchMsgId = aMsg.Id;
+    switch (aMsg.eType) {
+    case eDebug:
+        TMsg::Debug(aMsg.sText, aMsg.Id);
+        break;
+    case eTrace:
+        TMsg::Trace(aMsg.sText, aMsg.Id);
+        break;
+    case eInfo:
+        TMsg::Info(aMsg.sText, aMsg.Id);
+        break;
+    case eHint:
+        TMsg::Hint(aMsg.sText, aMsg.Id);
+        break;
+    case eWarning:
+        TMsg::Warning(aMsg.sText, aMsg.Id);
+        break;
+    case eFatal:
+        TMsg::Fatal(aMsg.sText, aMsg.Id);
+        break;
+    case eNone:
+    case eError:
+        TMsg::Error(aMsg.sText, aMsg.Id);
+        break;
+    }
+}
+
+bool TInstrument::Synchronize(std::function<void()> aWork)
+{
+    const std::uint64_t iCall = ++fiSynchCalls;
+    auto error = std::make_shared<std::exception_ptr>();
+    QMetaObject::invokeMethod(
+        fMainThread.get(),
+        [this, iCall, error, work = std::move(aWork)] {
+            try {
+                work();
+            } catch (...) {
+                *error = std::current_exception();
+            }
+            {
+                const std::lock_guard<std::mutex> lock(fLock);
+                fiSynchDone = iCall;
+            }
+            fWake.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(fLock);
+    fWake.wait(lock, [&] { return fiSynchDone >= iCall || fbTerminated; });
+    if (fiSynchDone < iCall)
+        return false;
+    lock.unlock();
+    // What failed on the main thread is the cycle's failure, reported by the thread.
+    if (*error)
+        std::rethrow_exception(*error);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// MS8218
+
+TInstMS8218::TInstMS8218(TDeviceContext& aContext) : fContext(aContext) {}
+
+TInstMS8218::~TInstMS8218()
+{
+    Terminate();
+    if (fDevice) {
+        try {
+            fDevice->Close();
+        } catch (const std::exception& e) {
+            TMsg::Error(ExceptionText(e));
+        }
+        fDevice.reset();
+    }
+}
+
+void TInstMS8218::Init(const QString& sConfig)
+{
+    if (Running())
+        throw EMsg(QStringLiteral("Instrument thread already running!"), TMsgId(0x31010A), 0);
+    const QString sPort = sConfig.trimmed();
+    if (sPort.startsWith(QLatin1String("COM"))) {
+        bool bOk = false;
+        const uint uPort = sPort.mid(3).trimmed().toUInt(&bOk);
+        if (!bOk || uPort == 0)
+            throw EMsg(QStringLiteral("Invalid RS232 port definition: ") + sPort, TMsgId(0x310114), 0);
+        fdwPortNo = uPort;
+        fsPortIndication = sPort;
+        fDevice = std::make_unique<TMS8218Rs232>();
+    } else if (sPort.startsWith(QLatin1Char('/'))) {
+        // A serial line by its device path.
+        fdwPortNo = 0;
+        fsPortIndication = sPort;
+        fDevice = std::make_unique<TMS8218Rs232>(sPort);
+    } else {
+        auto& library = fContext.Part<ports::IFtdiLibrary>();
+        fDetector = ports::TFtdiDetector::Instance(library);
+        if (!fDetector->Find(sPort))
+            throw EMsg(fDetector->ErrorText(), TMsgId(0x31011E), 0);
+        fdwPortNo = fDetector->UsbLocationId();
+        fsPortIndication = fDetector->DeviceIndication();
+        fDevice = std::make_unique<TMS8218Ftdi>(library);
+    }
+    fDevice->SetOnMsg([this](TMS8218Base*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
+        Message(aType, aId, aText);
+    });
+    Start();
+}
+
+bool TInstMS8218::Open()
+{
+    if (fbValueReading) {
+        TMsg::Warning(QStringLiteral("Instrument reading already active!"));
+        return true;
+    }
+    if (!fDevice)
+        throw EMsg(QStringLiteral("No instrument port defined!"), TMsgId(0x31020A), 0);
+    if (!fDevice->Open(fdwPortNo)) {
+        TMsg::Error(QStringLiteral("Cannot open instrument port %s!"), {fsPortIndication});
+        return false;
+    }
+    fbValueReading = true;
+    fbValid = false;
+    {
+        const std::lock_guard<std::mutex> lock(fLock);
+        fhRunning = true;
+    }
+    fWake.notify_all();
+    return true;
+}
+
+bool TInstMS8218::Close()
+{
+    // The reading thread closes the transport in its next cycle.
+    fbValueReading = false;
+    return true;
+}
+
+void TInstMS8218::Reset()
+{
+    fbReset = true;
+    fbValid = false;
+    frValue = 0.0;
+}
+
+bool TInstMS8218::Read(const QString& sMode, double& rValue)
+{
+    if (!fbValueReading)
+        throw EError(Format(QStringLiteral("Port not open: %s"), {fsPortIndication}));
+    bool bHex = false;
+    const int iExpectedMode = sMode.mid(2, 2).toInt(&bHex, 16);
+    if (sMode.size() < 7 || !bHex)
+        throw EError(Format(QStringLiteral("Invalid mode definition: \"%s\""), {sMode}));
+    if (!fbValid) {
+        Message(eTrace, TMsgId(), QStringLiteral("Waiting for data..."));
+        return false;
+    }
+    if (fiModeCode != iExpectedMode) {
+        Message(eError, TMsgId(), Format(QStringLiteral("Wrong measure mode \"%s\" (%s)"), {fsMode, sMode}));
+        return false;
+    }
+    if (fbRangeOverload) {
+        Message(eError, TMsgId(), QStringLiteral("Range overload"));
+        return false;
+    }
+    const QString sFactor = sMode.mid(5);
+    double rFactor = 0.0;
+    const int iBad = ConvertPlainNumber(sFactor, rFactor);
+    if (iBad != 0) {
+        Message(eError, TMsgId(), Format(QStringLiteral("Invalid value read \"%s\" (%d)"), {sFactor, iBad}));
+        return false;
+    }
+    rValue = rFactor * frValue;
+    return true;
+}
+
+void TInstMS8218::Execute()
+{
+    using namespace std::chrono_literals;
+    std::unique_lock<std::mutex> lock(fLock);
+    while (!Terminated() && fDevice) {
+        fWake.wait(lock, [this] { return fhRunning || Terminated(); });
+        if (Terminated())
+            break;
+        // Parked under the lock, so that an Open on the main thread in between is not lost.
+        const bool bOpen = fDevice->IsOpen();
+        if (bOpen)
+            fWake.wait_for(lock, 10ms, [this] { return Terminated(); });
+        else
+            fhRunning = false;
+        if (Terminated())
+            break;
+        lock.unlock();
+        try {
+            if (bOpen)
+                fDevice->ReadRxData();
+            Synchronize([this] { UpdateReading(); });
+        } catch (const std::exception& e) {
+            Message(eError, TMsgId(0x310300), QStringLiteral("Execute Exception: ") + ExceptionText(e));
+            fDevice->Reset();
+        }
+        lock.lock();
+    }
+}
+
+void TInstMS8218::UpdateReading()
+{
+    if (fbValueReading && fDevice->IsOpen()) {
+        if (fbReset) {
+            fDevice->Reset();
+            frValue = 0.0;
+            fbValid = false;
+            fbReset = false;
+            return;
+        }
+        fiModeCode = fDevice->ModeCode();
+        fsMode = fDevice->ModeAsText();
+        fbRangeOverload = fDevice->RangeOverload();
+        fbValid = fDevice->Valid();
+        frValue = fDevice->Value();
+        return;
+    }
+    if (fbValueReading)
+        TMsg::Warning(QStringLiteral("Instrument port %s closed: reading switched off"), {fsPortIndication});
+    fbValueReading = false;
+    fbValid = false;
+    fDevice->Close();
+}
+
+} // namespace instrument

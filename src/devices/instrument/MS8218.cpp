@@ -1,0 +1,283 @@
+#include "MS8218.h"
+
+#include "devices/ports/DevicePortRs232.h"
+#include "devices/ports/FtdiRs232.h"
+#include "devices/ports/Serial.h"
+
+#include "core/MsgClasses.h"
+#include "core/MsgExceptions.h"
+#include "core/MsgUtils.h"
+
+#include <cmath>
+
+namespace instrument {
+
+namespace {
+
+bool IsStartByte(char aByte)
+{
+    return (static_cast<std::uint8_t>(aByte) & 0xF0u) == 0xA0u;
+}
+
+QString HexBytes(const QByteArray& aBytes)
+{
+    return QString::fromLatin1(aBytes.toHex(' ')).toUpper();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Decoder
+
+QString TMS8218Base::ModeText(int iModeCode)
+{
+    static const char* const caModes[] = {"Volt AC",
+                                          nullptr,
+                                          "Volt DC",
+                                          "Volt DC+AC",
+                                          "Millivolt DC",
+                                          "Millivolt AC",
+                                          "Millivolt DC+AC",
+                                          "Frequenz",
+                                          "Pulsweite",
+                                          "Diode Test",
+                                          "Ohm",
+                                          "Ohm (Buzzer)",
+                                          "Kapazit\u00e4t",
+                                          "Mikroampere DC",
+                                          "Mikroampere AC ",
+                                          "Mikroampere DC+AC",
+                                          "Milliampere DC",
+                                          "Milliampere AC",
+                                          "Milliampere DC+AC",
+                                          "Ampere DC",
+                                          "Ampere AC",
+                                          "Ampere DC+AC}"};
+    constexpr int ciCount = int(sizeof(caModes) / sizeof(caModes[0]));
+    if (iModeCode < 0 || iModeCode >= ciCount || !caModes[iModeCode])
+        return QStringLiteral("unknown mode");
+    return QString::fromUtf8(caModes[iModeCode]);
+}
+
+void TMS8218Base::Reset()
+{
+    FbValid = false;
+    fRxBuffer.clear();
+}
+
+void TMS8218Base::Receive(char aByte)
+{
+    if (IsStartByte(aByte)) {
+        if (fRxBuffer.size() >= ciFrameSize)
+            Decode();
+        fRxBuffer.clear();
+    }
+    fRxBuffer.append(aByte);
+}
+
+void TMS8218Base::Decode()
+{
+    // What was collected after a reset, before the first start byte, is the tail of a frame whose
+    // head was dropped: its exponent and mode would be read from the wrong bytes.
+    if (!IsStartByte(fRxBuffer.at(0)))
+        return;
+    const auto byte = [this](int i) { return static_cast<std::uint8_t>(fRxBuffer.at(i)); };
+    int iDigits = 0;
+    for (int i = 3; i < ciFrameSize; ++i) {
+        if (byte(i) > 9) {
+            // A line disturbance, not a reading: drop the frame and keep the last good one.
+            if (!fbGarbledReported) {
+                fbGarbledReported = true;
+                Msg(eDebug, QStringLiteral("Garbled frame dropped: ") + HexBytes(fRxBuffer),
+                    TMsgId(0x310400));
+            }
+            return;
+        }
+        iDigits = iDigits * 10 + byte(i);
+    }
+    fbGarbledReported = false;
+    const int iExponent = byte(0) & 0x0F;
+    FiModeCode = byte(1) & 0x1F;
+    FsModeAsText = ModeText(FiModeCode);
+    FsMode = FsModeAsText;
+    FbAutoRange = (byte(2) & 0x10) != 0;
+    FbRangeOverload = (byte(1) & 0x20) != 0;
+    FrValue = iDigits * std::pow(10.0, iExponent) * FrModeFactor;
+    if ((byte(2) & 0x20) != 0)
+        FrValue = -FrValue;
+    FbValid = true;
+}
+
+void TMS8218Base::Msg(TMsgTypeId aType, const QString& aText, TMsgId aId)
+{
+    if (FOnMsg)
+        FOnMsg(this, aType, aText, aId);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Serial line
+
+TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath)
+    : fSerial(std::make_unique<ports::TSerial>()), fsDevicePath(sDevicePath)
+{
+    fSerial->SetBaudrate(2400);
+    fSerial->SetParity(ports::paEven);
+    fSerial->SetDataBits(ports::d8bit);
+    fSerial->SetStopBits(ports::st1bit);
+    fSerial->SetFlowMode(ports::fcNone);
+    fSerial->SetRxEventMode(ports::rxNormal);
+    fSerial->SetNotifyErrors(ports::neEvent);
+    fSerial->OnRxData = [this](ports::TSerial*) { DataReceived(); };
+    fSerial->OnError = [this](ports::TSerial*) { SerialError(); };
+}
+
+TMS8218Rs232::~TMS8218Rs232()
+{
+    fSerial->OnRxData = nullptr;
+    fSerial->OnError = nullptr;
+    fSerial->SetActive(false);
+}
+
+QString TMS8218Rs232::PortName() const
+{
+    return fsDevicePath.isEmpty() ? QStringLiteral("COM%1").arg(fdwPortNo) : fsDevicePath;
+}
+
+bool TMS8218Rs232::Open(std::uint32_t aPortNo)
+{
+    Reset();
+    if (fsDevicePath.isEmpty() && (aPortNo < 1 || aPortNo > 9)) {
+        Msg(eError, Format(QStringLiteral("Error in serial port %d init"), {aPortNo}), TMsgId(0x32021E));
+        return false;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(fRxLock);
+        fRxQueue.clear();
+    }
+    // Opened again right after a Close, before the reading thread closed the line: it stays open.
+    if (fSerial->Active() && aPortNo == fdwPortNo)
+        return true;
+    fdwPortNo = aPortNo;
+    fSerial->SetPort(fsDevicePath.isEmpty() ? ports::TDevicePortRs232::DevicePath(int(aPortNo))
+                                            : fsDevicePath);
+    fbOpening = true;
+    fSerial->SetActive(true);
+    fbOpening = false;
+    fbOpen = fSerial->Active();
+    // What the line kept from before it was opened is no current reading.
+    if (fbOpen)
+        fSerial->ZapRxQueue();
+    if (!fbOpen) {
+        const QString sText = fsDevicePath.isEmpty() ? Format(QStringLiteral("Cannot open COM%d"), {aPortNo})
+                                                     : QStringLiteral("Cannot open ") + fsDevicePath;
+        Msg(eError, sText, TMsgId(0x320214));
+    }
+    return fbOpen;
+}
+
+void TMS8218Rs232::Close()
+{
+    fSerial->SetActive(false);
+    fbOpen = fSerial->Active();
+    if (fbOpen)
+        Msg(eError, QStringLiteral("Cannot close ") + PortName(), TMsgId(0x32020A));
+}
+
+void TMS8218Rs232::DataReceived()
+{
+    QByteArray received;
+    char c = 0;
+    while (fSerial->Active() && fSerial->Read(c) == 1)
+        received.append(c);
+    const std::lock_guard<std::mutex> lock(fRxLock);
+    fRxQueue.append(received);
+    if (fRxQueue.size() > ciRxQueueLimit)
+        fRxQueue.remove(0, fRxQueue.size() - ciRxQueueLimit);
+}
+
+void TMS8218Rs232::SerialError()
+{
+    // A line that went away is closed by the component: the reading thread then switches off.
+    fbOpen = fSerial->Active();
+    // A line setting the line cannot take while it opens (a pseudo-terminal has no parity) leaves
+    // it usable: a warning, not an error.
+    const bool bSettingRefused =
+        fbOpening && fbOpen && fSerial->ErrorCode() == int(QSerialPort::UnsupportedOperationError);
+    Msg(bSettingRefused ? eWarning : eError,
+        Format(QStringLiteral("Serial port error event number %d!"), {fSerial->ErrorCode()}),
+        TMsgId(0x320100));
+}
+
+void TMS8218Rs232::ReadRxData()
+{
+    QByteArray received;
+    {
+        const std::lock_guard<std::mutex> lock(fRxLock);
+        received.swap(fRxQueue);
+    }
+    for (const char c : received)
+        Receive(c);
+}
+
+// ---------------------------------------------------------------------------------------------
+// FTDI converter
+
+TMS8218Ftdi::TMS8218Ftdi(ports::IFtdiLibrary& aLibrary)
+{
+    if (ports::TFtdiD2xxBase::Available(aLibrary)) {
+        fFtdi = std::make_unique<ports::TFtdiRs232>(aLibrary);
+        fFtdi->SetBaudrate(2400);
+        fFtdi->SetParity(ports::epEven);
+    }
+}
+
+TMS8218Ftdi::~TMS8218Ftdi()
+{
+    if (fFtdi && fFtdi->IsOpen()) {
+        try {
+            fFtdi->Close();
+        } catch (const std::exception& e) {
+            TMsg::Error(ExceptionText(e)); // the converter is dropped all the same
+        }
+    }
+}
+
+bool TMS8218Ftdi::IsOpen() const
+{
+    return fFtdi && fFtdi->IsOpen();
+}
+
+bool TMS8218Ftdi::Open(std::uint32_t aPortNo)
+{
+    Reset();
+    if (!fFtdi)
+        return false;
+    if (fFtdi->OpenEx(ports::TFtdiD2xxBase::UsbPortId(aPortNo), ports::ciFtdiOpenByLocation) !=
+        ports::eoOpened)
+        return false;
+    // The meter's interface cable is powered from these lines.
+    fFtdi->SetModemStatus(ports::emRTS, true);
+    fFtdi->SetModemStatus(ports::emDTR, true);
+    return true;
+}
+
+void TMS8218Ftdi::Close()
+{
+    if (!IsOpen())
+        return;
+    fFtdi->SetModemStatus(ports::emRTS, false);
+    fFtdi->SetModemStatus(ports::emDTR, false);
+    fFtdi->Close();
+}
+
+void TMS8218Ftdi::ReadRxData()
+{
+    if (!fFtdi)
+        return;
+    QByteArray received;
+    fFtdi->Read(received);
+    for (const char c : received)
+        Receive(c);
+}
+
+} // namespace instrument
