@@ -30,8 +30,9 @@ using TNotifyTextMsgEvent =
 // byte arrives.
 //
 // Threads: the transport is opened and closed on the main thread; ReadRxData and the decoding run
-// on the instrument's reading thread; the decoded fields are read and Reset is called on the main
-// thread only while the reading thread waits for it.
+// on the instrument's reading thread; the decoded fields are read on the main thread only while the
+// reading thread waits for it. Reset and the decoding exclude each other, since opening the
+// transport again resets the decoder while the reading thread may still be feeding it.
 class TMS8218Base
 {
 public:
@@ -85,6 +86,7 @@ private:
     double FrValue = 0.0;
     bool FbValid = false;
     TNotifyTextMsgEvent FOnMsg;
+    std::mutex fDecodeLock;
     // A run of garbled frames is reported once, not every frame.
     bool fbGarbledReported = false;
 };

@@ -179,6 +179,28 @@ TEST_F(DeviceInstrumentTest, CheckWithReadingOffAndALineThatGoesAway)
     EXPECT_TRUE(Logged(QStringLiteral("Instrument measurement failed: Port not open: ") + sLine));
 }
 
+TEST_F(DeviceInstrumentTest, StoppingTheRunEndsAWaitingCheck)
+{
+    const QString sLine = StartMeter(TMeterSimulator::Frame(10, 100));
+    ASSERT_TRUE(LoadOk(Definition(sLine, QStringLiteral("DMM.Open(\"Open\")\r\n"
+                                                        "DMM.Check(\"Check\"; \"DC02:1.0\"; 30; 0; 200)"))));
+    const auto looks = [this] { return LogText().count(QLatin1String("Wrong measure mode")); };
+    QTimer stop;
+    QObject::connect(&stop, &QTimer::timeout, [&] {
+        if (looks() >= 2) {
+            stop.stop();
+            fSession.Runner()->Stop();
+        }
+    });
+    stop.start(20);
+    ASSERT_TRUE(Run(10000));
+    EXPECT_FALSE(Step(QStringLiteral("Check"))->Passed());
+    // The check looks no more.
+    const int iLooks = looks();
+    RunEventsUntil([] { return false; }, 1000);
+    EXPECT_EQ(looks(), iLooks);
+}
+
 TEST_F(DeviceInstrumentTest, ReleasingTheDefinitionEndsTheReadingThread)
 {
     const QString sLine = StartMeter(TMeterSimulator::Frame(2, 100));
