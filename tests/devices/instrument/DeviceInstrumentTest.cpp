@@ -6,6 +6,7 @@
 #include "devices/instrument/Instrument.h"
 
 #include "core/RegIO.h"
+#include "core/ValueLog.h"
 #include "core/VariableManager.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
@@ -87,7 +88,7 @@ TEST_F(DeviceInstrumentTest, CheckPassesOnAFreshReadingWithinTheLimits)
     ASSERT_TRUE(LoadOk(Definition(
         QStringLiteral("COM3"), QStringLiteral("DMM.Open(\"Open\")\r\n"
                                                "DMM.Open(\"Open again\")\r\n"
-                                               "DMM.Check(\"Volts\"; \"DC02:0.001\"; 3; 12.3; 12.4; rU)"))));
+                                               "DMM.Check(\"Volts\"§Volts; \"DC02:0.001\"; 3; 12.3; 12.4; rU)"))));
     ASSERT_TRUE(Run());
     EXPECT_TRUE(Passed()) << LogText().toStdString();
     ExpectStep(QStringLiteral("Open again"), true, QString());
@@ -95,6 +96,7 @@ TEST_F(DeviceInstrumentTest, CheckPassesOnAFreshReadingWithinTheLimits)
     ExpectStep(QStringLiteral("Volts"), true, QString());
     EXPECT_TRUE(Step(QStringLiteral("Volts"))->Cmd()->CmdResult() == crOk);
     EXPECT_DOUBLE_EQ(TVariableManager::Instance().GetAsReal(QStringLiteral("rU")), 12.345);
+    EXPECT_EQ(TValueLog::Instance().Value(QStringLiteral("Volts")), QStringLiteral("12.345"));
     EXPECT_TRUE(Logged(QStringLiteral("Response Passed in 0s: 12.3 <= 12.345 <= 12.4")) ||
                 Logged(QStringLiteral("Response Passed in 1s: 12.3 <= 12.345 <= 12.4")))
         << LogText().toStdString();
