@@ -102,30 +102,15 @@ void RegisterDevices()
 // ---------------------------------------------------------------------------------------------
 // Open, Close, Reset
 
-TCommand* TCmdOpen::Init(const QString&, const QString&)
-{
-    return this;
-}
-
 void TCmdOpen::Execute(const QString&)
 {
     Conclude(DeviceOf(*this).Open() ? crDone : crFailed);
-}
-
-TCommand* TCmdClose::Init(const QString&, const QString&)
-{
-    return this;
 }
 
 void TCmdClose::Execute(const QString&)
 {
     DeviceOf(*this).Close();
     Conclude(crDone);
-}
-
-TCommand* TCmdReset::Init(const QString&, const QString&)
-{
-    return this;
 }
 
 void TCmdReset::Execute(const QString&)

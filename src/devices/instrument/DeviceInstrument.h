@@ -41,33 +41,36 @@ private:
     std::unique_ptr<TInstrument> fInstrument;
 };
 
-// Switches reading on; fails when the port cannot be opened.
-class TCmdOpen : public TCommand
+// Open, Close and Reset take no parameters: one object serves every line of its function.
+class TCmdInstrumentAction : public TCommand
 {
 public:
     using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    TCommand* Init(const QString&, const QString&) override { return this; }
+};
+
+// Switches reading on; fails when the port cannot be opened.
+class TCmdOpen : public TCmdInstrumentAction
+{
+public:
+    using TCmdInstrumentAction::TCmdInstrumentAction;
     void Execute(const QString& sParameter) override;
 };
 
 // Switches reading off.
-class TCmdClose : public TCommand
+class TCmdClose : public TCmdInstrumentAction
 {
 public:
-    using TCommand::Init;
-    using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    using TCmdInstrumentAction::TCmdInstrumentAction;
     void Execute(const QString& sParameter) override;
 };
 
 // Discards the current reading.
-class TCmdReset : public TCommand
+class TCmdReset : public TCmdInstrumentAction
 {
 public:
-    using TCommand::Init;
-    using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
+    using TCmdInstrumentAction::TCmdInstrumentAction;
     void Execute(const QString& sParameter) override;
 };
 

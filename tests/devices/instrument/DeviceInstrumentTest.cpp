@@ -85,10 +85,11 @@ TEST_F(DeviceInstrumentTest, CheckPassesOnAFreshReadingWithinTheLimits)
         QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
         settings.setValue(QStringLiteral("SerialPorts/COM3"), StartMeter(TMeterSimulator::Frame(2, 12345)));
     }
-    ASSERT_TRUE(LoadOk(Definition(
-        QStringLiteral("COM3"), QStringLiteral("DMM.Open(\"Open\")\r\n"
-                                               "DMM.Open(\"Open again\")\r\n"
-                                               "DMM.Check(\"Volts\"§Volts; \"DC02:0.001\"; 3; 12.3; 12.4; rU)"))));
+    ASSERT_TRUE(
+        LoadOk(Definition(QStringLiteral("COM3"),
+                          QStringLiteral("DMM.Open(\"Open\")\r\n"
+                                         "DMM.Open(\"Open again\")\r\n"
+                                         "DMM.Check(\"Volts\"§Volts; \"DC02:0.001\"; 3; 12.3; 12.4; rU)"))));
     ASSERT_TRUE(Run());
     EXPECT_TRUE(Passed()) << LogText().toStdString();
     ExpectStep(QStringLiteral("Open again"), true, QString());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 using namespace instrument;
@@ -125,30 +126,31 @@ TEST(MS8218Test, AGarbledFrameIsDroppedAndReportedOnceAtDebugLevel)
 
 TEST(MS8218Test, ModeTable)
 {
-    const char* const modes[] = {"Volt AC",
-                                 "unknown mode",
-                                 "Volt DC",
-                                 "Volt DC+AC",
-                                 "Millivolt DC",
-                                 "Millivolt AC",
-                                 "Millivolt DC+AC",
-                                 "Frequenz",
-                                 "Pulsweite",
-                                 "Diode Test",
-                                 "Ohm",
-                                 "Ohm (Buzzer)",
-                                 "Kapazit\u00e4t",
-                                 "Mikroampere DC",
-                                 "Mikroampere AC ",
-                                 "Mikroampere DC+AC",
-                                 "Milliampere DC",
-                                 "Milliampere AC",
-                                 "Milliampere DC+AC",
-                                 "Ampere DC",
-                                 "Ampere AC",
-                                 "Ampere DC+AC}"};
-    for (int i = 0; i < int(std::size(modes)); ++i)
-        EXPECT_EQ(TMS8218Base::ModeText(i), QString::fromUtf8(modes[i])) << i;
+    // The mode byte's code and the text the meter's mode reads as.
+    const std::pair<int, const char*> modes[] = {{0x00, "Volt AC"},
+                                                 {0x01, "unknown mode"},
+                                                 {0x02, "Volt DC"},
+                                                 {0x03, "Volt DC+AC"},
+                                                 {0x04, "Millivolt DC"},
+                                                 {0x05, "Millivolt AC"},
+                                                 {0x06, "Millivolt DC+AC"},
+                                                 {0x07, "Frequenz"},
+                                                 {0x08, "Pulsweite"},
+                                                 {0x09, "Diode Test"},
+                                                 {0x0A, "Ohm"},
+                                                 {0x0B, "Ohm (Buzzer)"},
+                                                 {0x0C, "Kapazit\u00e4t"},
+                                                 {0x0D, "Mikroampere DC"},
+                                                 {0x0E, "Mikroampere AC "},
+                                                 {0x0F, "Mikroampere DC+AC"},
+                                                 {0x10, "Milliampere DC"},
+                                                 {0x11, "Milliampere AC"},
+                                                 {0x12, "Milliampere DC+AC"},
+                                                 {0x13, "Ampere DC"},
+                                                 {0x14, "Ampere AC"},
+                                                 {0x15, "Ampere DC+AC}"}};
+    for (const auto& [iCode, sText] : modes)
+        EXPECT_EQ(TMS8218Base::ModeText(iCode), QString::fromUtf8(sText)) << iCode;
     for (const int i : {22, 31, -1})
         EXPECT_EQ(TMS8218Base::ModeText(i), QStringLiteral("unknown mode")) << i;
 
