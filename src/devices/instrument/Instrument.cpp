@@ -16,6 +16,8 @@
 #include <chrono>
 #include <exception>
 
+#include <pthread.h>
+
 namespace instrument {
 
 // ---------------------------------------------------------------------------------------------
@@ -34,7 +36,11 @@ void TInstrument::Start()
         const std::lock_guard<std::mutex> lock(fLock);
         fbTerminated = false;
     }
-    fThread = std::thread([this] { Execute(); });
+    fThread = std::thread([this] {
+        // Named, so that the thread can be told apart in a debugger or in /proc.
+        pthread_setname_np(pthread_self(), "tzk-instrument");
+        Execute();
+    });
 }
 
 void TInstrument::Terminate()
