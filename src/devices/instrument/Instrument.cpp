@@ -36,11 +36,9 @@ void TInstrument::Start()
         const std::lock_guard<std::mutex> lock(fLock);
         fbTerminated = false;
     }
-    fThread = std::thread([this] {
-        // Named, so that the thread can be told apart in a debugger or in /proc.
-        pthread_setname_np(pthread_self(), "tzk-instrument");
-        Execute();
-    });
+    fThread = std::thread([this] { Execute(); });
+    // Named, so that the thread can be told apart in a debugger or in /proc.
+    pthread_setname_np(fThread.native_handle(), "tzk-instrument");
 }
 
 void TInstrument::Terminate()
