@@ -1,5 +1,7 @@
 #include "DutSimulator.h"
 
+#include "PseudoTerminal.h"
+
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QSocketNotifier>
@@ -8,9 +10,6 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -123,22 +122,9 @@ void TDutSimulator::StopUdp()
 QString TDutSimulator::OpenPty()
 {
     ClosePty();
-    fiPtyMaster = posix_openpt(O_RDWR | O_NOCTTY);
-    if (fiPtyMaster < 0)
+    const QString sPath = OpenRawPty(fiPtyMaster);
+    if (sPath.isEmpty())
         return {};
-    if (grantpt(fiPtyMaster) != 0 || unlockpt(fiPtyMaster) != 0) {
-        ClosePty();
-        return {};
-    }
-    const char* pName = ptsname(fiPtyMaster);
-    const QString sPath = pName ? QString::fromLocal8Bit(pName) : QString();
-    // Raw on both sides: bytes pass unchanged, without echo.
-    termios settings{};
-    if (tcgetattr(fiPtyMaster, &settings) == 0) {
-        cfmakeraw(&settings);
-        tcsetattr(fiPtyMaster, TCSANOW, &settings);
-    }
-    fcntl(fiPtyMaster, F_SETFL, fcntl(fiPtyMaster, F_GETFL) | O_NONBLOCK);
     fPtyChannel = std::make_unique<TChannel>();
     fPtyChannel->bPty = true;
     fPtyNotifier = std::make_unique<QSocketNotifier>(fiPtyMaster, QSocketNotifier::Read);

@@ -1,9 +1,9 @@
 #include "MeterSimulator.h"
 
+#include "PseudoTerminal.h"
+
 #include <chrono>
 
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 TMeterSimulator::~TMeterSimulator()
@@ -26,25 +26,9 @@ QByteArray TMeterSimulator::Frame(int iMode, int iDigits, int iExponent, bool bN
 QString TMeterSimulator::Start()
 {
     Stop();
-    fiPtyMaster = posix_openpt(O_RDWR | O_NOCTTY);
-    if (fiPtyMaster < 0)
+    const QString sPath = OpenRawPty(fiPtyMaster);
+    if (sPath.isEmpty())
         return {};
-    const char* pName = nullptr;
-    if (grantpt(fiPtyMaster) == 0 && unlockpt(fiPtyMaster) == 0)
-        pName = ptsname(fiPtyMaster);
-    if (!pName) {
-        Stop();
-        return {};
-    }
-    const QString sPath = QString::fromLocal8Bit(pName);
-    // Raw, so that the bytes pass unchanged and nothing is echoed back.
-    termios settings{};
-    if (tcgetattr(fiPtyMaster, &settings) == 0) {
-        cfmakeraw(&settings);
-        tcsetattr(fiPtyMaster, TCSANOW, &settings);
-    }
-    // A meter nobody listens to loses its frames instead of stopping.
-    fcntl(fiPtyMaster, F_SETFL, fcntl(fiPtyMaster, F_GETFL) | O_NONBLOCK);
     fbStop = false;
     fThread = std::thread([this] { Send(); });
     return sPath;

@@ -35,10 +35,8 @@ TDeviceInstrument::TDeviceInstrument(TDeviceContext& aContext) : TDevice(aContex
                          {{"Check", CreateCommand<TCmdCheckValue>}});
 }
 
-TDeviceInstrument::~TDeviceInstrument()
-{
-    Released();
-}
+// Out of line: the instrument's class is complete only here.
+TDeviceInstrument::~TDeviceInstrument() = default;
 
 void TDeviceInstrument::Info(QString& sName, QString& sVersion) const
 {
@@ -128,11 +126,6 @@ TCmdCheckValue::TCmdCheckValue(TDevice* aOwner) : TAsyncAnalyser(aOwner)
     QObject::connect(&fTimer, &QTimer::timeout, Context(), Guard([this] { Turn(); }));
 }
 
-TDeviceInstrument& TCmdCheckValue::Device() const
-{
-    return DeviceOf(*this);
-}
-
 TCommand* TCmdCheckValue::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
@@ -155,7 +148,7 @@ void TCmdCheckValue::Start(const QString&)
     frReading = 0.0;
     SetErrorText(QString());
     // Only a frame decoded from now on can pass.
-    Device().Reset();
+    DeviceOf(*this).Reset();
     fStarted.start();
     frMin = MinValue();
     frMax = MaxValue();
@@ -172,7 +165,7 @@ void TCmdCheckValue::Turn()
     const int iElapsed = int(fStarted.elapsed() / 1000);
     try {
         double rValue = 0.0;
-        if (Device().Read(fsMode, rValue)) {
+        if (DeviceOf(*this).Read(fsMode, rValue)) {
             frReading = rValue;
             if (frMin <= rValue && rValue <= frMax) {
                 feResult = crOk;

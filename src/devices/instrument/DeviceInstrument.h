@@ -90,7 +90,6 @@ protected:
     void StopPendingWork() override;
 
 private:
-    TDeviceInstrument& Device() const;
     // One look at the reading; concludes when the check is decided.
     void Turn();
     void Decide();

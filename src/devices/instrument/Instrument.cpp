@@ -90,30 +90,7 @@ void TInstrument::Log(const TPendingMsg& aMsg)
     fsSynchMsgType = aMsg.eType;
     fsSynchMsgText = aMsg.sText;
     fsSynchMsgId = aMsg.Id;
-    switch (aMsg.eType) {
-    case eDebug:
-        TMsg::Debug(aMsg.sText, aMsg.Id);
-        break;
-    case eTrace:
-        TMsg::Trace(aMsg.sText, aMsg.Id);
-        break;
-    case eInfo:
-        TMsg::Info(aMsg.sText, aMsg.Id);
-        break;
-    case eHint:
-        TMsg::Hint(aMsg.sText, aMsg.Id);
-        break;
-    case eWarning:
-        TMsg::Warning(aMsg.sText, aMsg.Id);
-        break;
-    case eFatal:
-        TMsg::Fatal(aMsg.sText, aMsg.Id);
-        break;
-    case eNone:
-    case eError:
-        TMsg::Error(aMsg.sText, aMsg.Id);
-        break;
-    }
+    TMsgClass::Instance().NewMsg(aMsg.eType, aMsg.Id, aMsg.sText);
 }
 
 bool TInstrument::Synchronize(std::function<void()> aWork)

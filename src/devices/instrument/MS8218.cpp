@@ -4,9 +4,8 @@
 #include "devices/ports/FtdiRs232.h"
 #include "devices/ports/Serial.h"
 
-#include "core/MsgClasses.h"
-#include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
+#include "core/StrUtilsEx.h"
 
 #include <cmath>
 
@@ -17,11 +16,6 @@ namespace {
 bool IsStartByte(char aByte)
 {
     return (static_cast<std::uint8_t>(aByte) & 0xF0u) == 0xA0u;
-}
-
-QString HexBytes(const QByteArray& aBytes)
-{
-    return QString::fromLatin1(aBytes.toHex(' ')).toUpper();
 }
 
 } // namespace
@@ -90,7 +84,7 @@ void TMS8218Base::Decode()
             // A line disturbance, not a reading: drop the frame and keep the last good one.
             if (!fbGarbledReported) {
                 fbGarbledReported = true;
-                Msg(eDebug, QStringLiteral("Garbled frame dropped: ") + HexBytes(fRxBuffer),
+                Msg(eDebug, QStringLiteral("Garbled frame dropped: ") + HexDump(BytesToText(fRxBuffer)),
                     TMsgId(0x310400));
             }
             return;
@@ -133,12 +127,8 @@ TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath)
     fSerial->OnError = [this](ports::TSerial*) { SerialError(); };
 }
 
-TMS8218Rs232::~TMS8218Rs232()
-{
-    fSerial->OnRxData = nullptr;
-    fSerial->OnError = nullptr;
-    fSerial->SetActive(false);
-}
+// The line closes itself when it goes; out of line, where its class is complete.
+TMS8218Rs232::~TMS8218Rs232() = default;
 
 QString TMS8218Rs232::PortName() const
 {
@@ -166,15 +156,13 @@ bool TMS8218Rs232::Open(std::uint32_t aPortNo)
     fSerial->SetActive(true);
     fbOpening = false;
     fbOpen = fSerial->Active();
-    // What the line kept from before it was opened is no current reading.
-    if (fbOpen)
-        fSerial->ZapRxQueue();
     if (!fbOpen) {
-        const QString sText = fsDevicePath.isEmpty() ? Format(QStringLiteral("Cannot open COM%d"), {aPortNo})
-                                                     : QStringLiteral("Cannot open ") + fsDevicePath;
-        Msg(eError, sText, TMsgId(0x320214));
+        Msg(eError, QStringLiteral("Cannot open ") + PortName(), TMsgId(0x320214));
+        return false;
     }
-    return fbOpen;
+    // What the line kept from before it was opened is no current reading.
+    fSerial->ZapRxQueue();
+    return true;
 }
 
 void TMS8218Rs232::Close()
@@ -233,16 +221,7 @@ TMS8218Ftdi::TMS8218Ftdi(ports::IFtdiLibrary& aLibrary)
     }
 }
 
-TMS8218Ftdi::~TMS8218Ftdi()
-{
-    if (fFtdi && fFtdi->IsOpen()) {
-        try {
-            fFtdi->Close();
-        } catch (const std::exception& e) {
-            TMsg::Error(ExceptionText(e)); // the converter is dropped all the same
-        }
-    }
-}
+TMS8218Ftdi::~TMS8218Ftdi() = default;
 
 bool TMS8218Ftdi::IsOpen() const
 {
