@@ -1,5 +1,6 @@
 #include "ValueLog.h"
 
+#include "CodePage.h"
 #include "DateTimeFormat.h"
 #include "FormatSettings.h"
 #include "MsgExceptions.h"
@@ -55,8 +56,8 @@ int UnitSize(TEncoding eEncoding)
 QByteArray Encode(const QString& sText, TEncoding eEncoding)
 {
     switch (eEncoding) {
-    case TEncoding::Latin1:
-        return sText.toLatin1();
+    case TEncoding::CodePage:
+        return TCodePage::Station().Encode(sText);
     case TEncoding::Utf8:
         return sText.toUtf8();
     case TEncoding::Utf16LE: {
@@ -74,8 +75,8 @@ QByteArray Encode(const QString& sText, TEncoding eEncoding)
 QString Decode(const QByteArray& aBytes, TEncoding eEncoding)
 {
     switch (eEncoding) {
-    case TEncoding::Latin1:
-        return QString::fromLatin1(aBytes);
+    case TEncoding::CodePage:
+        return TCodePage::Station().Decode(aBytes);
     case TEncoding::Utf8:
         return QString::fromUtf8(aBytes);
     case TEncoding::Utf16LE: {

@@ -75,7 +75,7 @@ public:
 
     enum class TEncoding
     {
-        Latin1,
+        CodePage, // 8-bit: the station's code page
         Utf8,
         Utf16LE,
         Utf16BE
@@ -89,7 +89,7 @@ public:
         std::uint64_t uDevice = 0;
         std::uint64_t uInode = 0;
         std::int64_t iSize = 0;
-        TEncoding eEncoding = TEncoding::Latin1;
+        TEncoding eEncoding = TEncoding::CodePage;
         std::int64_t iBomSize = 0;
         bool bEndsWithBreak = true;
         // Bytes of a UTF-16 unit cut short at the end of the file.

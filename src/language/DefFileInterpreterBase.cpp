@@ -1,5 +1,6 @@
 #include "language/DefFileInterpreterBase.h"
 
+#include "core/CodePage.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 #include "core/StrUtilsEx.h"
@@ -47,7 +48,7 @@ QString DecodeText(const QByteArray& aBytes)
         return Decode(QStringConverter::Utf16BE, 2);
     if (aBytes.isValidUtf8())
         return QString::fromUtf8(aBytes);
-    return QString::fromLatin1(aBytes);
+    return TCodePage::Station().Decode(aBytes);
 }
 
 // 0-based index of the first line holding a NUL character, -1 when there is none.

@@ -1,5 +1,6 @@
 #include "RtfText.h"
 
+#include "core/CodePage.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
@@ -8,56 +9,33 @@
 #include <QStringDecoder>
 #include <QStringList>
 
-namespace {
-
-// Windows-1252 80-9F; 81, 8D, 8F, 90 and 9D have no character and map to themselves.
-const char16_t kAnsi80[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                              0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                              0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                              0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
-char AnsiByte(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return char(u);
-    for (int i = 0; i < 32; ++i) {
-        if (kAnsi80[i] == u)
-            return char(0x80 + i);
-    }
-    return '?';
-}
-
-} // namespace
-
 QChar AnsiChar(unsigned char cByte)
 {
-    if (cByte >= 0x80 && cByte <= 0x9F)
-        return QChar(kAnsi80[cByte - 0x80]);
-    return QChar(char16_t(cByte));
+    const char c = char(cByte);
+    const QString sChar = TCodePage::Station().Decode(QByteArrayView(&c, 1));
+    return sChar.isEmpty() ? QChar(QChar::ReplacementCharacter) : sChar.front();
 }
 
 QString AnsiToString(const QByteArray& aBytes)
 {
-    QString sText;
-    sText.reserve(aBytes.size());
-    for (const char c : aBytes)
-        sText += AnsiChar(static_cast<unsigned char>(c));
-    return sText;
+    return TCodePage::Station().Decode(aBytes);
 }
 
 QByteArray StringToAnsi(const QString& sText)
 {
-    QByteArray aBytes;
-    aBytes.reserve(sText.size());
+    QString sChars;
+    sChars.reserve(sText.size());
     for (int i = 0; i < sText.size(); ++i) {
         const QChar c = sText.at(i);
         // A character outside the basic plane is one "?", as one character.
-        if (c.isHighSurrogate() && i + 1 < sText.size() && sText.at(i + 1).isLowSurrogate())
+        if (c.isHighSurrogate() && i + 1 < sText.size() && sText.at(i + 1).isLowSurrogate()) {
             ++i;
-        aBytes += AnsiByte(c);
+            sChars += QLatin1Char('?');
+            continue;
+        }
+        sChars += c;
     }
-    return aBytes;
+    return TCodePage::Station().Encode(sChars);
 }
 
 QString RtfEscapeValue(const QString& sValue)

@@ -4,13 +4,13 @@
 #include <QChar>
 #include <QString>
 
-// Templates are 8-bit RTF in the ANSI code page the label and report templates have always been
-// written in, Windows-1252 (Latin-1 with printable characters in 80-9F).
+// Templates are 8-bit RTF in the station's code page, Windows-1252 unless the settings name
+// another (Latin-1 with printable characters in 80-9F).
 
-// The character of one Windows-1252 byte; the five bytes without a character keep their value.
+// The character of one byte; Windows-1252's five bytes without a character keep their value.
 QChar AnsiChar(unsigned char cByte);
 QString AnsiToString(const QByteArray& aBytes);
-// Characters without a Windows-1252 byte become "?".
+// Characters without a byte in the code page become "?".
 QByteArray StringToAnsi(const QString& sText);
 
 // A value to be inserted into RTF text so that it prints as written: "\", "{" and "}" escaped,

@@ -14,6 +14,7 @@
 #include "formExtras.h"
 #include "formFinalDlg.h"
 
+#include "core/CodePage.h"
 #include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -729,6 +730,12 @@ void TfrmMain::FormActivate()
         bLoaded = settings.CurrentUserLoad();
     } catch (const std::exception& e) {
         TMsg::Error(ExceptionText(e));
+    }
+    try {
+        TCodePage::SetStation(TCodePage::FromSettings(settings.UserFileName()));
+    } catch (const std::exception& e) {
+        TMsg::Error(ExceptionText(e) + QStringLiteral("; 8-bit files are read and written as ") +
+                    TCodePage::Station().Name());
     }
     if (bLoaded) {
         ApplySettings();

@@ -352,6 +352,22 @@ TEST_F(ValueLogTest, ByteOrderMarkKeepsTheEncoding)
                                                "2025-02-03 10:15:17;00:00:10;U?2;Passed;op\r\n"));
 }
 
+// A log written on Windows in its 8-bit code page: the typographic characters of the header and
+// the values keep their bytes, and the header read back is the same header.
+TEST_F(ValueLogTest, EightBitFilesAreWindows1252)
+{
+    const QStringList columns{QStringLiteral("Pr\u00FCfung \u201ENetz\u201C")};
+    const QByteArray aHeader("Start;Duration;Pr\xFC"
+                             "fung \x84Netz\x93;Result;Operator\r\n");
+    const QString sPath = fDir.Write(QStringLiteral("cp1252.csv"), aHeader + "old\r\n");
+    TValueLog& log = Definition(sPath, columns);
+    log.SetStart();
+    log.SetValue(columns[0], QStringLiteral("\u2013 5 \u20AC"));
+    log.Write(true, QStringLiteral("op"));
+    EXPECT_EQ(ReadFileBytes(sPath),
+              aHeader + "old\r\n2025-02-03 10:15:07;00:00:00;\x96 5 \x80;Passed;op\r\n");
+}
+
 // Another program left half a UTF-16 unit at the end: the lines written after it must stay in
 // step, or neither this log nor anyone else can read them.
 TEST_F(ValueLogTest, HalfAUnitAtTheEndOfAUtf16FileIsCompleted)

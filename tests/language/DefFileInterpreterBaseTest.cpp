@@ -356,6 +356,11 @@ TEST_F(DefFileReaderTest, EncodingsAndLineEnds)
                                                 10),
          {sUmlaut, "B"}},
         {"Latin-1", QByteArray("\xC4ra\r\nB"), {QStringLiteral("\u00C4ra"), "B"}},
+        // Written by a Windows editor: its typographic characters sit in 80-9F.
+        {"Windows-1252",
+         QByteArray("Pr\xFC"
+                    "fung \x84Netz\x93 \x96 5 \x80"),
+         {QStringLiteral("Pr\u00FCfung \u201ENetz\u201C \u2013 5 \u20AC")}},
         {"CR only", QByteArray("a\rb\r\rc"), {"a", "b", "", "c"}},
         {"mixed ends", QByteArray("a\r\nb\nc\rd\n"), {"a", "b", "c", "d"}},
         {"break at the end", QByteArray("a\n\n"), {"a", ""}},

@@ -1,5 +1,6 @@
 #include "IdFile.h"
 
+#include "core/CodePage.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
@@ -38,16 +39,19 @@ struct TDecoded
     QString sText;
 };
 
-// The encoding named by the byte-order mark, else 8-bit.
+// The encoding named by the byte-order mark, else 8-bit in the station's code page (Latin1 stands
+// for that).
 TDecoded Decode(const QByteArray& aBytes)
 {
     TDecoded decoded;
     if (const std::optional<QStringConverter::Encoding> eBom = QStringConverter::encodingForData(aBytes)) {
         decoded.eEncoding = *eBom;
         decoded.bBom = true;
+        QStringDecoder decoder(decoded.eEncoding); // drops the byte-order mark
+        decoded.sText = decoder.decode(aBytes);
+    } else {
+        decoded.sText = TCodePage::Station().Decode(aBytes);
     }
-    QStringDecoder decoder(decoded.eEncoding); // drops the byte-order mark
-    decoded.sText = decoder.decode(aBytes);
     return decoded;
 }
 
@@ -189,11 +193,12 @@ void TIdFile::ReadAll()
 QByteArray TIdFile::Encode(const QString& sText, bool bWithBom) const
 {
     if (feEncoding == QStringConverter::Latin1) {
-        for (const QChar c : sText) {
-            if (c.unicode() > 0xFF)
-                throw EError(Format(QStringLiteral("\"%s\" can not be written to the 8-bit ID file \"%s\"!"),
-                                    {sText.trimmed(), fsPath}));
-        }
+        bool bComplete = true;
+        QByteArray aBytes = TCodePage::Station().Encode(sText, &bComplete);
+        if (!bComplete)
+            throw EError(Format(QStringLiteral("\"%s\" can not be written to the 8-bit ID file \"%s\"!"),
+                                {sText.trimmed(), fsPath}));
+        return aBytes;
     }
     QStringEncoder encoder(feEncoding,
                            bWithBom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);

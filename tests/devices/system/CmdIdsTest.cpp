@@ -262,10 +262,15 @@ TEST_F(IdCommandsTest, TheFilesEncodingIsKept)
         EXPECT_EQ(Content(), encode(QStringLiteral("Gerät\r\n#sorted\r\n#start\r\n1\r\n2\r\nÄ3\r\n"), c.bBom))
             << int(c.eEncoding);
     }
+    // The 8-bit file is Windows-1252, as written on Windows: its euro sign is one byte.
+    const QString sIds = fDir.FilePath(QStringLiteral("ids.txt"));
+    EXPECT_EQ(RegisterValue(sIds, QStringLiteral("\u20AC4")), crDone);
+    EXPECT_TRUE(Content().endsWith("\r\n\x80"
+                                   "4\r\n"))
+        << Content().toStdString();
     // A character the 8-bit file cannot hold is refused rather than written as something else.
     QString sError;
-    EXPECT_EQ(RegisterValue(fDir.FilePath(QStringLiteral("ids.txt")), QStringLiteral("\u20AC1"), &sError),
-              crFailed);
+    EXPECT_EQ(RegisterValue(sIds, QStringLiteral("\u03A91"), &sError), crFailed);
     EXPECT_TRUE(sError.contains(QStringLiteral("can not be written to the 8-bit ID file")))
         << sError.toStdString();
 }
