@@ -119,6 +119,7 @@ void TCmdLineExe::Start(QObject* aContext)
     if (fPid == 0)
         return Deliver(FOnNotFound);
     fStartedPid = fPid;
+    fStarted.start();
     TMsg::Debug(QStringLiteral("Process %d started (window mode %s): %s"),
                 {int(fPid), WindowModeName(feWindowMode), fsFileName});
     if (fiTimeout < 0) {
@@ -154,8 +155,7 @@ void TCmdLineExe::Poll(QObject* aContext)
         fPid = 0;
         return Deliver(FOnNotFound);
     }
-    ++fiSteps;
-    if (fiTimeout > 0 && fiSteps > 5 * fiTimeout) {
+    if (fiTimeout > 0 && fStarted.elapsed() > qint64(fiTimeout) * 1000) {
         Abandon();
         return Deliver(FOnTimeout);
     }

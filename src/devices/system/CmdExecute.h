@@ -4,6 +4,7 @@
 
 #include "execution/AsyncCommand.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <sys/types.h>
@@ -68,7 +69,7 @@ private:
     EWindowMode feWindowMode;
     pid_t fPid = 0;
     pid_t fStartedPid = 0;
-    int fiSteps = 0;
+    QElapsedTimer fStarted; // the time limit counts from the start, whatever the polls' pace
     bool fbStopped = false;
     bool FbExitCodeAvailable = false;
     std::uint32_t FnExitCode = 0;

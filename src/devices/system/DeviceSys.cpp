@@ -292,6 +292,8 @@ void TCmdGoto::Execute(const QString&)
 TCmdDelay::TCmdDelay(TDevice* aOwner) : TAsyncCommand(aOwner), fTimer(std::make_unique<QTimer>())
 {
     fTimer->setSingleShot(true);
+    // The engineer's settle time is a minimum: a coarse timer may fire up to 5 % early.
+    fTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(fTimer.get(), &QTimer::timeout, Context(), Guard([this] { Finish(crDone); }));
 }
 

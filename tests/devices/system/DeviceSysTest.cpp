@@ -171,6 +171,20 @@ TEST_F(DeviceSysTest, DelayConcludesFromTheEventLoop)
     EXPECT_TRUE(Logged(QStringLiteral("Trace: Delay for 60 ms")));
 }
 
+// A settle time is a minimum: a Delay never concludes before its time, however the event loop
+// rounds its timers.
+TEST_F(DeviceSysTest, DelayNeverConcludesEarly)
+{
+    for (const int iMs : {1, 37, 101, 200, 200, 200, 200, 333}) {
+        TTreeNode* node = Line(QStringLiteral("Delay"), QStringLiteral("\"d\";%1").arg(iMs));
+        QElapsedTimer timer;
+        timer.start();
+        node->Job()->Execute(node->Text());
+        ASSERT_TRUE(RunUntil([node] { return node->Job()->Cmd()->CmdResult() == crDone; })) << iMs;
+        EXPECT_GE(timer.nsecsElapsed(), qint64(iMs) * 1000000) << iMs;
+    }
+}
+
 TEST_F(DeviceSysTest, PauseWaitsForEnterOrEscape)
 {
     struct
