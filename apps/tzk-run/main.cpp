@@ -12,6 +12,7 @@
 #include "console/InterruptHandler.h"
 #include "console/OperatorAnswers.h"
 #include "console/RunCommandLine.h"
+#include "core/CodePage.h"
 #include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -115,10 +116,12 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         TConsoleDefinitionOpener opener;
         TRunOptions options = aOptions;
         bool bRun = true;
-        int iStatus = ciExitOk;
+        int iRunsLeft = aOptions.iRuns;
+        QString sOperatorName;
         const std::unique_ptr<TResultDatabase> results = OpenResultDatabase(aOptions);
         // OpenTZD hands over to another definition: each one gets a fresh session, the previous one
-        // released first; the exit status is that of the last run.
+        // released first; the operator and the answers go on, and the exit status is that of the
+        // last definition (its load, or its runs when it was started).
         for (;;) {
             TSession session;
             session.Context().SetDialogs(&dialogs);
@@ -128,18 +131,21 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
             QString sCaption;
             TLoadReport report;
             const int iLoadStatus = LoadDefinition(options, session, sCaption, report, aErr);
-            if (iLoadStatus != ciExitOk || !bRun) {
-                DrainResultDatabase(results.get());
-                return bRun ? iLoadStatus : iStatus;
-            }
             TRunContext context{aOut,       *answers, &aLog,   &session.ErrorReport(),
                                 &interrupt, sCaption, aStatus, report.iSkipped};
+            if (iLoadStatus != ciExitOk || !bRun) {
+                DrainResultDatabase(results.get());
+                return iLoadStatus == ciExitOk ? AnswersExitStatus(context, iLoadStatus) : iLoadStatus;
+            }
             context.pOpener = &opener;
             context.pResults = results.get();
-            iStatus = RunProcess(session.Tree(), options, context);
+            context.sOperatorName = sOperatorName;
+            context.piRunsLeft = aOptions.iRuns > 0 ? &iRunsLeft : nullptr;
+            const int iStatus = RunProcess(session.Tree(), options, context);
+            sOperatorName = context.sOperatorName;
             if (!opener.Pending()) {
                 DrainResultDatabase(results.get());
-                return iStatus;
+                return AnswersExitStatus(context, iStatus);
             }
             opener.Clear();
             options.sFile = opener.FileName();
@@ -210,6 +216,13 @@ int main(int argc, char** argv)
         TRegIO::Instance().CurrentUserLoad();
     } catch (const std::exception& e) {
         err << QStringLiteral("Settings not read: ") << ExceptionText(e) << Qt::endl;
+    }
+    try {
+        TCodePage::SetStation(TCodePage::FromSettings(TRegIO::Instance().UserFileName()));
+    } catch (const std::exception& e) {
+        err << QStringLiteral("Settings: ") << ExceptionText(e)
+            << QStringLiteral("; 8-bit files are read and written as ") << TCodePage::Station().Name()
+            << Qt::endl;
     }
     RegisterDeviceFamilies();
     // "\STX", "\r" and the rest of the escape tags, as the window has them.

@@ -11,7 +11,7 @@ TDialogAnswer TConsoleOperatorDialogs::MessageBox(const QString& sCaption, const
     const std::vector<EAnswerButton> allowed = eButtons == TDialogButtons::Ok
                                                    ? std::vector<EAnswerButton>{abOk, abYes}
                                                    : std::vector<EAnswerButton>{abOk, abYes, abCancel, abNo};
-    const std::optional<EAnswerButton> button = fAnswers.AskButton(sQuestion, allowed);
+    const std::optional<EAnswerButton> button = fAnswers.AskButton(sQuestion, allowed, {sCaption, sText});
     if (!button)
         return TDialogAnswer::None;
     const bool bAccepted = *button == abOk || *button == abYes;
@@ -32,5 +32,5 @@ std::optional<QString> TConsoleOperatorDialogs::InputBox(const QString& sCaption
     QString sQuestion = sCaption.isEmpty() ? sPrompt : sCaption + QStringLiteral(": ") + sPrompt;
     if (!sDefault.isEmpty())
         sQuestion += QStringLiteral(" [") + sDefault + QLatin1Char(']');
-    return fAnswers.AskText(sQuestion);
+    return fAnswers.AskInput(sQuestion, sDefault, {sCaption, sPrompt});
 }

@@ -12,7 +12,9 @@ class TConsoleOperatorDialogs : public IOperatorDialogs
 public:
     explicit TConsoleOperatorDialogs(TOperatorAnswers& aAnswers);
 
-    // "ok" and "yes" accept, "cancel" and "no" refuse, in every button set.
+    // "ok" and "yes" accept, "cancel" and "no" refuse, in every button set. An input box takes a
+    // text, or "ok" and "cancel", which both leave the preset text as the window's buttons do.
+    // A labelled answer names the dialog by its caption or its text.
     TDialogAnswer MessageBox(const QString& sCaption, const QString& sText, TDialogButtons eButtons) override;
     std::optional<QString> InputBox(const QString& sCaption, const QString& sPrompt,
                                     const QString& sDefault) override;

@@ -90,26 +90,44 @@ private:
     TConsoleStatusLine* fStatus;
 };
 
-// An answers file that does not fit the run's questions fails the run as wrong usage, so that CI
-// notices even a run that passed. Answers left over after an interrupt are no mistake of the file.
-bool AnswersOutOfStep(const TRunContext& aContext)
+// The answered steps of an abandoned run hear nothing more of the runner that is going away.
+void DetachJobs(const TTestTree& aTree)
 {
-    const TOperatorAnswers& answers = aContext.aAnswers;
-    if (answers.Source() != TOperatorAnswers::asList)
-        return false;
-    if (answers.OutOfStep())
-        return true;
-    if (aContext.pInterrupt && aContext.pInterrupt->WasInterrupted())
-        return false;
-    const TOperatorAnswer* pUnused = answers.NextAnswer();
-    if (!pUnused)
-        return false;
-    TMsg::Error(QStringLiteral("Answer line %d \"%s\" was never asked for (%d answer(s) left over)"),
-                {pUnused->iLine, pUnused->sText, answers.Remaining()});
-    return true;
+    for (int i = 0; i < aTree.Count(); ++i) {
+        if (TJob* pJob = aTree.Node(i)->Job())
+            pJob->SetOnFinished(nullptr);
+    }
 }
 
 } // namespace
+
+// An answers file that does not fit the questions fails the program as wrong usage, so that CI
+// notices even runs that passed. Answers left over after an interrupt are no mistake of the file,
+// nor are answers a failed run did not take: a failure skips the questions behind it.
+int AnswersExitStatus(const TRunContext& aContext, int iStatus)
+{
+    const TOperatorAnswers& answers = aContext.aAnswers;
+    if (answers.Source() != TOperatorAnswers::asList)
+        return iStatus;
+    if (answers.OutOfStepBeforeFailure())
+        return ciExitUsage;
+    if (answers.OutOfStep())
+        return iStatus == ciExitOk ? ciExitUsage : iStatus;
+    if (aContext.pInterrupt && aContext.pInterrupt->WasInterrupted())
+        return iStatus;
+    const TOperatorAnswer* pUnused = answers.NextAnswer();
+    if (!pUnused)
+        return iStatus;
+    if (iStatus != ciExitOk) {
+        TMsg::Warning(QStringLiteral("Answer line %d \"%s\" was not asked for after a failure "
+                                     "(%d answer(s) left over)"),
+                      {pUnused->iLine, pUnused->sText, answers.Remaining()});
+        return iStatus;
+    }
+    TMsg::Error(QStringLiteral("Answer line %d \"%s\" was never asked for (%d answer(s) left over)"),
+                {pUnused->iLine, pUnused->sText, answers.Remaining()});
+    return ciExitUsage;
+}
 
 TOperatorAnswers AnswersForOptions(const TRunOptions& aOptions, int iInputFd, QTextStream& aPrompt)
 {
@@ -131,9 +149,12 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     host.SetCaption(aContext.sCaption);
     if (aOptions.sOperator)
         host.SetOperatorName(*aOptions.sOperator);
+    host.SetRunsLeft(aContext.piRunsLeft);
     host.SetCanStart([&aTree] { return HasEnabledNode(aTree); });
 
     TProcessRunner runner(aTree, host);
+    // The operator stays when the station hands over to another definition.
+    runner.SetOperatorName(aContext.sOperatorName);
     TRunSummary summary(runner, aTree);
     host.SetSummary(&summary);
     const TStatusLineScope statusScope(aContext.pStatus, runner, summary);
@@ -161,6 +182,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         ++iRuns;
         bAllPassed = bAllPassed && bPassed;
     });
+    aContext.aAnswers.SetFailureQuery([&] { return !bAllPassed || runner.JobFailureCounter() > 0; });
 
     QEventLoop loop;
     bool bStarted = false;
@@ -206,15 +228,9 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     }
 
     if (aContext.pOpener) {
-        // After the current event, as the window does: the step that asked is cancelled with the run.
-        aContext.pOpener->SetOnRequest([&] {
-            QTimer::singleShot(0, &loop, [&] {
-                if (runner.Actions().Stop.bEnabled)
-                    runner.Stop();
-                else
-                    loop.quit();
-            });
-        });
+        // After the current event, as the window does: the run is left where it stands, without its
+        // final cases, final dialog or value-log line, and the next definition takes over.
+        aContext.pOpener->SetOnRequest([&] { QTimer::singleShot(0, &loop, [&] { loop.quit(); }); });
     }
 
     runner.AttachJobs();
@@ -228,8 +244,15 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
             loop.quit();
     });
     loop.exec();
+    aContext.aAnswers.SetFailureQuery(nullptr);
+    aContext.sOperatorName = runner.OperatorName();
+    const bool bHandedOver = aContext.pOpener && aContext.pOpener->Pending();
     if (aContext.pOpener)
         aContext.pOpener->SetOnRequest(nullptr);
+    if (bHandedOver) {
+        DetachJobs(aTree);
+        return ciExitOk;
+    }
 
     // A run cut short without its end (paused at the last node) still gets its report.
     if (junit && junit->WriteFailed())
@@ -238,7 +261,5 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         TMsg::Error(QStringLiteral("JUnit report not written: %s"), {junit->LastError()});
         return ciExitFailed;
     }
-    if (AnswersOutOfStep(aContext))
-        return ciExitUsage;
     return RunExitStatus(iRuns > 0 && bAllPassed);
 }

@@ -8,6 +8,7 @@
 #include "execution/ProcessRunner.h"
 #include "execution/TestTree.h"
 
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
@@ -54,9 +55,17 @@ bool TConsoleRunnerHost::ShowFinalDialog(bool bPassed, const QString& sLabel, co
     if (fSummary)
         fOut << fSummary->CountLine() << '\n';
     fOut.flush();
-    const std::optional<EAnswerButton> eAnswer =
-        fAnswers.AskButton(QStringLiteral("Next run or cancel"), {abNext, abYes, abCancel, abNo});
-    const bool bNext = eAnswer && (*eAnswer == abNext || *eAnswer == abYes);
+    bool bNext = false;
+    if (fiRunsLeft) {
+        // The number of runs was given: the final dialog asks nothing.
+        if (*fiRunsLeft > 0)
+            --*fiRunsLeft;
+        bNext = *fiRunsLeft > 0;
+    } else {
+        const std::optional<EAnswerButton> eAnswer =
+            fAnswers.AskButton(QStringLiteral("Next run or cancel"), {abNext, abYes, abCancel, abNo});
+        bNext = eAnswer && (*eAnswer == abNext || *eAnswer == abYes);
+    }
     if (!bNext)
         return false;
     // The runner's Start reports a run without an active node itself; that run ends at once.
@@ -88,6 +97,18 @@ TConsoleKeyAnswerer::TConsoleKeyAnswerer(TProcessRunner& aRunner, TOperatorAnswe
 }
 
 TConsoleKeyAnswerer::~TConsoleKeyAnswerer() = default;
+
+QStringList TConsoleKeyAnswerer::KeyQuestionNames() const
+{
+    // A labelled key answer names the step, with or without its number ("1.2. Press Enter").
+    const TTreeNode* pNode = fRunner.CurrentNode();
+    if (!pNode)
+        return {};
+    static const QRegularExpression number(QStringLiteral("^[0-9.]+\\s+"));
+    QString sLabel = pNode->Text();
+    sLabel.remove(number);
+    return {pNode->Text(), sLabel};
+}
 
 QString TConsoleKeyAnswerer::KeyQuestion() const
 {
@@ -137,7 +158,7 @@ void TConsoleKeyAnswerer::OfferNext()
         return;
     std::optional<int> iKey;
     if (fAnswers.Source() != TOperatorAnswers::asConsole)
-        iKey = fAnswers.AskKey(KeyQuestion());
+        iKey = fAnswers.AskKey(KeyQuestion(), KeyQuestionNames());
     if (iKey)
         fOut << QStringLiteral("Key: ") << TOperatorAnswers::KeyName(*iKey) << Qt::endl;
     Offer(iKey.value_or(ciKeyNoAnswer));

@@ -3,6 +3,7 @@
 #include "execution/RunnerHost.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -31,6 +32,9 @@ public:
     bool NothingToStart() const { return fbNothingToStart; }
     // The steps of the run, for the closing summary: each failure's reason and the counts.
     void SetSummary(TRunSummary* aSummary) { fSummary = aSummary; }
+    // --runs: the runs still to do, counted down at every final dialog, which then starts the next
+    // run or ends without a question; null asks the operator after every run.
+    void SetRunsLeft(int* piRunsLeft) { fiRunsLeft = piRunsLeft; }
 
     std::optional<QString> AskOperatorName() override;
     void ShowInformation(const QString& sText) override;
@@ -52,6 +56,7 @@ private:
     std::function<bool()> fCanStart;
     bool fbNothingToStart = false;
     TRunSummary* fSummary = nullptr;
+    int* fiRunsLeft = nullptr;
     TTreeNode* fSelected = nullptr;
 };
 
@@ -69,6 +74,7 @@ public:
 
 private:
     QString KeyQuestion() const;
+    QStringList KeyQuestionNames() const;
     void WaitChanged(bool bWaiting);
     void OfferNext();
     void ConsoleReadable();

@@ -125,6 +125,24 @@ QString TOperatorAnswers::KeyName(int iKey)
 std::optional<TOperatorAnswer> TOperatorAnswers::ParseLine(const QString& sRawLine)
 {
     const QString sLine = WithoutLineBreak(sRawLine);
+    // "[Label] answer": the answer belongs to the question of that name.
+    const QString sLead = sLine.trimmed();
+    if (sLead.startsWith(QLatin1Char('['))) {
+        const qsizetype iClose = sLead.indexOf(QLatin1Char(']'));
+        const QString sLabel = iClose > 0 ? sLead.mid(1, iClose - 1).trimmed() : QString();
+        if (!sLabel.isEmpty()) {
+            const QString sRest = sLead.mid(iClose + 1);
+            std::optional<TOperatorAnswer> answer =
+                sRest.trimmed().isEmpty() ? std::nullopt : ParseLine(sRest.trimmed());
+            if (!answer)
+                throw EError(Format(QStringLiteral("No answer after the label \"[%s]\""), {sLabel}));
+            if (!answer->sLabel.isEmpty())
+                throw EError(Format(QStringLiteral("Two labels \"[%s]\" and \"[%s]\" for one answer"),
+                                    {sLabel, answer->sLabel}));
+            answer->sLabel = sLabel;
+            return answer;
+        }
+    }
     TOperatorAnswer answer;
     answer.sText = sLine;
     if (sLine.startsWith(QLatin1Char('\\'))) {
@@ -223,6 +241,7 @@ TOperatorAnswers TOperatorAnswers::FromText(const QString& sText, const QString&
                 continue;
             answer->iLine = i + 1;
             answers.fAnswers.push_back(*answer);
+            answers.fTaken.push_back(false);
         } catch (const EError& e) {
             throw EError(Format(QStringLiteral("%s, line %d: %s"), {sSourceName, i + 1, e.Message()}));
         }
@@ -252,37 +271,39 @@ int TOperatorAnswers::Remaining() const
 {
     if (feSource != asList || fbListEnded)
         return 0;
-    return int(fAnswers.size() - fiNext);
+    return int(std::count(fTaken.begin() + std::ptrdiff_t(fiNext), fTaken.end(), false));
 }
 
 const TOperatorAnswer* TOperatorAnswers::NextAnswer() const
 {
+    // fiNext is never a taken answer.
     return Remaining() > 0 ? &fAnswers[fiNext] : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Questions
 
-std::optional<QString> TOperatorAnswers::AskText(const QString& sQuestion)
+std::optional<QString> TOperatorAnswers::AskText(const QString& sQuestion, const QStringList& slNames)
 {
-    const std::optional<TOperatorAnswer> answer = Take(akText, sQuestion, {});
+    const std::optional<TOperatorAnswer> answer = Take(akText, sQuestion, {}, slNames);
     if (!answer)
         return std::nullopt;
     return answer->sText;
 }
 
-std::optional<int> TOperatorAnswers::AskKey(const QString& sQuestion)
+std::optional<int> TOperatorAnswers::AskKey(const QString& sQuestion, const QStringList& slNames)
 {
-    const std::optional<TOperatorAnswer> answer = Take(akKey, sQuestion, {});
+    const std::optional<TOperatorAnswer> answer = Take(akKey, sQuestion, {}, slNames);
     if (!answer)
         return std::nullopt;
     return answer->iKey;
 }
 
 std::optional<EAnswerButton> TOperatorAnswers::AskButton(const QString& sQuestion,
-                                                         const std::vector<EAnswerButton>& aAllowed)
+                                                         const std::vector<EAnswerButton>& aAllowed,
+                                                         const QStringList& slNames)
 {
-    const std::optional<TOperatorAnswer> answer = Take(akButton, sQuestion, aAllowed);
+    const std::optional<TOperatorAnswer> answer = Take(akButton, sQuestion, aAllowed, slNames);
     if (!answer)
         return std::nullopt;
     return answer->eButton;
@@ -290,35 +311,108 @@ std::optional<EAnswerButton> TOperatorAnswers::AskButton(const QString& sQuestio
 
 std::optional<bool> TOperatorAnswers::AskStopBox(const QString& sQuestion)
 {
-    const std::optional<TOperatorAnswer> answer = Take(akStopBox, sQuestion, {});
+    const std::optional<TOperatorAnswer> answer = Take(akStopBox, sQuestion, {}, {});
     if (!answer)
         return std::nullopt;
     return answer->bStop;
 }
 
+std::optional<QString> TOperatorAnswers::AskInput(const QString& sQuestion, const QString& sDefault,
+                                                  const QStringList& slNames)
+{
+    fbInterrupted = false;
+    if (feSource != asList)
+        return AskText(sQuestion, slNames);
+    const std::optional<TOperatorAnswer> answer = TakeInputFromList(sQuestion, slNames);
+    if (!answer)
+        return std::nullopt;
+    return answer->eKind == akButton ? sDefault : answer->sText;
+}
+
 std::optional<TOperatorAnswer> TOperatorAnswers::Take(EAnswerKind eKind, const QString& sQuestion,
-                                                      const std::vector<EAnswerButton>& aAllowed)
+                                                      const std::vector<EAnswerButton>& aAllowed,
+                                                      const QStringList& slNames)
 {
     fbInterrupted = false;
     switch (feSource) {
     case asNone:
         return std::nullopt;
     case asList:
-        return TakeFromList(eKind, sQuestion, aAllowed);
+        return TakeFromList(eKind, sQuestion, aAllowed, slNames);
     case asConsole:
         return TakeFromConsole(eKind, sQuestion, aAllowed);
     }
     return std::nullopt;
 }
 
-std::optional<TOperatorAnswer> TOperatorAnswers::TakeFromList(EAnswerKind eKind, const QString& sQuestion,
-                                                              const std::vector<EAnswerButton>& aAllowed)
+namespace {
+
+// A label names a question without regard to case, blanks around it or a closing ":" or "?".
+QString NormalizedName(const QString& sName)
 {
-    if (fbListEnded || fiNext >= fAnswers.size())
+    QString s = sName.trimmed();
+    while (s.endsWith(QLatin1Char(':')) || s.endsWith(QLatin1Char('?')))
+        s.chop(1);
+    return s.trimmed().toCaseFolded();
+}
+
+bool NamesQuestion(const QString& sLabel, const QString& sQuestion, const QStringList& slNames)
+{
+    const QString sWanted = NormalizedName(sLabel);
+    if (sWanted == NormalizedName(sQuestion))
+        return true;
+    return std::any_of(slNames.begin(), slNames.end(),
+                       [&sWanted](const QString& sName) { return NormalizedName(sName) == sWanted; });
+}
+
+} // namespace
+
+std::optional<std::size_t> TOperatorAnswers::FindListAnswer(const QString& sQuestion,
+                                                            const QStringList& slNames)
+{
+    for (std::size_t i = fiNext; i < fAnswers.size(); ++i) {
+        if (!fTaken[i] && !fAnswers[i].sLabel.isEmpty() &&
+            NamesQuestion(fAnswers[i].sLabel, sQuestion, slNames)) {
+            SkipListAnswersBefore(i);
+            return i;
+        }
+    }
+    for (std::size_t i = fiNext; i < fAnswers.size(); ++i) {
+        if (!fTaken[i] && fAnswers[i].sLabel.isEmpty())
+            return i;
+    }
+    return std::nullopt;
+}
+
+// The answers before a labelled one belong to questions that were not asked (a failure skipped
+// them): they are dropped with a note, so that later questions do not take them.
+void TOperatorAnswers::SkipListAnswersBefore(std::size_t iIndex)
+{
+    for (std::size_t i = fiNext; i < iIndex; ++i) {
+        if (fTaken[i])
+            continue;
+        fTaken[i] = true;
+        TMsg::Info(QStringLiteral("Answer line %d \"%s\" skipped: its question was not asked"),
+                   {fAnswers[i].iLine, fAnswers[i].sText});
+    }
+}
+
+std::optional<TOperatorAnswer> TOperatorAnswers::TakeFromList(EAnswerKind eKind, const QString& sQuestion,
+                                                              const std::vector<EAnswerButton>& aAllowed,
+                                                              const QStringList& slNames)
+{
+    if (fbListEnded)
         return std::nullopt;
-    const TOperatorAnswer& answer = fAnswers[fiNext++];
+    const std::optional<std::size_t> iIndex = FindListAnswer(sQuestion, slNames);
+    if (!iIndex)
+        return std::nullopt;
+    fTaken[*iIndex] = true;
+    while (fiNext < fAnswers.size() && fTaken[fiNext])
+        ++fiNext;
+    const TOperatorAnswer& answer = fAnswers[*iIndex];
     if (!Fits(answer, eKind, aAllowed)) {
         fbListEnded = true;
+        fbEndedAfterFailure = fFailed && fFailed();
         TMsg::Error(QStringLiteral("Answer line %d \"%s\" is no answer to \"%s\" (%s expected); "
                                    "the answers end here"),
                     {answer.iLine, answer.sText, sQuestion,
@@ -326,6 +420,21 @@ std::optional<TOperatorAnswer> TOperatorAnswers::TakeFromList(EAnswerKind eKind,
         return std::nullopt;
     }
     return answer;
+}
+
+std::optional<TOperatorAnswer> TOperatorAnswers::TakeInputFromList(const QString& sQuestion,
+                                                                   const QStringList& slNames)
+{
+    if (fbListEnded)
+        return std::nullopt;
+    const std::optional<std::size_t> iIndex = FindListAnswer(sQuestion, slNames);
+    if (!iIndex)
+        return std::nullopt;
+    const TOperatorAnswer& answer = fAnswers[*iIndex];
+    // An input box has a text field and the buttons OK and Cancel.
+    if (answer.eKind == akButton && (answer.eButton == abOk || answer.eButton == abCancel))
+        return TakeFromList(akButton, sQuestion, {abOk, abCancel}, slNames);
+    return TakeFromList(akText, sQuestion, {}, slNames);
 }
 
 void TOperatorAnswers::Prompt(const QString& sQuestion, EAnswerKind eKind)

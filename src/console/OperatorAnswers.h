@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,12 +30,18 @@ class QTextStream;
 //                         run and "cancel" (or "no") to end; the error report takes "yes" (or
 //                         "ok") to print the report and "no" (or "cancel") to close it
 //   stop | nostop         the error report's "Stop Test Process" box, ticked or not
+//   [Label] answer        an answer for the question named Label only (its caption or prompt,
+//                         the step of a key wait, "Operator name", "Next run or cancel", ...):
+//                         it waits for that question, and the answers before it are skipped
+//                         when that question comes (their questions were not asked)
 //
-// The words are recognised without regard to case. An answer of the wrong kind for a question
-// (a key where a name is asked, say) is reported, and the file gives no further answers: the run
-// never goes on with answers that are out of step. A question after the last answer has none.
-// A run whose answers file was out of step (an answer of the wrong kind, or answers that no
-// question took) ends with the status for wrong usage.
+// The words are recognised without regard to case. Answers without a label are taken in order
+// by the questions that find no labelled answer of their own. An answer of the wrong kind for a
+// question (a key where a name is asked, say) is reported, and the file gives no further
+// answers: the run never goes on with answers that are out of step. A question after the last
+// answer has none. A run whose answers file was out of step (an answer of the wrong kind, or
+// answers that no question took) ends with the status for wrong usage, unless a step had failed
+// before: a failure skips questions.
 //
 // Without an answers file and with a terminal on standard input, the questions are asked on
 // standard error and answered on standard input in the same words (a key may be typed without
@@ -64,6 +72,7 @@ struct TOperatorAnswer
     EAnswerButton eButton = abYes;
     bool bStop = false;
     int iLine = 0;
+    QString sLabel; // "[Label]": only the question of that name takes the answer
 };
 
 class TOperatorAnswers
@@ -98,11 +107,24 @@ public:
     // once it is readable.
     void SetInterruptFd(int iFd) { fiInterruptFd = iFd; }
 
-    std::optional<QString> AskText(const QString& sQuestion);
-    std::optional<int> AskKey(const QString& sQuestion);
+    // slNames are the names a labelled answer may give the question by (a dialog's caption and
+    // prompt); the question's own text is always one.
+    std::optional<QString> AskText(const QString& sQuestion, const QStringList& slNames = {});
+    std::optional<int> AskKey(const QString& sQuestion, const QStringList& slNames = {});
     std::optional<EAnswerButton> AskButton(const QString& sQuestion,
-                                           const std::vector<EAnswerButton>& aAllowed);
+                                           const std::vector<EAnswerButton>& aAllowed,
+                                           const QStringList& slNames = {});
     std::optional<bool> AskStopBox(const QString& sQuestion);
+    // An input box: a text, or one of its buttons, "ok" (the preset text accepted) or "cancel" (the
+    // preset text kept); both give sDefault. At a terminal a typed line is the text.
+    std::optional<QString> AskInput(const QString& sQuestion, const QString& sDefault,
+                                    const QStringList& slNames = {});
+
+    // Tells whether a step has failed so far: answers that go out of step after a failure are no
+    // mistake of the file (the failure skipped questions).
+    void SetFailureQuery(std::function<bool()> aFailed) { fFailed = std::move(aFailed); }
+    // The list went out of step before any step had failed.
+    bool OutOfStepBeforeFailure() const { return fbListEnded && !fbEndedAfterFailure; }
 
     // Answers of the list not yet taken.
     int Remaining() const;
@@ -141,17 +163,26 @@ private:
     };
 
     std::optional<TOperatorAnswer> Take(EAnswerKind eKind, const QString& sQuestion,
-                                        const std::vector<EAnswerButton>& aAllowed);
+                                        const std::vector<EAnswerButton>& aAllowed,
+                                        const QStringList& slNames);
     std::optional<TOperatorAnswer> TakeFromList(EAnswerKind eKind, const QString& sQuestion,
-                                                const std::vector<EAnswerButton>& aAllowed);
+                                                const std::vector<EAnswerButton>& aAllowed,
+                                                const QStringList& slNames);
+    // The answer of the list the question takes: its labelled one, else the first unlabelled one.
+    std::optional<std::size_t> FindListAnswer(const QString& sQuestion, const QStringList& slNames);
+    void SkipListAnswersBefore(std::size_t iIndex);
+    std::optional<TOperatorAnswer> TakeInputFromList(const QString& sQuestion, const QStringList& slNames);
     std::optional<TOperatorAnswer> TakeFromConsole(EAnswerKind eKind, const QString& sQuestion,
                                                    const std::vector<EAnswerButton>& aAllowed);
     EReadResult ReadLine(QString& sLine);
 
     ESource feSource = asNone;
     std::vector<TOperatorAnswer> fAnswers;
-    std::size_t fiNext = 0;
+    std::vector<bool> fTaken; // answers taken (or skipped) out of order
+    std::size_t fiNext = 0;   // the first answer not taken
     bool fbListEnded = false;
+    bool fbEndedAfterFailure = false;
+    std::function<bool()> fFailed;
 
     int fiInputFd = -1;
     int fiInterruptFd = -1;

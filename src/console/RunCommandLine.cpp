@@ -43,7 +43,9 @@ TRunCommandLine::TRunCommandLine()
           ValueOption("results-db",
                       "Stores every run in the PostgreSQL result database <url> (a postgresql:// URL or a "
                       "libpq connection string), in place of the settings' connection.",
-                      "url"))
+                      "url")),
+      fRuns(ValueOption("runs", "Ends after <count> runs without asking the final question for another run.",
+                        "count"))
 {
     fParser.setApplicationDescription(
         QStringLiteral("Runs TZK test definitions without the desktop program.\n\n") +
@@ -51,8 +53,9 @@ TRunCommandLine::TRunCommandLine()
     fParser.addPositionalArgument(QStringLiteral("file"),
                                   QStringLiteral("The definition file to run (or to check, or to list)."),
                                   QStringLiteral("[file]"));
-    for (const QCommandLineOption* pOption : {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers,
-                                              &fSkipErrors, &fTrace, &fDebug, &fJUnit, &fWError, &fResultsDb})
+    for (const QCommandLineOption* pOption :
+         {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers, &fSkipErrors, &fTrace, &fDebug,
+          &fJUnit, &fWError, &fResultsDb, &fRuns})
         fParser.addOption(*pOption);
 }
 
@@ -94,7 +97,7 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("Give only one of FILE, --check FILE and --preprocess FILE."));
     if (slFiles.size() > 1)
         return Fail(QStringLiteral("Unexpected argument: ") + slFiles.at(1));
-    for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb}) {
+    for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb, &fRuns}) {
         if (fParser.values(*pOption).size() > 1)
             return Fail(QStringLiteral("--%1 is given more than once.").arg(pOption->names().first()));
     }
@@ -110,7 +113,7 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("The definition file name is empty."));
 
     if (fOptions.eMode != TRunOptions::rmRun) {
-        for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb}) {
+        for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb, &fRuns}) {
             // A check accepts the operator's options of the run it stands for, and ignores them.
             const bool bIgnored = fOptions.eMode == TRunOptions::rmCheck && pOption != &fJUnit;
             if (fParser.isSet(*pOption) && !bIgnored)
@@ -134,6 +137,14 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         fOptions.sResultsDb = fParser.value(fResultsDb).trimmed();
         if (fOptions.sResultsDb->isEmpty())
             return Fail(QStringLiteral("--results-db needs a database URL or connection string."));
+    }
+    if (fParser.isSet(fRuns)) {
+        bool bOk = false;
+        const QString sRuns = fParser.value(fRuns).trimmed();
+        fOptions.iRuns = sRuns.toInt(&bOk);
+        if (!bOk || fOptions.iRuns < 1)
+            return Fail(
+                QStringLiteral("--runs needs a number of runs of at least 1, not \"%1\".").arg(sRuns));
     }
     return true;
 }

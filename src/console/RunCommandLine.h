@@ -30,6 +30,8 @@ struct TRunOptions
     bool bWError = false; // warnings of the definition check fail the load
     // --results-db: the result database's connection, in place of the settings' (and on).
     std::optional<QString> sResultsDb;
+    // --runs: the program ends after this many runs without asking for another; 0 asks after each.
+    int iRuns = 0;
 };
 
 // tzk-run's command line.
@@ -60,6 +62,7 @@ private:
     QCommandLineOption fJUnit;
     QCommandLineOption fWError;
     QCommandLineOption fResultsDb;
+    QCommandLineOption fRuns;
     TRunOptions fOptions;
     QString fsError;
 };

@@ -80,4 +80,28 @@ TEST(ConsoleOperatorDialogsTest, InputBoxTakesTheTextLine)
         << "a key is no text";
 }
 
+// The input box's buttons: OK accepts the preset text, Cancel submits it unchanged; the other
+// button words belong to other dialogs.
+TEST(ConsoleOperatorDialogsTest, InputBoxTakesItsButtons)
+{
+    const struct
+    {
+        const char* sAnswer;
+        std::optional<QString> sResult;
+    } cases[] = {
+        {"ok", QStringLiteral("SN-")},  {"Cancel", QStringLiteral("SN-")},
+        {"\\ok", QStringLiteral("ok")}, {"yes", std::nullopt},
+        {"next", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        TOperatorAnswers answers =
+            TOperatorAnswers::FromText(QString::fromUtf8(c.sAnswer), QStringLiteral("test"));
+        TConsoleOperatorDialogs dialogs(answers);
+        EXPECT_EQ(dialogs.InputBox(QStringLiteral("Serial"), QStringLiteral("Number"), QStringLiteral("SN-")),
+                  c.sResult)
+            << c.sAnswer;
+        EXPECT_EQ(answers.OutOfStep(), !c.sResult.has_value()) << c.sAnswer;
+    }
+}
+
 } // namespace

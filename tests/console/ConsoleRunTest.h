@@ -87,7 +87,7 @@ protected:
         fOptions.sOperator = std::move(sOperator);
         fAnswers = std::move(aAnswers);
         TRunContext context{fOutStream, fAnswers, &fLog, fpReport, fpInterrupt, fsCaption};
-        return RunProcess(aBuilder.fTree, fOptions, context);
+        return AnswersExitStatus(context, RunProcess(aBuilder.fTree, fOptions, context));
     }
     int Run(TOperatorAnswers aAnswers = TOperatorAnswers(),
             std::optional<QString> sOperator = QStringLiteral("op1"))

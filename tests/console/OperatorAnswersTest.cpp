@@ -110,6 +110,69 @@ TEST(OperatorAnswersTest, AnAnswerOutOfStepEndsTheAnswers)
     TMsgClass::ReleaseSingleton();
 }
 
+TEST(OperatorAnswersTest, LabelledAnswersWaitForTheirQuestion)
+{
+    const std::optional<TOperatorAnswer> labelled =
+        TOperatorAnswers::ParseLine(QStringLiteral(" [Serial number:]  key:Enter "));
+    ASSERT_TRUE(labelled);
+    EXPECT_EQ(labelled->sLabel, QStringLiteral("Serial number:"));
+    EXPECT_EQ(labelled->eKind, akKey);
+    for (const char* sLine : {"[Label]", "[Label]   ", "[Label] # a comment", "[A] [B] x"})
+        EXPECT_THROW(TOperatorAnswers::ParseLine(QString::fromUtf8(sLine)), EError) << sLine;
+    // Without a closing bracket or a name it is a text as before.
+    for (const char* sLine : {"[no label", "[] x"}) {
+        const std::optional<TOperatorAnswer> text = TOperatorAnswers::ParseLine(QString::fromUtf8(sLine));
+        ASSERT_TRUE(text) << sLine;
+        EXPECT_EQ(text->eKind, akText) << sLine;
+        EXPECT_TRUE(text->sLabel.isEmpty()) << sLine;
+    }
+
+    std::vector<QString> infos;
+    TMsgClass::Instance().SetOnNewMsg([&](const void*, TMsgId aId, const QString& s) {
+        if (aId.TypeNo() == eInfo)
+            infos.push_back(s);
+    });
+    // A passing run asks every question: labelled and positional answers each find theirs, also
+    // when the file lists a labelled one early.
+    TOperatorAnswers passing = TOperatorAnswers::FromText(
+        QStringLiteral("[Label] PSU7-0042\nAnna\nkey:Enter\n[next run or cancel?] cancel\n"),
+        QStringLiteral("a"));
+    EXPECT_EQ(passing.AskText(QStringLiteral("Operator name")),
+              std::optional<QString>(QStringLiteral("Anna")));
+    EXPECT_EQ(passing.AskKey(QStringLiteral("Key for 1.1. Press Enter")), std::optional<int>(Qt::Key_Return));
+    EXPECT_EQ(passing.AskText(QStringLiteral("Label: Serial number"),
+                              {QStringLiteral("LABEL"), QStringLiteral("x")}),
+              std::optional<QString>(QStringLiteral("PSU7-0042")));
+    EXPECT_EQ(passing.AskButton(QStringLiteral("Next run or cancel"), {abNext, abCancel}),
+              std::optional<EAnswerButton>(abCancel));
+    EXPECT_EQ(passing.Remaining(), 0);
+    EXPECT_TRUE(infos.empty());
+
+    // A failure skipped the label and the key: the final dialog finds its own answer, and the
+    // answers of the questions that were not asked are dropped with a note.
+    TOperatorAnswers failing = TOperatorAnswers::FromText(
+        QStringLiteral("Anna\n[Label] PSU7-0042\nkey:Enter\n[Next run or cancel] cancel\nyes\n"),
+        QStringLiteral("a"));
+    EXPECT_EQ(failing.AskText(QStringLiteral("Operator name")),
+              std::optional<QString>(QStringLiteral("Anna")));
+    EXPECT_EQ(failing.AskButton(QStringLiteral("Next run or cancel"), {abNext, abYes, abCancel}),
+              std::optional<EAnswerButton>(abCancel));
+    EXPECT_EQ(infos, (std::vector<QString>{
+                         QStringLiteral("Answer line 2 \"PSU7-0042\" skipped: its question was not asked"),
+                         QStringLiteral("Answer line 3 \"key:Enter\" skipped: its question was not asked")}));
+    ASSERT_NE(failing.NextAnswer(), nullptr);
+    EXPECT_EQ(failing.NextAnswer()->iLine, 5);
+    EXPECT_EQ(failing.Remaining(), 1);
+
+    // A question without a labelled answer of its own takes the next positional one; a labelled
+    // answer of the wrong kind is out of step like any other.
+    TOperatorAnswers wrong =
+        TOperatorAnswers::FromText(QStringLiteral("[Label] key:Enter\nAnna\n"), QStringLiteral("a"));
+    EXPECT_EQ(wrong.AskText(QStringLiteral("Label")), std::nullopt);
+    EXPECT_TRUE(wrong.OutOfStep());
+    TMsgClass::ReleaseSingleton();
+}
+
 TEST(OperatorAnswersTest, NoSourceAnswersNothing)
 {
     TOperatorAnswers answers;

@@ -49,7 +49,9 @@ TRunResult RunTzk(const QStringList& slArgs)
 }
 
 // Runs tzk-run with a pseudo terminal as its standard input and output; returns what it wrote.
-QByteArray RunInTerminal(const QStringList& slArgs)
+// aTyping: what the operator types once the output shows each prompt, in turn.
+QByteArray RunInTerminal(const QStringList& slArgs,
+                         const std::vector<std::pair<QByteArray, QByteArray>>& aTyping = {})
 {
     std::vector<std::string> args{TZK_RUN_PATH};
     for (const QString& sArg : slArgs)
@@ -70,6 +72,8 @@ QByteArray RunInTerminal(const QStringList& slArgs)
         ::_exit(127);
     }
     QByteArray aOut;
+    std::size_t iTyped = 0;
+    qsizetype iTypedUpTo = 0;
     QElapsedTimer timer;
     timer.start();
     for (;;) {
@@ -88,6 +92,12 @@ QByteArray RunInTerminal(const QStringList& slArgs)
         if (iRead <= 0)
             break;
         aOut.append(aBuffer, qsizetype(iRead));
+        if (iTyped < aTyping.size() && aOut.indexOf(aTyping[iTyped].first, iTypedUpTo) >= 0) {
+            iTypedUpTo = aOut.size();
+            const QByteArray& aText = aTyping[iTyped++].second;
+            if (::write(iTerminal, aText.constData(), size_t(aText.size())) != aText.size())
+                ADD_FAILURE() << "typing failed";
+        }
     }
     ::close(iTerminal);
     int iStatus = 0;
@@ -452,6 +462,146 @@ TEST(TzkRunTest, AnswersOutOfStepAreWrongUsage)
     }
 }
 
+// OpenTZD hands the station over as the window does: the first run leaves no trace (no final
+// case, no final dialog, no value-log line), the operator and the answers go on into the second
+// definition, and its runs decide the exit status.
+TEST(TzkRunTest, OpenTzdHandsOverWithoutJudgingTheFirstRun)
+{
+    TTestDir dir;
+    dir.Write(
+        QStringLiteral("second.TZD"),
+        "Set(ValueLog; \"TZD:second.csv\")\r\n"
+        "Device.Create(SystemControl; Sys)\r\n"
+        "Test.Case(\"Second\")\r\n{\r\n"
+        "Sys.Dialog.Input.String(\"Serial\"§Serial; \"Label\"; \"Serial number\"; \"SN-\"; \"SN-1*\")\r\n"
+        "}\r\n");
+    const auto first = [&dir](const char* sAction) {
+        return dir.Write(QStringLiteral("first.TZD"),
+                         QByteArray("Set(ValueLog; \"TZD:first.csv\")\r\n"
+                                    "Device.Create(SystemControl; Sys)\r\n"
+                                    "Test.Case(\"First\")\r\n{\r\n"
+                                    "Sys.Process(\"Go on\"; ContinueOnFailure)\r\n"
+                                    "Sys.Evaluate(\"Fails before the hand-over\"; 1 > 2)\r\n"
+                                    "Sys.OpenTZD(\"Hand over\"; \"TZD:second.TZD\"; ") +
+                             sAction +
+                             ")\r\n"
+                             "Sys.Delay(\"Never runs\"; 1)\r\n"
+                             "}\r\n"
+                             "Test.Final(\"Clean up\")\r\n{\r\n"
+                             "Sys.Delay(\"Never runs either\"; 1)\r\n"
+                             "}\r\n");
+    };
+    const struct
+    {
+        const char* sAction;
+        const char* sAnswers;
+        int iExit;
+        const char* sSecondLog; // the value-log line's serial and result
+        int iRuns;              // of the second definition
+    } cases[] = {
+        {"AutoStart", "Anna\nSN-100\nnext\nSN-150\ncancel\n", 0, ";SN-150;Passed;Anna\r\n", 2},
+        {"AutoStart", "Anna\nSN-300\ncancel\n", 1, ";SN-300;Failed;Anna\r\n", 1},
+        {"OpenOnly", "Anna\n", 0, nullptr, 0},
+        {"OpenOnly", "Anna\nSN-100\n", 4, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(dir.FilePath(QStringLiteral("first.csv")));
+        QFile::remove(dir.FilePath(QStringLiteral("second.csv")));
+        const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), c.sAnswers);
+        const TRunResult result = RunTzk({QStringLiteral("--answers"), sAnswers, first(c.sAction)});
+        const std::string sCase = std::string(c.sAction) + " " + c.sAnswers + result.sOut.toStdString();
+        EXPECT_EQ(result.iExitCode, c.iExit) << sCase;
+        EXPECT_FALSE(QFile::exists(dir.FilePath(QStringLiteral("first.csv")))) << sCase;
+        for (const char* sNever : {"Never runs", "Stopped", "Clean up"})
+            EXPECT_FALSE(result.sOut.contains(QString::fromLatin1(sNever))) << sNever << "\n" << sCase;
+        // One final dialog a run of the second definition, none for the first.
+        EXPECT_EQ(result.sOut.count(QStringLiteral("Steps: ")), c.iRuns) << sCase;
+        EXPECT_EQ(result.sOut.count(QStringLiteral("Operator: Anna")), 1) << sCase;
+        if (c.sSecondLog) {
+            const QString sLog =
+                QString::fromLatin1(ReadFileBytes(dir.FilePath(QStringLiteral("second.csv"))));
+            EXPECT_TRUE(sLog.contains(QString::fromLatin1(c.sSecondLog))) << sLog.toStdString() << sCase;
+        } else {
+            EXPECT_FALSE(QFile::exists(dir.FilePath(QStringLiteral("second.csv")))) << sCase;
+        }
+    }
+}
+
+// A failing board skips the questions behind its failure: answers naming their questions stay in
+// step, --runs 1 asks no final question, and the run gives status 1 with one value-log line.
+TEST(TzkRunTest, LabelledAnswersAndRunsKeepAFailingBoardInStep)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(
+        QStringLiteral("board.TZD"),
+        "Set(ValueLog; \"TZD:board.csv\")\r\n"
+        "Device.Create(SystemControl; Sys)\r\n"
+        "Test.Case(\"Power\")\r\n{\r\n"
+        "Sys.Process(\"Stop at the first failure\"; BreakOnFailure)\r\n"
+        "Sys.Dialog(\"Ready\"; \"Unit\"; \"Place the unit\"; ButtonOkCancel)\r\n"
+        "Sys.Evaluate(\"Supply\"; %s)\r\n"
+        "Sys.Dialog.Input.String(\"Label\"§Label; \"Label\"; \"Type the label\"; \"SN-\"; \"SN-*\")\r\n"
+        "Sys.Pause(\"Press Enter\")\r\n"
+        "}\r\n"
+        "Test.Final(\"Off\")\r\n{\r\n"
+        "Sys.Dialog(\"Off\"; \"Power off\"; \"Switch the unit off\"; ButtonOk)\r\n"
+        "}\r\n");
+    const auto board = [&](bool bPasses) {
+        QByteArray aText = ReadFileBytes(sMain);
+        aText.replace("%s", bPasses ? "1 < 2" : "1 > 2");
+        return dir.Write(QStringLiteral("run.TZD"), aText);
+    };
+    const struct
+    {
+        bool bPasses;
+        const char* sAnswers;
+        QStringList args;
+        int iExit;
+        const char* sOut;
+    } cases[] = {
+        // Labelled: the skipped label and key answers are dropped, the final case gets its own.
+        {false,
+         "Anna\n[Unit] ok\n[Label] SN-42\n[Press Enter] key:Enter\n[Power off] ok\n",
+         {QStringLiteral("--runs"), QStringLiteral("1")},
+         1,
+         "Answer line 3 \"SN-42\" skipped: its question was not asked"},
+        {true,
+         "Anna\n[Unit] ok\n[Label] SN-42\n[Press Enter] key:Enter\n[Power off] ok\n",
+         {QStringLiteral("--runs"), QStringLiteral("1")},
+         0,
+         "Passed"},
+        // Positional answers after a failure: reported, and the status is the failure's.
+        {false,
+         "Anna\nok\nSN-42\nkey:Enter\nok\ncancel\n",
+         {},
+         1,
+         "is no answer to \"Power off: Switch the unit off\""},
+        // Two runs without a final question.
+        {true,
+         "Anna\nok\nSN-1\nkey:Enter\nok\nok\nSN-2\nkey:Enter\nok\n",
+         {QStringLiteral("--runs"), QStringLiteral("2")},
+         0,
+         "Next run"},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(dir.FilePath(QStringLiteral("board.csv")));
+        const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), c.sAnswers);
+        const TRunResult result =
+            RunTzk(c.args + QStringList{QStringLiteral("--answers"), sAnswers, board(c.bPasses)});
+        const std::string sCase = std::string(c.sAnswers) + result.sOut.toStdString();
+        EXPECT_EQ(result.iExitCode, c.iExit) << sCase;
+        EXPECT_TRUE(result.sOut.contains(QString::fromUtf8(c.sOut))) << sCase;
+        if (c.sAnswers[5] == '[') {
+            EXPECT_FALSE(result.sOut.contains(QStringLiteral("No operator answer available"))) << sCase;
+        }
+        const QList<QByteArray> lines = ReadFileBytes(dir.FilePath(QStringLiteral("board.csv"))).split('\n');
+        // The header, one line a run and the empty rest after the last line break.
+        const int iRuns = c.args.isEmpty() ? 1 : c.args.at(1).toInt();
+        EXPECT_EQ(lines.size(), 2 + iRuns) << sCase;
+        EXPECT_EQ(lines.count(QByteArray()), 1) << sCase;
+    }
+}
+
 // A key may be assigned only to a caption of the desktop program's actions, headless too; the
 // check of a run's command line takes the operator's options and ignores them.
 TEST(TzkRunTest, KeyAssignmentsNeedAnActionCaption)
@@ -527,6 +677,20 @@ TEST(TzkRunTest, TerminalShowsALiveStatusLine)
         EXPECT_FALSE(aPart.startsWith("[K[") && aPart.contains('\n')) << aOut.toStdString();
     }
     EXPECT_TRUE(aOut.contains("Steps: 1 passed, 0 failed, 0 skipped\r\n")) << aOut.toStdString();
+}
+
+// At a terminal an empty line takes a question's default: the final dialog ends the program.
+TEST(TzkRunTest, EmptyLineAtTheTerminalTakesTheDefault)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Create(SystemControl; Sys)\r\n"
+                                                                "Test.Case(\"Supply\")\r\n{\r\n"
+                                                                "Sys.Delay(\"Settle\"; 1)\r\n}\r\n");
+    const QByteArray aOut = RunInTerminal({QStringLiteral("--operator"), QStringLiteral("op1"), sMain},
+                                          {{"Next run or cancel", "\n"}});
+    EXPECT_TRUE(aOut.contains("Next run or cancel")) << aOut.toStdString();
+    EXPECT_FALSE(aOut.contains("Please answer")) << aOut.toStdString();
+    EXPECT_FALSE(aOut.contains("Next run\r\n")) << aOut.toStdString();
 }
 
 TEST(TzkRunTest, UnusableAnswersFileIsWrongUsage)
