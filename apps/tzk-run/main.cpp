@@ -38,6 +38,7 @@ int LoadDefinition(const TRunOptions& aOptions, TSession& aSession, QString& sCa
                    QTextStream& aErr)
 {
     TConsoleLoader loader(aSession, aOptions.bSkipErrors);
+    loader.SetCheckOnly(aOptions.eMode == TRunOptions::rmCheck);
     aReport = loader.Load(aOptions.sFile, aErr);
     sCaption = loader.FileLabel();
     if (aReport.bRunnable && aReport.iWarnings > 0 && aOptions.bWError) {

@@ -63,7 +63,7 @@ TLoadReport TConsoleLoader::Load(const QString& sFile, QTextStream& aErr)
     if (!report.sFailure.isEmpty()) {
         // The path as given when the file is missing, the full one when it could not be read.
         const bool bMissing = !QFileInfo(report.sFile).isFile();
-        if (!bMissing)
+        if (!bMissing && !fbCheckOnly)
             TMsg::Error(report.sFailure);
         aErr << QStringLiteral("%1: error: %2")
                     .arg(bMissing ? sFile : report.sFile,

@@ -32,10 +32,15 @@ public:
     bool AssignKey(int iKeyCode, const QString& sCaption) override;
     void SetDefaultDocument(const QString& sFileName) override;
     TErrorReport* ErrorReport() override;
+    // A definition check lists each error and warning once, as "file:line:" on the error stream:
+    // the log does not repeat them.
+    void SetCheckOnly(bool bCheckOnly) { fbCheckOnly = bCheckOnly; }
+    bool LogsLoadSummaries() const override { return !fbCheckOnly; }
 
 private:
     TSession& fSession;
     bool fbSkipErrors;
+    bool fbCheckOnly = false;
     QString fsLabel;
     QString fsVersion;
 };

@@ -50,19 +50,20 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     try {
         TDefFileLint lint(*this);
         TDefFilePreprocessor(*this).Run();
-        if (!LastErrors().isEmpty())
+        const bool bSummaries = fHost.LogsLoadSummaries();
+        if (!LastErrors().isEmpty() && bSummaries)
             TMsg::Warning(QStringLiteral("While loading file directives ...") + LastErrors());
         fslDirectiveWarnings = LastErrors().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         const bool bOk = KeywordPass();
         if (bOk && LastErrors().isEmpty())
             eResult = irSuccess;
-        if (!LastErrors().isEmpty())
+        if (!LastErrors().isEmpty() && bSummaries)
             TMsg::Error(QStringLiteral("While loading definition file...") + LastErrors());
         // Mistakes that load without an error; they do not change the outcome.
         lint.Check(*this);
         fsCheckWarnings = lint.LoadInfos();
         fiCheckWarnings = int(lint.Warnings().size());
-        if (!fsCheckWarnings.isEmpty())
+        if (!fsCheckWarnings.isEmpty() && bSummaries)
             TMsg::Warning(QStringLiteral("While checking definition file...") + fsCheckWarnings);
     } catch (const EOperationCancelled& e) {
         TMsg::Debug(e.Message());

@@ -249,13 +249,56 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                     {testCase.sName}));
 }
 
+void TDefFileLint::CheckReferences(const QString& sField, const TLocation& aAt)
+{
+    for (int i = sField.indexOf(QLatin1Char('%')); i >= 0 && i + 1 < sField.size();
+         i = sField.indexOf(QLatin1Char('%'), i + 1)) {
+        // "%%" is a percent sign; "%" before anything but a name is one, too ("100% sure").
+        if (sField.at(i + 1) == QLatin1Char('%')) {
+            ++i;
+            continue;
+        }
+        if (!IsNameStart(sField.at(i + 1)) || VariableAt(sField, i) > 0)
+            continue;
+        int iEnd = i + 1;
+        while (iEnd < sField.size() && IsNameChar(sField.at(iEnd)))
+            ++iEnd;
+        Warn(aAt, Format(QStringLiteral("\"%s\" names no declared variable: the text keeps it as written"),
+                         {sField.mid(i, iEnd - i)}));
+    }
+}
+
 void TDefFileLint::CheckFunction(const QString& sLine, const TLocation& aAt)
 {
     const int iDot = sLine.indexOf(QLatin1Char('.'));
     const int iBracket = sLine.indexOf(QLatin1Char('('));
-    if (iDot < 0 || iBracket < iDot || !fSystemDevices.contains(sLine.left(iDot)))
+    if (iDot < 0 || iBracket < iDot)
         return;
+    const bool bSystem = fSystemDevices.contains(sLine.left(iDot));
     const QString sFunction = sLine.mid(iDot + 1, iBracket - iDot - 1);
+    // The parameters after the label field. VarIntToStr's format is a number format, not a text;
+    // conditions and terms have a check of their own.
+    const auto ownCheck = [&](int iField) {
+        if (!bSystem)
+            return false;
+        if (sFunction == QLatin1String("VarIntToStr") || sFunction == QLatin1String("Goto"))
+            return iField == 2;
+        return iField == 1 &&
+               (sFunction == QLatin1String("Evaluate") || sFunction == QLatin1String("Calculate"));
+    };
+    if (sLine.contains(QLatin1Char('%'))) {
+        try {
+            const TCommaSeparatedValue csv = Fields(sLine, 1);
+            for (int i = 1; i < csv.ValueCount(); ++i) {
+                if (!ownCheck(i))
+                    CheckReferences(csv.GetString(i), aAt);
+            }
+        } catch (const std::exception&) {
+            // The command reports its own parameter errors while the definition loads.
+        }
+    }
+    if (!bSystem)
+        return;
     try {
         const TCommaSeparatedValue csv = Fields(sLine, 1);
         if (sFunction == QLatin1String("Goto")) {

@@ -76,6 +76,8 @@ private:
     // Collects the devices, variables, test cases and node labels, and checks the brackets.
     void CollectStatements(const std::vector<TSegment>& aLines);
     void CheckFunction(const QString& sLine, const TLocation& aAt);
+    // A "%" reference in a parameter that names no declared variable.
+    void CheckReferences(const QString& sField, const TLocation& aAt);
     void CheckTargets();
     // Warns about every name in sTerm that the expressions do not know. In a function's condition
     // a reference to a variable ("%" and its name) must name a declared variable; in a

@@ -26,4 +26,7 @@ public:
     // Shows the document sText names and waits; sText becomes the answer ("Cancelled", "Exit" or
     // the define values).
     virtual void DefineQuery(QString& sText) { sText = QStringLiteral("Cancelled"); }
+    // Whether the load logs its errors and warnings as a whole once it is through; a program that
+    // lists them line by line itself (a definition check) need not see them twice.
+    virtual bool LogsLoadSummaries() const { return true; }
 };

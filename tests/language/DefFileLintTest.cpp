@@ -123,6 +123,22 @@ TEST_F(DefFileLintTest, EachMistakeGivesOneWarningAtItsLine)
          "Name \"LIMTI_BASE\" in the #elif condition \"LIMIT > 2\""},
         {"define without value in #if", "#define DEBUG\n#if DEBUG = 1\n#endif\nTest.Case(\"A\")\n}\n", 2,
          "(it is defined without a value; test that with #ifdef)"},
+        {"misspelled reference in a program's parameters",
+         "Set(String; Label)\nDevice.Create(SystemControl; Sys)\nTest.Case(\"A\")\n{\n"
+         " Sys.Execute(\"x\"; \"/bin/echo\"; \"%Label %sLable\"; ; 10)\n}\n",
+         5, "\"%sLable\" names no declared variable: the text keeps it as written"},
+        {"misspelled reference in a dialog text, percent signs around it",
+         "Set(String; Label)\nDevice.Create(SystemControl; Sys)\nTest.Case(\"A\")\n{\n"
+         " Sys.Dialog(\"x\"; \"100% sure\"; \"%%Label is %Lable, 5 %.\"; ButtonOk)\n}\n",
+         5, "\"%Lable\" names no declared variable"},
+        {"reference in any device's parameters",
+         "Set(String; Cmd)\nTest.Case(\"A\")\n{\n Port.Send(\"x\"§Cmd; \"%Cmd\"; \"%Cdm\")\n}\n", 4,
+         "\"%Cdm\" names no declared variable"},
+        {"a number format is no reference",
+         "Set(Integer; Id)\nSet(String; S)\nDevice.Create(SystemControl; Sys)\nTest.Case(\"A\")\n{\n"
+         " Sys.VarIntToStr(\"x\"; Id; \"%d\"; S)\n Sys.Dialog(\"%Undeclared label\"; \"c\"; \"%Num\"; "
+         "ButtonOk)\n}\n",
+         7, "\"%Num\" names no declared variable"},
     };
     for (const auto& c : cases) {
         const auto warnings = Check(QString::fromUtf8(c.sText));

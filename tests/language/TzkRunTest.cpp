@@ -233,6 +233,8 @@ TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
     EXPECT_TRUE(check.sErr.endsWith(sWarning)) << check.sErr.toStdString();
     EXPECT_TRUE(check.sOut.endsWith(sMain + QStringLiteral(": no errors, 1 warning(s)\n")))
         << check.sOut.toStdString();
+    // Each warning is listed once: the log does not repeat it.
+    EXPECT_FALSE(check.sOut.contains(QStringLiteral("same name"))) << check.sOut.toStdString();
 
     const TRunResult werror = RunTzk({QStringLiteral("--check"), sMain, QStringLiteral("--werror")});
     EXPECT_EQ(werror.iExitCode, 2);
@@ -248,6 +250,17 @@ TEST(TzkRunTest, CheckListsWarningsAndWErrorFailsOnThem)
     EXPECT_TRUE(
         redefined.sErr.contains(sDefines + QStringLiteral(":2: warning: Redefinition of \"LIMIT\"\n")))
         << redefined.sErr.toStdString();
+    EXPECT_FALSE(redefined.sOut.contains(QStringLiteral("Redefinition"))) << redefined.sOut.toStdString();
+
+    // So is every load error.
+    const QString sBad =
+        dir.Write(QStringLiteral("bad.TZD"), "Device.Create(SystemControl; Sys)\n"
+                                             "Test.Case(\"A\")\n{\n Sys.Delay(\"x\"; abc)\n}\n");
+    const TRunResult bad = RunTzk({QStringLiteral("--check"), sBad});
+    EXPECT_EQ(bad.iExitCode, 2);
+    EXPECT_EQ(bad.sErr.count(QStringLiteral("'abc' is not a valid integer value")), 1)
+        << bad.sErr.toStdString();
+    EXPECT_FALSE(bad.sOut.contains(QStringLiteral("'abc'"))) << bad.sOut.toStdString();
 
     const TRunResult run = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
     EXPECT_EQ(run.iExitCode, 0) << run.sOut.toStdString() << run.sErr.toStdString();
