@@ -293,3 +293,15 @@ QString Format(const QString& aFormat, const std::vector<TFormatArg>& aArgs)
     }
     return sResult;
 }
+
+QByteArray DumpHead(const QByteArray& aData, int iHead)
+{
+    return aData.size() > iHead ? aData.left(iHead) : aData;
+}
+
+QString DumpRest(const QByteArray& aData, int iHead)
+{
+    if (aData.size() <= iHead)
+        return QString();
+    return QStringLiteral(" ... (+%1 bytes)").arg(aData.size() - qsizetype(iHead));
+}

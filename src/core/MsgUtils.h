@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
 #include <QString>
 
@@ -65,3 +66,14 @@ QString FloatToStrG(double arValue, int aiPrecision, QChar aDecimalSeparator);
 
 // The same with the application's decimal separator.
 QString FloatToStrG(double arValue, int aiPrecision = 15);
+
+// Dumps of device data in messages show at most this many bytes, so that a device that sends
+// without end costs neither the memory of the log nor the time to format it.
+constexpr int ciDumpHeadBytes = 512;
+
+// The bytes a dump shows: the first iHead bytes of aData, or all of them when there are no more.
+QByteArray DumpHead(const QByteArray& aData, int iHead = ciDumpHeadBytes);
+
+// What follows a bounded dump: " ... (+N bytes)" with the count of the bytes it left out, empty when
+// it showed them all.
+QString DumpRest(const QByteArray& aData, int iHead = ciDumpHeadBytes);

@@ -147,11 +147,12 @@ void TInstMS8218::Init(const QString& sConfig)
         throw EMsg(QStringLiteral("Instrument thread already running!"), TMsgId(0x31010A), 0);
     const QString sPort = sConfig.trimmed();
     if (sPort.startsWith(QLatin1String("COM"))) {
-        bool bOk = false;
-        const uint uPort = sPort.mid(3).trimmed().toUInt(&bOk);
-        if (!bOk || uPort == 0)
+        // The number is an integer of the definition: decimal, "$" or "0x" hexadecimal.
+        std::int64_t iPort = 0;
+        const bool bOk = TextToInteger(sPort.mid(3).trimmed(), 32, iPort);
+        if (!bOk || iPort <= 0)
             throw EMsg(QStringLiteral("Invalid RS232 port definition: ") + sPort, TMsgId(0x310114), 0);
-        fdwPortNo = uPort;
+        fdwPortNo = std::uint32_t(iPort);
         fsPortIndication = sPort;
         fDevice = std::make_unique<TMS8218Rs232>();
     } else if (sPort.startsWith(QLatin1Char('/'))) {

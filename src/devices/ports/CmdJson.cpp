@@ -36,6 +36,12 @@ QString JsonText(const QByteArray& aResponse)
     return aResponse.isValidUtf8() ? QString::fromUtf8(aResponse) : BytesToText(aResponse);
 }
 
+// A response in a message, a long one cut to its head.
+QString BoundedJsonText(const QByteArray& aResponse)
+{
+    return JsonText(DumpHead(aResponse)) + DumpRest(aResponse);
+}
+
 // One bound of an InRange term, in single precision as the terms are written; a number beyond the
 // single-precision range is no bound.
 float RangeBound(const QString& sText)
@@ -163,15 +169,16 @@ void TCmdDataSendJson::ConcludeJson()
         FinishData(crFailed);
         return;
     }
-    const QString sResponse = JsonText(port.GetRxDataEx(TagBytes(fsStartTag), TagBytes(fsEndTag)));
-    TMsg::Debug(QStringLiteral("TCmdDataSendJson TCmdSend.Conclusion: \"%s\""), {sResponse});
+    const QByteArray received = port.GetRxDataEx(TagBytes(fsStartTag), TagBytes(fsEndTag));
+    const QString sResponse = JsonText(received);
+    TMsg::Debug(QStringLiteral("TCmdDataSendJson TCmdSend.Conclusion: \"%s\""), {BoundedJsonText(received)});
     if (sResponse.isEmpty())
         return;
     fsLastValue.clear();
     const std::optional<TJsonValue> response = TJsonValue::Parse(sResponse);
     if (!response) {
         SetErrorText(QStringLiteral("No valid JSON response!"));
-        TMsg::Error(QStringLiteral("No valid JSON response: \"%s\"!"), {sResponse});
+        TMsg::Error(QStringLiteral("No valid JSON response: \"%s\"!"), {BoundedJsonText(received)});
         FinishData(crFailed);
         return;
     }

@@ -33,6 +33,12 @@ QByteArray Bytes(const QString& sText)
     return bytes;
 }
 
+// Received bytes in a message: one character per byte, a long block cut to its head.
+QString BoundedText(const QByteArray& aData)
+{
+    return BytesToText(DumpHead(aData)) + DumpRest(aData);
+}
+
 // Why a waiting step fails when its routine is called: the port's error, or the time that ran out
 // (the timer is no longer enabled); empty when data arrived.
 QString PortFailure(const TDevicePortBase& aPort)
@@ -54,6 +60,8 @@ TDevicePortBase::TDevicePortBase(TDeviceContext& aContext)
     : TDevice(aContext), fTimer(std::make_unique<QTimer>())
 {
     fTimer->setSingleShot(true);
+    // The response time is the engineer's: a coarse timer could conclude a wait early.
+    fTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(fTimer.get(), &QTimer::timeout, [this] { TimerEvent(); });
 
     AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
@@ -231,16 +239,22 @@ void TDevicePortBase::AppendRxData(const QByteArray& aData)
 
 QString TDevicePortBase::DisplayForm(const QByteArray& aData)
 {
+    const QByteArray head = DumpHead(aData);
     QString sHex;
-    sHex.reserve(aData.size() * 3);
+    sHex.reserve(head.size() * 3);
     static const char digits[] = "0123456789ABCDEF";
-    for (const char c : aData) {
+    for (const char c : head) {
         const auto b = static_cast<unsigned char>(c);
         sHex += QLatin1Char(' ');
         sHex += QLatin1Char(digits[b >> 4]);
         sHex += QLatin1Char(digits[b & 0x0F]);
     }
-    return QLatin1Char('"') + EscapeText(BytesToText(aData)) + QStringLiteral("\"; ") + sHex;
+    return QLatin1Char('"') + EscapeText(BytesToText(head)) + QStringLiteral("\"; ") + sHex + DumpRest(aData);
+}
+
+QString TDevicePortBase::DumpText(const QByteArray& aData)
+{
+    return EscapeText(BytesToText(DumpHead(aData))) + DumpRest(aData);
 }
 
 QString TDevicePortBase::Display(const QByteArray& aData, bool bSent)
@@ -468,7 +482,7 @@ void TCmdData::Conclude(TDevice*)
     }
     const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
     const QString sResponse = BytesToText(response);
-    TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.Conclusion: \"%s\""), {sResponse});
+    TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.Conclusion: \"%s\""), {BoundedText(response)});
     if (response.isEmpty())
         return;
     LogValue(sResponse);
@@ -478,22 +492,24 @@ void TCmdData::Conclude(TDevice*)
     ECmdResult eResult = crOk;
     if (MatchWildcardBytes(response, expected)) {
         TMsg::Info(QStringLiteral("Response Passed: Expected= \"%s\" = \"%s\""),
-                   {EscapeText(sExpected), EscapeText(sResponse)});
+                   {EscapeText(sExpected), TDevicePortBase::DumpText(response)});
     } else if ((fsStartTag.isEmpty() || fsEndTag.isEmpty()) &&
                (sExpected.contains(QLatin1Char('*')) || sResponse.size() < sExpected.size())) {
         // Not closed by a tag pair: more may still come.
         TMsg::Trace(QStringLiteral("Response received \"%s\" wait for expected \"%s\""),
-                    {EscapeText(sResponse), EscapeText(sExpected)});
+                    {TDevicePortBase::DumpText(response), EscapeText(sExpected)});
         return;
     } else {
         eResult = crFailed;
-        SetErrorText(QStringLiteral("\"%s\"<>\"%s\""), {EscapeText(sExpected), EscapeText(sResponse)});
+        const QString sShown = TDevicePortBase::DumpText(response);
+        SetErrorText(QStringLiteral("\"%s\"<>\"%s\""), {EscapeText(sExpected), sShown});
         TMsg::Error(QStringLiteral("Response Failed: Expected= \"%s\" <> \"%s\""),
-                    {EscapeText(sExpected), EscapeText(sResponse)});
+                    {EscapeText(sExpected), sShown});
     }
     if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, sResponse)) {
         eResult = crFailed;
-        SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"), {fsVariableName, sResponse});
+        SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"),
+                     {fsVariableName, BoundedText(response)});
         TMsg::Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
     }
     FinishData(eResult);
@@ -514,12 +530,13 @@ void TCmdData::ConcludeWithNoResponse(TDevice*)
     } else {
         const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
         const QString sResponse = BytesToText(response);
-        TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.ConcludeWithNoResponse: \"%s\""), {sResponse});
+        TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.ConcludeWithNoResponse: \"%s\""),
+                    {BoundedText(response)});
         if (response.isEmpty())
             return;
         eResult = crFailed;
-        SetErrorText(QStringLiteral("No response <> \"%s\""), {sResponse});
-        TMsg::Error(QStringLiteral("No response expected <> \"%s\""), {sResponse});
+        SetErrorText(QStringLiteral("No response <> \"%s\""), {BoundedText(response)});
+        TMsg::Error(QStringLiteral("No response expected <> \"%s\""), {BoundedText(response)});
         if (!fsVariableName.isEmpty())
             TVariableManager::Instance().SetValue(fsVariableName, sResponse);
     }
@@ -640,8 +657,9 @@ void TCmdGetValue::Conclude(TDevice*)
         FinishValue(crFailed);
         return;
     }
-    const QString sResponse = BytesToText(port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag)));
-    TMsg::Debug(QStringLiteral("DevicePortBase TCmdSend.Conclusion: \"%s\""), {sResponse});
+    const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
+    const QString sResponse = BytesToText(response);
+    TMsg::Debug(QStringLiteral("DevicePortBase TCmdSend.Conclusion: \"%s\""), {BoundedText(response)});
     if (sResponse.isEmpty())
         return;
     LogValue(sResponse);
@@ -652,8 +670,8 @@ void TCmdGetValue::Conclude(TDevice*)
     while (sNumber.startsWith(QLatin1Char(' ')))
         sNumber.remove(0, 1);
     if (!TextToFloat(sNumber, QLatin1Char('.'), rValue)) {
-        SetErrorText(QStringLiteral("Inv. Rsp: \"%s\""), {sResponse});
-        TMsg::Error(QStringLiteral("Invalid response: \"%s\""), {sResponse});
+        SetErrorText(QStringLiteral("Inv. Rsp: \"%s\""), {BoundedText(response)});
+        TMsg::Error(QStringLiteral("Invalid response: \"%s\""), {BoundedText(response)});
         FinishValue(crFailed);
         return;
     }

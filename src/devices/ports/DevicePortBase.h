@@ -74,8 +74,11 @@ public:
 
     const QString& PortId() const { return FsPortId; }
 
-    // "\"text\"; hex" form of bytes for traces and messages.
+    // "\"text\"; hex" form of bytes for traces and messages; a long block shows its head and the
+    // count of the rest.
     static QString DisplayForm(const QByteArray& aData);
+    // The escaped text of received bytes for messages, bounded like DisplayForm.
+    static QString DumpText(const QByteArray& aData);
     // DisplayForm, and the bytes handed to the monitor.
     QString Display(const QByteArray& aData, bool bSent);
 

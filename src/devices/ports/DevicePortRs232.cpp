@@ -18,6 +18,7 @@ TDevicePortRs232::TDevicePortRs232(TDeviceContext& aContext)
     fSerial->SetNotifyErrors(neEvent);
     fSerial->OnError = [this](TSerial*) { SerialError(); };
     fByteTimer.setSingleShot(true);
+    fByteTimer.setTimerType(Qt::PreciseTimer); // the send byte interval is the engineer's
     QObject::connect(&fByteTimer, &QTimer::timeout, [this] { SendNextByte(); });
 }
 

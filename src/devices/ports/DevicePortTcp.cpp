@@ -55,6 +55,7 @@ void TDevicePortTcp::Open()
             QEventLoop loop;
             QTimer limit;
             limit.setSingleShot(true);
+            limit.setTimerType(Qt::PreciseTimer);
             QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
             auto previous = fClient->OnStateChanged;
             fClient->OnStateChanged = [&](TTcpBase* aSender) {

@@ -4,6 +4,7 @@
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
+#include "core/StrUtilsEx.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -39,12 +40,13 @@ bool TPortMonitor::Init(const QStringList& aConfig)
         fAddress = TNorbeckIpAddress::FromText(aConfig[2].trimmed());
         fiListeningPort = 0;
         if (aConfig.size() > 3 && !aConfig[3].trimmed().isEmpty()) {
-            bool bOk = false;
-            const int iPort = aConfig[3].trimmed().toInt(&bOk);
+            // An integer of the definition: decimal, "$" or "0x" hexadecimal.
+            std::int64_t iPort = 0;
+            const bool bOk = TextToInteger(aConfig[3].trimmed(), 32, iPort);
             if (!bOk || iPort < 0 || iPort > 65535)
                 throw EMsg(QStringLiteral("'%s' is not a valid integer value"), {aConfig[3].trimmed()},
                            TMsgId(), 0);
-            fiListeningPort = iPort;
+            fiListeningPort = int(iPort);
         }
         const QString sOptions = aConfig.size() > 4 ? aConfig[4] : QString();
         fbVerbose = sOptions.contains(QLatin1String("Verbose"), Qt::CaseInsensitive);
@@ -101,8 +103,9 @@ void TPortMonitor::Display(const QByteArray& aData, bool /*bSent*/)
         return;
     const std::uint16_t wPort = std::uint16_t(fAddress.Port > 0 ? fAddress.Port : 0);
     if (fUdp->SendData(fAddress.HostOrIPv4(), wPort, aData) > 0 && fbVerbose)
-        TMsg::Trace(QStringLiteral("UDP Monitor [%s:%d]: >%s"),
-                    {fAddress.HostOrIPv4(), int(wPort), QString::fromLatin1(aData)});
+        TMsg::Trace(
+            QStringLiteral("UDP Monitor [%s:%d]: >%s"),
+            {fAddress.HostOrIPv4(), int(wPort), QString::fromLatin1(DumpHead(aData)) + DumpRest(aData)});
 }
 
 bool TPortMonitor::FromItself(const QString& aPeerIp, std::uint16_t aPeerPort) const
@@ -127,7 +130,8 @@ void TPortMonitor::Received(const QString& aPeerIp, std::uint16_t aPeerPort, con
     // One character per byte, so the bytes reach the device under test unchanged.
     const QString sText = QString::fromLatin1(aBuffer);
     if (fbVerbose)
-        TMsg::Trace(QStringLiteral("UDP Monitor [%s:%d]: <%s"), {aPeerIp, int(aPeerPort), sText});
+        TMsg::Trace(QStringLiteral("UDP Monitor [%s:%d]: <%s"),
+                    {aPeerIp, int(aPeerPort), QString::fromLatin1(DumpHead(aBuffer)) + DumpRest(aBuffer)});
     if (!OnInject)
         return;
     try {

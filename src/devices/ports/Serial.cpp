@@ -19,6 +19,7 @@ bool TSerial::IsValidBaudrate(int iBaudrate)
 TSerial::TSerial()
 {
     fWriteWatch.setSingleShot(true);
+    fWriteWatch.setTimerType(Qt::PreciseTimer);
     QObject::connect(&fWriteWatch, &QTimer::timeout, [this] {
         // Bytes that the line did not take within the write timeout (held by flow control or a
         // stuck driver) are dropped and reported instead of waited for.
@@ -141,7 +142,9 @@ bool TSerial::ApplySettings()
     else if (FFlowMode == fcXON_XOF)
         eFlow = QSerialPort::SoftwareControl;
     bOk = fPort->setFlowControl(eFlow) && bOk;
-    fPort->setReadBufferSize(0); // the receive side drains the port at every notification
+    // The receive side drains the port at every notification; the bound only keeps a line that
+    // talks while nobody reads from filling the memory.
+    fPort->setReadBufferSize(ciReadBufferSize);
     return bOk;
 }
 
@@ -281,7 +284,8 @@ void TSerial::Break(int iMilliSeconds)
         return;
     }
     fPort->setBreakEnabled(true);
-    QTimer::singleShot(iMilliSeconds, fPort.get(), [this] { fPort->setBreakEnabled(false); });
+    QTimer::singleShot(iMilliSeconds, Qt::PreciseTimer, fPort.get(),
+                       [this] { fPort->setBreakEnabled(false); });
 }
 
 bool TSerial::SetSignal(eModemOutSignal eSignal, bool bState)
@@ -329,6 +333,11 @@ void TSerial::CollectMessage(char aByte)
         }
     } else if (FMessageState == msStarted) {
         FMessage.append(aByte);
+        // A start byte followed by endless noise is no message: wait for the next start.
+        if (FMessage.size() > ciMessageLimit) {
+            FMessage.clear();
+            FMessageState = msNone;
+        }
     }
 }
 

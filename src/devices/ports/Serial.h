@@ -72,6 +72,10 @@ class TSerial
 public:
     static const int caBaudRates[15];
     static bool IsValidBaudrate(int iBaudrate);
+    // The most the port reads ahead of the program.
+    static constexpr qint64 ciReadBufferSize = 64 * 1024;
+    // The longest message collected between a start and an end byte.
+    static constexpr int ciMessageLimit = 4096;
 
     TSerial();
     ~TSerial();

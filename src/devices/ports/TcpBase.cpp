@@ -5,6 +5,11 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace ports {
 
 // ---------------------------------------------------------------------------------------------
@@ -70,15 +75,23 @@ TTcpBaseClient::TTcpBaseClient(const QString& aMsgPrefix)
     : TTcpBase(aMsgPrefix), fCSocket(std::make_unique<QTcpSocket>())
 {
     QTcpSocket* pSocket = fCSocket.get();
+    // The read side drains the socket at every notification; the bound keeps a peer that sends
+    // faster than the program reads from filling the memory.
+    pSocket->setReadBufferSize(ciReadBufferSize);
     QObject::connect(pSocket, &QAbstractSocket::stateChanged, pSocket,
                      [this](QAbstractSocket::SocketState eState) { SocketStateChanged(eState); });
     QObject::connect(pSocket, &QAbstractSocket::connected, pSocket, [this] {
+        ReleaseWatch();
+        fiWatchFd = ::dup(int(fCSocket->socketDescriptor()));
         Trace(QStringLiteral("TCP client connect"));
         // The socket can be written as soon as it is connected.
         Trace(QStringLiteral("TCP client connection established"));
         SetState(ciEstablished);
     });
     QObject::connect(pSocket, &QAbstractSocket::disconnected, pSocket, [this] {
+        ReleaseWatch();
+        if (fbErrorReported)
+            return; // the error event already ended the connection
         Trace(QStringLiteral("TCP client disconnect"));
         SetState(ciDisconnected);
     });
@@ -92,6 +105,27 @@ TTcpBaseClient::~TTcpBaseClient()
     // No event of a closing socket reaches a half-destroyed client.
     QObject::disconnect(fCSocket.get(), nullptr, nullptr, nullptr);
     fCSocket->abort();
+    ReleaseWatch();
+}
+
+void TTcpBaseClient::ReleaseWatch()
+{
+    if (fiWatchFd >= 0)
+        ::close(fiWatchFd);
+    fiWatchFd = -1;
+}
+
+bool TTcpBaseClient::WasReset() const
+{
+    if (fiWatchFd < 0)
+        return false;
+    // A reset takes the connection straight to closed; after an orderly close by the peer it
+    // waits for this side to close as well.
+    tcp_info info{};
+    socklen_t nLength = sizeof info;
+    if (::getsockopt(fiWatchFd, IPPROTO_TCP, TCP_INFO, &info, &nLength) != 0)
+        return false;
+    return info.tcpi_state == TCP_CLOSE;
 }
 
 void TTcpBaseClient::SocketStateChanged(QAbstractSocket::SocketState eState)
@@ -106,18 +140,22 @@ void TTcpBaseClient::SocketStateChanged(QAbstractSocket::SocketState eState)
 
 void TTcpBaseClient::SocketError(QAbstractSocket::SocketError eError)
 {
-    // A peer that closes the connection is a disconnect, not an error.
-    if (eError == QAbstractSocket::RemoteHostClosedError)
+    // A peer that closes the connection is a disconnect, not an error; one that resets it is.
+    const bool bReset = eError == QAbstractSocket::RemoteHostClosedError && WasReset();
+    if (eError == QAbstractSocket::RemoteHostClosedError && !bReset)
         return;
     const QString sError = QStringLiteral("TCP connection error: %1").arg(SocketErrorCode(eError));
     Trace(sError);
     SetLastError(sError);
+    fbErrorReported = true;
     SetState(ciError);
 }
 
 void TTcpBaseClient::Open(const QString& aHost, const QString& aAddress, int aPort)
 {
     fCSocket->abort();
+    ReleaseWatch();
+    fbErrorReported = false;
     if (aPort <= 0)
         return;
     const auto port = static_cast<quint16>(aPort);
@@ -133,6 +171,7 @@ void TTcpBaseClient::Close()
         fCSocket->disconnectFromHost(); // sends what is still queued first
     if (fCSocket->state() != QAbstractSocket::UnconnectedState)
         fCSocket->abort();
+    ReleaseWatch();
 }
 
 bool TTcpBaseClient::Pending() const
@@ -143,7 +182,8 @@ bool TTcpBaseClient::Pending() const
 void TTcpBaseClient::CSRead()
 {
     const QByteArray data = fCSocket->readAll();
-    TMsg::Info(QStringLiteral("TTcpBaseClient.CSRead: ") + QString::fromLatin1(data));
+    TMsg::Info(QStringLiteral("TTcpBaseClient.CSRead: ") + QString::fromLatin1(DumpHead(data)) +
+               DumpRest(data));
 }
 
 bool TTcpBaseClient::Send(const QByteArray& aStream)
@@ -172,7 +212,8 @@ void TTcpClient::CSRead()
         FRxData.resize(int(std::max<qint64>(iRead, 0)));
     }
     if (DebugOn())
-        TMsg::Debug(MsgPrefix() + QStringLiteral("Rx ") + QString::fromLatin1(FRxData));
+        TMsg::Debug(MsgPrefix() + QStringLiteral("Rx ") + QString::fromLatin1(DumpHead(FRxData)) +
+                    DumpRest(FRxData));
     if (OnRxData)
         OnRxData(this);
 }
@@ -180,7 +221,8 @@ void TTcpClient::CSRead()
 bool TTcpClient::Send(const QByteArray& aStream)
 {
     if (DebugOn())
-        TMsg::Debug(MsgPrefix() + QStringLiteral("Tx ") + QString::fromLatin1(aStream));
+        TMsg::Debug(MsgPrefix() + QStringLiteral("Tx ") + QString::fromLatin1(DumpHead(aStream)) +
+                    DumpRest(aStream));
     return TTcpBaseClient::Send(aStream);
 }
 

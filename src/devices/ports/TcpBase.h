@@ -59,6 +59,9 @@ private:
 class TTcpBaseClient : public TTcpBase
 {
 public:
+    // The most the socket reads ahead of the program.
+    static constexpr qint64 ciReadBufferSize = 64 * 1024;
+
     explicit TTcpBaseClient(const QString& aMsgPrefix);
     ~TTcpBaseClient() override;
 
@@ -77,8 +80,16 @@ protected:
 private:
     void SocketStateChanged(QAbstractSocket::SocketState eState);
     void SocketError(QAbstractSocket::SocketError eError);
+    // Whether the peer ended the connection with a reset rather than an orderly close.
+    bool WasReset() const;
+    void ReleaseWatch();
 
     std::unique_ptr<QTcpSocket> fCSocket;
+    // A second descriptor of the connected socket: the socket layer reads a reset as an end of
+    // data and closes its own descriptor, this one still shows how the connection ended.
+    int fiWatchFd = -1;
+    // An error ended this connection: its disconnect leaves the error state as it is.
+    bool fbErrorReported = false;
 };
 
 // The client of the TCP port: hands every read to OnRxData.

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -258,7 +257,6 @@ void TUdpSocket::Readable()
 {
     // One datagram per notification, as the platform reported it; the notifier fires again while
     // more are queued.
-    fprintf(stderr, "READABLE\n");
     std::vector<char> buffer(static_cast<std::size_t>(FiMaxLength));
     sockaddr_in peer{};
     socklen_t nPeerLength = sizeof peer;

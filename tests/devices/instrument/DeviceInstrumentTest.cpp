@@ -90,6 +90,17 @@ TEST_F(DeviceInstrumentTest, BadDefinitionsAreLoadErrors)
     EXPECT_TRUE(Logged(QStringLiteral("Cannot open instrument port COM12!")));
 }
 
+TEST_F(DeviceInstrumentTest, PortNumberTakesEveryIntegerForm)
+{
+    for (const char* sPort : {"COM12", "COM$C", "COM0x0c", "COM 12"}) {
+        ASSERT_TRUE(LoadOk(Definition(QLatin1String(sPort), QString()))) << sPort;
+        const auto* pMeter = dynamic_cast<const TInstMS8218*>(Dmm().Instrument());
+        ASSERT_NE(pMeter, nullptr) << sPort;
+        EXPECT_EQ(pMeter->PortNo(), 12u) << sPort;
+        EXPECT_EQ(pMeter->PortIndication(), QLatin1String(sPort)) << sPort;
+    }
+}
+
 TEST_F(DeviceInstrumentTest, CheckPassesOnAFreshReadingWithinTheLimits)
 {
     // The user's settings map COM3 to the meter's line.

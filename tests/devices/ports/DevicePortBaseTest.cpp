@@ -428,6 +428,53 @@ TEST_F(DevicePortBaseTest, DisplayFormAndTraces)
     EXPECT_TRUE(Logged("Trace: FAKE: <\"ok\\0D\";  6F 6B 0D"));
 }
 
+TEST_F(DevicePortBaseTest, DumpsOfLongBlocksShowTheirHeadAndTheRest)
+{
+    struct
+    {
+        int iSize;
+        const char* sRest;
+    } const cases[] = {
+        {0, ""},
+        {ciDumpHeadBytes, ""},
+        {ciDumpHeadBytes + 1, " ... (+1 bytes)"},
+        {4 * 1024 * 1024, " ... (+4193792 bytes)"},
+    };
+    for (const auto& c : cases) {
+        const QByteArray data(c.iSize, 'a');
+        const QString sForm = TDevicePortBase::DisplayForm(data);
+        const int iShown = std::min(c.iSize, ciDumpHeadBytes);
+        EXPECT_EQ(sForm, QLatin1Char('"') + QString(iShown, QLatin1Char('a')) + QStringLiteral("\"; ") +
+                             QStringLiteral(" 61").repeated(iShown) + QLatin1String(c.sRest))
+            << c.iSize;
+    }
+
+    // A long response in the step's messages: its head and the count of the rest.
+    TCommand* wait = Line("WaitForResponse", "\"w\";;\\0A;short");
+    Start(wait);
+    fPort->Feed(QByteArray(3000, 'b') + "\n");
+    EXPECT_EQ(wait->CmdResult(), crFailed);
+    const QString sShown = QString(ciDumpHeadBytes, QLatin1Char('b')) + QStringLiteral(" ... (+2488 bytes)");
+    EXPECT_EQ(wait->ErrorText(), QStringLiteral("\"short\"<>\"") + sShown + QLatin1Char('"'));
+    EXPECT_TRUE(Logged("Error: Response Failed: Expected= \"short\" <> \"" + sShown + "\""));
+    EXPECT_TRUE(Logged("Debug: DevicePortBase TCmdData.Conclusion: \"" + sShown + "\""));
+    for (const auto& line : fLog.Lines())
+        EXPECT_LT(line.sText.size(), 4 * ciDumpHeadBytes + 200) << line.sText.left(80).toStdString();
+}
+
+TEST_F(DevicePortBaseTest, ResponseTimeoutNeverConcludesEarly)
+{
+    for (const int iTimeout : {40, 170, 333}) {
+        EXPECT_EQ(Run(Line("Timeout", QStringLiteral("\"t\";%1").arg(iTimeout))), crDone);
+        TCommand* wait = Line("WaitForResponse", "\"w\";<;>;OK");
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(Run(wait), crFailed);
+        EXPECT_GE(clock.elapsed(), iTimeout);
+        EXPECT_EQ(wait->ErrorText(), QStringLiteral("Timeout!"));
+    }
+}
+
 TEST_F(DevicePortBaseTest, ReceiveBufferIsBounded)
 {
     const QByteArray chunk(64 * 1024, 'x');

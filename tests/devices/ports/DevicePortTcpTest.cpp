@@ -6,6 +6,17 @@
 #include "DutSimulator.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace ports;
 
@@ -133,6 +144,138 @@ TEST_F(DevicePortTcpTest, PeerClosesTheConnection)
     // Open connects again.
     EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
     EXPECT_EQ(fSim.ConnectionCount(), 2);
+}
+
+TEST_F(DevicePortTcpTest, ResetConnectionIsAnErrorWithItsCode)
+{
+    // A peer that answers a request by resetting the connection (a zero linger time makes its
+    // close a reset).
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    std::unique_ptr<QTcpSocket> connection;
+    QObject::connect(&peer, &QTcpServer::newConnection, [&] {
+        connection.reset(peer.nextPendingConnection());
+        QObject::connect(connection.get(), &QIODevice::readyRead, [&] {
+            const linger noLinger{1, 0};
+            ::setsockopt(int(connection->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger,
+                         sizeof noLinger);
+            connection->abort();
+        });
+    });
+    TDevicePortTcp& tcp = Client(3000, peer.serverPort());
+    const QString sId = QStringLiteral("TCP client 127.0.0.1:%1").arg(peer.serverPort());
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+
+    TCommand* send = Make(tcp, "Send", "\"s\";PING\\n;;\\n;PONG");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Run(send), crFailed);
+    EXPECT_LT(clock.elapsed(), 1500) << "the step does not wait out its timeout";
+    EXPECT_EQ(send->ErrorText(), sId + " \"TCP connection error: 10054\"");
+    EXPECT_EQ(tcp.Client().State(), TTcpBase::ciError);
+    EXPECT_TRUE(Logged("Trace: TCP.Client - TCP connection error: 10054"));
+    EXPECT_TRUE(Logged("Error: " + sId + " \"TCP connection error: 10054\""));
+    EXPECT_FALSE(Logged("Trace: TCP.Client - TCP client disconnect")) << "the error ended the connection";
+
+    TCommand* after = Make(tcp, "Send", "\"a\";PING\\n;;\\n;PONG");
+    EXPECT_EQ(Run(after), crFailed);
+    EXPECT_EQ(after->ErrorText(), sId + " send failed!");
+    EXPECT_TRUE(Logged("Error: TCP.Client - Invalid state (1) to send data"));
+
+    // Open connects again.
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    EXPECT_EQ(tcp.Client().State(), TTcpBase::ciEstablished);
+}
+
+TEST_F(DevicePortTcpTest, DumpsOfLongReadsAreBounded)
+{
+    TDevicePortTcp& tcp = Client(300);
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    TCommand* wait = Make(tcp, "WaitForResponse", "\"w\";;\\n;OK");
+    Start(wait);
+    fSim.SendToAll(QByteArray(3000, 'z'));
+    ASSERT_TRUE(WaitConcluded(wait));
+    EXPECT_EQ(wait->ErrorText(), QStringLiteral("Timeout!"));
+    // The last trace shows the head of the whole buffer and counts the rest.
+    EXPECT_TRUE(LoggedContaining(QStringLiteral(" 7A ... (+%1 bytes)").arg(3000 - ciDumpHeadBytes)));
+    bool bRx = false;
+    for (const auto& line : fLog.Lines()) {
+        EXPECT_LT(line.sText.size(), 4 * ciDumpHeadBytes + 200) << line.sText.left(80).toStdString();
+        bRx = bRx || line.sText.contains(QLatin1String("TCP.Client - Rx zzz"));
+    }
+    EXPECT_TRUE(bRx);
+}
+
+// The resident and the peak resident size of this process in kB.
+qint64 StatusKb(const char* sField)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(sField))
+            return line.mid(int(qstrlen(sField))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+TEST_F(DevicePortTcpTest, FloodingPeerKeepsMemoryBounded)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer keeps freed memory in quarantine";
+#endif
+    // A peer thread that sends 200 MB without a frame end, each send bounded in time.
+    const int iListen = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(iListen, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLength = sizeof address;
+    ASSERT_EQ(::bind(iListen, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(iListen, 1), 0);
+    ASSERT_EQ(::getsockname(iListen, reinterpret_cast<sockaddr*>(&address), &nLength), 0);
+    constexpr qint64 ciFlood = 200LL * 1024 * 1024;
+    std::atomic<qint64> iSent{0};
+    std::atomic<bool> bDone{false};
+    std::thread flooder([&] {
+        pollfd wait{iListen, POLLIN, 0};
+        if (::poll(&wait, 1, 10000) == 1) {
+            const int iPeer = ::accept(iListen, nullptr, nullptr);
+            const timeval limit{10, 0};
+            ::setsockopt(iPeer, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+            const QByteArray block(64 * 1024, 'f');
+            while (iSent < ciFlood) {
+                const ssize_t n = ::send(iPeer, block.constData(), std::size_t(block.size()), MSG_NOSIGNAL);
+                if (n <= 0)
+                    break;
+                iSent += n;
+            }
+            ::close(iPeer);
+        }
+        bDone = true;
+    });
+
+    TDevicePortTcp& tcp = Client(1000, ntohs(address.sin_port));
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    const bool bPeakReset = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+    clearRefs.close();
+    const qint64 iBefore = StatusKb(bPeakReset ? "VmRSS:" : "VmHWM:");
+    EXPECT_EQ(Run(Make(tcp, "Open", "\"o\"")), crOk);
+    TCommand* wait = Make(tcp, "WaitForResponse", "\"w\";;\\n;OK");
+    Start(wait);
+    const bool bFlooded = RunEventsUntil([&] { return bDone.load(); }, 120000);
+    Idle(100);
+    const qint64 iPeak = StatusKb("VmHWM:");
+    flooder.join();
+    ::close(iListen);
+
+    ASSERT_TRUE(bFlooded);
+    EXPECT_EQ(iSent.load(), ciFlood);
+    ASSERT_TRUE(WaitConcluded(wait));
+    EXPECT_EQ(wait->ErrorText(), QStringLiteral("Timeout!"));
+    EXPECT_LE(tcp.RxData().size(), TDevicePortBase::ciRxDataLimit);
+    EXPECT_LT(iPeak - iBefore, 50 * 1024)
+        << "peak resident size grew from " << iBefore << " kB to " << iPeak << " kB";
 }
 
 TEST_F(DevicePortTcpTest, RefusedConnectionFailsAtOnce)
