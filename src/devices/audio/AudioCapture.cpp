@@ -10,6 +10,13 @@
 
 namespace audio {
 
+namespace {
+
+// The capture buffer the server keeps for the stream; the loop drains it every half buffer.
+constexpr int ciCaptureBufferMs = 1000;
+
+} // namespace
+
 QString ConfigValue(const QString& sConfig, const QString& sName)
 {
     for (const QString& sPair : sConfig.split(QLatin1Char(';'))) {
@@ -98,7 +105,7 @@ void TAudioCaptureThread::Run(const TAudioThreadLink& aLink)
         fWave->SetFormat(format.Format);
         std::unique_ptr<IAudioCaptureStream> stream;
         try {
-            stream = fPlatform.OpenCapture(sId, format.Format, 1000);
+            stream = fPlatform.OpenCapture(sId, format.Format, ciCaptureBufferMs);
         } catch (const std::exception& e) {
             postError(Format(QStringLiteral("Initialisation failed - perhaps not ready! (%s)"),
                              {ExceptionText(e)}));
@@ -108,14 +115,17 @@ void TAudioCaptureThread::Run(const TAudioThreadLink& aLink)
             if (pParent->OnCaptureStart)
                 pParent->OnCaptureStart(pParent);
         });
-        // The server hands the packets over as they fill (10 ms each); the loop drains them and
-        // looks at the stop request between packets.
+        // Every half buffer the loop takes in all packets received. A stop request ends the wait
+        // at once and no packet is taken after it, whatever the source does meanwhile.
         const std::uint32_t nFrames = stream->PacketFrames();
         std::vector<std::uint8_t> packet(std::size_t(nFrames) * format.Format.nBlockAlign);
+        const auto terminated = [&aLink] { return aLink.Terminated(); };
         while (!aLink.Terminated()) {
-            stream->Read(packet.data());
-            if (!fWave->Write(packet.data(), nFrames))
-                aLink.Terminate();
+            stream->Wait(ciCaptureBufferMs / 2, terminated);
+            while (!aLink.Terminated() && stream->Read(packet.data())) {
+                if (!fWave->Write(packet.data(), nFrames))
+                    aLink.Terminate();
+            }
         }
         stream.reset();
         fWave->Complete();

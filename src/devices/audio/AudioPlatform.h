@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,18 +33,23 @@ struct TAudioEndpoint
     bool bDefault = false;
 };
 
-// A running capture stream of 16-bit frames.
+// A running capture stream of 16-bit frames. A source may deliver nothing for any length of time
+// (suspended, stalled): nothing here waits longer than its caller allows.
 class IAudioCaptureStream
 {
 public:
     virtual ~IAudioCaptureStream() = default;
     // Frames per packet; Read always delivers one packet.
     virtual std::uint32_t PacketFrames() const = 0;
-    // Waits for the next packet and copies it to pData (PacketFrames() frames).
-    virtual void Read(std::uint8_t* pData) = 0;
+    // Takes in what the source delivers for at most iMaxWaitMs; returns earlier once aStop says so.
+    virtual void Wait(int iMaxWaitMs, const std::function<bool()>& aStop) = 0;
+    // Copies the next whole packet received to pData (PacketFrames() frames); false when none is
+    // complete yet.
+    virtual bool Read(std::uint8_t* pData) = 0;
 };
 
-// A running render stream of 16-bit frames.
+// A running render stream of 16-bit frames. An output may take nothing for any length of time
+// (suspended, stalled): the waits end as soon as the caller's aStop says so.
 class IAudioRenderStream
 {
 public:
@@ -52,12 +58,13 @@ public:
     virtual std::uint32_t BufferFrames() const = 0;
     // Frames the server takes at a time; the render loop hands blocks over in such packets.
     virtual std::uint32_t PacketFrames() const = 0;
-    // Queues frames; waits while the server has no room for them.
-    virtual void Write(const std::uint8_t* pData, std::uint32_t nFrameCount) = 0;
-    // Waits until the queued sound has played.
-    virtual void Drain() = 0;
-    // Drops the queued sound.
-    virtual void Flush() = 0;
+    // Queues frames; waits while the server has no room for them. False when aStop ended the wait
+    // before all were queued.
+    virtual bool Write(const std::uint8_t* pData, std::uint32_t nFrameCount,
+                       const std::function<bool()>& aStop) = 0;
+    // Waits until the queued sound has played or aStop says so. Closing the stream drops what is
+    // still queued.
+    virtual void Drain(const std::function<bool()>& aStop) = 0;
 };
 
 // What the audio devices need of the sound service. Every operation raises EError with the

@@ -64,11 +64,13 @@ void TAudioRenderThread::Run(const TAudioThreadLink& aLink)
         const std::uint32_t nBlockAlign = format.Format.nBlockAlign;
         std::vector<std::uint8_t> block(std::size_t(nBufferFrames) * nBlockAlign);
         bool bStarted = false;
+        const auto terminated = [&aLink] { return aLink.Terminated(); };
         const auto play = [&](std::uint32_t nFrames) {
             const std::uint32_t nPacket = std::max<std::uint32_t>(1, stream->PacketFrames());
             for (std::uint32_t nDone = 0; nDone < nFrames && !aLink.Terminated(); nDone += nPacket) {
-                stream->Write(block.data() + std::size_t(nDone) * nBlockAlign,
-                              std::min(nPacket, nFrames - nDone));
+                if (!stream->Write(block.data() + std::size_t(nDone) * nBlockAlign,
+                                   std::min(nPacket, nFrames - nDone), terminated))
+                    return;
                 if (!bStarted) {
                     bStarted = true;
                     aLink.Post([pParent] {
@@ -94,11 +96,9 @@ void TAudioRenderThread::Run(const TAudioThreadLink& aLink)
             if (dwFlags == cBufferData)
                 play(nHalf);
         }
-        // A stop drops what is buffered; an exhausted source plays out.
-        if (aLink.Terminated())
-            stream->Flush();
-        else
-            stream->Drain();
+        // An exhausted source plays out; after a stop, closing the stream drops what is buffered.
+        if (!aLink.Terminated())
+            stream->Drain(terminated);
     } catch (const std::exception& e) {
         postError(ExceptionText(e));
     }

@@ -3,13 +3,14 @@
 #include "core/MsgExceptions.h"
 
 #include <pulse/pulseaudio.h>
-#include <pulse/simple.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <memory>
+#include <vector>
 
 namespace audio {
 
@@ -19,74 +20,92 @@ namespace {
 // their range, and a value at or below it mutes.
 constexpr double cMutedDb = -200.0;
 
+using TClock = std::chrono::steady_clock;
+
 // A local server answers within milliseconds; this bounds a server that hangs.
 constexpr std::chrono::milliseconds cServerTimeout(3000);
 
 // One connection to the server on a private, unthreaded main loop, iterated with a deadline by
 // the calling thread: nothing is shared between threads, and an unreachable or hanging server
-// raises instead of blocking.
+// raises instead of blocking. The loop and the context are released on every path, a failed
+// connection included.
 class TPulseSession
 {
 public:
     TPulseSession() : fLoop(pa_mainloop_new())
     {
-        fContext = pa_context_new(pa_mainloop_get_api(fLoop), "TZK");
-        // No autospawn: without a running server the devices are simply not found.
-        if (!fContext || pa_context_connect(fContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        if (!fLoop)
             Raise();
-        Iterate([this] {
-            const pa_context_state_t eState = pa_context_get_state(fContext);
+        fContext.reset(pa_context_new(pa_mainloop_get_api(fLoop.get()), "TZK"));
+        // No autospawn: without a running server the devices are simply not found.
+        if (!fContext || pa_context_connect(fContext.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            Raise();
+        RunUntil([this] {
+            const pa_context_state_t eState = pa_context_get_state(fContext.get());
             return eState == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(eState);
         });
-        if (pa_context_get_state(fContext) != PA_CONTEXT_READY)
+        if (pa_context_get_state(fContext.get()) != PA_CONTEXT_READY)
             Raise();
-    }
-    ~TPulseSession()
-    {
-        if (fContext) {
-            pa_context_disconnect(fContext);
-            pa_context_unref(fContext);
-        }
-        pa_mainloop_free(fLoop);
     }
     TPulseSession(const TPulseSession&) = delete;
     TPulseSession& operator=(const TPulseSession&) = delete;
 
-    pa_context* Context() const { return fContext; }
+    pa_context* Context() const { return fContext.get(); }
 
     // Runs an operation to its end.
     void Wait(pa_operation* pOperation)
     {
         if (!pOperation)
             Raise();
-        Iterate([pOperation] { return pa_operation_get_state(pOperation) != PA_OPERATION_RUNNING; });
+        RunUntil([pOperation] { return pa_operation_get_state(pOperation) != PA_OPERATION_RUNNING; });
         const bool bDone = pa_operation_get_state(pOperation) == PA_OPERATION_DONE;
         pa_operation_unref(pOperation);
         if (!bDone)
             Raise();
     }
 
+    // Iterates the loop until aDone, within the server time-out.
+    void RunUntil(const std::function<bool()>& aDone)
+    {
+        const auto deadline = TClock::now() + cServerTimeout;
+        while (!aDone()) {
+            if (TClock::now() >= deadline)
+                throw EError(QStringLiteral("Sound server timeout"));
+            Poll(std::chrono::milliseconds(50));
+        }
+    }
+
+    // One pass of the loop: waits at most aMaxWait for the server.
+    void Poll(std::chrono::microseconds aMaxWait)
+    {
+        if (pa_mainloop_prepare(fLoop.get(), int(aMaxWait.count())) < 0 ||
+            pa_mainloop_poll(fLoop.get()) < 0 || pa_mainloop_dispatch(fLoop.get()) < 0)
+            Raise();
+    }
+
     [[noreturn]] void Raise() const
     {
-        const int iError = fContext ? pa_context_errno(fContext) : PA_ERR_INTERNAL;
+        const int iError = fContext ? pa_context_errno(fContext.get()) : PA_ERR_INTERNAL;
         throw EError(QString::fromUtf8(pa_strerror(iError ? iError : PA_ERR_CONNECTIONREFUSED)));
     }
 
 private:
-    void Iterate(const std::function<bool()>& aDone)
+    struct TLoopFree
     {
-        const auto deadline = std::chrono::steady_clock::now() + cServerTimeout;
-        while (!aDone()) {
-            if (std::chrono::steady_clock::now() >= deadline)
-                throw EError(QStringLiteral("Sound server timeout"));
-            if (pa_mainloop_prepare(fLoop, 50000) < 0 || pa_mainloop_poll(fLoop) < 0 ||
-                pa_mainloop_dispatch(fLoop) < 0)
-                Raise();
+        void operator()(pa_mainloop* p) const { pa_mainloop_free(p); }
+    };
+    struct TContextFree
+    {
+        void operator()(pa_context* p) const
+        {
+            pa_context_disconnect(p);
+            pa_context_unref(p);
         }
-    }
+    };
 
-    pa_mainloop* fLoop;
-    pa_context* fContext = nullptr;
+    // Declared in this order so that the context goes before its loop.
+    std::unique_ptr<pa_mainloop, TLoopFree> fLoop;
+    std::unique_ptr<pa_context, TContextFree> fContext;
 };
 
 // Success callback of the setters: a failed request raises when the operation ends.
@@ -201,50 +220,121 @@ std::uint32_t FramesOf(const tWAVEFORMATEX& aFormat, int iMs)
     return std::uint32_t(std::uint64_t(aFormat.nSamplesPerSec) * std::uint64_t(iMs) / 1000);
 }
 
-// pa_simple on its own connection per stream: the stream's thread blocks in its calls, which is
-// the pacing the capture and render loops want.
-class TPulseSimple
+// A stream on a session of its own, iterated by the stream's thread alone. That thread never
+// waits for the server beyond what its caller allows: an endpoint that takes or delivers nothing
+// (suspended, stalled) only makes the waits run out.
+class TPulseStream
 {
 public:
-    TPulseSimple(const QString& sId, pa_stream_direction_t eDirection, const tWAVEFORMATEX& aFormat,
+    TPulseStream(const QString& sId, pa_stream_direction_t eDirection, const tWAVEFORMATEX& aFormat,
                  const pa_buffer_attr& aAttr)
     {
         const pa_sample_spec format = StreamFormat(aFormat);
-        int iError = 0;
+        const bool bRecord = eDirection == PA_STREAM_RECORD;
+        fStream.reset(pa_stream_new(fSession.Context(), bRecord ? "capture" : "render", &format, nullptr));
+        if (!fStream)
+            fSession.Raise();
+        // The latency a stream asks for sets the latency of its endpoint.
         const QByteArray id = sId.toUtf8();
-        fSimple = pa_simple_new(nullptr, "TZK", eDirection, id.constData(),
-                                eDirection == PA_STREAM_RECORD ? "capture" : "render", &format, nullptr,
-                                &aAttr, &iError);
-        if (!fSimple)
-            throw EError(QString::fromUtf8(pa_strerror(iError)));
-    }
-    ~TPulseSimple() { pa_simple_free(fSimple); }
-    TPulseSimple(const TPulseSimple&) = delete;
-    TPulseSimple& operator=(const TPulseSimple&) = delete;
-
-    static void Check(int iResult, int iError)
-    {
+        const int iResult = bRecord ? pa_stream_connect_record(fStream.get(), id.constData(), &aAttr,
+                                                               PA_STREAM_ADJUST_LATENCY)
+                                    : pa_stream_connect_playback(fStream.get(), id.constData(), &aAttr,
+                                                                 PA_STREAM_ADJUST_LATENCY, nullptr, nullptr);
         if (iResult < 0)
-            throw EError(QString::fromUtf8(pa_strerror(iError)));
+            fSession.Raise();
+        fSession.RunUntil([this] {
+            const pa_stream_state_t eState = pa_stream_get_state(fStream.get());
+            return eState == PA_STREAM_READY || !PA_STREAM_IS_GOOD(eState);
+        });
+        Check();
     }
+    TPulseStream(const TPulseStream&) = delete;
+    TPulseStream& operator=(const TPulseStream&) = delete;
 
 protected:
-    pa_simple* fSimple = nullptr;
+    // Iterates the session until aDone or aStop says so, at most until aDeadline.
+    void WaitFor(const std::function<bool()>& aDone, const std::function<bool()>& aStop,
+                 TClock::time_point aDeadline = TClock::time_point::max())
+    {
+        // The slices bound how late a stop request is seen while the server sends nothing.
+        constexpr std::chrono::microseconds cSlice(20000);
+        for (auto now = TClock::now(); !aDone() && !aStop() && now < aDeadline; now = TClock::now()) {
+            fSession.Poll(aDeadline - now < cSlice
+                              ? std::chrono::duration_cast<std::chrono::microseconds>(aDeadline - now)
+                              : cSlice);
+            Check();
+        }
+    }
+
+    // A stream that failed (its endpoint went away, the server ended) raises with the server's
+    // message.
+    void Check() const
+    {
+        if (pa_stream_get_state(fStream.get()) != PA_STREAM_READY)
+            fSession.Raise();
+    }
+
+    pa_stream* Stream() const { return fStream.get(); }
+    TPulseSession& Session() { return fSession; }
+
+private:
+    struct TStreamFree
+    {
+        void operator()(pa_stream* p) const
+        {
+            pa_stream_disconnect(p);
+            pa_stream_unref(p);
+        }
+    };
+
+    // Declared in this order so that the stream goes before its session.
+    TPulseSession fSession;
+    std::unique_ptr<pa_stream, TStreamFree> fStream;
 };
 
-class TPulseCapture : public IAudioCaptureStream, private TPulseSimple
+class TPulseCapture : public IAudioCaptureStream, private TPulseStream
 {
 public:
     // Packets of 10 ms: the analysers see blocks of 480 frames at 48 kHz.
     TPulseCapture(const QString& sId, const tWAVEFORMATEX& aFormat, int iBufferMs)
-        : TPulseSimple(sId, PA_STREAM_RECORD, aFormat, Attr(aFormat, iBufferMs)),
-          fnPacketFrames(FramesOf(aFormat, 10)), fnBytes(fnPacketFrames * aFormat.nBlockAlign)
-    {}
-    std::uint32_t PacketFrames() const override { return fnPacketFrames; }
-    void Read(std::uint8_t* pData) override
+        : TPulseStream(sId, PA_STREAM_RECORD, aFormat, Attr(aFormat, iBufferMs)),
+          fnPacketFrames(FramesOf(aFormat, 10)), fnBytes(std::size_t(fnPacketFrames) * aFormat.nBlockAlign)
     {
-        int iError = 0;
-        Check(pa_simple_read(fSimple, pData, fnBytes, &iError), iError);
+        fPending.reserve(2 * fnBytes);
+    }
+
+    std::uint32_t PacketFrames() const override { return fnPacketFrames; }
+
+    void Wait(int iMaxWaitMs, const std::function<bool()>& aStop) override
+    {
+        WaitFor([] { return false; }, aStop, TClock::now() + std::chrono::milliseconds(iMaxWaitMs));
+    }
+
+    bool Read(std::uint8_t* pData) override
+    {
+        // Fragments go to the packet only as far as needed: what is kept here stays below one
+        // packet plus one fragment, the rest waits in the stream's own bounded buffer.
+        while (fPending.size() < fnBytes) {
+            const void* pFragment = nullptr;
+            std::size_t nFragment = 0;
+            if (pa_stream_peek(Stream(), &pFragment, &nFragment) < 0)
+                Session().Raise();
+            if (nFragment == 0)
+                break;
+            // A hole in the stream (no data) counts as silence.
+            if (pFragment) {
+                const auto* p = static_cast<const std::uint8_t*>(pFragment);
+                fPending.insert(fPending.end(), p, p + nFragment);
+            } else {
+                fPending.insert(fPending.end(), nFragment, 0);
+            }
+            pa_stream_drop(Stream());
+        }
+        if (fPending.size() < fnBytes)
+            return false;
+        std::copy_n(fPending.begin(), fnBytes, pData);
+        fPending.erase(fPending.begin(), fPending.begin() + std::ptrdiff_t(fnBytes));
+        return true;
     }
 
 private:
@@ -259,38 +349,71 @@ private:
 
     std::uint32_t fnPacketFrames;
     std::size_t fnBytes;
+    std::vector<std::uint8_t> fPending;
 };
 
 // The server keeps only a short buffer of the stream (50 ms): the latency a stream asks for sets
 // the latency of its sink, and with it how often a null sink hands its sound to the monitor. The
 // render loop's one-second buffer lives on the loop's side and is handed over packet by packet.
-class TPulseRender : public IAudioRenderStream, private TPulseSimple
+class TPulseRender : public IAudioRenderStream, private TPulseStream
 {
 public:
     TPulseRender(const QString& sId, const tWAVEFORMATEX& aFormat, int iBufferMs)
-        : TPulseSimple(sId, PA_STREAM_PLAYBACK, aFormat, Attr(aFormat)),
+        : TPulseStream(sId, PA_STREAM_PLAYBACK, aFormat, Attr(aFormat)),
           fnBufferFrames(FramesOf(aFormat, iBufferMs)), fnPacketFrames(FramesOf(aFormat, 10)),
           fnBlockAlign(aFormat.nBlockAlign)
     {}
     std::uint32_t BufferFrames() const override { return fnBufferFrames; }
     std::uint32_t PacketFrames() const override { return fnPacketFrames; }
-    void Write(const std::uint8_t* pData, std::uint32_t nFrameCount) override
+
+    bool Write(const std::uint8_t* pData, std::uint32_t nFrameCount,
+               const std::function<bool()>& aStop) override
     {
-        int iError = 0;
-        Check(pa_simple_write(fSimple, pData, std::size_t(nFrameCount) * fnBlockAlign, &iError), iError);
+        std::size_t nLeft = std::size_t(nFrameCount) * fnBlockAlign;
+        while (nLeft > 0) {
+            std::size_t nRoom = 0;
+            WaitFor(
+                [this, &nRoom] {
+                    nRoom = pa_stream_writable_size(Stream());
+                    if (nRoom == std::size_t(-1))
+                        Session().Raise();
+                    return nRoom > 0;
+                },
+                aStop);
+            if (nRoom == 0)
+                return false;
+            // Whole frames only.
+            const std::size_t nBytes =
+                std::min(nLeft, std::max<std::size_t>(nRoom - nRoom % fnBlockAlign, fnBlockAlign));
+            if (pa_stream_write(Stream(), pData, nBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+                Session().Raise();
+            pData += nBytes;
+            nLeft -= nBytes;
+        }
+        return true;
     }
-    void Drain() override
+
+    void Drain(const std::function<bool()>& aStop) override
     {
-        int iError = 0;
-        Check(pa_simple_drain(fSimple, &iError), iError);
-    }
-    void Flush() override
-    {
-        int iError = 0;
-        Check(pa_simple_flush(fSimple, &iError), iError);
+        TOperation drain(pa_stream_drain(Stream(), nullptr, nullptr));
+        if (!drain)
+            Session().Raise();
+        WaitFor([&drain] { return pa_operation_get_state(drain.get()) != PA_OPERATION_RUNNING; }, aStop);
     }
 
 private:
+    struct TOperationUnref
+    {
+        void operator()(pa_operation* p) const
+        {
+            // An operation still running is abandoned: its answer no longer matters.
+            if (pa_operation_get_state(p) == PA_OPERATION_RUNNING)
+                pa_operation_cancel(p);
+            pa_operation_unref(p);
+        }
+    };
+    using TOperation = std::unique_ptr<pa_operation, TOperationUnref>;
+
     static pa_buffer_attr Attr(const tWAVEFORMATEX& aFormat)
     {
         pa_buffer_attr attr;

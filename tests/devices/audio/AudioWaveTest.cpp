@@ -406,6 +406,33 @@ TEST(AudioWaveTest, AverageAboveThresholdWithPeak)
     EXPECT_FALSE(RaisedText([] { ParseChannelValues(QStringLiteral("1,x")); }).isEmpty());
 }
 
+// The values the reference page gives for the output's 1 kHz tone at 48 kHz: the 48 truncated
+// samples of a period average 20622 rectified (not 2/pi of the amplitude, 20652).
+TEST(AudioWaveTest, AnalysersOfTheOutputsTone)
+{
+    const tWAVEFORMATEX format = Pcm16(2, 48000);
+    TWaveRenderSynthesizer sine;
+    sine.SetFormat(format);
+    std::vector<std::uint8_t> block(48000 * std::size_t(format.nBlockAlign));
+    sine.Read(block.data(), 48000);
+
+    TRecordingSink sink;
+    TWaveCaptureAvg avg(&sink);
+    avg.InitOffsets(QStringLiteral("0,0"));
+    avg.InitThresholds(QStringLiteral("0,0"));
+    avg.SetFormat(format);
+    TWaveCaptureRms rms(&sink);
+    rms.SetMeasureTime(400);
+    rms.SetFormat(format);
+    for (std::size_t nFrame = 0; nFrame < 48000; nFrame += 480) {
+        avg.Write(block.data() + nFrame * format.nBlockAlign, 480);
+        rms.Write(block.data() + nFrame * format.nBlockAlign, 480);
+    }
+    EXPECT_EQ(avg.Averages(), (TChannelValue{20622, 20622}));
+    EXPECT_EQ(avg.PeakValues(), (TChannelValue{32440, 32440}));
+    EXPECT_EQ(rms.RmsValues(), (TChannelValue{22938, 22938}));
+}
+
 TEST(AudioWaveTest, PeakExtremesAndSteps)
 {
     TRecordingSink sink;
