@@ -15,8 +15,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/src/ui/icons/app.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME tzk.svg)
 install(FILES ${TZK_PACKAGING_DIR}/tzk-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME tzk.xml)
-install(FILES ${TZK_PACKAGING_DIR}/tzk.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME tzk)
+# A lintian warning that cannot be fixed is overridden there, with its reason.
+if(EXISTS ${TZK_PACKAGING_DIR}/tzk.lintian-overrides)
+  install(FILES ${TZK_PACKAGING_DIR}/tzk.lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tzk)
+endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${TZK_DOC_DIR} PATTERN CONTRIBUTING.md EXCLUDE)
 # Nothing under /usr/share/doc may be executable: the helper script of execute.TZD is made
@@ -60,20 +63,23 @@ set(CPACK_PACKAGE_NAME tzk)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "TZK developers <tzk@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test sequencer for production and quality testing")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "test sequencer for production and quality testing\n"
-    " A test engineer writes a definition file (.TZD) with settings, variables,\n"
-    " devices and test cases; an operator opens it, TZK runs its steps against the\n"
-    " station's instruments and ports, judges each step passed or failed and\n"
-    " reports the outcome in a message log, a pass/fail dialog, a CSV value log\n"
-    " and printed error reports.\n"
-    " .\n"
-    " This package holds the desktop program tzk, the headless runner tzk-run,\n"
-    " the definition-language reference and examples.")
+# The long description; CPack puts the summary above it and indents each line.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+       "A test engineer writes a definition file (.TZD) with settings, variables,\n"
+       "devices and test cases; an operator opens it, TZK runs its steps against the\n"
+       "station's instruments and ports, judges each step passed or failed and\n"
+       "reports the outcome in a message log, a pass/fail dialog, a CSV value log\n"
+       "and printed error reports.\n"
+       "\n"
+       "This package holds the desktop program tzk, the headless runner tzk-run,\n"
+       "the definition-language reference and examples.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beside what the binaries link: the SVG plugins that draw every icon of the window are loaded at
+# run time, which dpkg-shlibdeps cannot see (without them the toolbar and the tree are blank).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -763,8 +763,10 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
             fRunner->SetProcessState(EProcessState::Ready);
             TMsg::Info(QStringLiteral("Test process loaded with Errors."));
         } else {
-            fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
+            // Emptied before the box: the status bar must not show the last step the load read
+            // while the box says that nothing was loaded.
             ForgetDefinitionTexts();
+            fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
         }
     } else {
         fsCurrentFileName = sFile;
