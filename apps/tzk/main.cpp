@@ -12,7 +12,10 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -38,10 +41,47 @@ private:
     std::unique_ptr<TConsoleLogPrinter> fPrinter;
 };
 
+const char* const csHelp =
+    "Usage: tzk [+File:DEFINITION | DEFINITION] [+AutoStart] [+DebugOn]\n"
+    "The desktop program of the TZK test sequencer: the operator opens a test definition (.TZD),\n"
+    "starts it, answers its questions and sees each step and the unit passed or failed.\n"
+    "\n"
+    "Options:\n"
+    "  +File:DEFINITION  load this definition at the start instead of the last one\n"
+    "  DEFINITION        the same as +File:DEFINITION\n"
+    "  +AutoStart        start the test process once the definition is loaded\n"
+    "  +DebugOn          show debug messages and name the operator \"De Bug\"\n"
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  TZK_LOG_FILE      append every line of the message log to this file\n"
+    "\n"
+    "The headless runner tzk-run runs a definition without a window.\n";
+
+// --help and --version are answered before the web engine and the window system start, so that
+// they work without a display.
+std::optional<int> AnswerInformationOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(csHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tzk %s\n", TZK_VERSION);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> iStatus = AnswerInformationOption(argc, argv))
+        return *iStatus;
     TDocumentView::PrepareEngine();
     TApplication app(argc, argv);
     app.InstallTerminationHandler();

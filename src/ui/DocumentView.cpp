@@ -52,7 +52,15 @@ TDocumentView::TDocumentView(QWidget* aParent) : TDocumentViewBase(aParent), fVi
 void TDocumentView::ShowPage(const QString& sAddress)
 {
     fsPage = sAddress;
+    fsPageText.clear();
     fView->setUrl(DocumentUrl(sAddress, fView->url()));
+}
+
+void TDocumentView::ShowPageText(const QString& sAddress, const QString& sHtml)
+{
+    fsPage = sAddress;
+    fsPageText = sHtml;
+    fView->setHtml(sHtml, DocumentUrl(sAddress, fView->url()));
 }
 
 void TDocumentView::PrepareEngine()

@@ -14,6 +14,8 @@ public:
 
     void ShowPage(const QString& sAddress) override;
     QString Page() const override { return fsPage; }
+    void ShowPageText(const QString& sAddress, const QString& sHtml) override;
+    QString PageText() const override { return fsPageText; }
 
     // The engine's sandbox cannot start for the root user; call before the application object is
     // created.
@@ -22,4 +24,5 @@ public:
 private:
     QWebEngineView* fView;
     QString fsPage;
+    QString fsPageText;
 };

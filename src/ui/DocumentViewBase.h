@@ -18,6 +18,11 @@ public:
     // A local file path, a URL or "about:blank".
     virtual void ShowPage(const QString& sAddress) = 0;
     virtual QString Page() const = 0;
+    // Shows a page that the program filled in: sHtml stands for the page at sAddress, whose
+    // folder relative links resolve from. Page() then is sAddress.
+    virtual void ShowPageText(const QString& sAddress, const QString& sHtml) = 0;
+    // The text given to the last ShowPageText; empty after ShowPage.
+    virtual QString PageText() const = 0;
 
     // IDocumentDisplay: shows the target; EError "Invalid address" when it cannot be shown.
     void Navigate(const QString& sTarget) override;

@@ -34,11 +34,13 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -67,13 +69,22 @@ public:
     void ShowPage(const QString& sAddress) override
     {
         fsPage = sAddress;
+        fsPageText.clear();
         fLabel->setText(sAddress);
     }
     QString Page() const override { return fsPage; }
+    void ShowPageText(const QString& sAddress, const QString& sHtml) override
+    {
+        fsPage = sAddress;
+        fsPageText = sHtml;
+        fLabel->setText(sHtml);
+    }
+    QString PageText() const override { return fsPageText; }
 
 private:
     QLabel* fLabel;
     QString fsPage;
+    QString fsPageText;
 };
 
 // Hides the toolbar's tool tips when the settings say so.
@@ -92,10 +103,15 @@ protected:
     }
 };
 
+// Beside the program in a build folder, in the data folder of an installed one (bin/../share/tzk).
 QString PageIfExists(const QString& sProgramDir, const QString& sName)
 {
-    const QString sPath = QDir(sProgramDir).absoluteFilePath(sName);
-    return QFileInfo(sPath).isFile() ? sPath : csAboutBlank;
+    for (const QString& sDir : {sProgramDir, sProgramDir + QStringLiteral("/../share/tzk")}) {
+        const QString sPath = QDir(sDir).absoluteFilePath(sName);
+        if (QFileInfo(sPath).isFile())
+            return QDir::cleanPath(sPath);
+    }
+    return csAboutBlank;
 }
 
 } // namespace
@@ -106,7 +122,15 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     fsDefineQueryAnswer = csCancelled;
     setWindowTitle(csAppTitle);
     setWindowIcon(UiIcon(QStringLiteral("app")));
-    resize(726, 519);
+    // A new station's window uses most of its screen; the saved position replaces this afterwards.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        const QSize size(available.width() * 9 / 10, available.height() * 9 / 10);
+        resize(size);
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    } else {
+        resize(726, 519);
+    }
 
     if (fSetup.fLoaderFactory)
         fSession.SetLoaderFactory(fSetup.fLoaderFactory);
@@ -553,6 +577,16 @@ void TfrmMain::ParseCommandLine()
     };
     fbDebugOn = find(QStringLiteral("+DebugOn")).has_value();
     fsParamFile = find(QStringLiteral("+File:"));
+    // A file manager (and the desktop entry) passes the definition as a plain argument; a relative
+    // one, typed in a shell, names a file in the current folder.
+    if (!fsParamFile) {
+        for (const QString& sArg : fSetup.slArguments) {
+            if (!sArg.startsWith(QLatin1Char('+')) && !sArg.startsWith(QLatin1Char('-'))) {
+                fsParamFile = QFileInfo(sArg).absoluteFilePath();
+                break;
+            }
+        }
+    }
     fbParamAutoStart = find(QStringLiteral("+AutoStart")).has_value();
 }
 
@@ -583,6 +617,16 @@ void TfrmMain::ApplyActions()
     acFileOpen->setEnabled(actions.bOpen);
     acFileReload->setEnabled(actions.bReload);
     fTreeView->SetRunning(actions.Start.bChecked);
+    // A start ends the last run's outcome; the page changes only while it is the ready page (not
+    // the definition's document, nor a page a document display navigated to).
+    const EProcessState eState = fRunner->ProcessState();
+    const bool bStarted = eState == EProcessState::RunningFromStart || eState == EProcessState::SingleStep ||
+                          eState == EProcessState::RunningFromNode;
+    if (bStarted && fsLastOutcome)
+        fsLastOutcome.reset();
+    if (fsUiScriptHtml == fsUiReadyHtml && fDocView->Page() == fsUiReadyHtml &&
+        ReadyPageBody() != fsReadyBody)
+        ShowReadyPage();
     if (!fsBreakPrompt.isEmpty() && fRunner->ProcessState() != EProcessState::Paused) {
         fsBreakPrompt.clear();
         ShowStatusText();
@@ -598,6 +642,58 @@ void TfrmMain::ShowStatusText()
         fStatus1->setText(fsBreakPrompt);
     else
         fStatus1->setText(fsHint);
+}
+
+QString TfrmMain::ReadyPageBody() const
+{
+    if (fsCurrentFileName.isEmpty())
+        return QString();
+    QString sName = fErrorReport.FileInfo();
+    if (sName.isEmpty())
+        sName = QFileInfo(fsCurrentFileName).fileName();
+    const QString sStart = Format(QStringLiteral("<b>Start</b> (%s)"),
+                                  {acProcessStart->shortcut().toString(QKeySequence::NativeText)});
+    QString sBody = Format(QStringLiteral("<h1>%s</h1>\n<p class=\"file\">%s</p>\n"),
+                           {sName.toHtmlEscaped(), fsCurrentFileName.toHtmlEscaped()});
+    const EProcessState eState = fRunner->ProcessState();
+    if (fsLastOutcome) {
+        sBody +=
+            Format(QStringLiteral("<p class=\"outcome %s\">%s</p>\n<p>Test the next unit with %s.</p>\n"),
+                   {QString::fromLatin1(fbLastPassed ? "passed" : "failed"), fsLastOutcome->toHtmlEscaped(),
+                    sStart});
+    } else if (eState == EProcessState::Ready || eState == EProcessState::NothingToRun) {
+        sBody += Format(QStringLiteral("<p>Start the test process with %s.</p>\n"), {sStart});
+    } else {
+        sBody += QStringLiteral("<p>The test process is running.</p>\n");
+    }
+    return sBody;
+}
+
+void TfrmMain::ShowReadyPage()
+{
+    fsReadyBody = ReadyPageBody();
+    if (fsReadyBody.isEmpty()) {
+        fDocView->ShowPage(fsUiReadyHtml);
+        return;
+    }
+    // The page's own head (its style) stays; its body gives way to what the window has to say.
+    QString sPage;
+    QFile file(fsUiReadyHtml);
+    if (fsUiReadyHtml != csAboutBlank && file.open(QIODevice::ReadOnly))
+        sPage = QString::fromUtf8(file.readAll());
+    const QString sBodyTag = QStringLiteral("<body>");
+    int iBodyStart = sPage.indexOf(sBodyTag);
+    int iBodyEnd = sPage.lastIndexOf(QStringLiteral("</body>"));
+    if (iBodyStart < 0 || iBodyEnd < iBodyStart) {
+        sPage = QStringLiteral(
+            "<!DOCTYPE html>\n<html>\n<head><meta charset=\"utf-8\"><title>TZK</title></head>\n"
+            "<body>\n</body>\n</html>\n");
+        iBodyStart = sPage.indexOf(sBodyTag);
+        iBodyEnd = sPage.lastIndexOf(QStringLiteral("</body>"));
+    }
+    const int iInner = iBodyStart + int(sBodyTag.size());
+    sPage.replace(iInner, iBodyEnd - iInner, QLatin1Char('\n') + fsReadyBody);
+    fDocView->ShowPageText(fsUiReadyHtml, sPage);
 }
 
 void TfrmMain::ForgetDefinitionTexts()
@@ -632,10 +728,11 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     sFile = QFileInfo(sFile).absoluteFilePath();
 
     fsCurrentFileName.clear();
+    fsLastOutcome.reset();
     fsUiScriptHtml = fsUiReadyHtml;
     fKeyControl->Clear();
     acViewLastErrorDlg->setEnabled(false);
-    fDocView->ShowPage(fsUiReadyHtml);
+    ShowReadyPage();
     ForgetDefinitionTexts();
     setWindowTitle(csAppTitle);
     // Nothing may run a half-built tree while a define query lets events through.
@@ -667,19 +764,23 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
             fRunner->SetProcessState(EProcessState::Ready);
             TMsg::Info(QStringLiteral("Test process loaded with Errors."));
         } else {
-            fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
+            // Emptied before the box: the status bar must not show the last step the load read
+            // while the box says that nothing was loaded.
             ForgetDefinitionTexts();
+            fDialogs.fnError(QStringLiteral("Error(s) while loading definition file!"));
         }
     } else {
         fsCurrentFileName = sFile;
         setWindowTitle(Format(QStringLiteral(" %s - %s"), {csAppTitle, sFile}));
         TMsg::Hint(sHint);
         fTreeView->ExpandDefault();
-        if (fsUiScriptHtml != fsUiReadyHtml)
-            fDocView->ShowPage(fsUiScriptHtml);
         fMenuFileList->Insert(sFile);
         TMsg::Info(QStringLiteral("Test process loaded successfully."));
         fRunner->SetProcessState(EProcessState::Ready);
+        if (fsUiScriptHtml != fsUiReadyHtml)
+            fDocView->ShowPage(fsUiScriptHtml);
+        else
+            ShowReadyPage();
     }
     const bool bResult = report.eOutcome == ELoadOutcome::Loaded;
     fbLoading = false;
@@ -750,14 +851,14 @@ void TfrmMain::FormActivate()
         if (!sPath.isEmpty() && QFileInfo(sPath).isFile()) {
             InitNewDefFile(sPath, fbParamAutoStart);
         } else {
-            fDocView->ShowPage(fsUiReadyHtml);
+            ShowReadyPage();
             TMsg::Error(QStringLiteral("Application parameter file not found: ") +
                         (sPath.isEmpty() ? *fsParamFile : sPath));
         }
     } else if (!sLastFile.isEmpty() && QFileInfo(sLastFile).isFile()) {
         InitNewDefFile(sLastFile, false);
     } else {
-        fDocView->ShowPage(fsUiReadyHtml);
+        ShowReadyPage();
     }
     update();
 }
@@ -883,7 +984,10 @@ void TfrmMain::DefineQuery(QString& sText)
     if (fsDefineQueryAnswer.isEmpty())
         loop.exec();
     fDefineQueryLoop = nullptr;
-    fDocView->ShowPage(fsDefineQueryAnswer == csCancelled ? fsUiReadyHtml : fsUiScriptHtml);
+    if (fsDefineQueryAnswer == csCancelled || fsUiScriptHtml == fsUiReadyHtml)
+        ShowReadyPage();
+    else
+        fDocView->ShowPage(fsUiScriptHtml);
     sText = fsDefineQueryAnswer;
 }
 
@@ -972,8 +1076,12 @@ void TfrmMain::ShowInformation(const QString& sText)
     fDialogs.fnInformation(sText);
 }
 
-bool TfrmMain::ShowFinalDialog(bool bPassed, const QString& /*sLabel*/, const QStringList& aFailedJobs)
+bool TfrmMain::ShowFinalDialog(bool bPassed, const QString& sLabel, const QStringList& aFailedJobs)
 {
+    fsLastOutcome = sLabel;
+    fbLastPassed = bPassed;
+    if (fDocView->Page() == fsUiReadyHtml)
+        ShowReadyPage();
     return fDialogs.fnFinalDialog(bPassed, aFailedJobs);
 }
 

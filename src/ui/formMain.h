@@ -204,6 +204,10 @@ private:
     void ProcessAction(void (TProcessRunner::*aAction)());
     QString AskForName() const;
     void ShowStatusText();
+    // Shows the ready page with what the operator needs now: how to open a definition, the loaded
+    // one and how to start it, or the outcome of its last run.
+    void ShowReadyPage();
+    QString ReadyPageBody() const;
     // Empties the panels that show what belongs to a definition.
     void ForgetDefinitionTexts();
     void OpenResultDatabase();
@@ -218,6 +222,10 @@ private:
     QString fsUiScriptErrorHtml;
     QString fsUiScriptHtml;
     QString fsCurrentFileName;
+    // The final dialog's words for the last run ("Passed", "2x Failed"), until the next start.
+    std::optional<QString> fsLastOutcome;
+    bool fbLastPassed = false;
+    QString fsReadyBody; // what ShowReadyPage last filled in; empty for the page as it is
     std::unique_ptr<TKeypadKeyControl> fKeyControl;
     TRecentMenuFileList* fMenuFileList = nullptr;
     QString fsNewDefFileName;

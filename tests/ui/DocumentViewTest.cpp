@@ -46,4 +46,35 @@ TEST(DocumentViewTest, NavigatesToFileAnchorsAndHandlesLinksInTargets)
     EXPECT_THROW(view.Navigate(QString()), std::exception);
 }
 
+// A page the window filled in stands for its file: relative links (here its style sheet) resolve
+// from that file's folder.
+TEST(DocumentViewTest, FilledInPageResolvesRelativeLinksFromItsAddress)
+{
+    const TTestDir dir;
+    const QString sReady =
+        dir.WriteText(QStringLiteral("Ui/Ready.html"), QStringLiteral("<p>as shipped</p>"));
+    dir.WriteText(QStringLiteral("Ui/ready.css"), QStringLiteral("h1 { color: rgb(1, 2, 3); }"));
+    TDocumentView view;
+    view.resize(400, 300);
+    view.show();
+    auto* web = view.findChild<QWebEngineView*>();
+    ASSERT_NE(web, nullptr);
+    QSignalSpy loaded(web, &QWebEngineView::loadFinished);
+
+    const QString sHtml = QStringLiteral("<html><head><link rel=\"stylesheet\" href=\"ready.css\"></head>"
+                                         "<body><h1>Board A</h1></body></html>");
+    view.ShowPageText(sReady, sHtml);
+    EXPECT_EQ(view.Page(), sReady);
+    EXPECT_EQ(view.PageText(), sHtml);
+    ASSERT_TRUE(RunUntil([&] { return loaded.count() > 0; }, 60000)) << "the page did not load";
+    QString sColour;
+    web->page()->runJavaScript(QStringLiteral("getComputedStyle(document.querySelector('h1')).color"),
+                               [&](const QVariant& aResult) { sColour = aResult.toString(); });
+    ASSERT_TRUE(RunUntil([&] { return !sColour.isEmpty(); }, 20000));
+    EXPECT_EQ(sColour, QStringLiteral("rgb(1, 2, 3)"));
+
+    view.ShowPage(sReady);
+    EXPECT_EQ(view.PageText(), QString()) << "a page shown from its file has no filled-in text";
+}
+
 } // namespace

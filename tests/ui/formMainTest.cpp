@@ -380,6 +380,82 @@ TEST_F(formMainTest, UiPagesBesideTheProgram)
     EXPECT_EQ(w.ScriptPage(), w.ReadyPage());
 }
 
+TEST_F(formMainTest, ReadyPageNamesTheDefinitionAndKeepsTheLastOutcomeUntilTheNextStart)
+{
+    fDir.WriteText(QStringLiteral("Ui/Ready.html"),
+                   QStringLiteral("<html><head><style>.outcome{}</style></head>\n<body>\n<h1>TZK ready</h1>\n"
+                                  "</body></html>\n"));
+    const QString sFailing =
+        Definition(QStringLiteral("board.tzd"), {{QStringLiteral("Supply"), {crDone, crFailed}}});
+    const QString sPassing = Definition(QStringLiteral("pass.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    fDir.WriteText(QStringLiteral("manual.html"), QStringLiteral("<p>manual</p>"));
+    const QString sWithManual =
+        Definition(QStringLiteral("manual.tzd"), {{QStringLiteral("Supply"), {crFailed}}});
+    fDefinitions[sWithManual].fBuild = [build = fDefinitions[sWithManual].fBuild,
+                                        this](IInterpreterHost& aHost, TTestTree& aTree) {
+        build(aHost, aTree);
+        QString sFull;
+        EXPECT_TRUE(fWindow->SetScriptDoc(QStringLiteral("TZD:manual.html"), sFull));
+    };
+    TfrmMain& w = Create();
+    const TDocumentViewBase* view = w.DocumentView();
+    QStringList pagesAtTheFinalDialog;
+    w.Dialogs().fnFinalDialog = [&](bool, const QStringList&) {
+        pagesAtTheFinalDialog.append(view->PageText());
+        return false;
+    };
+    const auto run = [&] {
+        const qsizetype iFinals = pagesAtTheFinalDialog.size();
+        w.acProcessStart->trigger();
+        return RunUntil(
+            [&] { return pagesAtTheFinalDialog.size() > iFinals && State() == EProcessState::Ready; });
+    };
+
+    ASSERT_TRUE(w.LoadDefinitionFile(sFailing));
+    EXPECT_EQ(view->Page(), w.ReadyPage());
+    const QString sLoaded = view->PageText();
+    EXPECT_TRUE(sLoaded.startsWith(QStringLiteral("<html><head><style>.outcome{}</style></head>\n<body>\n")))
+        << "the page's own head stays: " << sLoaded.toStdString();
+    EXPECT_FALSE(sLoaded.contains(QStringLiteral("TZK ready"))) << sLoaded.toStdString();
+    EXPECT_TRUE(sLoaded.contains(QStringLiteral("<h1>Board A</h1>"))) << sLoaded.toStdString();
+    EXPECT_TRUE(sLoaded.contains(QStringLiteral("<b>Start</b> (F5)"))) << sLoaded.toStdString();
+
+    ASSERT_TRUE(run());
+    ASSERT_EQ(pagesAtTheFinalDialog.size(), 1);
+    EXPECT_TRUE(
+        pagesAtTheFinalDialog[0].contains(QStringLiteral("<p class=\"outcome failed\">1x Failed</p>")))
+        << "behind the final dialog: " << pagesAtTheFinalDialog[0].toStdString();
+    EXPECT_EQ(view->PageText(), pagesAtTheFinalDialog[0]) << "the outcome stays after the dialog";
+
+    w.acProcessStart->trigger();
+    EXPECT_FALSE(view->PageText().contains(QStringLiteral("Failed"))) << "a start ends the last outcome";
+    ASSERT_TRUE(RunUntil([&] { return State() == EProcessState::Ready; }));
+
+    ASSERT_TRUE(w.LoadDefinitionFile(sPassing));
+    EXPECT_FALSE(view->PageText().contains(QStringLiteral("class=\"outcome")))
+        << "a load forgets the outcome";
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(view->PageText().contains(QStringLiteral("<p class=\"outcome passed\">Passed</p>")))
+        << view->PageText().toStdString();
+
+    // The definition's own document stays in front of the ready page.
+    ASSERT_TRUE(w.LoadDefinitionFile(sWithManual));
+    ASSERT_TRUE(run());
+    EXPECT_EQ(view->Page(), w.ScriptPage());
+    EXPECT_EQ(view->PageText(), QString());
+}
+
+TEST_F(formMainTest, ANewStationsWindowUsesTheScreen)
+{
+    TfrmMain& w = Create();
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return w.Initialized(); }));
+    const QRect available = w.screen()->availableGeometry();
+    EXPECT_GE(w.width(), available.width() * 8 / 10);
+    EXPECT_GE(w.height(), available.height() * 8 / 10);
+    EXPECT_TRUE(available.contains(w.geometry())) << "the whole window is on the screen";
+}
+
 TEST_F(formMainTest, SuccessfulLoadMakesTheProcessReady)
 {
     const QString sFile =
@@ -812,6 +888,32 @@ TEST_F(formMainTest, CommandLineFileWithAutoStartRuns)
     EXPECT_EQ(State(), EProcessState::Ready);
 }
 
+TEST_F(formMainTest, APlainArgumentNamesTheDefinitionFromTheCurrentFolder)
+{
+    const QString sFile =
+        Definition(QStringLiteral("work/plain.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    const QString sOther = Definition(QStringLiteral("other.tzd"), {{QStringLiteral("Supply"), {crDone}}});
+    const QString sPrevious = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(fDir.FilePath(QStringLiteral("work"))));
+    struct TCase
+    {
+        QStringList arguments;
+        QString sLoaded;
+    } cases[] = {
+        {{QStringLiteral("plain.tzd")}, sFile},
+        {{QStringLiteral("+AutoStart"), QStringLiteral("-style=fusion"), QStringLiteral("plain.tzd")}, sFile},
+        {{QStringLiteral("plain.tzd"), QStringLiteral("+File:") + sOther}, sOther}, // +File: wins
+    };
+    for (const TCase& test : cases) {
+        TfrmMain& w = Create(test.arguments);
+        w.FormActivate();
+        EXPECT_TRUE(RunUntil([&] { return w.CurrentFileName() == test.sLoaded; }))
+            << test.arguments.join(QLatin1Char(' ')).toStdString();
+        fWindow.reset();
+    }
+    QDir::setCurrent(sPrevious);
+}
+
 TEST_F(formMainTest, AutoStartAfterAFailedLoadReportsNothingToRun)
 {
     const QString sFile =
@@ -1186,6 +1288,52 @@ TEST_F(formMainTest, ALoadClearsWhatThePreviousDefinitionShowed)
         EXPECT_EQ(w.FileLabelPanel()->toolTip(), QString()) << sWhich;
         EXPECT_EQ(w.Session().ErrorReport().FileInfo(), QString()) << sWhich;
         EXPECT_EQ(w.FinalDlg()->windowTitle(), QString()) << sWhich;
+    }
+}
+
+// The status bar shows each step as the load creates it; a load that fails has emptied it by the
+// time it says so in a box, and afterwards.
+TEST_F(formMainTest, AFailedLoadOfARealDefinitionLeavesNoStepTextInTheStatusBar)
+{
+    fbRealInterpreter = true;
+    sys::RegisterDevices();
+    const QString sGood =
+        fDir.WriteText(QStringLiteral("good.tzd"), QStringLiteral(R"(Set(FileInfo; "Good"; "1.0")
+Device.Create(SystemControl; Sys)
+Test.Case("Tone")
+{
+    Sys.Delay("Let it settle"; 10)
+}
+)"));
+    const struct
+    {
+        const char* sName;
+        QString sText;
+    } failing[] = {
+        {"unknown function",
+         QStringLiteral("Device.Create(SystemControl; Sys)\nTest.Case(\"A\")\n{\n"
+                        "    Sys.Delay(\"Let it settle\"; 10)\n    Sys.NoSuch(\"x\")\n}\n")},
+        {"unknown device", QStringLiteral("Device.Create(SystemControl; Sys)\nTest.Case(\"A\")\n{\n"
+                                          "    Sys.Delay(\"Let it settle\"; 10)\n    Dev.Read(\"x\")\n}\n")},
+        {"missing include", QStringLiteral("#include \"nothere.tzd\"\n")},
+    };
+    TfrmMain& w = Create();
+    QStringList statusAtTheBox;
+    w.Dialogs().fnError = [&](const QString&) { statusAtTheBox.append(w.StatusPanel(0)->text()); };
+    TApplication::Instance()->SetErrorBox(
+        [&](const QString&) { statusAtTheBox.append(w.StatusPanel(0)->text()); });
+    for (const auto& test : failing) {
+        ASSERT_TRUE(w.LoadDefinitionFile(sGood));
+        fFinals.clear();
+        w.acProcessStart->trigger();
+        ASSERT_TRUE(RunUntil([this] { return !fFinals.empty(); }));
+        statusAtTheBox.clear();
+        EXPECT_FALSE(w.LoadDefinitionFile(fDir.WriteText(QStringLiteral("bad.tzd"), test.sText)))
+            << test.sName;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(statusAtTheBox, QStringList{QString()})
+            << test.sName << ": one box, with an empty status bar";
+        EXPECT_EQ(w.StatusPanel(0)->text(), QString()) << test.sName;
     }
 }
 
