@@ -76,7 +76,8 @@ public:
 
     // "\"text\"; hex" form of bytes for traces and messages.
     static QString DisplayForm(const QByteArray& aData);
-    // DisplayForm, and the bytes handed to the monitor.
+    // The bytes handed to the monitor, and their DisplayForm for a trace line (empty while no sink
+    // shows trace lines).
     QString Display(const QByteArray& aData, bool bSent);
 
     // The waiting data command's hook: set while one waits, empty otherwise.
