@@ -18,6 +18,9 @@ TTestTreeView::TTestTreeView(QWidget* aParent) : QTreeWidget(aParent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
+    // Every row is one line with a 16-pixel image: with uniform heights an item's place is found
+    // without measuring all rows above it, which every image change of a long run would do.
+    setUniformRowHeights(true);
     setToolTip(QStringLiteral("Loaded test cases"));
     setStatusTip(toolTip());
     QPalette palette = this->palette();
@@ -112,7 +115,9 @@ void TTestTreeView::CatchUp()
             QTreeWidgetItem* item = Item(pNode);
             if (!item)
                 continue;
-            item->setText(0, pNode->Text());
+            // A run changes images; texts only change on a reload.
+            if (item->text(0) != pNode->Text())
+                item->setText(0, pNode->Text());
             item->setIcon(0, StateImage(pNode->ImageIndex()));
         }
     }
