@@ -27,16 +27,19 @@ void TCommaSeparatedValue::SetStringLine(const QString& aLine)
 {
     FStringLine = aLine;
     fValueList.clear();
-    QString sField;
+    // A field is the text between two separators outside quotes, quotes included: it is copied
+    // once as a whole (every definition line passes here while loading).
     bool bInQuotes = false;
-    for (const QChar c : aLine) {
+    const QChar* pLine = aLine.constData();
+    const qsizetype iSize = aLine.size();
+    qsizetype iStart = 0;
+    for (qsizetype i = 0; i < iSize; ++i) {
+        const QChar c = pLine[i];
         if (c == FQuotationMarks)
             bInQuotes = !bInQuotes;
         if (c == FSeparator && !bInQuotes) {
-            fValueList.append(sField);
-            sField.clear();
-        } else {
-            sField += c;
+            fValueList.append(i > iStart ? QString(pLine + iStart, i - iStart) : QString());
+            iStart = i + 1;
         }
     }
     // A trailing text without its separator is not a field.

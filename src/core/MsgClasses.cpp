@@ -42,9 +42,15 @@ void TMsgClass::ReleaseSingleton()
     Singleton().reset();
 }
 
+void TMsgClass::SetOnNewMsg(TNotifyMsgEvent aEvent, std::uint32_t aShownTypes)
+{
+    TMsgBase::SetOnNewMsg(std::move(aEvent));
+    fiShownTypes = aShownTypes;
+}
+
 void TMsgClass::NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText)
 {
-    if (aType < FLevel)
+    if (!Shows(aType))
         return;
     if (FOnMsgNotice) {
         FId = aId.WithType(aType);
@@ -57,31 +63,43 @@ void TMsgClass::NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText)
 
 void TMsgClass::Debug(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eDebug, aId, Format(aText, aArgs));
+    if (Shows(eDebug))
+        NewMsg(eDebug, aId, Format(aText, aArgs));
 }
 void TMsgClass::Trace(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eTrace, aId, Format(aText, aArgs));
+    if (Shows(eTrace))
+        NewMsg(eTrace, aId, Format(aText, aArgs));
 }
 void TMsgClass::Info(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eInfo, aId, Format(aText, aArgs));
+    if (Shows(eInfo))
+        NewMsg(eInfo, aId, Format(aText, aArgs));
 }
 void TMsgClass::Hint(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eHint, aId, Format(aText, aArgs));
+    if (Shows(eHint))
+        NewMsg(eHint, aId, Format(aText, aArgs));
 }
 void TMsgClass::Warning(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eWarning, aId, Format(aText, aArgs));
+    if (Shows(eWarning))
+        NewMsg(eWarning, aId, Format(aText, aArgs));
 }
 void TMsgClass::Error(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eError, aId, Format(aText, aArgs));
+    if (Shows(eError))
+        NewMsg(eError, aId, Format(aText, aArgs));
 }
 void TMsgClass::Fatal(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    NewMsg(eFatal, aId, Format(aText, aArgs));
+    if (Shows(eFatal))
+        NewMsg(eFatal, aId, Format(aText, aArgs));
+}
+
+bool TMsg::Shows(TMsgTypeId aType)
+{
+    return TMsgClass::Instance().Shows(aType);
 }
 
 void TMsg::Debug(const QString& aText, TMsgId aId)
@@ -114,29 +132,36 @@ void TMsg::Fatal(const QString& aText, TMsgId aId)
 }
 void TMsg::Debug(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Debug(Format(aText, aArgs), aId);
+    if (Shows(eDebug))
+        Debug(Format(aText, aArgs), aId);
 }
 void TMsg::Trace(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Trace(Format(aText, aArgs), aId);
+    if (Shows(eTrace))
+        Trace(Format(aText, aArgs), aId);
 }
 void TMsg::Info(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Info(Format(aText, aArgs), aId);
+    if (Shows(eInfo))
+        Info(Format(aText, aArgs), aId);
 }
 void TMsg::Hint(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Hint(Format(aText, aArgs), aId);
+    if (Shows(eHint))
+        Hint(Format(aText, aArgs), aId);
 }
 void TMsg::Warning(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Warning(Format(aText, aArgs), aId);
+    if (Shows(eWarning))
+        Warning(Format(aText, aArgs), aId);
 }
 void TMsg::Error(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Error(Format(aText, aArgs), aId);
+    if (Shows(eError))
+        Error(Format(aText, aArgs), aId);
 }
 void TMsg::Fatal(const QString& aText, TFormatArgs aArgs, TMsgId aId)
 {
-    Fatal(Format(aText, aArgs), aId);
+    if (Shows(eFatal))
+        Fatal(Format(aText, aArgs), aId);
 }

@@ -41,6 +41,19 @@ public:
     void NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText) override;
     using TMsgBase::NewMsg;
 
+    // Bit 1 << type for every message type.
+    static constexpr std::uint32_t ciAllTypes = 0xFFFFFFFFu;
+
+    // Assigns the sink with the types it shows or keeps (bit 1 << type); the others are dropped
+    // before they are formatted. A sink that names no types receives every type.
+    void SetOnNewMsg(TNotifyMsgEvent aEvent, std::uint32_t aShownTypes = ciAllTypes);
+    void SetShownTypes(std::uint32_t aShownTypes) { fiShownTypes = aShownTypes; }
+    // Whether a message of aType reaches a sink: callers skip formatting a line nobody sees.
+    bool Shows(TMsgTypeId aType) const
+    {
+        return aType >= FLevel && (FOnMsgNotice || (OnNewMsg() && (fiShownTypes >> (aType & 31u) & 1u)));
+    }
+
     // Alternative sink: when assigned it receives every message instead of OnNewMsg and reads
     // Id() and Text().
     void SetOnMsgNotice(TNotifyEvent aEvent) { FOnMsgNotice = std::move(aEvent); }
@@ -73,6 +86,7 @@ private:
     QString FsText;
     TMsgTypeId FLevel = eNone;
     int FiFlag = 0;
+    std::uint32_t fiShownTypes = ciAllTypes;
 };
 
 // The entry point every part of the system reports through.
@@ -80,6 +94,22 @@ class TMsg
 {
 public:
     TMsg() = delete;
+
+    // Whether a message of aType would reach a sink; guards lines that are costly to build.
+    static bool Shows(TMsgTypeId aType);
+    // Debug and Trace with a text built only when a sink shows the line.
+    template <typename TBuild>
+    static void DebugLazy(TBuild aBuild)
+    {
+        if (Shows(eDebug))
+            Debug(aBuild());
+    }
+    template <typename TBuild>
+    static void TraceLazy(TBuild aBuild)
+    {
+        if (Shows(eTrace))
+            Trace(aBuild());
+    }
 
     static void Debug(const QString& aText, TMsgId aId = TMsgId());
     static void Trace(const QString& aText, TMsgId aId = TMsgId());

@@ -15,8 +15,33 @@ TMsgLog::~TMsgLog()
 void TMsgLog::Attach()
 {
     TMsgClass::Instance().SetOnNewMsg(
-        [this](const void* aSender, TMsgId aId, const QString& aText) { LogMessage(aSender, aId, aText); });
+        [this](const void* aSender, TMsgId aId, const QString& aText) { LogMessage(aSender, aId, aText); },
+        ShownTypes());
     fbAttached = true;
+}
+
+std::uint32_t TMsgLog::ShownTypes() const
+{
+    std::uint32_t iTypes = TMsgClass::ciAllTypes;
+    if (!fbShowDebug)
+        iTypes &= ~(1u << eDebug);
+    if (!fbShowTrace)
+        iTypes &= ~(1u << eTrace);
+    return iTypes;
+}
+
+void TMsgLog::SetShowDebug(bool bShow)
+{
+    fbShowDebug = bShow;
+    if (fbAttached)
+        TMsgClass::Instance().SetShownTypes(ShownTypes());
+}
+
+void TMsgLog::SetShowTrace(bool bShow)
+{
+    fbShowTrace = bShow;
+    if (fbAttached)
+        TMsgClass::Instance().SetShownTypes(ShownTypes());
 }
 
 void TMsgLog::Detach()

@@ -47,9 +47,9 @@ public:
     void LogMessage(const void* aSender, TMsgId aId, const QString& aText);
 
     bool ShowDebug() const { return fbShowDebug; }
-    void SetShowDebug(bool bShow) { fbShowDebug = bShow; }
+    void SetShowDebug(bool bShow);
     bool ShowTrace() const { return fbShowTrace; }
-    void SetShowTrace(bool bShow) { fbShowTrace = bShow; }
+    void SetShowTrace(bool bShow);
 
     const std::vector<TLogLine>& Lines() const { return fLines; }
     int Count() const { return int(fLines.size()); }
@@ -76,6 +76,8 @@ Q_SIGNALS:
 
 private:
     void AddLines(const std::vector<TLogLine>& aLines);
+    // The types this log shows, for the dispatcher, which then leaves the hidden ones unformatted.
+    std::uint32_t ShownTypes() const;
 
     std::vector<TLogLine> fLines;
     bool fbShowDebug = false;

@@ -105,7 +105,7 @@ void TJob::ConcludeWithError(const QString& sError)
 
 void TJob::Conclusion(TCommand* /*aSender*/)
 {
-    TMsg::Debug(QStringLiteral("TJob.Conclusion: ") + GetName());
+    TMsg::DebugLazy([this] { return QStringLiteral("TJob.Conclusion: ") + GetName(); });
     if (FCmd) {
         FCmd->SetOnResult(nullptr);
         switch (FCmd->CmdResult()) {

@@ -14,6 +14,7 @@
 #include "core/VariableManager.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMetaObject>
 
 #include <array>
@@ -471,10 +472,17 @@ void TProcessRunner::RunNode(TTreeNode* aNode)
         Stop();
         return;
     }
-    // Every node starts from a fresh pass of the event loop, never from inside the previous
-    // node's conclusion.
-    const quint64 iRequest = ++fiRequest;
+    // The node runs after the previous node's conclusion has returned: from the walk loop when it
+    // is on the stack, otherwise from a fresh pass of the event loop.
+    ++fiRequest;
     fbRequestPending = true;
+    if (!fbInWalk)
+        PostExecutionRequest();
+}
+
+void TProcessRunner::PostExecutionRequest()
+{
+    const quint64 iRequest = fiRequest;
     QMetaObject::invokeMethod(
         this, [this, iRequest] { ExecuteCurrentNode(iRequest); }, Qt::QueuedConnection);
 }
@@ -483,7 +491,43 @@ void TProcessRunner::ExecuteCurrentNode(quint64 iRequest)
 {
     if (iRequest != fiRequest || !fbRequestPending)
         return;
-    fbRequestPending = false;
+    Walk();
+}
+
+void TProcessRunner::Walk()
+{
+    // Long enough that a slice's yield costs little, short enough that the window repaints and
+    // Pause, Stop, timers and sockets are served at the display's pace.
+    constexpr qint64 ciSliceNs = 4'000'000;
+    // A loop, not recursion: a million nodes that conclude at once must not grow the stack.
+    struct TWalkScope
+    {
+        TProcessRunner& runner;
+        explicit TWalkScope(TProcessRunner& aRunner) : runner(aRunner) { runner.fbInWalk = true; }
+        ~TWalkScope()
+        {
+            runner.fbInWalk = false;
+            // The slice is used up, or an exception left a chosen node behind: the event loop
+            // hands it on, as when the node had been queued.
+            if (runner.fbRequestPending)
+                runner.PostExecutionRequest();
+        }
+        TWalkScope(const TWalkScope&) = delete;
+        TWalkScope& operator=(const TWalkScope&) = delete;
+    };
+    if (fbInWalk)
+        return;
+    const TWalkScope scope(*this);
+    QElapsedTimer slice;
+    slice.start();
+    do {
+        fbRequestPending = false;
+        ExecuteNode();
+    } while (fbRequestPending && slice.nsecsElapsed() < ciSliceNs);
+}
+
+void TProcessRunner::ExecuteNode()
+{
     if (!fCurrentNode) {
         TMsg::Fatal(EMsg(TMsgId(0x010500), 0).Message());
         return;

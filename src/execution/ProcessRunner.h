@@ -74,8 +74,10 @@ struct TProcessActions
 TProcessActions DeriveProcessActions(EProcessState eState, EProcessState eEnabledFrom,
                                      EOperatorRequest eOperatorRequest, bool bTreeEmpty);
 
-// The main loop: walks the test tree node by node, one queued execution request per node, applies
-// the failure policy and ends every complete run with the final dialog.
+// The main loop: walks the test tree node by node, applies the failure policy and ends every
+// complete run with the final dialog. A walk begins with a queued execution request; while the
+// nodes conclude at once it goes on from the same call, and it returns to the event loop when a
+// command concludes later or after each time slice.
 class TProcessRunner : public QObject, public IRunnerControl
 {
     Q_OBJECT
@@ -153,7 +155,10 @@ Q_SIGNALS:
 
 private:
     void RunNode(TTreeNode* aNode);
+    void PostExecutionRequest();
     void ExecuteCurrentNode(quint64 iRequest);
+    void Walk();
+    void ExecuteNode();
     void FinishProcess(bool bPassed);
     void RunEntireCase(TTreeNode* aNode);
     void SelectNode(TTreeNode* aNode);
@@ -193,5 +198,7 @@ private:
     quint64 fiRequest = 0;
     bool fbRequestPending = false;
     bool fbJobRunning = false;
+    // The walk loop is on the stack: a node that concludes at once leaves its successor to it.
+    bool fbInWalk = false;
     int fiSkippedAtLoad = 0;
 };

@@ -364,8 +364,11 @@ QStringList TInterpreterBase::RemoveComments(const QStringList& aLines, int* piO
         sText += csCrLf;
     }
 
-    QString sOut;
-    sOut.reserve(iTotal);
+    // The output is written straight into a buffer of the input's size (the filter never
+    // outputs more characters than it reads): a load passes every character of the definition.
+    QString sOut(iTotal + 1, Qt::Uninitialized);
+    QChar* pOut = sOut.data();
+    qsizetype iOut = 0;
     const QChar* pText = sText.constData();
     const qsizetype iSize = sText.size();
     bool bLineComment = false;
@@ -396,9 +399,9 @@ QStringList TInterpreterBase::RemoveComments(const QStringList& aLines, int* piO
         }
         if (p == QLatin1Char('\r') || p == QLatin1Char('\n')) {
             bLineComment = false;
-            sOut += p;
+            pOut[iOut++] = p;
         } else if (!bLineComment && !bBlockComment) {
-            sOut += p;
+            pOut[iOut++] = p;
         }
         if (c == QLatin1Char('\n'))
             ++iLine;
@@ -407,9 +410,29 @@ QStringList TInterpreterBase::RemoveComments(const QStringList& aLines, int* piO
     if (piOpenBlockLine)
         *piOpenBlockLine = bBlockComment ? iBlockLine : -1;
 
-    QStringList slResult = SplitLines(sOut);
-    for (QString& sLine : slResult)
-        sLine = TrimControl(sLine);
+    // Split at CR LF, CR or LF and trim the control characters and blanks of both ends in one
+    // step, so that each line is copied once.
+    QStringList slResult;
+    slResult.reserve(aLines.size() + 1);
+    const auto AppendTrimmed = [&slResult, pOut](qsizetype iStart, qsizetype iEnd) {
+        while (iStart < iEnd && pOut[iStart].unicode() < 33)
+            ++iStart;
+        while (iEnd > iStart && pOut[iEnd - 1].unicode() < 33)
+            --iEnd;
+        slResult.append(QString(pOut + iStart, iEnd - iStart));
+    };
+    qsizetype iStart = 0;
+    for (qsizetype i = 0; i < iOut; ++i) {
+        const QChar c = pOut[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        AppendTrimmed(iStart, i);
+        if (c == QLatin1Char('\r') && i + 1 < iOut && pOut[i + 1] == QLatin1Char('\n'))
+            ++i;
+        iStart = i + 1;
+    }
+    if (iStart < iOut)
+        AppendTrimmed(iStart, iOut);
     return slResult;
 }
 

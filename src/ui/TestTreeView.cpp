@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QTimer>
 
 namespace {
 constexpr int ciNodeRole = Qt::UserRole + 1;
@@ -17,6 +18,9 @@ TTestTreeView::TTestTreeView(QWidget* aParent) : QTreeWidget(aParent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
+    // Every row is one line with a 16-pixel image: with uniform heights an item's place is found
+    // without measuring all rows above it, which every image change of a long run would do.
+    setUniformRowHeights(true);
     setToolTip(QStringLiteral("Loaded test cases"));
     setStatusTip(toolTip());
     QPalette palette = this->palette();
@@ -37,6 +41,7 @@ void TTestTreeView::SetTree(TTestTree* aTree)
     if (fTree && fTree->Observer() == this)
         fTree->SetObserver(nullptr);
     fTree = aTree;
+    ForgetPending();
     clear();
     fItems.clear();
     if (!fTree)
@@ -64,17 +69,76 @@ void TTestTreeView::NodeAppended(TTreeNode* aNode)
 
 void TTestTreeView::NodeChanged(TTreeNode* aNode)
 {
+    if (!fbRunning) {
+        ShowNode(aNode);
+        return;
+    }
+    if (selectionModel()->hasSelection())
+        clearSelection();
+    const auto iIndex = std::size_t(aNode->AbsoluteIndex());
+    if (iIndex >= fItems.size())
+        return;
+    if (fbPending.size() < fItems.size())
+        fbPending.resize(fItems.size(), false);
+    if (!fbPending[iIndex]) {
+        fbPending[iIndex] = true;
+        fPending.push_back(int(iIndex));
+    }
+    if (!fbCatchUpQueued) {
+        fbCatchUpQueued = true;
+        QTimer::singleShot(0, this, &TTestTreeView::CatchUp);
+    }
+}
+
+void TTestTreeView::ShowNode(TTreeNode* aNode)
+{
     QTreeWidgetItem* item = Item(aNode);
     if (!item)
         return;
     item->setText(0, aNode->Text());
     item->setIcon(0, StateImage(aNode->ImageIndex()));
-    if (fbRunning)
-        clearSelection();
+}
+
+void TTestTreeView::CatchUp()
+{
+    fbCatchUpQueued = false;
+    if (!fTree) {
+        ForgetPending();
+        return;
+    }
+    std::vector<int> pending;
+    pending.swap(fPending);
+    for (const int iIndex : pending) {
+        fbPending[std::size_t(iIndex)] = false;
+        if (iIndex < fTree->Count()) {
+            TTreeNode* pNode = fTree->Node(iIndex);
+            QTreeWidgetItem* item = Item(pNode);
+            if (!item)
+                continue;
+            // A run changes images; texts only change on a reload.
+            if (item->text(0) != pNode->Text())
+                item->setText(0, pNode->Text());
+            item->setIcon(0, StateImage(pNode->ImageIndex()));
+        }
+    }
+}
+
+void TTestTreeView::ForgetPending()
+{
+    fPending.clear();
+    fbPending.clear();
+}
+
+void TTestTreeView::SetRunning(bool bRunning)
+{
+    fbRunning = bRunning;
+    if (!bRunning)
+        CatchUp();
 }
 
 void TTestTreeView::TreeCleared()
 {
+    ForgetPending();
     clear();
     fItems.clear();
 }
@@ -100,6 +164,7 @@ TTreeNode* TTestTreeView::SelectedNode() const
 
 void TTestTreeView::SelectNode(TTreeNode* aNode)
 {
+    CatchUp();
     QTreeWidgetItem* item = Item(aNode);
     if (!item) {
         clearSelection();

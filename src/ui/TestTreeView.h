@@ -30,8 +30,11 @@ public:
 
     // Expands the nodes whose job asks for it and collapses the others.
     void ExpandDefault();
-    // While a run is in progress, every change removes the selection.
-    void SetRunning(bool bRunning) { fbRunning = bRunning; }
+    // While a run is in progress, every change removes the selection, and the items catch up
+    // with their nodes once per pass of the event loop instead of after every change.
+    void SetRunning(bool bRunning);
+    // Brings every item up to date with its node now.
+    void CatchUp();
 
 Q_SIGNALS:
     void NodeShiftClicked(TTreeNode* aNode);
@@ -43,7 +46,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* aEvent) override;
 
 private:
+    void ShowNode(TTreeNode* aNode);
+    void ForgetPending();
+
     TTestTree* fTree = nullptr;
     std::vector<QTreeWidgetItem*> fItems; // by the node's absolute index
     bool fbRunning = false;
+    // Nodes changed since the items last caught up, by absolute index, each once.
+    std::vector<int> fPending;
+    std::vector<bool> fbPending;
+    bool fbCatchUpQueued = false;
 };

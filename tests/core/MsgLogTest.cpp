@@ -55,6 +55,37 @@ TEST_F(MsgLogTest, DebugAndTraceFollowTheirViewOptions)
     EXPECT_EQ(Line(1), QStringLiteral("09:05:07.042 Trace: shown too"));
 }
 
+// A line the log would drop is not even built; once its option is on, or another sink takes
+// over, it is built and delivered again.
+TEST_F(MsgLogTest, HiddenLinesAreNotFormatted)
+{
+    int iBuilt = 0;
+    const auto Build = [&iBuilt] {
+        ++iBuilt;
+        return QStringLiteral("built");
+    };
+    TMsg::DebugLazy(Build);
+    TMsg::TraceLazy(Build);
+    EXPECT_EQ(iBuilt, 0);
+    EXPECT_FALSE(TMsg::Shows(eDebug));
+    EXPECT_TRUE(TMsg::Shows(eInfo));
+
+    fLog.SetShowTrace(true);
+    TMsg::DebugLazy(Build);
+    TMsg::TraceLazy(Build);
+    EXPECT_EQ(iBuilt, 1);
+    ASSERT_EQ(fLog.Count(), 1);
+    EXPECT_EQ(Line(0), QStringLiteral("09:05:07.042 Trace: built"));
+
+    QStringList received;
+    TMsgClass::Instance().SetOnNewMsg([&](const void*, TMsgId, const QString& s) { received << s; });
+    TMsg::Debug(QStringLiteral("%d lines"), {2});
+    EXPECT_EQ(received, QStringList{QStringLiteral("2 lines")}) << "a sink that names no types gets them all";
+
+    TMsgClass::Instance().SetOnNewMsg(nullptr);
+    EXPECT_FALSE(TMsg::Shows(eError)) << "without a sink nothing is shown";
+}
+
 TEST_F(MsgLogTest, HintsGoToTheStatusBarOnly)
 {
     QString sHint;

@@ -117,8 +117,8 @@ TEST_F(AsyncCommandTest, WorkerThreadConcludesOnTheMainThread)
     fCmd->fbUseThread = true;
     fCmd->fThreadResult = crOk;
     fCmd->Execute(QString());
-    ASSERT_TRUE(RunEventsUntil([this] { return fiResults > 0; }));
-    EXPECT_TRUE(fCmd->fbPosted);
+    // The worker records Post's answer after posting: the main thread may conclude first.
+    ASSERT_TRUE(RunEventsUntil([this] { return fiResults > 0 && fCmd->fbPosted; }));
     EXPECT_EQ(fCmd->CmdResult(), crOk);
     EXPECT_EQ(pConcludedOn, QCoreApplication::instance()->thread());
 }

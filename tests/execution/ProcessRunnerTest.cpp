@@ -21,6 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 class ProcessRunnerTest : public ::testing::Test
@@ -617,3 +620,59 @@ TEST_F(ProcessRunnerTest, WithoutAnOperatorNothingRuns)
 }
 
 } // namespace
+
+// Nodes that conclude at once are walked in a loop: a long run neither grows the stack nor keeps
+// the event loop from serving timers (and with them the operator's Stop) while it lasts.
+class SynchronousWalkTest : public ProcessRunnerTest
+{
+protected:
+    void SetUp() override
+    {
+        ProcessRunnerTest::SetUp();
+        // A million jump lines would be formatted for nothing.
+        fLog.SetShowTrace(false);
+        fLoop = Work(nullptr, QStringLiteral("Loop"));
+        fAfter = Work(nullptr, QStringLiteral("after"));
+        Loaded();
+    }
+
+    TTreeNode* fLoop = nullptr;
+    TTreeNode* fAfter = nullptr;
+};
+
+TEST_F(SynchronousWalkTest, AMillionStepsRunWithoutGrowingTheStack)
+{
+    constexpr int ciSteps = 1'000'000;
+    std::uintptr_t iLowest = UINTPTR_MAX;
+    std::uintptr_t iHighest = 0;
+    int iTimerShots = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++iTimerShots; });
+    CmdOf(fLoop)->fOnExecute = [&] {
+        const int iMark = 0;
+        const auto iDepth = reinterpret_cast<std::uintptr_t>(&iMark);
+        iLowest = std::min(iLowest, iDepth);
+        iHighest = std::max(iHighest, iDepth);
+        if (CmdOf(fLoop)->fiExecutions < ciSteps)
+            fRunner.SetGotoCase(QStringLiteral("loop"));
+    };
+    fRunner.Start();
+    timer.start(1);
+    ASSERT_TRUE(RunEventsUntil([this] { return !fHost.finals.empty(); }, 60000));
+    EXPECT_EQ(CmdOf(fLoop)->fiExecutions, ciSteps);
+    EXPECT_EQ(CmdOf(fAfter)->fiExecutions, 1);
+    EXPECT_TRUE(fHost.finals[0].bPassed);
+    EXPECT_LT(iHighest - iLowest, 4096u) << "every step starts from the same depth";
+    EXPECT_GT(iTimerShots, 0) << "the walk yields to the event loop between time slices";
+}
+
+TEST_F(SynchronousWalkTest, StopEndsAnEndlessSynchronousRun)
+{
+    CmdOf(fLoop)->fOnExecute = [this] { fRunner.SetGotoCase(QStringLiteral("loop")); };
+    fRunner.Start();
+    QTimer::singleShot(50, [this] { fRunner.Stop(); });
+    ASSERT_TRUE(RunEventsUntil([this] { return !fHost.finals.empty(); }, 10000));
+    EXPECT_GT(CmdOf(fLoop)->fiExecutions, 1);
+    EXPECT_FALSE(fHost.finals[0].bPassed);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Process stopped by user at \"1. Loop\"")));
+}

@@ -6,6 +6,7 @@
 
 #include "core/MsgClasses.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QSet>
 
@@ -85,3 +86,42 @@ TEST_F(TestTreeViewTest, MirrorsTheTreeAndItsChanges)
     EXPECT_EQ(view.topLevelItemCount(), 0);
     EXPECT_EQ(view.SelectedNode(), nullptr);
 }
+
+namespace {
+
+// During a run the items follow their nodes at the event loop's pace, never falling behind for
+// longer than one pass, and exactly at the run's end; the selection still goes at once.
+TEST_F(TestTreeViewTest, DuringARunItemsCatchUpOncePerPass)
+{
+    TTestTreeView view;
+    TTreeNode* c1 = Case(nullptr, QStringLiteral("Supply"), true);
+    TTreeNode* w1 = Case(c1, QStringLiteral("Volt"), false);
+    TTreeNode* w2 = Case(c1, QStringLiteral("Amp"), false);
+    view.SetTree(&fTree);
+    const auto Shows = [&view](TTreeNode* aNode) {
+        return view.Item(aNode)->icon(0).cacheKey() == StateImage(aNode->ImageIndex()).cacheKey();
+    };
+
+    view.SelectNode(w2);
+    view.SetRunning(true);
+    w1->Job()->Execute(w1->Text()); // running, then done: two changes of one node
+    w1->Job()->SetBreakPoint(true);
+    EXPECT_EQ(view.SelectedNode(), nullptr);
+    EXPECT_FALSE(Shows(w1)) << "not yet: the change waits for the event loop";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Shows(w1));
+
+    w2->Job()->SetEnabled(false);
+    view.SetRunning(false);
+    EXPECT_TRUE(Shows(w2)) << "the end of the run brings every item up to date";
+    w1->Job()->SetBreakPoint(false);
+    EXPECT_TRUE(Shows(w1)) << "outside a run every change shows at once";
+
+    view.SetRunning(true);
+    w2->Job()->SetEnabled(true);
+    fTree.Clear();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.topLevelItemCount(), 0) << "changes of a cleared tree are dropped";
+}
+
+} // namespace

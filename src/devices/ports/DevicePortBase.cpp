@@ -261,7 +261,8 @@ QString TDevicePortBase::Display(const QByteArray& aData, bool bSent)
 {
     if (fMonitor)
         fMonitor->Display(aData, bSent);
-    return DisplayForm(aData);
+    // The form only feeds trace lines: nobody sees it unless a sink shows them.
+    return TMsg::Shows(eTrace) ? DisplayForm(aData) : QString();
 }
 
 void TDevicePortBase::Hook(IPortWaiter* aWaiter, TDeviceNotifyEvent aEvent)

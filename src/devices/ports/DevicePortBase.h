@@ -79,7 +79,8 @@ public:
     static QString DisplayForm(const QByteArray& aData);
     // The escaped text of received bytes for messages, bounded like DisplayForm.
     static QString DumpText(const QByteArray& aData);
-    // DisplayForm, and the bytes handed to the monitor.
+    // The bytes handed to the monitor, and their DisplayForm for a trace line (empty while no sink
+    // shows trace lines).
     QString Display(const QByteArray& aData, bool bSent);
 
     // The waiting data command's hook: set while one waits, empty otherwise.

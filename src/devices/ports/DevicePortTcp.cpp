@@ -109,7 +109,7 @@ void TDevicePortTcp::DataReceived()
 {
     AppendRxData(fClient->RxData());
     Display(fClient->RxData(), false);
-    TMsg::Trace(QStringLiteral("%s: <%s"), {PortId(), DisplayForm(RxData())});
+    TMsg::TraceLazy([this] { return Format(QStringLiteral("%s: <%s"), {PortId(), DisplayForm(RxData())}); });
     RaiseResult();
 }
 
