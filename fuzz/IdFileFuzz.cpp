@@ -71,6 +71,14 @@ qsizetype UnitSize(const QByteArray& aFile)
     }
 }
 
+// Whether the file's text ends with a CR, in the file's encoding.
+bool EndsWithCr(const QByteArray& aFile)
+{
+    QStringDecoder decoder(QStringConverter::encodingForData(aFile).value_or(QStringConverter::Latin1),
+                           QStringConverter::Flag::Stateless);
+    return QString(decoder.decode(aFile)).endsWith(QLatin1Char('\r'));
+}
+
 // The lines of a file before and after an append: the same, but that a last line ended by a lone CR
 // (line iCrLine) gets its line end behind that CR, which then belongs to the line (IDs are read
 // trimmed).
@@ -80,7 +88,7 @@ bool SameLines(const QStringList& slBefore, const QStringList& slAfter, qsizetyp
     if (slBefore.size() != slAfter.size())
         return false;
     for (qsizetype i = 0; i < slBefore.size(); ++i) {
-        const bool bCr = i == iCrLine && aFound.endsWith('\r');
+        const bool bCr = i == iCrLine && EndsWithCr(aFound);
         if (slAfter[i] == slBefore[i] || (bCr && slAfter[i] == slBefore[i] + QLatin1Char('\r')))
             continue;
         // A code unit cut short at the end is completed: the last character is another then.
