@@ -65,8 +65,8 @@ void CheckPath(const TJsonValue& response, const QString& sPath)
                 FuzzCheck(Seen(tail) == sWhole, "a path split before an index finds the same");
             }
             i = iClose;
-        } else if (sPath[i] == QLatin1Char('.') && i > 0) {
-            // A leading dot is a step to the empty name, not a split.
+        } else if (sPath[i] == QLatin1Char('.') && i > 0 && sPath[i - 1] != QLatin1Char('.')) {
+            // A dot at the start or after a dot begins a step to the empty name, not a split.
             const std::optional<TJsonValue> head = response.Find(sPath.left(i));
             const std::optional<TJsonValue> tail = head ? head->Find(sPath.mid(i + 1)) : std::nullopt;
             FuzzCheck(Seen(tail) == sWhole, "a path split at a dot finds the same");
