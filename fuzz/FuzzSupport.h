@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+#include <unistd.h>
 
 // Input bytes as text: UTF-8 where valid, so that both ordinary and odd characters turn up.
 inline QString FuzzText(const std::uint8_t* pData, std::size_t nSize)
@@ -20,4 +23,18 @@ inline void FuzzCheck(bool bHolds, const char* sWhat)
         std::fprintf(stderr, "property violated: %s\n", sWhat);
         std::abort();
     }
+}
+
+// A folder of its own for a target that reads files (under TMPDIR, best a memory file system),
+// removed when the run ends.
+inline QString FuzzTempDir(const char* sTarget)
+{
+    static QString sDir;
+    if (sDir.isEmpty()) {
+        sDir = QDir::tempPath() +
+               QStringLiteral("/tzk-fuzz-%1-%2").arg(QString::fromLatin1(sTarget)).arg(getpid());
+        QDir().mkpath(sDir);
+        std::atexit([] { QDir(sDir).removeRecursively(); });
+    }
+    return sDir;
 }

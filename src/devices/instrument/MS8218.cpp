@@ -68,7 +68,9 @@ void TMS8218Base::Receive(char aByte)
             Decode();
         fRxBuffer.clear();
     }
-    fRxBuffer.append(aByte);
+    // Bytes after the digits are not read: a line that sends no start byte must not grow the buffer.
+    if (fRxBuffer.size() < ciFrameSize)
+        fRxBuffer.append(aByte);
 }
 
 void TMS8218Base::Decode()

@@ -10,6 +10,16 @@
 
 namespace ports {
 
+namespace {
+
+// The text conversions stop at a NUL character: "12\u0000 V" would read as 12.
+bool HoldsNul(const QString& sText)
+{
+    return sText.contains(QChar(0));
+}
+
+} // namespace
+
 std::optional<TJsonValue> TJsonValue::Parse(const QString& sText)
 {
     // A scalar is valid JSON too; wrapping it in an array lets the document parser take it.
@@ -64,7 +74,7 @@ std::optional<std::int64_t> TJsonValue::ToInteger() const
             return variant.toLongLong();
         return std::nullopt;
     }
-    if (fValue.isString()) {
+    if (fValue.isString() && !HoldsNul(fValue.toString())) {
         bool bOk = false;
         const qint64 iValue = fValue.toString().trimmed().toLongLong(&bOk);
         if (bOk)
@@ -77,7 +87,7 @@ std::optional<double> TJsonValue::ToFloat() const
 {
     if (fValue.isDouble())
         return fValue.toDouble();
-    if (fValue.isString()) {
+    if (fValue.isString() && !HoldsNul(fValue.toString())) {
         bool bOk = false;
         const double rValue = fValue.toString().trimmed().toDouble(&bOk);
         if (bOk && std::isfinite(rValue))

@@ -47,12 +47,31 @@ TDecoded Decode(const QByteArray& aBytes)
     if (const std::optional<QStringConverter::Encoding> eBom = QStringConverter::encodingForData(aBytes)) {
         decoded.eEncoding = *eBom;
         decoded.bBom = true;
-        QStringDecoder decoder(decoded.eEncoding); // drops the byte-order mark
+        // Drops the byte-order mark; a character cut short at the end is read as a replacement
+        // character, so that the file does not seem to end with a line break.
+        QStringDecoder decoder(decoded.eEncoding, QStringConverter::Flag::Stateless);
         decoded.sText = decoder.decode(aBytes);
     } else {
         decoded.sText = TCodePage::Station().Decode(aBytes);
     }
     return decoded;
+}
+
+// Bytes per code unit; a file with a byte-order mark of that size.
+qsizetype UnitSize(QStringConverter::Encoding eEncoding)
+{
+    switch (eEncoding) {
+    case QStringConverter::Utf16:
+    case QStringConverter::Utf16LE:
+    case QStringConverter::Utf16BE:
+        return 2;
+    case QStringConverter::Utf32:
+    case QStringConverter::Utf32LE:
+    case QStringConverter::Utf32BE:
+        return 4;
+    default:
+        return 1;
+    }
 }
 
 QStringList SplitLines(const QString& sText)
@@ -210,7 +229,12 @@ void TIdFile::Append(const QString& sLine)
     const QString sText =
         (fbEndsWithBreak ? QString() : QStringLiteral("\r\n")) + sLine + QStringLiteral("\r\n");
     // An empty file has no byte-order mark, so it is 8-bit and the line needs none either.
-    const QByteArray aBytes = Encode(sText, false);
+    // A unit cut short at the end (by another program) is completed first, or the line would be
+    // written at an odd offset and read as other characters, with every ID after it. Bytes 0xFF
+    // never complete it to a line break, in either byte order.
+    const qsizetype iUnit = UnitSize(feEncoding);
+    const qsizetype iStray = qsizetype(fiSize % iUnit);
+    const QByteArray aBytes = QByteArray(iStray > 0 ? iUnit - iStray : 0, '\xFF') + Encode(sText, false);
     if (::lseek(fiFd, 0, SEEK_END) < 0)
         RaiseFileError(QStringLiteral("write"), fsPath);
     if (!WriteAll(fiFd, aBytes) || !Synced(fiFd)) {

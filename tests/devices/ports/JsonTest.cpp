@@ -88,6 +88,14 @@ TEST(JsonValueTest, NumbersAtTheirLimits)
         const auto text = value->ToText();
         EXPECT_EQ(text ? text->toStdString() : std::string("-"), c.sText) << c.sJson;
     }
+    // The text conversions stop at a NUL character: a string holding one is no number, or
+    // "12\u0000 V" would read as 12.
+    for (const char* sJson : {R"("12\u0000 V")", R"("1\u0000")", R"("1.5\u0000")"}) {
+        const auto withNul = TJsonValue::Parse(QString::fromUtf8(sJson));
+        ASSERT_TRUE(withNul) << sJson;
+        EXPECT_FALSE(withNul->ToInteger()) << sJson;
+        EXPECT_FALSE(withNul->ToFloat()) << sJson;
+    }
     // A root array is reached by index; nesting too deep for the parser is invalid, not a crash.
     EXPECT_EQ(
         TJsonValue::Parse(QStringLiteral(R"([{"a":[5]}])"))->Find(QStringLiteral("[0].a[0]"))->ToInteger(),
@@ -173,6 +181,7 @@ TEST_F(JsonCommandTest, TermsAreCheckedInOrder)
          "{\"unit\":\"\xC2\xB0"
          "C\"}",
          crOk, "", ""},
+        {"v:InRange(0..20)", R"({"v":"12\u0000 V"})", crFailed, "Invalid number in \"v\"", ""},
         {"state:ready", R"({"state":"ready")", crFailed, "No valid JSON response!",
          "Error: No valid JSON response: \"{\"state\":\"ready\"\"!"},
     };

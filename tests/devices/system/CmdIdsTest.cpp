@@ -275,6 +275,49 @@ TEST_F(IdCommandsTest, TheFilesEncodingIsKept)
         << sError.toStdString();
 }
 
+TEST_F(IdCommandsTest, ACharacterCutShortAtTheEndStaysOutOfTheNextId)
+{
+    // Another program left part of a character at the end. An ID appended behind it was written at
+    // an odd offset (or joined to that character) and read as other characters, with every ID
+    // after it. The character is completed on its own line now.
+    struct
+    {
+        const char* sCase;
+        QByteArray aContent;
+        QString sCompleted; // the line before the appended ID
+    } const cases[] = {
+        {"UTF-16LE, half a unit",
+         QByteArray("\xFF\xFE#\0s\0t\0a\0r\0t\0\r\0\n\0"
+                    "7\0"
+                    "1",
+                    21),
+         QStringLiteral("7\uFF31")},
+        {"UTF-16BE, half a unit",
+         QByteArray("\xFE\xFF\0#\0s\0t\0a\0r\0t\0\r\0\n\0"
+                    "7"
+                    "\0",
+                    21),
+         QStringLiteral("7\u00FF")},
+        // Completed with a zero byte, this half unit would be a line feed.
+        {"UTF-16LE, nothing but half a unit", QByteArray("\xFF\xFE\x0A", 3), QStringLiteral("\uFF0A")},
+        {"UTF-8, a sequence cut short", QByteArray("\xEF\xBB\xBF#start\r\n7\r\n\xE2\x82"),
+         QString(2, QChar::ReplacementCharacter)},
+    };
+    for (const auto& c : cases) {
+        const QString sFile = File(c.aContent);
+        ASSERT_EQ(RegisterValue(sFile, QStringLiteral("8")), crDone) << c.sCase;
+        EXPECT_TRUE(Content().startsWith(c.aContent)) << c.sCase;
+        const QStringList slLines = TIdFile::ReadLines(sFile);
+        ASSERT_GE(slLines.size(), 2) << c.sCase;
+        EXPECT_EQ(slLines.last(), QStringLiteral("8")) << c.sCase;
+        EXPECT_EQ(slLines[slLines.size() - 2], c.sCompleted) << c.sCase;
+        if (slLines.first() == QStringLiteral("#start")) {
+            ASSERT_EQ(Run(GetNext(sFile)), crDone) << c.sCase;
+            EXPECT_EQ(Variables().GetAsInt(QStringLiteral("Id")), 9) << c.sCase;
+        }
+    }
+}
+
 TEST_F(IdCommandsTest, AStationHoldingTheFileMakesTheOthersWait)
 {
     const QString sFile = File("#start\r\n1\r\n");
