@@ -1,5 +1,8 @@
 #pragma once
 
+#include "execution/Command.h"
+#include "execution/Device.h"
+#include "execution/DeviceList.h"
 #include "execution/RunnerHost.h"
 
 #include <QEventLoop>
@@ -30,4 +33,24 @@ public:
 
     QEventLoop fLoop;
     bool fbPassed = false;
+};
+
+// A command that concludes at once, and the device that owns the benchmarks' commands.
+class TInstantCmd : public TCommand
+{
+public:
+    using TCommand::TCommand;
+    void Execute(const QString&) override { Conclude(crDone); }
+};
+
+class TBenchDevice : public TDevice
+{
+public:
+    TBenchDevice() : TDevice(TDeviceList::Context()) {}
+    void Info(QString& sName, QString& sVersion) const override
+    {
+        sName = QStringLiteral("Bench");
+        sVersion = QStringLiteral("1");
+    }
+    void Init(const QString&) override {}
 };

@@ -18,25 +18,6 @@
 
 namespace {
 
-class TInstantCmd : public TCommand
-{
-public:
-    using TCommand::TCommand;
-    void Execute(const QString&) override { Conclude(crDone); }
-};
-
-class TBenchDevice : public TDevice
-{
-public:
-    TBenchDevice() : TDevice(TDeviceList::Context()) {}
-    void Info(QString& sName, QString& sVersion) const override
-    {
-        sName = QStringLiteral("Bench");
-        sVersion = QStringLiteral("1");
-    }
-    void Init(const QString&) override {}
-};
-
 // A host that answers everything at once and ends the event loop at the final dialog.
 void BuildTree(TTestTree& aTree, TBenchDevice& aDevice, int iNodes)
 {

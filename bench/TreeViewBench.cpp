@@ -16,25 +16,6 @@
 
 namespace {
 
-class TInstantCmd : public TCommand
-{
-public:
-    using TCommand::TCommand;
-    void Execute(const QString&) override { Conclude(crDone); }
-};
-
-class TBenchDevice : public TDevice
-{
-public:
-    TBenchDevice() : TDevice(TDeviceList::Context()) {}
-    void Info(QString& sName, QString& sVersion) const override
-    {
-        sName = QStringLiteral("Bench");
-        sVersion = QStringLiteral("1");
-    }
-    void Init(const QString&) override {}
-};
-
 void BM_TreeViewRunPerNode(benchmark::State& state)
 {
     const int iCases = int(state.range(0));

@@ -425,16 +425,12 @@ std::optional<TOperatorAnswer> TOperatorAnswers::TakeFromList(EAnswerKind eKind,
 std::optional<TOperatorAnswer> TOperatorAnswers::TakeInputFromList(const QString& sQuestion,
                                                                    const QStringList& slNames)
 {
-    if (fbListEnded)
-        return std::nullopt;
-    const std::optional<std::size_t> iIndex = FindListAnswer(sQuestion, slNames);
-    if (!iIndex)
-        return std::nullopt;
-    const TOperatorAnswer& answer = fAnswers[*iIndex];
+    const std::optional<std::size_t> iIndex = fbListEnded ? std::nullopt : FindListAnswer(sQuestion, slNames);
     // An input box has a text field and the buttons OK and Cancel.
-    if (answer.eKind == akButton && (answer.eButton == abOk || answer.eButton == abCancel))
-        return TakeFromList(akButton, sQuestion, {abOk, abCancel}, slNames);
-    return TakeFromList(akText, sQuestion, {}, slNames);
+    const bool bButton = iIndex && fAnswers[*iIndex].eKind == akButton &&
+                         (fAnswers[*iIndex].eButton == abOk || fAnswers[*iIndex].eButton == abCancel);
+    return bButton ? TakeFromList(akButton, sQuestion, {abOk, abCancel}, slNames)
+                   : TakeFromList(akText, sQuestion, {}, slNames);
 }
 
 void TOperatorAnswers::Prompt(const QString& sQuestion, EAnswerKind eKind)
