@@ -68,9 +68,12 @@ protected:
                 ":" + QByteArray::number(1000 + (::getpid() + iAttempt * 7919) % 50000);
             fServer.setProcessChannelMode(QProcess::SeparateChannels);
             EndWithTestProgram(fServer);
+            // -noreset: a server that resets when its last client goes (the probe, every look for a
+            // window) drops the clients that connect meanwhile.
             fServer.start(QStringLiteral("Xvfb"),
-                          {QString::fromLatin1(display), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                           QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("640x480x24")});
+                          {QString::fromLatin1(display), QStringLiteral("-noreset"),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("640x480x24")});
             ASSERT_TRUE(fServer.waitForStarted(5000));
             const auto Serves = [&] {
                 QProcess probe;
