@@ -43,10 +43,17 @@ public:
     void Execute(const QString&) override { Conclude(crDone); }
 };
 
+// The context of the benchmarks' devices and runners: one per program.
+inline TDeviceContext& BenchContext()
+{
+    static TDeviceContext context;
+    return context;
+}
+
 class TBenchDevice : public TDevice
 {
 public:
-    TBenchDevice() : TDevice(TDeviceList::Context()) {}
+    TBenchDevice() : TDevice(BenchContext()) {}
     void Info(QString& sName, QString& sVersion) const override
     {
         sName = QStringLiteral("Bench");

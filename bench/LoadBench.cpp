@@ -73,9 +73,10 @@ void BM_LoadDefinition(benchmark::State& state)
         state.SkipWithError("cannot write the definition");
         return;
     }
-    RegisterDeviceFamilies();
+    TDeviceTypes types;
+    RegisterDeviceFamilies(types);
     TBenchHost host;
-    TSession session;
+    TSession session(&types);
     for (auto _ : state) {
         const TLoadReport report = session.Load(sMain, host);
         if (report.eOutcome != ELoadOutcome::Loaded) {
@@ -170,7 +171,8 @@ void BM_HostileLoad(benchmark::State& state)
     for (auto _ : state) {
         TTestTree tree;
         {
-            TInterpreter interpreter(host);
+            TDeviceContext context;
+            TInterpreter interpreter(host, context);
             try {
                 interpreter.FileLoad(dir.filePath(hostile.files.front().first));
                 bRefused = interpreter.LoadDefinition(tree) != irSuccess;

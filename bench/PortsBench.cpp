@@ -104,7 +104,7 @@ void RunExchanges(benchmark::State& state, TDevice& aPort)
     for (int i = 0; i < iExchanges; ++i)
         TJob::CreateNewJob(QStringLiteral("Exchange"), tree, nullptr, pSend, ecWorkCase, false);
     TBenchRunnerHost host;
-    TProcessRunner runner(tree, host);
+    TProcessRunner runner(tree, host, BenchContext());
     runner.AttachJobs();
     runner.SetProcessState(EProcessState::Ready);
     for (auto _ : state) {
@@ -121,7 +121,7 @@ void RunExchanges(benchmark::State& state, TDevice& aPort)
 void BM_TcpThroughTzk(benchmark::State& state)
 {
     TEchoServer server;
-    ports::TDevicePortTcp port(TDeviceList::Context());
+    ports::TDevicePortTcp port(BenchContext());
     port.Init(QStringLiteral("TCP.Client; Dut; 2000; 127.0.0.1:%1").arg(server.Port()));
     port.Open();
     RunExchanges(state, port);
@@ -166,7 +166,7 @@ BENCHMARK(BM_TcpBare)->Arg(10000)->Unit(benchmark::kMillisecond);
 void BM_PtyThroughTzk(benchmark::State& state)
 {
     TPtyEcho device;
-    ports::TDevicePortRs232 port(TDeviceList::Context());
+    ports::TDevicePortRs232 port(BenchContext());
     port.Init(QStringLiteral("RS232; Dut; 2000; %1; 115200; 0").arg(device.Path()));
     port.Open();
     RunExchanges(state, port);

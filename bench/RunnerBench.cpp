@@ -33,7 +33,7 @@ void BM_RunnerPerNode(benchmark::State& state)
     TTestTree tree;
     BuildTree(tree, device, iNodes);
     TBenchRunnerHost host;
-    TProcessRunner runner(tree, host);
+    TProcessRunner runner(tree, host, BenchContext());
     runner.AttachJobs();
     runner.SetProcessState(EProcessState::Ready);
     for (auto _ : state) {

@@ -35,7 +35,7 @@ void BM_TreeViewRunPerNode(benchmark::State& state)
     view.show();
     QApplication::processEvents();
     TBenchRunnerHost host;
-    TProcessRunner runner(tree, host);
+    TProcessRunner runner(tree, host, BenchContext());
     // Second argument 0: the view is never told a run is on, so every change shows at once, as
     // before the view caught up once per pass of the event loop.
     if (state.range(1) != 0)

@@ -3,15 +3,15 @@
 #   tzk_add_device_family(<family> NAMESPACE <ns> SOURCES <files...>
 #                         [LIBRARIES <targets...>] [PACKAGES <pkg-config modules...>])
 # builds the static library tzk_devices_<family> on the execution layer and enters the family in
-# the generated registration: its namespace must define `void RegisterDevices();`, which registers
-# the family's device types with the device list.
+# the generated registration: its namespace must define `void RegisterDevices(TDeviceTypes&);`, which
+# enters the family's device types.
 #
 #   tzk_add_device_family_tests(<family> SOURCES <files...> [LIBRARIES <targets...>])
 # builds the family's GoogleTest executable tzk_devices_<family>_tests (from tests/devices/<family>).
 #
 #   tzk_generate_device_registration()
-# after the last family: writes RegisterDeviceFamilies() (src/devices/DeviceFamilies.h), which both
-# programs call, into the library tzk_devices that links every family.
+# after the last family: writes RegisterDeviceFamilies(TDeviceTypes&) (src/devices/DeviceFamilies.h),
+# which the programs call with the types they give their sessions, into the library tzk_devices that links every family.
 
 function(tzk_add_device_family family)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAMESPACE" "SOURCES;LIBRARIES;PACKAGES")
@@ -45,8 +45,8 @@ function(tzk_generate_device_registration)
   set(calls "")
   set(libraries "")
   foreach(family ns IN ZIP_LISTS families namespaces)
-    string(APPEND declarations "namespace ${ns} {\nvoid RegisterDevices();\n}\n")
-    string(APPEND calls "    ${ns}::RegisterDevices();\n")
+    string(APPEND declarations "namespace ${ns} {\nvoid RegisterDevices(TDeviceTypes& aTypes);\n}\n")
+    string(APPEND calls "    ${ns}::RegisterDevices(aTypes);\n")
     list(APPEND libraries tzk_devices_${family})
   endforeach()
   set(file ${CMAKE_CURRENT_BINARY_DIR}/DeviceFamilies.cpp)
@@ -54,7 +54,7 @@ function(tzk_generate_device_registration)
 #include \"devices/DeviceFamilies.h\"
 
 @declarations@
-void RegisterDeviceFamilies()
+void RegisterDeviceFamilies(TDeviceTypes& aTypes)
 {
 @calls@}
 " @ONLY)

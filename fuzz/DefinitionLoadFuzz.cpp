@@ -34,11 +34,28 @@ public:
     TErrorReport* ErrorReport() override { return nullptr; }
 };
 
+TDeviceTypes& FuzzTypes()
+{
+    static TDeviceTypes types;
+    return types;
+}
+
+// The context of every input's load: the process's instances, released after each input.
+TDeviceContext& FuzzContext()
+{
+    static TDeviceContext context;
+    context.SetVariables(&TVariableManager::Instance());
+    context.SetValueLog(&TValueLog::Instance());
+    context.SetSettings(&TRegIO::Instance());
+    context.SetTypes(&FuzzTypes());
+    return context;
+}
+
 class TMemoryInterpreter : public TInterpreter
 {
 public:
     TMemoryInterpreter(IInterpreterHost& aHost, const std::vector<QStringList>& aFiles)
-        : TInterpreter(aHost), fFiles(aFiles)
+        : TInterpreter(aHost, FuzzContext()), fFiles(aFiles)
     {}
 
     bool FileAvailable(const QString& sFileName) const override { return Section(sFileName) > 0; }
@@ -75,7 +92,7 @@ private:
 extern "C" int LLVMFuzzerInitialize(int* piArgc, char*** pppArgv)
 {
     static std::unique_ptr<QCoreApplication> app = std::make_unique<QCoreApplication>(*piArgc, *pppArgv);
-    RegisterDeviceFamilies();
+    RegisterDeviceFamilies(FuzzTypes());
     return 0;
 }
 
@@ -108,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         FuzzCheck(tree.Count() <= iLines, "at most one node per line");
     }
     tree.Clear();
-    TDeviceList::InstanceRelease();
+    FuzzContext().Devices().Clear();
     TVariableManager::InstanceRelease();
     TValueLog::InstanceRelease();
     TRegIO::InstanceRelease();

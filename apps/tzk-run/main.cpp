@@ -79,8 +79,8 @@ void DrainResultDatabase(TResultDatabase* aDatabase)
                   {aDatabase->QueuedRuns()});
 }
 
-int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStream& aErr,
-        TConsoleStatusLine* aStatus)
+int Run(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog& aLog, QTextStream& aOut,
+        QTextStream& aErr, TConsoleStatusLine* aStatus)
 {
     switch (aOptions.eMode) {
     case TRunOptions::rmHelp:
@@ -89,7 +89,7 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
     case TRunOptions::rmPreprocess:
         return PreprocessFile(aOptions.sFile, aOut, aErr);
     case TRunOptions::rmCheck: {
-        TSession session;
+        TSession session(&aTypes, &TRegIO::Instance());
         QString sCaption;
         TLoadReport report;
         const int iStatus = LoadDefinition(aOptions, session, sCaption, report, aErr);
@@ -124,7 +124,7 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
         // released first; the operator and the answers go on, and the exit status is that of the
         // last definition (its load, or its runs when it was started).
         for (;;) {
-            TSession session;
+            TSession session(&aTypes, &TRegIO::Instance());
             session.Context().SetDialogs(&dialogs);
             session.Context().SetIndicators(&indicators);
             session.Context().SetDocuments(&documents);
@@ -139,6 +139,7 @@ int Run(const TRunOptions& aOptions, TMsgLog& aLog, QTextStream& aOut, QTextStre
                 return iLoadStatus == ciExitOk ? AnswersExitStatus(context, iLoadStatus) : iLoadStatus;
             }
             context.pOpener = &opener;
+            context.pDevices = &session.Context();
             context.pResults = results.get();
             context.sOperatorName = sOperatorName;
             context.piRunsLeft = aOptions.iRuns > 0 ? &iRunsLeft : nullptr;
@@ -225,7 +226,8 @@ int main(int argc, char** argv)
             << QStringLiteral("; 8-bit files are read and written as ") << TCodePage::Station().Name()
             << Qt::endl;
     }
-    RegisterDeviceFamilies();
+    TDeviceTypes types;
+    RegisterDeviceFamilies(types);
     // "\STX", "\r" and the rest of the escape tags, as the window has them.
     TEscTaggedString::Instance().AddDefaultTags();
 
@@ -235,7 +237,7 @@ int main(int argc, char** argv)
     printer.SetLevels(options.bTrace, options.bDebug);
     log.Attach();
 
-    const int iStatus = Run(options, log, out, err, bTerminal ? &status : nullptr);
+    const int iStatus = Run(options, types, log, out, err, bTerminal ? &status : nullptr);
     log.Detach();
     TEscTaggedString::InstanceRelease();
     TMsgClass::ReleaseSingleton();

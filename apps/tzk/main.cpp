@@ -86,10 +86,12 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     app.InstallTerminationHandler();
 
-    RegisterDeviceFamilies();
+    TDeviceTypes types;
+    RegisterDeviceFamilies(types);
 
     TfrmMainSetup setup;
     setup.slArguments = app.arguments().mid(1);
+    setup.pTypes = &types;
     setup.fDocumentViewFactory = [](QWidget* aParent) { return new TDocumentView(aParent); };
     int iResult = 0;
     {

@@ -152,7 +152,9 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     host.SetRunsLeft(aContext.piRunsLeft);
     host.SetCanStart([&aTree] { return HasEnabledNode(aTree); });
 
-    TProcessRunner runner(aTree, host);
+    // A tree without a session (a test's) runs in a context of its own.
+    TDeviceContext ownContext;
+    TProcessRunner runner(aTree, host, aContext.pDevices ? *aContext.pDevices : ownContext);
     // The operator stays when the station hands over to another definition.
     runner.SetOperatorName(aContext.sOperatorName);
     TRunSummary summary(runner, aTree);

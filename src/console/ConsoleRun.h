@@ -14,6 +14,8 @@ class TTestTree;
 struct TRunOptions;
 
 // What a headless run works with besides the loaded tree.
+class TDeviceContext;
+
 struct TRunContext
 {
     QTextStream& aOut;
@@ -28,6 +30,7 @@ struct TRunContext
     TResultDatabase* pResults = nullptr;         // gets every complete run, when configured
     QString sOperatorName = {};                  // the program's operator: kept across hand-overs
     int* piRunsLeft = nullptr;                   // --runs: the runs still to do, for all definitions
+    TDeviceContext* pDevices = nullptr;          // the session the tree belongs to
 };
 
 // The operator's answers for the options: the answers file, else the console when iInputFd is a

@@ -50,15 +50,26 @@ void TMsgClass::SetOnNewMsg(TNotifyMsgEvent aEvent, std::uint32_t aShownTypes)
 
 void TMsgClass::NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText)
 {
+    NewMsgFrom(nullptr, aType, aId, aText);
+}
+
+void TMsgClass::NewMsgFrom(const void* aSender, TMsgTypeId aType, TMsgId aId, const QString& aText)
+{
     if (!Shows(aType))
         return;
     if (FOnMsgNotice) {
         FId = aId.WithType(aType);
         FsText = aText;
+        fpSender = aSender;
         FOnMsgNotice();
         return;
     }
-    TMsgBase::NewMsg(aType, aId, aText);
+    if (!aSender) {
+        TMsgBase::NewMsg(aType, aId, aText);
+        return;
+    }
+    if (OnNewMsg())
+        OnNewMsg()(aSender, aId.WithType(aType), aText);
 }
 
 void TMsgClass::Debug(const QString& aText, TFormatArgs aArgs, TMsgId aId)

@@ -40,6 +40,8 @@ public:
 
     void NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText) override;
     using TMsgBase::NewMsg;
+    // The same for a message of a session's channel: the sink receives aSender as the sender.
+    void NewMsgFrom(const void* aSender, TMsgTypeId aType, TMsgId aId, const QString& aText);
 
     // Bit 1 << type for every message type.
     static constexpr std::uint32_t ciAllTypes = 0xFFFFFFFFu;
@@ -59,6 +61,8 @@ public:
     void SetOnMsgNotice(TNotifyEvent aEvent) { FOnMsgNotice = std::move(aEvent); }
     TMsgId Id() const { return FId; }
     const QString& Text() const { return FsText; }
+    // The channel the noticed message came from; null for one through TMsg.
+    const void* Sender() const { return fpSender; }
 
     TMsgTypeId Level() const { return FLevel; }
     void SetLevel(TMsgTypeId aLevel) { FLevel = aLevel; }
@@ -84,6 +88,7 @@ private:
     TNotifyEvent FOnMsgNotice;
     TMsgId FId;
     QString FsText;
+    const void* fpSender = nullptr;
     TMsgTypeId FLevel = eNone;
     int FiFlag = 0;
     std::uint32_t fiShownTypes = ciAllTypes;

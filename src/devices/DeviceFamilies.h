@@ -1,5 +1,7 @@
 #pragma once
 
-// Registers the device types of every device family built into the program with the device list.
-// Generated from the families that src/devices adds; both programs call it once at start-up.
-void RegisterDeviceFamilies();
+class TDeviceTypes;
+
+// Enters the device types of every device family built into the program. Generated from the
+// families that src/devices adds; each program fills the types it gives its sessions with it.
+void RegisterDeviceFamilies(TDeviceTypes& aTypes);

@@ -108,7 +108,7 @@ void TAsyncCommand::Guarded(const std::function<void()>& aWork)
         Fail(sError);
     } else {
         // Raised after the conclusion (by whoever handled it): no step waits any more, so say it.
-        TMsg::Error(sError);
+        Msg().Error(sError);
     }
 }
 

@@ -64,7 +64,7 @@ protected:
     void Guarded(const std::function<void()>& aWork);
 
     // A slot for QObject::connect or QTimer that runs aWork guarded while an execution is pending
-    // (and does nothing otherwise). Connect it with Context() as the context object.
+    // (and does nothing otherwise). Connect it with Receiver() as the context object.
     template <class TWork>
     auto Guard(TWork aWork)
     {
@@ -85,7 +85,7 @@ protected:
 
     // A main-thread object that lives exactly as long as the command: connections and queued calls
     // made with it as context end with the command.
-    QObject* Context() const { return fContext.get(); }
+    QObject* Receiver() const { return fContext.get(); }
 
 private:
     using TCommand::Conclude; // asynchronous commands conclude through Finish only

@@ -1,6 +1,7 @@
 #include "CmdAnalyser.h"
 
 #include "CmdParameters.h"
+#include "Device.h"
 
 #include "core/MsgExceptions.h"
 #include "core/StrUtilsEx.h"
@@ -15,7 +16,7 @@ bool IsNumberStart(QChar c)
 
 } // namespace
 
-void TAnalyserLimits::SplitLimit(const QString& sText, QString& sName, double& rValue)
+void TAnalyserLimits::SplitLimit(const QString& sText, QString& sName, double& rValue) const
 {
     int iNumber = 0;
     while (iNumber < sText.size() && !IsNumberStart(sText.at(iNumber)))
@@ -23,13 +24,17 @@ void TAnalyserLimits::SplitLimit(const QString& sText, QString& sName, double& r
     sName = TrimControl(sText.left(iNumber));
     const QString sNumber = TrimControl(sText.mid(iNumber));
     if (!sName.isEmpty())
-        RequireVariableOfType(sName, ectIsFloat, 0x10050A);
+        RequireVariableOfType(fLimitContext.Variables(), sName, ectIsFloat, 0x10050A);
     if (!sNumber.isEmpty()) {
         const int iBad = ConvertPlainNumber(sNumber, rValue);
         if (iBad != 0)
             throw EMsg(QStringLiteral("Unknown format for value \"%s\"!"), {sText}, TMsgId(0x100514), iBad);
     }
 }
+
+TCmdAnalyser::TCmdAnalyser(TDevice* aOwner) : TCommand(aOwner), TAnalyserLimits(aOwner->Context()) {}
+
+TAsyncAnalyser::TAsyncAnalyser(TDevice* aOwner) : TAsyncCommand(aOwner), TAnalyserLimits(aOwner->Context()) {}
 
 void TAnalyserLimits::SetMinValue(const QString& sText)
 {
@@ -43,24 +48,22 @@ void TAnalyserLimits::SetMaxValue(const QString& sText)
 
 void TAnalyserLimits::SetVariableName(const QString& sName)
 {
-    RequireVariableOfType(sName, ectIsFloat, 0x10060A);
+    RequireVariableOfType(fLimitContext.Variables(), sName, ectIsFloat, 0x10060A);
     fsVariableName = sName;
 }
 
 double TAnalyserLimits::MinValue() const
 {
-    return fsMinOffset.isEmpty() ? frMinValue
-                                 : TVariableManager::Instance().GetAsReal(fsMinOffset) + frMinValue;
+    return fsMinOffset.isEmpty() ? frMinValue : fLimitContext.Variables().GetAsReal(fsMinOffset) + frMinValue;
 }
 
 double TAnalyserLimits::MaxValue() const
 {
-    return fsMaxOffset.isEmpty() ? frMaxValue
-                                 : TVariableManager::Instance().GetAsReal(fsMaxOffset) + frMaxValue;
+    return fsMaxOffset.isEmpty() ? frMaxValue : fLimitContext.Variables().GetAsReal(fsMaxOffset) + frMaxValue;
 }
 
 void TAnalyserLimits::StoreResult(double rValue) const
 {
     if (!fsVariableName.isEmpty())
-        TVariableManager::Instance().SetValue(fsVariableName, rValue);
+        fLimitContext.Variables().SetValue(fsVariableName, rValue);
 }

@@ -10,6 +10,9 @@
 class TAnalyserLimits
 {
 public:
+    // The variables of limits and results are aContext's.
+    explicit TAnalyserLimits(TDeviceContext& aContext) : fLimitContext(aContext) {}
+
     // "U_REF+0.5": variable U_REF plus 0.5; "-1.25": absolute; "U_REF": the variable's value.
     void SetMinValue(const QString& sText);
     void SetMaxValue(const QString& sText);
@@ -26,19 +29,21 @@ protected:
     QString fsVariableName;
 
 private:
-    static void SplitLimit(const QString& sText, QString& sName, double& rValue);
+    void SplitLimit(const QString& sText, QString& sName, double& rValue) const;
+
+    TDeviceContext& fLimitContext;
 };
 
 // Base of commands that compare a measured number with the limits and conclude in Execute.
 class TCmdAnalyser : public TCommand, public TAnalyserLimits
 {
 public:
-    using TCommand::TCommand;
+    explicit TCmdAnalyser(TDevice* aOwner);
 };
 
 // The same for commands that wait for their number and conclude later.
 class TAsyncAnalyser : public TAsyncCommand, public TAnalyserLimits
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    explicit TAsyncAnalyser(TDevice* aOwner);
 };

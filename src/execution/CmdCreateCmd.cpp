@@ -33,7 +33,7 @@ void TCmdCreateCmd::AddFunction(const QString& sName, TCreator aCreator)
 
 TCommand* TCmdCreateCmd::Init(const QString& sFunctionName, const QString& sParameter)
 {
-    TMsg::Debug(fConfig.sDebugFormat, {sFunctionName, sParameter});
+    Msg().Debug(fConfig.sDebugFormat, {sFunctionName, sParameter});
     const auto it = std::find_if(fFunctions.begin(), fFunctions.end(),
                                  [&](const auto& entry) { return entry.first == sFunctionName; });
     if (it == fFunctions.end())

@@ -17,9 +17,9 @@ void RequireFieldCount(const TCommaSeparatedValue& csv, int iNeeded)
                             {csv.ValueCount(), iNeeded}));
 }
 
-void RequireVariable(const QString& sName, std::uint32_t dwId)
+void RequireVariable(const TVariableManager& aVariables, const QString& sName, std::uint32_t dwId)
 {
-    if (TVariableManager::Instance().Confirm(sName, ectIsDeclared))
+    if (aVariables.Confirm(sName, ectIsDeclared))
         return;
     const QString sText = QStringLiteral("Variable \"%s\" is not defined!");
     if (dwId == 0)
@@ -27,8 +27,9 @@ void RequireVariable(const QString& sName, std::uint32_t dwId)
     throw EMsg(sText, {sName}, TMsgId(dwId), 0);
 }
 
-void RequireVariableOfType(const QString& sName, EConfirmTypes eType, std::uint32_t dwId)
+void RequireVariableOfType(const TVariableManager& aVariables, const QString& sName, EConfirmTypes eType,
+                           std::uint32_t dwId)
 {
-    if (!TVariableManager::Instance().Confirm(sName, eType))
+    if (!aVariables.Confirm(sName, eType))
         throw EMsg(QStringLiteral("Variable \"%s\" is not defined or wrong type!"), {sName}, TMsgId(dwId), 0);
 }

@@ -19,8 +19,9 @@ void RequireFieldCount(const TCommaSeparatedValue& csv, int iNeeded);
 
 // EMsg "Variable \"%s\" is not defined!" with the given identifier (a plain error without one)
 // unless sName is a declared variable of any type.
-void RequireVariable(const QString& sName, std::uint32_t dwId = 0);
+void RequireVariable(const TVariableManager& aVariables, const QString& sName, std::uint32_t dwId = 0);
 
 // EMsg "Variable \"%s\" is not defined or wrong type!" with the given identifier unless sName is a
 // declared variable that accepts eType.
-void RequireVariableOfType(const QString& sName, EConfirmTypes eType, std::uint32_t dwId);
+void RequireVariableOfType(const TVariableManager& aVariables, const QString& sName, EConfirmTypes eType,
+                           std::uint32_t dwId);

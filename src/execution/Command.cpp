@@ -1,11 +1,23 @@
 #include "Command.h"
 
+#include "Device.h"
+
 #include "core/CommaSeparatedValue.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/ValueLog.h"
 
 TCommand::TCommand(TDevice* aOwner) : FOwner(aOwner) {}
+
+TDeviceContext& TCommand::Context() const
+{
+    return FOwner->Context();
+}
+
+TMsgChannel& TCommand::Msg() const
+{
+    return FOwner->Context().Msg();
+}
 
 TCommand* TCommand::Init(const QString& sDefinition)
 {
@@ -18,8 +30,8 @@ TCommand* TCommand::Init(const QString& sDefinition)
         sLabel = sLabel.mid(iLastQuote + 1);
     const int iMark = sLabel.indexOf(QChar(0x00A7));
     fsLogValName = iMark >= 0 ? sLabel.mid(iMark + 1) : QString();
-    if (!fsLogValName.isEmpty() && !TValueLog::Instance().Append(fsLogValName))
-        TMsg::Warning(QStringLiteral("Log value \"%s\" not unique!"), {fsLogValName});
+    if (!fsLogValName.isEmpty() && !Context().ValueLog().Append(fsLogValName))
+        Msg().Warning(QStringLiteral("Log value \"%s\" not unique!"), {fsLogValName});
     return this;
 }
 
@@ -30,7 +42,7 @@ TCommand* TCommand::Init(const QString& /*sFunctionName*/, const QString& /*sPar
 
 void TCommand::Cancel()
 {
-    TMsg::Debug(QStringLiteral("TCommand.Cancel"));
+    Msg().Debug(QStringLiteral("TCommand.Cancel"));
     FCmdResult = crCancelled;
 }
 
@@ -49,7 +61,7 @@ void TCommand::SetErrorText(const QString& aFormat, TFormatArgs aArgs)
 void TCommand::LogValue(const QString& aValue) const
 {
     if (!fsLogValName.isEmpty())
-        TValueLog::Instance().SetValue(fsLogValName, aValue);
+        Context().ValueLog().SetValue(fsLogValName, aValue);
 }
 
 void TCommand::Conclude(ECmdResult aResult)

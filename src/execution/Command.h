@@ -1,5 +1,8 @@
 #pragma once
 
+#include "DeviceContext.h"
+
+#include "core/MsgChannel.h"
 #include "core/MsgUtils.h"
 
 #include <QString>
@@ -10,6 +13,7 @@
 
 class TCommand;
 class TDevice;
+class TDeviceContext;
 
 // The conclusion of one command execution.
 enum ECmdResult : std::uint8_t
@@ -43,6 +47,9 @@ public:
     virtual void Cancel();
 
     TDevice* Owner() const { return FOwner; }
+    // The owner's session: its variables, value log, settings, devices and message channel.
+    TDeviceContext& Context() const;
+    TMsgChannel& Msg() const;
     ECmdResult CmdResult() const { return FCmdResult; }
     const QString& ErrorText() const { return FsErrorText; }
     const QString& LogValName() const { return fsLogValName; }

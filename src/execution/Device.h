@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+class TDeviceTypes;
+
 using TDeviceNotifyEvent = std::function<void(TDevice* aSender)>;
 
 // Base of all devices. A device owns every command object it creates; one object may be entered
@@ -43,6 +45,7 @@ public:
     TCommand* Command(const QString& sName) const;
 
     TDeviceContext& Context() const { return fContext; }
+    TMsgChannel& Msg() const { return fContext.Msg(); }
     const QString& Name() const { return FName; }
     void SetName(const QString& sName) { FName = sName; }
     const QString& ErrorText() const { return FsErrorText; }

@@ -1,28 +1,50 @@
 #pragma once
 
+#include "core/MsgChannel.h"
+
 #include <map>
 #include <memory>
 #include <typeindex>
 #include <utility>
 
 class IDefinitionOpener;
+class TDeviceList;
+class TDeviceTypes;
+class TRegIO;
+class TValueLog;
+class TVariableManager;
 class IDocumentDisplay;
 class IIndicatorStrip;
 class IOperatorDialogs;
 class IRunnerControl;
 
-// What a device reaches outside itself: the run it belongs to, the operator, and the platform
-// parts (tone output, serial ports, sockets, audio, ...). Each program sets one up with its own
-// faces of the operator interfaces and hands it to the device list, which gives it to every device
-// it creates; tests set up their own with fakes in place of the operator and the platform parts.
+// What a device reaches outside itself: the session it belongs to (its variables, value log,
+// settings, device list, message channel and runner), the operator, and the platform parts (tone
+// output, serial ports, sockets, audio, ...). Each session has one, set up by the program with its
+// own faces of the operator interfaces; its device list gives it to every device it creates. Tests
+// set up their own with fakes in place of the operator and the platform parts.
 // A missing runner or operator face is null: a command that needs it fails its step with a clear
-// text instead of waiting.
+// text instead of waiting. Variables, value log, settings, device list and device types not set
+// are the context's own, made on first use, so that a context alone is a complete small world.
 class TDeviceContext
 {
 public:
-    TDeviceContext() = default;
+    TDeviceContext();
+    ~TDeviceContext();
     TDeviceContext(const TDeviceContext&) = delete;
     TDeviceContext& operator=(const TDeviceContext&) = delete;
+
+    TMsgChannel& Msg() { return fMsg; }
+    TVariableManager& Variables();
+    void SetVariables(TVariableManager* aVariables) { fpVariables = aVariables; }
+    TValueLog& ValueLog();
+    void SetValueLog(TValueLog* aValueLog) { fpValueLog = aValueLog; }
+    TRegIO& Settings();
+    void SetSettings(TRegIO* aSettings) { fpSettings = aSettings; }
+    TDeviceList& Devices();
+    void SetDevices(TDeviceList* aDevices) { fpDevices = aDevices; }
+    const TDeviceTypes& Types();
+    void SetTypes(const TDeviceTypes* aTypes) { fpTypes = aTypes; }
 
     IRunnerControl* Runner() const { return fRunner; }
     void SetRunner(IRunnerControl* aRunner) { fRunner = aRunner; }
@@ -56,10 +78,22 @@ public:
     }
 
 private:
+    TMsgChannel fMsg;
+    TVariableManager* fpVariables = nullptr;
+    TValueLog* fpValueLog = nullptr;
+    TRegIO* fpSettings = nullptr;
+    TDeviceList* fpDevices = nullptr;
+    const TDeviceTypes* fpTypes = nullptr;
     IRunnerControl* fRunner = nullptr;
     IOperatorDialogs* fDialogs = nullptr;
     IIndicatorStrip* fIndicators = nullptr;
     IDocumentDisplay* fDocuments = nullptr;
     IDefinitionOpener* fDefinitionOpener = nullptr;
     std::map<std::type_index, std::shared_ptr<void>> fParts;
+    std::unique_ptr<TVariableManager> fOwnVariables;
+    std::unique_ptr<TValueLog> fOwnValueLog;
+    std::unique_ptr<TRegIO> fOwnSettings;
+    std::unique_ptr<TDeviceTypes> fOwnTypes;
+    // Last: its devices may still use the rest while they are released.
+    std::unique_ptr<TDeviceList> fOwnDevices;
 };

@@ -8,107 +8,6 @@
 
 #include <utility>
 
-namespace {
-
-std::unique_ptr<TDeviceList>& Singleton()
-{
-    static std::unique_ptr<TDeviceList> instance;
-    return instance;
-}
-
-TDeviceList*& Installed()
-{
-    static TDeviceList* installed = nullptr;
-    return installed;
-}
-
-TDeviceContext*& InstalledContext()
-{
-    static TDeviceContext* context = nullptr;
-    return context;
-}
-
-std::vector<std::pair<QString, TDeviceList::TDeviceCreator>>& DeviceTypes()
-{
-    static std::vector<std::pair<QString, TDeviceList::TDeviceCreator>> types;
-    return types;
-}
-
-} // namespace
-
-TDeviceList& TDeviceList::Instance()
-{
-    if (TDeviceList* pInstalled = Installed())
-        return *pInstalled;
-    auto& instance = Singleton();
-    if (!instance)
-        instance = std::make_unique<TDeviceList>();
-    return *instance;
-}
-
-void TDeviceList::InstanceRelease()
-{
-    Singleton().reset();
-}
-
-TDeviceList* TDeviceList::SetInstance(TDeviceList* aList)
-{
-    return std::exchange(Installed(), aList);
-}
-
-TDeviceContext& TDeviceList::Context()
-{
-    static TDeviceContext empty;
-    TDeviceContext* pContext = InstalledContext();
-    return pContext ? *pContext : empty;
-}
-
-TDeviceContext* TDeviceList::SetContext(TDeviceContext* aContext)
-{
-    return std::exchange(InstalledContext(), aContext);
-}
-
-void TDeviceList::RegisterType(const QString& sKeyword, TDeviceCreator aCreator)
-{
-    auto& types = DeviceTypes();
-    const auto it =
-        std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
-    if (it != types.end())
-        it->second = std::move(aCreator);
-    else
-        types.emplace_back(sKeyword, std::move(aCreator));
-}
-
-void TDeviceList::UnregisterType(const QString& sKeyword)
-{
-    auto& types = DeviceTypes();
-    types.erase(
-        std::remove_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; }),
-        types.end());
-}
-
-QStringList TDeviceList::TypeNames()
-{
-    QStringList names;
-    for (const auto& type : DeviceTypes())
-        names.append(type.first);
-    return names;
-}
-
-std::vector<std::pair<QString, QString>> TDeviceList::TypeInfo()
-{
-    std::vector<std::pair<QString, QString>> info;
-    TDeviceContext context; // the devices asked are never declared: they reach nothing
-    for (const auto& type : DeviceTypes()) {
-        const std::unique_ptr<TDevice> device = type.second(context);
-        QString sName;
-        QString sVersion;
-        device->Info(sName, sVersion);
-        info.emplace_back(sName, sVersion);
-    }
-    return info;
-}
-
 TDevice* TDeviceList::Append(const QString& sDefinition)
 {
     TCommaSeparatedValue csv;
@@ -118,14 +17,13 @@ TDevice* TDeviceList::Append(const QString& sDefinition)
     if (Device(sName))
         throw EMsg(QStringLiteral("Device name \"%s\" already defined"), {sName}, TMsgId(0x10010A), Count());
 
-    const auto& types = DeviceTypes();
-    const auto it =
-        std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == sKeyword; });
-    if (it == types.end())
+    const TDeviceTypes& types = fContext.Types();
+    const TDeviceCreator* pCreator = types.Creator(sKeyword);
+    if (!pCreator)
         throw EMsg(QStringLiteral("Unknown device type \"%s\"!\r\nKnown device types: %s"),
-                   {sKeyword, TypeNames().join(QStringLiteral(", "))}, TMsgId(0x100163), Count());
+                   {sKeyword, types.Names().join(QStringLiteral(", "))}, TMsgId(0x100163), Count());
 
-    std::unique_ptr<TDevice> device = it->second(Context());
+    std::unique_ptr<TDevice> device = (*pCreator)(fContext);
     device->SetName(sName);
     device->Init(sDefinition);
     TDevice* pDevice = device.get();
@@ -174,6 +72,6 @@ void TDeviceList::CallHook(TDevice& aDevice, void (TDevice::*aHook)())
     try {
         (aDevice.*aHook)();
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Device \"%s\": %s"), {aDevice.Name(), ExceptionText(e)});
+        fContext.Msg().Error(QStringLiteral("Device \"%s\": %s"), {aDevice.Name(), ExceptionText(e)});
     }
 }

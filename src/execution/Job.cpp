@@ -34,7 +34,7 @@ TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTre
     TTreeNode* pNode = tvTree.Append(tnCurrentNode, sNumber + QLatin1Char(' ') + sNodeLabel);
     pNode->SetJob(std::make_unique<TJob>(pNode, eType, aCmd, bExpanded));
     pNode->SetImageIndex(StateImageIndex(eType == ecDummy ? EImage::Dummy : EImage::NotRun));
-    TMsg::Hint(pNode->Text());
+    tvTree.Msg().Hint(pNode->Text());
     return pNode;
 }
 
@@ -51,6 +51,11 @@ int TJob::DummyNodes(const TTestTree& tvTree)
 TJob::TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded)
     : fTreeNode(aTreeNode), FeCaseType(eType), FCmd(aCmd), FbExpanded(bExpanded)
 {}
+
+TMsgChannel& TJob::Msg() const
+{
+    return fTreeNode->Tree()->Msg();
+}
 
 TJob::~TJob()
 {
@@ -95,7 +100,7 @@ void TJob::ConcludeWithError(const QString& sError)
 {
     FCmd->SetOnResult(nullptr);
     fsOwnError = sError;
-    TMsg::Error(sError);
+    Msg().Error(sError);
     FbPassed = false;
     SetImage(EImage::Failed);
     UpdateEnclosingCases();
@@ -105,7 +110,7 @@ void TJob::ConcludeWithError(const QString& sError)
 
 void TJob::Conclusion(TCommand* /*aSender*/)
 {
-    TMsg::DebugLazy([this] { return QStringLiteral("TJob.Conclusion: ") + GetName(); });
+    Msg().DebugLazy([this] { return QStringLiteral("TJob.Conclusion: ") + GetName(); });
     if (FCmd) {
         FCmd->SetOnResult(nullptr);
         switch (FCmd->CmdResult()) {
@@ -127,7 +132,7 @@ void TJob::Conclusion(TCommand* /*aSender*/)
         default:
             // Concluding without a result is a command fault; the run goes on with a failure.
             fsOwnError = QStringLiteral("Command concluded without result");
-            TMsg::Error(fsOwnError);
+            Msg().Error(fsOwnError);
             FbPassed = false;
             SetImage(EImage::Failed);
             break;

@@ -82,6 +82,7 @@ public:
     QString ErrorText() const;
 
 private:
+    TMsgChannel& Msg() const;
     void SetImage(EImage eImage);
     void UpdateEnclosingCases();
     void ConcludeWithError(const QString& sError);

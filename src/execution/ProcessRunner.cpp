@@ -49,17 +49,18 @@ bool SameNameIgnoringAsciiCase(const QString& sA, const QString& sB)
 
 } // namespace
 
-TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent)
-    : QObject(aParent), fTree(aTree), fHost(aHost)
+TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, TDeviceContext& aContext,
+                               QObject* aParent)
+    : QObject(aParent), fTree(aTree), fHost(aHost), fContext(aContext)
 {
     SetProcessState(EProcessState::NothingToRun);
     // The commands of the loaded definition steer the run through their devices' context.
-    TDeviceList::Context().SetRunner(this);
+    fContext.SetRunner(this);
 }
 
 TProcessRunner::~TProcessRunner()
 {
-    TDeviceList::Context().ForgetRunner(this);
+    fContext.ForgetRunner(this);
 }
 
 void TProcessRunner::SetOnKeyContinue(TKeyContinueEvent aEvent)
@@ -176,12 +177,12 @@ void TProcessRunner::Start()
     if (pNode && !IsEnabled(pNode))
         pNode = NextEnabledNode(pNode);
     if (!pNode) {
-        TMsg::Error(QStringLiteral("No active test item found!"));
+        fContext.Msg().Error(QStringLiteral("No active test item found!"));
         return;
     }
-    TMsg::Info(QStringLiteral("START (%s)"), {Now()});
-    TValueLog::Instance().SetStart();
-    TDeviceList::Instance().RunStarted();
+    fContext.Msg().Info(QStringLiteral("START (%s)"), {Now()});
+    fContext.ValueLog().SetStart();
+    fContext.Devices().RunStarted();
     RunNode(pNode);
 }
 
@@ -204,7 +205,7 @@ void TProcessRunner::Continue()
         return;
     }
     SetProcessState(EProcessState::RunningFromNode);
-    TMsg::Info(QStringLiteral("CONTINUE (%s)"), {Now()});
+    fContext.Msg().Info(QStringLiteral("CONTINUE (%s)"), {Now()});
     RunNode(pNode);
 }
 
@@ -237,7 +238,7 @@ void TProcessRunner::Reset()
     fJobFailureCounter = 0;
     fNodeAfterEntireTestCase = nullptr;
     fbExitAfterFailure = false;
-    TVariableManager::Instance().ResetValues();
+    fContext.Variables().ResetValues();
     for (int i = 0; i < fTree.Count(); ++i) {
         if (TJob* pJob = fTree.Node(i)->Job())
             pJob->Reset();
@@ -277,7 +278,7 @@ void TProcessRunner::CtrlClick(TTreeNode* aNode)
 {
     // A second walk beside a running one would run two nodes at once: refuse it like a link call.
     if (Walking() || JobInProgress()) {
-        TMsg::Warning(QStringLiteral("Call ignored - Test process in progress!"));
+        fContext.Msg().Warning(QStringLiteral("Call ignored - Test process in progress!"));
         return;
     }
     if (!IsEnabled(aNode)) {
@@ -302,21 +303,22 @@ void TProcessRunner::TreeMouseReleased()
 void TProcessRunner::CallTestItem(const QString& sName)
 {
     if (!fActions.Continue.bEnabled) {
-        TMsg::Warning(QStringLiteral("Call ignored - Test process in progress!"));
+        fContext.Msg().Warning(QStringLiteral("Call ignored - Test process in progress!"));
         return;
     }
     TTreeNode* pTarget = FindNode(sName, true);
     if (!pTarget) {
-        TMsg::Error(QStringLiteral("Test \"%s\" not found!"), {sName});
+        fContext.Msg().Error(QStringLiteral("Test \"%s\" not found!"), {sName});
         return;
     }
     if (!IsEnabled(pTarget)) {
-        TMsg::Warning(QStringLiteral("Call ignored - Test \"%s\" disabled!"), {sName});
+        fContext.Msg().Warning(QStringLiteral("Call ignored - Test \"%s\" disabled!"), {sName});
         return;
     }
     fHost.MakeVisible(pTarget);
     if (fCurrentNode)
-        TMsg::Info(QStringLiteral("Jump from \"%s\" to \"%s\""), {fCurrentNode->Text(), pTarget->Text()});
+        fContext.Msg().Info(QStringLiteral("Jump from \"%s\" to \"%s\""),
+                            {fCurrentNode->Text(), pTarget->Text()});
     SetProcessState(EProcessState::RunningFromNode);
     RunNode(pTarget);
 }
@@ -328,11 +330,11 @@ bool TProcessRunner::SetGotoCase(const QString& aName)
 {
     TTreeNode* pNode = FindNode(aName, true);
     if (!pNode) {
-        TMsg::Error(QStringLiteral("Test case \"%s\" not found!"), {aName});
+        fContext.Msg().Error(QStringLiteral("Test case \"%s\" not found!"), {aName});
         return false;
     }
     if (!IsEnabled(pNode)) {
-        TMsg::Error(QStringLiteral("Test case \"%s\" disabled!"), {aName});
+        fContext.Msg().Error(QStringLiteral("Test case \"%s\" disabled!"), {aName});
         return false;
     }
     fGotoNode = pNode;
@@ -343,7 +345,7 @@ bool TProcessRunner::SetTestCaseStatus(const QString& aName, bool aEnabled)
 {
     TTreeNode* pNode = FindNode(aName, true);
     if (!pNode) {
-        TMsg::Error(QStringLiteral("Test case \"%s\" not found!"), {aName});
+        fContext.Msg().Error(QStringLiteral("Test case \"%s\" not found!"), {aName});
         return false;
     }
     SetSubtreeEnabled(pNode, aEnabled);
@@ -359,10 +361,10 @@ void TProcessRunner::SetProcessMode(EProcessMode eMode)
 {
     switch (eMode) {
     case pmContinueOnFailure:
-        TRegIO::Instance().SetEndOnFailure(false);
+        fContext.Settings().SetEndOnFailure(false);
         break;
     case pmBreakOnFailure:
-        TRegIO::Instance().SetEndOnFailure(true);
+        fContext.Settings().SetEndOnFailure(true);
         break;
     case pmExitAfterFailure:
         SetExitAfterFailure();
@@ -445,7 +447,7 @@ bool TProcessRunner::AskOperatorName()
     while (FsOperatorName.isEmpty()) {
         const std::optional<QString> sName = fHost.AskOperatorName();
         if (!sName) {
-            TMsg::Error(QStringLiteral("No operator answer available"));
+            fContext.Msg().Error(QStringLiteral("No operator answer available"));
             return false;
         }
         FsOperatorName = sName->trimmed();
@@ -464,11 +466,12 @@ void TProcessRunner::RunNode(TTreeNode* aNode)
     if (aNode)
         fCurrentNode = aNode;
     if (!fCurrentNode) {
-        TMsg::Fatal(QStringLiteral("Unknown test process position."));
+        fContext.Msg().Fatal(QStringLiteral("Unknown test process position."));
         return;
     }
     if (!IsEnabled(fCurrentNode)) {
-        TMsg::Error(QStringLiteral("Test \"%s\" disabled, process stopped!"), {fCurrentNode->Text()});
+        fContext.Msg().Error(QStringLiteral("Test \"%s\" disabled, process stopped!"),
+                             {fCurrentNode->Text()});
         Stop();
         return;
     }
@@ -529,15 +532,15 @@ void TProcessRunner::Walk()
 void TProcessRunner::ExecuteNode()
 {
     if (!fCurrentNode) {
-        TMsg::Fatal(EMsg(TMsgId(0x010500), 0).Message());
+        fContext.Msg().Fatal(EMsg(TMsgId(0x010500), 0).Message());
         return;
     }
     TTreeNode* pNode = fCurrentNode;
     if (!pNode->Children().empty()) {
         fHost.SetTestCaseHeader(QStringLiteral(" Test Case: ") + pNode->Text());
-        TMsg::Info(pNode->Text());
+        fContext.Msg().Info(pNode->Text());
     } else {
-        TMsg::Trace(pNode->Text());
+        fContext.Msg().Trace(pNode->Text());
     }
     Q_EMIT NodeStarted(pNode);
     fbJobRunning = true;
@@ -557,12 +560,12 @@ void TProcessRunner::JobFinished(TJob* aJob)
         ++fJobFailureCounter;
         const QString sName = aJob->GetName();
         if (feOperatorRequest == EOperatorRequest::Pause) {
-            TMsg::Info(QStringLiteral("Process paused by user at \"%s\""), {sName});
+            fContext.Msg().Info(QStringLiteral("Process paused by user at \"%s\""), {sName});
             fFinalDlg.AddFailedJob(QStringLiteral("Paused: ") + sName);
         } else if (feOperatorRequest == EOperatorRequest::Stop) {
             feOperatorRequest = EOperatorRequest::None;
             UpdateActions();
-            TMsg::Info(QStringLiteral("Process stopped by user at \"%s\""), {sName});
+            fContext.Msg().Info(QStringLiteral("Process stopped by user at \"%s\""), {sName});
             fFinalDlg.AddFailedJob(QStringLiteral("Stopped: ") + sName);
             if (!SkipToFinalCases())
                 return;
@@ -570,13 +573,14 @@ void TProcessRunner::JobFinished(TJob* aJob)
             // The reason follows as a continuation line of the same message.
             const QString sReason = aJob->ErrorText().trimmed();
             if (sReason.isEmpty())
-                TMsg::Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
+                fContext.Msg().Error(QStringLiteral("Failure occured in test case \"%s\""), {sName});
             else
-                TMsg::Error(QStringLiteral("Failure occured in test case \"%s\"\r\n%s"), {sName, sReason});
+                fContext.Msg().Error(QStringLiteral("Failure occured in test case \"%s\"\r\n%s"),
+                                     {sName, sReason});
             fFinalDlg.AddFailedJob(QStringLiteral("Error: ") + sName);
             if (fReport)
                 fReport->SetFailedJob(*aJob);
-            if (!TRegIO::Instance().EndOnFailure()) {
+            if (!fContext.Settings().EndOnFailure()) {
                 if (fReport) {
                     fReport->ShowQueuedError(FsOperatorName);
                     if (fReport->ExitAfterFailure())
@@ -597,7 +601,8 @@ void TProcessRunner::JobFinished(TJob* aJob)
     if (fbExitAfterFailure) {
         pNext = nullptr;
     } else if (fGotoNode) {
-        TMsg::Trace(QStringLiteral("Jump from \"%s\" to \"%s\""), {fCurrentNode->Text(), fGotoNode->Text()});
+        fContext.Msg().Trace(QStringLiteral("Jump from \"%s\" to \"%s\""),
+                             {fCurrentNode->Text(), fGotoNode->Text()});
         pNext = fGotoNode;
         fGotoNode = nullptr;
     } else {
@@ -607,14 +612,14 @@ void TProcessRunner::JobFinished(TJob* aJob)
     if (!pNext) {
         FinishProcess(fJobFailureCounter == 0);
     } else if (pNext->Job()->BreakPoint()) {
-        TMsg::Info(QStringLiteral("Pause at break point: \"%s\""), {pNext->Text()});
+        fContext.Msg().Info(QStringLiteral("Pause at break point: \"%s\""), {pNext->Text()});
         fCurrentNode = pNext;
         SetProcessState(EProcessState::Paused);
         SelectNode(pNext);
         Q_EMIT PausedAtBreakPoint();
     } else if (pNext == fNodeAfterEntireTestCase) {
         fNodeAfterEntireTestCase = nullptr;
-        TMsg::Info(QStringLiteral("Pause after test case end on test: \"%s\""), {pNext->Text()});
+        fContext.Msg().Info(QStringLiteral("Pause after test case end on test: \"%s\""), {pNext->Text()});
         fCurrentNode = pNext;
         SetProcessState(EProcessState::Paused);
         SelectNode(pNext);
@@ -651,20 +656,21 @@ void TProcessRunner::FinishProcess(bool bPassed)
                                  ? Format(QStringLiteral(" with %d lines skipped at load"), {fiSkippedAtLoad})
                                  : QString();
     if (bPassed) {
-        TMsg::Info(QStringLiteral("Test process successfully finished") + sSkipped);
+        fContext.Msg().Info(QStringLiteral("Test process successfully finished") + sSkipped);
     } else {
         if (fReport)
             fReport->ShowQueuedError(FsOperatorName);
-        TMsg::Info(QStringLiteral("Test process ended with %d Error(s)") + sSkipped, {fJobFailureCounter});
+        fContext.Msg().Info(QStringLiteral("Test process ended with %d Error(s)") + sSkipped,
+                            {fJobFailureCounter});
     }
     try {
-        TValueLog::Instance().Write(bPassed, FsOperatorName);
+        fContext.ValueLog().Write(bPassed, FsOperatorName);
     } catch (const std::exception& e) {
         // The run's result must not vanish silently: say why the line is missing.
-        TMsg::Error(ExceptionText(e));
+        fContext.Msg().Error(ExceptionText(e));
     }
     Q_EMIT ProcessFinishing(bPassed);
-    TDeviceList::Instance().RunEnded();
+    fContext.Devices().RunEnded();
     Q_EMIT ProcessFinished(bPassed);
     const bool bNext = fHost.ShowFinalDialog(bPassed, fFinalDlg.Label(bPassed), fFinalDlg.FailedJobs());
     fFinalDlg.Closed();

@@ -13,6 +13,7 @@ class IRunnerHost;
 class TJob;
 class TTestTree;
 class TTreeNode;
+class TDeviceContext;
 
 // The failure modes a definition selects with the Process command.
 enum EProcessMode
@@ -83,8 +84,12 @@ class TProcessRunner : public QObject, public IRunnerControl
     Q_OBJECT
 
 public:
-    TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, QObject* aParent = nullptr);
+    TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, TDeviceContext& aContext,
+                   QObject* aParent = nullptr);
     ~TProcessRunner() override;
+
+    // The session the runner's steps belong to.
+    TDeviceContext& Context() const { return fContext; }
 
     // The runner of the loaded definition, for the commands that steer it (Goto, Process, ...);
     // null while none exists.
@@ -177,6 +182,7 @@ private:
 
     TTestTree& fTree;
     IRunnerHost& fHost;
+    TDeviceContext& fContext;
     IFailureReport* fReport = nullptr;
     TFinalDlg fFinalDlg;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MsgChannel.h"
+
 #include <QString>
 
 #include <memory>
@@ -85,6 +87,10 @@ public:
     void SetObserver(ITestTreeObserver* aObserver) { fObserver = aObserver; }
     ITestTreeObserver* Observer() const { return fObserver; }
 
+    // Where the tree's jobs report: the session's channel once it is set, else the tree's own.
+    TMsgChannel& Msg() const { return fpMsg ? *fpMsg : fOwnMsg; }
+    void SetMsg(TMsgChannel* aMsg) { fpMsg = aMsg; }
+
 private:
     friend class TTreeNode;
     void Changed(TTreeNode* aNode);
@@ -92,4 +98,6 @@ private:
     std::vector<std::unique_ptr<TTreeNode>> fNodes;
     std::vector<TTreeNode*> fRoots;
     ITestTreeObserver* fObserver = nullptr;
+    TMsgChannel* fpMsg = nullptr;
+    mutable TMsgChannel fOwnMsg;
 };

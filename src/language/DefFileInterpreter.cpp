@@ -7,9 +7,12 @@
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
+#include "execution/DeviceContext.h"
 
-TInterpreter::TInterpreter(IInterpreterHost& aHost) : fHost(aHost)
+TInterpreter::TInterpreter(IInterpreterHost& aHost, TDeviceContext& aContext)
+    : fHost(aHost), fContext(aContext)
 {
+    SetMsg(&fContext.Msg());
     CreateKeyList();
     if (fHost.CanQueryDefines())
         SetOnDefineQuery([this](QString& sText) { fHost.DefineQuery(sText); });
@@ -23,9 +26,9 @@ QString TInterpreter::LoadInfos() const
     return sInfos + fsCheckWarnings;
 }
 
-std::unique_ptr<IDefinitionLoader> CreateInterpreterLoader(IInterpreterHost& aHost)
+std::unique_ptr<IDefinitionLoader> CreateInterpreterLoader(IInterpreterHost& aHost, TDeviceContext& aContext)
 {
-    return std::make_unique<TInterpreter>(aHost);
+    return std::make_unique<TInterpreter>(aHost, aContext);
 }
 
 void TInterpreter::CreateKeyList()
@@ -52,21 +55,21 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
         TDefFilePreprocessor(*this).Run();
         const bool bSummaries = fHost.LogsLoadSummaries();
         if (!LastErrors().isEmpty() && bSummaries)
-            TMsg::Warning(QStringLiteral("While loading file directives ...") + LastErrors());
+            Msg().Warning(QStringLiteral("While loading file directives ...") + LastErrors());
         fslDirectiveWarnings = LastErrors().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         const bool bOk = KeywordPass();
         if (bOk && LastErrors().isEmpty())
             eResult = irSuccess;
         if (!LastErrors().isEmpty() && bSummaries)
-            TMsg::Error(QStringLiteral("While loading definition file...") + LastErrors());
+            Msg().Error(QStringLiteral("While loading definition file...") + LastErrors());
         // Mistakes that load without an error; they do not change the outcome.
         lint.Check(*this);
         fsCheckWarnings = lint.LoadInfos();
         fiCheckWarnings = int(lint.Warnings().size());
         if (!fsCheckWarnings.isEmpty() && bSummaries)
-            TMsg::Warning(QStringLiteral("While checking definition file...") + fsCheckWarnings);
+            Msg().Warning(QStringLiteral("While checking definition file...") + fsCheckWarnings);
     } catch (const EOperationCancelled& e) {
-        TMsg::Debug(e.Message());
+        Msg().Debug(e.Message());
         eResult = irCancelled;
     }
     return eResult;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class IInterpreterHost;
+class TDeviceContext;
 class TTestTree;
 class TTreeNode;
 
@@ -23,7 +24,8 @@ enum TInterpreterResult : std::uint8_t
 class TInterpreter : public TInterpreterReader, public IDefinitionLoader
 {
 public:
-    explicit TInterpreter(IInterpreterHost& aHost);
+    // The definition's variables, devices and messages are aContext's (its session's).
+    TInterpreter(IInterpreterHost& aHost, TDeviceContext& aContext);
 
     void CreateKeyList() override;
 
@@ -39,6 +41,7 @@ public:
     TTreeNode* CurrentNode() const { return FCurrentNode; }
     void SetCurrentNode(TTreeNode* aNode) { FCurrentNode = aNode; }
     IInterpreterHost& Host() const { return fHost; }
+    TDeviceContext& Context() const { return fContext; }
     // The warnings of the definition check after the last LoadDefinition, as load information
     // items ("\r\nWarning: file, line: text"); they are not part of LastErrors.
     const QString& CheckWarnings() const { return fsCheckWarnings; }
@@ -50,6 +53,7 @@ private:
     bool KeywordPass();
 
     IInterpreterHost& fHost;
+    TDeviceContext& fContext;
     TTestTree* FTreeView = nullptr;
     TTreeNode* FCurrentNode = nullptr;
     QString fsCheckWarnings;

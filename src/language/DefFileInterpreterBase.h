@@ -2,6 +2,8 @@
 
 #include "language/DefFileKeyBase.h"
 
+#include "core/MsgChannel.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -77,6 +79,10 @@ public:
     // Include lines one load may follow: far more than any definition needs, few enough that a
     // file including another thousands of times, which does the same, ends at once.
     static constexpr int ciMaxIncludes = 10000;
+
+    // Where the load reports: its session's channel once set, else the reader's own.
+    TMsgChannel& Msg() const { return fpMsg ? *fpMsg : fOwnMsg; }
+    void SetMsg(TMsgChannel* aMsg) { fpMsg = aMsg; }
     // The last line of a descrambled coded file.
     static inline const QString csCodedFileId = QStringLiteral("Tezkamander2");
     static constexpr char ccScrambleKey = 0x3D;
@@ -181,6 +187,8 @@ private:
     QHash<QString, TReadFile> fReadFiles;
     qint64 fiLoadBytes = 0;
     int fiIncludes = 0;
+    TMsgChannel* fpMsg = nullptr;
+    mutable TMsgChannel fOwnMsg;
 };
 
 // The reader of the system's definition files: include names are relative to the directory of

@@ -64,13 +64,14 @@ bool TKeySet::Process(const QString&, const QString& sSyntax)
         const QChar c = OneCharacter(fCSV.GetString(1),
                                      QStringLiteral("Invalid decimal separator \"%s\" defined"), 0x060229);
         TFormatSettings::App().cDecimalSeparator = c;
-        TMsg::Info(QStringLiteral("Application decimal separator set to \u00AB%s\u00BB"), {QString(c)});
+        Owner().Msg().Info(QStringLiteral("Application decimal separator set to \u00AB%s\u00BB"),
+                           {QString(c)});
     } else if (sName == QLatin1String("ThousandSeparator")) {
         const QChar c = OneCharacter(
             fCSV.GetString(1), QStringLiteral("Invalid thousand group separator \"%s\" defined"), 0x06022A);
         TFormatSettings::App().cThousandSeparator = c;
-        TMsg::Info(QStringLiteral("Application thousand group separator set to \u00AB%s\u00BB"),
-                   {QString(c)});
+        Owner().Msg().Info(QStringLiteral("Application thousand group separator set to \u00AB%s\u00BB"),
+                           {QString(c)});
     } else if (sName == QLatin1String("DefaultDoc")) {
         const QString sFile = ResolveFileName(fCSV.GetString(1), false);
         if (!QFileInfo(sFile).isFile())
@@ -85,7 +86,7 @@ bool TKeySet::Process(const QString&, const QString& sSyntax)
         if (!host.AssignKey(iKey, sCaption))
             throw EMsg(QStringLiteral("Function \"%s\" not found in menu!"), {sCaption}, TMsgId(0x06021E), 0);
     } else if (sName == QLatin1String("ValueLog")) {
-        TValueLog& log = TValueLog::Instance();
+        TValueLog& log = Owner().Context().ValueLog();
         log.Init(fCSV.GetString(1), fCSV.ValueCount() > 3 ? fCSV.GetString(3) : QString());
         if (fCSV.ValueCount() > 2)
             log.UpdateStartDateTimeFormat(fCSV.GetString(2));
@@ -102,12 +103,12 @@ void TKeySet::DeclareVariable()
 {
     const QString sType = fCSV.GetString(0);
     const QString sName = fCSV.GetString(1);
-    TVariableManager& variables = TVariableManager::Instance();
+    TVariableManager& variables = Owner().Context().Variables();
     const auto is = [&](const char* s) { return sType.compare(QLatin1String(s), Qt::CaseInsensitive) == 0; };
     if (!is("Integer") && !is("Float") && !is("String"))
         throw EMsg(QStringLiteral("Unknown type \"%s\" in declaration set()."), {sType}, TMsgId(0x06025A), 0);
     if (variables.Confirm(sName, ectIsDeclared)) {
-        TMsg::Warning(QStringLiteral("Variable \"%s\" is already defined!"), {sName});
+        Owner().Msg().Warning(QStringLiteral("Variable \"%s\" is already defined!"), {sName});
         return;
     }
     if (is("Integer"))
@@ -148,7 +149,7 @@ bool TKeyDeviceCreate::Process(const QString&, const QString& sSyntax)
 {
     if (!sSyntax.startsWith(QLatin1String("Device.Create(")))
         return false;
-    TDeviceList::Instance().Append(GetParameter(sSyntax));
+    Owner().Context().Devices().Append(GetParameter(sSyntax));
     return true;
 }
 
@@ -161,10 +162,11 @@ bool TKeyDeviceFunction::Process(const QString&, const QString& sSyntax)
     if (iDot >= 0)
         sFunction = iBracket > iDot ? sSyntax.mid(iDot + 1, iBracket - iDot - 1) : sSyntax.mid(iDot + 1);
     const QString sParameter = GetParameter(sSyntax);
-    const QString sLabel =
-        TRegIO::Instance().ShowCmdLineInTreeView() ? sSyntax : ExtractBetween(sParameter, QLatin1Char('"'));
+    const QString sLabel = Owner().Context().Settings().ShowCmdLineInTreeView()
+                               ? sSyntax
+                               : ExtractBetween(sParameter, QLatin1Char('"'));
 
-    TDevice* pDevice = TDeviceList::Instance().Device(sDevice);
+    TDevice* pDevice = Owner().Context().Devices().Device(sDevice);
     if (pDevice) {
         TCommand* pEntry = pDevice->Command(sFunction);
         if (!pEntry)

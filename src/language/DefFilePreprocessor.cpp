@@ -434,7 +434,8 @@ bool TDefFilePreprocessor::BuiltInTerms(QString& sWork)
         }
         const bool bFound = fPrintersOnline->IndexOf(sPrinter) >= 0;
         if (bFound)
-            TMsg::Debug(QStringLiteral("%s: Printer \"%s\" found"), {fReader.CurrentLocation(), sPrinter});
+            fReader.Msg().Debug(QStringLiteral("%s: Printer \"%s\" found"),
+                                {fReader.CurrentLocation(), sPrinter});
         sWork.replace(iTerm, (iClose < 0 ? sWork.size() : iClose + 1) - iTerm,
                       bFound ? QStringLiteral("true") : QStringLiteral("false"));
     }
@@ -445,11 +446,11 @@ void TDefFilePreprocessor::Trace(bool bResult, const QString& sRead, const QStri
 {
     const QString sResult = bResult ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     if (sWork != sRead)
-        TMsg::Trace(QStringLiteral("%s: Condition %s for: \u00AB%s\u00BB resolved \u00AB%s\u00BB"),
-                    {fReader.CurrentLocation(), sResult, sRead, sWork});
+        fReader.Msg().Trace(QStringLiteral("%s: Condition %s for: \u00AB%s\u00BB resolved \u00AB%s\u00BB"),
+                            {fReader.CurrentLocation(), sResult, sRead, sWork});
     else
-        TMsg::Trace(QStringLiteral("%s: Condition %s for: \u00AB%s\u00BB"),
-                    {fReader.CurrentLocation(), sResult, sRead});
+        fReader.Msg().Trace(QStringLiteral("%s: Condition %s for: \u00AB%s\u00BB"),
+                            {fReader.CurrentLocation(), sResult, sRead});
 }
 
 bool TDefFilePreprocessor::ConditionDirective(const QString& sWork, const QString& sRead)

@@ -7,6 +7,7 @@
 #include <memory>
 
 class IInterpreterHost;
+class TDeviceContext;
 class TTestTree;
 enum TInterpreterResult : std::uint8_t;
 
@@ -31,7 +32,8 @@ public:
     virtual int WarningCount() const { return 0; }
 };
 
-using TDefinitionLoaderFactory = std::function<std::unique_ptr<IDefinitionLoader>(IInterpreterHost& aHost)>;
+using TDefinitionLoaderFactory =
+    std::function<std::unique_ptr<IDefinitionLoader>(IInterpreterHost& aHost, TDeviceContext& aContext)>;
 
 // The interpreter as the loader: what both programs use.
-std::unique_ptr<IDefinitionLoader> CreateInterpreterLoader(IInterpreterHost& aHost);
+std::unique_ptr<IDefinitionLoader> CreateInterpreterLoader(IInterpreterHost& aHost, TDeviceContext& aContext);

@@ -10,9 +10,12 @@
 
 #include <QFileInfo>
 
-TSession::TSession() : fLoaderFactory(CreateInterpreterLoader)
+TSession::TSession(const TDeviceTypes* aTypes, TRegIO* aSettings) : fLoaderFactory(CreateInterpreterLoader)
 {
-    fPreviousContext = TDeviceList::SetContext(&fContext);
+    fContext.SetTypes(aTypes);
+    fContext.SetSettings(aSettings);
+    fTree.SetMsg(&fContext.Msg());
+    fErrorReport.SetVariables(&fContext.Variables());
     CreateDefinitionParts();
 }
 
@@ -20,28 +23,28 @@ TSession::~TSession()
 {
     fRunner.reset();
     ReleaseDefinition();
-    TDeviceList::SetInstance(nullptr);
-    TValueLog::SetInstance(nullptr);
-    TVariableManager::SetInstance(nullptr);
+    fContext.SetDevices(nullptr);
     fDevices.reset();
+    fContext.SetValueLog(nullptr);
     fValueLog.reset();
+    fContext.SetVariables(nullptr);
     fVariables.reset();
-    TDeviceList::SetContext(fPreviousContext);
 }
 
 void TSession::CreateDefinitionParts()
 {
     fVariables = std::make_unique<TVariableManager>();
-    TVariableManager::SetInstance(fVariables.get());
+    fContext.SetVariables(fVariables.get());
     fValueLog = std::make_unique<TValueLog>();
-    TValueLog::SetInstance(fValueLog.get());
-    fDevices = std::make_unique<TDeviceList>();
-    TDeviceList::SetInstance(fDevices.get());
+    fContext.SetValueLog(fValueLog.get());
+    fDevices = std::make_unique<TDeviceList>(fContext);
+    fContext.SetDevices(fDevices.get());
+    fErrorReport.SetVariables(fVariables.get());
 }
 
 TProcessRunner& TSession::AttachRunner(IRunnerHost& aHost)
 {
-    fRunner = std::make_unique<TProcessRunner>(fTree, aHost);
+    fRunner = std::make_unique<TProcessRunner>(fTree, aHost, fContext);
     fRunner->SetFailureReport(&fErrorReport);
     return *fRunner;
 }
@@ -61,11 +64,12 @@ void TSession::ReleaseDefinition()
     }
     // The devices go first: their commands may still refer to variables and the value log.
     fDevices->Clear();
-    TDeviceList::SetInstance(nullptr);
+    fContext.SetDevices(nullptr);
     fDevices.reset();
-    TValueLog::SetInstance(nullptr);
+    fContext.SetValueLog(nullptr);
     fValueLog.reset();
-    TVariableManager::SetInstance(nullptr);
+    fErrorReport.SetVariables(nullptr);
+    fContext.SetVariables(nullptr);
     fVariables.reset();
     CreateDefinitionParts();
     fErrorReport.Clear();
@@ -82,10 +86,10 @@ TLoadReport TSession::Load(const QString& sFile, IInterpreterHost& aHost)
     }
     // The "TZD:" prefix of file names refers to the definition being loaded, already while it is
     // read and preprocessed.
-    TRegIO::Instance().SetLastFile(report.sFile);
+    fContext.Settings().SetLastFile(report.sFile);
     TInterpreterResult eResult = irError;
     try {
-        const std::unique_ptr<IDefinitionLoader> loader = fLoaderFactory(aHost);
+        const std::unique_ptr<IDefinitionLoader> loader = fLoaderFactory(aHost, fContext);
         try {
             loader->FileLoad(report.sFile);
             eResult = loader->LoadDefinition(fTree);
@@ -97,7 +101,7 @@ TLoadReport TSession::Load(const QString& sFile, IInterpreterHost& aHost)
         report.iWarnings = loader->WarningCount();
         report.iSkipped = loader->SkippedLines() + TJob::DummyNodes(fTree);
     } catch (const EOperationCancelled& e) {
-        TMsg::Debug(e.Message());
+        fContext.Msg().Debug(e.Message());
         eResult = irCancelled;
     } catch (const std::exception& e) {
         report.sFailure = ExceptionText(e);

@@ -39,12 +39,14 @@ struct TLoadReport
 // What one program window or headless run owns for the definition it has loaded: the device
 // context, the variables, the value log, the devices, the test tree, the error report and the
 // runner, declared in that order, so that the runner goes first and the tree before the devices its
-// steps belong to. While it exists the singletons' Instance() are its own, and the device list
-// creates devices with its context. One session at a time.
+// steps belong to. Its parts reach each other through its context only, so that several sessions
+// can live side by side in one process, each with its own message channel.
 class TSession
 {
 public:
-    TSession();
+    // aTypes: the device types its definitions may create; aSettings: the station's settings. Both
+    // outlive the session; null gives the context's own (no device types, default settings).
+    explicit TSession(const TDeviceTypes* aTypes = nullptr, TRegIO* aSettings = nullptr);
     ~TSession();
     TSession(const TSession&) = delete;
     TSession& operator=(const TSession&) = delete;
@@ -83,5 +85,4 @@ private:
     TErrorReport fErrorReport;
     std::unique_ptr<TProcessRunner> fRunner;
     TDefinitionLoaderFactory fLoaderFactory;
-    TDeviceContext* fPreviousContext = nullptr;
 };

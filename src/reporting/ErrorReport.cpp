@@ -134,7 +134,8 @@ QString TErrorReport::ReplaceReportFields(const QString& sTemplate) const
 QString TErrorReport::FillTemplate(const QString& sTemplate, const QDateTime& dtWhen) const
 {
     const QString sText = InsertDateTimeTags(ReplaceReportFields(sTemplate), dtWhen);
-    return TVariableManager::Instance().InsertValues(sText, RtfEscapeValue);
+    const TVariableManager& variables = fpVariables ? *fpVariables : TVariableManager::Instance();
+    return variables.InsertValues(sText, RtfEscapeValue);
 }
 
 void TErrorReport::Print()

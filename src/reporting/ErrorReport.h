@@ -12,6 +12,7 @@
 
 class TJob;
 class TErrorReport;
+class TVariableManager;
 
 // Shows the error report to the operator, modally. The view fills OperatorName, Remark and
 // ExitAfterFailure from its controls before it returns.
@@ -27,6 +28,9 @@ public:
 class TErrorReport : public IFailureReport
 {
 public:
+    // The variables the report's template inserts: its session's (a report alone uses the
+    // process's own).
+    void SetVariables(const TVariableManager* aVariables) { fpVariables = aVariables; }
     using TPrinterNames = std::function<QStringList()>;
 
     TErrorReport();
@@ -88,6 +92,7 @@ public:
     bool PrinterInstalled(const QString& sName) const;
 
 private:
+    const TVariableManager* fpVariables = nullptr;
     QString fsTemplateFile;
     QString fsPrinterName;
     TPrinterOrientation fPrintOrientation = poPortrait;

@@ -136,6 +136,8 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
         fSession.SetLoaderFactory(fSetup.fLoaderFactory);
     TEscTaggedString::Instance().AddDefaultTags();
     fOperatorDialogs = std::make_unique<TWidgetOperatorDialogs>(this);
+    fSession.Context().SetTypes(fSetup.pTypes);
+    fSession.Context().SetSettings(&TRegIO::Instance());
     fSession.Context().SetDialogs(fOperatorDialogs.get());
     fSession.Context().SetDefinitionOpener(this);
 
@@ -561,7 +563,7 @@ void TfrmMain::CreateDefaultDialogs()
         return extras.Execute(TRegIO::Instance());
     };
     fDialogs.fnAbout = [this] {
-        fAboutBox->SetDeviceModules(TDeviceList::TypeInfo());
+        fAboutBox->SetDeviceModules(fSession.Context().Types().Info());
         fAboutBox->exec();
     };
 }

@@ -39,6 +39,8 @@ class TfrmErrorDlg;
 class TfrmFinalDlg;
 
 // What the main window is built from: the command line, the interpreter and the document view.
+class TDeviceTypes;
+
 struct TfrmMainSetup
 {
     QStringList slArguments; // the command line without the program
@@ -49,6 +51,8 @@ struct TfrmMainSetup
     // Where "Ui/Ready.html" and "Ui/ScriptError.html" are looked for; the program's directory
     // when empty.
     QString sProgramDir;
+    // The device types definitions may create: the program's families; none when null.
+    const TDeviceTypes* pTypes = nullptr;
 };
 
 // The modal questions and boxes of the window; tests answer them without showing anything.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConsoleTestSupport.h"
+#include "TestContext.h"
 
 #include "console/ConsoleLogPrinter.h"
 #include "console/ConsoleRun.h"
@@ -87,6 +88,7 @@ protected:
         fOptions.sOperator = std::move(sOperator);
         fAnswers = std::move(aAnswers);
         TRunContext context{fOutStream, fAnswers, &fLog, fpReport, fpInterrupt, fsCaption};
+        context.pDevices = &TestContext();
         return AnswersExitStatus(context, RunProcess(aBuilder.fTree, fOptions, context));
     }
     int Run(TOperatorAnswers aAnswers = TOperatorAnswers(),

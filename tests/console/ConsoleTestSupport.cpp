@@ -1,4 +1,5 @@
 #include "ConsoleTestSupport.h"
+#include "TestContext.h"
 
 #include "execution/DeviceList.h"
 #include "execution/RunnerControl.h"
@@ -9,7 +10,7 @@ void TKeyWaitCmd::Execute(const QString& /*sParameter*/)
 {
     ++fiExecutions;
     fbExecuting = true;
-    IRunnerControl* pRunner = TDeviceList::Context().Runner();
+    IRunnerControl* pRunner = TestContext().Runner();
     pRunner->SetOnKeyContinue([this, pRunner](int iKey) {
         fKeys.push_back(iKey);
         fbKeyInsideExecute = fbKeyInsideExecute || fbExecuting;
@@ -28,7 +29,7 @@ void TKeyWaitCmd::Execute(const QString& /*sParameter*/)
 
 void TKeyWaitCmd::Cancel()
 {
-    if (IRunnerControl* pRunner = TDeviceList::Context().Runner())
+    if (IRunnerControl* pRunner = TestContext().Runner())
         pRunner->ClearOnKeyContinue();
     TTestCmd::Cancel();
 }

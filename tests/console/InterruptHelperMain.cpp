@@ -3,6 +3,7 @@
 // to send its signals.
 
 #include "ConsoleTestSupport.h"
+#include "TestContext.h"
 
 #include "console/ConsoleLogPrinter.h"
 #include "console/ConsoleRun.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
         TRunOptions options;
         options.sOperator = QStringLiteral("op");
         TRunContext context{out, answers, &log, nullptr, &interrupt, QString()};
+        context.pDevices = &TestContext();
         iStatus = RunProcess(builder.fTree, options, context);
         log.Detach();
     }

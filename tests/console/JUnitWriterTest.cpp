@@ -1,4 +1,5 @@
 #include "ConsoleRunTest.h"
+#include "TestContext.h"
 
 #include "console/ExitStatus.h"
 #include "console/JUnitWriter.h"
@@ -126,8 +127,7 @@ TEST_F(ConsoleRunTest, JUnitKeepsEveryRunAndNamesStoppedNodes)
         if (pCmd->fiExecutions == 1)
             QTimer::singleShot(0, [pCmd] { pCmd->Finish(crOk); });
         else
-            QTimer::singleShot(
-                0, [] { dynamic_cast<TProcessRunner&>(*TDeviceList::Context().Runner()).Stop(); });
+            QTimer::singleShot(0, [] { dynamic_cast<TProcessRunner&>(*TestContext().Runner()).Stop(); });
     };
 
     EXPECT_EQ(Run(Answers("next\n")), ciExitFailed);

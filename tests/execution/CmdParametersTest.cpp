@@ -41,20 +41,24 @@ TEST_F(CmdParametersTest, FieldsCountTheLastOne)
 
 TEST_F(CmdParametersTest, VariableChecks)
 {
-    EXPECT_NO_THROW(RequireVariable(QStringLiteral("Count"), 0x11930A));
-    EXPECT_NO_THROW(RequireVariableOfType(QStringLiteral("Volts"), ectIsFloat, 0x10060A));
+    EXPECT_NO_THROW(RequireVariable(TVariableManager::Instance(), QStringLiteral("Count"), 0x11930A));
+    EXPECT_NO_THROW(
+        RequireVariableOfType(TVariableManager::Instance(), QStringLiteral("Volts"), ectIsFloat, 0x10060A));
 
-    EMsg e = RaisedMsg([] { RequireVariable(QStringLiteral("Missing"), 0x11930A); });
+    EMsg e =
+        RaisedMsg([] { RequireVariable(TVariableManager::Instance(), QStringLiteral("Missing"), 0x11930A); });
     EXPECT_EQ(e.Id().Value, 0x11930Au);
     EXPECT_EQ(e.Text(), QStringLiteral("Variable \"Missing\" is not defined!"));
 
-    e = RaisedMsg([] { RequireVariableOfType(QStringLiteral("Count"), ectIsFloat, 0x10060A); });
+    e = RaisedMsg([] {
+        RequireVariableOfType(TVariableManager::Instance(), QStringLiteral("Count"), ectIsFloat, 0x10060A);
+    });
     EXPECT_EQ(e.Id().Value, 0x10060Au);
     EXPECT_EQ(e.Text(), QStringLiteral("Variable \"Count\" is not defined or wrong type!"));
 
     // Without an identifier the error is a plain one, not a message error.
     try {
-        RequireVariable(QStringLiteral("Missing"));
+        RequireVariable(TVariableManager::Instance(), QStringLiteral("Missing"));
         FAIL() << "no error";
     } catch (const EMsg&) {
         FAIL() << "a message error";

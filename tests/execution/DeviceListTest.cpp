@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "TestDevices.h"
 
 #include "core/MsgClasses.h"
@@ -26,17 +27,20 @@ protected:
     }
     void TearDown() override
     {
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
         TValueLog::InstanceRelease();
         TVariableManager::InstanceRelease();
         TTestDevice::Unregister();
         TMsgClass::ReleaseSingleton();
     }
 
+    // The owner of commands made outside a device list.
+    TTestDevice fOwner;
+
     static EMsg AppendError(const QString& sDefinition)
     {
         try {
-            TDeviceList::Instance().Append(sDefinition);
+            TestDeviceList().Append(sDefinition);
         } catch (const EMsg& e) {
             return e;
         }
@@ -48,27 +52,27 @@ protected:
 
 TEST_F(DeviceListTest, DeclaresDevicesByTypeKeyword)
 {
-    TDevice* device = TDeviceList::Instance().Append(QStringLiteral(" TestDevice ; Port1 ; 9600"));
+    TDevice* device = TestDeviceList().Append(QStringLiteral(" TestDevice ; Port1 ; 9600"));
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->Name(), QStringLiteral("Port1"));
     EXPECT_EQ(static_cast<TTestDevice*>(device)->fsDefinition, QStringLiteral(" TestDevice ; Port1 ; 9600"));
-    EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("Port1")), device);
-    EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("port1")), nullptr);
+    EXPECT_EQ(TestDeviceList().Device(QStringLiteral("Port1")), device);
+    EXPECT_EQ(TestDeviceList().Device(QStringLiteral("port1")), nullptr);
 }
 
 TEST_F(DeviceListTest, TypeInfoNamesEveryRegisteredType)
 {
-    const auto info = TDeviceList::TypeInfo();
+    const auto info = TestDeviceTypes().Info();
     const auto it =
         std::find(info.begin(), info.end(),
                   std::pair<QString, QString>(QStringLiteral("Test Device"), QStringLiteral("V1")));
     EXPECT_NE(it, info.end());
-    EXPECT_EQ(TDeviceList::Instance().Count(), 0) << "the devices asked are not declared";
+    EXPECT_EQ(TestDeviceList().Count(), 0) << "the devices asked are not declared";
 }
 
 TEST_F(DeviceListTest, DeclarationErrors)
 {
-    TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    TestDeviceList().Append(QStringLiteral("TestDevice;Port1"));
     struct
     {
         const char* sDefinition;
@@ -89,13 +93,13 @@ TEST_F(DeviceListTest, DeclarationErrors)
         EXPECT_EQ(e.Value(), 1) << "the number of declared devices";
     }
     EXPECT_EQ(AppendError(QStringLiteral("TestDevice;Port3;failinit")).Text(), QStringLiteral("cannot open"));
-    EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("Port3")), nullptr);
-    EXPECT_EQ(TDeviceList::Instance().Count(), 1);
+    EXPECT_EQ(TestDeviceList().Device(QStringLiteral("Port3")), nullptr);
+    EXPECT_EQ(TestDeviceList().Count(), 1);
 }
 
 TEST_F(DeviceListTest, FactoryCreatesOneCommandPerLineAndOwnsIt)
 {
-    TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    TDevice* device = TestDeviceList().Append(QStringLiteral("TestDevice;Port1"));
     TCommand* factory = device->Command(QStringLiteral("Run"));
     ASSERT_NE(factory, nullptr);
     EXPECT_EQ(device->Command(QStringLiteral("Other")), factory) << "one factory under every function name";
@@ -129,20 +133,20 @@ TEST_F(DeviceListTest, FactoryCreatesOneCommandPerLineAndOwnsIt)
     } catch (const EMsg& e) {
         EXPECT_EQ(e.MsgNo(), QStringLiteral("7F020A:6"));
     }
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     EXPECT_EQ(TTestDevice::siDestroyed, 1);
 }
 
 TEST_F(DeviceListTest, DevicesAreReleasedLastDeclaredFirstEvenWhenOneFails)
 {
     TTestDevice::sHookCalls.clear();
-    TDeviceList& list = TDeviceList::Instance();
+    TDeviceList& list = TestDeviceList();
     list.Append(QStringLiteral("TestDevice;A"));
     list.Append(QStringLiteral("TestDevice;B;failrelease"));
     list.Append(QStringLiteral("TestDevice;C"));
     list.RunStarted();
     list.RunEnded();
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     EXPECT_EQ(TTestDevice::sHookCalls,
               (std::vector<QString>{"RunStarted A", "RunStarted B", "RunStarted C", "RunEnded A",
                                     "RunEnded B", "RunEnded C", "Released C", "Released B", "Released A"}));
@@ -151,7 +155,7 @@ TEST_F(DeviceListTest, DevicesAreReleasedLastDeclaredFirstEvenWhenOneFails)
 
 TEST_F(DeviceListTest, BaseCommandServesNoLines)
 {
-    TTestCmd cmd(nullptr);
+    TTestCmd cmd(&fOwner);
     try {
         cmd.Init(QStringLiteral("X"), QString());
         FAIL() << "no error";
@@ -174,12 +178,12 @@ TEST_F(DeviceListTest, LogValueNameFollowsTheLabel)
         {" \"a\" \"b\"\u00A7Col2 ;", "Col2"},
     };
     for (const auto& c : cases) {
-        TTestCmd cmd(nullptr);
+        TTestCmd cmd(&fOwner);
         cmd.Init(QString::fromUtf8(c.sDefinition));
         EXPECT_EQ(cmd.LogValName().toStdString(), c.sName) << c.sDefinition;
     }
     EXPECT_TRUE(fWarnings.empty());
-    TTestCmd again(nullptr);
+    TTestCmd again(&fOwner);
     again.Init(QStringLiteral("\"Again\"\u00A7U_SUPPLY"));
     EXPECT_EQ(again.LogValName(), QStringLiteral("U_SUPPLY"));
     ASSERT_EQ(fWarnings.size(), 1u);
@@ -200,7 +204,7 @@ TEST_F(DeviceListTest, AnalyserLimitsFollowTheirVariables)
     vars.SetValue(QStringLiteral("VAR"), 5.5);
     vars.SetValue(QStringLiteral("U"), 1.0);
     vars.SetValue(QStringLiteral("Count"), qint64(1));
-    TTestAnalyser cmd(nullptr);
+    TTestAnalyser cmd(&fOwner);
     cmd.SetMinValue(QStringLiteral("VAR-2"));
     cmd.SetMaxValue(QStringLiteral(" -1.25 "));
     EXPECT_DOUBLE_EQ(cmd.MinValue(), 3.5);
@@ -264,9 +268,9 @@ struct TCountingPart
 TEST(DeviceContextTest, DevicesGetTheInstalledContextAndItsParts)
 {
     TTestDevice::Register();
-    TDeviceContext context;
-    TDeviceList::SetContext(&context);
-    TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    TTestDeviceContext context;
+    SetTestContext(&context);
+    TDevice* device = TestDeviceList().Append(QStringLiteral("TestDevice;Port1"));
     EXPECT_EQ(&device->Context(), &context);
 
     TCountingPart::siDefaults = 0;
@@ -278,9 +282,9 @@ TEST(DeviceContextTest, DevicesGetTheInstalledContextAndItsParts)
     context.SetPart(std::move(fake));
     EXPECT_EQ(context.Part<TCountingPart>().iValue, 42) << "a test's part replaces the default";
 
-    TDeviceList::InstanceRelease();
-    TDeviceList::SetContext(nullptr);
-    EXPECT_NE(&TDeviceList::Context(), &context);
+    ReleaseTestDeviceList();
+    SetTestContext(nullptr);
+    EXPECT_NE(&TestContext(), &context);
     TTestDevice::Unregister();
 }
 

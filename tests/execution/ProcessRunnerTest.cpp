@@ -1,4 +1,5 @@
 #include "FakeRunnerHost.h"
+#include "TestContext.h"
 #include "TestDevices.h"
 
 #include "core/MsgClasses.h"
@@ -85,7 +86,7 @@ protected:
     TTestTree fTree;
     TFakeRunnerHost fHost;
     TFakeFailureReport fReport;
-    TProcessRunner fRunner{fTree, fHost};
+    TProcessRunner fRunner{fTree, fHost, TestContext()};
     std::vector<QString> fStarted;
 };
 
@@ -146,7 +147,7 @@ TEST_F(ProcessRunnerTest, DevicesHearWhenARunStartsAndEnds)
 {
     TTestDevice::Register();
     TTestDevice::sHookCalls.clear();
-    TDeviceList::Instance().Append(QStringLiteral("TestDevice;Port1"));
+    TestDeviceList().Append(QStringLiteral("TestDevice;Port1"));
     Work(Case(nullptr, QStringLiteral("One")), QStringLiteral("a"));
     Loaded();
     fHost.iNextRuns = 1;
@@ -154,7 +155,7 @@ TEST_F(ProcessRunnerTest, DevicesHearWhenARunStartsAndEnds)
     ASSERT_TRUE(RunUntil([this] { return fHost.finals.size() == 2; }));
     EXPECT_EQ(TTestDevice::sHookCalls, (std::vector<QString>{"RunStarted Port1", "RunEnded Port1",
                                                              "RunStarted Port1", "RunEnded Port1"}));
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     TTestDevice::Unregister();
 }
 

@@ -1,4 +1,5 @@
 #include "language/DefFileInterpreter.h"
+#include "TestContext.h"
 #include "language/DefFileKeys.h"
 #include "language/InterpreterHost.h"
 
@@ -60,7 +61,7 @@ protected:
     void TearDown() override
     {
         fTree.Clear();
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
         TVariableManager::InstanceRelease();
         TValueLog::InstanceRelease();
         TRegIO::InstanceRelease();
@@ -73,7 +74,7 @@ protected:
     TInterpreterResult Load(const QString& sText)
     {
         const QString sFile = fDir.WriteText(QStringLiteral("main.TZD"), sText);
-        TInterpreter interpreter(fHost);
+        TInterpreter interpreter(fHost, TestContext());
         interpreter.FileLoad(sFile);
         const TInterpreterResult eResult = interpreter.LoadDefinition(fTree);
         fsLoadInfo = interpreter.LastErrors();

@@ -1,4 +1,5 @@
 #include "language/Session.h"
+#include "TestContext.h"
 
 #include "DeviceFixture.h"
 #include "TestDevices.h"
@@ -11,22 +12,19 @@
 
 namespace {
 
-TEST(SessionInstances, SingletonsAreTheSessionsWhileItLives)
+// A session's parts are its own, reached through its context; the process's instances stay apart.
+TEST(SessionParts, TheContextReachesTheSessionsOwnParts)
 {
-    TVariableManager& fallback = TVariableManager::Instance();
-    {
-        TSession session;
-        EXPECT_EQ(&TVariableManager::Instance(), &session.Variables());
-        EXPECT_EQ(&TValueLog::Instance(), &session.ValueLog());
-        EXPECT_EQ(&TDeviceList::Instance(), &session.Devices());
-        EXPECT_EQ(&TDeviceList::Context(), &session.Context());
-        // Releasing the definition puts fresh ones in place, still the session's.
-        session.ReleaseDefinition();
-        EXPECT_EQ(&TVariableManager::Instance(), &session.Variables());
-        EXPECT_EQ(&TDeviceList::Instance(), &session.Devices());
-    }
-    EXPECT_EQ(&TVariableManager::Instance(), &fallback);
-    EXPECT_NE(&TDeviceList::Context(), nullptr);
+    TSession session;
+    EXPECT_EQ(&session.Context().Variables(), &session.Variables());
+    EXPECT_EQ(&session.Context().ValueLog(), &session.ValueLog());
+    EXPECT_EQ(&session.Context().Devices(), &session.Devices());
+    EXPECT_NE(&session.Variables(), &TVariableManager::Instance());
+    // Releasing the definition puts fresh ones in place, still reached through the context.
+    session.ReleaseDefinition();
+    EXPECT_EQ(&session.Context().Variables(), &session.Variables());
+    EXPECT_EQ(&session.Context().ValueLog(), &session.ValueLog());
+    EXPECT_EQ(&session.Context().Devices(), &session.Devices());
     TVariableManager::InstanceRelease();
 }
 
@@ -99,13 +97,12 @@ TEST_F(SessionTest, ReleasingTheDefinitionClearsTheTreeBeforeTheDevicesGoLastFir
                        "Device.Create(TestDevice; Dev1)\r\n"
                        "Device.Create(TestDevice; Dev2)\r\n"
                        "Test.Case(\"A\")\r\n{\r\n    Dev1.Run(\"one\")\r\n    Dev2.Run(\"two\")\r\n}\r\n")));
-    ASSERT_TRUE(TVariableManager::Instance().Confirm(QStringLiteral("Count"), ectIsDeclared));
+    ASSERT_TRUE(fSession.Variables().Confirm(QStringLiteral("Count"), ectIsDeclared));
     std::vector<bool> treeEmptyAtRelease;
     std::vector<bool> variableAtRelease;
     TTestDevice::sOnReleased = [&](TTestDevice&) {
         treeEmptyAtRelease.push_back(fSession.Tree().Empty());
-        variableAtRelease.push_back(
-            TVariableManager::Instance().Confirm(QStringLiteral("Count"), ectIsDeclared));
+        variableAtRelease.push_back(fSession.Variables().Confirm(QStringLiteral("Count"), ectIsDeclared));
     };
     fSession.ReleaseDefinition();
     EXPECT_EQ(TTestDevice::sHookCalls,
@@ -113,8 +110,8 @@ TEST_F(SessionTest, ReleasingTheDefinitionClearsTheTreeBeforeTheDevicesGoLastFir
     EXPECT_EQ(treeEmptyAtRelease, (std::vector<bool>{true, true}));
     // The devices go while the variables their commands refer to still exist.
     EXPECT_EQ(variableAtRelease, (std::vector<bool>{true, true}));
-    EXPECT_FALSE(TVariableManager::Instance().Confirm(QStringLiteral("Count"), ectIsDeclared));
-    EXPECT_EQ(TDeviceList::Instance().Count(), 0);
+    EXPECT_FALSE(fSession.Variables().Confirm(QStringLiteral("Count"), ectIsDeclared));
+    EXPECT_EQ(fSession.Devices().Count(), 0);
 }
 
 TEST_F(SessionTest, ALoadedDefinitionRunsToItsEnd)

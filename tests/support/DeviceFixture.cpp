@@ -1,4 +1,5 @@
 #include "DeviceFixture.h"
+#include "TestContext.h"
 
 #include "core/EscTaggedString.h"
 #include "core/MsgClasses.h"
@@ -11,7 +12,7 @@
 
 TDeviceFixture::TDeviceFixture()
 {
-    sys::RegisterDevices();
+    sys::RegisterDevices(TestDeviceTypes());
     TEscTaggedString::Instance().AddDefaultTags();
     fLog.SetShowTrace(true);
     fLog.Attach();

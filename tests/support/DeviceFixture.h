@@ -2,9 +2,11 @@
 
 #include "FakeOperatorDialogs.h"
 #include "FakeRunnerHost.h"
+#include "TestContext.h"
 #include "TestEnvironment.h"
 
 #include "core/MsgLog.h"
+#include "core/RegIO.h"
 #include "language/InterpreterHost.h"
 #include "language/Session.h"
 
@@ -59,7 +61,7 @@ protected:
     TMsgLog fLog;
     TFakeOperatorDialogs fOperator;
     TFakeRunnerHost fHost;
-    TSession fSession;
+    TSession fSession{&TestDeviceTypes(), &TRegIO::Instance()};
     bool fbSkipErrors = false;
     QString fsFileLabel;
 };

@@ -1,4 +1,5 @@
 #include "FakePort.h"
+#include "TestContext.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -10,8 +11,9 @@ TFakePort::TFakePort(TDeviceContext& aContext) : TDevicePortBase(aContext) {}
 
 void TFakePort::Register()
 {
-    TDeviceList::RegisterType(QStringLiteral("FakePort"),
-                              [](TDeviceContext& aContext) { return std::make_unique<TFakePort>(aContext); });
+    TestDeviceTypes().Register(QStringLiteral("FakePort"), [](TDeviceContext& aContext) {
+        return std::make_unique<TFakePort>(aContext);
+    });
 }
 
 void TFakePort::Info(QString& sName, QString& sVersion) const

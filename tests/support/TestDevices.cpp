@@ -1,4 +1,5 @@
 #include "TestDevices.h"
+#include "TestContext.h"
 
 #include "core/MsgExceptions.h"
 #include "execution/CmdCreateCmd.h"
@@ -50,7 +51,7 @@ void TTestCmd::Finish(ECmdResult aResult, const QString& sError)
 TTestAsyncCmd::TTestAsyncCmd(TDevice* aOwner) : TAsyncCommand(aOwner)
 {
     fTimer.setSingleShot(true);
-    QObject::connect(&fTimer, &QTimer::timeout, Context(), Guard([this] {
+    QObject::connect(&fTimer, &QTimer::timeout, Receiver(), Guard([this] {
         if (fOnTimer)
             fOnTimer(*this);
     }));
@@ -125,12 +126,12 @@ void TTestDevice::Released()
 
 void TTestDevice::Register()
 {
-    TDeviceList::RegisterType(QStringLiteral("TestDevice"), [](TDeviceContext& aContext) {
+    TestDeviceTypes().Register(QStringLiteral("TestDevice"), [](TDeviceContext& aContext) {
         return std::make_unique<TTestDevice>(aContext);
     });
 }
 
 void TTestDevice::Unregister()
 {
-    TDeviceList::UnregisterType(QStringLiteral("TestDevice"));
+    TestDeviceTypes().Unregister(QStringLiteral("TestDevice"));
 }

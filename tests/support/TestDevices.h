@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestContext.h"
 #include "execution/AsyncCommand.h"
 #include "execution/DeviceList.h"
 
@@ -72,7 +73,7 @@ private:
 class TTestDevice : public TDevice
 {
 public:
-    explicit TTestDevice(TDeviceContext& aContext = TDeviceList::Context());
+    explicit TTestDevice(TDeviceContext& aContext = TestContext());
 
     void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;

@@ -1,4 +1,5 @@
 #include "ui/IndicatorStripView.h"
+#include "TestContext.h"
 
 #include "ui/DocumentViewBase.h"
 #include "ui/LCD99.h"
@@ -68,10 +69,11 @@ class WindowDisplayTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        sys::RegisterDevices();
-        display::RegisterDevices();
+        sys::RegisterDevices(TestDeviceTypes());
+        display::RegisterDevices(TestDeviceTypes());
         TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
         TfrmMainSetup setup;
+        setup.pTypes = &TestDeviceTypes();
         setup.sProgramDir = fDir.Path();
         fWindow = std::make_unique<TfrmMain>(setup);
         fWindow->Dialogs().fnError = [](const QString& sText) { ADD_FAILURE() << sText.toStdString(); };
@@ -105,13 +107,13 @@ TEST_F(WindowDisplayTest, IndicatorsAndDocumentDisplayReachTheWindow)
     EXPECT_EQ(windows[1]->ValueColor(), QColor(255, 0, 0));
 
     auto* pVolts =
-        static_cast<display::TDeviceIndicator*>(TDeviceList::Instance().Device(QStringLiteral("Volts")));
+        static_cast<display::TDeviceIndicator*>(fWindow->Session().Devices().Device(QStringLiteral("Volts")));
     pVolts->Indicate(QStringLiteral("Supply voltage"), QStringLiteral("12,5"));
     EXPECT_EQ(windows[0]->Text(), QStringLiteral("Supply voltage"));
     EXPECT_EQ(windows[0]->Value(), QStringLiteral("12.5"));
 
     auto* pManual =
-        static_cast<display::TDeviceDisplay*>(TDeviceList::Instance().Device(QStringLiteral("Manual")));
+        static_cast<display::TDeviceDisplay*>(fWindow->Session().Devices().Device(QStringLiteral("Manual")));
     pManual->OpenFile(sManual);
     pManual->GoToAnchor(QStringLiteral("step3"));
     EXPECT_EQ(fWindow->DocumentView()->Page(), sManual + QStringLiteral("#step3"));

@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "UiTestSupport.h"
 
 #include "language/DefFileInterpreter.h"
@@ -33,12 +34,13 @@ protected:
     {
         ASSERT_TRUE(fCups.Running()) << fCups.Error().toStdString();
         ASSERT_TRUE(fCups.AddQueue(fsQueue));
-        sys::RegisterDevices();
+        sys::RegisterDevices(TestDeviceTypes());
         TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
         TRegIO::Instance().SetEndOnFailure(false);
         TApplication::Instance()->SetErrorBox([this](const QString& sText) { fErrorBoxes.append(sText); });
 
         TfrmMainSetup setup;
+        setup.pTypes = &TestDeviceTypes();
         setup.sProgramDir = fDir.Path();
         fWindow = std::make_unique<TfrmMain>(setup);
         TfrmMainDialogs& dialogs = fWindow->Dialogs();

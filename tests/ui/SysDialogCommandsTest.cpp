@@ -1,5 +1,6 @@
 // The System Control dialog steps as the operator meets them in the window.
 
+#include "TestContext.h"
 #include "UiTestSupport.h"
 
 #include "ui/WidgetOperatorDialogs.h"
@@ -45,7 +46,7 @@ protected:
 
     QMainWindow fWindow;
     TWidgetOperatorDialogs fDialogs{&fWindow};
-    TDeviceContext fContext;
+    TTestDeviceContext fContext;
     std::unique_ptr<sys::TDeviceSys> fSys;
 };
 

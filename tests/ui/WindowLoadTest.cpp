@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "language/DefFileInterpreter.h"
 #include "ui/formMain.h"
 
@@ -18,9 +19,10 @@ class WindowLoadTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        sys::RegisterDevices();
+        sys::RegisterDevices(TestDeviceTypes());
         TRegIO::Instance().SetUserFileName(fDir.FilePath(QStringLiteral("settings/TZK2.ini")));
         TfrmMainSetup setup;
+        setup.pTypes = &TestDeviceTypes();
         setup.sProgramDir = fDir.Path();
         fWindow = std::make_unique<TfrmMain>(setup);
         fWindow->Dialogs().fnError = [this](const QString& sText) { fErrorBoxes.append(sText); };

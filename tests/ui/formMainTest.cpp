@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "UiTestSupport.h"
 
 #include "TestDevices.h"
@@ -111,11 +112,13 @@ protected:
     TfrmMain& Create(const QStringList& slArguments = {})
     {
         TfrmMainSetup setup;
+        setup.pTypes = &TestDeviceTypes();
         setup.slArguments = slArguments;
         setup.sProgramDir = fDir.Path();
-        setup.fLoaderFactory = [this](IInterpreterHost& aHost) -> std::unique_ptr<IDefinitionLoader> {
+        setup.fLoaderFactory = [this](IInterpreterHost& aHost,
+                                      TDeviceContext& aContext) -> std::unique_ptr<IDefinitionLoader> {
             if (fbRealInterpreter)
-                return CreateInterpreterLoader(aHost);
+                return CreateInterpreterLoader(aHost, aContext);
             return std::make_unique<TFakeLoader>(aHost, fDefinitions, fiLoadersAlive);
         };
         fWindow = std::make_unique<TfrmMain>(setup);
@@ -147,7 +150,7 @@ protected:
         definition.eOutcome = eOutcome;
         definition.fBuild = [this, aCases, iFinalCases](IInterpreterHost& aHost, TTestTree& aTree) {
             aHost.SetFileInfo(QStringLiteral("Board A"), QStringLiteral("1.0"));
-            TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice; Dev1"));
+            TDevice* device = fWindow->Session().Devices().Append(QStringLiteral("TestDevice; Dev1"));
             std::size_t iCase = 0;
             for (const auto& [sCase, results] : aCases) {
                 const bool bFinal = ++iCase + std::size_t(iFinalCases) > aCases.size();
@@ -513,7 +516,7 @@ TEST_F(formMainTest, LoadWithErrorsDependsOnSkipErrors)
     EXPECT_EQ(w.Tree().Count(), 0);
     EXPECT_EQ(State(), EProcessState::NothingToRun);
     EXPECT_FALSE(w.acProcessStart->isEnabled());
-    EXPECT_EQ(TDeviceList::Instance().Count(), 0) << "the devices are released";
+    EXPECT_EQ(fWindow->Session().Devices().Count(), 0) << "the devices are released";
     EXPECT_EQ(w.DocumentView()->Page(), w.ErrorPage());
     EXPECT_TRUE(w.CurrentFileName().isEmpty());
     EXPECT_TRUE(w.RecentFiles().Files().isEmpty());
@@ -539,10 +542,10 @@ TEST_F(formMainTest, AnExceptionFromAStepsSlotFailsTheStepInsteadOfLeavingItWait
 {
     TRegIO::Instance().SetEndOnFailure(false);
     const QString sFile = Definition(QStringLiteral("port.tzd"), {{QStringLiteral("Port"), {crDone}}});
-    fDefinitions[sFile].fBuild = [build = fDefinitions[sFile].fBuild](IInterpreterHost& aHost,
-                                                                      TTestTree& aTree) {
+    fDefinitions[sFile].fBuild = [this, build = fDefinitions[sFile].fBuild](IInterpreterHost& aHost,
+                                                                            TTestTree& aTree) {
         build(aHost, aTree);
-        TDevice* device = TDeviceList::Instance().Device(QStringLiteral("Dev1"));
+        TDevice* device = fWindow->Session().Devices().Device(QStringLiteral("Dev1"));
         auto cmd = std::make_unique<TTestAsyncCmd>(device);
         cmd->fOnTimer = [](TTestAsyncCmd&) { throw EError(QStringLiteral("device gone")); };
         TJob::CreateNewJob(QStringLiteral("read"), aTree, aTree.Node(0),
@@ -975,7 +978,7 @@ TEST_F(formMainTest, FailureShowsTheErrorReportDialogAndItsStopBoxEndsTheRun)
     fDefinitions[sFile].fBuild = [this](IInterpreterHost& aHost, TTestTree& aTree) {
         // "TZD:" already refers to the file being loaded.
         aHost.ErrorReport()->Init(QStringLiteral("ErrorReport; TZD:label.rtf; P1; Portrait; 0; 0; 0; 0"));
-        TDevice* device = TDeviceList::Instance().Append(QStringLiteral("TestDevice; Dev1"));
+        TDevice* device = fWindow->Session().Devices().Append(QStringLiteral("TestDevice; Dev1"));
         TTreeNode* c1 =
             TJob::CreateNewJob(QStringLiteral("Supply"), aTree, nullptr, nullptr, ecNormalCase, true);
         auto failing = std::make_unique<TTestCmd>(device);
@@ -1152,8 +1155,9 @@ TEST_F(formMainTest, OpenDialogOffersDefinitionsWhateverTheCaseOfTheirExtension)
     fDir.WriteText(QStringLiteral("open/other.txt"), QStringLiteral("x"));
     const QString sFolder = fDir.FilePath(QStringLiteral("open"));
     TfrmMainSetup setup;
+    setup.pTypes = &TestDeviceTypes();
     setup.sProgramDir = fDir.Path();
-    setup.fLoaderFactory = [this](IInterpreterHost& aHost) {
+    setup.fLoaderFactory = [this](IInterpreterHost& aHost, TDeviceContext&) {
         return std::make_unique<TFakeLoader>(aHost, fDefinitions, fiLoadersAlive);
     };
     fWindow = std::make_unique<TfrmMain>(setup);
@@ -1296,7 +1300,7 @@ TEST_F(formMainTest, ALoadClearsWhatThePreviousDefinitionShowed)
 TEST_F(formMainTest, AFailedLoadOfARealDefinitionLeavesNoStepTextInTheStatusBar)
 {
     fbRealInterpreter = true;
-    sys::RegisterDevices();
+    sys::RegisterDevices(TestDeviceTypes());
     const QString sGood =
         fDir.WriteText(QStringLiteral("good.tzd"), QStringLiteral(R"(Set(FileInfo; "Good"; "1.0")
 Device.Create(SystemControl; Sys)
@@ -1372,7 +1376,7 @@ TEST_F(formMainTest, BreakPointsTellWhichKeysContinueOrStep)
 TEST_F(formMainTest, WaitingStepShowsItsLabelAndSkippedLinesAreNamedAtTheEnd)
 {
     fbRealInterpreter = true;
-    sys::RegisterDevices();
+    sys::RegisterDevices(TestDeviceTypes());
     const QString sFile =
         fDir.WriteText(QStringLiteral("skip.tzd"), QStringLiteral(R"(Set(FileInfo; "Skipping"; "1.0")
 Device.Create(SystemControl; Sys)
@@ -1421,7 +1425,7 @@ Test.Case("Short")
 TEST_F(formMainTest, OpenTzdLoadsAndStartsTheNextDefinition)
 {
     fbRealInterpreter = true;
-    sys::RegisterDevices();
+    sys::RegisterDevices(TestDeviceTypes());
     fDir.WriteText(QStringLiteral("second.tzd"), QStringLiteral(R"(Set(Integer; Passes)
 Device.Create(SystemControl; Sys)
 Test.Case("Second definition")

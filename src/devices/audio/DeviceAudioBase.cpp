@@ -38,14 +38,14 @@ void TDeviceAudioBase::FireResult()
 void TDeviceAudioBase::StateEvent(EDeviceAudioState eState, const char* sDebug)
 {
     FeState = eState;
-    TMsg::Debug(QString::fromLatin1(sDebug));
+    Msg().Debug(QString::fromLatin1(sDebug));
     FireResult();
 }
 
 void TDeviceAudioBase::ErrorEvent(const QString& sText)
 {
     FeState = easError;
-    TMsg::Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
+    Msg().Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
     FireResult();
 }
 
@@ -56,7 +56,7 @@ bool TDeviceAudioBase::InitAudioControl(EAudioIoType aAudioType, const QString& 
     if (!fAudioControl->Init(aAudioType, fsDeviceName))
         return false;
     fiChannelCount = fAudioControl->ChannelCount();
-    TMsg::Info(QStringLiteral("Initialized Audio ") + fAudioControl->Info());
+    Msg().Info(QStringLiteral("Initialized Audio ") + fAudioControl->Info());
     return true;
 }
 
@@ -106,8 +106,8 @@ void TCmdAudioEndpoint::Execute(const QString&)
                                                 "Cannot reset device mute \"%s\"!",
                                                 "Cannot set \"%s\" as default device!"};
         const QString sError = Format(QString::fromLatin1(cMessages[feAction]), {pDevice->Name()});
-        TMsg::Error(sError);
-        TMsg::Debug(QStringLiteral("COM Error: ") + ExceptionText(e));
+        Msg().Error(sError);
+        Msg().Debug(QStringLiteral("COM Error: ") + ExceptionText(e));
         SetErrorText(sError);
         Conclude(crFailed);
         return;
@@ -118,7 +118,7 @@ void TCmdAudioEndpoint::Execute(const QString&)
 TCommand* TCmdSetVolume::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("Audio TCmdSetVolume.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("Audio TCmdSetVolume.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     const QString sType = csv.GetValueTrimmed(1);
@@ -139,12 +139,12 @@ TCommand* TCmdSetVolume::Init(const QString& sParameter)
 
 void TCmdSetVolume::Execute(const QString&)
 {
-    TMsg::Debug(QStringLiteral("Audio TCmdSetVolume.Execute"));
+    Msg().Debug(QStringLiteral("Audio TCmdSetVolume.Execute"));
     try {
         static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
     } catch (const std::exception& e) {
         const QString sError = Format(QStringLiteral("Cannot set volume: %s"), {ExceptionText(e)});
-        TMsg::Error(sError);
+        Msg().Error(sError);
         SetErrorText(sError);
         Conclude(crFailed);
         return;
@@ -162,13 +162,13 @@ TCommand* TCmdStop::Init(const QString&, const QString&)
 
 void TCmdAudioWait::Start(const QString&)
 {
-    TMsg::Debug(QString::fromLatin1(fNames.sExecuteDebug));
+    Msg().Debug(QString::fromLatin1(fNames.sExecuteDebug));
     if (Owner()->OnResult())
         throw EMsg(QString::fromLatin1(fNames.sNotFinished), TMsgId(fNames.dwNotFinishedId), 0);
     fbHooked = true;
     Owner()->SetOnResult([this](TDevice*) {
         Guarded([this] {
-            TMsg::Debug(QString::fromLatin1(fNames.sConclusionDebug));
+            Msg().Debug(QString::fromLatin1(fNames.sConclusionDebug));
             ClearHook();
             Conclusion();
         });

@@ -33,10 +33,10 @@ QString LogPrefix(const QString& sParameter)
     return iMark >= 0 ? sLabel.mid(iMark + 1).trimmed() : QString();
 }
 
-void AppendLogColumn(const QString& sName)
+void AppendLogColumn(TDeviceContext& aContext, const QString& sName)
 {
-    if (!TValueLog::Instance().Append(sName))
-        TMsg::Warning(QStringLiteral("Log value \"%s\" not unique!"), {sName});
+    if (!aContext.ValueLog().Append(sName))
+        aContext.Msg().Warning(QStringLiteral("Log value \"%s\" not unique!"), {sName});
 }
 
 // A per-channel field "a:b:c..." of exactly iCount integers.
@@ -102,7 +102,7 @@ void TDeviceAudioIn::Info(QString& sName, QString& sVersion) const
 
 void TDeviceAudioIn::Init(const QString& sDefinition)
 {
-    TMsg::Debug(QStringLiteral("Audio TDeviceAudioIn.Init: ") + sDefinition);
+    Msg().Debug(QStringLiteral("Audio TDeviceAudioIn.Init: ") + sDefinition);
     if (!InitAudioControl(eaInput, sDefinition))
         throw EMsg(QStringLiteral("Audio input device \"%s\" not found!"), {DeviceName()}, TMsgId(0x41110A),
                    0);
@@ -132,13 +132,13 @@ void TDeviceAudioIn::Released()
 
 bool TDeviceAudioIn::StartCapture(const QString& sDebugPrefix, const QString& sTerm, const char* sInitFailed)
 {
-    TMsg::Debug(sDebugPrefix + sTerm);
+    Msg().Debug(sDebugPrefix + sTerm);
     if (!fAudioCapture->Init(sTerm)) {
-        TMsg::Error(QString::fromLatin1(sInitFailed), {Name()});
+        Msg().Error(QString::fromLatin1(sInitFailed), {Name()});
         return false;
     }
     if (!fAudioCapture->Start()) {
-        TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
+        Msg().Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;
     }
     FeState = easStarting;
@@ -151,7 +151,7 @@ bool TDeviceAudioIn::Busy() const
     // capture keeps its own.
     if (!fAudioCapture->Running())
         return false;
-    TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
+    Msg().Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
     return true;
 }
 
@@ -251,15 +251,15 @@ void TDeviceAudioIn::BindStartHandler()
 void TDeviceAudioIn::RmsUpdate(std::uint32_t aSource, std::int32_t aValue)
 {
     if (aSource > 254) {
-        TMsg::Trace(QStringLiteral("Unknown value update %x = %d"), {unsigned(aSource), int(aValue)});
+        Msg().Trace(QStringLiteral("Unknown value update %x = %d"), {unsigned(aSource), int(aValue)});
         return;
     }
     if (aSource >= fRmsValues.size()) {
         // More channels than the endpoint's volume has: nothing to keep them in.
-        TMsg::Trace(QStringLiteral("Unknown value update %x = %d"), {unsigned(aSource), int(aValue)});
+        Msg().Trace(QStringLiteral("Unknown value update %x = %d"), {unsigned(aSource), int(aValue)});
         return;
     }
-    TMsg::Info(QStringLiteral("Measured sample RMS: Channel %d = %d"), {int(aSource), int(aValue)});
+    Msg().Info(QStringLiteral("Measured sample RMS: Channel %d = %d"), {int(aSource), int(aValue)});
     fRmsValues[aSource] = aValue;
     if (--fiMeasurementCount < 0)
         Stop();
@@ -275,7 +275,7 @@ bool TDeviceAudioIn::Stop()
         FeState = easStopping;
         return true;
     }
-    TMsg::Trace(QStringLiteral("Device \"%s\" idle - stop ignored"), {Name()});
+    Msg().Trace(QStringLiteral("Device \"%s\" idle - stop ignored"), {Name()});
     return false;
 }
 
@@ -308,7 +308,7 @@ TCmdCheckRms::TCmdCheckRms(TDevice* aOwner)
 
 TCommand* TCmdCheckRms::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("Audio TCmdCheckRms.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("Audio TCmdCheckRms.Init: ") + sParameter);
     fsLogName = LogPrefix(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     faiMin.clear();
@@ -323,7 +323,7 @@ TCommand* TCmdCheckRms::Init(const QString& sParameter)
         faiMin.push_back(ParseInteger(sField.left(iColon).trimmed()));
         faiMax.push_back(ParseInteger(sField.mid(iColon + 1).trimmed()));
         if (!fsLogName.isEmpty())
-            AppendLogColumn(fsLogName + QString::number(iChannel));
+            AppendLogColumn(Context(), fsLogName + QString::number(iChannel));
     }
     return this;
 }
@@ -344,7 +344,7 @@ void TCmdCheckRms::Conclusion()
     const auto& device = *static_cast<TDeviceAudioIn*>(Owner());
     if (device.State() == easError) {
         SetErrorText(QStringLiteral("No measured values"));
-        TMsg::Error(QStringLiteral("No measured values!"));
+        Msg().Error(QStringLiteral("No measured values!"));
         Finish(crFailed);
         return;
     }
@@ -355,25 +355,25 @@ void TCmdCheckRms::Conclusion()
         const int iMin = faiMin[i];
         const int iMax = faiMax[i];
         if (iMin >= iMax) {
-            TMsg::Info(QStringLiteral("Channel %d value ignored"), {iChannel});
+            Msg().Info(QStringLiteral("Channel %d value ignored"), {iChannel});
             continue;
         }
         int iValue = 0;
         if (!device.GetMeasuredValue(unsigned(i), iValue)) {
             sSummary += Format(QStringLiteral("%d: %d<=?<=%d; "), {iChannel, iMin, iMax});
-            TMsg::Error(QStringLiteral("No measured values for channel %d (%d <= ? <= %d)!"),
+            Msg().Error(QStringLiteral("No measured values for channel %d (%d <= ? <= %d)!"),
                         {iChannel, iMin, iMax});
             eResult = crFailed;
             break;
         }
         if (!fsLogName.isEmpty())
-            TValueLog::Instance().SetValue(fsLogName + QString::number(iChannel), QString::number(iValue));
+            Context().ValueLog().SetValue(fsLogName + QString::number(iChannel), QString::number(iValue));
         if (iValue < iMin || iValue > iMax) {
             sSummary += Format(QStringLiteral("%d: %d<=%d<=%d; "), {iChannel, iMin, iValue, iMax});
-            TMsg::Error(QStringLiteral("Channel %d failed: %d <= %d <= %d!"), {iChannel, iMin, iValue, iMax});
+            Msg().Error(QStringLiteral("Channel %d failed: %d <= %d <= %d!"), {iChannel, iMin, iValue, iMax});
             eResult = crFailed;
         } else {
-            TMsg::Info(QStringLiteral("Channel %d passed: %d <= %d <= %d"), {iChannel, iMin, iValue, iMax});
+            Msg().Info(QStringLiteral("Channel %d passed: %d <= %d <= %d"), {iChannel, iMin, iValue, iMax});
         }
     }
     if (!sSummary.isEmpty())
@@ -392,7 +392,7 @@ TCmdStartRms::TCmdStartRms(TDevice* aOwner)
 TCommand* TCmdStartRms::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("AudioIn TCmdStartAnalizer.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("AudioIn TCmdStartAnalizer.Init: ") + sParameter);
     return this;
 }
 
@@ -409,7 +409,7 @@ TCmdStartWaveRecorder::TCmdStartWaveRecorder(TDevice* aOwner)
 TCommand* TCmdStartWaveRecorder::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("AudioIn TCmdStartRecorder.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("AudioIn TCmdStartRecorder.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), false);
@@ -440,14 +440,14 @@ bool TCmdAudioKeyCheck::StartOperation()
 
 bool TCmdAudioKeyCheck::KeyPressed(int iKey)
 {
-    TMsg::Debug(QString::fromLatin1(KeyDebug()));
+    Msg().Debug(QString::fromLatin1(KeyDebug()));
     if (IsEnter(iKey)) {
         UnhookKey();
         Device().Stop();
     } else if (iKey == Qt::Key_Escape || iKey == ciKeyNoAnswer) {
         const QString sText = iKey == Qt::Key_Escape ? QStringLiteral("Testcase cancelled by ESC!")
                                                      : QStringLiteral("No operator answer available");
-        TMsg::Info(sText);
+        Msg().Info(sText);
         SetErrorText(sText);
         feResult = crFailed;
         UnhookKey();
@@ -483,7 +483,7 @@ TCmdStartAvgCheck::TCmdStartAvgCheck(TDevice* aOwner)
 
 TCommand* TCmdStartAvgCheck::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("AudioIn TCmdStartAvgCheck.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("AudioIn TCmdStartAvgCheck.Init: ") + sParameter);
     fsLogValNamePrefix = LogPrefix(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
@@ -501,7 +501,8 @@ TCommand* TCmdStartAvgCheck::Init(const QString& sParameter)
         fMaxPeaks.push_back(group[3]);
         if (!fsLogValNamePrefix.isEmpty()) {
             for (const char* sColumn : {"Accu", "Count", "AVG", "Peak"})
-                AppendLogColumn(fsLogValNamePrefix + QLatin1String(sColumn) + QString::number(iChannel));
+                AppendLogColumn(Context(),
+                                fsLogValNamePrefix + QLatin1String(sColumn) + QString::number(iChannel));
         }
     }
     return this;
@@ -518,11 +519,11 @@ void TCmdStartAvgCheck::AverageUpdate(std::uint32_t aSource, std::int32_t aValue
         return;
     const int iMax = fMaxAverages[aSource];
     if (iMax > 0 && aValue > iMax) {
-        TMsg::Warning(QStringLiteral("Channel %d AVG: %d > %d!"), {int(aSource), int(aValue), iMax});
+        Msg().Warning(QStringLiteral("Channel %d AVG: %d > %d!"), {int(aSource), int(aValue), iMax});
         if (fbEndOnError)
             Device().Stop();
     } else {
-        TMsg::Trace(QStringLiteral("Channel %d AVG: %d"), {int(aSource), int(aValue)});
+        Msg().Trace(QStringLiteral("Channel %d AVG: %d"), {int(aSource), int(aValue)});
     }
 }
 
@@ -532,17 +533,17 @@ void TCmdStartAvgCheck::PeakUpdate(std::uint32_t aSource, std::int32_t aValue)
         return;
     const int iMax = fMaxPeaks[aSource];
     if (iMax > 0 && aValue > iMax) {
-        TMsg::Warning(QStringLiteral("Channel %d new peak: %d > %d!"), {int(aSource), int(aValue), iMax});
+        Msg().Warning(QStringLiteral("Channel %d new peak: %d > %d!"), {int(aSource), int(aValue), iMax});
         if (fbEndOnError)
             Device().Stop();
     } else {
-        TMsg::Trace(QStringLiteral("Channel %d new peak: %d"), {int(aSource), int(aValue)});
+        Msg().Trace(QStringLiteral("Channel %d new peak: %d"), {int(aSource), int(aValue)});
     }
 }
 
 void TCmdStartAvgCheck::ResetUpdate(std::uint32_t aSource)
 {
-    TMsg::Info(QStringLiteral("Channel %d sample accumulator reset"), {int(aSource)});
+    Msg().Info(QStringLiteral("Channel %d sample accumulator reset"), {int(aSource)});
 }
 
 void TCmdStartAvgCheck::CaptureComplete(void* aSender)
@@ -550,7 +551,7 @@ void TCmdStartAvgCheck::CaptureComplete(void* aSender)
     Device().ReleaseEvents();
     if (Device().State() == easError) {
         SetErrorText(QStringLiteral("No measured values"));
-        TMsg::Error(QStringLiteral("No measured values!"));
+        Msg().Error(QStringLiteral("No measured values!"));
         feResult = crFailed;
         return;
     }
@@ -567,11 +568,11 @@ void TCmdStartAvgCheck::CaptureComplete(void* aSender)
         const auto iCount = static_cast<long long>(pAvg->SampleCounts()[i]);
         const int iAverage = pAvg->Averages()[i];
         const int iPeak = pAvg->PeakValues()[i];
-        TMsg::Info(QStringLiteral("Channel %d: Sample Accu=%d, Sample Count=%d, AVG=%d, Peak=%d"),
+        Msg().Info(QStringLiteral("Channel %d: Sample Accu=%d, Sample Count=%d, AVG=%d, Peak=%d"),
                    {iChannel, iAccu, iCount, iAverage, iPeak});
         if (!fsLogValNamePrefix.isEmpty()) {
             const QString sNo = QString::number(iChannel);
-            TValueLog& log = TValueLog::Instance();
+            TValueLog& log = Context().ValueLog();
             log.SetValue(fsLogValNamePrefix + QLatin1String("Accu") + sNo, QString::number(iAccu));
             log.SetValue(fsLogValNamePrefix + QLatin1String("Count") + sNo, QString::number(iCount));
             log.SetValue(fsLogValNamePrefix + QLatin1String("AVG") + sNo, QString::number(iAverage));
@@ -596,10 +597,10 @@ void TCmdStartAvgCheck::CaptureComplete(void* aSender)
             if (check.iValue > check.iLimit) {
                 sSummary +=
                     Format(QString::fromLatin1(check.sSummary), {iChannel, check.iValue, check.iLimit});
-                TMsg::Error(QString::fromLatin1(check.sFailed), {iChannel, check.iValue, check.iLimit});
+                Msg().Error(QString::fromLatin1(check.sFailed), {iChannel, check.iValue, check.iLimit});
                 feResult = crFailed;
             } else {
-                TMsg::Info(QString::fromLatin1(check.sPassed), {iChannel, check.iValue, check.iLimit});
+                Msg().Info(QString::fromLatin1(check.sPassed), {iChannel, check.iValue, check.iLimit});
             }
         }
     }
@@ -612,7 +613,7 @@ void TCmdStartAvgCheck::Conclusion()
     UnhookKey();
     if (feResult == crUnknown) {
         SetErrorText(QStringLiteral("No measured values"));
-        TMsg::Error(QStringLiteral("No measured values!"));
+        Msg().Error(QStringLiteral("No measured values!"));
         Device().ReleaseEvents();
         Device().Stop();
         Finish(crFailed);
@@ -632,7 +633,7 @@ TCmdStartPeakCheck::TCmdStartPeakCheck(TDevice* aOwner)
 
 TCommand* TCmdStartPeakCheck::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("Audio TCmdStartPeakCheck.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("Audio TCmdStartPeakCheck.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     for (std::vector<int>* p : {&fMinValues, &fMinLimits, &fMaxValues, &fMaxLimits, &fMaxValueDelta,
                                 &fSampleDeltaValues, &fMaxSampleIncrease, &fMaxSampleDelta})
@@ -676,7 +677,7 @@ void TCmdStartPeakCheck::CheckPeakToPeak(std::size_t nChannel)
         return;
     const int iLimit = fMaxValueDelta[nChannel];
     if (iLimit > 0 && iMax - iMin > iLimit) {
-        TMsg::Error(QStringLiteral("Peak-to-peak amplitude: Channel %d: %d < %d!"),
+        Msg().Error(QStringLiteral("Peak-to-peak amplitude: Channel %d: %d < %d!"),
                     {int(nChannel), iMax - iMin, iLimit});
         LimitExceeded();
     }
@@ -690,11 +691,11 @@ void TCmdStartPeakCheck::MinUpdate(std::uint32_t aSource, std::int32_t aValue)
     fMinValues[aSource] = aValue;
     CheckPeakToPeak(aSource);
     if (aValue < fMinLimits[aSource]) {
-        TMsg::Error(QStringLiteral("Channel %d min sample update: %s (%d < %d)!"),
+        Msg().Error(QStringLiteral("Channel %d min sample update: %s (%d < %d)!"),
                     {int(aSource), Summary(aSource), int(aValue), fMinLimits[aSource]});
         LimitExceeded();
     } else {
-        TMsg::Trace(QStringLiteral("Channel %d min sample update: %s"), {int(aSource), Summary(aSource)});
+        Msg().Trace(QStringLiteral("Channel %d min sample update: %s"), {int(aSource), Summary(aSource)});
     }
 }
 
@@ -705,11 +706,11 @@ void TCmdStartPeakCheck::MaxUpdate(std::uint32_t aSource, std::int32_t aValue)
     fMaxValues[aSource] = aValue;
     CheckPeakToPeak(aSource);
     if (aValue > fMaxLimits[aSource]) {
-        TMsg::Error(QStringLiteral("Channel %d max sample update: %s (%d < %d)!"),
+        Msg().Error(QStringLiteral("Channel %d max sample update: %s (%d < %d)!"),
                     {int(aSource), Summary(aSource), int(aValue), fMaxLimits[aSource]});
         LimitExceeded();
     } else {
-        TMsg::Trace(QStringLiteral("Channel %d max sample update: %s"), {int(aSource), Summary(aSource)});
+        Msg().Trace(QStringLiteral("Channel %d max sample update: %s"), {int(aSource), Summary(aSource)});
     }
 }
 
@@ -731,9 +732,9 @@ void TCmdStartPeakCheck::StepUpdate(std::uint32_t aSource, std::int32_t aValue)
     for (std::size_t i = 0; i < fSampleDeltaValues.size(); ++i)
         sList += Format(i == 0 ? QStringLiteral("%d") : QStringLiteral(", %d"), {fSampleDeltaValues[i]});
     if (sNotes.isEmpty()) {
-        TMsg::Trace(QStringLiteral("Sample difference update: %s"), {sList});
+        Msg().Trace(QStringLiteral("Sample difference update: %s"), {sList});
     } else {
-        TMsg::Error(QStringLiteral("Sample difference update: %s %s"),
+        Msg().Error(QStringLiteral("Sample difference update: %s %s"),
                     {sList, Format(QStringLiteral("Channel %d: %s"), {int(aSource), sNotes})});
         LimitExceeded();
     }
@@ -747,7 +748,7 @@ void TCmdStartPeakCheck::Conclusion()
         Finish(crFailed);
     } else if (Device().State() == easError) {
         SetErrorText(QStringLiteral("No measured values"));
-        TMsg::Error(QStringLiteral("No measured values!"));
+        Msg().Error(QStringLiteral("No measured values!"));
         Finish(crFailed);
     } else if (fbLimitExceeded) {
         SetErrorText(QStringLiteral("Sample limits exceeded"));

@@ -44,7 +44,7 @@ void TDeviceAudioOut::Info(QString& sName, QString& sVersion) const
 
 void TDeviceAudioOut::Init(const QString& sDefinition)
 {
-    TMsg::Debug(QStringLiteral("AudioOut TDeviceAudioOut.Init: ") + sDefinition);
+    Msg().Debug(QStringLiteral("AudioOut TDeviceAudioOut.Init: ") + sDefinition);
     if (!InitAudioControl(eaOutput, sDefinition))
         throw EMsg(QStringLiteral("Audio output device \"%s\" not found!"), {DeviceName()}, TMsgId(0x42010A),
                    0);
@@ -81,12 +81,12 @@ bool TDeviceAudioOut::StartRender(const QString& sTerm)
     if (!fAudioRender->Init(sTerm))
         return false;
     if (fAudioRender->Running()) {
-        TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
+        Msg().Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;
     }
     fAudioRender->OnRenderStart = [this](void*) { StateEvent(easStarted, "AudioOut render start event"); };
     if (!fAudioRender->Start()) {
-        TMsg::Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
+        Msg().Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;
     }
     FeState = easStarting;
@@ -100,18 +100,16 @@ bool TDeviceAudioOut::Stop()
         FeState = easStopping;
         return true;
     }
-    TMsg::Trace(QStringLiteral("Device \"%s\" idle - stop ignored"), {Name()});
+    Msg().Trace(QStringLiteral("Device \"%s\" idle - stop ignored"), {Name()});
     return false;
 }
 
-void RegisterDevices()
+void RegisterDevices(TDeviceTypes& aTypes)
 {
-    TDeviceList::RegisterType(TDeviceAudioIn::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceAudioIn>(aContext);
-    });
-    TDeviceList::RegisterType(TDeviceAudioOut::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceAudioOut>(aContext);
-    });
+    aTypes.Register(TDeviceAudioIn::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioIn>(aContext); });
+    aTypes.Register(TDeviceAudioOut::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioOut>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -125,7 +123,7 @@ TCmdStartSine::TCmdStartSine(TDevice* aOwner)
 TCommand* TCmdStartSine::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("AudioOut TCmdStartSine.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("AudioOut TCmdStartSine.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fiFrequency = csv.GetInteger(1);
@@ -146,7 +144,7 @@ TCmdStartFile::TCmdStartFile(TDevice* aOwner)
 TCommand* TCmdStartFile::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("AudioOut TCmdStartFile.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("AudioOut TCmdStartFile.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);

@@ -33,7 +33,7 @@ private:
 };
 
 // Registers "AudioInput" and "AudioOutput" with the device list.
-void RegisterDevices();
+void RegisterDevices(TDeviceTypes& aTypes);
 
 class TCmdStartSine : public TCmdAudioStart
 {

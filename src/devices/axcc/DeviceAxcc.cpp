@@ -79,7 +79,7 @@ void TDeviceAxcc::Info(QString& sName, QString& sVersion) const
 
 void TDeviceAxcc::Init(const QString& sDefinition)
 {
-    TMsg::Debug(QStringLiteral("TDeviceAxcc.Init: ") + sDefinition);
+    Msg().Debug(QStringLiteral("TDeviceAxcc.Init: ") + sDefinition);
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
     RequireFieldCount(csv, 3);
     SetTimer(ClampedTime(std::abs(qint64(csv.GetInteger(2)))), nullptr);
@@ -100,17 +100,17 @@ void TDeviceAxcc::Released()
 void TDeviceAxcc::Open(TDoneEvent aDone)
 {
     if (Connected()) {
-        TMsg::Warning(QStringLiteral("AXCC already open"));
+        Msg().Warning(QStringLiteral("AXCC already open"));
         aDone(QString());
         return;
     }
     Close();
-    fPending = [aDone](const QString& sError) {
+    fPending = [this, aDone](const QString& sError) {
         if (sError.isEmpty()) {
             aDone(QString());
             return;
         }
-        TMsg::Debug(QStringLiteral("AXCC open exception: %s"), {sError});
+        Msg().Debug(QStringLiteral("AXCC open exception: %s"), {sError});
         aDone(ExceptionText(EMsg(QStringLiteral("Error \"%s\"!"), {sError}, TMsgId(0x29010A), 0)));
     };
     try {
@@ -136,7 +136,7 @@ void TDeviceAxcc::Open(TDoneEvent aDone)
                 return;
             }
             fbConnected = true;
-            TMsg::Info(QStringLiteral("AXCC Server opened: %s"), {sInfo});
+            Msg().Info(QStringLiteral("AXCC Server opened: %s"), {sInfo});
             const TDoneEvent done = std::exchange(fPending, nullptr);
             if (done)
                 done(QString());
@@ -173,7 +173,7 @@ void TDeviceAxcc::ExecFunction(const QString& sFunctionCall)
 {
     ClearErrorText();
     FsFunctionResult.clear();
-    TMsg::Trace(QStringLiteral("AXCC call: %s"), {sFunctionCall});
+    Msg().Trace(QStringLiteral("AXCC call: %s"), {sFunctionCall});
     fbCallRunning = true;
     fbAwaitingResult = false;
     fbEarlyResult = false;
@@ -194,7 +194,7 @@ void TDeviceAxcc::ExecFunction(const QString& sFunctionCall)
             } else if (iReturnCode == 0) {
                 ResultArrived(sResult);
             } else if (iReturnCode > 0) {
-                TMsg::Debug(QStringLiteral("TDeviceAxcc.ExecFunction: Return code %d"), {iReturnCode});
+                Msg().Debug(QStringLiteral("TDeviceAxcc.ExecFunction: Return code %d"), {iReturnCode});
                 fbAwaitingResult = true;
                 if (std::exchange(fbEarlyResult, false))
                     ResultArrived(fsEarlyResult);
@@ -214,7 +214,7 @@ void TDeviceAxcc::CancelFunction()
     if (Connected())
         fCom->CancelFunction();
     SetErrorText(QStringLiteral("Cancelled by user!"));
-    TMsg::Error(QStringLiteral("Cancelled by user!"));
+    Msg().Error(QStringLiteral("Cancelled by user!"));
 }
 
 void TDeviceAxcc::AbandonFunction()
@@ -237,7 +237,7 @@ void TDeviceAxcc::FunctionResultArrived(const QString& sFunctionResult)
     // Only a function the server said it started has a result to wait for; anything else is the
     // late report of a call that already ended.
     if (!fbCallRunning) {
-        TMsg::Debug(QStringLiteral("AXCC result without a waiting call: %s"), {sFunctionResult});
+        Msg().Debug(QStringLiteral("AXCC result without a waiting call: %s"), {sFunctionResult});
         return;
     }
     ResultArrived(sFunctionResult);
@@ -246,13 +246,13 @@ void TDeviceAxcc::FunctionResultArrived(const QString& sFunctionResult)
 void TDeviceAxcc::ResultArrived(const QString& sFunctionResult)
 {
     FsFunctionResult = sFunctionResult;
-    TMsg::Trace(QStringLiteral("AXCC result: %s"), {sFunctionResult});
+    Msg().Trace(QStringLiteral("AXCC result: %s"), {sFunctionResult});
     RaiseResult();
 }
 
 void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sResponse)
 {
-    TMsg::Trace(QStringLiteral("Notification:") + sRequest);
+    Msg().Trace(QStringLiteral("Notification:") + sRequest);
     // The dialog runs an event loop, in which the definition may be unloaded and this device go.
     const std::shared_ptr<bool> alive = fAlive;
     try {
@@ -276,10 +276,10 @@ void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sRespon
         if (iResult < 0)
             throw EError(Format(QStringLiteral("Invalid request %d: %s"), {iResult, sRequest}));
         sResponse = bAgreed ? QStringLiteral("AGREED") : QStringLiteral("REJECTED");
-        TMsg::Trace(QStringLiteral("Response:") + sResponse);
+        Msg().Trace(QStringLiteral("Response:") + sResponse);
     } catch (const std::exception& e) {
         sResponse = QStringLiteral("ERROR");
-        TMsg::Error(QStringLiteral("AXCC fatal error in notification: ") + ExceptionText(e));
+        Msg().Error(QStringLiteral("AXCC fatal error in notification: ") + ExceptionText(e));
         if (*alive && fbCallRunning) {
             SetErrorText(QStringLiteral("AXCC fatal error!"));
             // The server reports the cancelled function; the watchdog stays on, so that a server
@@ -304,7 +304,7 @@ int TDeviceAxcc::ShowMsgDlgRequest(const QString& sRequest, bool& bAgreed)
     if (!*alive)
         return -3; // the device went while the dialog was open
     if (eAnswer == TDialogAnswer::None) {
-        TMsg::Error(QStringLiteral("No operator answer available"));
+        Msg().Error(QStringLiteral("No operator answer available"));
         return -2;
     }
     // A dialog closed from outside is never an agreement, whatever its button set reports.
@@ -317,9 +317,9 @@ void TDeviceAxcc::ServerLost()
     const QString sServer = fCom ? fCom->ServerName() : QString();
     if (fbCallRunning) {
         SetErrorText(QStringLiteral("AXCC server lost!"));
-        TMsg::Error(QStringLiteral("AXCC server lost: %s left the bus while a function ran"), {sServer});
+        Msg().Error(QStringLiteral("AXCC server lost: %s left the bus while a function ran"), {sServer});
     } else {
-        TMsg::Warning(QStringLiteral("AXCC server lost: %s left the bus"), {sServer});
+        Msg().Warning(QStringLiteral("AXCC server lost: %s left the bus"), {sServer});
     }
     CloseConnection(QStringLiteral("AXCC server lost"));
 }
@@ -328,7 +328,7 @@ void TDeviceAxcc::WatchdogFired()
 {
     if (!fbCallRunning)
         return;
-    TMsg::Error(QStringLiteral("AXCC timeout event!"));
+    Msg().Error(QStringLiteral("AXCC timeout event!"));
     // The server is told to stop, so that it is free for the next call.
     if (Connected())
         fCom->CancelFunction();
@@ -345,7 +345,7 @@ void TDeviceAxcc::CloseMsgDlg()
 void TDeviceAxcc::CallError(const QString& sText)
 {
     SetErrorText(QStringLiteral("AXCC error!"));
-    TMsg::Error(QStringLiteral("AXCC error: ") + sText);
+    Msg().Error(QStringLiteral("AXCC error: ") + sText);
     RaiseResult();
 }
 
@@ -383,18 +383,17 @@ void TDeviceAxcc::CloseConnection(const QString& sReason)
     if (bCallRunning) {
         if (ErrorText().isEmpty()) {
             SetErrorText(QStringLiteral("AXCC error!"));
-            TMsg::Error(QStringLiteral("AXCC error: ") + sReason);
+            Msg().Error(QStringLiteral("AXCC error: ") + sReason);
         }
         fTimer->stop();
         RaiseResult();
     }
 }
 
-void RegisterDevices()
+void RegisterDevices(TDeviceTypes& aTypes)
 {
-    TDeviceList::RegisterType(TDeviceAxcc::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceAxcc>(aContext);
-    });
+    aTypes.Register(TDeviceAxcc::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -413,7 +412,7 @@ void TCmdOpen::Start(const QString&)
                 Finish(crOk);
                 return;
             }
-            TMsg::Error(QStringLiteral("Cannot open AXCC: ") + FirstLine(sError));
+            Msg().Error(QStringLiteral("Cannot open AXCC: ") + FirstLine(sError));
             Fail(QStringLiteral("Cannot open AXCC!"));
         });
     });
@@ -438,7 +437,7 @@ void TCmdClose::Execute(const QString&)
         DeviceOf(*this).Close();
     } catch (const std::exception& e) {
         SetErrorText(QStringLiteral("Cannot close AXCC!"));
-        TMsg::Error(QStringLiteral("Cannot close AXCC: ") + FirstLine(ExceptionText(e)));
+        Msg().Error(QStringLiteral("Cannot close AXCC: ") + FirstLine(ExceptionText(e)));
         Conclude(crFailed);
         return;
     }
@@ -451,7 +450,7 @@ void TCmdClose::Execute(const QString&)
 TCommand* TCmdTimeout::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fnTime = unsigned(std::min<qint64>(std::abs(qint64(csv.GetInteger(1))), INT_MAX));
@@ -466,13 +465,13 @@ void TCmdTimeout::Start(const QString&)
                 Finish(crOk);
                 return;
             }
-            TMsg::Error(QStringLiteral("Cannot set timeout: ") + sError);
+            Msg().Error(QStringLiteral("Cannot set timeout: ") + sError);
             Fail(QStringLiteral("Cannot set timeout!"));
         });
     });
     if (!bConnected) {
         // The value is kept all the same and applies at the next Open.
-        TMsg::Error(QStringLiteral("Missing open device to set timeout!"));
+        Msg().Error(QStringLiteral("Missing open device to set timeout!"));
         Fail(QStringLiteral("Cannot set timeout!"));
     }
 }
@@ -483,14 +482,14 @@ void TCmdTimeout::Start(const QString&)
 TCommand* TCmdExecFunction::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdExecFunction.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdExecFunction.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsFunctionCall = csv.GetString(1);
     fsExpectedResult = csv.GetString(2);
     fsVariableName = csv.ValueCount() > 3 ? csv.GetStringTrimmed(3) : QString();
     if (!fsVariableName.isEmpty())
-        RequireVariable(fsVariableName, 0x29210A);
+        RequireVariable(Context().Variables(), fsVariableName, 0x29210A);
     return this;
 }
 
@@ -502,7 +501,7 @@ void TCmdExecFunction::Start(const QString&)
             EMsg(QStringLiteral("Command execution not finished last time!"), TMsgId(0x29210A), 0)));
         return;
     }
-    const QString sCall = TVariableManager::Instance().InsertValues(fsFunctionCall);
+    const QString sCall = Context().Variables().InsertValues(fsFunctionCall);
     fbHooked = true;
     device.SetOnResult([this](TDevice*) { Guarded([this] { Conclude(); }); });
     device.ExecFunction(sCall);
@@ -518,25 +517,25 @@ void TCmdExecFunction::Conclude()
     } else if (device.WatchdogActive()) {
         // A result arrived in time.
         const QString& sResult = device.FunctionResult();
-        TMsg::Debug(QStringLiteral("TDeviceAxcc TCmdExecFunction.Conclude: \"%s\""), {sResult});
+        Msg().Debug(QStringLiteral("TDeviceAxcc TCmdExecFunction.Conclude: \"%s\""), {sResult});
         LogValue(sResult);
-        const QString sExpected = TVariableManager::Instance().InsertValues(fsExpectedResult);
+        const QString sExpected = Context().Variables().InsertValues(fsExpectedResult);
         if (MatchWildcard(sResult, sExpected)) {
             eResult = crOk;
-            TMsg::Info(QStringLiteral("Response Passed: Expected= \"%s\" = \"%s\""), {sExpected, sResult});
+            Msg().Info(QStringLiteral("Response Passed: Expected= \"%s\" = \"%s\""), {sExpected, sResult});
         } else {
             sError = Format(QStringLiteral("\"%s\"<>\"%s\""), {sExpected, sResult});
-            TMsg::Error(QStringLiteral("Response Failed: Expected= \"%s\" <> \"%s\""), {sExpected, sResult});
+            Msg().Error(QStringLiteral("Response Failed: Expected= \"%s\" <> \"%s\""), {sExpected, sResult});
         }
-        if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, sResult)) {
+        if (!fsVariableName.isEmpty() && !Context().Variables().Update(fsVariableName, sResult)) {
             eResult = crFailed;
             sError = Format(QStringLiteral("Update %s with \"%s\" failed!"), {fsVariableName, sResult});
-            TMsg::Error(QStringLiteral("Response Failed: Invalid data type for variable %s"),
+            Msg().Error(QStringLiteral("Response Failed: Invalid data type for variable %s"),
                         {fsVariableName});
         }
     } else {
         sError = QStringLiteral("Timeout!");
-        TMsg::Error(QStringLiteral("AXCC timeout!"));
+        Msg().Error(QStringLiteral("AXCC timeout!"));
     }
     device.StopWatchdog();
     Unhook();

@@ -92,7 +92,7 @@ private:
 };
 
 // Registers the family's device types with the device list: "AXCC".
-void RegisterDevices();
+void RegisterDevices(TDeviceTypes& aTypes);
 
 class TCmdOpen : public TAsyncCommand
 {

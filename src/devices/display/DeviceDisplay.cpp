@@ -28,7 +28,7 @@ TDeviceDisplay::TDeviceDisplay(TDeviceContext& aContext) : TDevice(aContext)
 
 void TDeviceDisplay::Init(const QString& sDefinition)
 {
-    TMsg::Debug(QStringLiteral("TDeviceDisplay.Init: ") + sDefinition);
+    Msg().Debug(QStringLiteral("TDeviceDisplay.Init: ") + sDefinition);
     fPathAndFileName.clear();
 }
 
@@ -60,14 +60,12 @@ void TDeviceDisplayHTML::Navigate(const QString& sTarget)
     pDocuments->Navigate(sTarget);
 }
 
-void RegisterDevices()
+void RegisterDevices(TDeviceTypes& aTypes)
 {
-    TDeviceList::RegisterType(TDeviceDisplayHTML::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceDisplayHTML>(aContext);
-    });
-    TDeviceList::RegisterType(TDeviceIndicator::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceIndicator>(aContext);
-    });
+    aTypes.Register(TDeviceDisplayHTML::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceDisplayHTML>(aContext); });
+    aTypes.Register(TDeviceIndicator::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceIndicator>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -81,7 +79,7 @@ void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDi
     } catch (const std::exception& e) {
         const QString sError =
             Format(QStringLiteral("Not found \"%s\": \"%s\"!"), {sShown, ExceptionText(e)});
-        TMsg::Error(sError);
+        Msg().Error(sError);
         SetErrorText(sError);
         Conclude(crFailed);
         return;
@@ -92,7 +90,7 @@ void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDi
 TCommand* TCmdOpen::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdOpen.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdOpen.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fPathAndFileName = ResolveFileName(csv.GetString(1), true);
@@ -107,7 +105,7 @@ void TCmdOpen::Execute(const QString&)
 TCommand* TCmdGoTo::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdGoTo.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdGoTo.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fAnchor = csv.GetString(1);

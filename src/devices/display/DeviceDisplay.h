@@ -38,7 +38,7 @@ private:
 };
 
 // Registers the family's device types with the device list: "HTMLViewer" and "Indicator".
-void RegisterDevices();
+void RegisterDevices(TDeviceTypes& aTypes);
 
 // What Open and Goto share: a navigation of the device's document view that concludes at once.
 class TCmdDisplay : public TCommand

@@ -49,7 +49,7 @@ void TDeviceIndicator::Info(QString& sName, QString& sVersion) const
 
 void TDeviceIndicator::Init(const QString& sDefinition)
 {
-    TMsg::Debug(QStringLiteral("TDeviceIndicator.Init: ") + sDefinition);
+    Msg().Debug(QStringLiteral("TDeviceIndicator.Init: ") + sDefinition);
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
     RequireFieldCount(csv, 5);
     const QString sText = csv.GetStringTrimmed(2);
@@ -87,13 +87,13 @@ void TDeviceIndicator::Indicate(const QString& sText, const QString& sValue)
 TCommand* TCmdIndicate::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("Indicator TCmdIndicate.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("Indicator TCmdIndicate.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsText = csv.GetString(1);
     fsVariableName = csv.GetString(2);
     if (FormatIndicatorValue(fsVariableName).isEmpty())
-        RequireVariable(fsVariableName, 0x13030A);
+        RequireVariable(Context().Variables(), fsVariableName, 0x13030A);
     return this;
 }
 
@@ -103,11 +103,11 @@ void TCmdIndicate::Execute(const QString&)
     try {
         QString sValue = FormatIndicatorValue(fsVariableName);
         if (sValue.isEmpty())
-            sValue = TVariableManager::Instance().GetAsStr(fsVariableName);
+            sValue = Context().Variables().GetAsStr(fsVariableName);
         static_cast<TDeviceIndicator*>(Owner())->Indicate(fsText, sValue);
     } catch (const std::exception& e) {
         const QString sError = Format(QStringLiteral("Cannot indicate value: \"%s\"!"), {ExceptionText(e)});
-        TMsg::Error(sError);
+        Msg().Error(sError);
         SetErrorText(sError);
         Conclude(crFailed);
         return;

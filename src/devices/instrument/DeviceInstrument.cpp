@@ -53,7 +53,7 @@ void TDeviceInstrument::Init(const QString& sDefinition)
         throw EMsg(QStringLiteral("Unknown instrument type \"%s\"!"), {sType}, TMsgId(0x14010A), 0);
     auto instrument = std::make_unique<TInstMS8218>(Context());
     instrument->Init(csv.GetValueTrimmed(3));
-    TMsg::Trace(QStringLiteral("Device Instrument: MS8218 at %s"), {instrument->PortIndication()});
+    Msg().Trace(QStringLiteral("Device Instrument: MS8218 at %s"), {instrument->PortIndication()});
     fInstrument = std::move(instrument);
 }
 
@@ -90,11 +90,10 @@ bool TDeviceInstrument::Read(const QString& sMode, double& rValue)
     return Checked(0x14040A).Read(sMode, rValue);
 }
 
-void RegisterDevices()
+void RegisterDevices(TDeviceTypes& aTypes)
 {
-    TDeviceList::RegisterType(TDeviceInstrument::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceInstrument>(aContext);
-    });
+    aTypes.Register(TDeviceInstrument::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceInstrument>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -123,7 +122,7 @@ void TCmdReset::Execute(const QString&)
 TCmdCheckValue::TCmdCheckValue(TDevice* aOwner) : TAsyncAnalyser(aOwner)
 {
     fTimer.setSingleShot(true);
-    QObject::connect(&fTimer, &QTimer::timeout, Context(), Guard([this] { Turn(); }));
+    QObject::connect(&fTimer, &QTimer::timeout, Receiver(), Guard([this] { Turn(); }));
 }
 
 TCommand* TCmdCheckValue::Init(const QString& sParameter)
@@ -142,7 +141,7 @@ TCommand* TCmdCheckValue::Init(const QString& sParameter)
 
 void TCmdCheckValue::Start(const QString&)
 {
-    TMsg::Debug(QStringLiteral("Instrument TCmdCheckValue.Execute"));
+    Msg().Debug(QStringLiteral("Instrument TCmdCheckValue.Execute"));
     feResult = crFailed;
     fsConclusion.clear();
     frReading = 0.0;
@@ -198,7 +197,7 @@ void TCmdCheckValue::Turn()
             return;
         }
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Instrument measurement failed: ") + ExceptionText(e));
+        Msg().Error(QStringLiteral("Instrument measurement failed: ") + ExceptionText(e));
         Decide();
         return;
     }
@@ -212,11 +211,11 @@ void TCmdCheckValue::Decide()
 {
     if (feResult != crOk) {
         if (!fsConclusion.isEmpty())
-            TMsg::Error(fsConclusion);
+            Msg().Error(fsConclusion);
         else
             SetErrorText(QStringLiteral("Measurement failed!"));
     } else {
-        TMsg::Info(fsConclusion);
+        Msg().Info(fsConclusion);
     }
     LogValue(Format(QStringLiteral("%g"), {frReading}));
     StoreResult(frReading);

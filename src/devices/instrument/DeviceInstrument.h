@@ -107,6 +107,6 @@ private:
 };
 
 // Registers the family's device type with the device list: "Instrument".
-void RegisterDevices();
+void RegisterDevices(TDeviceTypes& aTypes);
 
 } // namespace instrument

@@ -6,6 +6,7 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
+#include "core/RegIO.h"
 #include "core/StrUtilsEx.h"
 #include "execution/DeviceContext.h"
 
@@ -23,7 +24,7 @@ namespace instrument {
 // ---------------------------------------------------------------------------------------------
 // The reading thread
 
-TInstrument::TInstrument() : fMainThread(std::make_unique<QObject>()) {}
+TInstrument::TInstrument(TMsgChannel& aMsg) : fMainThread(std::make_unique<QObject>()), fMsg(aMsg) {}
 
 TInstrument::~TInstrument()
 {
@@ -90,7 +91,7 @@ void TInstrument::Log(const TPendingMsg& aMsg)
     fsSynchMsgType = aMsg.eType;
     fsSynchMsgText = aMsg.sText;
     fsSynchMsgId = aMsg.Id;
-    TMsgClass::Instance().NewMsg(aMsg.eType, aMsg.Id, aMsg.sText);
+    fMsg.NewMsg(aMsg.eType, aMsg.Id, aMsg.sText);
 }
 
 bool TInstrument::Synchronize(std::function<void()> aWork)
@@ -126,7 +127,7 @@ bool TInstrument::Synchronize(std::function<void()> aWork)
 // ---------------------------------------------------------------------------------------------
 // MS8218
 
-TInstMS8218::TInstMS8218(TDeviceContext& aContext) : fContext(aContext) {}
+TInstMS8218::TInstMS8218(TDeviceContext& aContext) : TInstrument(aContext.Msg()), fContext(aContext) {}
 
 TInstMS8218::~TInstMS8218()
 {
@@ -135,7 +136,7 @@ TInstMS8218::~TInstMS8218()
         try {
             fDevice->Close();
         } catch (const std::exception& e) {
-            TMsg::Error(ExceptionText(e));
+            fMsg.Error(ExceptionText(e));
         }
         fDevice.reset();
     }
@@ -154,12 +155,12 @@ void TInstMS8218::Init(const QString& sConfig)
             throw EMsg(QStringLiteral("Invalid RS232 port definition: ") + sPort, TMsgId(0x310114), 0);
         fdwPortNo = std::uint32_t(iPort);
         fsPortIndication = sPort;
-        fDevice = std::make_unique<TMS8218Rs232>();
+        fDevice = std::make_unique<TMS8218Rs232>(QString(), fContext.Settings().UserFileName());
     } else if (sPort.startsWith(QLatin1Char('/'))) {
         // A serial line by its device path.
         fdwPortNo = 0;
         fsPortIndication = sPort;
-        fDevice = std::make_unique<TMS8218Rs232>(sPort);
+        fDevice = std::make_unique<TMS8218Rs232>(sPort, fContext.Settings().UserFileName());
     } else {
         auto& library = fContext.Part<ports::IFtdiLibrary>();
         fDetector = ports::TFtdiDetector::Instance(library);
@@ -178,13 +179,13 @@ void TInstMS8218::Init(const QString& sConfig)
 bool TInstMS8218::Open()
 {
     if (fbValueReading) {
-        TMsg::Warning(QStringLiteral("Instrument reading already active!"));
+        fMsg.Warning(QStringLiteral("Instrument reading already active!"));
         return true;
     }
     if (!fDevice)
         throw EMsg(QStringLiteral("No instrument port defined!"), TMsgId(0x31020A), 0);
     if (!fDevice->Open(fdwPortNo)) {
-        TMsg::Error(QStringLiteral("Cannot open instrument port %s!"), {fsPortIndication});
+        fMsg.Error(QStringLiteral("Cannot open instrument port %s!"), {fsPortIndication});
         return false;
     }
     fbValueReading = true;
@@ -289,7 +290,7 @@ void TInstMS8218::UpdateReading()
         return;
     }
     if (fbValueReading)
-        TMsg::Warning(QStringLiteral("Instrument port %s closed: reading switched off"), {fsPortIndication});
+        fMsg.Warning(QStringLiteral("Instrument port %s closed: reading switched off"), {fsPortIndication});
     fbValueReading = false;
     fbValid = false;
     fDevice->Close();

@@ -2,6 +2,7 @@
 
 #include "MS8218.h"
 
+#include "core/MsgChannel.h"
 #include "core/MsgTypes.h"
 
 #include <QObject>
@@ -29,7 +30,8 @@ namespace instrument {
 class TInstrument
 {
 public:
-    TInstrument();
+    // aMsg: where the instrument's messages go (its device's session).
+    explicit TInstrument(TMsgChannel& aMsg);
     virtual ~TInstrument();
     TInstrument(const TInstrument&) = delete;
     TInstrument& operator=(const TInstrument&) = delete;
@@ -86,6 +88,9 @@ private:
     std::vector<TPendingMsg> fMessages; // under fMsgLock
     // Lives on the main thread: hand-overs are queued to it and end with it.
     std::unique_ptr<QObject> fMainThread;
+
+protected:
+    TMsgChannel& fMsg;
 };
 
 // The MS8218 multimeter on a serial line or an FTDI converter.

@@ -115,8 +115,8 @@ void TMS8218Base::Msg(TMsgTypeId aType, const QString& aText, TMsgId aId)
 // ---------------------------------------------------------------------------------------------
 // Serial line
 
-TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath)
-    : fSerial(std::make_unique<ports::TSerial>()), fsDevicePath(sDevicePath)
+TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath, const QString& sSettingsFile)
+    : fSerial(std::make_unique<ports::TSerial>()), fsDevicePath(sDevicePath), fsSettingsFile(sSettingsFile)
 {
     fSerial->SetBaudrate(2400);
     fSerial->SetParity(ports::paEven);
@@ -152,8 +152,9 @@ bool TMS8218Rs232::Open(std::uint32_t aPortNo)
     if (fSerial->Active() && aPortNo == fdwPortNo)
         return true;
     fdwPortNo = aPortNo;
-    fSerial->SetPort(fsDevicePath.isEmpty() ? ports::TDevicePortRs232::DevicePath(int(aPortNo))
-                                            : fsDevicePath);
+    fSerial->SetPort(fsDevicePath.isEmpty()
+                         ? ports::TDevicePortRs232::DevicePath(fsSettingsFile, int(aPortNo))
+                         : fsDevicePath);
     fbOpening = true;
     fSerial->SetActive(true);
     fbOpening = false;

@@ -101,7 +101,8 @@ public:
 
     // sDevicePath: the line to open instead of a COM port number (a definition that names a
     // device path); empty: COM ports 1 to 9, as the user's settings map them to devices.
-    explicit TMS8218Rs232(const QString& sDevicePath = QString());
+    // sDevicePath empty: the port by number, through the COMn mapping of sSettingsFile.
+    explicit TMS8218Rs232(const QString& sDevicePath = QString(), const QString& sSettingsFile = QString());
     ~TMS8218Rs232() override;
 
     bool IsOpen() const override { return fbOpen; }
@@ -118,6 +119,7 @@ private:
 
     std::unique_ptr<ports::TSerial> fSerial;
     QString fsDevicePath;
+    QString fsSettingsFile;
     std::uint32_t fdwPortNo = 0;
     std::atomic<bool> fbOpen{false};
     bool fbOpening = false;

@@ -86,7 +86,7 @@ void TCmdDataSendJson::ReadJsonExpectation(const TCommaSeparatedValue& csv, int 
     if (csv.ValueCount() > iFirst + 3) {
         fsVariableName = csv.GetValueTrimmed(iFirst + 3);
         if (!fsVariableName.isEmpty())
-            RequireVariable(fsVariableName, dwVariableId);
+            RequireVariable(Context().Variables(), fsVariableName, dwVariableId);
     }
 }
 
@@ -136,7 +136,7 @@ void TCmdDataSendJson::LoadExpectedValues(const QString& sTerms)
         }
         if (sValue.isEmpty())
             throw EError(Format(QStringLiteral("Invalid key value term: «%s»!"), {sItem}));
-        TMsg::Debug(QStringLiteral("DevicePortBase TCmdDataSendJson.LoadExpectedValues %d: [%s] [%s]"),
+        Msg().Debug(QStringLiteral("DevicePortBase TCmdDataSendJson.LoadExpectedValues %d: [%s] [%s]"),
                     {int(fslExpectedResponse.size()), sName, sValue});
         fslExpectedResponse.emplace_back(sName, sValue);
     }
@@ -145,7 +145,7 @@ void TCmdDataSendJson::LoadExpectedValues(const QString& sTerms)
 void TCmdDataSendJson::Start(const QString&)
 {
     CheckIdle(0x20260A);
-    const QString sData = TVariableManager::Instance().InsertValues(fsData);
+    const QString sData = Context().Variables().InsertValues(fsData);
     WaitJson();
     Port().SendCmd(sData, -1);
 }
@@ -165,20 +165,20 @@ void TCmdDataSendJson::ConcludeJson()
     }
     if (!port.IsTimeoutTimerEnable()) {
         SetErrorText(QStringLiteral("Timeout!"));
-        TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {port.PortId()});
+        Msg().Error(QStringLiteral("Timeout at port \"%s\"!"), {port.PortId()});
         FinishData(crFailed);
         return;
     }
     const QByteArray received = port.GetRxDataEx(TagBytes(fsStartTag), TagBytes(fsEndTag));
     const QString sResponse = JsonText(received);
-    TMsg::Debug(QStringLiteral("TCmdDataSendJson TCmdSend.Conclusion: \"%s\""), {BoundedJsonText(received)});
+    Msg().Debug(QStringLiteral("TCmdDataSendJson TCmdSend.Conclusion: \"%s\""), {BoundedJsonText(received)});
     if (sResponse.isEmpty())
         return;
     fsLastValue.clear();
     const std::optional<TJsonValue> response = TJsonValue::Parse(sResponse);
     if (!response) {
         SetErrorText(QStringLiteral("No valid JSON response!"));
-        TMsg::Error(QStringLiteral("No valid JSON response: \"%s\"!"), {BoundedJsonText(received)});
+        Msg().Error(QStringLiteral("No valid JSON response: \"%s\"!"), {BoundedJsonText(received)});
         FinishData(crFailed);
         return;
     }
@@ -190,10 +190,10 @@ void TCmdDataSendJson::ConcludeJson()
         }
     }
     LogValue(fsLastValue);
-    if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, fsLastValue)) {
+    if (!fsVariableName.isEmpty() && !Context().Variables().Update(fsVariableName, fsLastValue)) {
         eResult = crFailed;
         SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"), {fsVariableName, fsLastValue});
-        TMsg::Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
+        Msg().Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
     }
     FinishData(eResult);
 }
@@ -212,12 +212,12 @@ bool TCmdDataSendJson::CheckTerm(const TJsonValue& aResponse, const TTerm& aTerm
         }
         fsLastValue = *text;
         if (MatchWildcard(*text, sExpected)) {
-            TMsg::Info(QStringLiteral("Response \"%s\" passed: Expected= \"%s\" = \"%s\""),
+            Msg().Info(QStringLiteral("Response \"%s\" passed: Expected= \"%s\" = \"%s\""),
                        {sPath, sExpected, *text});
             return true;
         }
         SetErrorText(QStringLiteral("%s: \"%s\"<>\"%s\""), {sPath, sExpected, *text});
-        TMsg::Error(QStringLiteral("Response \"%s\" failed: Expected= \"%s\" <> \"%s\"!"),
+        Msg().Error(QStringLiteral("Response \"%s\" failed: Expected= \"%s\" <> \"%s\"!"),
                     {sPath, sExpected, *text});
         return false;
     } catch (const std::exception& e) {
@@ -230,7 +230,7 @@ void TCmdDataSendJson::FailTerm(const QString& sText)
 {
     // The step names this cause, not one left from an earlier run of the same line.
     SetErrorText(sText);
-    TMsg::Error(sText);
+    Msg().Error(sText);
 }
 
 bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
@@ -244,7 +244,7 @@ bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
         fsLastValue = Format(QStringLiteral("%g"), {*rFloat});
     } else {
         SetErrorText(QStringLiteral("Invalid number in \"%s\""), {sPath});
-        TMsg::Error(QStringLiteral("Response \"%s\" failed: Invalid number!"), {sPath});
+        Msg().Error(QStringLiteral("Response \"%s\" failed: Invalid number!"), {sPath});
         return false;
     }
     const double rValue = iValue ? double(*iValue) : *rFloat;
@@ -273,12 +273,12 @@ bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
         return false;
     }
     if (iValue ? InRange(rLower, *iValue, rUpper) : InRange(rLower, rValue, rUpper)) {
-        TMsg::Info(QStringLiteral("Response \"%s\" passed: %g <= %.4g <= %g"),
+        Msg().Info(QStringLiteral("Response \"%s\" passed: %g <= %.4g <= %g"),
                    {sPath, double(rLower), rValue, double(rUpper)});
         return true;
     }
     SetErrorText(QStringLiteral("%s: %g <= %.4g <= %g"), {sPath, double(rLower), rValue, double(rUpper)});
-    TMsg::Error(QStringLiteral("Response \"%s\" failed: %g <= %.4g <= %g!"),
+    Msg().Error(QStringLiteral("Response \"%s\" failed: %g <= %.4g <= %g!"),
                 {sPath, double(rLower), rValue, double(rUpper)});
     return false;
 }

@@ -47,7 +47,7 @@ QString PortFailure(const TDevicePortBase& aPort)
         return aPort.ErrorText();
     if (aPort.IsTimeoutTimerEnable())
         return {};
-    TMsg::Error(QStringLiteral("Timeout at port \"%s\"!"), {aPort.PortId()});
+    aPort.Msg().Error(QStringLiteral("Timeout at port \"%s\"!"), {aPort.PortId()});
     return QStringLiteral("Timeout!");
 }
 
@@ -110,7 +110,7 @@ void TDevicePortBase::Close()
 bool TDevicePortBase::Instruct(const QString& /*aStatement*/)
 {
     SetErrorText(QStringLiteral("Instructions not supported!"));
-    TMsg::Error(QStringLiteral("No instructions implemented!"));
+    Msg().Error(QStringLiteral("No instructions implemented!"));
     return false;
 }
 
@@ -128,7 +128,7 @@ void TDevicePortBase::SendCmd(const QString& sData, int iTimeout)
 int TDevicePortBase::InitMonitor(const QString& sConfig)
 {
     if (fMonitor) {
-        TMsg::Debug(QStringLiteral("Port monitor already initialized!"));
+        Msg().Debug(QStringLiteral("Port monitor already initialized!"));
         return 0;
     }
     try {
@@ -138,7 +138,7 @@ int TDevicePortBase::InitMonitor(const QString& sConfig)
             values << csv.GetValue(i);
         const QString sType = csv.GetValueTrimmed(1);
         if (sType.compare(QLatin1String("UDP"), Qt::CaseInsensitive) != 0) {
-            TMsg::Error(QStringLiteral("Unknown monitor type \"%s\"!"), {sType});
+            Msg().Error(QStringLiteral("Unknown monitor type \"%s\"!"), {sType});
         } else {
             auto monitor = std::make_unique<TPortMonitor>();
             if (monitor->Init(values)) {
@@ -148,8 +148,8 @@ int TDevicePortBase::InitMonitor(const QString& sConfig)
             }
         }
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Invalid configuration: <%s>!"), {sConfig});
-        TMsg::Debug(ExceptionText(e));
+        Msg().Error(QStringLiteral("Invalid configuration: <%s>!"), {sConfig});
+        Msg().Debug(ExceptionText(e));
     }
     SetErrorText(QStringLiteral("Invalid configuration!"));
     return -1;
@@ -177,7 +177,7 @@ void TDevicePortBase::DisableTimer()
 void TDevicePortBase::TimerEvent()
 {
     DisableTimer();
-    TMsg::Debug(QStringLiteral("Timer event at port \"%s\""), {FsPortId});
+    Msg().Debug(QStringLiteral("Timer event at port \"%s\""), {FsPortId});
     RaiseResult();
 }
 
@@ -230,7 +230,7 @@ void TDevicePortBase::AppendRxData(const QByteArray& aData)
         FRxData.remove(0, FRxData.size() - ciRxDataLimit);
         if (!fbRxLimitWarned) {
             fbRxLimitWarned = true;
-            TMsg::Warning(
+            Msg().Warning(
                 QStringLiteral("%s: more than %d bytes received without a response, oldest bytes dropped"),
                 {FsPortId, ciRxDataLimit});
         }
@@ -262,7 +262,7 @@ QString TDevicePortBase::Display(const QByteArray& aData, bool bSent)
     if (fMonitor)
         fMonitor->Display(aData, bSent);
     // The form only feeds trace lines: nobody sees it unless a sink shows them.
-    return TMsg::Shows(eTrace) ? DisplayForm(aData) : QString();
+    return Msg().Shows(eTrace) ? DisplayForm(aData) : QString();
 }
 
 void TDevicePortBase::Hook(IPortWaiter* aWaiter, TDeviceNotifyEvent aEvent)
@@ -291,7 +291,7 @@ void TDevicePortBase::RaiseResult()
 void TDevicePortBase::ReportPortError(const QString& sText, const QString& sLogText)
 {
     SetErrorText(sText);
-    TMsg::Error(sLogText.isEmpty() ? sText : sLogText);
+    Msg().Error(sLogText.isEmpty() ? sText : sLogText);
     // One quick tick concludes the waiting command; the interval is left as configured, so that
     // the next waits of this port get their full response time.
     fbTimerEnabled = true;
@@ -323,8 +323,8 @@ void TCmdOpenClose::Execute(const QString&)
     } catch (const std::exception& e) {
         const QString sVerb = fbOpen ? QStringLiteral("open") : QStringLiteral("close");
         SetErrorText(QStringLiteral("Cannot %s port!"), {sVerb});
-        TMsg::Error(QStringLiteral("Cannot %s port \"%s\"!"), {sVerb, port.PortId()});
-        TMsg::Debug(ExceptionText(e));
+        Msg().Error(QStringLiteral("Cannot %s port \"%s\"!"), {sVerb, port.PortId()});
+        Msg().Debug(ExceptionText(e));
         TCommand::Conclude(crFailed);
         return;
     }
@@ -337,7 +337,7 @@ void TCmdOpenClose::Execute(const QString&)
 TCommand* TCmdTimeout::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fnTime = unsigned(std::abs(static_cast<long long>(csv.GetInteger(1))));
     return this;
@@ -352,7 +352,7 @@ void TCmdTimeout::Execute(const QString&)
 TCommand* TCmdInitMonitor::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdInitMonitor.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdInitMonitor.Init: ") + sParameter);
     fsConfig = sParameter;
     return this;
 }
@@ -360,7 +360,7 @@ TCommand* TCmdInitMonitor::Init(const QString& sParameter)
 void TCmdInitMonitor::Execute(const QString&)
 {
     auto& port = static_cast<TDevicePortBase&>(*Owner());
-    const int iResult = port.InitMonitor(TVariableManager::Instance().InsertValues(fsConfig));
+    const int iResult = port.InitMonitor(Context().Variables().InsertValues(fsConfig));
     if (iResult < 0) {
         SetErrorText(port.ErrorText());
         TCommand::Conclude(crFailed);
@@ -372,7 +372,7 @@ void TCmdInitMonitor::Execute(const QString&)
 TCommand* TCmdInstruct::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdInstruct.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdInstruct.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsStatement = csv.GetStringTrimmed(1);
     return this;
@@ -381,7 +381,7 @@ TCommand* TCmdInstruct::Init(const QString& sParameter)
 void TCmdInstruct::Execute(const QString&)
 {
     auto& port = static_cast<TDevicePortBase&>(*Owner());
-    if (port.Instruct(TVariableManager::Instance().InsertValues(fsStatement))) {
+    if (port.Instruct(Context().Variables().InsertValues(fsStatement))) {
         TCommand::Conclude(crDone);
         return;
     }
@@ -468,7 +468,7 @@ void TCmdData::ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std:
     if (csv.ValueCount() > iFirst + 3) {
         fsVariableName = csv.GetStringTrimmed(iFirst + 3);
         if (!fsVariableName.isEmpty())
-            RequireVariable(fsVariableName, dwVariableId);
+            RequireVariable(Context().Variables(), fsVariableName, dwVariableId);
     }
 }
 
@@ -483,35 +483,35 @@ void TCmdData::Conclude(TDevice*)
     }
     const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
     const QString sResponse = BytesToText(response);
-    TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.Conclusion: \"%s\""), {BoundedText(response)});
+    Msg().Debug(QStringLiteral("DevicePortBase TCmdData.Conclusion: \"%s\""), {BoundedText(response)});
     if (response.isEmpty())
         return;
     LogValue(sResponse);
     // The expectation sees the variables' values at the moment the response arrives.
-    const QString sExpected = TVariableManager::Instance().InsertValues(fsExpected);
+    const QString sExpected = Context().Variables().InsertValues(fsExpected);
     const QByteArray expected = Bytes(sExpected);
     ECmdResult eResult = crOk;
     if (MatchWildcardBytes(response, expected)) {
-        TMsg::Info(QStringLiteral("Response Passed: Expected= \"%s\" = \"%s\""),
+        Msg().Info(QStringLiteral("Response Passed: Expected= \"%s\" = \"%s\""),
                    {EscapeText(sExpected), TDevicePortBase::DumpText(response)});
     } else if ((fsStartTag.isEmpty() || fsEndTag.isEmpty()) &&
                (sExpected.contains(QLatin1Char('*')) || sResponse.size() < sExpected.size())) {
         // Not closed by a tag pair: more may still come.
-        TMsg::Trace(QStringLiteral("Response received \"%s\" wait for expected \"%s\""),
+        Msg().Trace(QStringLiteral("Response received \"%s\" wait for expected \"%s\""),
                     {TDevicePortBase::DumpText(response), EscapeText(sExpected)});
         return;
     } else {
         eResult = crFailed;
         const QString sShown = TDevicePortBase::DumpText(response);
         SetErrorText(QStringLiteral("\"%s\"<>\"%s\""), {EscapeText(sExpected), sShown});
-        TMsg::Error(QStringLiteral("Response Failed: Expected= \"%s\" <> \"%s\""),
+        Msg().Error(QStringLiteral("Response Failed: Expected= \"%s\" <> \"%s\""),
                     {EscapeText(sExpected), sShown});
     }
-    if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, sResponse)) {
+    if (!fsVariableName.isEmpty() && !Context().Variables().Update(fsVariableName, sResponse)) {
         eResult = crFailed;
         SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"),
                      {fsVariableName, BoundedText(response)});
-        TMsg::Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
+        Msg().Error(QStringLiteral("Response Failed: Invalid data type for variable %s"), {fsVariableName});
     }
     FinishData(eResult);
 }
@@ -527,19 +527,19 @@ void TCmdData::ConcludeWithNoResponse(TDevice*)
     }
     ECmdResult eResult = crOk;
     if (!port.IsTimeoutTimerEnable()) {
-        TMsg::Info(QStringLiteral("No response expected = No response received"));
+        Msg().Info(QStringLiteral("No response expected = No response received"));
     } else {
         const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
         const QString sResponse = BytesToText(response);
-        TMsg::Debug(QStringLiteral("DevicePortBase TCmdData.ConcludeWithNoResponse: \"%s\""),
+        Msg().Debug(QStringLiteral("DevicePortBase TCmdData.ConcludeWithNoResponse: \"%s\""),
                     {BoundedText(response)});
         if (response.isEmpty())
             return;
         eResult = crFailed;
         SetErrorText(QStringLiteral("No response <> \"%s\""), {BoundedText(response)});
-        TMsg::Error(QStringLiteral("No response expected <> \"%s\""), {BoundedText(response)});
+        Msg().Error(QStringLiteral("No response expected <> \"%s\""), {BoundedText(response)});
         if (!fsVariableName.isEmpty())
-            TVariableManager::Instance().SetValue(fsVariableName, sResponse);
+            Context().Variables().SetValue(fsVariableName, sResponse);
     }
     port.ClearRxData();
     FinishData(eResult);
@@ -551,7 +551,7 @@ void TCmdData::ConcludeWithNoResponse(TDevice*)
 TCommand* TCmdDataSend::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdDataSend.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdDataSend.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsData = TextValue(csv, 1);
     ReadExpectation(csv, 2, 0x20210A);
@@ -561,7 +561,7 @@ TCommand* TCmdDataSend::Init(const QString& sParameter)
 void TCmdDataSend::Start(const QString&)
 {
     CheckIdle(0x20220A);
-    const QString sData = TVariableManager::Instance().InsertValues(fsData);
+    const QString sData = Context().Variables().InsertValues(fsData);
     if (fbExpectNoResponse || !fsExpected.isEmpty()) {
         Wait();
         Port().SendCmd(sData, -1);
@@ -577,7 +577,7 @@ void TCmdDataSend::Start(const QString&)
 TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdDataWaitForRsp.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdDataWaitForRsp.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 4);
     ReadExpectation(csv, 1, 0x20230A);
@@ -615,7 +615,7 @@ TDevicePortBase& TCmdGetValue::Port() const
 TCommand* TCmdGetValue::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdGetValue.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdGetValue.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCmd = TextValue(csv, 1);
     fsStartTag = TextValue(csv, 2);
@@ -660,7 +660,7 @@ void TCmdGetValue::Conclude(TDevice*)
     }
     const QByteArray response = port.GetRxDataEx(Bytes(fsStartTag), Bytes(fsEndTag));
     const QString sResponse = BytesToText(response);
-    TMsg::Debug(QStringLiteral("DevicePortBase TCmdSend.Conclusion: \"%s\""), {BoundedText(response)});
+    Msg().Debug(QStringLiteral("DevicePortBase TCmdSend.Conclusion: \"%s\""), {BoundedText(response)});
     if (sResponse.isEmpty())
         return;
     LogValue(sResponse);
@@ -672,17 +672,17 @@ void TCmdGetValue::Conclude(TDevice*)
         sNumber.remove(0, 1);
     if (!TextToFloat(sNumber, QLatin1Char('.'), rValue)) {
         SetErrorText(QStringLiteral("Inv. Rsp: \"%s\""), {BoundedText(response)});
-        TMsg::Error(QStringLiteral("Invalid response: \"%s\""), {BoundedText(response)});
+        Msg().Error(QStringLiteral("Invalid response: \"%s\""), {BoundedText(response)});
         FinishValue(crFailed);
         return;
     }
     ECmdResult eResult = crOk;
     if (rMin <= rValue && rValue <= rMax) {
-        TMsg::Info(QStringLiteral("Response Passed: %g <= %g <= %g"), {rMin, rValue, rMax});
+        Msg().Info(QStringLiteral("Response Passed: %g <= %g <= %g"), {rMin, rValue, rMax});
     } else {
         eResult = crFailed;
         SetErrorText(QStringLiteral("%g <= %g <= %g"), {rMin, rValue, rMax});
-        TMsg::Error(QStringLiteral("Response Failed: %g <= %g <= %g!"), {rMin, rValue, rMax});
+        Msg().Error(QStringLiteral("Response Failed: %g <= %g <= %g!"), {rMin, rValue, rMax});
     }
     StoreResult(rValue);
     FinishValue(eResult);

@@ -270,6 +270,6 @@ private:
 };
 
 // Registers the family's device types with the device list: "RS232", "TCP.Client", "UDP" and "FTDI".
-void RegisterDevices();
+void RegisterDevices(TDeviceTypes& aTypes);
 
 } // namespace ports

@@ -46,7 +46,7 @@ void TDevicePortFtdi::Init(const QString& sDefinition)
     fsDevSerialNo = fDetector->DeviceSerialNo();
     fdwUsbLocationId = fDetector->UsbLocationId();
     SetPortId(fDetector->DeviceIndication());
-    TMsg::Trace(QStringLiteral("Device FTDI: %s, serial number %s, %d bps, Timeout=%dms"),
+    Msg().Trace(QStringLiteral("Device FTDI: %s, serial number %s, %d bps, Timeout=%dms"),
                 {PortId(), fsDevSerialNo, iBaudrate, iTimeout});
 }
 
@@ -55,7 +55,7 @@ void TDevicePortFtdi::Open()
     if (!fFtdi)
         throw EMsg(QStringLiteral("FTDI D2xx driver not found!"), TMsgId(0x22010A), 0);
     if (fFtdi->IsOpen()) {
-        TMsg::Warning(QStringLiteral("FTDI device %s already open."), {PortId()});
+        Msg().Warning(QStringLiteral("FTDI device %s already open."), {PortId()});
     } else {
         // A converter without a serial number (or one this user may not read) is opened at its
         // location: the first converter without a serial number may be another one.
@@ -65,7 +65,7 @@ void TDevicePortFtdi::Open()
                 : fFtdi->OpenEx(fsDevSerialNo, ciFtdiOpenBySerialNumber);
         const int iStatus = fFtdi->LastError();
         if (eStep != eoOpened && iStatus == ftAccessDenied)
-            TMsg::Error(QStringLiteral("FTDI device %s: %s"), {PortId(), FtdiAccessHint()});
+            Msg().Error(QStringLiteral("FTDI device %s: %s"), {PortId(), FtdiAccessHint()});
         switch (eStep) {
         case eoOpened:
             break;
@@ -102,14 +102,14 @@ void TDevicePortFtdi::Released()
     try {
         fFtdi->Close();
     } catch (const std::exception& e) {
-        TMsg::Debug(ExceptionText(e));
+        Msg().Debug(ExceptionText(e));
     }
 }
 
 void TDevicePortFtdi::NotOpen()
 {
     SetErrorText(QStringLiteral("Port is not open!"));
-    TMsg::Error(QStringLiteral("Port %s is not open!"), {PortId()});
+    Msg().Error(QStringLiteral("Port %s is not open!"), {PortId()});
 }
 
 void TDevicePortFtdi::WriteData(const QByteArray& aStream, int iTimeout)
@@ -121,13 +121,13 @@ void TDevicePortFtdi::WriteData(const QByteArray& aStream, int iTimeout)
     }
     ClearRxData();
     if (aStream.isEmpty()) {
-        TMsg::Trace(QStringLiteral("FTDI %s: No command wait for data only"), {PortId()});
+        Msg().Trace(QStringLiteral("FTDI %s: No command wait for data only"), {PortId()});
     } else if (fFtdi->Write(aStream)) {
-        TMsg::Trace(QStringLiteral("FTDI %s: >%s"), {PortId(), Display(aStream, true)});
+        Msg().Trace(QStringLiteral("FTDI %s: >%s"), {PortId(), Display(aStream, true)});
     } else {
         // The waiting command sees the text when it concludes.
         SetErrorText(QStringLiteral("Data not send completely!"));
-        TMsg::Error(QStringLiteral("FDTI %s: Data not send completely!"), {PortId()});
+        Msg().Error(QStringLiteral("FDTI %s: Data not send completely!"), {PortId()});
     }
     StartTimer(iTimeout);
 }
@@ -138,7 +138,7 @@ void TDevicePortFtdi::DataReceived()
     if (!fFtdi || fFtdi->Read(received) <= 0)
         return;
     AppendRxData(received);
-    TMsg::Trace(QStringLiteral("FTDI %s: <%s"), {PortId(), Display(received, false)});
+    Msg().Trace(QStringLiteral("FTDI %s: <%s"), {PortId(), Display(received, false)});
     RaiseResult();
 }
 
@@ -146,7 +146,7 @@ void TDevicePortFtdi::ConverterLost()
 {
     // The converter was closed under the port (unplugged). Nothing else reports it; a command
     // that waits for a response must not wait for one that can no longer come.
-    TMsg::Debug(QStringLiteral("FTDI %s: converter lost (status %d)"), {PortId(), fFtdi->ErrorCode()});
+    Msg().Debug(QStringLiteral("FTDI %s: converter lost (status %d)"), {PortId(), fFtdi->ErrorCode()});
     if (Busy())
         ReportPortError(QStringLiteral("Port is not open!"),
                         Format(QStringLiteral("Port %s is not open!"), {PortId()}));
@@ -187,7 +187,7 @@ bool TDevicePortFtdi::Instruct(const QString& aStatement)
     if (aStatement.startsWith(QLatin1String("CBBB")))
         return SwitchCbus(aStatement);
     SetErrorText(QStringLiteral("Unknown statement!"));
-    TMsg::Error(QStringLiteral("Unknown statement: ") + aStatement);
+    Msg().Error(QStringLiteral("Unknown statement: ") + aStatement);
     return false;
 }
 

@@ -35,10 +35,10 @@ void TDevicePortRs232::Info(QString& sName, QString& sVersion) const
     sVersion = QStringLiteral("V2.20.10");
 }
 
-QString TDevicePortRs232::DevicePath(int iNumber)
+QString TDevicePortRs232::DevicePath(const QString& sSettingsFile, int iNumber)
 {
     const QString sKey = QStringLiteral("SerialPorts/COM%1").arg(iNumber);
-    const QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
+    const QSettings settings(sSettingsFile, QSettings::IniFormat);
     const QString sPath = settings.value(sKey).toString().trimmed();
     return sPath.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(iNumber - 1) : sPath;
 }
@@ -61,10 +61,10 @@ void TDevicePortRs232::Init(const QString& sDefinition)
         if (iPort < 1 || iPort > 255)
             throw EError(Format(QStringLiteral("COM%d is not valid!"), {iPort}));
         fsPortText = QString::number(iPort);
-        fSerial->SetPort(DevicePath(iPort));
+        fSerial->SetPort(DevicePath(Context().Settings().UserFileName(), iPort));
         SetPortId(QStringLiteral("COM%1").arg(iPort));
     }
-    TMsg::Trace(QStringLiteral("Device RS232: %s, %d bps, SBI=%dms, Timeout=%dms"),
+    Msg().Trace(QStringLiteral("Device RS232: %s, %d bps, SBI=%dms, Timeout=%dms"),
                 {PortId(), iBaudrate, fiSendByteInterval, iTimeout});
 }
 
@@ -72,7 +72,7 @@ void TDevicePortRs232::Open()
 {
     fSerial->OnRxData = [this](TSerial*) { DataReceived(); };
     if (fSerial->Active()) {
-        TMsg::Warning(QStringLiteral("%s already open"), {PortId()});
+        Msg().Warning(QStringLiteral("%s already open"), {PortId()});
     } else {
         fSerial->SetActive(true);
         if (!fSerial->Active())
@@ -103,17 +103,17 @@ void TDevicePortRs232::WriteData(const QByteArray& aStream, int iTimeout)
 {
     if (!fSerial->Active()) {
         SetErrorText(QStringLiteral("Port is not open!"));
-        TMsg::Error(QStringLiteral("Port %s is not open!"), {fsPortText});
+        Msg().Error(QStringLiteral("Port %s is not open!"), {fsPortText});
         RaiseResult();
         return;
     }
     ClearRxData();
     if (aStream.isEmpty()) {
-        TMsg::Trace(QStringLiteral("%s: No command wait for data only"), {PortId()});
+        Msg().Trace(QStringLiteral("%s: No command wait for data only"), {PortId()});
         StartTimer(iTimeout);
         return;
     }
-    TMsg::Trace(QStringLiteral("%s: >%s"), {PortId(), Display(aStream, true)});
+    Msg().Trace(QStringLiteral("%s: >%s"), {PortId(), Display(aStream, true)});
     if (fiSendByteInterval <= 1) {
         // One block, or byte by byte without pauses: the line takes them in the same order.
         if (fiSendByteInterval == 1) {
@@ -165,7 +165,7 @@ void TDevicePortRs232::DataReceived()
     if (received.isEmpty())
         return;
     AppendRxData(received);
-    TMsg::Trace(QStringLiteral("%s: <%s"), {PortId(), Display(received, false)});
+    Msg().Trace(QStringLiteral("%s: <%s"), {PortId(), Display(received, false)});
     if (!fByteTimer.isActive())
         RaiseResult();
 }

@@ -27,7 +27,7 @@ public:
 
     // The device path of port number iNumber: the user's "SerialPorts/COMn" setting, else the
     // n-th on-board port "/dev/ttyS(n-1)".
-    static QString DevicePath(int iNumber);
+    static QString DevicePath(const QString& sSettingsFile, int iNumber);
 
     TSerial& Serial() const { return *fSerial; }
     int SendByteInterval() const { return fiSendByteInterval; }

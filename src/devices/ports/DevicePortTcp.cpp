@@ -46,7 +46,7 @@ void TDevicePortTcp::UpdatePortId()
 void TDevicePortTcp::Open()
 {
     if (fClient->State() == TTcpBase::ciEstablished) {
-        TMsg::Warning(QStringLiteral("%s already open."), {PortId()});
+        Msg().Warning(QStringLiteral("%s already open."), {PortId()});
     } else {
         fClient->Open(fAddress.Host, fAddress.IPv4, fAddress.Port);
         // Wait for the connection while the program's events go on; an attempt that has ended
@@ -93,14 +93,14 @@ void TDevicePortTcp::WriteData(const QByteArray& aStream, int iTimeout)
     ClearRxData();
     if (!aStream.isEmpty()) {
         if (fClient->Send(aStream)) {
-            TMsg::Trace(QStringLiteral("%s: >%s"), {PortId(), Display(aStream, true)});
+            Msg().Trace(QStringLiteral("%s: >%s"), {PortId(), Display(aStream, true)});
         } else {
             SetErrorText(QStringLiteral("%s send failed!"), {PortId()});
-            TMsg::Error(ErrorText());
+            Msg().Error(ErrorText());
             RaiseResult();
         }
     } else {
-        TMsg::Trace(QStringLiteral("%s: No command wait for data only"), {PortId()});
+        Msg().Trace(QStringLiteral("%s: No command wait for data only"), {PortId()});
     }
     StartTimer(iTimeout);
 }
@@ -109,7 +109,7 @@ void TDevicePortTcp::DataReceived()
 {
     AppendRxData(fClient->RxData());
     Display(fClient->RxData(), false);
-    TMsg::TraceLazy([this] { return Format(QStringLiteral("%s: <%s"), {PortId(), DisplayForm(RxData())}); });
+    Msg().TraceLazy([this] { return Format(QStringLiteral("%s: <%s"), {PortId(), DisplayForm(RxData())}); });
     RaiseResult();
 }
 

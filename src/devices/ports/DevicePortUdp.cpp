@@ -51,7 +51,7 @@ void TDevicePortUdp::FreeSocket()
 void TDevicePortUdp::Open()
 {
     if (fUdp) {
-        TMsg::Warning(QStringLiteral("UDP port %d already open."), {fAddress.Port});
+        Msg().Warning(QStringLiteral("UDP port %d already open."), {fAddress.Port});
     } else {
         if (fwListeningPort == 0)
             throw EMsg(TMsgId(0x23010A), 0);
@@ -84,7 +84,7 @@ void TDevicePortUdp::WriteData(const QByteArray& aStream, int iTimeout)
 {
     if (!fUdp) {
         SetErrorText(QStringLiteral("UDP is not open!"));
-        TMsg::Error(QStringLiteral("UDP Socket %s,%d is not open!"),
+        Msg().Error(QStringLiteral("UDP Socket %s,%d is not open!"),
                     {fAddress.ToText(), int(fwListeningPort)});
         RaiseResult();
         return;
@@ -94,10 +94,10 @@ void TDevicePortUdp::WriteData(const QByteArray& aStream, int iTimeout)
     if (!aStream.isEmpty()) {
         const int iPort = fAddress.Port > 0 ? fAddress.Port : 0;
         if (fUdp->SendData(fAddress.HostOrIPv4(), std::uint16_t(iPort), aStream) > 0)
-            TMsg::Trace(QStringLiteral("UDP %s:%d: >%s"),
+            Msg().Trace(QStringLiteral("UDP %s:%d: >%s"),
                         {fAddress.HostOrIPv4(), fAddress.Port, Display(aStream, true)});
     } else {
-        TMsg::Trace(QStringLiteral("UDP : No command wait for data only"));
+        Msg().Trace(QStringLiteral("UDP : No command wait for data only"));
     }
     // A refused send has already set the quick tick that concludes the wait with its text.
     if (!fbSendFailed)
@@ -108,7 +108,7 @@ void TDevicePortUdp::Received(const QString& aPeerIp, std::uint16_t aPeerPort, c
 {
     AppendRxData(aBuffer);
     Display(aBuffer, false);
-    TMsg::Trace(QStringLiteral("UDP %s:%d: <%s"), {aPeerIp, int(aPeerPort), DisplayForm(RxData())});
+    Msg().Trace(QStringLiteral("UDP %s:%d: <%s"), {aPeerIp, int(aPeerPort), DisplayForm(RxData())});
     RaiseResult();
 }
 

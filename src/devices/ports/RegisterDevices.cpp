@@ -7,20 +7,16 @@
 
 namespace ports {
 
-void RegisterDevices()
+void RegisterDevices(TDeviceTypes& aTypes)
 {
-    TDeviceList::RegisterType(TDevicePortRs232::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDevicePortRs232>(aContext);
-    });
-    TDeviceList::RegisterType(TDevicePortTcp::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDevicePortTcp>(aContext);
-    });
-    TDeviceList::RegisterType(TDevicePortUdp::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDevicePortUdp>(aContext);
-    });
-    TDeviceList::RegisterType(TDevicePortFtdi::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDevicePortFtdi>(aContext);
-    });
+    aTypes.Register(TDevicePortRs232::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDevicePortRs232>(aContext); });
+    aTypes.Register(TDevicePortTcp::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDevicePortTcp>(aContext); });
+    aTypes.Register(TDevicePortUdp::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDevicePortUdp>(aContext); });
+    aTypes.Register(TDevicePortFtdi::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDevicePortFtdi>(aContext); });
 }
 
 } // namespace ports

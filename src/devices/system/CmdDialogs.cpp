@@ -20,9 +20,9 @@ const QString& NoAnswer()
     return s;
 }
 
-QString Inserted(const QString& sText)
+QString Inserted(TDeviceContext& aContext, const QString& sText)
 {
-    return TVariableManager::Instance().InsertValues(sText);
+    return aContext.Variables().InsertValues(sText);
 }
 
 // A limit of Dialog.Input.Value: thousand separators removed, the application's decimal separator.
@@ -89,7 +89,7 @@ void TCmdDialogBase::Withdraw()
 
 TCommand* TCmdMessageBox::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdMessageBox.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdMessageBox.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaption = csv.GetStringTrimmed(1);
     fsText = csv.GetStringTrimmed(2);
@@ -115,7 +115,7 @@ TDialogButtons TCmdMessageBox::Buttons() const
 void TCmdMessageBox::Start(const QString&)
 {
     TDialogAnswer eAnswer = TDialogAnswer::None;
-    const QString sText = Inserted(fsText);
+    const QString sText = Inserted(Context(), fsText);
     const TDialogButtons eButtons = Buttons();
     if (!Ask([&](IOperatorDialogs& aDialogs) {
             eAnswer = aDialogs.MessageBox(fsCaption, sText, eButtons);
@@ -141,7 +141,7 @@ void TCmdMessageBox::Start(const QString&)
 TCommand* TCmdInputBoxStr::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdInputBoxStr.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdInputBoxStr.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaption = csv.GetStringTrimmed(1);
     fsPrompt = csv.GetStringTrimmed(2);
@@ -149,7 +149,7 @@ TCommand* TCmdInputBoxStr::Init(const QString& sParameter)
     fsExpected = csv.GetStringTrimmed(4);
     if (csv.ValueCount() > 5) {
         fsVariableName = csv.GetString(5);
-        RequireVariable(fsVariableName, 0x11520A);
+        RequireVariable(Context().Variables(), fsVariableName, 0x11520A);
     }
     return this;
 }
@@ -157,8 +157,8 @@ TCommand* TCmdInputBoxStr::Init(const QString& sParameter)
 void TCmdInputBoxStr::Start(const QString&)
 {
     std::optional<QString> answer;
-    const QString sDefault = Inserted(fsDefault);
-    const QString sPrompt = Inserted(fsPrompt);
+    const QString sDefault = Inserted(Context(), fsDefault);
+    const QString sPrompt = Inserted(Context(), fsPrompt);
     if (!Ask([&](IOperatorDialogs& aDialogs) {
             answer = aDialogs.InputBox(fsCaption, sPrompt, sDefault);
             return answer.has_value();
@@ -168,14 +168,14 @@ void TCmdInputBoxStr::Start(const QString&)
     LogValue(sInput);
     if (!MatchWildcard(sInput, fsExpected)) {
         SetErrorText(QStringLiteral("\"%s\"<>\"%s\""), {fsExpected, sInput});
-        TMsg::Error(QStringLiteral("Input Failed: Expected= \"%s\" Input= \"%s\""), {fsExpected, sInput});
+        Msg().Error(QStringLiteral("Input Failed: Expected= \"%s\" Input= \"%s\""), {fsExpected, sInput});
         Finish(crFailed);
         return;
     }
-    TMsg::Info(QStringLiteral("Input Passed: Expected= \"%s\" Input= \"%s\""), {fsExpected, sInput});
-    if (!fsVariableName.isEmpty() && !TVariableManager::Instance().Update(fsVariableName, sInput)) {
+    Msg().Info(QStringLiteral("Input Passed: Expected= \"%s\" Input= \"%s\""), {fsExpected, sInput});
+    if (!fsVariableName.isEmpty() && !Context().Variables().Update(fsVariableName, sInput)) {
         SetErrorText(QStringLiteral("Update %s with \"%s\" failed!"), {fsVariableName, sInput});
-        TMsg::Error(QStringLiteral("Invalid data type for variable %s"), {fsVariableName});
+        Msg().Error(QStringLiteral("Invalid data type for variable %s"), {fsVariableName});
         Finish(crFailed);
         return;
     }
@@ -188,7 +188,7 @@ void TCmdInputBoxStr::Start(const QString&)
 TCommand* TCmdInputBoxValue::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdInputBoxValue.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdInputBoxValue.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaption = csv.GetStringTrimmed(1);
     fsPrompt1 = csv.GetStringTrimmed(2);
@@ -198,18 +198,18 @@ TCommand* TCmdInputBoxValue::Init(const QString& sParameter)
     fdValueMax = ReadLimit(csv, 6, QStringLiteral("Unknown format for value max \"%s\"!"), 0x114114);
     if (csv.ValueCount() > 7) {
         fsVariableName = csv.GetString(7);
-        RequireVariableOfType(fsVariableName, ectIsFloat, 0x11520A);
+        RequireVariableOfType(Context().Variables(), fsVariableName, ectIsFloat, 0x11520A);
     }
     return this;
 }
 
 void TCmdInputBoxValue::Start(const QString&)
 {
-    QString sPrompt = Inserted(fsPrompt1);
+    QString sPrompt = Inserted(Context(), fsPrompt1);
     double rValue = 0.0;
     for (;;) {
         std::optional<QString> answer;
-        const QString sDefault = Inserted(fsDefault);
+        const QString sDefault = Inserted(Context(), fsDefault);
         if (!Ask([&](IOperatorDialogs& aDialogs) {
                 answer = aDialogs.InputBox(fsCaption, sPrompt, sDefault);
                 return answer.has_value();
@@ -219,18 +219,18 @@ void TCmdInputBoxValue::Start(const QString&)
         RemoveThousandSeparators(sInput);
         if (TextToFloat(sInput, TFormatSettings::App().cDecimalSeparator, rValue))
             break;
-        sPrompt = Inserted(fsPrompt2);
+        sPrompt = Inserted(Context(), fsPrompt2);
     }
     LogValue(FloatToStrG(rValue));
     if (fdValueMin <= rValue && rValue <= fdValueMax) {
-        TMsg::Info(QStringLiteral("Input Passed: %g <= %g <= %g"), {fdValueMin, rValue, fdValueMax});
+        Msg().Info(QStringLiteral("Input Passed: %g <= %g <= %g"), {fdValueMin, rValue, fdValueMax});
         if (!fsVariableName.isEmpty())
-            TVariableManager::Instance().SetValue(fsVariableName, rValue);
+            Context().Variables().SetValue(fsVariableName, rValue);
         Finish(crOk);
         return;
     }
     SetErrorText(QStringLiteral("%g <= %g <= %g"), {fdValueMin, rValue, fdValueMax});
-    TMsg::Error(QStringLiteral("Input Failed: %g <= %g <= %g!"), {fdValueMin, rValue, fdValueMax});
+    Msg().Error(QStringLiteral("Input Failed: %g <= %g <= %g!"), {fdValueMin, rValue, fdValueMax});
     Finish(crFailed);
 }
 

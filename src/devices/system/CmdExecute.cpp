@@ -111,7 +111,7 @@ TCmdLineExe::~TCmdLineExe()
     Abandon();
 }
 
-void TCmdLineExe::Start(QObject* aContext)
+void TCmdLineExe::Start(QObject* aContext, TMsgChannel& aMsg)
 {
     ReapAbandoned();
     fPid =
@@ -120,8 +120,8 @@ void TCmdLineExe::Start(QObject* aContext)
         return Deliver(FOnNotFound);
     fStartedPid = fPid;
     fStarted.start();
-    TMsg::Debug(QStringLiteral("Process %d started (window mode %s): %s"),
-                {int(fPid), WindowModeName(feWindowMode), fsFileName});
+    aMsg.Debug(QStringLiteral("Process %d started (window mode %s): %s"),
+               {int(fPid), WindowModeName(feWindowMode), fsFileName});
     if (fiTimeout < 0) {
         Abandon();
         return Deliver(FOnFinished);
@@ -213,7 +213,7 @@ TCmdExecute::~TCmdExecute()
 
 TCommand* TCmdExecute::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdExecute.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdExecute.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);
@@ -248,12 +248,12 @@ QString TCmdExecute::CommandLine() const
 
 void TCmdExecute::Start(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdExecute.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdExecute.Execute: ") + sParameter);
     if (fExeThread)
         std::exchange(fExeThread, nullptr)->Stop();
     // A text left from an earlier failed pass does not describe this one.
     SetErrorText(QString());
-    fsParameterSend = TVariableManager::Instance().InsertValues(fsParameter);
+    fsParameterSend = Context().Variables().InsertValues(fsParameter);
 
     fExeThread = std::make_shared<TCmdLineExe>(fsFileName, fsParameterSend, feWindowMode, fiWaitTime);
     fExeThread->FOnNotFound = Guard([this] {
@@ -266,9 +266,9 @@ void TCmdExecute::Start(const QString& sParameter)
         [this] { Failed(QStringLiteral("Timeout!"), QStringLiteral("Timeout while waiting for %s!")); });
     fExeThread->FOnFinished = Guard([this] { Finished(); });
     const auto exe = fExeThread;
-    exe->Start(Context());
+    exe->Start(Receiver(), Msg());
     TWindowModeWatch::Start(Owner()->Context().Part<IWindowSystem>(), exe->StartedPid(), feWindowMode,
-                            Context());
+                            Receiver());
 }
 
 void TCmdExecute::StopPendingWork()
@@ -280,7 +280,7 @@ void TCmdExecute::StopPendingWork()
 void TCmdExecute::Failed(const QString& sErrorText, const QString& sMessage)
 {
     fExeThread.reset();
-    TMsg::Error(sMessage, {CommandLine()});
+    Msg().Error(sMessage, {CommandLine()});
     Fail(sErrorText);
 }
 
@@ -288,19 +288,19 @@ void TCmdExecute::Finished()
 {
     const auto exe = std::exchange(fExeThread, nullptr);
     if (!exe->ExitCodeAvailable()) {
-        TMsg::Debug(QStringLiteral("Process finished: %s!"), {CommandLine()});
+        Msg().Debug(QStringLiteral("Process finished: %s!"), {CommandLine()});
         return Finish(crOk);
     }
     const std::uint32_t nCode = exe->ExitCode();
-    TMsg::Debug(QStringLiteral("Process finished with 0x%x: %s!"), {nCode, CommandLine()});
+    Msg().Debug(QStringLiteral("Process finished with 0x%x: %s!"), {nCode, CommandLine()});
     const TExitInfo* info = fExitInfos ? fExitInfos->GetInfo(nCode) : nullptr;
     if (!info)
         return Finish(crOk);
     if (info->Success()) {
-        TMsg::Info(QStringLiteral("Process finished with 0x%x: %s"), {nCode, info->Text()});
+        Msg().Info(QStringLiteral("Process finished with 0x%x: %s"), {nCode, info->Text()});
         return Finish(crOk);
     }
-    TMsg::Error(QStringLiteral("Process finished with 0x%x: %s"), {nCode, info->Text()});
+    Msg().Error(QStringLiteral("Process finished with 0x%x: %s"), {nCode, info->Text()});
     SetErrorText(QStringLiteral("%s (0x%x)"), {info->Text(), nCode});
     Finish(crFailed);
 }

@@ -41,7 +41,7 @@ public:
 
     // Starts the program from its own folder; the events come later, from aContext's thread, and
     // end with aContext.
-    void Start(QObject* aContext);
+    void Start(QObject* aContext, TMsgChannel& aMsg);
     // The watcher stops listening: no event follows, the program keeps running.
     void Stop();
 

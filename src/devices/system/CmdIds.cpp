@@ -70,7 +70,7 @@ void TCmdIdBase::RunFileWork(std::function<TOutcome(const TAbort&)> aWork,
 
 void TCmdIdBase::FailWith(const QString& sError)
 {
-    TMsg::Error(sError);
+    Msg().Error(sError);
     Fail(sError);
 }
 
@@ -79,16 +79,16 @@ void TCmdIdBase::FailWith(const QString& sError)
 
 TCommand* TCmdIdGetNext::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdIdGetNext.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdIdGetNext.Init: ") + sParameter);
     TCmdIdBase::Init(sParameter);
-    TMsg::Info(QStringLiteral("Load ID file \"%s\""), {fsSourceFile});
+    Msg().Info(QStringLiteral("Load ID file \"%s\""), {fsSourceFile});
     bool bStart = false;
     for (const QString& sRawLine : TIdFile::ReadLines(fsSourceFile)) {
         const QString sLine = sRawLine.trimmed();
         const QString sLower = sLine.toLower();
         if (sLower.startsWith(QLatin1String("#ranges"))) {
             if (fRanges.Init(sLine.mid(7)) > 0)
-                TMsg::Info(QStringLiteral("Initialized serial number ranges: ") + fRanges.BoundaryInfo());
+                Msg().Info(QStringLiteral("Initialized serial number ranges: ") + fRanges.BoundaryInfo());
         } else if (sLower.startsWith(QLatin1String("#sorted"))) {
             fbSortedList = true;
         } else if (sLower.startsWith(QLatin1String("#start"))) {
@@ -99,7 +99,7 @@ TCommand* TCmdIdGetNext::Init(const QString& sParameter)
     if (!bStart)
         throw EMsg(QStringLiteral("Directive \"#Start\" missed in ID file: %s"), {fsSourceFile},
                    TMsgId(0x11A20A), 0);
-    if (!TVariableManager::Instance().Confirm(fsVariableName, ectIsInteger))
+    if (!Context().Variables().Confirm(fsVariableName, ectIsInteger))
         throw EMsg(QStringLiteral("Variable \"%s\" is not defined or not an integer!"), {fsVariableName},
                    TMsgId(0x11A60A), 0);
     return this;
@@ -148,7 +148,7 @@ std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted, const TAb
 
 void TCmdIdGetNext::Start(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdIdGetNext.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdIdGetNext.Execute: ") + sParameter);
     RunFileWork(
         [sFile = fsSourceFile, bSorted = fbSortedList, ranges = fRanges](const TAbort& aAbort) {
             std::int64_t iNext = LastId(sFile, bSorted, aAbort);
@@ -165,8 +165,8 @@ void TCmdIdGetNext::Start(const QString& sParameter)
                 FailWith(outcome.sError);
                 return;
             }
-            TVariableManager::Instance().SetValue(fsVariableName, outcome.iId);
-            TMsg::Trace(QStringLiteral("New ID stored in %s=%d"),
+            Context().Variables().SetValue(fsVariableName, outcome.iId);
+            Msg().Trace(QStringLiteral("New ID stored in %s=%d"),
                         {fsVariableName, static_cast<long long>(outcome.iId)});
             Finish(crDone);
         });
@@ -177,9 +177,9 @@ void TCmdIdGetNext::Start(const QString& sParameter)
 
 TCommand* TCmdIdRegister::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdIdRegister.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdIdRegister.Init: ") + sParameter);
     TCmdIdBase::Init(sParameter);
-    RequireVariable(fsVariableName, 0x11A70A);
+    RequireVariable(Context().Variables(), fsVariableName, 0x11A70A);
     return this;
 }
 
@@ -202,8 +202,8 @@ void TCmdIdRegister::Register(const QString& sFile, const QString& sValue, const
 
 void TCmdIdRegister::Start(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdIdRegister.Execute: ") + sParameter);
-    const QString sValue = TVariableManager::Instance().GetAsStr(fsVariableName);
+    Msg().Debug(QStringLiteral("TCmdIdRegister.Execute: ") + sParameter);
+    const QString sValue = Context().Variables().GetAsStr(fsVariableName);
     if (sValue.isEmpty()) {
         FailWith(EMsg(QStringLiteral("Empty value!"), TMsgId(0x11A70A), 0).Message());
         return;

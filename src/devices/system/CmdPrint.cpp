@@ -23,7 +23,7 @@ TCmdPrint::~TCmdPrint() = default;
 TCommand* TCmdPrint::Init(const QString& sParameter)
 {
     // No value-log column: a printed label has no value to log.
-    TMsg::Debug(QStringLiteral("TCmdPrint.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdPrint.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
 
     fsCaption = csv.GetStringTrimmed(0);
@@ -51,7 +51,7 @@ TCommand* TCmdPrint::Init(const QString& sParameter)
 
 void TCmdPrint::Execute(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdPrint.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdPrint.Execute: ") + sParameter);
     Conclude(PrintTemplate() ? crDone : crFailed);
 }
 
@@ -61,12 +61,12 @@ bool TCmdPrint::PrintTemplate()
         const QByteArray aBytes = ReadTemplateFile(fsTemplateFile, QStringLiteral("template file"));
 
         // Variables first, so that a value holding a date tag gets the date as well.
-        QString sText = TVariableManager::Instance().InsertValues(TemplateText(aBytes), RtfEscapeValue);
+        QString sText = Context().Variables().InsertValues(TemplateText(aBytes), RtfEscapeValue);
         sText = InsertDateTimeTags(sText, QDateTime::currentDateTime());
 
         if (!fPaper->SelectPrinter(fsPrinterName)) {
             const QString sError = Format(QStringLiteral("Printer \"%s\" not found!"), {fsPrinterName});
-            TMsg::Error(sError);
+            Msg().Error(sError);
             SetErrorText(sError);
             return false;
         }
@@ -74,7 +74,7 @@ bool TCmdPrint::PrintTemplate()
         return true;
     } catch (const std::exception& e) {
         const QString sError = QStringLiteral("Printing failed with error: ") + ExceptionText(e);
-        TMsg::Fatal(sError);
+        Msg().Fatal(sError);
         SetErrorText(sError);
         return false;
     }

@@ -17,19 +17,19 @@ namespace sys {
 
 namespace {
 
-void LogInit(const char* sClass, const QString& sParameter)
+void LogInit(TDeviceContext& aContext, const char* sClass, const QString& sParameter)
 {
-    TMsg::Debug(QString::fromLatin1(sClass) + QStringLiteral(".Init: ") + sParameter);
+    aContext.Msg().Debug(QString::fromLatin1(sClass) + QStringLiteral(".Init: ") + sParameter);
 }
 
-void LogExecute(const char* sClass, const QString& sParameter)
+void LogExecute(TDeviceContext& aContext, const char* sClass, const QString& sParameter)
 {
-    TMsg::Debug(QString::fromLatin1(sClass) + QStringLiteral(".Execute: ") + sParameter);
+    aContext.Msg().Debug(QString::fromLatin1(sClass) + QStringLiteral(".Execute: ") + sParameter);
 }
 
-QString Inserted(const QString& sText)
+QString Inserted(TDeviceContext& aContext, const QString& sText)
 {
-    return TVariableManager::Instance().InsertValues(sText);
+    return aContext.Variables().InsertValues(sText);
 }
 
 // A condition as a Boolean; an empty one is false. Raises when it cannot be evaluated.
@@ -48,7 +48,7 @@ bool ConditionHolds(const QString& sCondition)
 
 TCommand* TCmdAssignValueLog::Init(const QString& sParameter)
 {
-    LogInit("TCmdAssignValueLog", sParameter);
+    LogInit(Context(), "TCmdAssignValueLog", sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     if (csv.ValueCount() < 2)
         throw EError(Format(QStringLiteral("Number of parameters found: %d < min. %d needed parameters!"),
@@ -63,19 +63,19 @@ TCommand* TCmdAssignValueLog::Init(const QString& sParameter)
     fsValue = csv.GetString(1);
     const bool bMultipleUse =
         csv.ValueCount() > 2 && csv.GetValueTrimmed(2).contains(QLatin1String("MultipleUse"));
-    if (!TValueLog::Instance().Append(fsLogValName) && !bMultipleUse)
-        TMsg::Warning(QStringLiteral("Log value \"%s\" multiple used!"), {fsLogValName});
+    if (!Context().ValueLog().Append(fsLogValName) && !bMultipleUse)
+        Msg().Warning(QStringLiteral("Log value \"%s\" multiple used!"), {fsLogValName});
     return this;
 }
 
 void TCmdAssignValueLog::Execute(const QString& sParameter)
 {
-    LogExecute("TCmdAssignValueLog", sParameter);
+    LogExecute(Context(), "TCmdAssignValueLog", sParameter);
     try {
-        LogValue(Inserted(fsValue));
+        LogValue(Inserted(Context(), fsValue));
     } catch (const std::exception& e) {
         const QString sError = QStringLiteral("Value log assigment failed: ") + ExceptionText(e);
-        TMsg::Error(sError);
+        Msg().Error(sError);
         SetErrorText(sError);
         Conclude(crFailed);
         return;
@@ -88,22 +88,22 @@ void TCmdAssignValueLog::Execute(const QString& sParameter)
 
 TCommand* TCmdAssignVariable::Init(const QString& sParameter)
 {
-    LogInit(ClassName(), sParameter);
+    LogInit(Context(), ClassName(), sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsValue = Unquote(csv.GetValueTrimmed(1), QLatin1Char('"'));
     fsVariableName = csv.GetValueTrimmed(2);
-    RequireVariable(fsVariableName);
+    RequireVariable(Context().Variables(), fsVariableName);
     return this;
 }
 
 void TCmdAssignVariable::Execute(const QString& sParameter)
 {
-    LogExecute(ClassName(), sParameter);
+    LogExecute(Context(), ClassName(), sParameter);
     ECmdResult eResult = crFailed;
     try {
-        const QString sText = ValueText(Inserted(fsValue));
-        if (TVariableManager::Instance().Update(fsVariableName, sText)) {
+        const QString sText = ValueText(Inserted(Context(), fsValue));
+        if (Context().Variables().Update(fsVariableName, sText)) {
             Updated(sText);
             eResult = crDone;
         } else {
@@ -111,7 +111,7 @@ void TCmdAssignVariable::Execute(const QString& sParameter)
         }
     } catch (const std::exception& e) {
         const QString sError = QStringLiteral("Variable assigment failed: ") + ExceptionText(e);
-        TMsg::Error(sError);
+        Msg().Error(sError);
         SetErrorText(sError);
     }
     Conclude(eResult);
@@ -119,8 +119,8 @@ void TCmdAssignVariable::Execute(const QString& sParameter)
 
 void TCmdAssignVariable::Updated(const QString&)
 {
-    TMsg::Trace(QStringLiteral("Updated variable %s = %s"),
-                {fsVariableName, TVariableManager::Instance().GetAsStr(fsVariableName)});
+    Msg().Trace(QStringLiteral("Updated variable %s = %s"),
+                {fsVariableName, Context().Variables().GetAsStr(fsVariableName)});
 }
 
 QString TCmdAssignVariableEx::ValueText(const QString& sInserted) const
@@ -130,8 +130,8 @@ QString TCmdAssignVariableEx::ValueText(const QString& sInserted) const
 
 void TCmdAssignVariableEx::Updated(const QString&)
 {
-    const QString sValue = TVariableManager::Instance().GetAsStr(fsVariableName);
-    TMsg::Trace(QStringLiteral("Updated variable %s = \"%s\"; %s"),
+    const QString sValue = Context().Variables().GetAsStr(fsVariableName);
+    Msg().Trace(QStringLiteral("Updated variable %s = \"%s\"; %s"),
                 {fsVariableName, EscapeText(sValue), HexDump(sValue)});
 }
 
@@ -145,31 +145,31 @@ void TCmdAssignVariableEx::UpdateFailed(const QString& sText)
 
 TCommand* TCmdAssignVarConditionally::Init(const QString& sParameter)
 {
-    LogInit("TCmdAssignVarConditionally", sParameter);
+    LogInit(Context(), "TCmdAssignVarConditionally", sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 5);
     fsCondition = csv.GetValueTrimmed(1);
     fsTrueValue = csv.GetValueTrimmed(2);
     fsFalseValue = csv.GetValueTrimmed(3);
     fsVariableName = csv.GetValueTrimmed(4);
-    RequireVariable(fsVariableName);
+    RequireVariable(Context().Variables(), fsVariableName);
     return this;
 }
 
 void TCmdAssignVarConditionally::Execute(const QString& sParameter)
 {
-    LogExecute("TCmdAssignVarConditionally", sParameter);
+    LogExecute(Context(), "TCmdAssignVarConditionally", sParameter);
     ECmdResult eResult = crFailed;
     try {
-        const QString sCondition = Inserted(fsCondition);
+        const QString sCondition = Inserted(Context(), fsCondition);
         const bool bHolds = ConditionHolds(sCondition);
-        TMsg::Info(bHolds ? QStringLiteral("Condition is TRUE: %s")
+        Msg().Info(bHolds ? QStringLiteral("Condition is TRUE: %s")
                           : QStringLiteral("Condition is FALSE: %s"),
                    {sCondition});
-        const QString sText = Inserted(bHolds ? fsTrueValue : fsFalseValue);
-        TVariableManager& variables = TVariableManager::Instance();
+        const QString sText = Inserted(Context(), bHolds ? fsTrueValue : fsFalseValue);
+        TVariableManager& variables = Context().Variables();
         if (variables.Update(fsVariableName, sText)) {
-            TMsg::Trace(QStringLiteral("Updated variable %s = %s"),
+            Msg().Trace(QStringLiteral("Updated variable %s = %s"),
                         {fsVariableName, variables.GetAsStr(fsVariableName)});
             eResult = crDone;
         } else {
@@ -177,7 +177,7 @@ void TCmdAssignVarConditionally::Execute(const QString& sParameter)
         }
     } catch (const std::exception& e) {
         const QString sError = QStringLiteral("Conditional variable assignment failed: ") + ExceptionText(e);
-        TMsg::Error(sError);
+        Msg().Error(sError);
         SetErrorText(sError);
     }
     Conclude(eResult);
@@ -188,7 +188,7 @@ void TCmdAssignVarConditionally::Execute(const QString& sParameter)
 
 TCommand* TCmdVarToVarBase::Init(const QString& sParameter)
 {
-    LogInit(ClassName(), sParameter);
+    LogInit(Context(), ClassName(), sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsVarNameA = csv.GetValueTrimmed(1);
     fsFormat = csv.GetStringTrimmed(2);
@@ -199,19 +199,19 @@ TCommand* TCmdVarToVarBase::Init(const QString& sParameter)
 
 void TCmdIntToStr::CheckSource() const
 {
-    RequireVariableOfType(fsVarNameA, ectIsInteger, 0x11920A);
+    RequireVariableOfType(Context().Variables(), fsVarNameA, ectIsInteger, 0x11920A);
 }
 
 void TCmdIntToStr::Execute(const QString& sParameter)
 {
-    LogExecute(ClassName(), sParameter);
-    TVariableManager& variables = TVariableManager::Instance();
+    LogExecute(Context(), ClassName(), sParameter);
+    TVariableManager& variables = Context().Variables();
     ECmdResult eResult = crFailed;
     try {
         const std::int64_t iValue = variables.GetAsInt(fsVarNameA);
         // The store logs why a conversion failed.
         if (variables.SetIntToStr(iValue, fsVarNameB, fsFormat)) {
-            TMsg::Trace(
+            Msg().Trace(
                 QStringLiteral("Variable %s=%d saved formatted in %s=\"%s\""),
                 {fsVarNameA, static_cast<long long>(iValue), fsVarNameB, variables.GetAsStr(fsVarNameB)});
             eResult = crDone;
@@ -219,7 +219,7 @@ void TCmdIntToStr::Execute(const QString& sParameter)
             SetErrorText(QStringLiteral("Formatting %s into %s failed!"), {fsVarNameA, fsVarNameB});
         }
     } catch (const std::exception& e) {
-        TMsg::Error(ExceptionText(e));
+        Msg().Error(ExceptionText(e));
         SetErrorText(ExceptionText(e));
     }
     Conclude(eResult);
@@ -227,21 +227,21 @@ void TCmdIntToStr::Execute(const QString& sParameter)
 
 void TCmdStrToStr::CheckSource() const
 {
-    RequireVariable(fsVarNameA, 0x11930A);
+    RequireVariable(Context().Variables(), fsVarNameA, 0x11930A);
 }
 
 void TCmdStrToStr::Execute(const QString& sParameter)
 {
-    LogExecute(ClassName(), sParameter);
-    TVariableManager& variables = TVariableManager::Instance();
+    LogExecute(Context(), ClassName(), sParameter);
+    TVariableManager& variables = Context().Variables();
     try {
         const QString sText = variables.GetAsStr(fsVarNameA);
         variables.SetStrToStr(sText, fsVarNameB, fsFormat);
-        TMsg::Trace(QStringLiteral("Variable %s=\"%s\" saved formatted in %s=\"%s\""),
+        Msg().Trace(QStringLiteral("Variable %s=\"%s\" saved formatted in %s=\"%s\""),
                     {fsVarNameA, sText, fsVarNameB, variables.GetAsStr(fsVarNameB)});
     } catch (const std::exception& e) {
         // A target of another type: the step fails with the store's reason instead of hanging the run.
-        TMsg::Error(ExceptionText(e));
+        Msg().Error(ExceptionText(e));
         SetErrorText(ExceptionText(e));
         Conclude(crFailed);
         return;
@@ -255,7 +255,7 @@ void TCmdStrToStr::Execute(const QString& sParameter)
 TCommand* TCmdCalculate::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    LogInit("TCmdCalculate", sParameter);
+    LogInit(Context(), "TCmdCalculate", sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsTerm = csv.GetValueTrimmed(1);
     fsVariableName = csv.GetValueTrimmed(2);
@@ -264,7 +264,7 @@ TCommand* TCmdCalculate::Init(const QString& sParameter)
 
 void TCmdCalculate::Store(double rValue) const
 {
-    TVariableManager& variables = TVariableManager::Instance();
+    TVariableManager& variables = Context().Variables();
     switch (variables.GetType(fsVariableName)) {
     case evtInteger: {
         // Halves go to the even neighbour (the default rounding mode).
@@ -288,8 +288,8 @@ void TCmdCalculate::Store(double rValue) const
 
 void TCmdCalculate::Execute(const QString& sParameter)
 {
-    LogExecute("TCmdCalculate", sParameter);
-    const QString sTerm = Inserted(fsTerm);
+    LogExecute(Context(), "TCmdCalculate", sParameter);
+    const QString sTerm = Inserted(Context(), fsTerm);
     try {
         TExpressionParser parser;
         const double rValue = parser.GetResults(parser.AddExpression(sTerm));
@@ -297,14 +297,14 @@ void TCmdCalculate::Execute(const QString& sParameter)
             throw EError(QStringLiteral("Result is not a number!"));
         Store(rValue);
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Invalid term \"%s\": %s"), {sTerm, ExceptionText(e)});
+        Msg().Error(QStringLiteral("Invalid term \"%s\": %s"), {sTerm, ExceptionText(e)});
         SetErrorText(QStringLiteral("Calculation failed: %s!"), {sTerm});
-        TMsg::Error(QStringLiteral("Calculation failed: %s!"), {sTerm});
+        Msg().Error(QStringLiteral("Calculation failed: %s!"), {sTerm});
         Conclude(crFailed);
         return;
     }
-    const QString sResult = TVariableManager::Instance().GetAsStr(fsVariableName);
-    TMsg::Info(QStringLiteral("Result in \"%s\" = %s from %s "), {fsVariableName, sResult, sTerm});
+    const QString sResult = Context().Variables().GetAsStr(fsVariableName);
+    Msg().Info(QStringLiteral("Result in \"%s\" = %s from %s "), {fsVariableName, sResult, sTerm});
     LogValue(sResult);
     Conclude(crDone);
 }
@@ -315,29 +315,29 @@ void TCmdCalculate::Execute(const QString& sParameter)
 TCommand* TCmdEvaluate::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    LogInit("TCmdEvaluate", sParameter);
+    LogInit(Context(), "TCmdEvaluate", sParameter);
     fsTerm = ParameterFields(sParameter).GetValueTrimmed(1);
     return this;
 }
 
 void TCmdEvaluate::Execute(const QString& sParameter)
 {
-    LogExecute("TCmdEvaluate", sParameter);
-    const QString sTerm = Inserted(fsTerm);
+    LogExecute(Context(), "TCmdEvaluate", sParameter);
+    const QString sTerm = Inserted(Context(), fsTerm);
     bool bHolds = false;
     try {
         TExpressionParser parser;
         bHolds = parser.GetAsBoolean(parser.AddExpression(sTerm));
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Invalid expression %s: %s"), {sTerm, ExceptionText(e)});
+        Msg().Error(QStringLiteral("Invalid expression %s: %s"), {sTerm, ExceptionText(e)});
     }
     if (bHolds) {
-        TMsg::Info(QStringLiteral("Expression is true: %s"), {sTerm});
+        Msg().Info(QStringLiteral("Expression is true: %s"), {sTerm});
         Conclude(crOk);
         return;
     }
     SetErrorText(QStringLiteral("Expression is false: %s!"), {sTerm});
-    TMsg::Error(QStringLiteral("Expression is false or evaluation failed: %s!"), {sTerm});
+    Msg().Error(QStringLiteral("Expression is false or evaluation failed: %s!"), {sTerm});
     Conclude(crFailed);
 }
 

@@ -20,7 +20,7 @@ IWindowSystem* ReachableWindowSystem(TCommand& aCommand)
     QString sReason;
     if (windows.Available(sReason))
         return &windows;
-    TMsg::Error(QStringLiteral("Windows cannot be reached: %s"), {sReason});
+    aCommand.Msg().Error(QStringLiteral("Windows cannot be reached: %s"), {sReason});
     return nullptr;
 }
 
@@ -29,7 +29,7 @@ IWindowSystem* ReachableWindowSystem(TCommand& aCommand)
 
 TCommand* TCmdExistWindow::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdExistWindow.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdExistWindow.Init: ") + sParameter);
     TCommand::Init(sParameter);
     fsWindowCaption = ParameterFields(sParameter).GetValue(1);
     return this;
@@ -37,7 +37,7 @@ TCommand* TCmdExistWindow::Init(const QString& sParameter)
 
 void TCmdExistWindow::Execute(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdExistWindow.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdExistWindow.Execute: ") + sParameter);
     IWindowSystem* windows = ReachableWindowSystem(*this);
     Conclude(windows && windows->ExistWindow(fsWindowCaption) ? crOk : crFailed);
 }
@@ -47,7 +47,7 @@ void TCmdExistWindow::Execute(const QString& sParameter)
 
 TCommand* TCmdSendKey::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdSendKey.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdSendKey.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fbyKeyCode = std::uint8_t(csv.GetInteger(1) & 0xFF);
@@ -59,7 +59,7 @@ TCommand* TCmdSendKey::Init(const QString& sParameter)
 
 void TCmdSendKey::Execute(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdSendKey.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdSendKey.Execute: ") + sParameter);
     bool bSent = false;
     if (IWindowSystem* windows = ReachableWindowSystem(*this)) {
         if (fsWindowCaption.isEmpty())
@@ -77,7 +77,7 @@ void TCmdSendKey::Execute(const QString& sParameter)
 
 TCommand* TCmdOpenTzd::Init(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdFileOpen.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdFileOpen.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);
@@ -93,15 +93,15 @@ TCommand* TCmdOpenTzd::Init(const QString& sParameter)
 
 void TCmdOpenTzd::Execute(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdFileOpen.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdFileOpen.Execute: ") + sParameter);
     if (!QFileInfo(fsFileName).isFile()) {
-        TMsg::Error(QStringLiteral("File not found: \"%s\""), {fsFileName});
+        Msg().Error(QStringLiteral("File not found: \"%s\""), {fsFileName});
         return Conclude(crFailed);
     }
     IDefinitionOpener* opener = Owner()->Context().DefinitionOpener();
     if (!opener) {
         SetErrorText(QStringLiteral("No program to open \"%s\""), {fsFileName});
-        TMsg::Error(QStringLiteral("No program to open \"%s\""), {fsFileName});
+        Msg().Error(QStringLiteral("No program to open \"%s\""), {fsFileName});
         return Conclude(crFailed);
     }
     // The program releases this definition, this command included, once the current event is over.

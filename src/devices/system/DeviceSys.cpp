@@ -81,14 +81,13 @@ void TDeviceSys::Info(QString& sName, QString& sVersion) const
 
 void TDeviceSys::Init(const QString& sDefinition)
 {
-    TMsg::Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
+    Msg().Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
 }
 
-void RegisterDevices()
+void RegisterDevices(TDeviceTypes& aTypes)
 {
-    TDeviceList::RegisterType(TDeviceSys::KeyName(), [](TDeviceContext& aContext) {
-        return std::make_unique<TDeviceSys>(aContext);
-    });
+    aTypes.Register(TDeviceSys::KeyName(),
+                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceSys>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -147,12 +146,12 @@ void TCmdWriteValueLog::Execute(const QString&)
 {
     const IRunnerControl* pRunner = Owner()->Context().Runner();
     try {
-        TValueLog::Instance().Write(true, pRunner ? pRunner->OperatorName() : QString());
-        TValueLog::Instance().SetStart();
+        Context().ValueLog().Write(true, pRunner ? pRunner->OperatorName() : QString());
+        Context().ValueLog().SetStart();
     } catch (const std::exception& e) {
         // A log that cannot be written fails the step instead of keeping the run waiting.
         SetErrorText(ExceptionText(e));
-        TMsg::Error(ExceptionText(e));
+        Msg().Error(ExceptionText(e));
         Conclude(crFailed);
         return;
     }
@@ -165,7 +164,7 @@ void TCmdWriteValueLog::Execute(const QString&)
 TCommand* TCmdProcess::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdProcess.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdProcess.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     const QString sMode = csv.GetValueTrimmed(1);
     const std::pair<const char*, EProcessMode> modes[] = {{"ContinueOnFailure", pmContinueOnFailure},
@@ -192,7 +191,7 @@ void TCmdProcess::Execute(const QString&)
         }
         pRunner->SetExitAfterFailure();
     } else {
-        TRegIO::Instance().SetEndOnFailure(feMode == pmBreakOnFailure);
+        Context().Settings().SetEndOnFailure(feMode == pmBreakOnFailure);
     }
     Conclude(crDone);
 }
@@ -203,7 +202,7 @@ void TCmdProcess::Execute(const QString&)
 TCommand* TCmdSetTestCaseStatus::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdSetTestCaseStatus.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdSetTestCaseStatus.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsCaseName = csv.GetStringTrimmed(1);
@@ -220,7 +219,7 @@ TCommand* TCmdSetTestCaseStatus::Init(const QString& sParameter)
 void TCmdSetTestCaseStatus::Execute(const QString&)
 {
     IRunnerControl* pRunner = Owner()->Context().Runner();
-    const QString sName = TVariableManager::Instance().InsertValues(fsCaseName);
+    const QString sName = Context().Variables().InsertValues(fsCaseName);
     if (!pRunner) {
         SetErrorText(NoRunner());
         Conclude(crFailed);
@@ -231,7 +230,7 @@ void TCmdSetTestCaseStatus::Execute(const QString&)
         Conclude(crFailed);
         return;
     }
-    TMsg::Trace(QStringLiteral("Test case \"%s\" %s!"),
+    Msg().Trace(QStringLiteral("Test case \"%s\" %s!"),
                 {sName, fbTestEnabled ? QStringLiteral("enabled") : QStringLiteral("disabled")});
     Conclude(crDone);
 }
@@ -242,7 +241,7 @@ void TCmdSetTestCaseStatus::Execute(const QString&)
 TCommand* TCmdGoto::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdGoto.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdGoto.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaseName = csv.GetStringTrimmed(1);
     fsTerm = csv.ValueCount() > 2 ? csv.GetStringTrimmed(2) : QString();
@@ -252,7 +251,7 @@ TCommand* TCmdGoto::Init(const QString& sParameter)
 void TCmdGoto::Execute(const QString&)
 {
     if (!fsTerm.isEmpty()) {
-        const QString sTerm = TVariableManager::Instance().InsertValues(fsTerm);
+        const QString sTerm = Context().Variables().InsertValues(fsTerm);
         bool bCondition = false;
         try {
             TExpressionParser parser;
@@ -261,13 +260,13 @@ void TCmdGoto::Execute(const QString&)
             // A condition that cannot be evaluated is a failure, never a jump.
             const QString sError =
                 Format(QStringLiteral("Goto condition invalid \"%s\": %s"), {sTerm, ExceptionText(e)});
-            TMsg::Error(sError);
+            Msg().Error(sError);
             SetErrorText(sError);
             Conclude(crFailed);
             return;
         }
         if (!bCondition) {
-            TMsg::Trace(QStringLiteral("Goto condition \"%s\" not met - goto ignored."), {sTerm});
+            Msg().Trace(QStringLiteral("Goto condition \"%s\" not met - goto ignored."), {sTerm});
             Conclude(crDone);
             return;
         }
@@ -294,13 +293,13 @@ TCmdDelay::TCmdDelay(TDevice* aOwner) : TAsyncCommand(aOwner), fTimer(std::make_
     fTimer->setSingleShot(true);
     // The engineer's settle time is a minimum: a coarse timer may fire up to 5 % early.
     fTimer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(fTimer.get(), &QTimer::timeout, Context(), Guard([this] { Finish(crDone); }));
+    QObject::connect(fTimer.get(), &QTimer::timeout, Receiver(), Guard([this] { Finish(crDone); }));
 }
 
 TCommand* TCmdDelay::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdDelay.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdDelay.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fiInterval = csv.GetInteger(1);
@@ -309,7 +308,7 @@ TCommand* TCmdDelay::Init(const QString& sParameter)
 
 void TCmdDelay::Start(const QString&)
 {
-    TMsg::Trace(QStringLiteral("Delay for %d ms"), {fiInterval});
+    Msg().Trace(QStringLiteral("Delay for %d ms"), {fiInterval});
     // Zero or less concludes from the next pass of the event loop, never inside Execute.
     fTimer->start(std::max(fiInterval, 0));
 }
@@ -330,7 +329,7 @@ TCmdPause::~TCmdPause()
 TCommand* TCmdPause::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    TMsg::Debug(QStringLiteral("TCmdPause.Init: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdPause.Init: ") + sParameter);
     return this;
 }
 
@@ -385,7 +384,7 @@ TCommand* TCmdBreak::Init(const QString& sParameter)
 
 void TCmdBreak::Execute(const QString& sParameter)
 {
-    TMsg::Debug(QStringLiteral("TCmdBreak.Execute: ") + sParameter);
+    Msg().Debug(QStringLiteral("TCmdBreak.Execute: ") + sParameter);
     Conclude(crBreak);
 }
 

@@ -33,7 +33,7 @@ private:
 };
 
 // Registers the family's device types with the device list: "SystemControl".
-void RegisterDevices();
+void RegisterDevices(TDeviceTypes& aTypes);
 
 // Two short tones (800 Hz for 40 ms, 500 Hz for 20 ms); never fails the step. The tones play on a
 // worker thread, so the window stays responsive while they sound.

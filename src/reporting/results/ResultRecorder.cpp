@@ -4,6 +4,7 @@
 
 #include "core/ValueLog.h"
 #include "execution/Command.h"
+#include "execution/DeviceContext.h"
 #include "execution/Job.h"
 #include "execution/ProcessRunner.h"
 #include "execution/TestTree.h"
@@ -94,7 +95,7 @@ void TResultRecorder::NodeFinished(TTreeNode* aNode)
     if (!pCmd->LogValName().isEmpty()) {
         // A single blank is a column nobody set since the run (or the last intermediate line)
         // began.
-        const QString sValue = TValueLog::Instance().Value(pCmd->LogValName());
+        const QString sValue = fRunner.Context().ValueLog().Value(pCmd->LogValName());
         if (sValue != QLatin1String(" "))
             step.sLogValue = sValue;
     }
@@ -121,7 +122,7 @@ void TResultRecorder::ProcessFinishing(bool bPassed)
                             : QStringLiteral("failed");
     run.iFailedSteps = fRunner.JobFailureCounter();
     // The line the value log has just written; with the log off, the line it would write.
-    const TValueLog& log = TValueLog::Instance();
+    const TValueLog& log = fRunner.Context().ValueLog();
     for (const auto& [sName, sValue] :
          log.FileName().isEmpty() ? log.Line(bPassed, run.sOperator) : log.LastLine())
         run.Values.push_back({sName, sValue});

@@ -1,4 +1,5 @@
 #include "devices/audio/AudioControl.h"
+#include "TestContext.h"
 #include "devices/audio/DeviceAudioIn.h"
 #include "devices/audio/DeviceAudioOut.h"
 
@@ -25,13 +26,13 @@ protected:
     {
         if (!fServer.Running())
             GTEST_FAIL() << fServer.Error().toStdString();
-        audio::RegisterDevices();
+        audio::RegisterDevices(TestDeviceTypes());
         fLog.SetShowDebug(true);
         fLog.Attach();
     }
     void TearDown() override
     {
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
         TValueLog::InstanceRelease();
         TVariableManager::InstanceRelease();
         fLog.Detach();
@@ -45,7 +46,7 @@ protected:
     QString Load(const QString& sDefinition)
     {
         try {
-            TDeviceList::Instance().Append(sDefinition);
+            TestDeviceList().Append(sDefinition);
         } catch (const std::exception& e) {
             return ExceptionText(e);
         }
@@ -174,12 +175,12 @@ TEST_F(AudioControlTest, DevicesAtLoadTime)
     EXPECT_EQ(Load(QStringLiteral("AudioInput; In2; TZK-Speakers")),
               QStringLiteral("Audio input device \"TZK-Speakers\" not found!\r\nID: 41110A:0"));
 
-    TDevice* out = TDeviceList::Instance().Device(QStringLiteral("Out"));
+    TDevice* out = TestDeviceList().Device(QStringLiteral("Out"));
     ASSERT_NE(out, nullptr);
     QString sName, sVersion;
     out->Info(sName, sVersion);
     EXPECT_EQ(sName + QLatin1Char(' ') + sVersion, QStringLiteral("Audio Output V1.00.00"));
-    TDevice* in = TDeviceList::Instance().Device(QStringLiteral("In"));
+    TDevice* in = TestDeviceList().Device(QStringLiteral("In"));
     in->Info(sName, sVersion);
     EXPECT_EQ(sName + QLatin1Char(' ') + sVersion, QStringLiteral("Audio Input V1.01.01"));
     EXPECT_EQ(out->Command(QStringLiteral("MuteOn"))->Init(QStringLiteral("MuteOn"), QString()),
@@ -215,7 +216,7 @@ TEST_F(AudioControlTest, FunctionsOnAVanishedEndpointFailTheStep)
     const int iModule = fServer.AddSink({QStringLiteral("tzk_usb"), QStringLiteral("TZK-USB-Headset"), 2});
     ASSERT_GE(iModule, 0);
     ASSERT_EQ(Load(QStringLiteral("AudioOutput; Usb; TZK-USB")), QStringLiteral("no error"));
-    TDevice* usb = TDeviceList::Instance().Device(QStringLiteral("Usb"));
+    TDevice* usb = TestDeviceList().Device(QStringLiteral("Usb"));
     TCommand* volume = usb->Command(QStringLiteral("SetVolume"))
                            ->Init(QStringLiteral("SetVolume"), QStringLiteral("\"v\";dB;-1"));
 
@@ -258,18 +259,18 @@ TEST(AudioNoServerTest, DevicesAreNotFound)
     TTestDir dir;
     const QByteArray aPrevious = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:" + dir.FilePath(QStringLiteral("none")).toUtf8());
-    audio::RegisterDevices();
+    audio::RegisterDevices(TestDeviceTypes());
     TMsgLog log;
     log.Attach();
     QString sError;
     try {
-        TDeviceList::Instance().Append(QStringLiteral("AudioOutput; Out; TZK-Speakers"));
+        TestDeviceList().Append(QStringLiteral("AudioOutput; Out; TZK-Speakers"));
     } catch (const std::exception& e) {
         sError = ExceptionText(e);
     }
     EXPECT_EQ(sError, QStringLiteral("Audio output device \"TZK-Speakers\" not found!\r\nID: 42010A:0"));
     EXPECT_TRUE(LogHas(log, QStringLiteral("Sound server: Connection refused")));
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     log.Detach();
     TMsgClass::ReleaseSingleton();
     if (aPrevious.isEmpty())

@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "devices/audio/DeviceAudioOut.h"
 
 #include "execution/Job.h"
@@ -11,7 +12,7 @@
 class DeviceAudioLoadTest : public TDeviceFixture
 {
 protected:
-    DeviceAudioLoadTest() { audio::RegisterDevices(); }
+    DeviceAudioLoadTest() { audio::RegisterDevices(TestDeviceTypes()); }
     void SetUp() override
     {
         if (!fServer.Running())

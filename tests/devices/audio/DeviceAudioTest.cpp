@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "devices/audio/AudioWave.h"
 #include "devices/audio/DeviceAudioIn.h"
 #include "devices/audio/DeviceAudioOut.h"
@@ -44,7 +45,7 @@ protected:
     {
         if (!fServer.Running())
             GTEST_FAIL() << fServer.Error().toStdString();
-        audio::RegisterDevices();
+        audio::RegisterDevices(TestDeviceTypes());
         fLog.SetShowTrace(true);
         fLog.Attach();
         TRegIO::Instance().SetEndOnFailure(false);
@@ -53,7 +54,7 @@ protected:
     }
     void TearDown() override
     {
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
         TValueLog::InstanceRelease();
         TVariableManager::InstanceRelease();
         TRegIO::InstanceRelease();
@@ -61,7 +62,7 @@ protected:
         TMsgClass::ReleaseSingleton();
     }
 
-    static TDevice* Load(const QString& sDefinition) { return TDeviceList::Instance().Append(sDefinition); }
+    static TDevice* Load(const QString& sDefinition) { return TestDeviceList().Append(sDefinition); }
     static TCommand* Make(TDevice* aDevice, const QString& sFunction, const QString& sParameter)
     {
         return aDevice->Command(sFunction)->Init(sFunction, sParameter);
@@ -124,7 +125,7 @@ protected:
     TMsgLog fLog;
     TTestTree fTree;
     TFakeRunnerHost fHost;
-    TProcessRunner fRunner{fTree, fHost}; // the key hook of the open-ended checks
+    TProcessRunner fRunner{fTree, fHost, TestContext()}; // the key hook of the open-ended checks
     TDevice* fOut = nullptr;
     TDevice* fIn = nullptr;
 };
@@ -265,7 +266,7 @@ TEST_F(DeviceAudioTest, StopEndsAToneOnASuspendedOutput)
     Wait(300);
     QElapsedTimer timer;
     timer.start();
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     EXPECT_LT(timer.elapsed(), 1500) << "the render thread ended with its device";
 }
 
@@ -431,7 +432,7 @@ TEST_F(DeviceAudioTest, ReleasingTheDevicesEndsTheirStreams)
     EXPECT_FALSE(
         fServer.Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")})
             .isEmpty());
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     // The server notices the closed streams a moment later.
     EXPECT_TRUE(RunEventsUntil(
         [this] {

@@ -1,3 +1,4 @@
+#include "TestContext.h"
 #include "devices/axcc/DeviceAxcc.h"
 
 #include "AxcsTestBus.h"
@@ -21,7 +22,7 @@ protected:
     static void SetUpTestSuite() { fBus = std::make_unique<TAxcsTestBus>(); }
     static void TearDownTestSuite() { fBus.reset(); }
 
-    DeviceAxccRunTest() { axcc::RegisterDevices(); }
+    DeviceAxccRunTest() { axcc::RegisterDevices(TestDeviceTypes()); }
     void SetUp() override
     {
         ASSERT_FALSE(fBus->Address().isEmpty()) << fBus->Error().toStdString();
@@ -68,8 +69,8 @@ TEST_F(DeviceAxccRunTest, DefinitionRunsAgainstTheServer)
     EXPECT_EQ(fHost.finals.back().failed.size(), 3u) << LogText().toStdString();
     EXPECT_EQ(ErrorOf(QStringLiteral("Too early")), QStringLiteral("Cannot set timeout!"));
     EXPECT_EQ(Step(QStringLiteral("Connect"))->Cmd()->CmdResult(), crOk);
-    EXPECT_EQ(TVariableManager::Instance().GetAsStr(QStringLiteral("Serial")), QStringLiteral("SN-0042"));
-    EXPECT_EQ(TValueLog::Instance().Value(QStringLiteral("SN")), QStringLiteral("SN-0042"));
+    EXPECT_EQ(fSession.Variables().GetAsStr(QStringLiteral("Serial")), QStringLiteral("SN-0042"));
+    EXPECT_EQ(fSession.ValueLog().Value(QStringLiteral("SN")), QStringLiteral("SN-0042"));
     EXPECT_EQ(Step(QStringLiteral("Later"))->Cmd()->CmdResult(), crOk);
     EXPECT_EQ(Step(QStringLiteral("Ask"))->Cmd()->CmdResult(), crOk);
     EXPECT_EQ(fOperator.questions.size(), 1u);

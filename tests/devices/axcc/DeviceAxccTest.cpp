@@ -1,4 +1,5 @@
 #include "devices/axcc/DeviceAxcc.h"
+#include "TestContext.h"
 
 #include "AxcsTestBus.h"
 
@@ -70,18 +71,18 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(fBus->Address().isEmpty()) << fBus->Error().toStdString();
-        axcc::RegisterDevices();
+        axcc::RegisterDevices(TestDeviceTypes());
         fLog.SetShowTrace(true);
         fLog.SetShowDebug(true);
         fLog.Attach();
         fContext.SetDialogs(&fDialogs);
-        TDeviceList::SetContext(&fContext);
+        SetTestContext(&fContext);
     }
     void TearDown() override
     {
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
         fBus->StopServer();
-        TDeviceList::SetContext(nullptr);
+        SetTestContext(nullptr);
         TValueLog::InstanceRelease();
         TVariableManager::InstanceRelease();
         fLog.Detach();
@@ -97,7 +98,7 @@ protected:
     }
     TDeviceAxcc& Declare(const QString& sDefinition)
     {
-        fDevice = static_cast<TDeviceAxcc*>(TDeviceList::Instance().Append(sDefinition));
+        fDevice = static_cast<TDeviceAxcc*>(TestDeviceList().Append(sDefinition));
         return *fDevice;
     }
     TCommand* Make(const QString& sFunction, const QString& sParameter)
@@ -134,7 +135,7 @@ protected:
     static inline std::unique_ptr<TAxcsTestBus> fBus;
     TMsgLog fLog;
     TFakeOperatorDialogs fDialogs;
-    TDeviceContext fContext;
+    TTestDeviceContext fContext;
     TDeviceAxcc* fDevice = nullptr;
 };
 
@@ -179,7 +180,7 @@ TEST_F(DeviceAxccTest, FunctionTableAndDeclaration)
         }
         EXPECT_EQ(sError.toStdString(), c.sError) << c.sFunction << "(" << c.sParameter << ")";
     }
-    EXPECT_EQ(RaisedText([] { TDeviceList::Instance().Append(QStringLiteral("AXCC; NoTimeout")); }),
+    EXPECT_EQ(RaisedText([] { TestDeviceList().Append(QStringLiteral("AXCC; NoTimeout")); }),
               QStringLiteral("Number of parameters found: 2 < 3 needed parameters!"));
 }
 
@@ -404,11 +405,11 @@ TEST_F(DeviceAxccTest, UnloadingWhileAFunctionRunsCancelsIt)
     // The definition goes while the operator still looks at the question.
     QTimer::singleShot(200, [this] {
         EXPECT_EQ(fDialogs.questions.size(), 1u);
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
     });
     pAsk->Execute(QStringLiteral("1. step"));
     EXPECT_TRUE(RunEventsUntil([this] { return fDialogs.iWithdrawn == 1; }));
-    EXPECT_EQ(TDeviceList::Instance().Count(), 0);
+    EXPECT_EQ(TestDeviceList().Count(), 0);
     EXPECT_TRUE(Logged(QStringLiteral("Error: Cancelled by user!")));
 }
 

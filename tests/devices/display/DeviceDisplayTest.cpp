@@ -1,4 +1,5 @@
 #include "DisplayFixture.h"
+#include "TestContext.h"
 
 #include "devices/display/DeviceDisplay.h"
 
@@ -55,7 +56,7 @@ TEST_F(DeviceDisplayTest, GotoJumpsWithinTheFileItsOwnDeviceOpenedLast)
     EXPECT_TRUE(QDir::isAbsolutePath(sManual));
 
     QString sName, sVersion;
-    TDeviceList::Instance().Device(QStringLiteral("Manual"))->Info(sName, sVersion);
+    fSession.Devices().Device(QStringLiteral("Manual"))->Info(sName, sVersion);
     EXPECT_EQ(sName, QStringLiteral("HTML Viewer"));
     EXPECT_EQ(sVersion, QStringLiteral("V1.01.02"));
 }
@@ -113,7 +114,7 @@ TEST_F(DeviceDisplayTest, BadLinesAreLoadErrors)
 
 TEST_F(DeviceDisplayTest, TheFactoryRefusesUnknownFunctionsAndToRunItself)
 {
-    TDevice* pDevice = TDeviceList::Instance().Append(QStringLiteral("HTMLViewer; Viewer"));
+    TDevice* pDevice = fSession.Devices().Append(QStringLiteral("HTMLViewer; Viewer"));
     TCommand* pFactory = pDevice->Command(QStringLiteral("Open"));
     ASSERT_NE(pFactory, nullptr);
     EXPECT_EQ(pFactory, pDevice->Command(QStringLiteral("Goto")));

@@ -1,4 +1,5 @@
 #include "DisplayFixture.h"
+#include "TestContext.h"
 #include "TestDevices.h"
 
 #include "devices/display/DeviceIndicator.h"
@@ -54,7 +55,7 @@ TEST_F(DeviceIndicatorTest, DeclarationsShowCaptionDashesAndColourSideBySide)
     }
 
     QString sName, sVersion;
-    TDeviceList::Instance().Device(QStringLiteral("Volts"))->Info(sName, sVersion);
+    fSession.Devices().Device(QStringLiteral("Volts"))->Info(sName, sVersion);
     EXPECT_EQ(sName, QStringLiteral("Indicator"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.05"));
 
@@ -85,7 +86,7 @@ TEST_F(DeviceIndicatorTest, BadDeclarationsAreLoadErrorsAndLeaveNoReadOut)
         ASSERT_FALSE(errors.isEmpty()) << c.sLine;
         EXPECT_TRUE(errors.first().startsWith(QStringLiteral("2: ") + QLatin1String(c.sError)))
             << c.sLine << " gave " << errors.first().toStdString();
-        EXPECT_EQ(TDeviceList::Instance().Device(QStringLiteral("I")), nullptr) << c.sLine;
+        EXPECT_EQ(fSession.Devices().Device(QStringLiteral("I")), nullptr) << c.sLine;
         EXPECT_EQ(fStrip.Shown(), 0) << c.sLine;
     }
 }

@@ -3,6 +3,7 @@
 #include "DeviceFixture.h"
 #include "FakeDocumentDisplay.h"
 #include "FakeIndicatorStrip.h"
+#include "TestContext.h"
 
 #include "core/FormatSettings.h"
 #include "devices/display/DeviceDisplay.h"
@@ -14,7 +15,7 @@ class TDisplayFixture : public TDeviceFixture
 protected:
     TDisplayFixture()
     {
-        display::RegisterDevices();
+        display::RegisterDevices(TestDeviceTypes());
         fSession.Context().SetIndicators(&fStrip);
         fSession.Context().SetDocuments(&fDocuments);
     }

@@ -2,6 +2,7 @@
 // streams frames at 2400 baud on a pseudo-terminal, and one meter behind a simulated FTDI converter.
 
 #include "InstrumentFixture.h"
+#include "TestContext.h"
 
 #include "devices/instrument/Instrument.h"
 
@@ -25,9 +26,9 @@ namespace {
 class DeviceInstrumentTest : public TInstrumentFixture
 {
 protected:
-    TDeviceInstrument& Dmm() const
+    TDeviceInstrument& Dmm()
     {
-        return dynamic_cast<TDeviceInstrument&>(*TDeviceList::Instance().Device(QStringLiteral("DMM")));
+        return dynamic_cast<TDeviceInstrument&>(*fSession.Devices().Device(QStringLiteral("DMM")));
     }
     // The result and error text of the step with that label after the run.
     void ExpectStep(const QString& sLabel, bool bPassed, const QString& sErrorText)
@@ -119,8 +120,8 @@ TEST_F(DeviceInstrumentTest, CheckPassesOnAFreshReadingWithinTheLimits)
     EXPECT_TRUE(Logged(QStringLiteral("Instrument reading already active!")));
     ExpectStep(QStringLiteral("Volts"), true, QString());
     EXPECT_TRUE(Step(QStringLiteral("Volts"))->Cmd()->CmdResult() == crOk);
-    EXPECT_DOUBLE_EQ(TVariableManager::Instance().GetAsReal(QStringLiteral("rU")), 12.345);
-    EXPECT_EQ(TValueLog::Instance().Value(QStringLiteral("Volts")), QStringLiteral("12.345"));
+    EXPECT_DOUBLE_EQ(fSession.Variables().GetAsReal(QStringLiteral("rU")), 12.345);
+    EXPECT_EQ(fSession.ValueLog().Value(QStringLiteral("Volts")), QStringLiteral("12.345"));
     EXPECT_TRUE(Logged(QStringLiteral("Response Passed in 0s: 12.3 <= 12.345 <= 12.4")) ||
                 Logged(QStringLiteral("Response Passed in 1s: 12.3 <= 12.345 <= 12.4")))
         << LogText().toStdString();
@@ -154,14 +155,14 @@ TEST_F(DeviceInstrumentTest, ReadingsThatCannotPassEndWithTheirTexts)
     };
     for (const TCase& c : cases) {
         const QString sLine = StartMeter(c.frame);
-        TVariableManager::Instance().SetValue(QStringLiteral("rU"), -1.0);
+        fSession.Variables().SetValue(QStringLiteral("rU"), -1.0);
         ASSERT_TRUE(
             LoadOk(Definition(sLine, QStringLiteral("DMM.Open(\"Open\")\r\nDMM.Check(\"Check\"; %1; rU)")
                                          .arg(QLatin1String(c.sCheck)))));
         ASSERT_TRUE(Run());
         ExpectStep(QStringLiteral("Check"), false, QLatin1String(c.sErrorText));
         EXPECT_TRUE(Logged(QLatin1String(c.sLogged))) << c.sName << "\n" << LogText().toStdString();
-        EXPECT_DOUBLE_EQ(TVariableManager::Instance().GetAsReal(QStringLiteral("rU")), c.rStored) << c.sName;
+        EXPECT_DOUBLE_EQ(fSession.Variables().GetAsReal(QStringLiteral("rU")), c.rStored) << c.sName;
     }
     EXPECT_TRUE(Logged(QStringLiteral("Timeout after 1s!")));
 }
@@ -263,7 +264,7 @@ TEST_F(DeviceInstrumentTest, CheckOverAnFtdiConverter)
     feeder.start(50);
     ASSERT_TRUE(Run());
     ExpectStep(QStringLiteral("Volts"), true, QString());
-    EXPECT_DOUBLE_EQ(TVariableManager::Instance().GetAsReal(QStringLiteral("rU")), -1.25);
+    EXPECT_DOUBLE_EQ(fSession.Variables().GetAsReal(QStringLiteral("rU")), -1.25);
     EXPECT_EQ(converter.Baudrate(), 2400u);
     // The reading thread closes the converter after Close, with the cable's supply lines off.
     ASSERT_TRUE(RunEventsUntil([&] { return !converter.IsOpen(); }));

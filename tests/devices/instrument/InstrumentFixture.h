@@ -3,6 +3,7 @@
 #include "DeviceFixture.h"
 #include "FakeFtdi.h"
 #include "MeterSimulator.h"
+#include "TestContext.h"
 
 #include "devices/instrument/DeviceInstrument.h"
 #include "devices/ports/FtdiUtils.h"
@@ -14,7 +15,7 @@ class TInstrumentFixture : public TDeviceFixture
 protected:
     TInstrumentFixture()
     {
-        instrument::RegisterDevices();
+        instrument::RegisterDevices(TestDeviceTypes());
         fFtdi.Install(fSession.Context());
     }
     ~TInstrumentFixture() override

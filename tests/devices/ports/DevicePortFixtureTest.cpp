@@ -2,6 +2,7 @@
 
 #include "DeviceFixture.h"
 #include "DutSimulator.h"
+#include "TestContext.h"
 
 #include "devices/ports/DevicePortBase.h"
 
@@ -18,7 +19,7 @@ class DevicePortFixtureTest : public TDeviceFixture
 protected:
     DevicePortFixtureTest()
     {
-        ports::RegisterDevices();
+        ports::RegisterDevices(TestDeviceTypes());
         TEscTaggedString::Instance().AddDefaultTags();
     }
     ~DevicePortFixtureTest() override { TEscTaggedString::InstanceRelease(); }
@@ -44,8 +45,8 @@ TEST_F(DevicePortFixtureTest, DefinitionRunsAgainstTheSimulator)
             .arg(uPort)));
     ASSERT_TRUE(Run());
     EXPECT_TRUE(Passed()) << LogText().toStdString();
-    EXPECT_EQ(TVariableManager::Instance().GetAsStr(QStringLiteral("sVersion")), QStringLiteral("2.1.7"));
-    EXPECT_DOUBLE_EQ(TVariableManager::Instance().GetAsReal(QStringLiteral("rU")), 4.98);
+    EXPECT_EQ(fSession.Variables().GetAsStr(QStringLiteral("sVersion")), QStringLiteral("2.1.7"));
+    EXPECT_DOUBLE_EQ(fSession.Variables().GetAsReal(QStringLiteral("rU")), 4.98);
     EXPECT_EQ(sim.Received(), QByteArray("VER?\rU?\r"));
 }
 

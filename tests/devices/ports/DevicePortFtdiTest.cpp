@@ -2,6 +2,7 @@
 // port framework, modem lines and CBUS pins, and a converter pulled out while open.
 
 #include "PortTestFixture.h"
+#include "TestContext.h"
 
 #include "DeviceFixture.h"
 
@@ -26,7 +27,7 @@ protected:
     void SetUp() override
     {
         PortTest::SetUp();
-        fFtdi.Install(TDeviceList::Context());
+        fFtdi.Install(TestContext());
         fA = &fFtdi.Plug(QStringLiteral("FT12AB34"), QStringLiteral("DUT cable A"), 0x231);
         fMeter = &fFtdi.Plug(QStringLiteral("XFT12Z"), QStringLiteral("Meter cable"), 0x1142);
         fB = &fFtdi.Plug(QStringLiteral("AB99"), QStringLiteral("DUT cable B"), 0);
@@ -34,11 +35,11 @@ protected:
     void TearDown() override
     {
         PortTest::TearDown();
-        TFakeFtdi::Uninstall(TDeviceList::Context());
+        TFakeFtdi::Uninstall(TestContext());
         TFtdiDetector::InstanceRelease();
     }
 
-    IFtdiLibrary& Library() { return TDeviceList::Context().Part<IFtdiLibrary>(); }
+    IFtdiLibrary& Library() { return TestContext().Part<IFtdiLibrary>(); }
     TDevicePortFtdi& Ftdi(const QString& sIdentification = QStringLiteral("SN:FT12AB34"), int iBaud = 115200,
                           int iTimeout = 1000)
     {
@@ -143,7 +144,7 @@ TEST_F(DevicePortFtdiTest, DetectorIsSharedWhileDevicesHoldIt)
     EXPECT_EQ(first.DevSerialNo(), QStringLiteral("FT12AB34"));
 
     // The next definition lists the converters again.
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     EXPECT_EQ(Ftdi(QStringLiteral("SN:LATE1")).PortId(), QStringLiteral("USB2411 [SN:LATE1]"));
     EXPECT_EQ(fFtdi.ListCount(), 2);
 }
@@ -239,7 +240,7 @@ TEST_F(DevicePortFtdiTest, OpenSetsTheLineUpAndCloseReleasesTheConverter)
     EXPECT_EQ(fA->OpenCount(), 2);
 
     // Unloading the definition closes the converter.
-    TDeviceList::InstanceRelease();
+    ReleaseTestDeviceList();
     EXPECT_FALSE(fA->IsOpen());
 }
 
@@ -572,7 +573,7 @@ class FtdiDefinitionTest : public TDeviceFixture
 protected:
     FtdiDefinitionTest()
     {
-        ports::RegisterDevices();
+        ports::RegisterDevices(TestDeviceTypes());
         fFtdi.Install(fSession.Context());
     }
     ~FtdiDefinitionTest() override
@@ -602,7 +603,7 @@ TEST_F(FtdiDefinitionTest, DefinitionRunsOverTheConverter)
                        "    Dut.Close(\"Close\")\n}\n")));
     ASSERT_TRUE(Run());
     EXPECT_TRUE(Passed()) << LogText().toStdString();
-    EXPECT_EQ(TVariableManager::Instance().GetAsStr(QStringLiteral("sVersion")), QStringLiteral("2.1.7"));
+    EXPECT_EQ(fSession.Variables().GetAsStr(QStringLiteral("sVersion")), QStringLiteral("2.1.7"));
     EXPECT_EQ(dut.Written(), QByteArray("VER?\r"));
     EXPECT_TRUE(dut.Dtr());
     EXPECT_EQ(dut.BitMask(), 0xF1);

@@ -1,4 +1,5 @@
 #include "PortTestFixture.h"
+#include "TestContext.h"
 
 #include "devices/ports/DevicePortRs232.h"
 #include "devices/ports/Serial.h"
@@ -28,7 +29,7 @@ protected:
     QString InitError(const QString& sDefinition)
     {
         try {
-            TDeviceList::Instance().Append(sDefinition);
+            TestDeviceList().Append(sDefinition);
         } catch (const std::exception& e) {
             return ExceptionText(e);
         }
@@ -63,8 +64,10 @@ TEST_F(DevicePortRs232Test, Definition)
         settings.setValue(QStringLiteral("SerialPorts/COM7"),
                           QStringLiteral("/dev/serial/by-id/usb-adapter"));
     }
-    EXPECT_EQ(TDevicePortRs232::DevicePath(7), QStringLiteral("/dev/serial/by-id/usb-adapter"));
-    EXPECT_EQ(TDevicePortRs232::DevicePath(1), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(TDevicePortRs232::DevicePath(TRegIO::Instance().UserFileName(), 7),
+              QStringLiteral("/dev/serial/by-id/usb-adapter"));
+    EXPECT_EQ(TDevicePortRs232::DevicePath(TRegIO::Instance().UserFileName(), 1),
+              QStringLiteral("/dev/ttyS0"));
     auto& numbered = Device<TDevicePortRs232>(QStringLiteral("RS232; G; 500; 7; 9600; 0"));
     EXPECT_EQ(numbered.PortId(), QStringLiteral("COM7"));
     EXPECT_EQ(numbered.Serial().Port(), QStringLiteral("/dev/serial/by-id/usb-adapter"));

@@ -1,4 +1,5 @@
 #include "PortTestFixture.h"
+#include "TestContext.h"
 #include "UdpPeer.h"
 
 #include "devices/ports/DevicePortUdp.h"
@@ -109,8 +110,8 @@ TEST_F(DevicePortUdpTest, ListeningPortZeroOrTakenCannotOpen)
     EXPECT_EQ(Run(Make(taken, "Open", "\"o\"")), crOk);
     EXPECT_TRUE(Logged("Warning: UDP port 7000 already open."));
 
-    const QString sBadPort = RaisedText(
-        [] { TDeviceList::Instance().Append(QStringLiteral("UDP; Bad; 1000; 127.0.0.1:7000; 70000")); });
+    const QString sBadPort =
+        RaisedText([] { TestDeviceList().Append(QStringLiteral("UDP; Bad; 1000; 127.0.0.1:7000; 70000")); });
     EXPECT_TRUE(sBadPort.startsWith(QStringLiteral("Invalid UDP port 70000!"))) << sBadPort.toStdString();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestContext.h"
 #include "devices/ports/DevicePortBase.h"
 
 #include "core/EscTaggedString.h"
@@ -25,7 +26,7 @@ class PortTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ports::RegisterDevices();
+        ports::RegisterDevices(TestDeviceTypes());
         TFakePort::Register();
         fLog.SetShowTrace(true);
         fLog.SetShowDebug(true);
@@ -34,7 +35,7 @@ protected:
     }
     void TearDown() override
     {
-        TDeviceList::InstanceRelease();
+        ReleaseTestDeviceList();
         TEscTaggedString::InstanceRelease();
         TValueLog::InstanceRelease();
         TVariableManager::InstanceRelease();
@@ -46,7 +47,7 @@ protected:
     template <class TPort = ports::TDevicePortBase>
     TPort& Device(const QString& sDefinition)
     {
-        return dynamic_cast<TPort&>(*TDeviceList::Instance().Append(sDefinition));
+        return dynamic_cast<TPort&>(*TestDeviceList().Append(sDefinition));
     }
     static TCommand* Make(TDevice& aDevice, const QString& sFunction, const QString& sParameter)
     {

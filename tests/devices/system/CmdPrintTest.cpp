@@ -1,4 +1,5 @@
 #include "devices/system/CmdPrint.h"
+#include "TestContext.h"
 #include "devices/system/DeviceSys.h"
 
 #include "core/MsgClasses.h"
@@ -57,7 +58,7 @@ protected:
 
     TCupsTestServer fCups;
     TTestDir fDir;
-    TDeviceSys fSys{TDeviceList::Context()};
+    TDeviceSys fSys{TestContext()};
     QString fTemplate;
     QStringList fErrors;
 };

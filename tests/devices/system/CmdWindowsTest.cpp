@@ -2,6 +2,7 @@
 // the same functions without any display; the OpenTZD line.
 
 #include "SysCommandFixture.h"
+#include "TestContext.h"
 
 #include "devices/system/CmdWindows.h"
 #include "execution/DefinitionOpener.h"
@@ -313,7 +314,7 @@ TEST(WindowsHeadlessTest, WithoutDisplayWindowsAreNotFound)
     log.Attach();
     {
         const TScopedEnv noDisplay("DISPLAY", QByteArray(), false);
-        TDeviceContext context;
+        TTestDeviceContext context;
         TDeviceSys sys(context);
         const auto run = [&sys](const QString& sFunction, const QString& sParameter) {
             TCommand* cmd = sys.Command(sFunction)->Init(sFunction, sParameter);

@@ -1,4 +1,5 @@
 #include "devices/system/DeviceSys.h"
+#include "TestContext.h"
 #include "devices/system/ToneOutput.h"
 
 #include "core/MsgClasses.h"
@@ -60,7 +61,7 @@ protected:
     DeviceSysTest()
     {
         fRunner.SetFailureReport(&fReport);
-        fSys = TDeviceList::Instance().Append(QStringLiteral("SystemControl; Sys"));
+        fSys = fSession.Devices().Append(QStringLiteral("SystemControl; Sys"));
     }
     // The fake report goes before the session's runner does.
     ~DeviceSysTest() override { fRunner.SetFailureReport(nullptr); }
@@ -231,7 +232,7 @@ TEST_F(DeviceSysTest, OperatorPauseCancelsAWaitingPause)
 TEST_F(DeviceSysTest, GotoFollowsItsCondition)
 {
     // Start resets the variables: Count is 0 while the run goes.
-    TVariableManager::Instance().SetValue(QStringLiteral("Count"), std::int64_t(3));
+    fSession.Variables().SetValue(QStringLiteral("Count"), std::int64_t(3));
     TTreeNode* no = Line(QStringLiteral("Goto"), QStringLiteral("\"no\";Target;\"%Count > 5\""));
     TTreeNode* bad = Line(QStringLiteral("Goto"), QStringLiteral("\"bad\";Target;\"%Count >\""));
     TTreeNode* yes = Line(QStringLiteral("Goto"), QStringLiteral("\"yes\";target;\"%Count = 0\""));
@@ -322,7 +323,7 @@ TEST_F(DeviceSysTest, WriteValueLogSplitsTheRun)
 {
     TTestDir dir;
     const QString sLog = dir.FilePath(QStringLiteral("log.csv"));
-    TValueLog::Instance().Init(sLog, QString());
+    fSession.ValueLog().Init(sLog, QString());
     TTreeNode* write = Line(QStringLiteral("WriteValueLog"), QStringLiteral("\"intermediate\""));
     ASSERT_TRUE(Run());
     EXPECT_EQ(write->Job()->Cmd()->CmdResult(), crDone);
@@ -346,7 +347,7 @@ TEST_F(DeviceSysTest, BeepPlaysTwoTonesOrRingsTheBell)
 {
     std::vector<std::pair<int, int>> tones;
     int iBells = 0;
-    TDeviceList::Context().SetPart<IToneOutput>(std::make_unique<TRecordingTones>(true, tones, iBells));
+    fSession.Context().SetPart<IToneOutput>(std::make_unique<TRecordingTones>(true, tones, iBells));
     TTreeNode* beep = Line(QStringLiteral("Beep"), QStringLiteral("\"beep\""));
     ASSERT_TRUE(Run());
     EXPECT_EQ(tones, (std::vector<std::pair<int, int>>{{800, 40}, {500, 20}}));
@@ -354,11 +355,11 @@ TEST_F(DeviceSysTest, BeepPlaysTwoTonesOrRingsTheBell)
     EXPECT_FALSE(TRecordingTones::bOnMainThread) << "tones never block the main thread";
 
     fHost.finals.clear();
-    TDeviceList::Context().SetPart<IToneOutput>(std::make_unique<TRecordingTones>(false, tones, iBells));
+    fSession.Context().SetPart<IToneOutput>(std::make_unique<TRecordingTones>(false, tones, iBells));
     ASSERT_TRUE(Run());
     EXPECT_EQ(iBells, 1);
     EXPECT_EQ(beep->Job()->Cmd()->CmdResult(), crDone) << "no sound server never fails the step";
-    TDeviceList::Context().SetPart<IToneOutput>(nullptr);
+    fSession.Context().SetPart<IToneOutput>(nullptr);
 }
 
 } // namespace
@@ -394,7 +395,7 @@ public:
 // System Control steers the run only through its device's context, so a device test needs no runner.
 TEST(DeviceSysContextTest, CommandsSteerTheRunOfTheirContext)
 {
-    TDeviceContext context;
+    TTestDeviceContext context;
     TFakeRunnerControl runner;
     context.SetRunner(&runner);
     TDeviceSys sys(context);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestContext.h"
 #include "devices/system/DeviceSys.h"
 
 #include "core/MsgClasses.h"
@@ -78,6 +79,6 @@ protected:
 
     TMsgLog fLog;
     TFakeOperatorDialogs fDialogs;
-    TDeviceContext fContext;
+    TTestDeviceContext fContext;
     std::unique_ptr<sys::TDeviceSys> fSys;
 };
