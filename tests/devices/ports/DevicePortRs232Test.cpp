@@ -1,7 +1,7 @@
 #include "PortTestFixture.h"
 
 #include "devices/ports/DevicePortRs232.h"
-#include "devices/ports/Serial.h"
+#include "transport/Serial.h"
 
 #include "DutSimulator.h"
 

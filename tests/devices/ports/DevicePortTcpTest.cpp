@@ -1,7 +1,7 @@
 #include "PortTestFixture.h"
 
 #include "devices/ports/DevicePortTcp.h"
-#include "devices/ports/NorbeckIpAddress.h"
+#include "transport/NorbeckIpAddress.h"
 
 #include "DutSimulator.h"
 

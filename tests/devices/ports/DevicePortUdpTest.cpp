@@ -2,7 +2,7 @@
 #include "UdpPeer.h"
 
 #include "devices/ports/DevicePortUdp.h"
-#include "devices/ports/UdpSocket.h"
+#include "transport/UdpSocket.h"
 
 #include <QEventLoop>
 #include <QTimer>
