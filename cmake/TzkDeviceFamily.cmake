@@ -1,26 +1,47 @@
 # Device families: each is one folder src/devices/<family> with its tests in tests/devices/<family>.
 #
-#   tzk_add_device_family(<family> NAMESPACE <ns> SOURCES <files...>
+#   tzk_add_device_family(<family> NAMESPACE <ns> SOURCES <files...> [DEPENDS <layers...>]
 #                         [LIBRARIES <targets...>] [PACKAGES <pkg-config modules...>])
 # builds the static library tzk_devices_<family> on the execution layer and enters the family in
 # the generated registration: its namespace must define `void RegisterDevices(TDeviceTypes&);`, which
 # enters the family's device types.
+# DEPENDS names the project's layers below the devices that the family uses besides execution
+# (reporting, transport). A family never depends on another family: what two families share
+# belongs in a layer below them (scripts/check-layers refuses the includes as well). LIBRARIES
+# are targets from outside the project (Qt modules), PACKAGES pkg-config modules.
 #
 #   tzk_add_device_family_tests(<family> SOURCES <files...> [LIBRARIES <targets...>])
 # builds the family's GoogleTest executable tzk_devices_<family>_tests (from tests/devices/<family>).
 #
 #   tzk_generate_device_registration()
 # after the last family: writes RegisterDeviceFamilies(TDeviceTypes&) (src/devices/DeviceFamilies.h),
-# which the programs call with the types they give their sessions, into the library tzk_devices that links every family.
+# which the programs call with the types they give their sessions, into the library tzk_devices
+# that links every family.
 
 function(tzk_add_device_family family)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAMESPACE" "SOURCES;LIBRARIES;PACKAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAMESPACE" "SOURCES;DEPENDS;LIBRARIES;PACKAGES")
   if(NOT arg_NAMESPACE OR NOT arg_SOURCES)
     message(FATAL_ERROR "tzk_add_device_family(${family}): NAMESPACE and SOURCES are required")
   endif()
+  set(layers core execution reporting transport)
+  set(depends "")
+  foreach(dependency IN LISTS arg_DEPENDS)
+    if(NOT dependency IN_LIST layers)
+      list(JOIN layers ", " layer_names)
+      message(FATAL_ERROR "tzk_add_device_family(${family}): DEPENDS ${dependency}: a family depends "
+                          "only on the layers below the devices (${layer_names}), never on another family")
+    endif()
+    list(APPEND depends tzk_${dependency})
+  endforeach()
+  foreach(library IN LISTS arg_LIBRARIES)
+    if(library MATCHES "^tzk_")
+      message(FATAL_ERROR "tzk_add_device_family(${family}): LIBRARIES ${library}: the project's own "
+                          "libraries are named with DEPENDS")
+    endif()
+  endforeach()
   set(target tzk_devices_${family})
   add_library(${target} STATIC ${arg_SOURCES})
-  target_link_libraries(${target} PUBLIC tzk_execution PRIVATE ${arg_LIBRARIES})
+  target_link_libraries(${target} PUBLIC tzk_execution ${depends} PRIVATE ${arg_LIBRARIES})
   foreach(package IN LISTS arg_PACKAGES)
     string(MAKE_C_IDENTIFIER "TZK_PKG_${package}" prefix)
     find_package(PkgConfig REQUIRED)

@@ -14,15 +14,8 @@
 
 namespace {
 
-// The decoder without a transport.
-class TMeter : public instrument::TMS8218Base
-{
-public:
-    bool IsOpen() const override { return true; }
-    bool Open(std::uint32_t) override { return true; }
-    void Close() override {}
-    void ReadRxData() override {}
-};
+// The decoder, fed directly: it has no transport of its own.
+using TMeter = instrument::TMS8218Base;
 
 bool IsStartByte(std::uint8_t b)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devices/ports/FtdiLibrary.h"
+#include "transport/FtdiLibrary.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "Instrument.h"
 
-#include "devices/ports/FtdiLibrary.h"
-#include "devices/ports/FtdiUtils.h"
+#include "transport/FtdiLibrary.h"
+#include "transport/FtdiUtils.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -170,7 +170,10 @@ void TInstMS8218::Init(const QString& sConfig)
         fsPortIndication = fDetector->DeviceIndication();
         fDevice = std::make_unique<TMS8218Ftdi>(library);
     }
-    fDevice->SetOnMsg([this](TMS8218Base*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
+    fDecoder.SetOnMsg([this](TMS8218Base*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
+        Message(aType, aId, aText);
+    });
+    fDevice->SetOnMsg([this](TMS8218Transport*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
         Message(aType, aId, aText);
     });
     Start();
@@ -184,6 +187,8 @@ bool TInstMS8218::Open()
     }
     if (!fDevice)
         throw EMsg(QStringLiteral("No instrument port defined!"), TMsgId(0x31020A), 0);
+    // What the decoder collected before is no part of a frame the opened transport delivers.
+    fDecoder.Reset();
     if (!fDevice->Open(fdwPortNo)) {
         fMsg.Error(QStringLiteral("Cannot open instrument port %s!"), {fsPortIndication});
         return false;
@@ -262,11 +267,11 @@ void TInstMS8218::Execute()
         lock.unlock();
         try {
             if (bOpen)
-                fDevice->ReadRxData();
+                fDevice->ReadRxData(fDecoder);
             Synchronize([this] { UpdateReading(); });
         } catch (const std::exception& e) {
             Message(eError, TMsgId(0x310300), QStringLiteral("Execute Exception: ") + ExceptionText(e));
-            fDevice->Reset();
+            fDecoder.Reset();
         }
         lock.lock();
     }
@@ -276,17 +281,17 @@ void TInstMS8218::UpdateReading()
 {
     if (fbValueReading && fDevice->IsOpen()) {
         if (fbReset) {
-            fDevice->Reset();
+            fDecoder.Reset();
             frValue = 0.0;
             fbValid = false;
             fbReset = false;
             return;
         }
-        fiModeCode = fDevice->ModeCode();
-        fsMode = fDevice->ModeAsText();
-        fbRangeOverload = fDevice->RangeOverload();
-        fbValid = fDevice->Valid();
-        frValue = fDevice->Value();
+        fiModeCode = fDecoder.ModeCode();
+        fsMode = fDecoder.ModeAsText();
+        fbRangeOverload = fDecoder.RangeOverload();
+        fbValid = fDecoder.Valid();
+        frValue = fDecoder.Value();
         return;
     }
     if (fbValueReading)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MS8218.h"
+#include "MS8218Transport.h"
 
 #include "core/MsgChannel.h"
 #include "core/MsgTypes.h"
@@ -93,7 +94,8 @@ protected:
     TMsgChannel& fMsg;
 };
 
-// The MS8218 multimeter on a serial line or an FTDI converter.
+// The MS8218 multimeter on a serial line or an FTDI converter: the transport feeds what it
+// receives to the frame decoder.
 class TInstMS8218 : public TInstrument
 {
 public:
@@ -110,7 +112,8 @@ public:
     const QString& PortIndication() const { return fsPortIndication; }
     std::uint32_t PortNo() const { return fdwPortNo; }
     bool ValueReading() const { return fbValueReading; }
-    TMS8218Base* Decoder() const { return fDevice.get(); }
+    const TMS8218Base& Decoder() const { return fDecoder; }
+    TMS8218Transport* Transport() const { return fDevice.get(); }
 
 protected:
     void Execute() override;
@@ -122,7 +125,9 @@ private:
 
     TDeviceContext& fContext;
     bool fhRunning = true; // under fLock: the reading thread runs; false parks it
-    std::unique_ptr<TMS8218Base> fDevice;
+    TMS8218Base fDecoder;
+    // The transport to the meter; made by Init.
+    std::unique_ptr<TMS8218Transport> fDevice;
     std::uint32_t fdwPortNo = 0;
     QString fsPortIndication;
     bool fbValueReading = false;

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "DevicePortBase.h"
-#include "FtdiRs232.h"
-#include "FtdiUtils.h"
+
+#include "transport/FtdiRs232.h"
+#include "transport/FtdiUtils.h"
 
 #include <memory>
 

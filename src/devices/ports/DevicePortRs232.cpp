@@ -6,8 +6,6 @@
 #include "core/RegIO.h"
 #include "execution/CmdParameters.h"
 
-#include <QSettings>
-
 namespace ports {
 
 TDevicePortRs232::TDevicePortRs232(TDeviceContext& aContext)
@@ -37,10 +35,7 @@ void TDevicePortRs232::Info(QString& sName, QString& sVersion) const
 
 QString TDevicePortRs232::DevicePath(const QString& sSettingsFile, int iNumber)
 {
-    const QString sKey = QStringLiteral("SerialPorts/COM%1").arg(iNumber);
-    const QSettings settings(sSettingsFile, QSettings::IniFormat);
-    const QString sPath = settings.value(sKey).toString().trimmed();
-    return sPath.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(iNumber - 1) : sPath;
+    return TSerial::ComPortPath(sSettingsFile, iNumber);
 }
 
 void TDevicePortRs232::Init(const QString& sDefinition)

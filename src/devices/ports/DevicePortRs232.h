@@ -1,7 +1,8 @@
 #pragma once
 
 #include "DevicePortBase.h"
-#include "Serial.h"
+
+#include "transport/Serial.h"
 
 #include <QByteArray>
 #include <QTimer>

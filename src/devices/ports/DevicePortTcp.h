@@ -1,8 +1,9 @@
 #pragma once
 
 #include "DevicePortBase.h"
-#include "NorbeckIpAddress.h"
-#include "TcpBase.h"
+
+#include "transport/NorbeckIpAddress.h"
+#include "transport/TcpBase.h"
 
 #include <memory>
 

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "DevicePortBase.h"
-#include "NorbeckIpAddress.h"
-#include "UdpSocket.h"
+
+#include "transport/NorbeckIpAddress.h"
+#include "transport/UdpSocket.h"
 
 #include <cstdint>
 #include <memory>

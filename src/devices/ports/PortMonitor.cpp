@@ -1,6 +1,6 @@
 #include "PortMonitor.h"
 
-#include "UdpSocket.h"
+#include "transport/UdpSocket.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NorbeckIpAddress.h"
+#include "transport/NorbeckIpAddress.h"
 
 #include <QByteArray>
 #include <QString>

@@ -6,7 +6,7 @@
 #include "TestContext.h"
 
 #include "devices/instrument/DeviceInstrument.h"
-#include "devices/ports/FtdiUtils.h"
+#include "transport/FtdiUtils.h"
 
 // The device fixture with the instrument device type, a simulated meter on a pseudo-terminal and
 // a simulated USB bus for meters behind FTDI converters.

@@ -24,11 +24,6 @@ public:
             Messages.push_back(QString::number(int(aType)) + QLatin1Char(' ') + aText);
         });
     }
-    bool IsOpen() const override { return true; }
-    bool Open(std::uint32_t) override { return true; }
-    void Close() override {}
-    void ReadRxData() override {}
-
     void Feed(const QByteArray& aBytes)
     {
         for (const char c : aBytes)

@@ -7,8 +7,8 @@
 #include "DeviceFixture.h"
 
 #include "devices/ports/DevicePortFtdi.h"
-#include "devices/ports/FtdiRs232.h"
-#include "devices/ports/FtdiUtils.h"
+#include "transport/FtdiRs232.h"
+#include "transport/FtdiUtils.h"
 
 #include "core/VariableManager.h"
 

@@ -2,7 +2,7 @@
 #include "TestContext.h"
 
 #include "devices/ports/DevicePortRs232.h"
-#include "devices/ports/Serial.h"
+#include "transport/Serial.h"
 
 #include "DutSimulator.h"
 

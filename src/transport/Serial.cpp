@@ -4,6 +4,8 @@
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
+#include <QSettings>
+
 #include <algorithm>
 
 namespace ports {
@@ -14,6 +16,14 @@ const int TSerial::caBaudRates[15] = {110,   300,   600,   1200,  2400,   4800, 
 bool TSerial::IsValidBaudrate(int iBaudrate)
 {
     return std::find(std::begin(caBaudRates), std::end(caBaudRates), iBaudrate) != std::end(caBaudRates);
+}
+
+QString TSerial::ComPortPath(const QString& sSettingsFile, int iNumber)
+{
+    const QString sKey = QStringLiteral("SerialPorts/COM%1").arg(iNumber);
+    const QSettings settings(sSettingsFile, QSettings::IniFormat);
+    const QString sPath = settings.value(sKey).toString().trimmed();
+    return sPath.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(iNumber - 1) : sPath;
 }
 
 TSerial::TSerial()

@@ -72,6 +72,9 @@ class TSerial
 public:
     static const int caBaudRates[15];
     static bool IsValidBaudrate(int iBaudrate);
+    // The device path of COM port number iNumber: the "SerialPorts/COMn" entry of the user's
+    // settings file sSettingsFile, else the n-th on-board port "/dev/ttyS(n-1)".
+    static QString ComPortPath(const QString& sSettingsFile, int iNumber);
     // The most the port reads ahead of the program.
     static constexpr qint64 ciReadBufferSize = 64 * 1024;
     // The longest message collected between a start and an end byte.

@@ -1,0 +1,84 @@
+// The meter's transports carry bytes only: each hands what it received, unchanged and in order, to
+// whichever byte sink it is given, and the frame decoder is one such sink.
+
+#include "devices/instrument/MS8218Transport.h"
+#include "devices/instrument/MS8218.h"
+
+#include "FakeFtdi.h"
+#include "MeterSimulator.h"
+#include "TestEnvironment.h"
+
+#include "transport/ByteSink.h"
+
+#include <gtest/gtest.h>
+
+using namespace instrument;
+
+namespace {
+
+class TRecordingSink : public ports::IByteSink
+{
+public:
+    void Receive(char aByte) override { Bytes.append(aByte); }
+    QByteArray Bytes;
+};
+
+TEST(MS8218TransportTest, SerialLineFeedsAnySink)
+{
+    TMeterSimulator meter;
+    const QByteArray frame = TMeterSimulator::Frame(2, 4711, 1);
+    meter.SetFrame(frame);
+    const QString sLine = meter.Start();
+    ASSERT_FALSE(sLine.isEmpty()) << "no pseudo-terminal";
+
+    TMS8218Rs232 transport(sLine);
+    ASSERT_TRUE(transport.Open(0));
+    TRecordingSink sink;
+    ASSERT_TRUE(RunEventsUntil([&] {
+        transport.ReadRxData(sink);
+        return sink.Bytes.contains(frame + frame);
+    }));
+
+    // The same line feeds the decoder: the meter's reading, 4711 x 10^1 volts DC.
+    TMS8218Base decoder;
+    ASSERT_TRUE(RunEventsUntil([&] {
+        transport.ReadRxData(decoder);
+        return decoder.Valid();
+    }));
+    EXPECT_DOUBLE_EQ(decoder.Value(), 47110.0);
+    EXPECT_EQ(decoder.ModeCode(), 2);
+    transport.Close();
+    EXPECT_FALSE(transport.IsOpen());
+}
+
+TEST(MS8218TransportTest, ConverterFeedsAnySink)
+{
+    TFakeFtdi bus;
+    TFakeFtdiConverter& converter = bus.Plug(QStringLiteral("FT8218"), QStringLiteral("MS8218 cable"), 0x231);
+    const std::unique_ptr<ports::IFtdiLibrary> library = bus.CreateLibrary();
+    TMS8218Ftdi transport(*library);
+    ASSERT_TRUE(transport.Open(0x231));
+
+    // Bytes that are no frame pass unchanged: the transport does not read them.
+    const QByteArray noise("\x00\xFF\xA5\x0A", 4);
+    converter.Feed(noise);
+    TRecordingSink sink;
+    ASSERT_TRUE(RunEventsUntil([&] {
+        transport.ReadRxData(sink);
+        return sink.Bytes.size() >= noise.size();
+    }));
+    EXPECT_EQ(sink.Bytes, noise);
+
+    TMS8218Base decoder;
+    converter.Feed(TMeterSimulator::Frame(0x0A, 330, 2) + TMeterSimulator::Frame(0x0A, 330, 2));
+    ASSERT_TRUE(RunEventsUntil([&] {
+        transport.ReadRxData(decoder);
+        return decoder.Valid();
+    }));
+    EXPECT_DOUBLE_EQ(decoder.Value(), 33000.0);
+    EXPECT_EQ(decoder.Mode(), QStringLiteral("Ohm"));
+    transport.Close();
+    EXPECT_FALSE(converter.IsOpen());
+}
+
+} // namespace
