@@ -109,6 +109,15 @@ std::vector<std::pair<QString, QString>> TDeviceList::TypeInfo()
     return info;
 }
 
+QStringList TDeviceList::TypeFunctions(const QString& sKeyword, TDeviceContext& aContext)
+{
+    for (const auto& type : DeviceTypes()) {
+        if (type.first == sKeyword)
+            return type.second(aContext)->FunctionNames();
+    }
+    return QStringList();
+}
+
 TDevice* TDeviceList::Append(const QString& sDefinition)
 {
     TCommaSeparatedValue csv;

@@ -43,6 +43,9 @@ public:
     static std::vector<std::pair<QString, QString>> TypeInfo();
     // The Device.Create keywords of the registered types, in registration order.
     static QStringList TypeNames();
+    // The function names of a registered type, from a transient device made with aContext (an
+    // editor's completion); empty for an unknown type.
+    static QStringList TypeFunctions(const QString& sKeyword, TDeviceContext& aContext);
 
     // Creates, initialises and registers a device from the parameter text of a Device.Create line.
     TDevice* Append(const QString& sDefinition);
