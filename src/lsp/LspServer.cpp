@@ -627,7 +627,9 @@ bool TLspServer::TargetAt(const QString& sFile, int iLine, int iCharacter, TTarg
     // Jump and status targets: the whole label, blanks and all.
     const qsizetype iSemicolon = sLine.indexOf(QLatin1Char(';'));
     if ((sCode.contains(QLatin1String(".Goto(")) || sCode.contains(QLatin1String(".SetTestCaseStatus("))) &&
-        iSemicolon >= 0 && iCharacter > iSemicolon) {
+        iSemicolon >= 0 && iCharacter > iSemicolon &&
+        (sLine.indexOf(QLatin1Char(';'), iSemicolon + 1) < 0 ||
+         iCharacter <= sLine.indexOf(QLatin1Char(';'), iSemicolon + 1))) {
         const QString sField = sLine.mid(iSemicolon + 1).section(QLatin1Char(';'), 0, 0);
         const qsizetype iQuote = sField.indexOf(QLatin1Char('"'));
         aTarget.eKind = TDefSymbol::skTestCase;
