@@ -5,6 +5,7 @@
 #include "lsp/LspServer.h"
 #include "lsp/ReferenceIndex.h"
 
+#include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QJsonDocument>
 
@@ -61,10 +62,14 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tzk-lsp"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TZK_VERSION));
-    if (QCoreApplication::arguments().contains(QStringLiteral("--version"))) {
-        std::printf("tzk-lsp %s\n", TZK_VERSION);
-        return 0;
-    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The language server for TZK test definitions: speaks the language server protocol on "
+        "standard input and output. Errors and warnings are those of \"tzk-run --check\"; "
+        "completion, hover, definitions, references and the test case outline come with them."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app);
     RegisterDeviceFamilies();
 
     TLspServer server(TReferenceIndex::BuiltIn(), Send);
