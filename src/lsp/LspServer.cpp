@@ -495,6 +495,13 @@ void TLspServer::DiagnoseRoot(const QString& sRoot)
                            {QStringLiteral("diagnostics"), file.second}});
         published.insert(file.first);
     }
+    // A definition checked on its own before and now included by this one is this one's.
+    for (auto it = fPublished.begin(); it != fPublished.end();) {
+        if (it->first != sRoot && published.count(it->first) > 0)
+            it = fPublished.erase(it);
+        else
+            ++it;
+    }
 }
 
 QStringList TLspServer::FunctionsOf(const QString& sType)

@@ -129,10 +129,17 @@ void TReferenceIndex::AddPage(const QString& sPage, const QString& sText)
             slTypes.append(it.next().captured(1));
     }
     fPageTypes[sFileName] = slTypes;
-    if (!slTypes.isEmpty() && sText.contains(QLatin1String("(Ports.md)")) &&
-        sFileName != QLatin1String("Ports.md")) {
+    static const QRegularExpression pageLink(QStringLiteral("\\]\\(([A-Za-z][\\w.]*\\.md)[#)]"));
+    if (!slTypes.isEmpty()) {
+        QStringList slLinked;
+        auto links = pageLink.globalMatch(sText);
+        while (links.hasNext()) {
+            const QString sLinked = links.next().captured(1);
+            if (sLinked != sFileName && !slLinked.contains(sLinked))
+                slLinked.append(sLinked);
+        }
         for (const QString& sType : slTypes)
-            fInherits[sType] = QStringLiteral("Ports.md");
+            fInherits[sType] = slLinked;
     }
 
     QString sSection;
@@ -200,14 +207,18 @@ void TReferenceIndex::AddPage(const QString& sPage, const QString& sText)
 void TReferenceIndex::ResolveInherited()
 {
     for (const auto& inherit : fInherits) {
-        const auto page = fPageTypes.find(inherit.second);
-        if (page == fPageTypes.end() || page->second.isEmpty())
-            continue;
-        const QHash<QString, TReferenceEntry>& shared = fFunctions[page->second.first()];
-        QHash<QString, TReferenceEntry>& own = fFunctions[inherit.first];
-        for (auto it = shared.cbegin(); it != shared.cend(); ++it) {
-            if (!own.contains(it.key()))
-                own.insert(it.key(), it.value());
+        for (const QString& sPage : inherit.second) {
+            const auto page = fPageTypes.find(sPage);
+            if (page == fPageTypes.end() || page->second.isEmpty())
+                continue;
+            const auto shared = fFunctions.find(page->second.first());
+            if (shared == fFunctions.end())
+                continue;
+            QHash<QString, TReferenceEntry>& own = fFunctions[inherit.first];
+            for (auto it = shared->second.cbegin(); it != shared->second.cend(); ++it) {
+                if (!own.contains(it.key()))
+                    own.insert(it.key(), it.value());
+            }
         }
     }
 }

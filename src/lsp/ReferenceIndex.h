@@ -51,8 +51,9 @@ private:
     std::map<QString, QHash<QString, TReferenceEntry>> fFunctions; // by type, then function
     QHash<QString, TReferenceEntry> fKeywords;
     QHash<QString, TReferenceEntry> fSettings;
-    // Types whose page sends to another page for its functions (the FTDI port to the port
-    // functions), by the other page's types.
-    std::map<QString, QString> fInherits;      // type -> page file name
+    // The device pages a type's page links to (the FTDI port to the port functions, the audio
+    // input to the audio output's volume functions): functions its own page does not describe
+    // are taken from there.
+    std::map<QString, QStringList> fInherits;  // type -> page file names
     std::map<QString, QStringList> fPageTypes; // page file name -> its types
 };

@@ -1,6 +1,8 @@
 #include "TestEnvironment.h"
 
 #include "devices/DeviceFamilies.h"
+#include "execution/DeviceContext.h"
+#include "execution/DeviceList.h"
 #include "lsp/LspFraming.h"
 #include "lsp/LspServer.h"
 #include "lsp/ReferenceIndex.h"
@@ -387,4 +389,26 @@ TEST(LspServerTest, NavigatesDevicesTestCasesVariablesAndIncludes)
     const QJsonArray children = outline.at(0).toObject().value("children").toArray();
     ASSERT_EQ(children.size(), 1);
     EXPECT_EQ(children.at(0).toObject().value("name").toString(), "Inner");
+}
+
+// Every function a device type registers is described in the reference, so that completion and
+// hover have its parameters and description.
+TEST(LspServerTest, ReferenceDescribesEveryRegisteredFunction)
+{
+    TConversation c; // registers the device types
+    const TReferenceIndex& reference = TReferenceIndex::BuiltIn();
+    QStringList slMissing;
+    for (const QString& sType : TDeviceList::TypeNames()) {
+        TDeviceContext context;
+        context.SetHardwareAttached(false);
+        for (const QString& sFunction : TDeviceList::TypeFunctions(sType, context)) {
+            if (!reference.Function(sType, sFunction))
+                slMissing.append(sType + QLatin1Char('.') + sFunction);
+        }
+    }
+    EXPECT_TRUE(slMissing.isEmpty()) << slMissing.join(", ").toStdString();
+    for (const char* sKeyword :
+         {"Test.Case", "Test.Final", "Device.Create", "Set", "#include", "#define", "#ifdef"})
+        EXPECT_TRUE(reference.Keyword(QString::fromLatin1(sKeyword))) << sKeyword;
+    EXPECT_TRUE(reference.Setting("ValueLog"));
 }
