@@ -559,8 +559,11 @@ QJsonValue TLspServer::Completion(const QJsonObject& aParams)
                                   fReference.Keyword(sKeyword)->Markdown(), sKeyword.mid(1)));
         }
     } else if (deviceType.match(sPrefix).hasMatch()) {
-        for (const QString& sType : TDeviceList::TypeNames())
-            items.append(Item(sType, ciItemClass, QStringLiteral("device type")));
+        for (const QString& sType : TDeviceList::TypeNames()) {
+            const TReferenceEntry* pEntry = fReference.DeviceType(sType);
+            items.append(Item(sType, ciItemClass, pEntry ? pEntry->sSyntax : QStringLiteral("device type"),
+                              pEntry ? pEntry->Markdown() : QString()));
+        }
     } else if (setting.match(sPrefix).hasMatch()) {
         for (const QString& sName : fReference.Settings())
             items.append(Item(sName, ciItemProperty, fReference.Setting(sName)->sSyntax,
@@ -644,6 +647,11 @@ bool TLspServer::TargetAt(const QString& sFile, int iLine, int iCharacter, TTarg
             iQuote >= 0 ? sField.section(QLatin1Char('"'), 1, 1) : sField.trimmed().remove(QLatin1Char(')'));
         return !aTarget.sName.isEmpty();
     }
+    if (sCode.startsWith(QLatin1String("Device.Create(")) && iCharacter > sLine.indexOf(QLatin1Char('(')) &&
+        (iSemicolon < 0 || iCharacter <= iSemicolon)) {
+        aTarget.sTypeName = sCode.mid(14).section(QLatin1Char(';'), 0, 0).remove(QLatin1Char(')')).trimmed();
+        return !aTarget.sTypeName.isEmpty();
+    }
     for (const TDefSymbol& symbol : index.Symbols()) {
         if (symbol.iLine == iLine && iCharacter >= symbol.iStart && iCharacter <= symbol.iEnd) {
             aTarget.eKind = symbol.eKind;
@@ -721,6 +729,11 @@ QJsonValue TLspServer::Hover(const QJsonObject& aParams)
             pEntry
                 ? pEntry->Markdown()
                 : QStringLiteral("`%1` of a device of type `%2`").arg(target.sFunction, target.sDeviceType);
+    } else if (!target.sTypeName.isEmpty()) {
+        const TReferenceEntry* pEntry = fReference.DeviceType(target.sTypeName);
+        if (!pEntry)
+            return QJsonValue::Null;
+        sText = pEntry->Markdown();
     } else if (!target.sKeyword.isEmpty()) {
         const TReferenceEntry* pEntry = fReference.Keyword(target.sKeyword);
         if (!pEntry)
@@ -777,7 +790,7 @@ QJsonValue TLspServer::Definition(const QJsonObject& aParams)
     if (!target.sInclude.isEmpty())
         return QJsonArray{QJsonObject{{QStringLiteral("uri"), Uri(target.sInclude)},
                                       {QStringLiteral("range"), Range(0, 0, 0)}}};
-    if (!target.sKeyword.isEmpty() || !target.sFunction.isEmpty())
+    if (!target.sKeyword.isEmpty() || !target.sFunction.isEmpty() || !target.sTypeName.isEmpty())
         return QJsonValue::Null;
     for (const TDocumentIndex& index : Closure(RootOf(sFile))) {
         for (const TDefSymbol& symbol : index.Symbols()) {

@@ -74,6 +74,7 @@ private:
         QString sDeviceType; // for "<device>.<function>", the device's type
         QString sFunction;   // and the function
         QString sKeyword;    // a statement keyword, directive or setting
+        QString sTypeName;   // the device type of a Device.Create line
     };
     bool TargetAt(const QString& sFile, int iLine, int iCharacter, TTarget& aTarget) const;
 

@@ -181,6 +181,18 @@ void TReferenceIndex::AddPage(const QString& sPage, const QString& sText)
                 }
                 continue;
             }
+            static const QRegularExpression declaration(
+                QStringLiteral("^Device\\.Create\\(([A-Za-z][\\w.]*)\\s*;"));
+            const QRegularExpressionMatch d = declaration.match(sSyntax);
+            // The declaration's template (with "<name>") rather than an example's.
+            if (d.hasMatch() && (!fDeviceTypes.contains(d.captured(1)) ||
+                                 (!fDeviceTypes.value(d.captured(1)).sSyntax.contains(QLatin1Char('<')) &&
+                                  sSyntax.contains(QLatin1Char('<'))))) {
+                TReferenceEntry type = entry;
+                type.sDescription = ParagraphFrom(slLines, 1);
+                type.sExample.clear();
+                fDeviceTypes.insert(d.captured(1), type);
+            }
             if (!slTypes.isEmpty())
                 continue;
             const QRegularExpressionMatch s = statement.match(sSyntax);
@@ -236,6 +248,12 @@ const TReferenceEntry* TReferenceIndex::Keyword(const QString& sKeyword) const
 {
     const auto it = fKeywords.constFind(sKeyword);
     return it == fKeywords.constEnd() ? nullptr : &it.value();
+}
+
+const TReferenceEntry* TReferenceIndex::DeviceType(const QString& sType) const
+{
+    const auto it = fDeviceTypes.constFind(sType);
+    return it == fDeviceTypes.constEnd() ? nullptr : &it.value();
 }
 
 const TReferenceEntry* TReferenceIndex::Setting(const QString& sName) const

@@ -40,6 +40,8 @@ public:
     const TReferenceEntry* Keyword(const QString& sKeyword) const;
     // A setting of "Set(<name>; ...)" ("FileInfo", "ValueLog", ...).
     const TReferenceEntry* Setting(const QString& sName) const;
+    // A device type's declaration ("Device.Create(RS232; <name>; ...)") and its page's introduction.
+    const TReferenceEntry* DeviceType(const QString& sType) const;
 
     QStringList Keywords() const { return fKeywords.keys(); }
     QStringList Settings() const { return fSettings.keys(); }
@@ -51,6 +53,7 @@ private:
     std::map<QString, QHash<QString, TReferenceEntry>> fFunctions; // by type, then function
     QHash<QString, TReferenceEntry> fKeywords;
     QHash<QString, TReferenceEntry> fSettings;
+    QHash<QString, TReferenceEntry> fDeviceTypes;
     // The device pages a type's page links to (the FTDI port to the port functions, the audio
     // input to the audio output's volume functions): functions its own page does not describe
     // are taken from there.

@@ -333,6 +333,14 @@ TEST(LspServerTest, NavigatesDevicesTestCasesVariablesAndIncludes)
         Labels(c.Request("textDocument/completion", TConversation::At(sInclude, 0, 14)));
     EXPECT_TRUE(slTypes.contains("SystemControl") && slTypes.contains("AudioInput"))
         << slTypes.join(' ').toStdString();
+    const QString sType = c.Request("textDocument/hover", TConversation::At(sInclude, 0, 16))
+                              .value("result")
+                              .toObject()
+                              .value("contents")
+                              .toObject()
+                              .value("value")
+                              .toString();
+    EXPECT_TRUE(sType.contains("Device.Create(SystemControl; <name>)")) << sType.toStdString();
 
     const QString sHover = c.Request("textDocument/hover", TConversation::At(sMain, 6, 13))
                                .value("result")
