@@ -26,8 +26,8 @@ std::vector<QJsonObject> gSent;
 TLspServer& Server()
 {
     static const std::unique_ptr<TLspServer> server = [] {
-        auto created = std::make_unique<TLspServer>(TReferenceIndex::BuiltIn(),
-                                                    [](const QJsonObject& aMessage) { gSent.push_back(aMessage); });
+        auto created = std::make_unique<TLspServer>(
+            TReferenceIndex::BuiltIn(), [](const QJsonObject& aMessage) { gSent.push_back(aMessage); });
         const QString sDir = FuzzTempDir("lsp_message");
         QFile include(sDir + QStringLiteral("/a.inc"));
         if (include.open(QIODevice::WriteOnly))
@@ -39,15 +39,15 @@ TLspServer& Server()
         if (main.open(QIODevice::WriteOnly))
             main.write(sText.toUtf8());
         created->Handle(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{}})");
-        created->Handle(QJsonDocument(QJsonObject{
-                                          {QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
-                                          {QStringLiteral("method"), QStringLiteral("textDocument/didOpen")},
-                                          {QStringLiteral("params"),
-                                           QJsonObject{{QStringLiteral("textDocument"),
-                                                        QJsonObject{{QStringLiteral("uri"),
-                                                                     QUrl::fromLocalFile(sMain).toString()},
-                                                                    {QStringLiteral("text"), sText}}}}}})
-                            .toJson());
+        created->Handle(
+            QJsonDocument(QJsonObject{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                                      {QStringLiteral("method"), QStringLiteral("textDocument/didOpen")},
+                                      {QStringLiteral("params"),
+                                       QJsonObject{{QStringLiteral("textDocument"),
+                                                    QJsonObject{{QStringLiteral("uri"),
+                                                                 QUrl::fromLocalFile(sMain).toString()},
+                                                                {QStringLiteral("text"), sText}}}}}})
+                .toJson());
         return created;
     }();
     return *server;
