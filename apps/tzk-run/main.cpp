@@ -39,6 +39,8 @@ int LoadDefinition(const TRunOptions& aOptions, TSession& aSession, QString& sCa
 {
     TConsoleLoader loader(aSession, aOptions.bSkipErrors);
     loader.SetCheckOnly(aOptions.eMode == TRunOptions::rmCheck);
+    if (aOptions.eMode == TRunOptions::rmCheck && !aOptions.bDevices)
+        aSession.Context().SetHardwareAttached(false);
     aReport = loader.Load(aOptions.sFile, aErr);
     sCaption = loader.FileLabel();
     if (aReport.bRunnable && aReport.iWarnings > 0 && aOptions.bWError) {

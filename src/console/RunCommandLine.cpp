@@ -39,6 +39,9 @@ TRunCommandLine::TRunCommandLine()
       fDebug(FlagOption("debug", "Shows debug lines in the log.")),
       fJUnit(ValueOption("junit", "Writes the run as JUnit XML to <file>.", "file")),
       fWError(FlagOption("werror", "Treats the warnings of the definition check as load errors (status 2).")),
+      fDevices(FlagOption("devices",
+                          "With --check: also opens and probes the station's hardware (audio endpoints, "
+                          "ports, converters) as a load does.")),
       fResultsDb(
           ValueOption("results-db",
                       "Stores every run in the PostgreSQL result database <url> (a postgresql:// URL or a "
@@ -55,7 +58,7 @@ TRunCommandLine::TRunCommandLine()
                                   QStringLiteral("[file]"));
     for (const QCommandLineOption* pOption :
          {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers, &fSkipErrors, &fTrace, &fDebug,
-          &fJUnit, &fWError, &fResultsDb, &fRuns})
+          &fJUnit, &fWError, &fDevices, &fResultsDb, &fRuns})
         fParser.addOption(*pOption);
 }
 
@@ -129,6 +132,9 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
     fOptions.bTrace = fParser.isSet(fTrace);
     fOptions.bDebug = fParser.isSet(fDebug);
     fOptions.bWError = fParser.isSet(fWError);
+    fOptions.bDevices = fParser.isSet(fDevices);
+    if (fOptions.bDevices && fOptions.eMode != TRunOptions::rmCheck)
+        return Fail(QStringLiteral("--devices only applies to a check (tzk-run --check FILE)."));
     if (fParser.isSet(fAnswers) && fOptions.sAnswersFile.isEmpty())
         return Fail(QStringLiteral("--answers needs a file name."));
     if (fParser.isSet(fJUnit) && fOptions.sJUnitFile.isEmpty())

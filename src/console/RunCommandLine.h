@@ -28,6 +28,9 @@ struct TRunOptions
     bool bTrace = false;
     bool bDebug = false;
     bool bWError = false; // warnings of the definition check fail the load
+    // --devices: the check opens and probes the station's hardware as a load does; without it the
+    // check leaves the hardware alone.
+    bool bDevices = false;
     // --results-db: the result database's connection, in place of the settings' (and on).
     std::optional<QString> sResultsDb;
     // --runs: the program ends after this many runs without asking for another; 0 asks after each.
@@ -61,6 +64,7 @@ private:
     QCommandLineOption fDebug;
     QCommandLineOption fJUnit;
     QCommandLineOption fWError;
+    QCommandLineOption fDevices;
     QCommandLineOption fResultsDb;
     QCommandLineOption fRuns;
     TRunOptions fOptions;

@@ -60,6 +60,12 @@ public:
     IDefinitionOpener* DefinitionOpener() const { return fDefinitionOpener; }
     void SetDefinitionOpener(IDefinitionOpener* aOpener) { fDefinitionOpener = aOpener; }
 
+    // False for a definition check on a machine that need not be the station: devices check every
+    // parameter as in a load but open, probe or look up no hardware (audio endpoints, ports,
+    // converters, servers), which the check leaves to a real load.
+    bool HardwareAttached() const { return fbHardwareAttached; }
+    void SetHardwareAttached(bool bAttached) { fbHardwareAttached = bAttached; }
+
     // A platform part by its interface: the one set, else the interface's own default
     // (TPart::CreateDefault()), made on first use and kept.
     template <class TPart>
@@ -89,6 +95,7 @@ private:
     IIndicatorStrip* fIndicators = nullptr;
     IDocumentDisplay* fDocuments = nullptr;
     IDefinitionOpener* fDefinitionOpener = nullptr;
+    bool fbHardwareAttached = true;
     std::map<std::type_index, std::shared_ptr<void>> fParts;
     std::unique_ptr<TVariableManager> fOwnVariables;
     std::unique_ptr<TValueLog> fOwnValueLog;

@@ -37,6 +37,12 @@ QStringList TDeviceTypes::Names() const
     return names;
 }
 
+QStringList TDeviceTypes::Functions(const QString& sKeyword, TDeviceContext& aContext) const
+{
+    const TDeviceCreator* pCreator = Creator(sKeyword);
+    return pCreator ? (*pCreator)(aContext)->FunctionNames() : QStringList();
+}
+
 std::vector<std::pair<QString, QString>> TDeviceTypes::Info() const
 {
     std::vector<std::pair<QString, QString>> info;

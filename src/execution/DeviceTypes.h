@@ -33,6 +33,9 @@ public:
     QStringList Names() const;
     // Name and version of every type, from a transient device of each (the about box lists them).
     std::vector<std::pair<QString, QString>> Info() const;
+    // The function names of a type, from a transient device made with aContext (an editor's
+    // completion); empty for an unknown type.
+    QStringList Functions(const QString& sKeyword, TDeviceContext& aContext) const;
 
 private:
     std::vector<std::pair<QString, TDeviceCreator>> fTypes;

@@ -106,4 +106,21 @@ bool TFtdiDetector::Find(const QString& sName)
     return true;
 }
 
+QString TFtdiDetector::IdentificationError(const QString& sName)
+{
+    if (sName.startsWith(QLatin1String("USB"))) {
+        if (TFtdiD2xxBase::UsbPortId(sName.mid(3)) < 0)
+            return Format(QStringLiteral("No FTDI device found at %s"), {sName});
+        return QString();
+    }
+    if (sName.startsWith(QLatin1String("SN:")) || sName.startsWith(QLatin1String("DS:"))) {
+        QString sSearch = sName.mid(3);
+        sSearch.remove(QLatin1Char('"'));
+        if (sSearch.trimmed().isEmpty())
+            return Format(QStringLiteral("No FTDI device found with [%s]"), {sName});
+        return QString();
+    }
+    return QStringLiteral("Unknown port identification: ") + sName;
+}
+
 } // namespace ports

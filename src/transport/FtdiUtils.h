@@ -26,6 +26,10 @@ public:
     // True when a converter matches sName; its serial number, location id and indication are
     // then kept. False with the reason in ErrorText.
     bool Find(const QString& sName);
+    // What Find would refuse in sName whatever converters are attached ("USB" and a location id,
+    // "SN:" or "DS:" and a search text); empty when the form is right. A check without the
+    // station's converters stops here.
+    static QString IdentificationError(const QString& sName);
 
     std::uint32_t UsbLocationId() const { return FdwUsbLocationId; }
     const QString& DeviceSerialNo() const { return FsDeviceSerialNo; }

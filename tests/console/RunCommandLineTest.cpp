@@ -60,6 +60,11 @@ TEST(RunCommandLineTest, ModesAndOptions)
         commandLine.Parse({"tzk-run", "--operator", "Anna", "--answers", "a.txt", "--check", "board.TZD"}))
         << commandLine.ErrorText().toStdString();
     EXPECT_EQ(commandLine.Options().eMode, TRunOptions::rmCheck);
+
+    // A check leaves the hardware alone unless --devices asks for the full load.
+    EXPECT_FALSE(commandLine.Options().bDevices);
+    ASSERT_TRUE(commandLine.Parse({"tzk-run", "--check", "--devices", "board.TZD"}));
+    EXPECT_TRUE(commandLine.Options().bDevices);
 }
 
 TEST(RunCommandLineTest, WrongUsage)
@@ -90,6 +95,9 @@ TEST(RunCommandLineTest, WrongUsage)
         {{"tzk-run", "--preprocess", "a", "--results-db", "postgresql:///r"},
          "--results-db only applies to a run (tzk-run FILE)."},
         {{"tzk-run", "a", "--results-db", "x", "--results-db", "y"}, "--results-db is given more than once."},
+        {{"tzk-run", "a", "--devices"}, "--devices only applies to a check (tzk-run --check FILE)."},
+        {{"tzk-run", "--preprocess", "a", "--devices"},
+         "--devices only applies to a check (tzk-run --check FILE)."},
     };
     TRunCommandLine commandLine;
     for (const auto& c : cases) {

@@ -28,12 +28,18 @@ struct TRunResult
     QString sErr;
 };
 
-TRunResult RunTzk(const QStringList& slArgs)
+// aNoHardware: as on a machine that is not the station: no sound server answers (a socket
+// that does not exist) and no session bus.
+TRunResult RunTzk(const QStringList& slArgs, bool aNoHardware = false)
 {
     QProcess process;
     // As on most CI machines: the platform would remark on the missing runtime folder.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    if (aNoHardware) {
+        environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent/tzk-no-sound"));
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    }
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TZK_RUN_PATH), slArgs);
     TRunResult result;
@@ -292,6 +298,66 @@ TEST(TzkRunTest, UnknownDeviceTypeOrFunctionListsTheKnownOnes)
     EXPECT_TRUE(sHint.startsWith(QStringLiteral("Known functions of \"S2\": Beep, "))) << sHint.toStdString();
     for (const char* sFunction : {"Goto", "Delay", "Pause", "Print"})
         EXPECT_TRUE(sHint.contains(QLatin1String(sFunction))) << sHint.toStdString();
+}
+
+// A check validates a definition on any machine: every example passes without the station's sound
+// server, ports, converters or automation server, while parameters the hardware plays no part in
+// are still checked. "--devices" asks for the full load with the hardware.
+TEST(TzkRunTest, CheckNeedsNoHardware)
+{
+    QDirIterator examples(QStringLiteral(TZK_EXAMPLES_DIR), {QStringLiteral("*.TZD")}, QDir::Files);
+    int iExamples = 0;
+    while (examples.hasNext()) {
+        const QString sExample = examples.next();
+        ++iExamples;
+        const TRunResult result = RunTzk({QStringLiteral("--check"), sExample}, true);
+        EXPECT_EQ(result.iExitCode, 0) << sExample.toStdString() << "\n" << result.sErr.toStdString();
+        EXPECT_FALSE(result.sErr.contains(QStringLiteral(": error: "))) << result.sErr.toStdString();
+        EXPECT_FALSE(result.sOut.contains(QStringLiteral("Sound server"))) << result.sOut.toStdString();
+    }
+    EXPECT_GT(iExamples, 0);
+
+    const TRunResult withDevices = RunTzk({QStringLiteral("--check"), QStringLiteral("--devices"),
+                                           QStringLiteral(TZK_EXAMPLES_DIR "/audio.TZD")},
+                                          true);
+    EXPECT_EQ(withDevices.iExitCode, 2) << withDevices.sErr.toStdString();
+    EXPECT_TRUE(withDevices.sErr.contains(
+        QStringLiteral("error: Audio output device \"TZK-Example-Speakers\" not found!")))
+        << withDevices.sErr.toStdString();
+
+    TTestDir dir;
+    const struct
+    {
+        const char* sDevice;
+        const char* sError;
+    } bad[] = {
+        {"AudioOutput; Out; ", "Audio output device \"\" not found!"},
+        {"AudioInput; In", "Audio input device \"\" not found!"},
+        {"AudioOutput; Out; Speakers)\nOut.SetVolume(\"V\"; Scalar; 0.5; 1.5",
+         "Scalar value 1.5000 out of range! (min=0.0, max=1.0)"},
+        {"AudioOutput; Out; Speakers)\nOut.SetVolume(\"V\"; Loud; 3", "Unknown volume value type \"Loud\"!"},
+        {"FTDI; Dut; 1000; COM3; 115200", "Unknown port identification: COM3"},
+        {"FTDI; Dut; 1000; SN:\"\"; 115200", "No FTDI device found with [SN:\"\"]"},
+        {"FTDI; Dut; 1000; USBxyz; 115200", "No FTDI device found at USBxyz"},
+        {"FTDI; Dut; one second; SN:FT12; 115200", "error: "},
+        {"Instrument; DMM; MS8218; ACM0", "Unknown port identification: ACM0"},
+        {"Instrument; DMM; MS9999; COM3", "Unknown instrument type \"MS9999\"!"},
+        {"Instrument; DMM; MS8218; COM0", "Invalid RS232 port definition: COM0"},
+        {"UDP; Dut; 2000; 127.0.0.1:47021; 70000", "Invalid UDP port 70000!"},
+        {"RS232; Dut; 500; 0; 9600; 0", "COM0 is not valid!"},
+    };
+    for (const auto& b : bad) {
+        const QString sFile = dir.WriteText(
+            QStringLiteral("bad.TZD"),
+            QStringLiteral("Device.Create(%1)\nTest.Case(\"T\")\n}\n").arg(QString::fromUtf8(b.sDevice)));
+        const TRunResult result = RunTzk({QStringLiteral("--check"), sFile}, true);
+        EXPECT_EQ(result.iExitCode, 2) << b.sDevice << "\n" << result.sErr.toStdString();
+        EXPECT_TRUE(result.sErr.contains(sFile + QStringLiteral(":")) &&
+                    result.sErr.contains(QStringLiteral(": error: ")) &&
+                    result.sErr.contains(QString::fromUtf8(b.sError)))
+            << b.sDevice << "\n"
+            << result.sErr.toStdString();
+    }
 }
 
 // Every definition example of the reference (the fenced blocks marked TZD) loads without errors

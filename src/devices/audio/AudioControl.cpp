@@ -83,13 +83,18 @@ void TAudioControl::SetVolumeScalar(const std::vector<float>& aArgs)
         throw EError(
             Format(QStringLiteral("Audio Volume Error: Scalar value count = %d > %d available channels!"),
                    {int(aArgs.size()), FiChannelCount}));
+    CheckScalarRange(aArgs);
+    ApplyVolumes(aArgs, true);
+}
+
+void TAudioControl::CheckScalarRange(const std::vector<float>& aArgs)
+{
     for (const float f : aArgs) {
         if (f < 0.0f || f > 1.0f)
             throw EError(Format(
                 QStringLiteral("Audio Volume Error: Scalar value %.4f out of range! (min=0.0, max=1.0)"),
                 {double(f)}));
     }
-    ApplyVolumes(aArgs, true);
 }
 
 void TAudioControl::ApplyVolumes(const std::vector<float>& aArgs, bool bScalar)

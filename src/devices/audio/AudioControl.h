@@ -31,6 +31,8 @@ public:
 
     void SetVolume(const std::vector<float>& aArgs);
     void SetVolumeScalar(const std::vector<float>& aArgs);
+    // Refuses a scalar volume outside 0..1, which no endpoint takes.
+    static void CheckScalarRange(const std::vector<float>& aArgs);
     void SetMute(bool bMuteOn);
     void SetDefaultEndpointDevice();
 

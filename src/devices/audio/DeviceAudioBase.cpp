@@ -53,6 +53,10 @@ bool TDeviceAudioBase::InitAudioControl(EAudioIoType aAudioType, const QString& 
 {
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
     fsDeviceName = csv.ValueCount() > 2 ? csv.GetStringTrimmed(2) : QString();
+    // A check without the station's sound server takes the endpoint name as written; an empty
+    // one names no endpoint anywhere.
+    if (!Context().HardwareAttached())
+        return !fsDeviceName.isEmpty();
     if (!fAudioControl->Init(aAudioType, fsDeviceName))
         return false;
     fiChannelCount = fAudioControl->ChannelCount();
@@ -132,8 +136,11 @@ TCommand* TCmdSetVolume::Init(const QString& sParameter)
     for (int i = 2; i < csv.ValueCount(); ++i)
         fValueArray.push_back(float(csv.GetFloat(i)));
     // Applied while the line loads, so that counts and ranges the endpoint refuses are errors of
-    // the definition.
-    static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+    // the definition. A check without the endpoint knows only the scalar range.
+    if (Owner()->Context().HardwareAttached())
+        static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+    else if (fValueType == evScalar)
+        TAudioControl::CheckScalarRange(fValueArray);
     return this;
 }
 

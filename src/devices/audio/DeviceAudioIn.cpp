@@ -107,7 +107,7 @@ void TDeviceAudioIn::Init(const QString& sDefinition)
         throw EMsg(QStringLiteral("Audio input device \"%s\" not found!"), {DeviceName()}, TMsgId(0x41110A),
                    0);
     fRmsValues.assign(std::size_t(ChannelCount()), 0);
-    if (!fAudioCapture->Init(DeviceName()))
+    if (Context().HardwareAttached() && !fAudioCapture->Init(DeviceName()))
         throw EMsg(QStringLiteral("Audio input device \"%s\" initialization failed!"), {DeviceName()},
                    TMsgId(0x411114), 0);
     fAudioCapture->OnStopped = [this](void*) {

@@ -161,6 +161,13 @@ void TInstMS8218::Init(const QString& sConfig)
         fdwPortNo = 0;
         fsPortIndication = sPort;
         fDevice = std::make_unique<TMS8218Rs232>(sPort, fContext.Settings().UserFileName());
+    } else if (!fContext.HardwareAttached()) {
+        // A check without the station's converters: the identification's form only.
+        const QString sError = ports::TFtdiDetector::IdentificationError(sPort);
+        if (!sError.isEmpty())
+            throw EMsg(sError, TMsgId(0x31011E), 0);
+        fsPortIndication = sPort;
+        return;
     } else {
         auto& library = fContext.Part<ports::IFtdiLibrary>();
         fDetector = ports::TFtdiDetector::Instance(library);
@@ -176,7 +183,9 @@ void TInstMS8218::Init(const QString& sConfig)
     fDevice->SetOnMsg([this](TMS8218Transport*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
         Message(aType, aId, aText);
     });
-    Start();
+    // A check starts no reading thread: nothing of it is run.
+    if (fContext.HardwareAttached())
+        Start();
 }
 
 bool TInstMS8218::Open()

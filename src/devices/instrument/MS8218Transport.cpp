@@ -52,9 +52,8 @@ bool TMS8218Rs232::Open(std::uint32_t aPortNo)
     if (fSerial->Active() && aPortNo == fdwPortNo)
         return true;
     fdwPortNo = aPortNo;
-    fSerial->SetPort(fsDevicePath.isEmpty()
-                         ? ports::TSerial::ComPortPath(fsSettingsFile, int(aPortNo))
-                         : fsDevicePath);
+    fSerial->SetPort(fsDevicePath.isEmpty() ? ports::TSerial::ComPortPath(fsSettingsFile, int(aPortNo))
+                                            : fsDevicePath);
     fbOpening = true;
     fSerial->SetActive(true);
     fbOpening = false;

@@ -30,7 +30,8 @@ void TDevicePortFtdi::Info(QString& sName, QString& sVersion) const
 
 void TDevicePortFtdi::Init(const QString& sDefinition)
 {
-    if (!fFtdi)
+    const bool bAttached = Context().HardwareAttached();
+    if (!fFtdi && bAttached)
         throw EMsg(QStringLiteral("FTDI D2xx driver not found!"), TMsgId(0x22010A), 0);
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
     // Read in the order timeout, baud rate, identification.
@@ -38,6 +39,13 @@ void TDevicePortFtdi::Init(const QString& sDefinition)
     const int iBaudrate = csv.GetInteger(4);
     const QString sIdentification = csv.GetValueTrimmed(3); // quotes belong to the identification
     SetTimer(iTimeout);
+    if (!bAttached) {
+        const QString sError = TFtdiDetector::IdentificationError(sIdentification);
+        if (!sError.isEmpty())
+            throw EMsg(sError, TMsgId(0x220114), 0);
+        SetPortId(sIdentification);
+        return;
+    }
     // Stored as it is: a rate the converter refuses fails at Open.
     fFtdi->SetBaudrate(std::uint32_t(iBaudrate));
     fDetector = TFtdiDetector::Instance(fFtdi->Library());
