@@ -222,6 +222,7 @@ void TCmdInputBoxValue::Start(const QString&)
         sPrompt = Inserted(fsPrompt2);
     }
     LogValue(FloatToStrG(rValue));
+    SetMeasurement(rValue, fdValueMin, fdValueMax);
     if (fdValueMin <= rValue && rValue <= fdValueMax) {
         TMsg::Info(QStringLiteral("Input Passed: %g <= %g <= %g"), {fdValueMin, rValue, fdValueMax});
         if (!fsVariableName.isEmpty())
