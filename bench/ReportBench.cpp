@@ -102,7 +102,7 @@ void BM_ReportOfAWeek(benchmark::State& state)
 {
     TLine& line = Line();
     if (!line.sError.isEmpty()) {
-        state.SkipWithError(line.sError.toStdString());
+        state.SkipWithError(line.sError.toStdString().c_str());
         return;
     }
     TReportOptions options = TReportOptions::LastWeek();
@@ -113,7 +113,7 @@ void BM_ReportOfAWeek(benchmark::State& state)
         TReportData data;
         QString sError;
         if (!TResultReport::Collect(options, data, sError)) {
-            state.SkipWithError(sError.toStdString());
+            state.SkipWithError(sError.toStdString().c_str());
             return;
         }
         aPage = TReportPage::Render(data);

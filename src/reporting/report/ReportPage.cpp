@@ -27,6 +27,8 @@ svg text.axis{font-size:10px;fill:#333}
 .err{white-space:pre-wrap;max-width:40em}
 details{border-bottom:1px solid #ddd;padding:2px 0}
 summary{cursor:pointer}
+.steps td:nth-child(1),.steps td:nth-child(5),.steps td:nth-child(6),.steps td:nth-child(7){text-align:right}
+.steps td:nth-child(9){white-space:pre-wrap;max-width:40em}
 .retest{font-weight:bold}
 .problem{border:2px solid #b03c00;padding:1em;max-width:50em}
 @media print{nav,#unit-search{display:none}details{break-inside:avoid}}
@@ -319,15 +321,20 @@ QString RunSection(const TReportData& aData)
              E(run.sOperator) + QStringLiteral(" · ") + State(run.sResult) +
              (run.iFailedSteps > 0 ? QStringLiteral(" · %1 failed step(s)").arg(run.iFailedSteps)
                                    : QString()) +
-             QStringLiteral(" · ") + Duration(run.iDurationMs) + QStringLiteral("</summary><table>") +
+             QStringLiteral(" · ") + Duration(run.iDurationMs) +
+             QStringLiteral("</summary><table class=\"steps\">") +
              Head({QStringLiteral("#"), QStringLiteral("Node"), QStringLiteral("Step"),
                    QStringLiteral("Result"), QStringLiteral("Value"), QStringLiteral("Low"),
                    QStringLiteral("High"), QStringLiteral("Logged"), QStringLiteral("Error")});
+        // Thousands of rows: the columns are aligned by the table's style, not per cell.
         for (const TReportStep& step : run.Steps) {
-            s += QStringLiteral("<tr>") + Cell(QString::number(step.iSeq), true) + Cell(E(step.sNodeNumber)) +
-                 Cell(E(step.sNodePath)) + Cell(State(step.sResult)) + Cell(Opt(step.rValue), true) +
-                 Cell(Opt(step.rLow), true) + Cell(Opt(step.rHigh), true) + Cell(E(step.sLogValue)) +
-                 QStringLiteral("<td class=\"err\">") + E(step.sErrorText) + QStringLiteral("</td></tr>");
+            s += QStringLiteral("<tr><td>") + QString::number(step.iSeq) + QStringLiteral("</td><td>") +
+                 E(step.sNodeNumber) + QStringLiteral("</td><td>") + E(step.sNodePath) +
+                 QStringLiteral("</td><td>") + State(step.sResult) + QStringLiteral("</td><td>") +
+                 Opt(step.rValue) + QStringLiteral("</td><td>") + Opt(step.rLow) +
+                 QStringLiteral("</td><td>") + Opt(step.rHigh) + QStringLiteral("</td><td>") +
+                 E(step.sLogValue) + QStringLiteral("</td><td>") + E(step.sErrorText) +
+                 QStringLiteral("</td></tr>");
         }
         s += QStringLiteral("</table></details>\n");
     }

@@ -19,27 +19,41 @@ constexpr int ciBins = 30;
 constexpr int ciTrendBuckets = 60;
 constexpr int ciRunsPerFailure = 5;
 
-// The period's runs: $1 from, $2 to, $3 station, $4 definition. Every query starts with it.
-const char* const csRuns = R"SQL(
-WITH runs AS MATERIALIZED (
-    SELECT r.run_id, r.started_at, r.definition_file, r.file_label, r.result, r.operator,
-           r.failed_steps, r.duration_ms,
-           CASE WHEN r.station_name = '' THEN r.host_name ELSE r.station_name END AS station
-    FROM tzk_run r
-    WHERE r.started_at >= $1::timestamptz AND r.started_at < $2::timestamptz
-      AND ($3::text = '' OR $3::text IN (r.station_name, r.host_name))
-      AND ($4::text = '' OR $4::text IN (r.definition_file, r.file_label))
+// The period's runs, made once per report: $1 from, $2 to, $3 station, $4 definition, $5 the
+// serial-number column. Every section reads them, so the filters and the look-up of the serial
+// numbers are done once. A line with the column twice keeps one of its values.
+const char* const csMakeRuns = R"SQL(
+CREATE TEMPORARY TABLE IF NOT EXISTS tzk_report_runs (
+    run_id uuid PRIMARY KEY, started_at timestamptz, definition_file text, definition text,
+    result text, operator text, failed_steps integer, duration_ms bigint, station text,
+    serial text, unit text
 )
 )SQL";
 
-// Per station and day; a unit's first run is its earliest in the period ($5 the serial column).
+const char* const csFillRuns = R"SQL(
+INSERT INTO pg_temp.tzk_report_runs
+SELECT r.run_id, r.started_at, r.definition_file, coalesce(nullif(r.file_label, ''), r.definition_file),
+       r.result, r.operator, r.failed_steps, r.duration_ms,
+       CASE WHEN r.station_name = '' THEN r.host_name ELSE r.station_name END,
+       s.value,
+       CASE WHEN btrim(s.value) <> '' AND s.value <> 'Empty String' THEN s.value END
+FROM tzk_run r
+LEFT JOIN tzk_value s ON s.run_id = r.run_id AND lower(s.name) = lower($5::text)
+WHERE r.started_at >= $1::timestamptz AND r.started_at < $2::timestamptz
+  AND ($3::text = '' OR $3::text IN (r.station_name, r.host_name))
+  AND ($4::text = '' OR $4::text IN (r.definition_file, r.file_label))
+ON CONFLICT (run_id) DO NOTHING
+)SQL";
+
+const char* const csRuns = "WITH runs AS (SELECT * FROM pg_temp.tzk_report_runs)\n";
+
+// Per station and day; a unit's first run is its earliest in the period.
 const char* const csCounts = R"SQL(
 , first_runs AS (
-    SELECT DISTINCT ON (ru.definition_file, v.value) ru.run_id
-    FROM runs ru
-    JOIN tzk_value v ON v.run_id = ru.run_id
-    WHERE lower(v.name) = lower($5::text) AND btrim(v.value) <> '' AND v.value <> 'Empty String'
-    ORDER BY ru.definition_file, v.value, ru.started_at, ru.run_id
+    SELECT DISTINCT ON (definition_file, unit) run_id
+    FROM runs
+    WHERE unit IS NOT NULL
+    ORDER BY definition_file, unit, started_at, run_id
 )
 SELECT to_char(ru.started_at, 'YYYY-MM-DD'), ru.station, count(*),
        count(*) FILTER (WHERE ru.result = 'passed'),
@@ -53,11 +67,11 @@ GROUP BY 1, 2
 ORDER BY 1, 2
 )SQL";
 
-// The steps that fail most ($5 how many), with all failed steps as the whole.
+// The steps that fail most ($1 how many; $2 runs linked per step), with all failed steps as the
+// whole.
 const char* const csPareto = R"SQL(
 , failed AS (
-    SELECT coalesce(nullif(ru.file_label, ''), ru.definition_file) AS definition, s.node_path,
-           s.run_id, s.error_text, s.started_at
+    SELECT ru.definition, s.node_path, s.run_id, s.error_text, s.started_at
     FROM runs ru
     JOIN tzk_step s ON s.run_id = ru.run_id
     WHERE s.result = 'failed'
@@ -65,30 +79,29 @@ const char* const csPareto = R"SQL(
 SELECT definition, node_path, count(*), count(DISTINCT run_id),
        (array_agg(error_text ORDER BY started_at DESC))[1],
        to_char(max(started_at), 'YYYY-MM-DD HH24:MI:SS'),
-       array_to_string((array_agg(run_id::text ORDER BY started_at DESC))[1:$6::integer], ','),
+       array_to_string((array_agg(run_id::text ORDER BY started_at DESC))[1:$2::integer], ','),
        sum(count(*)) OVER ()
 FROM failed
 GROUP BY 1, 2
 ORDER BY 3 DESC, 1, 2
-LIMIT $5::integer
+LIMIT $1::integer
 )SQL";
 
-// Mean, standard deviation and Cpk of every measured step; the lowest Cpk first ($5 how many).
-// The limits are the latest ones: a relative limit may move.
+// Mean, standard deviation and Cpk of every measured step; the lowest Cpk first ($1 how many).
+// The limits are the latest ones (a relative limit may move): the largest [time, limit] pair,
+// which needs no sort.
 const char* const csMeasures = R"SQL(
-, measured AS (
-    SELECT coalesce(nullif(ru.file_label, ''), ru.definition_file) AS definition, s.node_path,
-           s.meas_value AS v, s.meas_low AS lo, s.meas_high AS hi, s.started_at, s.result
+, stats AS (
+    SELECT ru.definition, s.node_path, count(*) AS n,
+           count(*) FILTER (WHERE s.result = 'failed') AS nfailed,
+           avg(s.meas_value) AS mean, stddev_samp(s.meas_value) AS sd,
+           min(s.meas_value) AS vmin, max(s.meas_value) AS vmax,
+           (max(ARRAY[extract(epoch FROM s.started_at)::float8, s.meas_low]))[2] AS lo,
+           (max(ARRAY[extract(epoch FROM s.started_at)::float8, s.meas_high]))[2] AS hi,
+           extract(epoch FROM min(s.started_at)) AS t0, extract(epoch FROM max(s.started_at)) AS t1
     FROM runs ru
     JOIN tzk_step s ON s.run_id = ru.run_id
     WHERE s.meas_value IS NOT NULL
-), stats AS (
-    SELECT definition, node_path, count(*) AS n, count(*) FILTER (WHERE result = 'failed') AS nfailed,
-           avg(v) AS mean, stddev_samp(v) AS sd, min(v) AS vmin, max(v) AS vmax,
-           (array_agg(lo ORDER BY started_at DESC))[1] AS lo,
-           (array_agg(hi ORDER BY started_at DESC))[1] AS hi,
-           extract(epoch FROM min(started_at)) AS t0, extract(epoch FROM max(started_at)) AS t1
-    FROM measured
     GROUP BY 1, 2
 )
 SELECT definition, node_path, n, nfailed, mean, sd, vmin, vmax, lo, hi,
@@ -98,41 +111,38 @@ SELECT definition, node_path, n, nfailed, mean, sd, vmin, vmax, lo, hi,
        t0, t1
 FROM stats
 ORDER BY cpk ASC NULLS LAST, n DESC, 1, 2
-LIMIT $5::integer
+LIMIT $1::integer
 )SQL";
 
-// Histogram and trend of the chosen steps ($5: a JSON array of {i, d, p, a, b, t0, t1}).
+// Histogram and trend of the chosen steps in one pass ($1: a JSON array of {i, d, p, a, b, t0,
+// t1}; $2 bins, $3 time buckets).
 const char* const csDistributions = R"SQL(
 , chosen AS (
-    SELECT * FROM jsonb_to_recordset($5::jsonb)
+    SELECT * FROM jsonb_to_recordset($1::jsonb)
         AS k (i integer, d text, p text, a float8, b float8, t0 float8, t1 float8)
-), vals AS MATERIALIZED (
-    SELECT k.i, k.a, k.b, k.t0, k.t1, s.meas_value AS v, extract(epoch FROM s.started_at) AS t
+), vals AS (
+    SELECT k.i, width_bucket(s.meas_value, k.a, k.b, $2::integer) AS bin,
+           width_bucket(extract(epoch FROM s.started_at)::float8, k.t0, k.t1, $3::integer) AS bucket,
+           s.meas_value AS v
     FROM runs ru
     JOIN tzk_step s ON s.run_id = ru.run_id
-    JOIN chosen k ON k.p = s.node_path
-                 AND k.d = coalesce(nullif(ru.file_label, ''), ru.definition_file)
+    JOIN chosen k ON k.p = s.node_path AND k.d = ru.definition
     WHERE s.meas_value IS NOT NULL
 )
-SELECT 'h', i, width_bucket(v, a, b, $6::integer), count(*), NULL, NULL, NULL
-FROM vals GROUP BY 1, 2, 3
-UNION ALL
-SELECT 't', i, width_bucket(t, t0, t1, $7::integer), count(*), avg(v), min(v), max(v)
-FROM vals GROUP BY 1, 2, 3
+SELECT CASE WHEN bucket IS NULL THEN 'h' ELSE 't' END, i, coalesce(bucket, bin), count(*), avg(v), min(v),
+       max(v)
+FROM vals
+GROUP BY GROUPING SETS ((i, bin), (i, bucket))
 ORDER BY 1, 2, 3
 )SQL";
 
-// The latest runs ($5 how many) and the runs named in $6 (ids, comma-separated); $7 the serial
-// column.
+// The latest runs ($1 how many) and the runs named in $2 (ids, comma-separated).
 const char* const csLatestRuns = R"SQL(
-SELECT ru.run_id, to_char(ru.started_at, 'YYYY-MM-DD HH24:MI:SS'), ru.station,
-       coalesce(nullif(ru.file_label, ''), ru.definition_file), ru.operator,
-       (SELECT v.value FROM tzk_value v
-        WHERE v.run_id = ru.run_id AND lower(v.name) = lower($7::text) LIMIT 1),
-       ru.result, ru.failed_steps, ru.duration_ms
+SELECT ru.run_id, to_char(ru.started_at, 'YYYY-MM-DD HH24:MI:SS'), ru.station, ru.definition,
+       ru.operator, ru.serial, ru.result, ru.failed_steps, ru.duration_ms
 FROM runs ru
-WHERE ru.run_id IN (SELECT run_id FROM runs ORDER BY started_at DESC, run_id LIMIT $5::integer)
-   OR ru.run_id::text = ANY (string_to_array($6::text, ','))
+WHERE ru.run_id IN (SELECT run_id FROM runs ORDER BY started_at DESC, run_id LIMIT $1::integer)
+   OR ru.run_id::text = ANY (string_to_array($2::text, ','))
 ORDER BY ru.started_at DESC, ru.run_id
 )SQL";
 
@@ -143,22 +153,19 @@ WHERE run_id = ANY ($1::uuid[])
 ORDER BY run_id, seq
 )SQL";
 
-// Units retested or failed in the period, the latest first ($5 the serial column, $6 how many,
-// $7 a JSON array of units that are always shown).
+// Units retested or failed in the period, the latest first ($1 how many, $2 a JSON array of
+// units that are always shown).
 const char* const csUnits = R"SQL(
 , unit_runs AS (
-    SELECT v.value AS unit, ru.run_id, ru.started_at, ru.station, ru.result
-    FROM runs ru
-    JOIN tzk_value v ON v.run_id = ru.run_id
-    WHERE lower(v.name) = lower($5::text) AND btrim(v.value) <> '' AND v.value <> 'Empty String'
+    SELECT unit, run_id, started_at, station, result FROM runs WHERE unit IS NOT NULL
 ), chosen AS (
     SELECT unit, max(started_at) AS latest
     FROM unit_runs
     GROUP BY unit
     HAVING count(*) > 1 OR bool_or(result <> 'passed')
-        OR unit IN (SELECT jsonb_array_elements_text($7::jsonb))
-    ORDER BY unit IN (SELECT jsonb_array_elements_text($7::jsonb)) DESC, max(started_at) DESC, unit
-    LIMIT $6::integer
+        OR unit = ANY (ARRAY(SELECT jsonb_array_elements_text($2::jsonb)))
+    ORDER BY unit = ANY (ARRAY(SELECT jsonb_array_elements_text($2::jsonb))) DESC, max(started_at) DESC, unit
+    LIMIT $1::integer
 )
 SELECT u.unit, u.run_id, to_char(u.started_at, 'YYYY-MM-DD HH24:MI:SS'), u.station, u.result,
        row_number() OVER (PARTITION BY u.unit ORDER BY u.started_at, u.run_id),
@@ -169,7 +176,6 @@ JOIN chosen c USING (unit)
 ORDER BY c.latest DESC, u.unit, u.started_at, u.run_id
 )SQL";
 
-// A parameter text; an empty one is '', never NULL (a null QByteArray is sent as NULL).
 QByteArray Utf8(const QString& s)
 {
     return s.isEmpty() ? QByteArray("") : s.toUtf8();
@@ -301,12 +307,17 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
         return false;
     const bool bMeasurements = result.Value() != QLatin1String("0");
 
+    if (!Run(csMakeRuns, {}, result) || !Run("TRUNCATE pg_temp.tzk_report_runs", {}, result) ||
+        !Run(csFillRuns,
+             {TimeParam(aOptions.dtFrom), TimeParam(aOptions.dtTo), Utf8(aOptions.sStation),
+              Utf8(aOptions.sDefinition), Utf8(aOptions.sSerialColumn)},
+             result) ||
+        !Run("ANALYZE pg_temp.tzk_report_runs", {}, result))
+        return false;
     const QByteArray aRuns(csRuns);
-    const QList<QByteArray> aPeriod = {TimeParam(aOptions.dtFrom), TimeParam(aOptions.dtTo),
-                                       Utf8(aOptions.sStation), Utf8(aOptions.sDefinition)};
 
     // Overview.
-    if (!Run(aRuns + csCounts, aPeriod + QList<QByteArray>{Utf8(aOptions.sSerialColumn)}, result))
+    if (!Run(aRuns + csCounts, {}, result))
         return false;
     std::map<QString, TReportCounts> dayTotals;
     std::map<QString, TReportCounts> stationTotals;
@@ -339,8 +350,7 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
         return true;
 
     // Failure Pareto.
-    if (!Run(aRuns + csPareto,
-             aPeriod + QList<QByteArray>{Number(aOptions.iParetoSteps), Number(ciRunsPerFailure)}, result))
+    if (!Run(aRuns + csPareto, {Number(aOptions.iParetoSteps), Number(ciRunsPerFailure)}, result))
         return false;
     QStringList slLinkedRuns;
     for (const QStringList& row : result.Rows) {
@@ -359,7 +369,7 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
 
     // Measurements.
     if (bMeasurements) {
-        if (!Run(aRuns + csMeasures, aPeriod + QList<QByteArray>{Number(aOptions.iMeasuredSteps)}, result))
+        if (!Run(aRuns + csMeasures, {Number(aOptions.iMeasuredSteps)}, result))
             return false;
         QJsonArray chosen;
         for (const QStringList& row : result.Rows) {
@@ -391,8 +401,8 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
         }
         if (!chosen.isEmpty()) {
             if (!Run(aRuns + csDistributions,
-                     aPeriod + QList<QByteArray>{QJsonDocument(chosen).toJson(QJsonDocument::Compact),
-                                                 Number(ciBins), Number(ciTrendBuckets)},
+                     {QJsonDocument(chosen).toJson(QJsonDocument::Compact), Number(ciBins),
+                      Number(ciTrendBuckets)},
                      result))
                 return false;
             for (const QStringList& row : result.Rows) {
@@ -422,10 +432,7 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
 
     // Latest runs and their steps.
     slLinkedRuns.removeDuplicates();
-    if (!Run(aRuns + csLatestRuns,
-             aPeriod + QList<QByteArray>{Number(aOptions.iLatestRuns),
-                                         Utf8(slLinkedRuns.join(QLatin1Char(','))),
-                                         Utf8(aOptions.sSerialColumn)},
+    if (!Run(aRuns + csLatestRuns, {Number(aOptions.iLatestRuns), Utf8(slLinkedRuns.join(QLatin1Char(',')))},
              result))
         return false;
     std::map<QString, std::size_t> runIndex;
@@ -472,9 +479,7 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
     QJsonArray units;
     for (const QString& sUnit : aOptions.slUnits)
         units.append(sUnit);
-    if (!Run(aRuns + csUnits,
-             aPeriod + QList<QByteArray>{Utf8(aOptions.sSerialColumn), Number(aOptions.iUnits),
-                                         QJsonDocument(units).toJson(QJsonDocument::Compact)},
+    if (!Run(aRuns + csUnits, {Number(aOptions.iUnits), QJsonDocument(units).toJson(QJsonDocument::Compact)},
              result))
         return false;
     for (const QStringList& row : result.Rows) {
