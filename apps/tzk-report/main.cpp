@@ -80,8 +80,8 @@ int main(int argc, char* argv[])
                        "may be repeated."),
         QStringLiteral("SERIAL"));
     const QCommandLineOption runsOption(QStringLiteral("runs"),
-                                        QStringLiteral("How many of the latest runs the page lists (100)."),
-                                        QStringLiteral("N"), QStringLiteral("100"));
+                                        QStringLiteral("How many of the latest runs the page lists (50)."),
+                                        QStringLiteral("N"), QStringLiteral("50"));
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
                                           QStringLiteral("The page to write (tzk-report.html)."),
                                           QStringLiteral("FILE"), QStringLiteral("tzk-report.html"));

@@ -24,6 +24,7 @@ figure{margin:0;border:1px solid #ddd;padding:4px}figcaption{font-size:12px}
 svg text{font:11px "DejaVu Sans",Arial,sans-serif;fill:#111}svg text.small{font-size:10px}
 svg text.axis{font-size:10px;fill:#333}
 .measure{break-inside:avoid;margin-bottom:1em}
+section{content-visibility:auto;contain-intrinsic-size:auto 1500px}
 .err{white-space:pre-wrap;max-width:40em}
 details{border-bottom:1px solid #ddd;padding:2px 0}
 summary{cursor:pointer}

@@ -17,7 +17,7 @@ constexpr int ciConnectMs = 10000;
 constexpr int ciQueryMs = 120000;
 constexpr int ciBins = 30;
 constexpr int ciTrendBuckets = 60;
-constexpr int ciRunsPerFailure = 5;
+constexpr int ciRunsPerFailure = 3;
 
 // The period's runs, made once per report: $1 from, $2 to, $3 station, $4 definition, $5 the
 // serial-number column. Every section reads them, so the filters and the look-up of the serial

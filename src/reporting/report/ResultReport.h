@@ -19,9 +19,9 @@ struct TReportOptions
     QString sStation;    // the station name (or host name); empty: every station
     QString sDefinition; // the definition's path or label; empty: every definition
     QString sSerialColumn = QStringLiteral("SerialNr");
-    QStringList slUnits;   // serial numbers whose runs the page shows in any case
-    QString sTimeZone;     // the days' time zone; empty: the system's
-    int iLatestRuns = 100; // the runs table
+    QStringList slUnits;  // serial numbers whose runs the page shows in any case
+    QString sTimeZone;    // the days' time zone; empty: the system's
+    int iLatestRuns = 50; // the runs table
     int iParetoSteps = 15;
     int iMeasuredSteps = 20; // the measured steps with the lowest Cpk
     int iUnits = 200;        // retested or failed units listed
