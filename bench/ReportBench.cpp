@@ -2,7 +2,8 @@
 // of them measured per run), 250,000 value-log columns, against a private PostgreSQL server.
 //
 // The generator fills the tables on the server with generate_series: every 23rd run fails one
-// step and its unit is tested again in the next run, every 97th run is stopped. The benchmark
+// step and its unit is tested again in the next run (of the same definition, often at another
+// station), every 97th run is stopped. The benchmark
 // makes the whole report (all queries and the page) as tzk-report does for the default week;
 // TZK_REPORT_PAGE=<file> keeps the page to open in a browser; TZK_REPORT_RUNS and
 // TZK_REPORT_STATIONS make a smaller line (the picture in docs/results-database.md).
@@ -27,7 +28,7 @@ const char* const csGenerate = R"SQL(
 INSERT INTO tzk_run (run_id, host_name, station_name, definition_file, file_label, file_version,
                      operator, started_at, duration_ms, result, failed_steps)
 SELECT md5('run' || g)::uuid, 'host-' || (g % STATIONS), 'Station ' || (g % STATIONS),
-       '/defs/board' || (g % 3) || '.TZD', 'Board ' || (g % 3), '1.0', 'Operator ' || (g % 7),
+       '/defs/board' || (g / 23 % 3) || '.TZD', 'Board ' || (g / 23 % 3), '1.0', 'Operator ' || (g % 7),
        date_trunc('day', now()) - interval '6 days' + g * (interval '7 days' / (RUNS + 1)), 20000,
        CASE WHEN g % 23 = 0 THEN 'failed' WHEN g % 97 = 0 THEN 'stopped' ELSE 'passed' END,
        CASE WHEN g % 23 = 0 THEN 1 ELSE 0 END

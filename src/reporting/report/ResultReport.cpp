@@ -21,10 +21,11 @@ constexpr int ciRunsPerFailure = 3;
 
 // The period's runs, made once per report: $1 from, $2 to, $3 station, $4 definition, $5 the
 // serial-number column. Every section reads them, so the filters and the look-up of the serial
-// numbers are done once. A line with the column twice keeps one of its values.
+// numbers are done once. A run has at most one value per column name: the value log's
+// names are unique without regard to case.
 const char* const csMakeRuns = R"SQL(
 CREATE TEMPORARY TABLE IF NOT EXISTS tzk_report_runs (
-    run_id uuid PRIMARY KEY, started_at timestamptz, definition_file text, definition text,
+    run_id uuid, started_at timestamptz, definition_file text, definition text,
     result text, operator text, failed_steps integer, duration_ms bigint, station text,
     serial text, unit text
 )
@@ -42,7 +43,6 @@ LEFT JOIN tzk_value s ON s.run_id = r.run_id AND lower(s.name) = lower($5::text)
 WHERE r.started_at >= $1::timestamptz AND r.started_at < $2::timestamptz
   AND ($3::text = '' OR $3::text IN (r.station_name, r.host_name))
   AND ($4::text = '' OR $4::text IN (r.definition_file, r.file_label))
-ON CONFLICT (run_id) DO NOTHING
 )SQL";
 
 const char* const csRuns = "WITH runs AS (SELECT * FROM pg_temp.tzk_report_runs)\n";
