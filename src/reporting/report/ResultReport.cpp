@@ -297,8 +297,8 @@ bool TResultReport::Collect(TPgConnection& aConnection, const TReportOptions& aO
     }
     const QString sZone =
         aOptions.sTimeZone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : aOptions.sTimeZone;
-    if (!Run("SELECT set_config('TimeZone', $1, false)", {Utf8(sZone)}, result))
-        return false;
+    // A zone the server does not know leaves the days in the server's zone.
+    aConnection.Exec("SELECT set_config('TimeZone', $1, false)", {Utf8(sZone)}, ciQueryMs);
     // Measurements came with the schema's third version; an older database has none.
     if (!Run("SELECT count(*) FROM information_schema.columns "
              "WHERE table_name = 'tzk_step' AND column_name = 'meas_value' "

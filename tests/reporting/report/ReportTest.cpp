@@ -272,6 +272,26 @@ TEST_F(ReportTest, YieldFirstPassYieldParetoAndCpkMatchAComputationByHand)
     EXPECT_EQ(data.slStations, QStringList{QStringLiteral("Line B")});
 }
 
+TEST_F(ReportTest, ADatabaseWithoutMeasurementsGivesTheRestOfTheReport)
+{
+    StoreKnownSet();
+    // As a database that a program before the measurements keeps using.
+    ASSERT_TRUE(
+        Server().Query(QStringLiteral("ALTER TABLE tzk_step DROP COLUMN meas_value, DROP COLUMN meas_low, "
+                                      "DROP COLUMN meas_high"),
+                       fsDatabase))
+        << Server().Error().toStdString();
+    TReportData data;
+    QString sError;
+    ASSERT_TRUE(TResultReport::Collect(Options(), data, sError)) << sError.toStdString();
+    EXPECT_EQ(data.Total.iRuns, 7);
+    EXPECT_EQ(data.Failures.size(), 2u);
+    EXPECT_TRUE(data.Measures.empty());
+    ASSERT_FALSE(data.Runs.empty());
+    EXPECT_FALSE(data.Runs[0].Steps[0].rValue);
+    EXPECT_TRUE(TReportPage::Render(data).contains("No step measured a value in this period."));
+}
+
 TEST_F(ReportTest, ThePageFromTzkReportOpensInChromiumWithTheNumbersAndNoErrors)
 {
     StoreKnownSet();
