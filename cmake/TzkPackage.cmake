@@ -6,7 +6,7 @@ set(TZK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tzk)
 set(TZK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 # A station's programs; the simulators and stand-ins that tests and examples start stay out.
-install(TARGETS tzk tzk-run tzk-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tzk tzk-run tzk-lsp tzk-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The window looks for its pages in bin/../share/tzk/Ui when they are not beside it.
 install(FILES ${TZK_UI_PAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/tzk/Ui)
 
@@ -39,13 +39,14 @@ set(TZK_PACKAGE_FILES ${TZK_PACKAGE_BUILD_DIR}/changelog.gz)
 install(FILES ${TZK_PACKAGE_BUILD_DIR}/changelog.gz DESTINATION ${TZK_DOC_DIR})
 
 # The manual pages are made from the programs' --help and --version.
-option(TZK_MAN_PAGES "Make the manual pages of tzk, tzk-run and tzk-lsp (needs help2man)" OFF)
+option(TZK_MAN_PAGES "Make the manual pages of tzk, tzk-run, tzk-lsp and tzk-report (needs help2man)" OFF)
 if(TZK_MAN_PAGES)
   find_program(HELP2MAN help2man REQUIRED)
   set(TZK_MAN_NAME_tzk "desktop program of the TZK test sequencer")
   set(TZK_MAN_NAME_tzk-run "run a TZK test definition without a window")
   set(TZK_MAN_NAME_tzk-lsp "language server for TZK test definitions")
-  foreach(program tzk tzk-run tzk-lsp)
+  set(TZK_MAN_NAME_tzk-report "write the line and station report of the TZK result database")
+  foreach(program tzk tzk-run tzk-lsp tzk-report)
     set(page ${TZK_PACKAGE_BUILD_DIR}/${program}.1)
     add_custom_command(OUTPUT ${page}.gz
                        COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${HELP2MAN} --no-info
@@ -73,7 +74,8 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "and printed error reports.\n"
        "\n"
        "This package holds the desktop program tzk, the headless runner tzk-run,\n"
-       "the definition-language reference and examples.")
+       "the result-database report tzk-report, the definition-language reference\n"
+       "and examples.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class TCommand;
@@ -24,6 +25,14 @@ enum ECmdResult : std::uint8_t
     crCancelled,   // failed: the command was cancelled
     crOk,          // passed, shown with the "ok" image
     crBreak        // passed; the runner pauses afterwards
+};
+
+// The number a step judged against its limits, as the result database keeps it.
+struct TMeasurement
+{
+    double rValue = 0.0;
+    double rLow = 0.0;
+    double rHigh = 0.0;
 };
 
 using TCmdNotifyEvent = std::function<void(TCommand* aSender)>;
@@ -55,12 +64,18 @@ public:
     const QString& LogValName() const { return fsLogValName; }
     const TCmdNotifyEvent& OnResult() const { return FOnResult; }
     void SetOnResult(TCmdNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
+    // The number the last execution measured and judged, if it measured one; the job clears it
+    // before every execution.
+    const std::optional<TMeasurement>& Measurement() const { return fMeasurement; }
+    void ClearMeasurement() { fMeasurement.reset(); }
 
 protected:
     void SetErrorText(const QString& aText);
     void SetErrorText(const QString& aFormat, TFormatArgs aArgs);
     // Writes aValue into this command's value-log column, if it has one.
     void LogValue(const QString& aValue) const;
+    // Keeps the measured number and its limits for the result database.
+    void SetMeasurement(double rValue, double rLow, double rHigh) { fMeasurement = {rValue, rLow, rHigh}; }
     // Sets the result and fires OnResult: the one way a command concludes.
     void Conclude(ECmdResult aResult);
 
@@ -72,4 +87,5 @@ private:
     TDevice* FOwner;
     TCmdNotifyEvent FOnResult;
     QString FsErrorText;
+    std::optional<TMeasurement> fMeasurement;
 };

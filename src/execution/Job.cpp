@@ -87,6 +87,7 @@ void TJob::Execute(const QString& sParameter)
     SetImage(EImage::Running);
     FbPassed = false;
     FCmd->SetOnResult([this](TCommand* aSender) { Conclusion(aSender); });
+    FCmd->ClearMeasurement();
     try {
         FCmd->Execute(sParameter);
     } catch (const std::exception& e) {

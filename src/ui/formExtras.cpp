@@ -17,7 +17,7 @@ TfrmExtras::TfrmExtras(QWidget* aParent)
       cbShowCmdLineInTreeView(new QCheckBox(QStringLiteral("Show command line in test process tree"))),
       cbShowErrorReportDlg(new QCheckBox(QStringLiteral("Show Error Report dialog"))),
       cbEndOnFailure(new QCheckBox(QStringLiteral("End test process after a test failure"))),
-      lblResultDatabase(new QLabel)
+      lblResultDatabase(new QLabel), btnShowReport(new QPushButton(QStringLiteral("Today's Report")))
 {
     setWindowTitle(QStringLiteral("Extras"));
     auto* ui = new QGroupBox(QStringLiteral("User Interface "), this);
@@ -35,6 +35,14 @@ TfrmExtras::TfrmExtras(QWidget* aParent)
     lblResultDatabase->setWordWrap(true);
     lblResultDatabase->setTextInteractionFlags(Qt::TextSelectableByMouse);
     resultsLayout->addWidget(lblResultDatabase);
+    btnShowReport->setToolTip(QStringLiteral("Shows this station's report for today in the document view"));
+    btnShowReport->setEnabled(false);
+    connect(btnShowReport, &QPushButton::clicked, this, [this] {
+        reject();
+        if (fnShowReport)
+            fnShowReport();
+    });
+    resultsLayout->addWidget(btnShowReport, 0, Qt::AlignLeft);
     ShowResultDatabase(nullptr);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -88,4 +96,10 @@ void TfrmExtras::ShowResultDatabase(const TResultDatabase* aDatabase)
     lblResultDatabase->setText(aDatabase->StateText());
     connect(aDatabase, &TResultDatabase::StateChanged, lblResultDatabase,
             [this, aDatabase] { lblResultDatabase->setText(aDatabase->StateText()); });
+}
+
+void TfrmExtras::SetShowReport(std::function<void()> fnShow)
+{
+    fnShowReport = std::move(fnShow);
+    btnShowReport->setEnabled(bool(fnShowReport));
 }

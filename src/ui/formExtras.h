@@ -2,8 +2,11 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
+class QPushButton;
 class TRegIO;
 class TResultDatabase;
 
@@ -24,6 +27,8 @@ public:
     bool Execute(TRegIO& aSettings);
     // Shows the database's state, kept up to date while the dialog is open; null: none configured.
     void ShowResultDatabase(const TResultDatabase* aDatabase);
+    // "Today's Report" closes the dialog and calls fnShowReport; without one the button is off.
+    void SetShowReport(std::function<void()> fnShowReport);
 
     QCheckBox* ShowToolbarTips() const { return cbShowToolbarTips; }
     QCheckBox* ShowToolbarCaption() const { return cbShowToolbarCaption; }
@@ -32,6 +37,7 @@ public:
     QCheckBox* ShowErrorReportDlg() const { return cbShowErrorReportDlg; }
     QCheckBox* EndOnFailure() const { return cbEndOnFailure; }
     QLabel* ResultDatabaseState() const { return lblResultDatabase; }
+    QPushButton* ShowReportButton() const { return btnShowReport; }
 
 private:
     QCheckBox* cbShowToolbarTips;
@@ -41,4 +47,6 @@ private:
     QCheckBox* cbShowErrorReportDlg;
     QCheckBox* cbEndOnFailure;
     QLabel* lblResultDatabase;
+    QPushButton* btnShowReport;
+    std::function<void()> fnShowReport;
 };

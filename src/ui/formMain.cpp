@@ -26,6 +26,7 @@
 #include "execution/ActionCaptions.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
+#include "reporting/report/ReportJob.h"
 #include "reporting/results/ResultDatabase.h"
 #include "reporting/results/ResultRecorder.h"
 
@@ -43,6 +44,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -199,6 +201,7 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
 
 TfrmMain::~TfrmMain()
 {
+    fReportJob.reset();
     fResultRecorder.reset();
     fResults.reset();
     if (TApplication* app = TApplication::Instance())
@@ -560,6 +563,8 @@ void TfrmMain::CreateDefaultDialogs()
     fDialogs.fnExtras = [this] {
         TfrmExtras extras(this);
         extras.ShowResultDatabase(fResults.get());
+        if (fResults)
+            extras.SetShowReport([this] { ShowTodaysReport(); });
         return extras.Execute(TRegIO::Instance());
     };
     fDialogs.fnAbout = [this] {
@@ -874,6 +879,31 @@ void TfrmMain::OpenResultDatabase()
     fResults = std::make_unique<TResultDatabase>(settings);
     if (fResults->Start())
         fResultRecorder = std::make_unique<TResultRecorder>(*fRunner, *fResults, fErrorReport);
+}
+
+void TfrmMain::ShowTodaysReport()
+{
+    if (!fResults)
+        return;
+    if (!fReportJob) {
+        fReportJob = std::make_unique<TReportJob>();
+        connect(fReportJob.get(), &TReportJob::Finished, this,
+                [this](const QString& sFile, const QString& sError) {
+                    if (!sError.isEmpty())
+                        TMsg::Warning(QStringLiteral("Report: %s"), {sError});
+                    fDocView->ShowPage(sFile);
+                });
+    }
+    TReportOptions options = TReportOptions::Today();
+    options.sConnection = fResults->Settings().sConnection;
+    options.sStation = fResults->Settings().sStationName.isEmpty() ? QSysInfo::machineHostName()
+                                                                   : fResults->Settings().sStationName;
+    // A file, not the page's text: the view takes a text of at most 2 MB.
+    const QDir folder = QFileInfo(TRegIO::Instance().UserFileName()).absoluteDir();
+    folder.mkpath(QStringLiteral("."));
+    const QString sFile = folder.filePath(QStringLiteral("TZK2-report-today.html"));
+    if (fReportJob->Start(options, sFile))
+        TMsg::Info(QStringLiteral("Report: today's runs of %s from the result database"), {options.sStation});
 }
 
 void TfrmMain::ApplySettings()

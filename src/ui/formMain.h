@@ -32,6 +32,7 @@ class TDocumentViewBase;
 class TKeypadKeyControl;
 class TMessageLogView;
 class TRecentMenuFileList;
+class TReportJob;
 class TResultDatabase;
 class TResultRecorder;
 class TTestTreeView;
@@ -149,6 +150,9 @@ public:
     // The station's result database, opened at the first activation when the settings configure
     // one (also when its spool could not be opened: then it takes no runs); null otherwise.
     TResultDatabase* ResultDatabase() const { return fResults.get(); }
+    // Makes this station's report for today (on a worker thread) and shows it in the document
+    // view; the Extras dialog's "Today's Report".
+    void ShowTodaysReport();
 
     void SetOperatorName(const QString& sName);
 
@@ -258,6 +262,7 @@ private:
     TProcessRunner* fRunner = &fSession.AttachRunner(*this);
     std::unique_ptr<TResultDatabase> fResults;
     std::unique_ptr<TResultRecorder> fResultRecorder;
+    std::unique_ptr<TReportJob> fReportJob;
 
     std::vector<QAction*> fActionList;
     QToolBar* fToolBar = nullptr;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -285,6 +286,19 @@ TEST(ExtrasTest, ShowsWhereTheResultDatabaseStands)
         extras.ResultDatabaseState()->text().startsWith(QStringLiteral("Not reachable; 1 run(s) queued: ")))
         << extras.ResultDatabaseState()->text().toStdString();
     TMsgClass::ReleaseSingleton();
+}
+
+TEST(ExtrasTest, TodaysReportClosesTheDialogAndAsksForTheReport)
+{
+    TfrmExtras extras;
+    EXPECT_FALSE(extras.ShowReportButton()->isEnabled()) << "no database, no report";
+    int iAsked = 0;
+    extras.SetShowReport([&] { ++iAsked; });
+    ASSERT_TRUE(extras.ShowReportButton()->isEnabled());
+    TRegIO settings;
+    QTimer::singleShot(0, &extras, [&] { extras.ShowReportButton()->click(); });
+    EXPECT_FALSE(extras.Execute(settings)) << "the settings stay as they were";
+    EXPECT_EQ(iAsked, 1);
 }
 
 TEST(AboutBoxTest, ListsTheDeviceModules)

@@ -1091,6 +1091,32 @@ TEST_F(formMainTest, RunsGoToTheResultDatabaseTheSettingsName)
     EXPECT_EQ(State(), EProcessState::Ready);
 }
 
+TEST_F(formMainTest, TodaysReportOfTheStationOpensInTheDocumentView)
+{
+    {
+        QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("ResultDatabase/Connection"),
+                          QStringLiteral("host=") + fDir.FilePath(QStringLiteral("none")) +
+                              QStringLiteral(" port=1"));
+        settings.setValue(QStringLiteral("ResultDatabase/StationName"), QStringLiteral("Line <3>"));
+    }
+    TfrmMain& w = Create();
+    w.FormActivate();
+    ASSERT_NE(w.ResultDatabase(), nullptr);
+    const QString sFile = fDir.FilePath(QStringLiteral("settings/TZK2-report-today.html"));
+    w.ShowTodaysReport();
+    ASSERT_TRUE(RunUntil([&] { return w.DocumentView()->Page() == sFile; }, 20000));
+    // The database is out of reach: the page says so, for this station and today.
+    QFile page(sFile);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString sPage = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(sPage.contains(QStringLiteral("No report: cannot reach the result database: ")))
+        << sPage.toStdString();
+    EXPECT_TRUE(sPage.contains(QStringLiteral("station Line &lt;3&gt;")));
+    EXPECT_TRUE(sPage.contains(QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 00:00")));
+    EXPECT_EQ(LoggedCount(QStringLiteral("Warning: Report: cannot reach the result database: ")), 1);
+}
+
 TEST_F(formMainTest, ShiftAndCtrlClicksInTheTree)
 {
     const QString sFile = Definition(QStringLiteral("c.tzd"), {{QStringLiteral("Supply"), {crDone, crDone}},

@@ -368,6 +368,9 @@ void TCmdCheckRms::Conclusion()
         }
         if (!fsLogName.isEmpty())
             Context().ValueLog().SetValue(fsLogName + QString::number(iChannel), QString::number(iValue));
+        // A step keeps one number: its first checked channel's.
+        if (!Measurement())
+            SetMeasurement(iValue, iMin, iMax);
         if (iValue < iMin || iValue > iMax) {
             sSummary += Format(QStringLiteral("%d: %d<=%d<=%d; "), {iChannel, iMin, iValue, iMax});
             Msg().Error(QStringLiteral("Channel %d failed: %d <= %d <= %d!"), {iChannel, iMin, iValue, iMax});

@@ -166,6 +166,7 @@ void TCmdCheckValue::Turn()
         double rValue = 0.0;
         if (DeviceOf(*this).Read(fsMode, rValue)) {
             frReading = rValue;
+            SetMeasurement(rValue, frMin, frMax);
             if (frMin <= rValue && rValue <= frMax) {
                 feResult = crOk;
                 fsConclusion =

@@ -272,6 +272,9 @@ bool TCmdDataSendJson::CheckRange(const TJsonValue& aValue, const TTerm& aTerm)
             Format(QStringLiteral("Invalid range definition: \"%s\" - %s!"), {sExpected, ExceptionText(e)}));
         return false;
     }
+    // A step keeps one number: its first range term's.
+    if (!Measurement())
+        SetMeasurement(rValue, double(rLower), double(rUpper));
     if (iValue ? InRange(rLower, *iValue, rUpper) : InRange(rLower, rValue, rUpper)) {
         Msg().Info(QStringLiteral("Response \"%s\" passed: %g <= %.4g <= %g"),
                    {sPath, double(rLower), rValue, double(rUpper)});

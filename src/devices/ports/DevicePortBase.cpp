@@ -676,6 +676,7 @@ void TCmdGetValue::Conclude(TDevice*)
         FinishValue(crFailed);
         return;
     }
+    SetMeasurement(rValue, rMin, rMax);
     ECmdResult eResult = crOk;
     if (rMin <= rValue && rValue <= rMax) {
         Msg().Info(QStringLiteral("Response Passed: %g <= %g <= %g"), {rMin, rValue, rMax});

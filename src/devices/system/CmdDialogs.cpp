@@ -222,6 +222,7 @@ void TCmdInputBoxValue::Start(const QString&)
         sPrompt = Inserted(Context(), fsPrompt2);
     }
     LogValue(FloatToStrG(rValue));
+    SetMeasurement(rValue, fdValueMin, fdValueMax);
     if (fdValueMin <= rValue && rValue <= fdValueMax) {
         Msg().Info(QStringLiteral("Input Passed: %g <= %g <= %g"), {fdValueMin, rValue, fdValueMax});
         if (!fsVariableName.isEmpty())

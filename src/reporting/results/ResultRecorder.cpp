@@ -99,6 +99,7 @@ void TResultRecorder::NodeFinished(TTreeNode* aNode)
         if (sValue != QLatin1String(" "))
             step.sLogValue = sValue;
     }
+    step.Measurement = pCmd->Measurement();
     step.dtStart = fdtStepStart;
     step.iDurationMs = fStepClock.isValid() ? fStepClock.elapsed() : 0;
     fRun->Steps.push_back(std::move(step));

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 namespace {
 
 // The database's JSON type cannot hold the character 0 in a text: it becomes "?", as the value
@@ -15,6 +17,12 @@ QJsonValue Text(const QString& sText)
     QString s = sText;
     s.replace(QChar(0), QLatin1Char('?'));
     return s;
+}
+
+// JSON has no infinities: a limit nobody can reach is no limit.
+QJsonValue Number(double rValue)
+{
+    return std::isfinite(rValue) ? QJsonValue(rValue) : QJsonValue();
 }
 
 QJsonValue Time(const QDateTime& dtTime)
@@ -33,7 +41,7 @@ QByteArray TResultRun::ToJson() const
 {
     QJsonArray steps;
     for (const TResultStep& step : Steps) {
-        steps.append(QJsonObject{
+        QJsonObject object{
             {QStringLiteral("seq"), step.iSeq},
             {QStringLiteral("node_number"), Text(step.sNodeNumber)},
             {QStringLiteral("node_path"), Text(step.sNodePath)},
@@ -43,7 +51,13 @@ QByteArray TResultRun::ToJson() const
             {QStringLiteral("log_value"), step.sLogValue ? Text(*step.sLogValue) : QJsonValue()},
             {QStringLiteral("started_at"), Time(step.dtStart)},
             {QStringLiteral("duration_ms"), step.iDurationMs},
-        });
+        };
+        if (step.Measurement && std::isfinite(step.Measurement->rValue)) {
+            object.insert(QStringLiteral("meas_value"), step.Measurement->rValue);
+            object.insert(QStringLiteral("meas_low"), Number(step.Measurement->rLow));
+            object.insert(QStringLiteral("meas_high"), Number(step.Measurement->rHigh));
+        }
+        steps.append(object);
     }
     QJsonArray values;
     int iIndex = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "execution/Command.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -17,7 +19,8 @@ struct TResultStep
     QString sLabel;
     QString sResult; // "passed", "failed", "stopped" or "paused"
     QString sErrorText;
-    std::optional<QString> sLogValue; // the value of the step's value-log column, if it set one
+    std::optional<QString> sLogValue;        // the value of the step's value-log column, if it set one
+    std::optional<TMeasurement> Measurement; // the number it judged against its limits, if any
     QDateTime dtStart;
     qint64 iDurationMs = 0;
 };

@@ -114,6 +114,14 @@ LANGUAGE sql STABLE AS $$
 $$;
 )SQL";
 
+// The number a step judged and its limits; older rows have none.
+const char* const csMeasurements = R"SQL(
+ALTER TABLE tzk_step
+    ADD COLUMN meas_value double precision,
+    ADD COLUMN meas_low   double precision,
+    ADD COLUMN meas_high  double precision;
+)SQL";
+
 } // namespace
 
 const QList<TResultSchema::TMigration>& TResultSchema::Migrations()
@@ -121,6 +129,7 @@ const QList<TResultSchema::TMigration>& TResultSchema::Migrations()
     static const QList<TMigration> migrations = {
         {1, "runs, steps and value-log columns", csTables},
         {2, "yield, failing steps and unit history", csViews},
+        {3, "measured values and their limits", csMeasurements},
     };
     return migrations;
 }
@@ -212,14 +221,15 @@ new_runs AS (
 ),
 new_steps AS (
     INSERT INTO tzk_step (run_id, seq, node_number, node_path, label, result, error_text, log_value,
-                          started_at, duration_ms)
+                          started_at, duration_ms, meas_value, meas_low, meas_high)
     SELECT n.run_id, s.seq, s.node_number, s.node_path, s.label, s.result, s.error_text, s.log_value,
-           s.started_at, s.duration_ms
+           s.started_at, s.duration_ms, s.meas_value, s.meas_low, s.meas_high
     FROM batch b
     JOIN new_runs n ON n.run_id = (b.run->>'run_id')::uuid
     CROSS JOIN LATERAL jsonb_to_recordset(b.run->'steps') AS s (seq integer, node_number text,
         node_path text, label text, result text, error_text text, log_value text,
-        started_at timestamptz, duration_ms bigint)
+        started_at timestamptz, duration_ms bigint, meas_value double precision,
+        meas_low double precision, meas_high double precision)
 ),
 new_values AS (
     INSERT INTO tzk_value (run_id, col_index, name, value)

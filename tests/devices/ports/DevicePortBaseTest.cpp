@@ -405,6 +405,13 @@ TEST_F(DevicePortBaseTest, EvaluateValue)
         EXPECT_EQ(cmd->CmdResult(), c.eResult) << c.response.constData();
         EXPECT_EQ(cmd->ErrorText().toStdString(), c.sError) << c.response.constData();
         EXPECT_DOUBLE_EQ(TVariableManager::Instance().GetAsReal(QStringLiteral("rU")), c.rStored);
+        // The number and its limits for the result database; a text that is no number has none.
+        ASSERT_EQ(cmd->Measurement().has_value(), c.rStored >= 0) << c.response.constData();
+        if (cmd->Measurement()) {
+            EXPECT_DOUBLE_EQ(cmd->Measurement()->rValue, c.rStored);
+            EXPECT_DOUBLE_EQ(cmd->Measurement()->rLow, 12.0);
+            EXPECT_DOUBLE_EQ(cmd->Measurement()->rHigh, 13.0);
+        }
         EXPECT_TRUE(fPort->RxData().isEmpty());
     }
     EXPECT_TRUE(Logged("Response Passed: 12 <= 12.5 <= 13"));

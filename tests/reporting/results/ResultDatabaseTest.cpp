@@ -296,7 +296,8 @@ TEST_F(ResultDatabaseTest, TheSchemaIsMadeOnceAndReportsItsVersion)
     EXPECT_EQ(
         Joined(Server().Query(
             QStringLiteral("SELECT version, description FROM tzk_schema_version ORDER BY 1"), fsDatabase)),
-        QStringLiteral("1|runs, steps and value-log columns\n2|yield, failing steps and unit history"));
+        QStringLiteral("1|runs, steps and value-log columns\n2|yield, failing steps and unit history\n"
+                       "3|measured values and their limits"));
 
     // A database at an earlier version is brought up to date.
     const QString sOld = fsDatabase + QStringLiteral("_v1");
@@ -316,7 +317,7 @@ TEST_F(ResultDatabaseTest, TheSchemaIsMadeOnceAndReportsItsVersion)
     EXPECT_EQ(Server().Value(QStringLiteral("SELECT string_agg(version::text, ',' ORDER BY version) "
                                             "FROM tzk_schema_version"),
                              sOld),
-              QStringLiteral("1,2"));
+              QStringLiteral("1,2,3"));
     EXPECT_EQ(Server().Value(QStringLiteral("SELECT count(*) FROM tzk_first_pass_yield('SerialNr')"), sOld),
               QStringLiteral("0"));
 

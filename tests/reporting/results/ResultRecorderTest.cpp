@@ -177,4 +177,35 @@ TEST_F(ResultRecorderTest, StoppedRunsSaySoAndAbandonedRunsAreNotRuns)
         << Values(runs[0], QStringLiteral("value")).toStdString();
 }
 
+TEST_F(ResultRecorderTest, AStepThatJudgesANumberKeepsItWithItsLimits)
+{
+    ASSERT_TRUE(
+        LoadOk(QStringLiteral("Device.Create(SystemControl; Sys)\n"
+                              "Test.Case(\"Gauge\")\n{\n"
+                              "    Sys.Dialog.Input.Value(\"Inside\"; Gauge; Value?; Again; 0; 4.5; 5.5)\n"
+                              "    Sys.Delay(\"Wait\"; 1)\n"
+                              "    Sys.Dialog.Input.Value(\"Above\"; Gauge; Value?; Again; 0; -1; 2.5)\n"
+                              "}\n")));
+    fOperator.AnswerText(QStringLiteral("5.25"));
+    fOperator.AnswerText(QStringLiteral("3"));
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(RunEventsUntil([&] { return fHost.finals.size() == 1; }));
+
+    const std::vector<QJsonObject> runs = SpooledRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    QStringList measured;
+    for (const QJsonValue& value : runs[0].value(QStringLiteral("steps")).toArray()) {
+        const QJsonObject step = value.toObject();
+        measured.append(step.contains(QStringLiteral("meas_value"))
+                            ? QStringLiteral("%1 <= %2 <= %3")
+                                  .arg(step.value(QStringLiteral("meas_low")).toDouble())
+                                  .arg(step.value(QStringLiteral("meas_value")).toDouble())
+                                  .arg(step.value(QStringLiteral("meas_high")).toDouble())
+                            : QStringLiteral("none"));
+    }
+    EXPECT_EQ(measured, (QStringList{QStringLiteral("4.5 <= 5.25 <= 5.5"), QStringLiteral("none"),
+                                     QStringLiteral("-1 <= 3 <= 2.5")}))
+        << measured.join('\n').toStdString();
+}
+
 } // namespace
