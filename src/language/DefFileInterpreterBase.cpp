@@ -350,62 +350,62 @@ QStringList TInterpreterBase::BytesToLines(const QByteArray& aBytes)
 
 QStringList TInterpreterBase::RemoveComments(const QStringList& aLines, int* piOpenBlockLine)
 {
-    // The filter runs over the lines joined with CR LF after each line, one character c at a
-    // time with p the character before it; p is what gets output. Working on the joined text
-    // keeps the exact behaviour at line ends (a line comment ends at the break, a block comment
-    // keeps its breaks).
+    // The filter runs over the lines as if joined with CR LF after each line, one character c at
+    // a time with p the character before it; p is what gets output. Reading the lines so keeps
+    // the exact behaviour at line ends (a line comment ends at the break, a block comment keeps
+    // its breaks) without copying the whole text first.
     qsizetype iTotal = 0;
     for (const QString& sLine : aLines)
         iTotal += sLine.size() + 2;
-    QString sText;
-    sText.reserve(iTotal);
-    for (const QString& sLine : aLines) {
-        sText += sLine;
-        sText += csCrLf;
-    }
 
     // The output is written straight into a buffer of the input's size (the filter never
     // outputs more characters than it reads): a load passes every character of the definition.
     QString sOut(iTotal + 1, Qt::Uninitialized);
     QChar* pOut = sOut.data();
     qsizetype iOut = 0;
-    const QChar* pText = sText.constData();
-    const qsizetype iSize = sText.size();
     bool bLineComment = false;
     bool bBlockComment = false;
     int iLine = 0;
     int iBlockLine = -1;
     QChar p = QLatin1Char(' ');
-    for (qsizetype i = 0; i < iSize; ++i) {
-        QChar c = pText[i];
-        if (c == QLatin1Char('*') && p == QLatin1Char('/') && !bLineComment) {
-            if (!bBlockComment)
-                iBlockLine = iLine;
-            bBlockComment = true;
-        } else if (c == QLatin1Char('/') && p == QLatin1Char('/')) {
-            bLineComment = true;
-        } else if (c == QLatin1Char('/') && p == QLatin1Char('*') && !bLineComment) {
-            // The closer is consumed together with the character after it, which becomes the
-            // next p; so neither "*" nor "/" is output.
-            bBlockComment = false;
-            if (i + 1 < iSize) {
+    for (const QString& sLine : aLines) {
+        const QChar* pText = sLine.constData();
+        const qsizetype iLength = sLine.size();
+        // The line's characters and then its CR LF.
+        const qsizetype iSize = iLength + 2;
+        const auto At = [pText, iLength](qsizetype i) {
+            return i < iLength ? pText[i] : QLatin1Char(i == iLength ? '\r' : '\n');
+        };
+        for (qsizetype i = 0; i < iSize; ++i) {
+            QChar c = At(i);
+            if (c == QLatin1Char('*') && p == QLatin1Char('/') && !bLineComment) {
+                if (!bBlockComment)
+                    iBlockLine = iLine;
+                bBlockComment = true;
+            } else if (c == QLatin1Char('/') && p == QLatin1Char('/')) {
+                bLineComment = true;
+            } else if (c == QLatin1Char('/') && p == QLatin1Char('*') && !bLineComment) {
+                // The closer is consumed together with the character after it, which becomes the
+                // next p; so neither "*" nor "/" is output. A "/" of the line is always followed
+                // by at least the line's CR.
+                bBlockComment = false;
                 ++i;
-                c = pText[i];
+                c = At(i);
+                if (c == QLatin1Char('\n'))
+                    ++iLine;
+                p = c;
+                continue;
+            }
+            if (p == QLatin1Char('\r') || p == QLatin1Char('\n')) {
+                bLineComment = false;
+                pOut[iOut++] = p;
+            } else if (!bLineComment && !bBlockComment) {
+                pOut[iOut++] = p;
             }
             if (c == QLatin1Char('\n'))
                 ++iLine;
             p = c;
-            continue;
         }
-        if (p == QLatin1Char('\r') || p == QLatin1Char('\n')) {
-            bLineComment = false;
-            pOut[iOut++] = p;
-        } else if (!bLineComment && !bBlockComment) {
-            pOut[iOut++] = p;
-        }
-        if (c == QLatin1Char('\n'))
-            ++iLine;
-        p = c;
     }
     if (piOpenBlockLine)
         *piOpenBlockLine = bBlockComment ? iBlockLine : -1;

@@ -123,6 +123,8 @@ TEST(DefFileCommentsTest, RemoveCommentsKeepsLineNumbers)
         {"line comment hides a block opener", {"a // b /* c", "d"}, {"a", "d"}},
         {"two blocks in one line", {"/* one */ x /* two */ end"}, {"x  end"}},
         {"closer at the end of a line", {"a /* b */", "c"}, {"a", "c"}},
+        {"closer at the end of the last line", {"a /* b", "c */"}, {"a", ""}},
+        {"line break inside a given line", {"a // b\nc"}, {"a", "c"}},
         {"stray closer is removed", {"a*/b"}, {"ab"}},
         {"trimming", {" \t x y \t", "\t"}, {"x y", ""}},
         {"empty", {}, {}},
