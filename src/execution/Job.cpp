@@ -20,7 +20,7 @@ std::optional<EImage> StateImageOf(int iIndex)
     return EImage(iIndex % 2 == 1 ? iIndex : iIndex - 1);
 }
 
-TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
+TTreeNode* TJob::CreateNewJob(QStringView sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
                               TCommand* aCmd, ECaseType eType, bool bExpanded)
 {
     // The parent's text begins with its number, which holds no blank: the new number extends it,
