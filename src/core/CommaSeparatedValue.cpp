@@ -26,9 +26,9 @@ TCommaSeparatedValue::TCommaSeparatedValue() : FQuotationMarks(QLatin1Char('"'))
 void TCommaSeparatedValue::SetStringLine(const QString& aLine)
 {
     FStringLine = aLine;
-    fValueList.clear();
-    // A field is the text between two separators outside quotes, quotes included: it is copied
-    // once as a whole (every definition line passes here while loading).
+    fFields.clear();
+    // A field is the text between two separators outside quotes, quotes included (every
+    // definition line passes here while loading).
     bool bInQuotes = false;
     const QChar* pLine = aLine.constData();
     const qsizetype iSize = aLine.size();
@@ -38,24 +38,42 @@ void TCommaSeparatedValue::SetStringLine(const QString& aLine)
         if (c == FQuotationMarks)
             bInQuotes = !bInQuotes;
         if (c == FSeparator && !bInQuotes) {
-            fValueList.append(i > iStart ? QString(pLine + iStart, i - iStart) : QString());
+            fFields.push_back({iStart, i - iStart});
             iStart = i + 1;
         }
     }
     // A trailing text without its separator is not a field.
 }
 
-QString TCommaSeparatedValue::GetValue(int iIndex) const
+const TCommaSeparatedValue::TField& TCommaSeparatedValue::Field(int iIndex) const
 {
     if (iIndex < 0 || iIndex >= ValueCount())
         throw EError(
             Format(QStringLiteral("Invalid csv index %d to list count %d!"), {iIndex, ValueCount()}));
-    return fValueList.at(iIndex);
+    return fFields[std::size_t(iIndex)];
+}
+
+QString TCommaSeparatedValue::GetValue(int iIndex) const
+{
+    const TField& field = Field(iIndex);
+    // An empty field is a null text.
+    return field.iLength > 0 ? QString(FStringLine.constData() + field.iStart, field.iLength) : QString();
 }
 
 QString TCommaSeparatedValue::GetValueTrimmed(int iIndex) const
 {
-    return TrimControl(GetValue(iIndex));
+    const TField& field = Field(iIndex);
+    if (field.iLength == 0)
+        return QString();
+    // Trimmed before it is copied; a field of blanks only gives an empty, not a null, text.
+    const QChar* pField = FStringLine.constData() + field.iStart;
+    qsizetype iStart = 0;
+    qsizetype iEnd = field.iLength;
+    while (iStart < iEnd && pField[iStart].unicode() < 33)
+        ++iStart;
+    while (iEnd > iStart && pField[iEnd - 1].unicode() < 33)
+        --iEnd;
+    return QString(pField + iStart, iEnd - iStart);
 }
 
 QString TCommaSeparatedValue::GetString(int iIndex) const

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 // A parameter text split into fields at ";" outside double quotes. A field counts only when a
 // separator outside quotes ends it, so callers append Separator() to the text before assigning it.
 class TCommaSeparatedValue
@@ -18,7 +20,7 @@ public:
     QChar QuotationMarks() const { return FQuotationMarks; }
     QChar Separator() const { return FSeparator; }
 
-    int ValueCount() const { return int(fValueList.size()); }
+    int ValueCount() const { return int(fFields.size()); }
 
     // The raw field (blanks and quotes kept); EError "Invalid csv index %d to list count %d!"
     // for an index outside the list.
@@ -40,7 +42,16 @@ public:
     double GetFloat(int iIndex) const;
 
 private:
-    QStringList fValueList;
+    // A field's place in FStringLine: the fields are copied out only when they are read, as most
+    // callers read one or two of them.
+    struct TField
+    {
+        qsizetype iStart;
+        qsizetype iLength;
+    };
+    const TField& Field(int iIndex) const;
+
+    std::vector<TField> fFields;
     QChar FQuotationMarks;
     QChar FSeparator;
     QString FStringLine;

@@ -5,6 +5,8 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 
+#include <cstdio>
+
 int StateImageIndex(EImage eImage, bool bBreakPoint)
 {
     return int(eImage) + (bBreakPoint ? 1 : 0);
@@ -18,20 +20,28 @@ std::optional<EImage> StateImageOf(int iIndex)
     return EImage(iIndex % 2 == 1 ? iIndex : iIndex - 1);
 }
 
-TTreeNode* TJob::CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
+TTreeNode* TJob::CreateNewJob(QStringView sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
                               TCommand* aCmd, ECaseType eType, bool bExpanded)
 {
     // The parent's text begins with its number, which holds no blank: the new number extends it,
-    // so a node costs the length of its own number, not a walk over all its ancestors.
-    QString sNumber;
+    // so a node costs the length of its own number, not a walk over all its ancestors. The text
+    // is built in one allocation: every line of a definition passes here.
+    QStringView parentNumber;
     if (tnCurrentNode) {
         const QString& sParent = tnCurrentNode->Text();
-        sNumber = sParent.left(sParent.indexOf(QLatin1Char(' ')));
+        parentNumber = QStringView(sParent).left(sParent.indexOf(QLatin1Char(' ')));
     }
     const int iPosition = int(tnCurrentNode ? tnCurrentNode->Children().size() : tvTree.Roots().size()) + 1;
-    sNumber += QString::number(iPosition) + QLatin1Char('.');
+    char aDigits[12];
+    const int iDigits = std::snprintf(aDigits, sizeof aDigits, "%d", iPosition);
+    QString sText;
+    sText.reserve(parentNumber.size() + iDigits + 2 + sNodeLabel.size());
+    sText.append(parentNumber);
+    sText.append(QLatin1String(aDigits, iDigits));
+    sText.append(QLatin1String(". "));
+    sText.append(sNodeLabel);
 
-    TTreeNode* pNode = tvTree.Append(tnCurrentNode, sNumber + QLatin1Char(' ') + sNodeLabel);
+    TTreeNode* pNode = tvTree.Append(tnCurrentNode, sText);
     pNode->SetJob(std::make_unique<TJob>(pNode, eType, aCmd, bExpanded));
     pNode->SetImageIndex(StateImageIndex(eType == ecDummy ? EImage::Dummy : EImage::NotRun));
     tvTree.Msg().Hint(pNode->Text());

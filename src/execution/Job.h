@@ -47,7 +47,7 @@ class TJob
 public:
     // Creates a job and appends its node as the last child of tnCurrentNode (a root node without
     // one), numbered after its position, and reports the node text as a hint.
-    static TTreeNode* CreateNewJob(const QString& sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
+    static TTreeNode* CreateNewJob(QStringView sNodeLabel, TTestTree& tvTree, TTreeNode* tnCurrentNode,
                                    TCommand* aCmd, ECaseType eType, bool bExpanded);
     // The placeholder nodes of lines whose device was not declared ("Skip Errors" on).
     static int DummyNodes(const TTestTree& tvTree);

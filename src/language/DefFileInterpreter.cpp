@@ -86,9 +86,10 @@ bool TInterpreter::KeywordPass()
             continue;
         try {
             bool bTaken = false;
+            const QString sFileName = CurrentFileName();
             for (const auto& key : fKeyList) {
                 auto* pKey = static_cast<TKeyBase*>(key.pObject.get());
-                if (pKey->Process(CurrentFileName(), sLine)) {
+                if (pKey->Process(sFileName, sLine)) {
                     bTaken = true;
                     break;
                 }

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <utility>
+
 namespace {
 
 const QString csCrLf = QStringLiteral("\r\n");
@@ -100,10 +102,10 @@ EMsg TooLargeError(const QString& sFileName)
 
 // The lines of a file with comments removed; a forgotten "*/" would silently drop the rest of the
 // file, test cases included, so it is an error.
-QStringList WithoutComments(const QString& sFileName, const QStringList& slLines)
+QStringList WithoutComments(const QString& sFileName, QStringList slLines)
 {
     int iOpenBlockLine = -1;
-    QStringList slResult = TInterpreterBase::RemoveComments(slLines, &iOpenBlockLine);
+    QStringList slResult = TInterpreterBase::RemoveComments(std::move(slLines), &iOpenBlockLine);
     if (iOpenBlockLine >= 0)
         throw EMsg(QStringLiteral("Unterminated block comment in \"%s\" from line %d!"),
                    {sFileName, iOpenBlockLine + 1}, TMsgId(0x03070A), iOpenBlockLine + 1);
@@ -218,7 +220,7 @@ QStringList TInterpreterBase::IncludedLines(const QString& sFileName)
     QStringList slRead;
     if (!LoadFileToList(sFileName, slRead))
         throw EMsg(QStringLiteral("File not found: \"%s\""), {sFileName}, TMsgId(0x03021E), 0);
-    TReadFile file{WithoutComments(sFileName, slRead), fiLoadBytes - iBytesBefore};
+    TReadFile file{WithoutComments(sFileName, std::move(slRead)), fiLoadBytes - iBytesBefore};
     fReadFiles.insert(sFileName, file);
     return file.slLines;
 }
@@ -348,64 +350,123 @@ QStringList TInterpreterBase::BytesToLines(const QByteArray& aBytes)
     return SplitLines(DecodeText(aBytes));
 }
 
+QStringList TInterpreterBase::RemoveComments(QStringList&& aLines, int* piOpenBlockLine)
+{
+    // A line that holds a line break itself would end up in two lines: the general filter below
+    // takes care of that.
+    for (const QString& sLine : aLines) {
+        for (const QChar c : sLine) {
+            if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+                return RemoveComments(std::as_const(aLines), piOpenBlockLine);
+        }
+    }
+    // The same filter as below, line by line: a line's output is never longer than the line and
+    // is written into the line itself, so that a file read once is not copied again line by line.
+    bool bLineComment = false;
+    bool bBlockComment = false;
+    int iBlockLine = -1;
+    // The filter below starts with a blank, which is trimmed away; a break is never written.
+    QChar p = QLatin1Char('\n');
+    for (int iLine = 0; iLine < aLines.size(); ++iLine) {
+        QString& sLine = aLines[iLine];
+        const qsizetype iLength = sLine.size();
+        QChar* pLine = sLine.data();
+        const auto At = [pLine, iLength](qsizetype i) {
+            return i < iLength ? pLine[i] : QLatin1Char(i == iLength ? '\r' : '\n');
+        };
+        qsizetype iOut = 0;
+        for (qsizetype i = 0; i < iLength + 2; ++i) {
+            QChar c = At(i);
+            if (c == QLatin1Char('*') && p == QLatin1Char('/') && !bLineComment) {
+                if (!bBlockComment)
+                    iBlockLine = iLine;
+                bBlockComment = true;
+            } else if (c == QLatin1Char('/') && p == QLatin1Char('/')) {
+                bLineComment = true;
+            } else if (c == QLatin1Char('/') && p == QLatin1Char('*') && !bLineComment) {
+                bBlockComment = false;
+                ++i;
+                p = At(i);
+                continue;
+            }
+            // The breaks are not written: the line's output ends at its CR.
+            if (p == QLatin1Char('\r') || p == QLatin1Char('\n'))
+                bLineComment = false;
+            else if (!bLineComment && !bBlockComment)
+                pLine[iOut++] = p;
+            p = c;
+        }
+        qsizetype iStart = 0;
+        while (iStart < iOut && pLine[iStart].unicode() < 33)
+            ++iStart;
+        while (iOut > iStart && pLine[iOut - 1].unicode() < 33)
+            --iOut;
+        sLine.truncate(iOut);
+        sLine.remove(0, iStart);
+    }
+    if (piOpenBlockLine)
+        *piOpenBlockLine = bBlockComment ? iBlockLine : -1;
+    return std::move(aLines);
+}
+
 QStringList TInterpreterBase::RemoveComments(const QStringList& aLines, int* piOpenBlockLine)
 {
-    // The filter runs over the lines joined with CR LF after each line, one character c at a
-    // time with p the character before it; p is what gets output. Working on the joined text
-    // keeps the exact behaviour at line ends (a line comment ends at the break, a block comment
-    // keeps its breaks).
+    // The filter runs over the lines as if joined with CR LF after each line, one character c at
+    // a time with p the character before it; p is what gets output. Reading the lines so keeps
+    // the exact behaviour at line ends (a line comment ends at the break, a block comment keeps
+    // its breaks) without copying the whole text first.
     qsizetype iTotal = 0;
     for (const QString& sLine : aLines)
         iTotal += sLine.size() + 2;
-    QString sText;
-    sText.reserve(iTotal);
-    for (const QString& sLine : aLines) {
-        sText += sLine;
-        sText += csCrLf;
-    }
 
     // The output is written straight into a buffer of the input's size (the filter never
     // outputs more characters than it reads): a load passes every character of the definition.
     QString sOut(iTotal + 1, Qt::Uninitialized);
     QChar* pOut = sOut.data();
     qsizetype iOut = 0;
-    const QChar* pText = sText.constData();
-    const qsizetype iSize = sText.size();
     bool bLineComment = false;
     bool bBlockComment = false;
     int iLine = 0;
     int iBlockLine = -1;
     QChar p = QLatin1Char(' ');
-    for (qsizetype i = 0; i < iSize; ++i) {
-        QChar c = pText[i];
-        if (c == QLatin1Char('*') && p == QLatin1Char('/') && !bLineComment) {
-            if (!bBlockComment)
-                iBlockLine = iLine;
-            bBlockComment = true;
-        } else if (c == QLatin1Char('/') && p == QLatin1Char('/')) {
-            bLineComment = true;
-        } else if (c == QLatin1Char('/') && p == QLatin1Char('*') && !bLineComment) {
-            // The closer is consumed together with the character after it, which becomes the
-            // next p; so neither "*" nor "/" is output.
-            bBlockComment = false;
-            if (i + 1 < iSize) {
+    for (const QString& sLine : aLines) {
+        const QChar* pText = sLine.constData();
+        const qsizetype iLength = sLine.size();
+        // The line's characters and then its CR LF.
+        const qsizetype iSize = iLength + 2;
+        const auto At = [pText, iLength](qsizetype i) {
+            return i < iLength ? pText[i] : QLatin1Char(i == iLength ? '\r' : '\n');
+        };
+        for (qsizetype i = 0; i < iSize; ++i) {
+            QChar c = At(i);
+            if (c == QLatin1Char('*') && p == QLatin1Char('/') && !bLineComment) {
+                if (!bBlockComment)
+                    iBlockLine = iLine;
+                bBlockComment = true;
+            } else if (c == QLatin1Char('/') && p == QLatin1Char('/')) {
+                bLineComment = true;
+            } else if (c == QLatin1Char('/') && p == QLatin1Char('*') && !bLineComment) {
+                // The closer is consumed together with the character after it, which becomes the
+                // next p; so neither "*" nor "/" is output. A "/" of the line is always followed
+                // by at least the line's CR.
+                bBlockComment = false;
                 ++i;
-                c = pText[i];
+                c = At(i);
+                if (c == QLatin1Char('\n'))
+                    ++iLine;
+                p = c;
+                continue;
+            }
+            if (p == QLatin1Char('\r') || p == QLatin1Char('\n')) {
+                bLineComment = false;
+                pOut[iOut++] = p;
+            } else if (!bLineComment && !bBlockComment) {
+                pOut[iOut++] = p;
             }
             if (c == QLatin1Char('\n'))
                 ++iLine;
             p = c;
-            continue;
         }
-        if (p == QLatin1Char('\r') || p == QLatin1Char('\n')) {
-            bLineComment = false;
-            pOut[iOut++] = p;
-        } else if (!bLineComment && !bBlockComment) {
-            pOut[iOut++] = p;
-        }
-        if (c == QLatin1Char('\n'))
-            ++iLine;
-        p = c;
     }
     if (piOpenBlockLine)
         *piOpenBlockLine = bBlockComment ? iBlockLine : -1;

@@ -150,6 +150,8 @@ public:
     // *piOpenBlockLine (when given) to the 0-based line of a block comment left open at the end,
     // else to -1.
     static QStringList RemoveComments(const QStringList& aLines, int* piOpenBlockLine = nullptr);
+    // The same, reusing the lines' own storage.
+    static QStringList RemoveComments(QStringList&& aLines, int* piOpenBlockLine = nullptr);
     // Coded files: every byte combined with the key by exclusive-or.
     static void DescrambleStream(QByteArray& aStream);
 

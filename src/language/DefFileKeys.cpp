@@ -162,9 +162,13 @@ bool TKeyDeviceFunction::Process(const QString&, const QString& sSyntax)
     if (iDot >= 0)
         sFunction = iBracket > iDot ? sSyntax.mid(iDot + 1, iBracket - iDot - 1) : sSyntax.mid(iDot + 1);
     const QString sParameter = GetParameter(sSyntax);
-    const QString sLabel = Owner().Context().Settings().ShowCmdLineInTreeView()
-                               ? sSyntax
-                               : ExtractBetween(sParameter, QLatin1Char('"'));
+    // The label is read in place: the node's text is its only copy.
+    QStringView sLabel(sSyntax);
+    if (!Owner().Context().Settings().ShowCmdLineInTreeView()) {
+        const qsizetype iFirst = sParameter.indexOf(QLatin1Char('"'));
+        const qsizetype iSecond = iFirst < 0 ? -1 : sParameter.indexOf(QLatin1Char('"'), iFirst + 1);
+        sLabel = iSecond < 0 ? QStringView() : QStringView(sParameter).mid(iFirst + 1, iSecond - iFirst - 1);
+    }
 
     TDevice* pDevice = Owner().Context().Devices().Device(sDevice);
     if (pDevice) {

@@ -191,7 +191,8 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                     open.pop_back();
                 continue;
             }
-            if (ClosingParenthesis(sLine) == -1)
+            const int iClose = ClosingParenthesis(sLine);
+            if (iClose == -1)
                 Warn(at,
                      Format(QStringLiteral("\"%s\" has no closing parenthesis: its parameters are read as "
                                            "empty"),
@@ -234,8 +235,20 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                     if (csv.ValueCount() > 1 && csv.GetValueTrimmed(0) == QLatin1String("SystemControl"))
                         fSystemDevices.insert(csv.GetValueTrimmed(1));
                 } else {
-                    const QString sParameter = ExtractBracketed(sLine, QLatin1Char('('), QLatin1Char(')'));
-                    fNodeLabels.insert(ExtractBetween(sParameter, QLatin1Char('"')).toLower(), true);
+                    // The label as the keyword pass takes it: between the first two quotes of the
+                    // parameters; read in place, as every function line passes here.
+                    QStringView parameter;
+                    if (iClose >= 0) {
+                        const int iOpen = int(sLine.indexOf(QLatin1Char('(')));
+                        parameter = QStringView(sLine).mid(iOpen + 1, iClose - iOpen - 1);
+                    }
+                    QStringView label;
+                    const qsizetype iFirst = parameter.indexOf(QLatin1Char('"'));
+                    const qsizetype iSecond =
+                        iFirst < 0 ? -1 : parameter.indexOf(QLatin1Char('"'), iFirst + 1);
+                    if (iSecond >= 0)
+                        label = parameter.mid(iFirst + 1, iSecond - iFirst - 1);
+                    fNodeLabels.insert(label.toString().toLower(), true);
                 }
             } catch (const std::exception&) {
                 // The keyword pass reports the line's own errors.
@@ -297,20 +310,25 @@ void TDefFileLint::CheckFunction(const QString& sLine, const TLocation& aAt)
             // The command reports its own parameter errors while the definition loads.
         }
     }
-    if (!bSystem)
+    // Only these functions of the System Control device have fields to check: the other lines are
+    // not split again.
+    const bool bGoto = sFunction == QLatin1String("Goto");
+    const bool bStatus = sFunction == QLatin1String("SetTestCaseStatus");
+    const bool bTerm = sFunction == QLatin1String("Evaluate") || sFunction == QLatin1String("Calculate");
+    if (!bSystem || !(bGoto || bStatus || bTerm))
         return;
     try {
         const TCommaSeparatedValue csv = Fields(sLine, 1);
-        if (sFunction == QLatin1String("Goto")) {
+        if (bGoto) {
             if (csv.ValueCount() > 1)
                 fTargets.push_back({sFunction, csv.GetStringTrimmed(1), aAt});
             if (csv.ValueCount() > 2)
                 CheckTerm(csv.GetStringTrimmed(2), QStringLiteral("Goto condition"), aAt, false);
-        } else if (sFunction == QLatin1String("SetTestCaseStatus")) {
+        } else if (bStatus) {
             // A name with a variable reference is only known when the step runs.
             if (csv.ValueCount() > 1 && !csv.GetStringTrimmed(1).contains(QLatin1Char('%')))
                 fTargets.push_back({sFunction, csv.GetStringTrimmed(1), aAt});
-        } else if (sFunction == QLatin1String("Evaluate") || sFunction == QLatin1String("Calculate")) {
+        } else {
             if (csv.ValueCount() > 1)
                 CheckTerm(csv.GetValueTrimmed(1), sFunction + QStringLiteral(" term"), aAt, false);
         }

@@ -72,6 +72,18 @@ TEST(CommaSeparatedValue, TextAfterTheLastSeparatorIsDropped)
     EXPECT_EQ(csv.GetValue(0), QStringLiteral("c"));
 }
 
+TEST(CommaSeparatedValue, EmptyFieldsAreNullAndBlankFieldsEmpty)
+{
+    // Callers tell an omitted parameter from one written as blanks.
+    const TCommaSeparatedValue csv = Split(QStringLiteral(";  ;x"));
+    ASSERT_EQ(csv.ValueCount(), 3);
+    EXPECT_TRUE(csv.GetValue(0).isNull());
+    EXPECT_TRUE(csv.GetValueTrimmed(0).isNull());
+    EXPECT_FALSE(csv.GetValueTrimmed(1).isNull());
+    EXPECT_TRUE(csv.GetValueTrimmed(1).isEmpty());
+    EXPECT_EQ(csv.GetValueTrimmed(2), QStringLiteral("x"));
+}
+
 TEST(CommaSeparatedValue, IndexOutsideTheListIsAPlainError)
 {
     const TCommaSeparatedValue csv = Split(QStringLiteral("a;b"));

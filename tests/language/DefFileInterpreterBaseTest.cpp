@@ -123,19 +123,30 @@ TEST(DefFileCommentsTest, RemoveCommentsKeepsLineNumbers)
         {"line comment hides a block opener", {"a // b /* c", "d"}, {"a", "d"}},
         {"two blocks in one line", {"/* one */ x /* two */ end"}, {"x  end"}},
         {"closer at the end of a line", {"a /* b */", "c"}, {"a", "c"}},
+        {"closer at the end of the last line", {"a /* b", "c */"}, {"a", ""}},
+        {"line break inside a given line", {"a // b\nc"}, {"a", "c"}},
         {"stray closer is removed", {"a*/b"}, {"ab"}},
         {"trimming", {" \t x y \t", "\t"}, {"x y", ""}},
+        {"comment opener as the whole first line", {"/*", "*/x", "//"}, {"", "x", ""}},
+        {"slashes at the ends of lines", {"a/", "/b", "*", "/c"}, {"a/", "/b", "*", "/c"}},
         {"empty", {}, {}},
     };
+    // The lines a file was read into are filtered in their own storage: both forms agree.
     for (const TCase& test : cases) {
         int iOpen = 7;
         EXPECT_EQ(TInterpreterBase::RemoveComments(test.slIn, &iOpen), test.slOut) << test.sName;
         EXPECT_EQ(iOpen, -1) << test.sName;
+        iOpen = 7;
+        EXPECT_EQ(TInterpreterBase::RemoveComments(QStringList(test.slIn), &iOpen), test.slOut) << test.sName;
+        EXPECT_EQ(iOpen, -1) << test.sName;
     }
 
+    const QStringList slOpen{"a", "b /* open // x", "c", "d /* again"};
     int iOpen = -1;
-    EXPECT_EQ(TInterpreterBase::RemoveComments({"a", "b /* open // x", "c", "d /* again"}, &iOpen),
-              QStringList({"a", "b", "", ""}));
+    EXPECT_EQ(TInterpreterBase::RemoveComments(slOpen, &iOpen), QStringList({"a", "b", "", ""}));
+    EXPECT_EQ(iOpen, 1);
+    iOpen = -1;
+    EXPECT_EQ(TInterpreterBase::RemoveComments(QStringList(slOpen), &iOpen), QStringList({"a", "b", "", ""}));
     EXPECT_EQ(iOpen, 1);
 }
 
