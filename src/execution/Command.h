@@ -57,6 +57,10 @@ public:
     void SetOnResult(TCmdNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
 
 protected:
+    // The value-log column a label field names: the text after the section sign that follows the
+    // label's closing quote ("Label"§Column), untrimmed; empty when there is none.
+    static QString LogColumnName(const QString& sLabelField);
+
     void SetErrorText(const QString& aText);
     void SetErrorText(const QString& aFormat, TFormatArgs aArgs);
     // Writes aValue into this command's value-log column, if it has one.
