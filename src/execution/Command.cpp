@@ -36,7 +36,7 @@ TCommand* TCommand::Init(const QString& sDefinition)
     return this;
 }
 
-TCommand* TCommand::Init(const QString& /*sFunctionName*/, const QString& /*sParameter*/)
+TCommand* TCommand::CommandFor(const QString& /*sFunctionName*/, const QString& /*sParameter*/)
 {
     throw EMsg(TMsgId(0x10040A), 0);
 }

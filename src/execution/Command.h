@@ -41,8 +41,11 @@ public:
 
     // Reads the log-value column name from field 0 of the parameter text and registers it.
     virtual TCommand* Init(const QString& sDefinition);
-    // Returns the command that serves a definition line; the base serves none.
-    virtual TCommand* Init(const QString& sFunctionName, const QString& sParameter);
+    // Returns the command that serves a definition line of function sFunctionName (see CommandFor).
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter)
+    {
+        return CommandFor(sFunctionName, sParameter);
+    }
     virtual void Execute(const QString& sParameter) = 0;
     virtual void Cancel();
 
@@ -57,6 +60,10 @@ public:
     void SetOnResult(TCmdNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
 
 protected:
+    // The command that serves a definition line: a factory creates and initialises a new one, a
+    // stateless command serves it itself. The base serves none.
+    virtual TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter);
+
     // The value-log column a label field names: the text after the section sign that follows the
     // label's closing quote ("Label"§Column), untrimmed; empty when there is none.
     static QString LogColumnName(const QString& sLabelField);

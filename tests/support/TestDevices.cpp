@@ -16,10 +16,10 @@ TCommand* TTestCmd::Init(const QString& sDefinition)
     return this;
 }
 
-TCommand* TTestCmd::Init(const QString& sFunctionName, const QString& sParameter)
+TCommand* TTestCmd::CommandFor(const QString& sFunctionName, const QString& sParameter)
 {
     if (!fbStateless)
-        return TCommand::Init(sFunctionName, sParameter);
+        return TCommand::CommandFor(sFunctionName, sParameter);
     return this;
 }
 

@@ -52,7 +52,6 @@ class TCmdCheckRms : public TCmdAudioWait
 {
 public:
     explicit TCmdCheckRms(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -70,7 +69,6 @@ class TCmdStartRms : public TCmdAudioStart
 {
 public:
     explicit TCmdStartRms(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -81,7 +79,6 @@ class TCmdStartWaveRecorder : public TCmdAudioStart
 {
 public:
     explicit TCmdStartWaveRecorder(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -118,7 +115,6 @@ class TCmdStartAvgCheck : public TCmdAudioKeyCheck
 {
 public:
     explicit TCmdStartAvgCheck(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
     const std::vector<int>& Offsets() const { return fOffsets; }
@@ -147,7 +143,6 @@ class TCmdStartPeakCheck : public TCmdAudioKeyCheck
 {
 public:
     explicit TCmdStartPeakCheck(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
     void MinUpdate(std::uint32_t aSource, std::int32_t aValue);

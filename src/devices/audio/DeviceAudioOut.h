@@ -39,7 +39,6 @@ class TCmdStartSine : public TCmdAudioStart
 {
 public:
     explicit TCmdStartSine(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -54,7 +53,6 @@ class TCmdStartFile : public TCmdAudioStart
 {
 public:
     explicit TCmdStartFile(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:

@@ -399,7 +399,7 @@ void RegisterDevices(TDeviceTypes& aTypes)
 // ---------------------------------------------------------------------------------------------
 // Open and Close: one object each serves every line
 
-TCommand* TCmdOpen::Init(const QString&, const QString&)
+TCommand* TCmdOpen::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -425,7 +425,7 @@ void TCmdOpen::StopPendingWork()
         DeviceOf(*this).Close();
 }
 
-TCommand* TCmdClose::Init(const QString&, const QString&)
+TCommand* TCmdClose::CommandFor(const QString&, const QString&)
 {
     return this;
 }

@@ -44,7 +44,6 @@ void RegisterDevices(TDeviceTypes& aTypes);
 class TCmdDisplay : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
 
 protected:
@@ -56,7 +55,6 @@ protected:
 class TCmdOpen : public TCmdDisplay
 {
 public:
-    using TCmdDisplay::Init;
     using TCmdDisplay::TCmdDisplay;
     // The file must exist when the line loads.
     TCommand* Init(const QString& sParameter) override;
@@ -70,7 +68,6 @@ private:
 class TCmdGoTo : public TCmdDisplay
 {
 public:
-    using TCmdDisplay::Init;
     using TCmdDisplay::TCmdDisplay;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

@@ -44,7 +44,6 @@ private:
 class TCmdIndicate : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

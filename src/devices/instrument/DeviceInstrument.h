@@ -45,9 +45,10 @@ private:
 class TCmdInstrumentAction : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString&, const QString&) override { return this; }
+
+protected:
+    TCommand* CommandFor(const QString&, const QString&) override { return this; }
 };
 
 // Switches reading on; fails when the port cannot be opened.
@@ -82,7 +83,6 @@ public:
     static constexpr int ciPollIntervalMs = 400;
 
     explicit TCmdCheckValue(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:

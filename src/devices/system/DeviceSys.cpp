@@ -101,7 +101,7 @@ TCmdBeep::~TCmdBeep()
         fPlayer.join();
 }
 
-TCommand* TCmdBeep::Init(const QString&, const QString&)
+TCommand* TCmdBeep::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -120,7 +120,7 @@ void TCmdBeep::Start(const QString&)
     });
 }
 
-TCommand* TCmdShowErrorReport::Init(const QString&, const QString&)
+TCommand* TCmdShowErrorReport::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -137,7 +137,7 @@ void TCmdShowErrorReport::Execute(const QString&)
     Conclude(crDone);
 }
 
-TCommand* TCmdWriteValueLog::Init(const QString&, const QString&)
+TCommand* TCmdWriteValueLog::CommandFor(const QString&, const QString&)
 {
     return this;
 }

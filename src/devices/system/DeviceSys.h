@@ -40,12 +40,11 @@ void RegisterDevices(TDeviceTypes& aTypes);
 class TCmdBeep : public TAsyncCommand
 {
 public:
-    using TCommand::Init;
     explicit TCmdBeep(TDevice* aOwner);
     ~TCmdBeep() override;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
 
 protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
     void Start(const QString& sParameter) override;
 
 private:
@@ -55,25 +54,26 @@ private:
 class TCmdShowErrorReport : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
 class TCmdWriteValueLog : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
 class TCmdProcess : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -86,7 +86,6 @@ private:
 class TCmdSetTestCaseStatus : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -99,7 +98,6 @@ private:
 class TCmdGoto : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -112,7 +110,6 @@ private:
 class TCmdDelay : public TAsyncCommand
 {
 public:
-    using TCommand::Init;
     explicit TCmdDelay(TDevice* aOwner);
     TCommand* Init(const QString& sParameter) override;
     int Interval() const { return fiInterval; }
@@ -130,7 +127,6 @@ class TCmdPause : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     ~TCmdPause() override;
     TCommand* Init(const QString& sParameter) override;
 
@@ -148,7 +144,6 @@ private:
 class TCmdBreak : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
