@@ -75,7 +75,6 @@ class TTestDevice : public TDevice
 public:
     explicit TTestDevice(TDeviceContext& aContext = TestContext());
 
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
 
     static void Register();

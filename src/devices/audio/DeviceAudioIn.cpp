@@ -81,12 +81,6 @@ TDeviceAudioIn::~TDeviceAudioIn()
     fAudioCapture->Shutdown();
 }
 
-void TDeviceAudioIn::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Audio Input");
-    sVersion = QStringLiteral("V1.01.01");
-}
-
 void TDeviceAudioIn::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("Audio TDeviceAudioIn.Init: ") + sDefinition);

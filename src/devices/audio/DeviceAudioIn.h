@@ -23,7 +23,6 @@ public:
     ~TDeviceAudioIn() override;
 
     static QString KeyName() { return QStringLiteral("AudioInput"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;

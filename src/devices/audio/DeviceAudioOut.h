@@ -17,7 +17,6 @@ public:
     ~TDeviceAudioOut() override;
 
     static QString KeyName() { return QStringLiteral("AudioOutput"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;

@@ -71,12 +71,6 @@ TDeviceAxcc::~TDeviceAxcc()
     TDeviceAxcc::Released();
 }
 
-void TDeviceAxcc::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("AXCC - Automation Exchange COM Client");
-    sVersion = QStringLiteral("V1.01.01");
-}
-
 void TDeviceAxcc::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("TDeviceAxcc.Init: ") + sDefinition);
@@ -392,7 +386,8 @@ void TDeviceAxcc::CloseConnection(const QString& sReason)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceAxcc::KeyName(),
+    aTypes.Register(TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
+                    QStringLiteral("V1.01.01"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); });
 }
 

@@ -29,7 +29,6 @@ public:
     ~TDeviceAxcc() override;
 
     static QString KeyName() { return QStringLiteral("AXCC"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void Released() override;
 

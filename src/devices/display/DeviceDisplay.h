@@ -28,7 +28,6 @@ public:
     using TDeviceDisplay::TDeviceDisplay;
 
     static QString KeyName() { return QStringLiteral("HTMLViewer"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void OpenFile(const QString& sFileName) override;
     // Navigates to the remembered file followed by "#" and the anchor ("#anchor" before any Open).
     void GoToAnchor(const QString& sAnchor) override;

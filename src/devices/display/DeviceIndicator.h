@@ -23,7 +23,6 @@ public:
     ~TDeviceIndicator() override;
 
     static QString KeyName() { return QStringLiteral("Indicator"); }
-    void Info(QString& sName, QString& sVersion) const override;
     // Device.Create(Indicator; name; caption; digits; colour as hexadecimal BBGGRR).
     void Init(const QString& sDefinition) override;
 

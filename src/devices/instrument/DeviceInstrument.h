@@ -22,7 +22,6 @@ public:
     ~TDeviceInstrument() override;
 
     static QString KeyName() { return QStringLiteral("Instrument"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     // Stops the reading thread and closes the port.
     void Released() override;

@@ -73,12 +73,6 @@ TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
                          });
 }
 
-void TDeviceSys::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("System Control");
-    sVersion = QStringLiteral("V2.20.20");
-}
-
 void TDeviceSys::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
@@ -86,7 +80,7 @@ void TDeviceSys::Init(const QString& sDefinition)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceSys::KeyName(),
+    aTypes.Register(TDeviceSys::KeyName(), QStringLiteral("System Control"), QStringLiteral("V2.20.20"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceSys>(aContext); });
 }
 

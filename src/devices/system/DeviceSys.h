@@ -22,7 +22,6 @@ public:
     explicit TDeviceSys(TDeviceContext& aContext);
 
     static QString KeyName() { return QStringLiteral("SystemControl"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
 
     // The exit-code files read for this definition; a new load reads them again.
