@@ -54,10 +54,5 @@ class TBenchDevice : public TDevice
 {
 public:
     TBenchDevice() : TDevice(BenchContext()) {}
-    void Info(QString& sName, QString& sVersion) const override
-    {
-        sName = QStringLiteral("Bench");
-        sVersion = QStringLiteral("1");
-    }
     void Init(const QString&) override {}
 };

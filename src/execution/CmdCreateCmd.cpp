@@ -31,7 +31,7 @@ void TCmdCreateCmd::AddFunction(const QString& sName, TCreator aCreator)
     fFunctions.emplace_back(sName, std::move(aCreator));
 }
 
-TCommand* TCmdCreateCmd::Init(const QString& sFunctionName, const QString& sParameter)
+TCommand* TCmdCreateCmd::CommandFor(const QString& sFunctionName, const QString& sParameter)
 {
     Msg().Debug(fConfig.sDebugFormat, {sFunctionName, sParameter});
     const auto it = std::find_if(fFunctions.begin(), fFunctions.end(),

@@ -43,9 +43,11 @@ public:
     // Adds a function in table order.
     void AddFunction(const QString& sName, TCreator aCreator);
 
-    using TCommand::Init;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    // Creates a new command of sFunctionName's class, initialised with sParameter.
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 
 private:
     TConfig fConfig;

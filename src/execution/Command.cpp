@@ -19,23 +19,24 @@ TMsgChannel& TCommand::Msg() const
     return FOwner->Context().Msg();
 }
 
+QString TCommand::LogColumnName(const QString& sLabelField)
+{
+    const QString sAfterLabel = sLabelField.mid(sLabelField.lastIndexOf(QLatin1Char('"')) + 1);
+    const int iMark = sAfterLabel.indexOf(QChar(0x00A7));
+    return iMark >= 0 ? sAfterLabel.mid(iMark + 1) : QString();
+}
+
 TCommand* TCommand::Init(const QString& sDefinition)
 {
     TCommaSeparatedValue csv;
     csv.SetStringLine(sDefinition + csv.Separator());
-    QString sLabel = csv.GetValueTrimmed(0);
-    // The column name follows the label's closing quote: "Label"§Column.
-    const int iLastQuote = sLabel.lastIndexOf(QLatin1Char('"'));
-    if (iLastQuote >= 0)
-        sLabel = sLabel.mid(iLastQuote + 1);
-    const int iMark = sLabel.indexOf(QChar(0x00A7));
-    fsLogValName = iMark >= 0 ? sLabel.mid(iMark + 1) : QString();
+    fsLogValName = LogColumnName(csv.GetValueTrimmed(0));
     if (!fsLogValName.isEmpty() && !Context().ValueLog().Append(fsLogValName))
         Msg().Warning(QStringLiteral("Log value \"%s\" not unique!"), {fsLogValName});
     return this;
 }
 
-TCommand* TCommand::Init(const QString& /*sFunctionName*/, const QString& /*sParameter*/)
+TCommand* TCommand::CommandFor(const QString& /*sFunctionName*/, const QString& /*sParameter*/)
 {
     throw EMsg(TMsgId(0x10040A), 0);
 }

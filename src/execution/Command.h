@@ -50,8 +50,11 @@ public:
 
     // Reads the log-value column name from field 0 of the parameter text and registers it.
     virtual TCommand* Init(const QString& sDefinition);
-    // Returns the command that serves a definition line; the base serves none.
-    virtual TCommand* Init(const QString& sFunctionName, const QString& sParameter);
+    // Returns the command that serves a definition line of function sFunctionName (see CommandFor).
+    TCommand* Init(const QString& sFunctionName, const QString& sParameter)
+    {
+        return CommandFor(sFunctionName, sParameter);
+    }
     virtual void Execute(const QString& sParameter) = 0;
     virtual void Cancel();
 
@@ -70,6 +73,14 @@ public:
     void ClearMeasurement() { fMeasurement.reset(); }
 
 protected:
+    // The command that serves a definition line: a factory creates and initialises a new one, a
+    // stateless command serves it itself. The base serves none.
+    virtual TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter);
+
+    // The value-log column a label field names: the text after the section sign that follows the
+    // label's closing quote ("Label"§Column), untrimmed; empty when there is none.
+    static QString LogColumnName(const QString& sLabelField);
+
     void SetErrorText(const QString& aText);
     void SetErrorText(const QString& aFormat, TFormatArgs aArgs);
     // Writes aValue into this command's value-log column, if it has one.

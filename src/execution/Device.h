@@ -28,8 +28,6 @@ public:
     TDevice(const TDevice&) = delete;
     TDevice& operator=(const TDevice&) = delete;
 
-    // The device type's display name and version for the about information.
-    virtual void Info(QString& sName, QString& sVersion) const = 0;
     // Configures the device from the whole parameter text of its Device.Create line.
     virtual void Init(const QString& sDefinition) = 0;
 

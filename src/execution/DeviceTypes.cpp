@@ -1,39 +1,52 @@
 #include "DeviceTypes.h"
 
 #include "Device.h"
-#include "DeviceContext.h"
 
 #include <algorithm>
 
-void TDeviceTypes::Register(const QString& sKeyword, TDeviceCreator aCreator)
+void TDeviceTypes::Register(const QString& sKeyword, const QString& sName, const QString& sVersion,
+                            TDeviceCreator aCreator)
 {
+    TType type{sKeyword, {sName, sVersion}, std::move(aCreator)};
     const auto it =
-        std::find_if(fTypes.begin(), fTypes.end(), [&](const auto& t) { return t.first == sKeyword; });
+        std::find_if(fTypes.begin(), fTypes.end(), [&](const TType& t) { return t.sKeyword == sKeyword; });
     if (it != fTypes.end())
-        it->second = std::move(aCreator);
+        *it = std::move(type);
     else
-        fTypes.emplace_back(sKeyword, std::move(aCreator));
+        fTypes.push_back(std::move(type));
 }
 
 void TDeviceTypes::Unregister(const QString& sKeyword)
 {
     fTypes.erase(
-        std::remove_if(fTypes.begin(), fTypes.end(), [&](const auto& t) { return t.first == sKeyword; }),
+        std::remove_if(fTypes.begin(), fTypes.end(), [&](const TType& t) { return t.sKeyword == sKeyword; }),
         fTypes.end());
+}
+
+const TDeviceTypes::TType* TDeviceTypes::Find(const QString& sKeyword) const
+{
+    const auto it =
+        std::find_if(fTypes.begin(), fTypes.end(), [&](const TType& t) { return t.sKeyword == sKeyword; });
+    return it == fTypes.end() ? nullptr : &*it;
 }
 
 const TDeviceTypes::TDeviceCreator* TDeviceTypes::Creator(const QString& sKeyword) const
 {
-    const auto it =
-        std::find_if(fTypes.begin(), fTypes.end(), [&](const auto& t) { return t.first == sKeyword; });
-    return it == fTypes.end() ? nullptr : &it->second;
+    const TType* pType = Find(sKeyword);
+    return pType ? &pType->Creator : nullptr;
+}
+
+const TDeviceTypes::TTypeInfo* TDeviceTypes::TypeInfo(const QString& sKeyword) const
+{
+    const TType* pType = Find(sKeyword);
+    return pType ? &pType->Info : nullptr;
 }
 
 QStringList TDeviceTypes::Names() const
 {
     QStringList names;
-    for (const auto& type : fTypes)
-        names.append(type.first);
+    for (const TType& type : fTypes)
+        names.append(type.sKeyword);
     return names;
 }
 
@@ -46,13 +59,7 @@ QStringList TDeviceTypes::Functions(const QString& sKeyword, TDeviceContext& aCo
 std::vector<std::pair<QString, QString>> TDeviceTypes::Info() const
 {
     std::vector<std::pair<QString, QString>> info;
-    TDeviceContext context; // the devices asked are never declared: they reach nothing
-    for (const auto& type : fTypes) {
-        const std::unique_ptr<TDevice> device = type.second(context);
-        QString sName;
-        QString sVersion;
-        device->Info(sName, sVersion);
-        info.emplace_back(sName, sVersion);
-    }
+    for (const TType& type : fTypes)
+        info.emplace_back(type.Info.sName, type.Info.sVersion);
     return info;
 }

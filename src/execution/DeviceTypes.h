@@ -23,20 +23,38 @@ public:
     TDeviceTypes(const TDeviceTypes&) = delete;
     TDeviceTypes& operator=(const TDeviceTypes&) = delete;
 
-    // Enters a type (compared case-sensitively); a keyword entered again gets the new creator and
-    // keeps its place.
-    void Register(const QString& sKeyword, TDeviceCreator aCreator);
+    // What the about box shows of a type, known without making a device.
+    struct TTypeInfo
+    {
+        QString sName;
+        QString sVersion;
+    };
+
+    // Enters a type (compared case-sensitively) with its display name and version; a keyword
+    // entered again gets the new data and creator and keeps its place.
+    void Register(const QString& sKeyword, const QString& sName, const QString& sVersion,
+                  TDeviceCreator aCreator);
     void Unregister(const QString& sKeyword);
     // The creator of sKeyword's devices, or null when no type has that keyword.
     const TDeviceCreator* Creator(const QString& sKeyword) const;
     // The keywords, in registration order.
     QStringList Names() const;
-    // Name and version of every type, from a transient device of each (the about box lists them).
+    // The registered name and version of sKeyword's type, or null for an unknown type.
+    const TTypeInfo* TypeInfo(const QString& sKeyword) const;
+    // Name and version of every type, in registration order (the about box lists them).
     std::vector<std::pair<QString, QString>> Info() const;
     // The function names of a type, from a transient device made with aContext (an editor's
     // completion); empty for an unknown type.
     QStringList Functions(const QString& sKeyword, TDeviceContext& aContext) const;
 
 private:
-    std::vector<std::pair<QString, TDeviceCreator>> fTypes;
+    struct TType
+    {
+        QString sKeyword;
+        TTypeInfo Info;
+        TDeviceCreator Creator;
+    };
+    const TType* Find(const QString& sKeyword) const;
+
+    std::vector<TType> fTypes;
 };

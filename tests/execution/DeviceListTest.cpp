@@ -156,8 +156,9 @@ TEST_F(DeviceListTest, DevicesAreReleasedLastDeclaredFirstEvenWhenOneFails)
 TEST_F(DeviceListTest, BaseCommandServesNoLines)
 {
     TTestCmd cmd(&fOwner);
+    TCommand& command = cmd; // as the loader reaches it
     try {
-        cmd.Init(QStringLiteral("X"), QString());
+        command.Init(QStringLiteral("X"), QString());
         FAIL() << "no error";
     } catch (const EMsg& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("10040A:0"));

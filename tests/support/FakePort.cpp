@@ -11,15 +11,9 @@ TFakePort::TFakePort(TDeviceContext& aContext) : TDevicePortBase(aContext) {}
 
 void TFakePort::Register()
 {
-    TestDeviceTypes().Register(QStringLiteral("FakePort"), [](TDeviceContext& aContext) {
-        return std::make_unique<TFakePort>(aContext);
-    });
-}
-
-void TFakePort::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Port: Fake");
-    sVersion = QStringLiteral("V0");
+    TestDeviceTypes().Register(
+        QStringLiteral("FakePort"), QStringLiteral("Port: Fake"), QStringLiteral("V0"),
+        [](TDeviceContext& aContext) { return std::make_unique<TFakePort>(aContext); });
 }
 
 void TFakePort::Init(const QString& sDefinition)

@@ -16,10 +16,10 @@ TCommand* TTestCmd::Init(const QString& sDefinition)
     return this;
 }
 
-TCommand* TTestCmd::Init(const QString& sFunctionName, const QString& sParameter)
+TCommand* TTestCmd::CommandFor(const QString& sFunctionName, const QString& sParameter)
 {
     if (!fbStateless)
-        return TCommand::Init(sFunctionName, sParameter);
+        return TCommand::CommandFor(sFunctionName, sParameter);
     return this;
 }
 
@@ -92,12 +92,6 @@ TTestDevice::TTestDevice(TDeviceContext& aContext) : TDevice(aContext)
     AddCommand(QStringLiteral("Shared"), std::move(shared));
 }
 
-void TTestDevice::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Test Device");
-    sVersion = QStringLiteral("V1");
-}
-
 void TTestDevice::Init(const QString& sDefinition)
 {
     fsDefinition = sDefinition;
@@ -126,9 +120,9 @@ void TTestDevice::Released()
 
 void TTestDevice::Register()
 {
-    TestDeviceTypes().Register(QStringLiteral("TestDevice"), [](TDeviceContext& aContext) {
-        return std::make_unique<TTestDevice>(aContext);
-    });
+    TestDeviceTypes().Register(
+        QStringLiteral("TestDevice"), QStringLiteral("Test Device"), QStringLiteral("V1"),
+        [](TDeviceContext& aContext) { return std::make_unique<TTestDevice>(aContext); });
 }
 
 void TTestDevice::Unregister()

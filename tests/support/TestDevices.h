@@ -17,12 +17,9 @@
 class TTestCmd : public TCommand
 {
 public:
-    using TCommand::Init;
     explicit TTestCmd(TDevice* aOwner) : TCommand(aOwner) {}
 
     TCommand* Init(const QString& sDefinition) override;
-    // A stateless command serves every line of its function itself.
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
     void Cancel() override;
 
@@ -37,6 +34,10 @@ public:
     int fiCancels = 0;
     QString fsLastParameter;
     QString fsDefinition;
+
+protected:
+    // A stateless command serves every line of its function itself.
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
 // An asynchronous command whose work the test scripts: Start arms a zero-time timer whose slot runs
@@ -45,7 +46,6 @@ public:
 class TTestAsyncCmd : public TAsyncCommand
 {
 public:
-    using TCommand::Init;
     explicit TTestAsyncCmd(TDevice* aOwner);
     ~TTestAsyncCmd() override;
 
@@ -75,7 +75,6 @@ class TTestDevice : public TDevice
 public:
     explicit TTestDevice(TDeviceContext& aContext = TestContext());
 
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
 
     static void Register();

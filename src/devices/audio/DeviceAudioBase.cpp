@@ -85,7 +85,7 @@ void TDeviceAudioBase::SetDefaultEndpointDevice()
 // ---------------------------------------------------------------------------------------------
 // Endpoint commands
 
-TCommand* TCmdAudioEndpoint::Init(const QString&, const QString&)
+TCommand* TCmdAudioEndpoint::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -162,7 +162,7 @@ void TCmdSetVolume::Execute(const QString&)
 // ---------------------------------------------------------------------------------------------
 // TCmdAudioWait
 
-TCommand* TCmdStop::Init(const QString&, const QString&)
+TCommand* TCmdStop::CommandFor(const QString&, const QString&)
 {
     return this;
 }

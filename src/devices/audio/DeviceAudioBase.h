@@ -77,9 +77,10 @@ public:
         eSetAsDefault
     };
     TCmdAudioEndpoint(TDevice* aOwner, EAction eAction) : TCommand(aOwner), feAction(eAction) {}
-    using TCommand::Init;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 
 private:
     EAction feAction;
@@ -88,7 +89,6 @@ private:
 class TCmdSetVolume : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -132,10 +132,9 @@ class TCmdStop : public TCmdAudioWait
 {
 public:
     using TCmdAudioWait::TCmdAudioWait;
-    using TCommand::Init;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
 
 protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
     bool StartOperation() override { return static_cast<TDeviceAudioBase*>(Owner())->Stop(); }
     ECmdResult FailedResult() const override { return crDone; }
     void Conclusion() override { Finish(crOk); }

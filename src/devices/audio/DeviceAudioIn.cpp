@@ -20,19 +20,6 @@ namespace audio {
 
 namespace {
 
-// The log-value name after "§" in field 0, without registering it: the checks register columns
-// derived from it instead.
-QString LogPrefix(const QString& sParameter)
-{
-    const TCommaSeparatedValue csv = ParameterFields(sParameter);
-    QString sLabel = csv.GetValueTrimmed(0);
-    const int iLastQuote = sLabel.lastIndexOf(QLatin1Char('"'));
-    if (iLastQuote >= 0)
-        sLabel = sLabel.mid(iLastQuote + 1);
-    const int iMark = sLabel.indexOf(QChar(0x00A7));
-    return iMark >= 0 ? sLabel.mid(iMark + 1).trimmed() : QString();
-}
-
 void AppendLogColumn(TDeviceContext& aContext, const QString& sName)
 {
     if (!aContext.ValueLog().Append(sName))
@@ -92,12 +79,6 @@ TDeviceAudioIn::~TDeviceAudioIn()
 {
     // The thread ends before the commands its events refer to go.
     fAudioCapture->Shutdown();
-}
-
-void TDeviceAudioIn::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Audio Input");
-    sVersion = QStringLiteral("V1.01.01");
 }
 
 void TDeviceAudioIn::Init(const QString& sDefinition)
@@ -309,8 +290,9 @@ TCmdCheckRms::TCmdCheckRms(TDevice* aOwner)
 TCommand* TCmdCheckRms::Init(const QString& sParameter)
 {
     Msg().Debug(QStringLiteral("Audio TCmdCheckRms.Init: ") + sParameter);
-    fsLogName = LogPrefix(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    // Not registered itself: the checks register the columns derived from it.
+    fsLogName = LogColumnName(csv.GetValueTrimmed(0)).trimmed();
     faiMin.clear();
     faiMax.clear();
     for (int i = 1; i < csv.ValueCount(); ++i) {
@@ -487,8 +469,9 @@ TCmdStartAvgCheck::TCmdStartAvgCheck(TDevice* aOwner)
 TCommand* TCmdStartAvgCheck::Init(const QString& sParameter)
 {
     Msg().Debug(QStringLiteral("AudioIn TCmdStartAvgCheck.Init: ") + sParameter);
-    fsLogValNamePrefix = LogPrefix(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
+    // Not registered itself: the checks register the columns derived from it.
+    fsLogValNamePrefix = LogColumnName(csv.GetValueTrimmed(0)).trimmed();
     RequireFieldCount(csv, 2);
     fbEndOnError = csv.GetValueTrimmed(1).compare(QLatin1String("AutoError"), Qt::CaseInsensitive) == 0;
     fOffsets.clear();

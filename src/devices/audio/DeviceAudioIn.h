@@ -23,7 +23,6 @@ public:
     ~TDeviceAudioIn() override;
 
     static QString KeyName() { return QStringLiteral("AudioInput"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;
@@ -52,7 +51,6 @@ class TCmdCheckRms : public TCmdAudioWait
 {
 public:
     explicit TCmdCheckRms(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -70,7 +68,6 @@ class TCmdStartRms : public TCmdAudioStart
 {
 public:
     explicit TCmdStartRms(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -81,7 +78,6 @@ class TCmdStartWaveRecorder : public TCmdAudioStart
 {
 public:
     explicit TCmdStartWaveRecorder(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -118,7 +114,6 @@ class TCmdStartAvgCheck : public TCmdAudioKeyCheck
 {
 public:
     explicit TCmdStartAvgCheck(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
     const std::vector<int>& Offsets() const { return fOffsets; }
@@ -147,7 +142,6 @@ class TCmdStartPeakCheck : public TCmdAudioKeyCheck
 {
 public:
     explicit TCmdStartPeakCheck(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
     void MinUpdate(std::uint32_t aSource, std::int32_t aValue);

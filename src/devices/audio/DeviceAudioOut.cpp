@@ -36,12 +36,6 @@ TDeviceAudioOut::~TDeviceAudioOut()
     fAudioRender->Shutdown();
 }
 
-void TDeviceAudioOut::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Audio Output");
-    sVersion = QStringLiteral("V1.00.00");
-}
-
 void TDeviceAudioOut::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("AudioOut TDeviceAudioOut.Init: ") + sDefinition);
@@ -106,9 +100,9 @@ bool TDeviceAudioOut::Stop()
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceAudioIn::KeyName(),
+    aTypes.Register(TDeviceAudioIn::KeyName(), QStringLiteral("Audio Input"), QStringLiteral("V1.01.01"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioIn>(aContext); });
-    aTypes.Register(TDeviceAudioOut::KeyName(),
+    aTypes.Register(TDeviceAudioOut::KeyName(), QStringLiteral("Audio Output"), QStringLiteral("V1.00.00"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioOut>(aContext); });
 }
 

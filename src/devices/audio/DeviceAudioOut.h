@@ -17,7 +17,6 @@ public:
     ~TDeviceAudioOut() override;
 
     static QString KeyName() { return QStringLiteral("AudioOutput"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;
@@ -39,7 +38,6 @@ class TCmdStartSine : public TCmdAudioStart
 {
 public:
     explicit TCmdStartSine(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -54,7 +52,6 @@ class TCmdStartFile : public TCmdAudioStart
 {
 public:
     explicit TCmdStartFile(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:

@@ -71,12 +71,6 @@ TDeviceAxcc::~TDeviceAxcc()
     TDeviceAxcc::Released();
 }
 
-void TDeviceAxcc::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("AXCC - Automation Exchange COM Client");
-    sVersion = QStringLiteral("V1.01.01");
-}
-
 void TDeviceAxcc::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("TDeviceAxcc.Init: ") + sDefinition);
@@ -392,14 +386,15 @@ void TDeviceAxcc::CloseConnection(const QString& sReason)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceAxcc::KeyName(),
+    aTypes.Register(TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
+                    QStringLiteral("V1.01.01"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Open and Close: one object each serves every line
 
-TCommand* TCmdOpen::Init(const QString&, const QString&)
+TCommand* TCmdOpen::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -425,7 +420,7 @@ void TCmdOpen::StopPendingWork()
         DeviceOf(*this).Close();
 }
 
-TCommand* TCmdClose::Init(const QString&, const QString&)
+TCommand* TCmdClose::CommandFor(const QString&, const QString&)
 {
     return this;
 }

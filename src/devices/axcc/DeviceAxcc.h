@@ -29,7 +29,6 @@ public:
     ~TDeviceAxcc() override;
 
     static QString KeyName() { return QStringLiteral("AXCC"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void Released() override;
 
@@ -98,10 +97,9 @@ class TCmdOpen : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
 
 protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
     void Start(const QString& sParameter) override;
     void StopPendingWork() override;
 };
@@ -109,17 +107,17 @@ protected:
 class TCmdClose : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
 class TCmdTimeout : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
     unsigned Time() const { return fnTime; }
 
@@ -134,7 +132,6 @@ class TCmdExecFunction : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
     void Cancel() override;
 

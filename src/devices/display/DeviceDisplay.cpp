@@ -35,12 +35,6 @@ void TDeviceDisplay::Init(const QString& sDefinition)
 // ---------------------------------------------------------------------------------------------
 // TDeviceDisplayHTML
 
-void TDeviceDisplayHTML::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("HTML Viewer");
-    sVersion = QStringLiteral("V1.01.02");
-}
-
 void TDeviceDisplayHTML::OpenFile(const QString& sFileName)
 {
     fPathAndFileName = sFileName;
@@ -62,9 +56,9 @@ void TDeviceDisplayHTML::Navigate(const QString& sTarget)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceDisplayHTML::KeyName(),
+    aTypes.Register(TDeviceDisplayHTML::KeyName(), QStringLiteral("HTML Viewer"), QStringLiteral("V1.01.02"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceDisplayHTML>(aContext); });
-    aTypes.Register(TDeviceIndicator::KeyName(),
+    aTypes.Register(TDeviceIndicator::KeyName(), QStringLiteral("Indicator"), QStringLiteral("V2.20.05"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceIndicator>(aContext); });
 }
 

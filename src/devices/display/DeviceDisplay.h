@@ -28,7 +28,6 @@ public:
     using TDeviceDisplay::TDeviceDisplay;
 
     static QString KeyName() { return QStringLiteral("HTMLViewer"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void OpenFile(const QString& sFileName) override;
     // Navigates to the remembered file followed by "#" and the anchor ("#anchor" before any Open).
     void GoToAnchor(const QString& sAnchor) override;
@@ -44,7 +43,6 @@ void RegisterDevices(TDeviceTypes& aTypes);
 class TCmdDisplay : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
 
 protected:
@@ -56,7 +54,6 @@ protected:
 class TCmdOpen : public TCmdDisplay
 {
 public:
-    using TCmdDisplay::Init;
     using TCmdDisplay::TCmdDisplay;
     // The file must exist when the line loads.
     TCommand* Init(const QString& sParameter) override;
@@ -70,7 +67,6 @@ private:
 class TCmdGoTo : public TCmdDisplay
 {
 public:
-    using TCmdDisplay::Init;
     using TCmdDisplay::TCmdDisplay;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

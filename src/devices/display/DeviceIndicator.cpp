@@ -41,12 +41,6 @@ TDeviceIndicator::TDeviceIndicator(TDeviceContext& aContext) : TDevice(aContext)
 
 TDeviceIndicator::~TDeviceIndicator() = default;
 
-void TDeviceIndicator::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Indicator");
-    sVersion = QStringLiteral("V2.20.05");
-}
-
 void TDeviceIndicator::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("TDeviceIndicator.Init: ") + sDefinition);

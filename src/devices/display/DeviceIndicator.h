@@ -23,7 +23,6 @@ public:
     ~TDeviceIndicator() override;
 
     static QString KeyName() { return QStringLiteral("Indicator"); }
-    void Info(QString& sName, QString& sVersion) const override;
     // Device.Create(Indicator; name; caption; digits; colour as hexadecimal BBGGRR).
     void Init(const QString& sDefinition) override;
 
@@ -44,7 +43,6 @@ private:
 class TCmdIndicate : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

@@ -38,12 +38,6 @@ TDeviceInstrument::TDeviceInstrument(TDeviceContext& aContext) : TDevice(aContex
 // Out of line: the instrument's class is complete only here.
 TDeviceInstrument::~TDeviceInstrument() = default;
 
-void TDeviceInstrument::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Instrument Interface");
-    sVersion = QStringLiteral("V2.20.02");
-}
-
 void TDeviceInstrument::Init(const QString& sDefinition)
 {
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
@@ -92,7 +86,8 @@ bool TDeviceInstrument::Read(const QString& sMode, double& rValue)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceInstrument::KeyName(),
+    aTypes.Register(TDeviceInstrument::KeyName(), QStringLiteral("Instrument Interface"),
+                    QStringLiteral("V2.20.02"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceInstrument>(aContext); });
 }
 

@@ -22,7 +22,6 @@ public:
     ~TDeviceInstrument() override;
 
     static QString KeyName() { return QStringLiteral("Instrument"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     // Stops the reading thread and closes the port.
     void Released() override;
@@ -45,9 +44,10 @@ private:
 class TCmdInstrumentAction : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString&, const QString&) override { return this; }
+
+protected:
+    TCommand* CommandFor(const QString&, const QString&) override { return this; }
 };
 
 // Switches reading on; fails when the port cannot be opened.
@@ -82,7 +82,6 @@ public:
     static constexpr int ciPollIntervalMs = 400;
 
     explicit TCmdCheckValue(TDevice* aOwner);
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:

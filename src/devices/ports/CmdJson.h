@@ -18,7 +18,6 @@ class TCmdDataSendJson : public TCmdData
 {
 public:
     using TCmdData::TCmdData;
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
     using TTerm = std::pair<QString, QString>; // path, expectation
@@ -48,7 +47,6 @@ class TCmdDataWaitForJson : public TCmdDataSendJson
 {
 public:
     using TCmdDataSendJson::TCmdDataSendJson;
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:

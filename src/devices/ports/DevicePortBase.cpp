@@ -307,7 +307,7 @@ void TDevicePortBase::ReadTimeout(const QString& sDefinition)
 // ---------------------------------------------------------------------------------------------
 // Open, Close
 
-TCommand* TCmdOpenClose::Init(const QString&, const QString&)
+TCommand* TCmdOpenClose::CommandFor(const QString&, const QString&)
 {
     return this;
 }

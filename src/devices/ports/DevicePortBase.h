@@ -120,10 +120,11 @@ private:
 class TCmdOpenClose : public TCommand
 {
 public:
-    using TCommand::Init;
     TCmdOpenClose(TDevice* aOwner, bool bOpen) : TCommand(aOwner), fbOpen(bOpen) {}
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 
 private:
     bool fbOpen;
@@ -144,7 +145,6 @@ public:
 class TCmdTimeout : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -157,7 +157,6 @@ private:
 class TCmdInitMonitor : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -169,7 +168,6 @@ private:
 class TCmdInstruct : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -183,7 +181,6 @@ private:
 class TCmdData : public TAsyncCommand, public IPortWaiter
 {
 public:
-    using TCommand::Init;
     explicit TCmdData(TDevice* aOwner);
     ~TCmdData() override;
 
@@ -223,7 +220,6 @@ class TCmdDataSend : public TCmdData
 {
 public:
     using TCmdData::TCmdData;
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -237,7 +233,6 @@ class TCmdDataWaitForRsp : public TCmdData
 {
 public:
     using TCmdData::TCmdData;
-    using TCommand::Init;
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -249,7 +244,6 @@ class TCmdGetValue : public TCmdAnalyser, public IPortWaiter
 {
 public:
     using TCmdAnalyser::TCmdAnalyser;
-    using TCommand::Init;
     ~TCmdGetValue() override;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

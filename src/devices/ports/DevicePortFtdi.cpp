@@ -22,12 +22,6 @@ TDevicePortFtdi::~TDevicePortFtdi()
     Released();
 }
 
-void TDevicePortFtdi::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Port: FTDI");
-    sVersion = QStringLiteral("V2.20.07");
-}
-
 void TDevicePortFtdi::Init(const QString& sDefinition)
 {
     const bool bAttached = Context().HardwareAttached();

@@ -18,7 +18,6 @@ public:
     ~TDevicePortFtdi() override;
 
     static QString KeyName() { return QStringLiteral("FTDI"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void WriteData(const QByteArray& aStream, int iTimeout) override;
     void Open() override;

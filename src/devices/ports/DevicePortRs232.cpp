@@ -27,12 +27,6 @@ TDevicePortRs232::~TDevicePortRs232()
     fSerial->OnRxData = nullptr;
 }
 
-void TDevicePortRs232::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Port: RS232");
-    sVersion = QStringLiteral("V2.20.10");
-}
-
 QString TDevicePortRs232::DevicePath(const QString& sSettingsFile, int iNumber)
 {
     return TSerial::ComPortPath(sSettingsFile, iNumber);

@@ -19,7 +19,6 @@ public:
     ~TDevicePortRs232() override;
 
     static QString KeyName() { return QStringLiteral("RS232"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void WriteData(const QByteArray& aStream, int iTimeout) override;
     void Open() override;

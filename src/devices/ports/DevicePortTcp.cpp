@@ -24,12 +24,6 @@ TDevicePortTcp::~TDevicePortTcp()
     fClient->OnStateChanged = nullptr;
 }
 
-void TDevicePortTcp::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Port: TCP Client");
-    sVersion = QStringLiteral("V2.20.01");
-}
-
 void TDevicePortTcp::Init(const QString& sDefinition)
 {
     ReadTimeout(sDefinition);

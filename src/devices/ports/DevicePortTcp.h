@@ -20,7 +20,6 @@ public:
     ~TDevicePortTcp() override;
 
     static QString KeyName() { return QStringLiteral("TCP.Client"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void WriteData(const QByteArray& aStream, int iTimeout) override;
     void Open() override;

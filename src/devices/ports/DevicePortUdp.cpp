@@ -16,12 +16,6 @@ TDevicePortUdp::~TDevicePortUdp()
     FreeSocket();
 }
 
-void TDevicePortUdp::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("Port: UDP");
-    sVersion = QStringLiteral("V2.20.03");
-}
-
 void TDevicePortUdp::Init(const QString& sDefinition)
 {
     ReadTimeout(sDefinition);

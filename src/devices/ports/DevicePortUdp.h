@@ -19,7 +19,6 @@ public:
     ~TDevicePortUdp() override;
 
     static QString KeyName() { return QStringLiteral("UDP"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
     void WriteData(const QByteArray& aStream, int iTimeout) override;
     void Open() override;

@@ -15,7 +15,6 @@ class TCmdDialogBase : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     ~TCmdDialogBase() override;
 
 protected:

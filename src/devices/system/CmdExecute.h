@@ -81,7 +81,6 @@ class TCmdExecute : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     ~TCmdExecute() override;
     TCommand* Init(const QString& sParameter) override;
 

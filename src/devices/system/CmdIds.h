@@ -18,7 +18,6 @@ class TCmdIdBase : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     ~TCmdIdBase() override;
     TCommand* Init(const QString& sParameter) override;
 

@@ -13,7 +13,6 @@ namespace sys {
 class TCmdPrint : public TCommand
 {
 public:
-    using TCommand::Init;
     explicit TCmdPrint(TDevice* aOwner);
     ~TCmdPrint() override;
     TCommand* Init(const QString& sParameter) override;

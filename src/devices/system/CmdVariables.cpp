@@ -53,11 +53,7 @@ TCommand* TCmdAssignValueLog::Init(const QString& sParameter)
     if (csv.ValueCount() < 2)
         throw EError(Format(QStringLiteral("Number of parameters found: %d < min. %d needed parameters!"),
                             {csv.ValueCount(), 2}));
-    // The column follows the label's closing quote: "Label"§Column.
-    QString sLabel = csv.GetValueTrimmed(0);
-    sLabel = sLabel.mid(sLabel.lastIndexOf(QLatin1Char('"')) + 1);
-    const int iMark = sLabel.indexOf(QChar(0x00A7));
-    fsLogValName = iMark >= 0 ? sLabel.mid(iMark + 1) : QString();
+    fsLogValName = LogColumnName(csv.GetValueTrimmed(0));
     if (fsLogValName.isEmpty())
         throw EError(QStringLiteral("Missing value log name: \u00A7Sample!"));
     fsValue = csv.GetString(1);

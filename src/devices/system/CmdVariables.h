@@ -11,7 +11,6 @@ namespace sys {
 class TCmdAssignValueLog : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -24,7 +23,6 @@ private:
 class TCmdAssignVariable : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -58,7 +56,6 @@ protected:
 class TCmdAssignVarConditionally : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -74,7 +71,6 @@ private:
 class TCmdVarToVarBase : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
 
@@ -114,7 +110,6 @@ protected:
 class TCmdCalculate : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -131,7 +126,6 @@ private:
 class TCmdEvaluate : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

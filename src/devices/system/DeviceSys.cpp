@@ -73,12 +73,6 @@ TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
                          });
 }
 
-void TDeviceSys::Info(QString& sName, QString& sVersion) const
-{
-    sName = QStringLiteral("System Control");
-    sVersion = QStringLiteral("V2.20.20");
-}
-
 void TDeviceSys::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
@@ -86,7 +80,7 @@ void TDeviceSys::Init(const QString& sDefinition)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceSys::KeyName(),
+    aTypes.Register(TDeviceSys::KeyName(), QStringLiteral("System Control"), QStringLiteral("V2.20.20"),
                     [](TDeviceContext& aContext) { return std::make_unique<TDeviceSys>(aContext); });
 }
 
@@ -101,7 +95,7 @@ TCmdBeep::~TCmdBeep()
         fPlayer.join();
 }
 
-TCommand* TCmdBeep::Init(const QString&, const QString&)
+TCommand* TCmdBeep::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -120,7 +114,7 @@ void TCmdBeep::Start(const QString&)
     });
 }
 
-TCommand* TCmdShowErrorReport::Init(const QString&, const QString&)
+TCommand* TCmdShowErrorReport::CommandFor(const QString&, const QString&)
 {
     return this;
 }
@@ -137,7 +131,7 @@ void TCmdShowErrorReport::Execute(const QString&)
     Conclude(crDone);
 }
 
-TCommand* TCmdWriteValueLog::Init(const QString&, const QString&)
+TCommand* TCmdWriteValueLog::CommandFor(const QString&, const QString&)
 {
     return this;
 }

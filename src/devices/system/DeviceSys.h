@@ -22,7 +22,6 @@ public:
     explicit TDeviceSys(TDeviceContext& aContext);
 
     static QString KeyName() { return QStringLiteral("SystemControl"); }
-    void Info(QString& sName, QString& sVersion) const override;
     void Init(const QString& sDefinition) override;
 
     // The exit-code files read for this definition; a new load reads them again.
@@ -40,12 +39,11 @@ void RegisterDevices(TDeviceTypes& aTypes);
 class TCmdBeep : public TAsyncCommand
 {
 public:
-    using TCommand::Init;
     explicit TCmdBeep(TDevice* aOwner);
     ~TCmdBeep() override;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
 
 protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
     void Start(const QString& sParameter) override;
 
 private:
@@ -55,25 +53,26 @@ private:
 class TCmdShowErrorReport : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
 class TCmdWriteValueLog : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
-    TCommand* Init(const QString& sFunctionName, const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
+
+protected:
+    TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
 class TCmdProcess : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -86,7 +85,6 @@ private:
 class TCmdSetTestCaseStatus : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -99,7 +97,6 @@ private:
 class TCmdGoto : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
@@ -112,7 +109,6 @@ private:
 class TCmdDelay : public TAsyncCommand
 {
 public:
-    using TCommand::Init;
     explicit TCmdDelay(TDevice* aOwner);
     TCommand* Init(const QString& sParameter) override;
     int Interval() const { return fiInterval; }
@@ -130,7 +126,6 @@ class TCmdPause : public TAsyncCommand
 {
 public:
     using TAsyncCommand::TAsyncCommand;
-    using TCommand::Init;
     ~TCmdPause() override;
     TCommand* Init(const QString& sParameter) override;
 
@@ -148,7 +143,6 @@ private:
 class TCmdBreak : public TCommand
 {
 public:
-    using TCommand::Init;
     using TCommand::TCommand;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;

@@ -177,12 +177,14 @@ TEST_F(AudioControlTest, DevicesAtLoadTime)
 
     TDevice* out = TestDeviceList().Device(QStringLiteral("Out"));
     ASSERT_NE(out, nullptr);
-    QString sName, sVersion;
-    out->Info(sName, sVersion);
-    EXPECT_EQ(sName + QLatin1Char(' ') + sVersion, QStringLiteral("Audio Output V1.00.00"));
+    const auto* pOutInfo = TestDeviceTypes().TypeInfo(QStringLiteral("AudioOutput"));
+    ASSERT_NE(pOutInfo, nullptr);
+    EXPECT_EQ(pOutInfo->sName + QLatin1Char(' ') + pOutInfo->sVersion,
+              QStringLiteral("Audio Output V1.00.00"));
     TDevice* in = TestDeviceList().Device(QStringLiteral("In"));
-    in->Info(sName, sVersion);
-    EXPECT_EQ(sName + QLatin1Char(' ') + sVersion, QStringLiteral("Audio Input V1.01.01"));
+    const auto* pInInfo = TestDeviceTypes().TypeInfo(QStringLiteral("AudioInput"));
+    ASSERT_NE(pInInfo, nullptr);
+    EXPECT_EQ(pInInfo->sName + QLatin1Char(' ') + pInInfo->sVersion, QStringLiteral("Audio Input V1.01.01"));
     EXPECT_EQ(out->Command(QStringLiteral("MuteOn"))->Init(QStringLiteral("MuteOn"), QString()),
               out->Command(QStringLiteral("MuteOn")));
 

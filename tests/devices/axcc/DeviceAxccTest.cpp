@@ -142,8 +142,11 @@ protected:
 TEST_F(DeviceAxccTest, FunctionTableAndDeclaration)
 {
     TDeviceAxcc& device = Declare(QStringLiteral("AXCC; Axcs; -3000"));
-    QString sName, sVersion;
-    device.Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("AXCC"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("AXCC - Automation Exchange COM Client"));
     EXPECT_EQ(sVersion, QStringLiteral("V1.01.01"));
     EXPECT_EQ(device.FunctionNames(), QStringList({"Open", "Close", "Timeout", "Execute"}));

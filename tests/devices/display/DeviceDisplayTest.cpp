@@ -55,8 +55,11 @@ TEST_F(DeviceDisplayTest, GotoJumpsWithinTheFileItsOwnDeviceOpenedLast)
     EXPECT_EQ(fDocuments.slTargets, expected);
     EXPECT_TRUE(QDir::isAbsolutePath(sManual));
 
-    QString sName, sVersion;
-    fSession.Devices().Device(QStringLiteral("Manual"))->Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("HTMLViewer"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("HTML Viewer"));
     EXPECT_EQ(sVersion, QStringLiteral("V1.01.02"));
 }

@@ -54,8 +54,11 @@ TEST_F(DeviceIndicatorTest, DeclarationsShowCaptionDashesAndColourSideBySide)
         EXPECT_EQ(readOut.dwColor, expected[i].dwRgb) << i;
     }
 
-    QString sName, sVersion;
-    fSession.Devices().Device(QStringLiteral("Volts"))->Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("Indicator"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("Indicator"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.05"));
 

@@ -193,8 +193,11 @@ TEST_F(DevicePortFtdiTest, Definition)
     EXPECT_EQ(port.Ftdi()->Baudrate(), 2400u);
     EXPECT_TRUE(
         Logged("Trace: Device FTDI: USB1142 [USB1142], serial number XFT12Z, 2400 bps, Timeout=700ms"));
-    QString sName, sVersion;
-    port.Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("FTDI"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("Port: FTDI"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.07"));
     EXPECT_FALSE(fMeter->IsOpen()) << "a definition does not open the converter";

@@ -73,8 +73,11 @@ TEST_F(DevicePortRs232Test, Definition)
     EXPECT_EQ(numbered.Serial().Port(), QStringLiteral("/dev/serial/by-id/usb-adapter"));
     TDevicePortRs232& byPath = Serial();
     EXPECT_EQ(byPath.PortId(), fsPath);
-    QString sName, sVersion;
-    byPath.Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("RS232"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("Port: RS232"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.10"));
 }

@@ -52,8 +52,11 @@ TEST_F(DevicePortTcpTest, ExchangeWithTheDevice)
     fSim.AddRule({"*IDN?\n", {"SIM,", "TZK\n"}, 20, false});
     fSim.AddRule({"MEAS?\n", {"U=12.25\n"}, 0, false});
     TDevicePortTcp& tcp = Client();
-    QString sName, sVersion;
-    tcp.Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("TCP.Client"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("Port: TCP Client"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.01"));
     EXPECT_EQ(tcp.PortId(), Id());

@@ -25,8 +25,11 @@ TEST_F(DevicePortUdpTest, ExchangeWithTheDevice)
     peer.Answer({"SIM,", "TZK\n"});
     const quint16 uListen = FreeUdpPort();
     TDevicePortUdp& udp = Udp(uListen, peer.Port());
-    QString sName, sVersion;
-    udp.Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("UDP"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("Port: UDP"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.03"));
     const QString sId = QStringLiteral("UDP127.0.0.1:%1,%2").arg(peer.Port()).arg(uListen);

@@ -99,8 +99,11 @@ protected:
 
 TEST_F(DeviceSysTest, FunctionTableAndFactory)
 {
-    QString sName, sVersion;
-    fSys->Info(sName, sVersion);
+    // The about box's name and version are registration data of the type.
+    const TDeviceTypes::TTypeInfo* pInfo = TestDeviceTypes().TypeInfo(QStringLiteral("SystemControl"));
+    ASSERT_NE(pInfo, nullptr);
+    const QString sName = pInfo->sName;
+    const QString sVersion = pInfo->sVersion;
     EXPECT_EQ(sName, QStringLiteral("System Control"));
     EXPECT_EQ(sVersion, QStringLiteral("V2.20.20"));
     const QStringList shared = {QStringLiteral("Beep"), QStringLiteral("ShowErrorReport"),
