@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -108,6 +109,11 @@ void TTestTreeView::CatchUp()
     }
     std::vector<int> pending;
     pending.swap(fPending);
+    // Each item change would make the view look up the item's row among all rows and queue a
+    // repaint of it, most of them far outside the viewport. The model stays quiet during the batch
+    // and the viewport is repainted once; row heights and widths do not depend on the image.
+    const bool bQuiet = pending.size() > 1;
+    QSignalBlocker blocker(bQuiet ? model() : nullptr);
     for (const int iIndex : pending) {
         fbPending[std::size_t(iIndex)] = false;
         if (iIndex < fTree->Count()) {
@@ -116,10 +122,18 @@ void TTestTreeView::CatchUp()
             if (!item)
                 continue;
             // A run changes images; texts only change on a reload.
-            if (item->text(0) != pNode->Text())
+            if (item->text(0) != pNode->Text()) {
+                // A new text may change the column's width: the view must hear of it.
+                const bool bWasBlocked = model()->blockSignals(false);
                 item->setText(0, pNode->Text());
+                model()->blockSignals(bWasBlocked);
+            }
             item->setIcon(0, StateImage(pNode->ImageIndex()));
         }
+    }
+    if (bQuiet) {
+        blocker.unblock();
+        viewport()->update();
     }
 }
 
