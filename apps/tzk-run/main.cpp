@@ -14,6 +14,7 @@
 #include "console/RunCommandLine.h"
 #include "core/CodePage.h"
 #include "core/EscTaggedString.h"
+#include "core/HeapPages.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
@@ -164,6 +165,7 @@ int Run(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog& aLog, 
 
 int main(int argc, char** argv)
 {
+    UseHugePageHeap(argc, argv, ciHugePageHeapMinBytes);
     // Printing lays text out with fonts, which takes a GUI application; the runner never shows a
     // window, so it needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
