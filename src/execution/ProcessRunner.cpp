@@ -53,6 +53,12 @@ TProcessRunner::TProcessRunner(TTestTree& aTree, IRunnerHost& aHost, TDeviceCont
                                QObject* aParent)
     : QObject(aParent), fTree(aTree), fHost(aHost), fContext(aContext)
 {
+    fRequestTimer.setSingleShot(true);
+    fRequestTimer.setInterval(0);
+    connect(&fRequestTimer, &QTimer::timeout, this, [this] {
+        if (fbRequestPending)
+            Walk();
+    });
     SetProcessState(EProcessState::NothingToRun);
     // The commands of the loaded definition steer the run through their devices' context.
     fContext.SetRunner(this);
@@ -477,7 +483,6 @@ void TProcessRunner::RunNode(TTreeNode* aNode)
     }
     // The node runs after the previous node's conclusion has returned: from the walk loop when it
     // is on the stack, otherwise from a fresh pass of the event loop.
-    ++fiRequest;
     fbRequestPending = true;
     if (!fbInWalk)
         PostExecutionRequest();
@@ -485,16 +490,7 @@ void TProcessRunner::RunNode(TTreeNode* aNode)
 
 void TProcessRunner::PostExecutionRequest()
 {
-    const quint64 iRequest = fiRequest;
-    QMetaObject::invokeMethod(
-        this, [this, iRequest] { ExecuteCurrentNode(iRequest); }, Qt::QueuedConnection);
-}
-
-void TProcessRunner::ExecuteCurrentNode(quint64 iRequest)
-{
-    if (iRequest != fiRequest || !fbRequestPending)
-        return;
-    Walk();
+    fRequestTimer.start();
 }
 
 void TProcessRunner::Walk()

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -161,7 +162,6 @@ Q_SIGNALS:
 private:
     void RunNode(TTreeNode* aNode);
     void PostExecutionRequest();
-    void ExecuteCurrentNode(quint64 iRequest);
     void Walk();
     void ExecuteNode();
     void FinishProcess(bool bPassed);
@@ -200,9 +200,13 @@ private:
     EOperatorRequest feOperatorRequest = EOperatorRequest::None;
     // Derived from the three above and the tree whenever one of them changes.
     TProcessActions fActions;
-    // Serial of the last queued execution request; a cancelled node's request is dropped.
-    quint64 fiRequest = 0;
+    // A node is chosen and waits to run; cleared when it runs or is cancelled, so that a timeout
+    // of fRequestTimer that finds it cleared does nothing.
     bool fbRequestPending = false;
+    // Hands the chosen node to a fresh pass of the event loop. A zero timer, not a posted call:
+    // a post wakes the loop through an eventfd (a write, a poll and a read per step that
+    // concluded later), while a due timer is served by the pass that runs anyway.
+    QTimer fRequestTimer;
     bool fbJobRunning = false;
     // The walk loop is on the stack: a node that concludes at once leaves its successor to it.
     bool fbInWalk = false;
