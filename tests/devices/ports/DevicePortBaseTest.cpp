@@ -284,7 +284,9 @@ TEST_F(DevicePortBaseTest, BusyPortAndCancel)
               QStringLiteral("Command execution not finished last time!\r\nID: 20220A:0"));
     EXPECT_EQ(Run(wait), crFailed);
     EXPECT_EQ(wait->ErrorText(), QStringLiteral("Command execution not finished last time!\r\nID: 20240A:0"));
-    EXPECT_EQ(RaisedMsg([&] { value->Execute(QString()); }).MsgNo(), QStringLiteral("20320A:0"));
+    EXPECT_EQ(Run(value), crFailed);
+    EXPECT_EQ(value->ErrorText(),
+              QStringLiteral("Command execution not finished last time!\r\nID: 20320A:0"));
     EXPECT_EQ(fPort->written, std::vector<QByteArray>{B("A")}) << "the refused commands sent nothing";
 
     // The waiting one is untouched by the refusals, and a cancel makes the port idle.
