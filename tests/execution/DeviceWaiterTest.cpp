@@ -27,13 +27,16 @@ public:
     bool Held() const { return fClaim.Held(); }
 
     std::function<void(TWaitingCmd&)> fOnResult = [](TWaitingCmd& aCmd) { aCmd.Finish(crOk); };
-    int fiResults = 0; // results of the device that reached this command
+    bool fbClaim = true; // false: an execution that does not wait on the device (a plain send)
+    int fiResults = 0;   // results of the device that reached this command
     int fiStops = 0;
     int fiResets = 0; // stops of an execution that held the device
 
 protected:
     void Start(const QString&) override
     {
+        if (!fbClaim)
+            return;
         fClaim.Claim([this] {
             ++fiResults;
             fOnResult(*this);
@@ -118,6 +121,14 @@ TEST_F(DeviceWaiterTest, NoResultReachesAnExecutionThatEnded)
         {"released", [](std::unique_ptr<TWaitingCmd>& aCmd) { EXPECT_TRUE(aCmd->Release()); }, 0},
         {"cancelled", [](std::unique_ptr<TWaitingCmd>& aCmd) { aCmd->Cancel(); }, 1},
         {"concluded", [](std::unique_ptr<TWaitingCmd>& aCmd) { aCmd->Finish(crFailed); }, 0},
+        {"concluded, then executed without a claim",
+         [](std::unique_ptr<TWaitingCmd>& aCmd) {
+             aCmd->Finish(crOk);
+             aCmd->fbClaim = false;
+             aCmd->Execute(QString());
+             EXPECT_TRUE(aCmd->Pending());
+         },
+         0},
         {"destroyed", [](std::unique_ptr<TWaitingCmd>& aCmd) { aCmd.reset(); }, 0},
     };
     for (const auto& c : cases) {
