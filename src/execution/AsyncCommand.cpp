@@ -67,8 +67,10 @@ void TAsyncCommand::Cancel()
 {
     if (fbPending) {
         fbPending = false;
-        ++fiExecution; // what is still under way for it is dropped
+        // Still this execution while its work stops (its device claim included); what is under
+        // way for it after that is dropped.
         StopPendingWork();
+        ++fiExecution;
     }
     TCommand::Cancel();
 }

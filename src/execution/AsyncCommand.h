@@ -88,7 +88,9 @@ protected:
     QObject* Receiver() const { return fContext.get(); }
 
 private:
-    using TCommand::Conclude; // asynchronous commands conclude through Finish only
+    friend class TDeviceClaim;  // tells the execution that claimed a device
+    friend class TDeviceWaiter; // delivers the device's result guarded, cancels the execution
+    using TCommand::Conclude;   // asynchronous commands conclude through Finish only
 
     std::unique_ptr<QObject> fContext;
     std::shared_ptr<TMainThreadHandOver::TChannel> fChannel;

@@ -5,6 +5,13 @@ TDevice::TDevice(TDeviceContext& aContext) : fContext(aContext) {}
 // Owned commands go with fOwnedCommands, each exactly once, however many names it has.
 TDevice::~TDevice() = default;
 
+TDeviceNotifyEvent TDevice::OnResult()
+{
+    if (!fWaiter.Busy())
+        return nullptr;
+    return [this](TDevice*) { fWaiter.OnResult(); };
+}
+
 TCommand* TDevice::Command(const QString& sName) const
 {
     for (const auto& entry : FCmdList) {

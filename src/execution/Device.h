@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "DeviceContext.h"
+#include "DeviceWaiter.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,8 +48,12 @@ public:
     const QString& Name() const { return FName; }
     void SetName(const QString& sName) { FName = sName; }
     const QString& ErrorText() const { return FsErrorText; }
-    const TDeviceNotifyEvent& OnResult() const { return FOnResult; }
-    void SetOnResult(TDeviceNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
+    // The one way a command waits for this device (see TDeviceWaiter).
+    TDeviceWaiter& Waiter() { return fWaiter; }
+    const TDeviceWaiter& Waiter() const { return fWaiter; }
+    // The device's result event: the waiting command's delivery path while a command waits,
+    // empty otherwise.
+    TDeviceNotifyEvent OnResult();
 
     const std::vector<std::pair<QString, TCommand*>>& CmdList() const { return FCmdList; }
 
@@ -67,10 +72,11 @@ public:
 
 private:
     TDeviceContext& fContext;
+    // Before the commands: they release their claims into it when they go.
+    TDeviceWaiter fWaiter;
     std::vector<std::pair<QString, TCommand*>> FCmdList;
     std::vector<std::unique_ptr<TCommand>> fOwnedCommands;
     QStringList fslInternalNames;
     QString FName;
-    TDeviceNotifyEvent FOnResult;
     QString FsErrorText;
 };

@@ -47,9 +47,13 @@ TDeviceList::~TDeviceList()
 
 void TDeviceList::Clear()
 {
+    // Commands still waiting conclude while every device can still serve them, and no device
+    // result reaches them afterwards.
+    for (auto it = fDeviceList.rbegin(); it != fDeviceList.rend(); ++it)
+        CallHook(*it->second, [](TDevice& aDevice) { aDevice.Waiter().CancelWaiting(); });
     // A device's Released may still use the devices declared before it.
     while (!fDeviceList.empty()) {
-        CallHook(*fDeviceList.back().second, &TDevice::Released);
+        CallHook(*fDeviceList.back().second, [](TDevice& aDevice) { aDevice.Released(); });
         fDeviceList.pop_back();
     }
 }
@@ -57,20 +61,20 @@ void TDeviceList::Clear()
 void TDeviceList::RunStarted()
 {
     for (const auto& entry : fDeviceList)
-        CallHook(*entry.second, &TDevice::RunStarted);
+        CallHook(*entry.second, [](TDevice& aDevice) { aDevice.RunStarted(); });
 }
 
 void TDeviceList::RunEnded()
 {
     for (const auto& entry : fDeviceList)
-        CallHook(*entry.second, &TDevice::RunEnded);
+        CallHook(*entry.second, [](TDevice& aDevice) { aDevice.RunEnded(); });
 }
 
-void TDeviceList::CallHook(TDevice& aDevice, void (TDevice::*aHook)())
+void TDeviceList::CallHook(TDevice& aDevice, const std::function<void(TDevice&)>& aHook)
 {
     // One device that fails to close must not keep the others open.
     try {
-        (aDevice.*aHook)();
+        aHook(aDevice);
     } catch (const std::exception& e) {
         fContext.Msg().Error(QStringLiteral("Device \"%s\": %s"), {aDevice.Name(), ExceptionText(e)});
     }

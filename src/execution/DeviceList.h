@@ -29,7 +29,8 @@ public:
     TDevice* Append(const QString& sDefinition);
     TDevice* Device(const QString& sName) const;
     int Count() const { return int(fDeviceList.size()); }
-    // Releases and destroys every device, the last declared first.
+    // Concludes the commands that still wait on a device (crCancelled), then releases and destroys
+    // every device, the last declared first.
     void Clear();
 
     // Tells every device that a run starts or has ended.
@@ -37,7 +38,7 @@ public:
     void RunEnded();
 
 private:
-    void CallHook(TDevice& aDevice, void (TDevice::*aHook)());
+    void CallHook(TDevice& aDevice, const std::function<void(TDevice&)>& aHook);
 
     TDeviceContext& fContext;
     std::vector<std::pair<QString, std::unique_ptr<TDevice>>> fDeviceList;

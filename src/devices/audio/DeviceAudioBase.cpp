@@ -27,26 +27,18 @@ IAudioPlatform& TDeviceAudioBase::Platform() const
     return Context().Part<IAudioPlatform>();
 }
 
-void TDeviceAudioBase::FireResult()
-{
-    if (OnResult()) {
-        const TDeviceNotifyEvent handler = OnResult();
-        handler(this);
-    }
-}
-
 void TDeviceAudioBase::StateEvent(EDeviceAudioState eState, const char* sDebug)
 {
     FeState = eState;
     Msg().Debug(QString::fromLatin1(sDebug));
-    FireResult();
+    Waiter().OnResult();
 }
 
 void TDeviceAudioBase::ErrorEvent(const QString& sText)
 {
     FeState = easError;
     Msg().Error(QStringLiteral("Error in device \"%s\": %s"), {Name(), sText});
-    FireResult();
+    Waiter().OnResult();
 }
 
 bool TDeviceAudioBase::InitAudioControl(EAudioIoType aAudioType, const QString& sDefinition)
@@ -167,43 +159,31 @@ TCommand* TCmdStop::CommandFor(const QString&, const QString&)
     return this;
 }
 
+TCmdAudioWait::TCmdAudioWait(TDevice* aOwner, TNames aNames)
+    : TAsyncCommand(aOwner), fNames(aNames),
+      fClaim(*this, {QString::fromLatin1(aNames.sNotFinished), aNames.dwNotFinishedId})
+{}
+
 void TCmdAudioWait::Start(const QString&)
 {
     Msg().Debug(QString::fromLatin1(fNames.sExecuteDebug));
-    if (Owner()->OnResult())
-        throw EMsg(QString::fromLatin1(fNames.sNotFinished), TMsgId(fNames.dwNotFinishedId), 0);
-    fbHooked = true;
-    Owner()->SetOnResult([this](TDevice*) {
-        Guarded([this] {
-            Msg().Debug(QString::fromLatin1(fNames.sConclusionDebug));
-            ClearHook();
-            Conclusion();
-        });
+    fClaim.Claim([this] {
+        Msg().Debug(QString::fromLatin1(fNames.sConclusionDebug));
+        fClaim.Release();
+        Conclusion();
     });
-    bool bStarted = false;
-    try {
-        bStarted = StartOperation();
-    } catch (...) {
-        // A source that cannot be made (a wave file that does not parse) fails the step.
-        ClearHook();
-        throw;
-    }
-    if (!bStarted) {
-        ClearHook();
+    // A source that cannot be made (a wave file that does not parse) raises: the step fails.
+    if (!StartOperation()) {
+        fClaim.Release();
         Finish(FailedResult());
     }
 }
 
 void TCmdAudioWait::StopPendingWork()
 {
-    ClearHook();
-}
-
-void TCmdAudioWait::ClearHook()
-{
-    if (fbHooked)
-        Owner()->SetOnResult(nullptr);
-    fbHooked = false;
+    // A command refused as busy leaves the waiting one's operation alone.
+    if (fClaim.Release())
+        StopOperation();
 }
 
 } // namespace audio

@@ -52,9 +52,8 @@ public:
 
 protected:
     IAudioPlatform& Platform() const;
-    // Fires the device's result hook, if a command waits on it.
-    void FireResult();
-    // The capture's or playback's events on the main thread: set the state, log, fire the hook.
+    // The capture's or playback's events on the main thread: set the state, log, and hand the
+    // result to the waiting command.
     void StateEvent(EDeviceAudioState eState, const char* sDebug);
     void ErrorEvent(const QString& sText);
 
@@ -98,8 +97,8 @@ private:
     std::vector<float> fValueArray;
 };
 
-// Base of the commands that wait for their device: at most one holds the device's result hook,
-// a second is refused with its "not finished last time" message.
+// Base of the commands that wait for their device: at most one claims the device, a second is
+// refused with its "not finished last time" message.
 class TCmdAudioWait : public TAsyncCommand
 {
 public:
@@ -110,21 +109,23 @@ public:
         const char* sNotFinished;     // e.g. "AudioIn \"Stop\" not finished last time!"
         std::uint32_t dwNotFinishedId;
     };
-    TCmdAudioWait(TDevice* aOwner, TNames aNames) : TAsyncCommand(aOwner), fNames(aNames) {}
+    TCmdAudioWait(TDevice* aOwner, TNames aNames);
 
 protected:
     void Start(const QString& sParameter) override;
-    void StopPendingWork() override;
+    // Releases the device; the holder also stops its operation (StopOperation).
+    void StopPendingWork() final;
     // Starts the device operation; false concludes at once with FailedResult().
     virtual bool StartOperation() = 0;
+    // Stops the operation of a pending execution that is cancelled or failed.
+    virtual void StopOperation() {}
     virtual ECmdResult FailedResult() const { return crFailed; }
-    // The device fired the hook: conclude (the hook is already cleared).
+    // The device reported its result: conclude (the device is already released).
     virtual void Conclusion() = 0;
-    void ClearHook();
 
 private:
     TNames fNames;
-    bool fbHooked = false;
+    TDeviceClaim fClaim;
 };
 
 // Stop: crOk once the running capture or playback has ended, crDone at once on an idle device.

@@ -315,9 +315,8 @@ bool TCmdCheckRms::StartOperation()
     return static_cast<TDeviceAudioIn*>(Owner())->CheckRms();
 }
 
-void TCmdCheckRms::StopPendingWork()
+void TCmdCheckRms::StopOperation()
 {
-    TCmdAudioWait::StopPendingWork();
     static_cast<TDeviceAudioIn*>(Owner())->Stop();
 }
 
@@ -450,10 +449,9 @@ void TCmdAudioKeyCheck::UnhookKey()
     fHookedRunner = nullptr;
 }
 
-void TCmdAudioKeyCheck::StopPendingWork()
+void TCmdAudioKeyCheck::StopOperation()
 {
     UnhookKey();
-    TCmdAudioWait::StopPendingWork();
     Device().ReleaseEvents();
     Device().Stop();
 }

@@ -55,8 +55,8 @@ public:
 
 protected:
     bool StartOperation() override;
+    void StopOperation() override;
     void Conclusion() override;
-    void StopPendingWork() override;
 
 private:
     QString fsLogName;
@@ -96,7 +96,7 @@ public:
 
 protected:
     bool StartOperation() override;
-    void StopPendingWork() override;
+    void StopOperation() override;
     virtual bool StartRecorder() = 0;
     virtual const char* KeyDebug() const = 0;
     void UnhookKey();

@@ -67,7 +67,6 @@ TDeviceAxcc::TDeviceAxcc(TDeviceContext& aContext) : TDevice(aContext), fTimer(s
 
 TDeviceAxcc::~TDeviceAxcc()
 {
-    *fAlive = false;
     TDeviceAxcc::Released();
 }
 
@@ -82,12 +81,7 @@ void TDeviceAxcc::Init(const QString& sDefinition)
 
 void TDeviceAxcc::Released()
 {
-    // A command still waiting is cancelled while the device can still serve it.
-    for (const auto& entry : CmdList()) {
-        auto* pCommand = dynamic_cast<TAsyncCommand*>(entry.second);
-        if (pCommand && pCommand->Pending())
-            pCommand->Cancel();
-    }
+    // A command still waiting was cancelled by the device list before.
     Close();
 }
 
@@ -248,7 +242,7 @@ void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sRespon
 {
     Msg().Trace(QStringLiteral("Notification:") + sRequest);
     // The dialog runs an event loop, in which the definition may be unloaded and this device go.
-    const std::shared_ptr<bool> alive = fAlive;
+    const TDeviceLifeGuard device = Waiter().LifeGuard();
     try {
         if (!fbCallRunning)
             throw EError(QStringLiteral("No function is running"));
@@ -258,11 +252,11 @@ void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sRespon
         try {
             iResult = ShowMsgDlgRequest(sRequest, bAgreed);
         } catch (...) {
-            if (*alive)
+            if (device.Alive())
                 fbWaitForMsgDlg = false;
             throw;
         }
-        if (!*alive) {
+        if (!device.Alive()) {
             sResponse = QStringLiteral("REJECTED");
             return;
         }
@@ -274,7 +268,7 @@ void TDeviceAxcc::FunctionNotification(const QString& sRequest, QString& sRespon
     } catch (const std::exception& e) {
         sResponse = QStringLiteral("ERROR");
         Msg().Error(QStringLiteral("AXCC fatal error in notification: ") + ExceptionText(e));
-        if (*alive && fbCallRunning) {
+        if (device.Alive() && fbCallRunning) {
             SetErrorText(QStringLiteral("AXCC fatal error!"));
             // The server reports the cancelled function; the watchdog stays on, so that a server
             // that never does still ends the call.
@@ -292,10 +286,10 @@ int TDeviceAxcc::ShowMsgDlgRequest(const QString& sRequest, bool& bAgreed)
     IOperatorDialogs* pDialogs = Context().Dialogs();
     TDialogAnswer eAnswer = TDialogAnswer::None;
     fbDialogWithdrawn = false;
-    const std::shared_ptr<bool> alive = fAlive;
+    const TDeviceLifeGuard device = Waiter().LifeGuard();
     if (pDialogs)
         eAnswer = pDialogs->MessageBox(Name(), request->sText, request->Buttons());
-    if (!*alive)
+    if (!device.Alive())
         return -3; // the device went while the dialog was open
     if (eAnswer == TDialogAnswer::None) {
         Msg().Error(QStringLiteral("No operator answer available"));
@@ -346,10 +340,7 @@ void TDeviceAxcc::CallError(const QString& sText)
 void TDeviceAxcc::RaiseResult()
 {
     EndCall();
-    // A copy: the handler unassigns itself.
-    const TDeviceNotifyEvent handler = OnResult();
-    if (handler)
-        handler(this);
+    Waiter().OnResult();
     fTimer->stop();
 }
 
@@ -474,6 +465,11 @@ void TCmdTimeout::Start(const QString&)
 // ---------------------------------------------------------------------------------------------
 // Execute
 
+TCmdExecFunction::TCmdExecFunction(TDevice* aOwner)
+    : TAsyncCommand(aOwner),
+      fClaim(*this, {QStringLiteral("Command execution not finished last time!"), 0x29210A})
+{}
+
 TCommand* TCmdExecFunction::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
@@ -490,16 +486,8 @@ TCommand* TCmdExecFunction::Init(const QString& sParameter)
 
 void TCmdExecFunction::Start(const QString&)
 {
-    TDeviceAxcc& device = DeviceOf(*this);
-    if (device.OnResult()) {
-        Fail(ExceptionText(
-            EMsg(QStringLiteral("Command execution not finished last time!"), TMsgId(0x29210A), 0)));
-        return;
-    }
-    const QString sCall = Context().Variables().InsertValues(fsFunctionCall);
-    fbHooked = true;
-    device.SetOnResult([this](TDevice*) { Guarded([this] { Conclude(); }); });
-    device.ExecFunction(sCall);
+    fClaim.Claim([this] { Conclude(); });
+    DeviceOf(*this).ExecFunction(Context().Variables().InsertValues(fsFunctionCall));
 }
 
 void TCmdExecFunction::Conclude()
@@ -533,7 +521,6 @@ void TCmdExecFunction::Conclude()
         Msg().Error(QStringLiteral("AXCC timeout!"));
     }
     device.StopWatchdog();
-    Unhook();
     if (eResult == crFailed)
         Fail(sError);
     else
@@ -542,26 +529,16 @@ void TCmdExecFunction::Conclude()
 
 void TCmdExecFunction::Cancel()
 {
-    if (Pending() && fbHooked) {
-        Unhook();
+    // The operator's cancel: the server is told so and the log says it.
+    if (Pending() && fClaim.Release())
         DeviceOf(*this).CancelFunction();
-    }
     TAsyncCommand::Cancel();
 }
 
 void TCmdExecFunction::StopPendingWork()
 {
-    if (fbHooked) {
-        Unhook();
+    if (fClaim.Release())
         DeviceOf(*this).AbandonFunction();
-    }
-}
-
-void TCmdExecFunction::Unhook()
-{
-    if (fbHooked)
-        Owner()->SetOnResult(nullptr);
-    fbHooked = false;
 }
 
 } // namespace axcc

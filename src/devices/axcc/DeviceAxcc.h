@@ -86,8 +86,6 @@ private:
     bool fbDialogWithdrawn = false;
     std::uint64_t fiCall = 0; // replies for an older call are dropped
     TDoneEvent fPending;      // the open or timeout waiting for the server
-    // False once the device is gone: a dialog's event loop may outlive it.
-    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
 };
 
 // Registers the family's device types with the device list: "AXCC".
@@ -131,7 +129,7 @@ private:
 class TCmdExecFunction : public TAsyncCommand
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    explicit TCmdExecFunction(TDevice* aOwner);
     TCommand* Init(const QString& sParameter) override;
     void Cancel() override;
 
@@ -145,9 +143,8 @@ protected:
 
 private:
     void Conclude();
-    void Unhook();
 
-    bool fbHooked = false;
+    TDeviceClaim fClaim;
 };
 
 } // namespace axcc

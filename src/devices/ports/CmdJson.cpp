@@ -144,7 +144,7 @@ void TCmdDataSendJson::LoadExpectedValues(const QString& sTerms)
 
 void TCmdDataSendJson::Start(const QString&)
 {
-    CheckIdle(0x20260A);
+    CheckIdle();
     const QString sData = Context().Variables().InsertValues(fsData);
     WaitJson();
     Port().SendCmd(sData, -1);
@@ -298,7 +298,7 @@ TCommand* TCmdDataWaitForJson::Init(const QString& sParameter)
 
 void TCmdDataWaitForJson::Start(const QString&)
 {
-    CheckIdle(0x20280A);
+    CheckIdle();
     Port().StartTimer(-1);
     WaitJson();
     // A response already in the buffer is checked at once.

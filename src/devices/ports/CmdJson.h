@@ -17,7 +17,8 @@ class TJsonValue;
 class TCmdDataSendJson : public TCmdData
 {
 public:
-    using TCmdData::TCmdData;
+    explicit TCmdDataSendJson(TDevice* aOwner, std::uint32_t dwBusyId = 0x20260A) : TCmdData(aOwner, dwBusyId)
+    {}
     TCommand* Init(const QString& sParameter) override;
 
     using TTerm = std::pair<QString, QString>; // path, expectation
@@ -46,7 +47,7 @@ private:
 class TCmdDataWaitForJson : public TCmdDataSendJson
 {
 public:
-    using TCmdDataSendJson::TCmdDataSendJson;
+    explicit TCmdDataWaitForJson(TDevice* aOwner) : TCmdDataSendJson(aOwner, 0x20280A) {}
     TCommand* Init(const QString& sParameter) override;
 
 protected:

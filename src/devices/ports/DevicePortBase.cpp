@@ -87,10 +87,6 @@ TDevicePortBase::~TDevicePortBase()
         fMonitor->OnInject = nullptr;
     fMonitor.reset();
     fTimer->stop();
-    if (fWaiter)
-        fWaiter->PortGone();
-    fWaiter = nullptr;
-    SetOnResult(nullptr);
 }
 
 void TDevicePortBase::Open()
@@ -265,29 +261,6 @@ QString TDevicePortBase::Display(const QByteArray& aData, bool bSent)
     return Msg().Shows(eTrace) ? DisplayForm(aData) : QString();
 }
 
-void TDevicePortBase::Hook(IPortWaiter* aWaiter, TDeviceNotifyEvent aEvent)
-{
-    fWaiter = aWaiter;
-    SetOnResult(std::move(aEvent));
-}
-
-void TDevicePortBase::Unhook(const IPortWaiter* aWaiter)
-{
-    if (fWaiter != aWaiter)
-        return;
-    fWaiter = nullptr;
-    SetOnResult(nullptr);
-}
-
-void TDevicePortBase::RaiseResult()
-{
-    if (OnResult()) {
-        // The routine unhooks itself when it concludes.
-        const TDeviceNotifyEvent handler = OnResult();
-        handler(this);
-    }
-}
-
 void TDevicePortBase::ReportPortError(const QString& sText, const QString& sLogText)
 {
     SetErrorText(sText);
@@ -392,68 +365,47 @@ void TCmdInstruct::Execute(const QString&)
 // ---------------------------------------------------------------------------------------------
 // TCmdData
 
-TCmdData::TCmdData(TDevice* aOwner) : TAsyncCommand(aOwner) {}
-
-TCmdData::~TCmdData()
+TBusyMessage PortBusy(std::uint32_t dwId)
 {
-    Unhook();
+    return {QStringLiteral("Command execution not finished last time!"), dwId};
 }
 
-void TCmdData::PortGone()
-{
-    fbPortGone = true;
-    fbHooked = false;
-}
+TCmdData::TCmdData(TDevice* aOwner, std::uint32_t dwBusyId)
+    : TAsyncCommand(aOwner), fClaim(*this, PortBusy(dwBusyId))
+{}
 
 TDevicePortBase& TCmdData::Port() const
 {
     return static_cast<TDevicePortBase&>(*Owner());
 }
 
-void TCmdData::CheckIdle(std::uint32_t dwId) const
-{
-    if (Port().Busy())
-        throw EMsg(QStringLiteral("Command execution not finished last time!"), TMsgId(dwId), 0);
-}
-
 void TCmdData::Wait()
 {
-    fbHooked = true;
     if (fbExpectNoResponse)
-        Port().Hook(this, [this](TDevice* aSender) { Guarded([&] { ConcludeWithNoResponse(aSender); }); });
+        WaitWith([this] { ConcludeWithNoResponse(); });
     else
-        Port().Hook(this, [this](TDevice* aSender) { Guarded([&] { Conclude(aSender); }); });
+        WaitWith([this] { Conclude(); });
 }
 
 void TCmdData::WaitWith(std::function<void()> aConclusion)
 {
-    fbHooked = true;
-    Port().Hook(this, [this, aConclusion = std::move(aConclusion)](TDevice*) { Guarded(aConclusion); });
-}
-
-void TCmdData::Unhook()
-{
-    if (!fbHooked || fbPortGone)
-        return;
-    fbHooked = false;
-    Port().Unhook(this);
+    fClaim.Claim(std::move(aConclusion));
 }
 
 void TCmdData::StopPendingWork()
 {
     // Only the command that holds the port may reset it: a command refused as busy leaves the
     // waiting one alone.
-    if (!fbHooked || fbPortGone)
+    if (!fClaim.Release())
         return;
     Port().DisableTimer();
     Port().ClearRxData();
-    Unhook();
 }
 
 void TCmdData::FinishData(ECmdResult eResult)
 {
     Port().DisableTimer();
-    Unhook();
+    fClaim.Release();
     Finish(eResult);
 }
 
@@ -472,7 +424,7 @@ void TCmdData::ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std:
     }
 }
 
-void TCmdData::Conclude(TDevice*)
+void TCmdData::Conclude()
 {
     TDevicePortBase& port = Port();
     const QString sFailure = PortFailure(port);
@@ -516,7 +468,7 @@ void TCmdData::Conclude(TDevice*)
     FinishData(eResult);
 }
 
-void TCmdData::ConcludeWithNoResponse(TDevice*)
+void TCmdData::ConcludeWithNoResponse()
 {
     TDevicePortBase& port = Port();
     if (!port.ErrorText().isEmpty()) {
@@ -560,7 +512,7 @@ TCommand* TCmdDataSend::Init(const QString& sParameter)
 
 void TCmdDataSend::Start(const QString&)
 {
-    CheckIdle(0x20220A);
+    CheckIdle();
     const QString sData = Context().Variables().InsertValues(fsData);
     if (fbExpectNoResponse || !fsExpected.isEmpty()) {
         Wait();
@@ -586,7 +538,7 @@ TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
 
 void TCmdDataWaitForRsp::Start(const QString&)
 {
-    CheckIdle(0x20240A);
+    CheckIdle();
     Port().StartTimer(-1);
     Wait();
     // A response that is already in the buffer is evaluated at once.
@@ -596,16 +548,7 @@ void TCmdDataWaitForRsp::Start(const QString&)
 // ---------------------------------------------------------------------------------------------
 // Evaluate.Value
 
-TCmdGetValue::~TCmdGetValue()
-{
-    Unhook();
-}
-
-void TCmdGetValue::PortGone()
-{
-    fbPortGone = true;
-    fbHooked = false;
-}
+TCmdGetValue::TCmdGetValue(TDevice* aOwner) : TAsyncAnalyser(aOwner), fClaim(*this, PortBusy(0x20320A)) {}
 
 TDevicePortBase& TCmdGetValue::Port() const
 {
@@ -627,29 +570,13 @@ TCommand* TCmdGetValue::Init(const QString& sParameter)
     return this;
 }
 
-void TCmdGetValue::Execute(const QString&)
+void TCmdGetValue::Start(const QString&)
 {
-    FCmdResult = crUnknown;
-    if (Port().Busy())
-        throw EMsg(QStringLiteral("Command execution not finished last time!"), TMsgId(0x20320A), 0);
-    fbHooked = true;
-    Port().Hook(this, [this](TDevice* aSender) {
-        try {
-            Conclude(aSender);
-        } catch (const std::exception& e) {
-            SetErrorText(ExceptionText(e));
-            FinishValue(crFailed);
-        }
-    });
-    try {
-        Port().SendCmd(fsCmd, -1);
-    } catch (...) {
-        Unhook();
-        throw;
-    }
+    fClaim.Claim([this] { Conclude(); });
+    Port().SendCmd(fsCmd, -1);
 }
 
-void TCmdGetValue::Conclude(TDevice*)
+void TCmdGetValue::Conclude()
 {
     TDevicePortBase& port = Port();
     const QString sFailure = PortFailure(port);
@@ -691,30 +618,17 @@ void TCmdGetValue::Conclude(TDevice*)
 
 void TCmdGetValue::FinishValue(ECmdResult eResult)
 {
-    if (!fbHooked)
-        return; // concluded or cancelled already
+    StopPendingWork();
+    Finish(eResult);
+}
+
+void TCmdGetValue::StopPendingWork()
+{
+    // As the data commands: only the holder resets the port.
+    if (!fClaim.Release())
+        return;
     Port().DisableTimer();
     Port().ClearRxData();
-    Unhook();
-    TCommand::Conclude(eResult);
-}
-
-void TCmdGetValue::Unhook()
-{
-    if (!fbHooked || fbPortGone)
-        return;
-    fbHooked = false;
-    Port().Unhook(this);
-}
-
-void TCmdGetValue::Cancel()
-{
-    if (fbHooked && !fbPortGone) {
-        Port().DisableTimer();
-        Port().ClearRxData();
-        Unhook();
-    }
-    FCmdResult = crCancelled;
 }
 
 } // namespace ports

@@ -18,19 +18,9 @@ class TCommaSeparatedValue;
 
 namespace ports {
 
-// A command that waits on a port: the port tells it when the port goes away under it, so that
-// the command never reaches into a device that is being destroyed.
-class IPortWaiter
-{
-public:
-    virtual void PortGone() = 0;
-
-protected:
-    ~IPortWaiter() = default;
-};
-
 // The common port device: the function table of every port, the receive buffer with its framing,
-// the response timer and the hook through which a waiting data command is concluded.
+// and the response timer; a waiting data command holds the device's waiter and is concluded
+// through it.
 class TDevicePortBase : public TDevice
 {
 public:
@@ -83,12 +73,10 @@ public:
     // shows trace lines).
     QString Display(const QByteArray& aData, bool bSent);
 
-    // The waiting data command's hook: set while one waits, empty otherwise.
-    bool Busy() const { return bool(OnResult()); }
-    void Hook(IPortWaiter* aWaiter, TDeviceNotifyEvent aEvent);
-    void Unhook(const IPortWaiter* aWaiter);
+    // True while a data command waits on the port.
+    bool Busy() const { return Waiter().Busy(); }
     // Calls the waiting command's conclusion routine, if one waits.
-    void RaiseResult();
+    void RaiseResult() { Waiter().OnResult(); }
 
 protected:
     void SetPortId(const QString& sPortId) { FsPortId = sPortId; }
@@ -110,7 +98,6 @@ private:
     QString FsPortId = QStringLiteral("?");
     QByteArray FRxData;
     bool fbRxLimitWarned = false;
-    IPortWaiter* fWaiter = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -176,29 +163,30 @@ private:
     QString fsStatement;
 };
 
+// The message a data command is refused with while another command of its port waits.
+TBusyMessage PortBusy(std::uint32_t dwId);
+
 // Sends and/or waits for a framed response and compares it with the expectation. The port calls
 // the conclusion routine once per received chunk, when the timer fires and when the port fails.
-class TCmdData : public TAsyncCommand, public IPortWaiter
+class TCmdData : public TAsyncCommand
 {
 public:
-    explicit TCmdData(TDevice* aOwner);
-    ~TCmdData() override;
-
-    void PortGone() override;
+    // dwBusyId: the ID of the busy message of the command's function.
+    TCmdData(TDevice* aOwner, std::uint32_t dwBusyId);
 
 protected:
     TDevicePortBase& Port() const;
-    // Raises the busy error (with dwId) when another command of the port waits.
-    void CheckIdle(std::uint32_t dwId) const;
-    // Hooks this command's conclusion routine on the port.
+    // Raises the busy error when another command of the port waits.
+    void CheckIdle() const { fClaim.RequireIdle(); }
+    // Claims the port with this command's conclusion routine.
     void Wait();
-    // Hooks another conclusion routine (the JSON functions').
+    // Claims the port with another conclusion routine (the JSON functions').
     void WaitWith(std::function<void()> aConclusion);
     void FinishData(ECmdResult eResult);
     void StopPendingWork() override;
 
-    void Conclude(TDevice* aSender);
-    void ConcludeWithNoResponse(TDevice* aSender);
+    void Conclude();
+    void ConcludeWithNoResponse();
 
     // Reads the tags, the expectation (value iFirst onward) and the optional variable.
     void ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std::uint32_t dwVariableId);
@@ -210,16 +198,13 @@ protected:
     bool fbExpectNoResponse = false;
 
 private:
-    void Unhook();
-
-    bool fbHooked = false;
-    bool fbPortGone = false;
+    TDeviceClaim fClaim;
 };
 
 class TCmdDataSend : public TCmdData
 {
 public:
-    using TCmdData::TCmdData;
+    explicit TCmdDataSend(TDevice* aOwner) : TCmdData(aOwner, 0x20220A) {}
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -232,7 +217,7 @@ private:
 class TCmdDataWaitForRsp : public TCmdData
 {
 public:
-    using TCmdData::TCmdData;
+    explicit TCmdDataWaitForRsp(TDevice* aOwner) : TCmdData(aOwner, 0x20240A) {}
     TCommand* Init(const QString& sParameter) override;
 
 protected:
@@ -240,27 +225,25 @@ protected:
 };
 
 // Sends a query and checks the number in the response against the limits.
-class TCmdGetValue : public TCmdAnalyser, public IPortWaiter
+class TCmdGetValue : public TAsyncAnalyser
 {
 public:
-    using TCmdAnalyser::TCmdAnalyser;
-    ~TCmdGetValue() override;
+    explicit TCmdGetValue(TDevice* aOwner);
     TCommand* Init(const QString& sParameter) override;
-    void Execute(const QString& sParameter) override;
-    void Cancel() override;
-    void PortGone() override;
+
+protected:
+    void Start(const QString& sParameter) override;
+    void StopPendingWork() override;
 
 private:
     TDevicePortBase& Port() const;
-    void Conclude(TDevice* aSender);
+    void Conclude();
     void FinishValue(ECmdResult eResult);
-    void Unhook();
 
     QString fsCmd;
     QString fsStartTag;
     QString fsEndTag;
-    bool fbHooked = false;
-    bool fbPortGone = false;
+    TDeviceClaim fClaim;
 };
 
 // Registers the family's device types with the device list: "RS232", "TCP.Client", "UDP" and "FTDI".

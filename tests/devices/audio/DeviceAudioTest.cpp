@@ -351,6 +351,30 @@ TEST_F(DeviceAudioTest, OneWaitingCommandPerDevice)
     EXPECT_EQ(rms->CmdResult(), crOk) << "silence: RMS 0 within 0:1";
 }
 
+TEST_F(DeviceAudioTest, RefusedCheckLeavesTheWaitingCheckMeasuring)
+{
+    ASSERT_NO_FATAL_FAILURE(StartToneHeard());
+    TCommand* peak = Make(fIn, QStringLiteral("Start.Peak.Check"),
+                          QStringLiteral("\"peak\";-32768:32767:0:0:0;-32768:32767:65535:0:0"));
+    bool bConcluded = false;
+    peak->SetOnResult([&bConcluded](TCommand*) { bConcluded = true; });
+    peak->Execute(QString());
+    Wait(700); // the capture runs
+
+    TCommand* rms = Make(fIn, QStringLiteral("Check.RMS"), QStringLiteral("\"rms\";1000:32767;1000:32767"));
+    rms->Execute(QString());
+    EXPECT_EQ(rms->CmdResult(), crFailed);
+    EXPECT_EQ(rms->ErrorText(),
+              QStringLiteral("AudioIn \"Check.RMS\" not finished last time!\r\nID: 414200:0"));
+    EXPECT_FALSE(RunEventsUntil([&bConcluded] { return bConcluded; }, 1500))
+        << "the refused check must not stop the capture of the waiting one";
+
+    fRunner.OfferKey(Qt::Key_Return);
+    ASSERT_TRUE(RunEventsUntil([&bConcluded] { return bConcluded; }, 8000));
+    EXPECT_EQ(peak->CmdResult(), crOk);
+    EXPECT_EQ(Stop(fOut), crOk);
+}
+
 TEST_F(DeviceAudioTest, ToneDurationAndSecondStart)
 {
     // A tone sounds at least its duration, and at least the first block of one second.

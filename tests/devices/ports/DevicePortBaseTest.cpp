@@ -272,6 +272,35 @@ TEST_F(DevicePortBaseTest, TimerSemantics)
     EXPECT_TRUE(Logged("Timer event at port \"FAKE\""));
 }
 
+TEST_F(DevicePortBaseTest, ReleasingTheDevicesConcludesTheWaitingCommandOnce)
+{
+    const struct
+    {
+        const char* sFunction;
+        const char* sParameter;
+    } cases[] = {
+        {"Send", "\"s\";A;;;OK"}, {"WaitForResponse", "\"w\";;;OK"}, {"Evaluate.Value", "\"v\";V?;;;1;2"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sFunction);
+        TCommand* cmd = Line(c.sFunction, c.sParameter);
+        int iConclusions = 0;
+        ECmdResult eResult = crUnknown;
+        cmd->SetOnResult([&](TCommand* aSender) {
+            ++iConclusions;
+            eResult = aSender->CmdResult();
+        });
+        cmd->Execute(QString());
+        ASSERT_TRUE(fPort->Busy());
+        TestDeviceList().Clear();
+        EXPECT_EQ(iConclusions, 1);
+        EXPECT_EQ(eResult, crCancelled);
+        // The response time (300 ms) runs out with nobody left to reach.
+        EXPECT_FALSE(RunEventsUntil([&iConclusions] { return iConclusions > 1; }, 500));
+        fPort = &Device<TFakePort>(QStringLiteral("FakePort; Port1; 300"));
+        fPort->Open();
+    }
+}
+
 TEST_F(DevicePortBaseTest, BusyPortAndCancel)
 {
     TCommand* first = Line("Send", "\"1\";A;;;OK");
@@ -284,7 +313,9 @@ TEST_F(DevicePortBaseTest, BusyPortAndCancel)
               QStringLiteral("Command execution not finished last time!\r\nID: 20220A:0"));
     EXPECT_EQ(Run(wait), crFailed);
     EXPECT_EQ(wait->ErrorText(), QStringLiteral("Command execution not finished last time!\r\nID: 20240A:0"));
-    EXPECT_EQ(RaisedMsg([&] { value->Execute(QString()); }).MsgNo(), QStringLiteral("20320A:0"));
+    EXPECT_EQ(Run(value), crFailed);
+    EXPECT_EQ(value->ErrorText(),
+              QStringLiteral("Command execution not finished last time!\r\nID: 20320A:0"));
     EXPECT_EQ(fPort->written, std::vector<QByteArray>{B("A")}) << "the refused commands sent nothing";
 
     // The waiting one is untouched by the refusals, and a cancel makes the port idle.
