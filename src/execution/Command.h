@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -69,7 +70,10 @@ public:
     void SetOnResult(TCmdNotifyEvent aEvent) { FOnResult = std::move(aEvent); }
     // The number the last execution measured and judged, if it measured one; the job clears it
     // before every execution.
-    const std::optional<TMeasurement>& Measurement() const { return fMeasurement; }
+    std::optional<TMeasurement> Measurement() const
+    {
+        return fMeasurement ? std::optional<TMeasurement>(*fMeasurement) : std::nullopt;
+    }
     void ClearMeasurement() { fMeasurement.reset(); }
 
 protected:
@@ -86,7 +90,10 @@ protected:
     // Writes aValue into this command's value-log column, if it has one.
     void LogValue(const QString& aValue) const;
     // Keeps the measured number and its limits for the result database.
-    void SetMeasurement(double rValue, double rLow, double rHigh) { fMeasurement = {rValue, rLow, rHigh}; }
+    void SetMeasurement(double rValue, double rLow, double rHigh)
+    {
+        fMeasurement = std::make_unique<TMeasurement>(TMeasurement{rValue, rLow, rHigh});
+    }
     // Sets the result and fires OnResult: the one way a command concludes.
     void Conclude(ECmdResult aResult);
 
@@ -98,5 +105,7 @@ private:
     TDevice* FOwner;
     TCmdNotifyEvent FOnResult;
     QString FsErrorText;
-    std::optional<TMeasurement> fMeasurement;
+    // Behind a pointer: one command per definition line is kept, most of them never measure, and
+    // the command's size counts in a definition of 200,000 lines.
+    std::unique_ptr<TMeasurement> fMeasurement;
 };
