@@ -136,7 +136,6 @@ void TWorkerThread::Start(TBody aBody, std::function<void()> aEnded, TFailedEven
     fState = std::make_shared<TLink::TState>();
     fThread = std::thread([this, link = TLink(fState), body = std::move(aBody), ended = std::move(aEnded),
                            failed = std::move(aFailed)] {
-        pthread_setname_np(pthread_self(), fsName);
         QString sFailure;
         bool bFailed = false;
         try {
@@ -161,6 +160,8 @@ void TWorkerThread::Start(TBody aBody, std::function<void()> aEnded, TFailedEven
                 ended();
         });
     });
+    // Named from here, so that the name is there as soon as Start returns.
+    pthread_setname_np(fThread.native_handle(), fsName);
 }
 
 bool TWorkerThread::RequestStop()

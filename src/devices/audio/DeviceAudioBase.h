@@ -5,6 +5,7 @@
 
 #include "execution/AsyncCommand.h"
 #include "execution/Device.h"
+#include "execution/DeviceWorker.h"
 
 #include <QString>
 
@@ -52,6 +53,8 @@ public:
 
 protected:
     IAudioPlatform& Platform() const;
+    // The device's thread, on which its capture or playback runs.
+    TWorkerThread& Worker() { return fWorker; }
     // Fires the device's result hook, if a command waits on it.
     void FireResult();
     // The capture's or playback's events on the main thread: set the state, log, fire the hook.
@@ -61,6 +64,7 @@ protected:
     EDeviceAudioState FeState = easNone;
 
 private:
+    TDeviceWorker fWorker;
     std::unique_ptr<TAudioControl> fAudioControl;
     QString fsDeviceName;
     int fiChannelCount = 0;
