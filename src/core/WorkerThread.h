@@ -90,7 +90,7 @@ public:
     // Closes the post (what the body posted and was not yet delivered is dropped, with its end),
     // asks the body to end, wakes every wait and joins the thread.
     void Stop();
-    // Any thread: posts for the running body, as its link does; false when none runs.
+    // Main thread: posts for the running body, as its link does; false when none runs.
     bool PostToMain(std::function<void()> aWork) const;
 
 protected:

@@ -37,9 +37,6 @@ void TInstrument::Terminate()
 
 void TInstrument::Message(TMsgTypeId aType, TMsgId aId, const QString& aText)
 {
-    fsSynchMsgType = aType;
-    fsSynchMsgText = aText;
-    fsSynchMsgId = aId;
     fMsg.NewMsg(aType, aId, aText);
 }
 

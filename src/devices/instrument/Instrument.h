@@ -52,17 +52,10 @@ protected:
     virtual void Execute(const TWorkerThread::TLink& aLink) = 0;
     void Start();
 
-    // Logs aText at aType.
+    // Logs aText at aType in the device's session.
     void Message(TMsgTypeId aType, TMsgId aId, const QString& aText);
 
-    // The last message, as the message routine stored it.
-    TMsgTypeId fsSynchMsgType = eNone;
-    QString fsSynchMsgText;
-    TMsgId fsSynchMsgId;
-
     TDeviceWorker fWorker;
-
-protected:
     TMsgChannel& fMsg;
 };
 
