@@ -180,6 +180,25 @@ TEST_F(DeviceWorkerTest, APostAfterTheReleaseIsDropped)
     Settle();
 }
 
+TEST_F(DeviceWorkerTest, APostClosedFromInsideItsOwnCallDropsTheRest)
+{
+    // As a converter that is found lost closes itself in its poller's notification.
+    const TMainThreadPost post;
+    bool bFirst = false;
+    bool bSecond = false;
+    ASSERT_TRUE(post.Post([&] {
+        post.Close();
+        bFirst = true;
+    }));
+    ASSERT_TRUE(post.Post([&] { bSecond = true; }));
+    Settle();
+    EXPECT_TRUE(bFirst);
+    EXPECT_FALSE(bSecond);
+    EXPECT_FALSE(post.IsOpen());
+    EXPECT_FALSE(post.Post([] { ADD_FAILURE() << "reached a closed post"; }));
+    Settle();
+}
+
 TEST_F(DeviceWorkerTest, AnExceptionOnTheThreadBecomesAFailureOnTheMainThread)
 {
     // Without a handler: an error in the device's session.
