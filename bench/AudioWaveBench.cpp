@@ -37,7 +37,7 @@ std::vector<std::uint8_t> Signal()
 class TCountingSink : public IWaveNotificationSink
 {
 public:
-    void PostNotification(std::uint32_t, std::uint32_t, std::int32_t) override { ++iPosts; }
+    void PostNotification(EWaveEvent, std::uint32_t, std::int32_t) override { ++iPosts; }
     long iPosts = 0;
 };
 

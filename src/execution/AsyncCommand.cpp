@@ -3,46 +3,20 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 
-#include <QMetaObject>
-
-// The link from worker threads to the command. The command closes it (under the lock) before its
-// context object goes, so a post either reaches the event queue of a living object or is dropped.
-struct TMainThreadHandOver::TChannel
-{
-    std::mutex Lock;
-    QObject* pContext = nullptr;
-    std::function<void(std::uint64_t, std::function<void()>)> Deliver;
-};
-
-TMainThreadHandOver::TMainThreadHandOver(std::shared_ptr<TChannel> aChannel, std::uint64_t iExecution)
-    : fChannel(std::move(aChannel)), fiExecution(iExecution)
+TMainThreadHandOver::TMainThreadHandOver(TAsyncCommand& aCommand, TMainThreadPost aPost,
+                                         std::uint64_t iExecution)
+    : fCommand(&aCommand), fPost(std::move(aPost)), fiExecution(iExecution)
 {}
 
 bool TMainThreadHandOver::Post(std::function<void()> aWork) const
 {
-    const std::lock_guard<std::mutex> lock(fChannel->Lock);
-    if (!fChannel->pContext)
-        return false;
-    QMetaObject::invokeMethod(
-        fChannel->pContext,
-        [channel = fChannel, iExecution = fiExecution, work = std::move(aWork)]() mutable {
-            if (channel->Deliver)
-                channel->Deliver(iExecution, std::move(work));
-        },
-        Qt::QueuedConnection);
-    return true;
+    // The command closes the post before it goes: a delivered call always meets it.
+    return fPost.Post([pCommand = fCommand, iExecution = fiExecution, work = std::move(aWork)] {
+        pCommand->Deliver(iExecution, work);
+    });
 }
 
-TAsyncCommand::TAsyncCommand(TDevice* aOwner)
-    : TCommand(aOwner), fContext(std::make_unique<QObject>()),
-      fChannel(std::make_shared<TMainThreadHandOver::TChannel>())
-{
-    fChannel->pContext = fContext.get();
-    fChannel->Deliver = [this](std::uint64_t iExecution, std::function<void()> aWork) {
-        if (iExecution == fiExecution)
-            Guarded(aWork);
-    };
-}
+TAsyncCommand::TAsyncCommand(TDevice* aOwner) : TCommand(aOwner), fContext(std::make_unique<QObject>()) {}
 
 TAsyncCommand::~TAsyncCommand()
 {
@@ -50,9 +24,7 @@ TAsyncCommand::~TAsyncCommand()
         fbPending = false;
         StopPendingWork();
     }
-    const std::lock_guard<std::mutex> lock(fChannel->Lock);
-    fChannel->pContext = nullptr;
-    fChannel->Deliver = nullptr;
+    fPost.Close();
 }
 
 void TAsyncCommand::Execute(const QString& sParameter)
@@ -116,5 +88,24 @@ void TAsyncCommand::Guarded(const std::function<void()>& aWork)
 
 TMainThreadHandOver TAsyncCommand::HandOver() const
 {
-    return TMainThreadHandOver(fChannel, fiExecution);
+    return TMainThreadHandOver(const_cast<TAsyncCommand&>(*this), fPost, fiExecution);
+}
+
+void TAsyncCommand::Deliver(std::uint64_t iExecution, const std::function<void()>& aWork)
+{
+    if (iExecution == fiExecution)
+        Guarded(aWork);
+}
+
+void TAsyncCommand::RunOnWorker(TWorkerThread& aWorker, TWorkerThread::TBody aWork,
+                                std::function<void()> aDone)
+{
+    const TMainThreadHandOver handOver = HandOver();
+    aWorker.Start(
+        std::move(aWork),
+        [handOver, done = std::move(aDone)] {
+            if (done)
+                handOver.Post(done);
+        },
+        [handOver, this](const QString& sText) { handOver.Post([this, sText] { Fail(sText); }); });
 }

@@ -2,15 +2,18 @@
 
 #include "Command.h"
 
+#include "core/WorkerThread.h"
+
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <type_traits>
 #include <utility>
+
+class TAsyncCommand;
 
 // Hands work from any thread to the main thread for one execution of an asynchronous command.
 // Worker threads keep a copy; once the command is cancelled, concluded or destroyed, what they
@@ -23,10 +26,10 @@ public:
 
 private:
     friend class TAsyncCommand;
-    struct TChannel;
-    TMainThreadHandOver(std::shared_ptr<TChannel> aChannel, std::uint64_t iExecution);
+    TMainThreadHandOver(TAsyncCommand& aCommand, TMainThreadPost aPost, std::uint64_t iExecution);
 
-    std::shared_ptr<TChannel> fChannel;
+    TAsyncCommand* fCommand;
+    TMainThreadPost fPost;
     std::uint64_t fiExecution = 0;
 };
 
@@ -82,18 +85,26 @@ protected:
 
     // The hand-over of the pending execution, for worker threads.
     TMainThreadHandOver HandOver() const;
+    // Runs aWork for the pending execution on aWorker (a device's thread): aDone then runs on the
+    // main thread, guarded; an exception that leaves aWork fails the step with its text. Both are
+    // dropped when the execution is over meanwhile.
+    void RunOnWorker(TWorkerThread& aWorker, TWorkerThread::TBody aWork, std::function<void()> aDone);
 
     // A main-thread object that lives exactly as long as the command: connections and queued calls
     // made with it as context end with the command.
     QObject* Receiver() const { return fContext.get(); }
 
 private:
-    friend class TDeviceClaim;  // tells the execution that claimed a device
-    friend class TDeviceWaiter; // delivers the device's result guarded, cancels the execution
-    using TCommand::Conclude;   // asynchronous commands conclude through Finish only
+    friend class TDeviceClaim;        // tells the execution that claimed a device
+    friend class TDeviceWaiter;       // delivers the device's result guarded, cancels the execution
+    friend class TMainThreadHandOver; // delivers a worker's result
+    using TCommand::Conclude;         // asynchronous commands conclude through Finish only
+
+    // A hand-over arrived on the main thread: runs it when its execution is still pending.
+    void Deliver(std::uint64_t iExecution, const std::function<void()>& aWork);
 
     std::unique_ptr<QObject> fContext;
-    std::shared_ptr<TMainThreadHandOver::TChannel> fChannel;
+    TMainThreadPost fPost; // closed when the command goes
     std::uint64_t fiExecution = 0;
     bool fbPending = false;
 };

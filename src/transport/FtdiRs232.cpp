@@ -3,8 +3,6 @@
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
 
-#include <QMetaObject>
-
 #include <chrono>
 #include <exception>
 #include <system_error>
@@ -12,98 +10,9 @@
 namespace ports {
 
 // ---------------------------------------------------------------------------------------------
-// The poller
-
-class TFtdiRs232::TEventThread
-{
-public:
-    // dwModem: the modem lines at the start; a change from there raises OnModemSignal.
-    TEventThread(TFtdiRs232& aParent, std::uint64_t iGeneration, int iModem)
-        : fParent(aParent), fiGeneration(iGeneration), fiModem(iModem)
-    {
-        fThread = std::thread([this] { Run(); });
-    }
-    ~TEventThread() { Stop(); }
-    TEventThread(const TEventThread&) = delete;
-    TEventThread& operator=(const TEventThread&) = delete;
-
-    void Stop()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(fLock);
-            fbStop = true;
-        }
-        fWake.notify_all();
-        if (fThread.joinable())
-            fThread.join();
-    }
-
-    // The main thread took the received-data notification: the next bytes post a new one.
-    void RxTaken() { fbRxPosted = false; }
-
-private:
-    void Run()
-    {
-        // The notifications name the converter object and this opening, never this thread object,
-        // which may be gone when they run.
-        TFtdiRs232* const parent = &fParent;
-        const std::uint64_t iGeneration = fiGeneration;
-        std::uint32_t dwModem = fiModem < 0 ? 0 : std::uint32_t(fiModem);
-        bool bModemKnown = fiModem >= 0;
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(fLock);
-                if (fWake.wait_for(lock, std::chrono::milliseconds(ciPollIntervalMs),
-                                   [this] { return fbStop; }))
-                    return;
-            }
-            try {
-                bool bGot = false;
-                const int iStatus = fParent.FetchQueued(bGot);
-                if (iStatus != ftOk) {
-                    // The converter is lost (unplugged) or broken: the main thread closes it.
-                    Post([parent, iGeneration, iStatus] { parent->PollerError(iGeneration, iStatus); });
-                    return;
-                }
-                std::uint32_t dwStatus = 0;
-                if (fParent.Converter()->GetModemStatus(dwStatus) == ftOk) {
-                    if (bModemKnown && dwStatus != dwModem)
-                        Post([parent, iGeneration] { parent->PollerModemSignal(iGeneration); });
-                    dwModem = dwStatus;
-                    bModemKnown = true;
-                }
-                if (bGot && !fbRxPosted.exchange(true))
-                    Post([parent, iGeneration] { parent->PollerRxData(iGeneration); });
-            } catch (const std::exception& e) {
-                const QString sText = ExceptionText(e);
-                Post([sText] { TMsg::Error(QStringLiteral("FTDI event thread: %s"), {sText}); });
-            }
-        }
-    }
-
-    // Queues aWork for the main thread; it is dropped when the converter object goes away (the
-    // object stops this thread before its main-thread object goes).
-    template <class TWork>
-    void Post(TWork aWork)
-    {
-        QMetaObject::invokeMethod(fParent.fMainThread.get(), std::move(aWork), Qt::QueuedConnection);
-    }
-
-    TFtdiRs232& fParent;
-    const std::uint64_t fiGeneration;
-    const int fiModem;
-    std::mutex fLock;
-    std::condition_variable fWake;
-    bool fbStop = false;
-    std::atomic<bool> fbRxPosted{false};
-    std::thread fThread;
-};
-
-// ---------------------------------------------------------------------------------------------
 // TFtdiRs232
 
-TFtdiRs232::TFtdiRs232(IFtdiLibrary& aLibrary) : TFtdiD2xx(aLibrary), fMainThread(std::make_unique<QObject>())
-{}
+TFtdiRs232::TFtdiRs232(IFtdiLibrary& aLibrary) : TFtdiD2xx(aLibrary) {}
 
 TFtdiRs232::~TFtdiRs232()
 {
@@ -117,14 +26,37 @@ TFtdiRs232::~TFtdiRs232()
 
 void TFtdiRs232::StopEventThread()
 {
-    // A posted lambda of the poller refers to it (through the generation only): the thread
-    // object goes, its late notifications are dropped by the generation check.
-    ++fiGeneration;
-    if (fEventThread) {
-        fEventThread->Stop();
-        fEventThread.reset();
-    }
+    fPoller.Stop();
     SetQueued(false);
+}
+
+void TFtdiRs232::Poll(const TWorkerThread::TLink& aLink, int iModem)
+{
+    std::uint32_t dwModem = iModem < 0 ? 0 : std::uint32_t(iModem);
+    bool bModemKnown = iModem >= 0;
+    while (!aLink.WaitFor(std::chrono::milliseconds(ciPollIntervalMs))) {
+        try {
+            bool bGot = false;
+            const int iStatus = FetchQueued(bGot);
+            if (iStatus != ftOk) {
+                // The converter is lost (unplugged) or broken: the main thread closes it.
+                aLink.PostToMain([this, iStatus] { PollerError(iStatus); });
+                return;
+            }
+            std::uint32_t dwStatus = 0;
+            if (Converter()->GetModemStatus(dwStatus) == ftOk) {
+                if (bModemKnown && dwStatus != dwModem)
+                    aLink.PostToMain([this] { PollerModemSignal(); });
+                dwModem = dwStatus;
+                bModemKnown = true;
+            }
+            if (bGot && !fbRxPosted.exchange(true))
+                aLink.PostToMain([this] { PollerRxData(); });
+        } catch (const std::exception& e) {
+            const QString sText = ExceptionText(e);
+            aLink.PostToMain([sText] { TMsg::Error(QStringLiteral("FTDI event thread: %s"), {sText}); });
+        }
+    }
 }
 
 EDeviceOpenSteps TFtdiRs232::OpenConverter(const QString& aDeviceId, int aFlag,
@@ -190,7 +122,8 @@ EDeviceOpenSteps TFtdiRs232::OpenEx(const QString& aDeviceId, int aFlag)
     try {
         SetQueued(true);
         const int iModem = GetModemSignal();
-        fEventThread = std::make_unique<TEventThread>(*this, ++fiGeneration, iModem);
+        fbRxPosted = false;
+        fPoller.Start([this, iModem](const TWorkerThread::TLink& aLink) { Poll(aLink, iModem); });
     } catch (const std::system_error&) {
         SetQueued(false);
         Detach();
@@ -240,25 +173,22 @@ int TFtdiRs232::GetModemCTS()
     return (std::uint32_t(iStatus) & cdwFtdiModemCts) != 0 ? 1 : 0;
 }
 
-void TFtdiRs232::PollerRxData(std::uint64_t iGeneration)
+void TFtdiRs232::PollerRxData()
 {
-    if (iGeneration != fiGeneration || !fEventThread)
-        return;
-    fEventThread->RxTaken();
+    // The next bytes post a new notification.
+    fbRxPosted = false;
     if (OnRxData)
         OnRxData(this);
 }
 
-void TFtdiRs232::PollerModemSignal(std::uint64_t iGeneration)
+void TFtdiRs232::PollerModemSignal()
 {
-    if (iGeneration == fiGeneration && OnModemSignal)
+    if (OnModemSignal)
         OnModemSignal(this);
 }
 
-void TFtdiRs232::PollerError(std::uint64_t iGeneration, int iStatus)
+void TFtdiRs232::PollerError(int iStatus)
 {
-    if (iGeneration != fiGeneration)
-        return;
     // The poller ended itself after posting this; the converter is closed without a further
     // report of its own (closing a lost converter fails as a rule).
     StopEventThread();

@@ -2,15 +2,11 @@
 
 #include "FtdiD2xx.h"
 
-#include <QObject>
+#include "core/WorkerThread.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 namespace ports {
 
@@ -113,18 +109,23 @@ public:
     std::function<void(TFtdiRs232* aSender)> OnError;
 
 private:
-    class TEventThread;
-
     EDeviceOpenSteps OpenConverter(const QString& aDeviceId, int aFlag,
                                    std::unique_ptr<IFtdiConverter>& aConverter);
-    // Notifications of the poller, on the main thread; iGeneration tells which opening they
-    // belong to, so that a late one of an earlier opening is dropped.
-    void PollerRxData(std::uint64_t iGeneration);
-    void PollerModemSignal(std::uint64_t iGeneration);
-    void PollerError(std::uint64_t iGeneration, int iStatus);
+    // The poller's body: every poll interval, what the converter received and its modem lines.
+    // iModem: the modem lines at the start (-1 unknown); a change from there is reported.
+    void Poll(const TWorkerThread::TLink& aLink, int iModem);
+    // Notifications of the poller, on the main thread. Those of an earlier opening never arrive:
+    // stopping the poller drops them.
+    void PollerRxData();
+    void PollerModemSignal();
+    void PollerError(int iStatus);
     void StopEventThread();
 
-    std::unique_ptr<TEventThread> fEventThread;
+    // The poller. Transports build on core only, so it is the plain worker thread, stopped with
+    // every closing and at the end.
+    TWorkerThread fPoller{"tzk-ftdi-poll"};
+    // The main thread has not yet taken the last received-data notification.
+    std::atomic<bool> fbRxPosted{false};
     std::uint32_t FdwBaudrate = 9600;
     EDataBits FeDataBits = ed8bit;
     EStopBits FeStopBits = es1bit;
@@ -133,9 +134,6 @@ private:
     std::uint8_t FbyXOnByte = 17;
     std::uint8_t FbyXOffByte = 19;
     int FiErrorCode = 0;
-    std::uint64_t fiGeneration = 0;
-    // Lives on the main thread; the poller's hand-overs are queued to it and end with it.
-    std::unique_ptr<QObject> fMainThread;
 };
 
 } // namespace ports

@@ -5,6 +5,8 @@
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
+#include <QStringList>
+
 #include <mutex>
 #include <vector>
 
@@ -32,24 +34,24 @@ class TAudioCapture::TSink : public IWaveNotificationSink
 {
 public:
     explicit TSink(TAudioCapture& aCapture) : fCapture(aCapture) {}
-    void SetLink(std::unique_ptr<TAudioThreadLink> aLink)
+    void SetLink(std::unique_ptr<TWorkerThread::TLink> aLink)
     {
         const std::lock_guard<std::mutex> lock(fMutex);
         fLink = std::move(aLink);
     }
-    void PostNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue) override
+    void PostNotification(EWaveEvent eEvent, std::uint32_t dwChannel, std::int32_t iValue) override
     {
         const std::lock_guard<std::mutex> lock(fMutex);
         if (fLink)
-            fLink->Post([this, dwCode, dwChannel, iValue] {
-                fCapture.DispatchNotification(dwCode, dwChannel, iValue);
+            fLink->PostToMain([this, eEvent, dwChannel, iValue] {
+                fCapture.DispatchNotification(eEvent, dwChannel, iValue);
             });
     }
 
 private:
     TAudioCapture& fCapture;
     std::mutex fMutex;
-    std::unique_ptr<TAudioThreadLink> fLink;
+    std::unique_ptr<TWorkerThread::TLink> fLink;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -87,11 +89,11 @@ bool TAudioCaptureThread::Init(const QString& sConfig, IWaveNotificationSink* aM
     return true;
 }
 
-void TAudioCaptureThread::Run(const TAudioThreadLink& aLink)
+void TAudioCaptureThread::Run(const TWorkerThread::TLink& aLink)
 {
     TAudioCapture* pParent = &fParent;
     const auto postError = [&aLink, pParent](const QString& sText) {
-        aLink.Post([pParent, sText] {
+        aLink.PostToMain([pParent, sText] {
             if (pParent->OnCaptureError)
                 pParent->OnCaptureError(sText);
         });
@@ -111,27 +113,27 @@ void TAudioCaptureThread::Run(const TAudioThreadLink& aLink)
                              {ExceptionText(e)}));
             return;
         }
-        aLink.Post([pParent] {
+        aLink.PostToMain([pParent] {
             if (pParent->OnCaptureStart)
-                pParent->OnCaptureStart(pParent);
+                pParent->OnCaptureStart();
         });
         // Every half buffer the loop takes in all packets received. A stop request ends the wait
         // at once and no packet is taken after it, whatever the source does meanwhile.
         const std::uint32_t nFrames = stream->PacketFrames();
         std::vector<std::uint8_t> packet(std::size_t(nFrames) * format.Format.nBlockAlign);
-        const auto terminated = [&aLink] { return aLink.Terminated(); };
-        while (!aLink.Terminated()) {
-            stream->Wait(ciCaptureBufferMs / 2, terminated);
-            while (!aLink.Terminated() && stream->Read(packet.data())) {
+        const auto stopping = [&aLink] { return aLink.Stopping(); };
+        while (!aLink.Stopping()) {
+            stream->Wait(ciCaptureBufferMs / 2, stopping);
+            while (!aLink.Stopping() && stream->Read(packet.data())) {
                 if (!fWave->Write(packet.data(), nFrames))
-                    aLink.Terminate();
+                    aLink.RequestStop();
             }
         }
         stream.reset();
         fWave->Complete();
-        aLink.Post([pParent, wave = fWave] {
+        aLink.PostToMain([pParent, wave = fWave] {
             if (pParent->OnCaptureComplete)
-                pParent->OnCaptureComplete(wave.get());
+                pParent->OnCaptureComplete(*wave);
         });
     } catch (const std::exception& e) {
         postError(ExceptionText(e));
@@ -141,7 +143,9 @@ void TAudioCaptureThread::Run(const TAudioThreadLink& aLink)
 // ---------------------------------------------------------------------------------------------
 // TAudioCapture
 
-TAudioCapture::TAudioCapture(IAudioPlatform& aPlatform) : fPlatform(aPlatform) {}
+TAudioCapture::TAudioCapture(IAudioPlatform& aPlatform, TWorkerThread& aWorker)
+    : fPlatform(aPlatform), fWorker(aWorker)
+{}
 
 TAudioCapture::~TAudioCapture()
 {
@@ -158,46 +162,52 @@ bool TAudioCapture::Init(const QString& sConfigTerm)
 
 bool TAudioCapture::Start()
 {
-    if (fCaptureThread.Running())
+    if (fWorker.Running())
         return false;
     auto thread = std::make_shared<TAudioCaptureThread>(fPlatform, *this);
     if (!thread->Init(fsConfigTerm, fMsgWndHandle.get()))
         return false;
     TSink* pSink = fMsgWndHandle.get();
-    fCaptureThread.Start(
-        [pSink, thread](const TAudioThreadLink& aLink) {
+    fWorker.Start(
+        [pSink, thread](const TWorkerThread::TLink& aLink) {
             if (pSink)
-                pSink->SetLink(std::make_unique<TAudioThreadLink>(aLink));
+                pSink->SetLink(std::make_unique<TWorkerThread::TLink>(aLink));
             thread->Run(aLink);
         },
         [this] {
             if (OnStopped)
-                OnStopped(this);
+                OnStopped();
+        },
+        [this](const QString& sText) {
+            if (OnCaptureError)
+                OnCaptureError(sText);
         });
     return true;
 }
 
 bool TAudioCapture::Stop()
 {
-    return fCaptureThread.Stop();
+    return fWorker.RequestStop();
 }
 
 void TAudioCapture::Shutdown()
 {
-    fCaptureThread.Shutdown();
+    fWorker.Stop();
     if (fMsgWndHandle)
         fMsgWndHandle->SetLink(nullptr);
 }
 
-void TAudioCapture::DispatchNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue)
+void TAudioCapture::ClearWaveEvents()
 {
-    const TNotifyWmAudioWave* pEvents[] = {&OnWmAudioWave1, &OnWmAudioWave2, &OnWmAudioWave3,
-                                           &OnWmAudioWave4};
-    if (dwCode < cWmAudioWave1 || dwCode > cWmAudioWave4)
-        return;
-    const TNotifyWmAudioWave& event = *pEvents[dwCode - cWmAudioWave1];
+    for (TChannelEvent& event : fWaveEvents)
+        event = nullptr;
+}
+
+void TAudioCapture::DispatchNotification(EWaveEvent eEvent, std::uint32_t dwChannel, std::int32_t iValue)
+{
+    const TChannelEvent& event = OnWave(eEvent);
     if (event)
-        event(this, dwChannel, iValue);
+        event(dwChannel, iValue);
 }
 
 } // namespace audio

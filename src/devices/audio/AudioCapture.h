@@ -1,10 +1,13 @@
 #pragma once
 
 #include "AudioPlatform.h"
-#include "AudioThread.h"
 #include "AudioWave.h"
 
+#include "core/WorkerThread.h"
+
 #include <QString>
+
+#include <array>
 
 #include <cstdint>
 #include <functional>
@@ -12,9 +15,12 @@
 
 namespace audio {
 
-using TNotifyEvent = std::function<void(void* aSender)>;
+using TAudioEvent = std::function<void()>;
 using TTextEvent = std::function<void(const QString& aText)>;
-using TNotifyWmAudioWave = std::function<void(void* aSender, std::uint32_t aSource, std::int32_t aValue)>;
+// An analyser's value for one channel.
+using TChannelEvent = std::function<void(std::uint32_t dwChannel, std::int32_t iValue)>;
+// The capture ended: the wave sink with what it took in.
+using TCaptureCompleteEvent = std::function<void(const TWaveCapture& aWave)>;
 
 class TAudioCapture;
 
@@ -27,7 +33,7 @@ public:
     // Makes the wave sink the term asks for; false for an unknown function.
     bool Init(const QString& sConfig, IWaveNotificationSink* aMsgWndHandle);
     // The thread's work; everything it reports goes through aLink.
-    void Run(const TAudioThreadLink& aLink);
+    void Run(const TWorkerThread::TLink& aLink);
 
 private:
     IAudioPlatform& fPlatform;
@@ -36,12 +42,13 @@ private:
     QString fsDeviceName;
 };
 
-// Captures from one endpoint into a wave sink on a thread of its own and reports start,
-// completion, errors, the end and the analysers' notifications on the main thread, in order.
+// Captures from one endpoint into a wave sink on its device's worker thread and reports start,
+// completion, errors, the end and the analysers' values on the main thread, in order.
 class TAudioCapture
 {
 public:
-    explicit TAudioCapture(IAudioPlatform& aPlatform);
+    // aWorker: the device's thread; it outlives this object.
+    TAudioCapture(IAudioPlatform& aPlatform, TWorkerThread& aWorker);
     virtual ~TAudioCapture();
     TAudioCapture(const TAudioCapture&) = delete;
     TAudioCapture& operator=(const TAudioCapture&) = delete;
@@ -54,27 +61,28 @@ public:
     bool Stop();
     // Stops the capture and waits for its thread; what it had not yet delivered is dropped.
     void Shutdown();
-    bool Running() const { return fCaptureThread.Running(); }
+    bool Running() const { return fWorker.Running(); }
 
-    // Maps the analysers' codes to OnWmAudioWave1 .. 4 (main thread).
-    virtual void DispatchNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue);
+    // The handler of one of the analysers' values (main thread).
+    TChannelEvent& OnWave(EWaveEvent eEvent) { return fWaveEvents[std::size_t(eEvent)]; }
+    // Clears every handler of the analysers' values.
+    void ClearWaveEvents();
+    // Hands an analyser's value to its handler (main thread).
+    void DispatchNotification(EWaveEvent eEvent, std::uint32_t dwChannel, std::int32_t iValue);
 
-    TNotifyEvent OnCaptureStart;
-    TNotifyEvent OnCaptureComplete; // sender: the wave sink
+    TAudioEvent OnCaptureStart;
+    TCaptureCompleteEvent OnCaptureComplete;
     TTextEvent OnCaptureError;
-    TNotifyEvent OnStopped;
-    TNotifyWmAudioWave OnWmAudioWave1;
-    TNotifyWmAudioWave OnWmAudioWave2;
-    TNotifyWmAudioWave OnWmAudioWave3;
-    TNotifyWmAudioWave OnWmAudioWave4;
+    TAudioEvent OnStopped;
 
 private:
     class TSink;
 
     IAudioPlatform& fPlatform;
+    TWorkerThread& fWorker;
     std::unique_ptr<TSink> fMsgWndHandle;
     QString fsConfigTerm;
-    TAudioThread fCaptureThread;
+    std::array<TChannelEvent, cWaveEventCount> fWaveEvents;
 };
 
 // The name=value pairs of a configuration term ("a=1;b=2;").

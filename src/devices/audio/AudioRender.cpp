@@ -31,11 +31,11 @@ void TAudioRenderThread::Init(const QString& sConfig)
     }
 }
 
-void TAudioRenderThread::Run(const TAudioThreadLink& aLink)
+void TAudioRenderThread::Run(const TWorkerThread::TLink& aLink)
 {
     TAudioRender* pParent = &fParent;
     const auto postError = [&aLink, pParent](const QString& sText) {
-        aLink.Post([pParent, sText] {
+        aLink.PostToMain([pParent, sText] {
             if (pParent->OnError)
                 pParent->OnError(sText);
         });
@@ -64,18 +64,18 @@ void TAudioRenderThread::Run(const TAudioThreadLink& aLink)
         const std::uint32_t nBlockAlign = format.Format.nBlockAlign;
         std::vector<std::uint8_t> block(std::size_t(nBufferFrames) * nBlockAlign);
         bool bStarted = false;
-        const auto terminated = [&aLink] { return aLink.Terminated(); };
+        const auto stopping = [&aLink] { return aLink.Stopping(); };
         const auto play = [&](std::uint32_t nFrames) {
             const std::uint32_t nPacket = std::max<std::uint32_t>(1, stream->PacketFrames());
-            for (std::uint32_t nDone = 0; nDone < nFrames && !aLink.Terminated(); nDone += nPacket) {
+            for (std::uint32_t nDone = 0; nDone < nFrames && !aLink.Stopping(); nDone += nPacket) {
                 if (!stream->Write(block.data() + std::size_t(nDone) * nBlockAlign,
-                                   std::min(nPacket, nFrames - nDone), terminated))
+                                   std::min(nPacket, nFrames - nDone), stopping))
                     return;
                 if (!bStarted) {
                     bStarted = true;
-                    aLink.Post([pParent] {
+                    aLink.PostToMain([pParent] {
                         if (pParent->OnRenderStart)
-                            pParent->OnRenderStart(pParent);
+                            pParent->OnRenderStart();
                     });
                 }
             }
@@ -85,26 +85,28 @@ void TAudioRenderThread::Run(const TAudioThreadLink& aLink)
             play(nBufferFrames);
         } else {
             // Nothing to hear at all: the start is reported all the same, the end follows.
-            aLink.Post([pParent] {
+            aLink.PostToMain([pParent] {
                 if (pParent->OnRenderStart)
-                    pParent->OnRenderStart(pParent);
+                    pParent->OnRenderStart();
             });
         }
         const std::uint32_t nHalf = nBufferFrames / 2;
-        while (!aLink.Terminated() && dwFlags != cBufferSilent) {
+        while (!aLink.Stopping() && dwFlags != cBufferSilent) {
             dwFlags = fWave->Read(block.data(), nHalf);
             if (dwFlags == cBufferData)
                 play(nHalf);
         }
         // An exhausted source plays out; after a stop, closing the stream drops what is buffered.
-        if (!aLink.Terminated())
-            stream->Drain(terminated);
+        if (!aLink.Stopping())
+            stream->Drain(stopping);
     } catch (const std::exception& e) {
         postError(ExceptionText(e));
     }
 }
 
-TAudioRender::TAudioRender(IAudioPlatform& aPlatform) : fPlatform(aPlatform) {}
+TAudioRender::TAudioRender(IAudioPlatform& aPlatform, TWorkerThread& aWorker)
+    : fPlatform(aPlatform), fWorker(aWorker)
+{}
 
 TAudioRender::~TAudioRender()
 {
@@ -119,26 +121,30 @@ bool TAudioRender::Init(const QString& sConfigTerm)
 
 bool TAudioRender::Start()
 {
-    if (fRenderThread.Running())
+    if (fWorker.Running())
         return false;
     auto thread = std::make_shared<TAudioRenderThread>(fPlatform, *this);
     thread->Init(fsConfigTerm);
-    fRenderThread.Start([thread](const TAudioThreadLink& aLink) { thread->Run(aLink); },
-                        [this] {
-                            if (OnStopped)
-                                OnStopped(this);
-                        });
+    fWorker.Start([thread](const TWorkerThread::TLink& aLink) { thread->Run(aLink); },
+                  [this] {
+                      if (OnStopped)
+                          OnStopped();
+                  },
+                  [this](const QString& sText) {
+                      if (OnError)
+                          OnError(sText);
+                  });
     return true;
 }
 
 bool TAudioRender::Stop()
 {
-    return fRenderThread.Stop();
+    return fWorker.RequestStop();
 }
 
 void TAudioRender::Shutdown()
 {
-    fRenderThread.Shutdown();
+    fWorker.Stop();
 }
 
 } // namespace audio

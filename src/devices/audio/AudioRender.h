@@ -2,7 +2,6 @@
 
 #include "AudioCapture.h"
 #include "AudioPlatform.h"
-#include "AudioThread.h"
 #include "AudioWave.h"
 
 #include <QString>
@@ -21,7 +20,7 @@ public:
     TAudioRenderThread(IAudioPlatform& aPlatform, TAudioRender& aParent);
     // Makes the source; a wave file is loaded here, so that its errors reach the caller.
     void Init(const QString& sConfig);
-    void Run(const TAudioThreadLink& aLink);
+    void Run(const TWorkerThread::TLink& aLink);
 
 private:
     IAudioPlatform& fPlatform;
@@ -30,12 +29,13 @@ private:
     QString fsDeviceName;
 };
 
-// Plays a wave source on one endpoint on a thread of its own and reports start, errors and the
-// end on the main thread.
+// Plays a wave source on one endpoint on its device's worker thread and reports start, errors and
+// the end on the main thread.
 class TAudioRender
 {
 public:
-    explicit TAudioRender(IAudioPlatform& aPlatform);
+    // aWorker: the device's thread; it outlives this object.
+    TAudioRender(IAudioPlatform& aPlatform, TWorkerThread& aWorker);
     ~TAudioRender();
     TAudioRender(const TAudioRender&) = delete;
     TAudioRender& operator=(const TAudioRender&) = delete;
@@ -45,16 +45,16 @@ public:
     bool Start();
     bool Stop();
     void Shutdown();
-    bool Running() const { return fRenderThread.Running(); }
+    bool Running() const { return fWorker.Running(); }
 
-    TNotifyEvent OnRenderStart;
+    TAudioEvent OnRenderStart;
     TTextEvent OnError;
-    TNotifyEvent OnStopped;
+    TAudioEvent OnStopped;
 
 private:
     IAudioPlatform& fPlatform;
+    TWorkerThread& fWorker;
     QString fsConfigTerm;
-    TAudioThread fRenderThread;
 };
 
 } // namespace audio

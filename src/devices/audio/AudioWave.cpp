@@ -308,7 +308,7 @@ bool TWaveCaptureRms::Write(const std::uint8_t* pData, std::uint32_t nFrameCount
             if (bWindowFull) {
                 // nearbyint rounds half to even in the default rounding mode.
                 FRmsValues[ch] = std::int32_t(std::nearbyint(std::sqrt(fRmsAccu[ch] / fiRmsAccuCounter)));
-                Post(cWmAudioWave1, std::uint32_t(ch), FRmsValues[ch]);
+                Post(EWaveEvent::Rms, std::uint32_t(ch), FRmsValues[ch]);
                 fRmsAccu[ch] = 0.0;
             }
         }
@@ -369,7 +369,7 @@ bool TWaveCaptureAvg::Write(const std::uint8_t* pData, std::uint32_t nFrameCount
             if (FSampleAccu[ch] > fMaxSampleAccu) {
                 FSampleAccu[ch] = 0;
                 FSampleCounts[ch] = 0;
-                Post(cWmAudioWave4, std::uint32_t(ch), 0);
+                Post(EWaveEvent::AverageReset, std::uint32_t(ch), 0);
             }
         }
     }
@@ -377,10 +377,10 @@ bool TWaveCaptureAvg::Write(const std::uint8_t* pData, std::uint32_t nFrameCount
         for (std::size_t ch = 0; ch < nChannels; ++ch) {
             if (fPeakUpdates[ch] > 0) {
                 fPeakUpdates[ch] = 0;
-                Post(cWmAudioWave3, std::uint32_t(ch), FPeakValues[ch]);
+                Post(EWaveEvent::Peak, std::uint32_t(ch), FPeakValues[ch]);
             }
             if (FSampleCounts[ch] % 200 == 0)
-                Post(cWmAudioWave1, std::uint32_t(ch), FAverages[ch]);
+                Post(EWaveEvent::Average, std::uint32_t(ch), FAverages[ch]);
         }
     }
     return true;
@@ -416,7 +416,7 @@ bool TWaveCapturePeak::Write(const std::uint8_t* pData, std::uint32_t nFrameCoun
                 if (d > fSampleDeltas[ch]) {
                     fSampleDeltas[ch] = d;
                     ++fSampleDeltaUpdates[ch];
-                    Post(cWmAudioWave4, std::uint32_t(ch), d);
+                    Post(EWaveEvent::Step, std::uint32_t(ch), d);
                 }
             }
             fLastValues[ch] = s;
@@ -434,11 +434,11 @@ bool TWaveCapturePeak::Write(const std::uint8_t* pData, std::uint32_t nFrameCoun
         for (std::size_t ch = 0; ch < nChannels; ++ch) {
             if (fMinUpdates[ch] > 0) {
                 fMinUpdates[ch] = 0;
-                Post(cWmAudioWave2, std::uint32_t(ch), fMinValues[ch]);
+                Post(EWaveEvent::Minimum, std::uint32_t(ch), fMinValues[ch]);
             }
             if (fMaxUpdates[ch] > 0) {
                 fMaxUpdates[ch] = 0;
-                Post(cWmAudioWave3, std::uint32_t(ch), fMaxValues[ch]);
+                Post(EWaveEvent::Maximum, std::uint32_t(ch), fMaxValues[ch]);
             }
         }
     }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -49,11 +50,18 @@ inline constexpr std::uint8_t cSubFormatPcm[16] = {0x01, 0x00, 0x00, 0x00, 0x00,
 constexpr std::uint32_t cBufferData = 0;
 constexpr std::uint32_t cBufferSilent = 2;
 
-// Notification codes of the analysers.
-constexpr std::uint32_t cWmAudioWave1 = 1925;
-constexpr std::uint32_t cWmAudioWave2 = 1926;
-constexpr std::uint32_t cWmAudioWave3 = 1927;
-constexpr std::uint32_t cWmAudioWave4 = 1928;
+// What an analyser reports for one channel.
+enum class EWaveEvent
+{
+    Rms,          // RMS analyser: the RMS of the window just measured
+    Average,      // average analyser: the average so far
+    Peak,         // average analyser: a new largest deviation from the offset
+    AverageReset, // average analyser: the accumulator was full and starts again (no value)
+    Minimum,      // peak analyser: a new smallest sample
+    Maximum,      // peak analyser: a new largest sample
+    Step          // peak analyser: a new steepest step between consecutive samples
+};
+constexpr std::size_t cWaveEventCount = std::size_t(EWaveEvent::Step) + 1;
 
 using TChannelValue = std::vector<std::int32_t>;
 using TChannelAccu = std::vector<double>;
@@ -65,7 +73,7 @@ class IWaveNotificationSink
 {
 public:
     virtual ~IWaveNotificationSink() = default;
-    virtual void PostNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue) = 0;
+    virtual void PostNotification(EWaveEvent eEvent, std::uint32_t dwChannel, std::int32_t iValue) = 0;
 };
 
 // A source or sink of 16-bit PCM frames between an endpoint and the test.
@@ -182,10 +190,10 @@ public:
     void Complete() override {}
 
 protected:
-    void Post(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue) const
+    void Post(EWaveEvent eEvent, std::uint32_t dwChannel, std::int32_t iValue) const
     {
         if (fWindowHandle)
-            fWindowHandle->PostNotification(dwCode, dwChannel, iValue);
+            fWindowHandle->PostNotification(eEvent, dwChannel, iValue);
     }
     static std::int16_t Sample(const std::uint8_t* pData, std::size_t nIndex)
     {

@@ -9,7 +9,8 @@
 namespace audio {
 
 TDeviceAudioBase::TDeviceAudioBase(TDeviceContext& aContext)
-    : TDevice(aContext), fAudioControl(std::make_unique<TAudioControl>(Platform()))
+    : TDevice(aContext), fWorker(Msg(), "tzk-audio"),
+      fAudioControl(std::make_unique<TAudioControl>(Platform()))
 {
     AddCommand(QStringLiteral("MuteOn"),
                std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOn));

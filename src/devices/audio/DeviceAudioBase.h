@@ -5,6 +5,7 @@
 
 #include "execution/AsyncCommand.h"
 #include "execution/Device.h"
+#include "execution/DeviceWorker.h"
 
 #include <QString>
 
@@ -52,6 +53,8 @@ public:
 
 protected:
     IAudioPlatform& Platform() const;
+    // The device's thread, on which its capture or playback runs.
+    TWorkerThread& Worker() { return fWorker; }
     // The capture's or playback's events on the main thread: set the state, log, and hand the
     // result to the waiting command.
     void StateEvent(EDeviceAudioState eState, const char* sDebug);
@@ -60,6 +63,7 @@ protected:
     EDeviceAudioState FeState = easNone;
 
 private:
+    TDeviceWorker fWorker;
     std::unique_ptr<TAudioControl> fAudioControl;
     QString fsDeviceName;
     int fiChannelCount = 0;

@@ -58,7 +58,7 @@ bool IsEnter(int iKey)
 // TDeviceAudioIn
 
 TDeviceAudioIn::TDeviceAudioIn(TDeviceContext& aContext)
-    : TDeviceAudioBase(aContext), fAudioCapture(std::make_unique<TAudioCapture>(Platform()))
+    : TDeviceAudioBase(aContext), fAudioCapture(std::make_unique<TAudioCapture>(Platform(), Worker()))
 {
     AddCommand(QStringLiteral("Stop"),
                std::make_unique<TCmdStop>(
@@ -91,9 +91,10 @@ void TDeviceAudioIn::Init(const QString& sDefinition)
     if (Context().HardwareAttached() && !fAudioCapture->Init(DeviceName()))
         throw EMsg(QStringLiteral("Audio input device \"%s\" initialization failed!"), {DeviceName()},
                    TMsgId(0x411114), 0);
-    fAudioCapture->OnStopped = [this](void*) {
+    fAudioCapture->OnStopped = [this] {
         fAudioCapture->OnCaptureStart = nullptr;
-        fAudioCapture->OnWmAudioWave1 = nullptr;
+        fAudioCapture->OnWave(EWaveEvent::Rms) = nullptr;
+        fAudioCapture->OnWave(EWaveEvent::Average) = nullptr;
         StateEvent(easStopped, "AudioIn stopped event");
     };
 }
@@ -142,7 +143,7 @@ bool TDeviceAudioIn::CheckRms()
         return false;
     const QString sTerm = Format(QStringLiteral("%s=%s;%s=%s;%s"),
                                  {"DeviceName", DeviceName(), "Function", "RecordRms", "Event=On"});
-    fAudioCapture->OnWmAudioWave1 = [this](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Rms) = [this](std::uint32_t aSource, std::int32_t aValue) {
         RmsUpdate(aSource, aValue);
     };
     fAudioCapture->OnCaptureStart = nullptr;
@@ -158,7 +159,7 @@ bool TDeviceAudioIn::StartRmsRecorder()
     const QString sTerm = Format(QStringLiteral("%s=%s;%s=%s;%s"),
                                  {"DeviceName", DeviceName(), "Function", "RecordRms", "Event=On"});
     BindStartHandler();
-    fAudioCapture->OnWmAudioWave1 = [this](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Rms) = [this](std::uint32_t aSource, std::int32_t aValue) {
         RmsUpdate(aSource, aValue);
     };
     fiMeasurementCount = 1000000;
@@ -174,7 +175,7 @@ bool TDeviceAudioIn::StartWaveRecorder(const QString& sFileName)
         Format(QStringLiteral("%s=%s;%s=%s;%s=%s;"),
                {"DeviceName", DeviceName(), "Function", "RecordFile", "FileName", sFileName});
     BindStartHandler();
-    fAudioCapture->OnWmAudioWave1 = nullptr;
+    fAudioCapture->OnWave(EWaveEvent::Rms) = nullptr;
     return StartCapture(QStringLiteral("AudioIn recorder initialization: "), sTerm,
                         "Device \"%s\" recorder initialization failed!");
 }
@@ -189,16 +190,16 @@ bool TDeviceAudioIn::StartAvgRecorder(TCmdStartAvgCheck& aCmd)
                 "Thresholds", JoinValues(aCmd.Thresholds()), "Event=On"});
     TCmdStartAvgCheck* pCmd = &aCmd;
     fAudioCapture->OnCaptureStart = nullptr;
-    fAudioCapture->OnWmAudioWave1 = [pCmd](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Average) = [pCmd](std::uint32_t aSource, std::int32_t aValue) {
         pCmd->AverageUpdate(aSource, aValue);
     };
-    fAudioCapture->OnWmAudioWave3 = [pCmd](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Peak) = [pCmd](std::uint32_t aSource, std::int32_t aValue) {
         pCmd->PeakUpdate(aSource, aValue);
     };
-    fAudioCapture->OnWmAudioWave4 = [pCmd](void*, std::uint32_t aSource, std::int32_t) {
+    fAudioCapture->OnWave(EWaveEvent::AverageReset) = [pCmd](std::uint32_t aSource, std::int32_t) {
         pCmd->ResetUpdate(aSource);
     };
-    fAudioCapture->OnCaptureComplete = [pCmd](void* aSender) { pCmd->CaptureComplete(aSender); };
+    fAudioCapture->OnCaptureComplete = [pCmd](const TWaveCapture& aWave) { pCmd->CaptureComplete(aWave); };
     return StartCapture(QStringLiteral("AudioIn average recorder initialization: "), sTerm,
                         "Device \"%s\" average recorder initialization failed!");
 }
@@ -211,13 +212,13 @@ bool TDeviceAudioIn::StartPeakRecorder(TCmdStartPeakCheck& aCmd)
                                  {"DeviceName", DeviceName(), "Function", "RecordPeak", "Event=On"});
     TCmdStartPeakCheck* pCmd = &aCmd;
     fAudioCapture->OnCaptureStart = nullptr;
-    fAudioCapture->OnWmAudioWave4 = [pCmd](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Step) = [pCmd](std::uint32_t aSource, std::int32_t aValue) {
         pCmd->StepUpdate(aSource, aValue);
     };
-    fAudioCapture->OnWmAudioWave2 = [pCmd](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Minimum) = [pCmd](std::uint32_t aSource, std::int32_t aValue) {
         pCmd->MinUpdate(aSource, aValue);
     };
-    fAudioCapture->OnWmAudioWave3 = [pCmd](void*, std::uint32_t aSource, std::int32_t aValue) {
+    fAudioCapture->OnWave(EWaveEvent::Maximum) = [pCmd](std::uint32_t aSource, std::int32_t aValue) {
         pCmd->MaxUpdate(aSource, aValue);
     };
     return StartCapture(QStringLiteral("AudioIn peak recorder initialization: "), sTerm,
@@ -226,7 +227,7 @@ bool TDeviceAudioIn::StartPeakRecorder(TCmdStartPeakCheck& aCmd)
 
 void TDeviceAudioIn::BindStartHandler()
 {
-    fAudioCapture->OnCaptureStart = [this](void*) { StateEvent(easStarted, "AudioIn capture start event"); };
+    fAudioCapture->OnCaptureStart = [this] { StateEvent(easStarted, "AudioIn capture start event"); };
 }
 
 void TDeviceAudioIn::RmsUpdate(std::uint32_t aSource, std::int32_t aValue)
@@ -249,9 +250,9 @@ void TDeviceAudioIn::RmsUpdate(std::uint32_t aSource, std::int32_t aValue)
 bool TDeviceAudioIn::Stop()
 {
     fAudioCapture->OnCaptureStart = nullptr;
-    fAudioCapture->OnWmAudioWave1 = nullptr;
-    fAudioCapture->OnWmAudioWave3 = nullptr;
-    fAudioCapture->OnWmAudioWave4 = nullptr;
+    for (const EWaveEvent eEvent : {EWaveEvent::Rms, EWaveEvent::Average, EWaveEvent::Peak,
+                                    EWaveEvent::Maximum, EWaveEvent::AverageReset, EWaveEvent::Step})
+        fAudioCapture->OnWave(eEvent) = nullptr;
     if (fAudioCapture->Stop()) {
         FeState = easStopping;
         return true;
@@ -273,10 +274,7 @@ void TDeviceAudioIn::ReleaseEvents()
 {
     fAudioCapture->OnCaptureStart = nullptr;
     fAudioCapture->OnCaptureComplete = nullptr;
-    fAudioCapture->OnWmAudioWave1 = nullptr;
-    fAudioCapture->OnWmAudioWave2 = nullptr;
-    fAudioCapture->OnWmAudioWave3 = nullptr;
-    fAudioCapture->OnWmAudioWave4 = nullptr;
+    fAudioCapture->ClearWaveEvents();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -530,7 +528,7 @@ void TCmdStartAvgCheck::ResetUpdate(std::uint32_t aSource)
     Msg().Info(QStringLiteral("Channel %d sample accumulator reset"), {int(aSource)});
 }
 
-void TCmdStartAvgCheck::CaptureComplete(void* aSender)
+void TCmdStartAvgCheck::CaptureComplete(const TWaveCapture& aWave)
 {
     Device().ReleaseEvents();
     if (Device().State() == easError) {
@@ -539,7 +537,7 @@ void TCmdStartAvgCheck::CaptureComplete(void* aSender)
         feResult = crFailed;
         return;
     }
-    const auto* pAvg = dynamic_cast<const TWaveCaptureAvg*>(static_cast<const TWaveCapture*>(aSender));
+    const auto* pAvg = dynamic_cast<const TWaveCaptureAvg*>(&aWave);
     if (!pAvg)
         throw EMsg(TMsgId(0x417300), 0);
     if (feResult == crUnknown)

@@ -122,7 +122,7 @@ public:
     void AverageUpdate(std::uint32_t aSource, std::int32_t aValue);
     void PeakUpdate(std::uint32_t aSource, std::int32_t aValue);
     void ResetUpdate(std::uint32_t aSource);
-    void CaptureComplete(void* aSender);
+    void CaptureComplete(const TWaveCapture& aWave);
 
 protected:
     bool StartRecorder() override;

@@ -13,7 +13,7 @@
 namespace audio {
 
 TDeviceAudioOut::TDeviceAudioOut(TDeviceContext& aContext)
-    : TDeviceAudioBase(aContext), fAudioRender(std::make_unique<TAudioRender>(Platform()))
+    : TDeviceAudioBase(aContext), fAudioRender(std::make_unique<TAudioRender>(Platform(), Worker()))
 {
     AddCommand(QStringLiteral("Stop"),
                std::make_unique<TCmdStop>(
@@ -25,7 +25,7 @@ TDeviceAudioOut::TDeviceAudioOut(TDeviceContext& aContext)
          QStringLiteral("AudioOut1")},
         {{"Start.Sine", CreateCommand<TCmdStartSine>}, {"Start.File", CreateCommand<TCmdStartFile>}});
     fAudioRender->OnError = [this](const QString& sText) { ErrorEvent(sText); };
-    fAudioRender->OnStopped = [this](void*) {
+    fAudioRender->OnStopped = [this] {
         fAudioRender->OnRenderStart = nullptr;
         StateEvent(easStopped, "AudioOut stopped event");
     };
@@ -78,7 +78,7 @@ bool TDeviceAudioOut::StartRender(const QString& sTerm)
         Msg().Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;
     }
-    fAudioRender->OnRenderStart = [this](void*) { StateEvent(easStarted, "AudioOut render start event"); };
+    fAudioRender->OnRenderStart = [this] { StateEvent(easStarted, "AudioOut render start event"); };
     if (!fAudioRender->Start()) {
         Msg().Error(QStringLiteral("Device \"%s\" is running already!"), {Name()});
         return false;

@@ -6,7 +6,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
-#include <QMetaObject>
 
 namespace axcc {
 
@@ -46,12 +45,12 @@ QString ReplyError(const QDBusMessage& aReply, const QString& sSignature)
 
 } // namespace
 
-// The object the server calls Notify on. Messages are only taken here; they are served from the
-// event loop on the main thread.
+// The object the server calls Notify on, on the bus's thread. Messages are only taken here; they
+// are served from the event loop on the main thread.
 class TClientObject : public QDBusVirtualObject
 {
 public:
-    explicit TClientObject(TComInterface& aOwner) : fOwner(aOwner) {}
+    TClientObject(TComInterface& aOwner, TMainThreadPost aPost) : fOwner(aOwner), fPost(std::move(aPost)) {}
 
     QString introspect(const QString&) const override
     {
@@ -74,23 +73,21 @@ public:
                                                        QStringLiteral("Notify takes one string")));
             return true;
         }
-        QMetaObject::invokeMethod(
-            &fOwner,
-            [owner = &fOwner, aMessage] {
-                owner->fNotifications.push_back(aMessage);
-                owner->ServeNotifications();
-            },
-            Qt::QueuedConnection);
+        fPost.Post([owner = &fOwner, aMessage] {
+            owner->fNotifications.push_back(aMessage);
+            owner->ServeNotifications();
+        });
         return true;
     }
 
 private:
     TComInterface& fOwner;
+    const TMainThreadPost fPost;
 };
 
 TComInterface::TComInterface(const QString& sBus)
     : fsConnectionName(NextConnectionName()), fBus(ConnectBus(sBus, fsConnectionName)),
-      fClientObject(std::make_unique<TClientObject>(*this)), fAlive(std::make_shared<bool>(true))
+      fClientObject(std::make_unique<TClientObject>(*this, fPost))
 {
     QString sError;
     if (!fBus.isConnected())
@@ -106,7 +103,7 @@ TComInterface::TComInterface(const QString& sBus)
 
 TComInterface::~TComInterface()
 {
-    *fAlive = false;
+    fPost.Close();
     fWatcher.reset();
     if (!fsServerName.isEmpty())
         fBus.disconnect(fsServerName, TAxcsNames::Path(), TAxcsNames::Interface(),
@@ -203,7 +200,7 @@ void TComInterface::ServeNotifications()
     if (fbServing)
         return;
     fbServing = true;
-    const std::shared_ptr<bool> alive = fAlive;
+    const TMainThreadPost post = fPost;
     while (!fNotifications.empty()) {
         const QDBusMessage request = fNotifications.front();
         fNotifications.pop_front();
@@ -216,7 +213,7 @@ void TComInterface::ServeNotifications()
         const TOnFunctionNotification handler = FOnFunctionNotification;
         if (handler)
             handler(request.arguments().at(0).toString(), sResponse);
-        if (!*alive)
+        if (!post.IsOpen())
             return; // closed while the question was open: the server learns it from the bus
         fBus.send(request.createReply(sResponse));
     }

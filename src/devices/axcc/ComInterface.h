@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/WorkerThread.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QObject>
@@ -88,12 +90,14 @@ private:
     QString fsConnectionName;
     QDBusConnection fBus;
     QString fsServerName;
+    // Notifications come in on the bus's thread and are handed to the main thread through this
+    // post; it is closed when this object goes, and so is still open after a handler only when
+    // the handler (a dialog) did not close the connection.
+    TMainThreadPost fPost;
     std::unique_ptr<TClientObject> fClientObject;
     std::unique_ptr<QDBusServiceWatcher> fWatcher;
     std::deque<QDBusMessage> fNotifications; // waiting for their turn
     bool fbServing = false;
-    // False once this object is gone: a handler that ran a dialog may have closed the connection.
-    std::shared_ptr<bool> fAlive;
 };
 
 } // namespace axcc

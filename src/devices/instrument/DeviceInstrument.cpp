@@ -53,7 +53,7 @@ void TDeviceInstrument::Init(const QString& sDefinition)
 
 void TDeviceInstrument::Released()
 {
-    // Joins the reading thread and closes the port.
+    // Stops the reading cycle and closes the port.
     fInstrument.reset();
 }
 

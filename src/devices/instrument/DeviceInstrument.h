@@ -23,7 +23,7 @@ public:
 
     static QString KeyName() { return QStringLiteral("Instrument"); }
     void Init(const QString& sDefinition) override;
-    // Stops the reading thread and closes the port.
+    // Stops the reading cycle and closes the port.
     void Released() override;
 
     // The instrument's operations; EMsg when the device has no instrument.

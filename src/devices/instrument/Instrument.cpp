@@ -10,21 +10,15 @@
 #include "core/StrUtilsEx.h"
 #include "execution/DeviceContext.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
-
 #include <chrono>
 #include <exception>
-
-#include <pthread.h>
 
 namespace instrument {
 
 // ---------------------------------------------------------------------------------------------
-// The reading thread
+// The reading cycle
 
-TInstrument::TInstrument(TMsgChannel& aMsg) : fMainThread(std::make_unique<QObject>()), fMsg(aMsg) {}
+TInstrument::TInstrument(TMsgChannel& aMsg) : fWorker(aMsg, "tzk-instrument"), fMsg(aMsg) {}
 
 TInstrument::~TInstrument()
 {
@@ -33,95 +27,17 @@ TInstrument::~TInstrument()
 
 void TInstrument::Start()
 {
-    {
-        const std::lock_guard<std::mutex> lock(fLock);
-        fbTerminated = false;
-    }
-    fThread = std::thread([this] { Execute(); });
-    // Named, so that the thread can be told apart in a debugger or in /proc.
-    pthread_setname_np(fThread.native_handle(), "tzk-instrument");
+    fWorker.Start([this](const TWorkerThread::TLink& aLink) { Execute(aLink); });
 }
 
 void TInstrument::Terminate()
 {
-    if (fThread.joinable()) {
-        {
-            const std::lock_guard<std::mutex> lock(fLock);
-            fbTerminated = true;
-        }
-        fWake.notify_all();
-        fThread.join();
-    }
-    // Hand-overs the thread queued and the main thread has not run yet are for a thread that is gone.
-    QCoreApplication::removePostedEvents(fMainThread.get());
-    FlushMessages();
+    fWorker.Stop();
 }
 
 void TInstrument::Message(TMsgTypeId aType, TMsgId aId, const QString& aText)
 {
-    TPendingMsg msg{aType, aId, aText};
-    if (QThread::currentThread() == fMainThread->thread()) {
-        Log(msg);
-        return;
-    }
-    bool bFirst = false;
-    {
-        const std::lock_guard<std::mutex> lock(fMsgLock);
-        bFirst = fMessages.empty();
-        fMessages.push_back(std::move(msg));
-    }
-    if (bFirst)
-        QMetaObject::invokeMethod(
-            fMainThread.get(), [this] { FlushMessages(); }, Qt::QueuedConnection);
-}
-
-void TInstrument::FlushMessages()
-{
-    std::vector<TPendingMsg> messages;
-    {
-        const std::lock_guard<std::mutex> lock(fMsgLock);
-        messages.swap(fMessages);
-    }
-    for (const TPendingMsg& msg : messages)
-        Log(msg);
-}
-
-void TInstrument::Log(const TPendingMsg& aMsg)
-{
-    fsSynchMsgType = aMsg.eType;
-    fsSynchMsgText = aMsg.sText;
-    fsSynchMsgId = aMsg.Id;
-    fMsg.NewMsg(aMsg.eType, aMsg.Id, aMsg.sText);
-}
-
-bool TInstrument::Synchronize(std::function<void()> aWork)
-{
-    const std::uint64_t iCall = ++fiSynchCalls;
-    auto error = std::make_shared<std::exception_ptr>();
-    QMetaObject::invokeMethod(
-        fMainThread.get(),
-        [this, iCall, error, work = std::move(aWork)] {
-            try {
-                work();
-            } catch (...) {
-                *error = std::current_exception();
-            }
-            {
-                const std::lock_guard<std::mutex> lock(fLock);
-                fiSynchDone = iCall;
-            }
-            fWake.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(fLock);
-    fWake.wait(lock, [&] { return fiSynchDone >= iCall || fbTerminated; });
-    if (fiSynchDone < iCall)
-        return false;
-    lock.unlock();
-    // What failed on the main thread is the cycle's failure, reported by the thread.
-    if (*error)
-        std::rethrow_exception(*error);
-    return true;
+    fMsg.NewMsg(aType, aId, aText);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -183,7 +99,7 @@ void TInstMS8218::Init(const QString& sConfig)
     fDevice->SetOnMsg([this](TMS8218Transport*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
         Message(aType, aId, aText);
     });
-    // A check starts no reading thread: nothing of it is run.
+    // A check starts no reading cycle: nothing of it is run.
     if (fContext.HardwareAttached())
         Start();
 }
@@ -204,17 +120,13 @@ bool TInstMS8218::Open()
     }
     fbValueReading = true;
     fbValid = false;
-    {
-        const std::lock_guard<std::mutex> lock(fLock);
-        fhRunning = true;
-    }
-    fWake.notify_all();
+    fWorker.Update([this] { fhRunning = true; });
     return true;
 }
 
 bool TInstMS8218::Close()
 {
-    // The reading thread closes the transport in its next cycle.
+    // The next reading cycle closes the transport.
     fbValueReading = false;
     return true;
 }
@@ -257,32 +169,32 @@ bool TInstMS8218::Read(const QString& sMode, double& rValue)
     return true;
 }
 
-void TInstMS8218::Execute()
+void TInstMS8218::Execute(const TWorkerThread::TLink& aLink)
 {
     using namespace std::chrono_literals;
-    std::unique_lock<std::mutex> lock(fLock);
-    while (!Terminated() && fDevice) {
-        fWake.wait(lock, [this] { return fhRunning || Terminated(); });
-        if (Terminated())
-            break;
-        // Parked under the lock, so that an Open on the main thread in between is not lost.
-        const bool bOpen = fDevice->IsOpen();
-        if (bOpen)
-            fWake.wait_for(lock, 10ms, [this] { return Terminated(); });
+    while (aLink.WaitUntil([this] { return fhRunning; })) {
+        if (aLink.WaitFor(10ms))
+            return;
+        // One cycle at a time: a main thread that is busy meanwhile is not flooded.
+        if (!fbCyclePosted.exchange(true))
+            aLink.PostToMain([this] {
+                fbCyclePosted = false;
+                ReadCycle();
+            });
+    }
+}
+
+void TInstMS8218::ReadCycle()
+{
+    try {
+        if (fDevice->IsOpen())
+            fDevice->ReadRxData(fDecoder);
         else
-            fhRunning = false;
-        if (Terminated())
-            break;
-        lock.unlock();
-        try {
-            if (bOpen)
-                fDevice->ReadRxData(fDecoder);
-            Synchronize([this] { UpdateReading(); });
-        } catch (const std::exception& e) {
-            Message(eError, TMsgId(0x310300), QStringLiteral("Execute Exception: ") + ExceptionText(e));
-            fDecoder.Reset();
-        }
-        lock.lock();
+            fWorker.Update([this] { fhRunning = false; }); // parked until the next Open
+        UpdateReading();
+    } catch (const std::exception& e) {
+        Message(eError, TMsgId(0x310300), QStringLiteral("Execute Exception: ") + ExceptionText(e));
+        fDecoder.Reset();
     }
 }
 

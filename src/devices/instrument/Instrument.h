@@ -6,16 +6,13 @@
 #include "core/MsgChannel.h"
 #include "core/MsgTypes.h"
 
-#include <QObject>
+#include "execution/DeviceWorker.h"
+
 #include <QString>
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 class TDeviceContext;
 
@@ -25,9 +22,9 @@ class TFtdiDetector;
 
 namespace instrument {
 
-// A measuring instrument read by a thread of its own. The instrument is made, used and destroyed
-// on the main thread; its reading thread hands every result to the main thread and waits there
-// until it was taken, so that the instrument's reading is written and read on the main thread only.
+// A measuring instrument. It is made, used and destroyed on the main thread, and what its
+// transport receives is decoded there as well: its worker thread only paces the reading cycle,
+// which runs on the main thread, and parks while reading is off.
 class TInstrument
 {
 public:
@@ -37,7 +34,7 @@ public:
     TInstrument(const TInstrument&) = delete;
     TInstrument& operator=(const TInstrument&) = delete;
 
-    // Configures the instrument from its port text and starts the reading thread.
+    // Configures the instrument from its port text and starts the reading cycle.
     virtual void Init(const QString& sConfig) = 0;
     virtual bool Open() = 0;
     virtual bool Close() = 0;
@@ -46,51 +43,19 @@ public:
     // none (the reason is logged).
     virtual bool Read(const QString& sMode, double& rValue) = 0;
 
-    // Stops the reading thread and waits for it; what it still had to say is logged.
+    // Stops the worker thread and waits for it; a cycle it asked for and that has not run is dropped.
     void Terminate();
-    bool Running() const { return fThread.joinable(); }
+    bool Running() const { return fWorker.Running(); }
 
 protected:
-    // The reading thread's body: runs until Terminated().
-    virtual void Execute() = 0;
+    // The worker thread's body: asks for reading cycles until it is stopped.
+    virtual void Execute(const TWorkerThread::TLink& aLink) = 0;
     void Start();
-    bool Terminated() const { return fbTerminated; }
 
-    // Logs aText at aType (any thread; from the reading thread the main thread logs it).
+    // Logs aText at aType in the device's session.
     void Message(TMsgTypeId aType, TMsgId aId, const QString& aText);
-    // From the reading thread: runs aWork on the main thread and waits until it ran; false when the
-    // instrument was terminated first (aWork then never runs).
-    bool Synchronize(std::function<void()> aWork);
 
-    // Guards the thread's state; fWake wakes the thread for a new state.
-    std::mutex fLock;
-    std::condition_variable fWake;
-
-    // The last message, as the message routine stored it.
-    TMsgTypeId fsSynchMsgType = eNone;
-    QString fsSynchMsgText;
-    TMsgId fsSynchMsgId;
-
-private:
-    struct TPendingMsg
-    {
-        TMsgTypeId eType;
-        TMsgId Id;
-        QString sText;
-    };
-    void Log(const TPendingMsg& aMsg);
-    void FlushMessages();
-
-    std::thread fThread;
-    bool fbTerminated = false;      // under fLock
-    std::uint64_t fiSynchDone = 0;  // under fLock: the last synchronised call that ran
-    std::uint64_t fiSynchCalls = 0; // reading thread only
-    std::mutex fMsgLock;
-    std::vector<TPendingMsg> fMessages; // under fMsgLock
-    // Lives on the main thread: hand-overs are queued to it and end with it.
-    std::unique_ptr<QObject> fMainThread;
-
-protected:
+    TDeviceWorker fWorker;
     TMsgChannel& fMsg;
 };
 
@@ -116,15 +81,18 @@ public:
     TMS8218Transport* Transport() const { return fDevice.get(); }
 
 protected:
-    void Execute() override;
+    void Execute(const TWorkerThread::TLink& aLink) override;
 
 private:
-    // On the main thread, while the reading thread waits: takes the decoder's reading, or closes
-    // the transport when reading is off.
+    // One reading cycle, on the main thread: feeds what the transport received to the decoder and
+    // takes its reading.
+    void ReadCycle();
+    // Takes the decoder's reading, or closes the transport when reading is off.
     void UpdateReading();
 
     TDeviceContext& fContext;
-    bool fhRunning = true; // under fLock: the reading thread runs; false parks it
+    bool fhRunning = true; // under the worker's lock (TWorkerThread::Update): false parks the cycle
+    std::atomic<bool> fbCyclePosted{false};
     TMS8218Base fDecoder;
     // The transport to the meter; made by Init.
     std::unique_ptr<TMS8218Transport> fDevice;

@@ -51,14 +51,12 @@ QString TMS8218Base::ModeText(int iModeCode)
 
 void TMS8218Base::Reset()
 {
-    const std::lock_guard<std::mutex> lock(fDecodeLock);
     FbValid = false;
     fRxBuffer.clear();
 }
 
 void TMS8218Base::Receive(char aByte)
 {
-    const std::lock_guard<std::mutex> lock(fDecodeLock);
     if (IsStartByte(aByte)) {
         if (fRxBuffer.size() >= ciFrameSize)
             Decode();

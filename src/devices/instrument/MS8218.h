@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <functional>
-#include <mutex>
 
 namespace instrument {
 
@@ -22,10 +21,7 @@ using TNotifyTextMsgEvent =
 // byte 0xA0..0xAF carrying the decimal exponent, the mode byte, the flag byte and five digit bytes
 // (further bytes are not read). A frame is decoded when the next start byte arrives.
 //
-// Threads: Receive runs on the instrument's reading thread; the decoded fields are read on the main
-// thread only while the reading thread waits for it. Reset and the decoding exclude each other,
-// since opening the transport again resets the decoder while the reading thread may still be
-// feeding it.
+// Threads: fed, reset and read on the main thread, where the transport's bytes arrive.
 class TMS8218Base : public ports::IByteSink
 {
 public:
@@ -70,7 +66,6 @@ private:
     double FrValue = 0.0;
     bool FbValid = false;
     TNotifyTextMsgEvent FOnMsg;
-    std::mutex fDecodeLock;
     // A run of garbled frames is reported once, not every frame.
     bool fbGarbledReported = false;
 };

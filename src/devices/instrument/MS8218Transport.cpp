@@ -48,7 +48,7 @@ bool TMS8218Rs232::Open(std::uint32_t aPortNo)
         const std::lock_guard<std::mutex> lock(fRxLock);
         fRxQueue.clear();
     }
-    // Opened again right after a Close, before the reading thread closed the line: it stays open.
+    // Opened again right after a Close, before the next reading cycle closed the line: it stays open.
     if (fSerial->Active() && aPortNo == fdwPortNo)
         return true;
     fdwPortNo = aPortNo;
@@ -89,7 +89,7 @@ void TMS8218Rs232::DataReceived()
 
 void TMS8218Rs232::SerialError()
 {
-    // A line that went away is closed by the component: the reading thread then switches off.
+    // A line that went away is closed by the component: the next reading cycle switches reading off.
     fbOpen = fSerial->Active();
     // A line setting the line cannot take while it opens (a pseudo-terminal has no parity) leaves
     // it usable: a warning, not an error.

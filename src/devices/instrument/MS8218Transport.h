@@ -30,8 +30,7 @@ using TTransportMsgEvent =
 // the meter. A transport only carries bytes: what it received goes to the byte sink ReadRxData is
 // given, the meter's frame decoder (TMS8218Base).
 //
-// Threads: the transport is opened and closed on the main thread; ReadRxData runs on the
-// instrument's reading thread, and the sink is fed there.
+// Threads: the transport is opened, closed and read on the main thread, and the sink is fed there.
 class TMS8218Transport
 {
 public:
@@ -57,8 +56,8 @@ private:
     TTransportMsgEvent FOnMsg;
 };
 
-// The meter on a serial line: 2400 baud, 8 data bits, even parity, one stop bit. The line lives on
-// the main thread; what it receives waits in a queue for the reading thread.
+// The meter on a serial line: 2400 baud, 8 data bits, even parity, one stop bit. What the line
+// receives waits in a queue for the instrument's next reading cycle.
 class TMS8218Rs232 : public TMS8218Transport
 {
 public:

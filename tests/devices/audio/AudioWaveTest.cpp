@@ -75,27 +75,27 @@ QByteArray Riff(const QByteArray& aChunks, const char* sType = "WAVE")
 
 struct TPost
 {
-    std::uint32_t dwCode;
+    EWaveEvent eEvent;
     std::uint32_t dwChannel;
     std::int32_t iValue;
     bool operator==(const TPost& o) const
     {
-        return std::tie(dwCode, dwChannel, iValue) == std::tie(o.dwCode, o.dwChannel, o.iValue);
+        return std::tie(eEvent, dwChannel, iValue) == std::tie(o.eEvent, o.dwChannel, o.iValue);
     }
 };
 
 class TRecordingSink : public IWaveNotificationSink
 {
 public:
-    void PostNotification(std::uint32_t dwCode, std::uint32_t dwChannel, std::int32_t iValue) override
+    void PostNotification(EWaveEvent eEvent, std::uint32_t dwChannel, std::int32_t iValue) override
     {
-        posts.push_back({dwCode, dwChannel, iValue});
+        posts.push_back({eEvent, dwChannel, iValue});
     }
-    std::vector<TPost> Of(std::uint32_t dwCode) const
+    std::vector<TPost> Of(EWaveEvent eEvent) const
     {
         std::vector<TPost> result;
         for (const TPost& p : posts)
-            if (p.dwCode == dwCode)
+            if (p.eEvent == eEvent)
                 result.push_back(p);
         return result;
     }
@@ -343,8 +343,10 @@ TEST(AudioWaveTest, RmsOverWindow)
     const std::vector<std::uint8_t> bytes = Frames(samples);
     for (std::size_t nFrame = 0; nFrame < 38400; nFrame += 480)
         rms.Write(bytes.data() + nFrame * 4, 480);
-    const std::vector<TPost> expected = {
-        {cWmAudioWave1, 0, 16384}, {cWmAudioWave1, 1, 3}, {cWmAudioWave1, 0, 16384}, {cWmAudioWave1, 1, 3}};
+    const std::vector<TPost> expected = {{EWaveEvent::Rms, 0, 16384},
+                                         {EWaveEvent::Rms, 1, 3},
+                                         {EWaveEvent::Rms, 0, 16384},
+                                         {EWaveEvent::Rms, 1, 3}};
     EXPECT_EQ(sink.posts, expected) << "one value per channel every 19200 frames";
     EXPECT_EQ(rms.RmsValues(), (TChannelValue{16384, 3}));
 
@@ -353,7 +355,7 @@ TEST(AudioWaveTest, RmsOverWindow)
     silent.SetFormat(Pcm16(1, 1000));
     sink.posts.clear();
     EXPECT_TRUE(silent.Write(nullptr, 2)) << "a silent packet counts as zeros";
-    EXPECT_EQ(sink.posts, (std::vector<TPost>{{cWmAudioWave1, 0, 0}, {cWmAudioWave1, 0, 0}}));
+    EXPECT_EQ(sink.posts, (std::vector<TPost>{{EWaveEvent::Rms, 0, 0}, {EWaveEvent::Rms, 0, 0}}));
 
     tWAVEFORMATEX wide = Pcm16(1, 48000);
     wide.wBitsPerSample = 24;
@@ -376,11 +378,13 @@ TEST(AudioWaveTest, AverageAboveThresholdWithPeak)
     }
     const std::vector<std::uint8_t> bytes = Frames(samples);
     avg.Write(bytes.data(), 100);
-    EXPECT_EQ(sink.Of(cWmAudioWave3), (std::vector<TPost>{{cWmAudioWave3, 0, 50}, {cWmAudioWave3, 1, 100}}));
-    EXPECT_TRUE(sink.Of(cWmAudioWave1).empty()) << "100 samples: not yet a multiple of 200";
+    EXPECT_EQ(sink.Of(EWaveEvent::Peak),
+              (std::vector<TPost>{{EWaveEvent::Peak, 0, 50}, {EWaveEvent::Peak, 1, 100}}));
+    EXPECT_TRUE(sink.Of(EWaveEvent::Average).empty()) << "100 samples: not yet a multiple of 200";
     avg.Write(bytes.data() + 400, 100);
-    EXPECT_EQ(sink.Of(cWmAudioWave1), (std::vector<TPost>{{cWmAudioWave1, 0, 0}, {cWmAudioWave1, 1, 100}}));
-    EXPECT_EQ(sink.Of(cWmAudioWave3).size(), 2u) << "no new peak, no new post";
+    EXPECT_EQ(sink.Of(EWaveEvent::Average),
+              (std::vector<TPost>{{EWaveEvent::Average, 0, 0}, {EWaveEvent::Average, 1, 100}}));
+    EXPECT_EQ(sink.Of(EWaveEvent::Peak).size(), 2u) << "no new peak, no new post";
     EXPECT_EQ(avg.PeakValues(), (TChannelValue{50, 100}));
     EXPECT_EQ(avg.Averages(), (TChannelValue{0, 100}));
     EXPECT_EQ(avg.SampleCounts(), (TUInt64Array{200, 200}));
@@ -440,10 +444,10 @@ TEST(AudioWaveTest, PeakExtremesAndSteps)
     peak.SetFormat(Pcm16(1, 48000));
     const std::vector<std::uint8_t> bytes = Frames({0, 1000, -1000, 500});
     peak.Write(bytes.data(), 4);
-    const std::vector<TPost> expected = {{cWmAudioWave4, 0, 1000},
-                                         {cWmAudioWave4, 0, 2000},
-                                         {cWmAudioWave2, 0, -1000},
-                                         {cWmAudioWave3, 0, 1000}};
+    const std::vector<TPost> expected = {{EWaveEvent::Step, 0, 1000},
+                                         {EWaveEvent::Step, 0, 2000},
+                                         {EWaveEvent::Minimum, 0, -1000},
+                                         {EWaveEvent::Maximum, 0, 1000}};
     EXPECT_EQ(sink.posts, expected) << "steps at once, extremes after the block";
     sink.posts.clear();
     const std::vector<std::uint8_t> calm = Frames({400, 300});
