@@ -46,6 +46,11 @@ public:
     const TDeviceTypes& Types();
     void SetTypes(const TDeviceTypes* aTypes) { fpTypes = aTypes; }
 
+    // The test socket the session serves at a station with several units side by side (1, 2, ...);
+    // a station of one socket is socket 1.
+    int Socket() const { return fiSocket; }
+    void SetSocket(int iSocket) { fiSocket = iSocket; }
+
     IRunnerControl* Runner() const { return fRunner; }
     void SetRunner(IRunnerControl* aRunner) { fRunner = aRunner; }
     // Clears the runner only if it is aRunner (a runner going away leaves a newer one in place).
@@ -96,6 +101,7 @@ private:
     IDocumentDisplay* fDocuments = nullptr;
     IDefinitionOpener* fDefinitionOpener = nullptr;
     bool fbHardwareAttached = true;
+    int fiSocket = 1;
     std::map<std::type_index, std::shared_ptr<void>> fParts;
     std::unique_ptr<TVariableManager> fOwnVariables;
     std::unique_ptr<TValueLog> fOwnValueLog;

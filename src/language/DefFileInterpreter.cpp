@@ -4,6 +4,7 @@
 #include "DefFileLint.h"
 #include "DefFilePreprocessor.h"
 #include "InterpreterHost.h"
+#include "SocketNames.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -52,6 +53,7 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     fslDirectiveWarnings.clear();
     try {
         TDefFileLint lint(*this);
+        PredefineSocket(*this, fContext.Socket());
         TDefFilePreprocessor(*this).Run();
         const bool bSummaries = fHost.LogsLoadSummaries();
         if (!LastErrors().isEmpty() && bSummaries)
