@@ -1,5 +1,7 @@
 #include "DefFileLint.h"
 
+#include "SocketNames.h"
+
 #include "DefFileInterpreterBase.h"
 
 #include "core/CommaSeparatedValue.h"
@@ -113,6 +115,8 @@ void TDefFileLint::Check(const TInterpreterBase& aReader)
         fDefines.insert(define.sName, define.pObject->Text().trimmed());
 
     CheckDirectives(aReader);
+    // Every session declares the socket number before the definition's own variables.
+    DeclareVariable(QLatin1String(csSocketVariable));
     CollectStatements(fLines);
     for (int s = 0; s < int(fLines.size()); ++s) {
         const QStringList& lines = fLines[std::size_t(s)].slLines;
