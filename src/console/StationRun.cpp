@@ -109,13 +109,17 @@ struct TSocketRun
     bool Passed() const { return Loaded() && iRuns > 0 && bAllPassed; }
 };
 
-// The status line's word for a socket: its outcome once done, else its current step.
-QString SocketState(const TSocketRun& aRun)
+// The status line's word for a socket: its outcome once done, the shared device it waits for,
+// else its current step.
+QString SocketState(const TSocketRun& aRun, const TSharedDevices& aShared)
 {
     if (!aRun.Loaded())
         return QStringLiteral("Load");
     if (aRun.bDone)
         return aRun.Passed() ? QStringLiteral("Pass") : QStringLiteral("Fail");
+    const QString sWaitsFor = aShared.WaitingFor(aRun.pSession->Context());
+    if (!sWaitsFor.isEmpty())
+        return QStringLiteral("waits ") + sWaitsFor;
     TProcessRunner* pRunner = aRun.pSession->Runner();
     const TTreeNode* pNode = pRunner ? pRunner->CurrentNode() : nullptr;
     if (!pNode)
@@ -245,7 +249,7 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         run.host->SetRunsLeft(aOptions.iRuns > 0 ? &run.iRunsLeft : nullptr);
         TTestTree& tree = session.Tree();
         run.host->SetCanStart([&tree] { return HasEnabledNode(tree); });
-        TProcessRunner& runner = session.AttachRunner(*run.host);
+        TProcessRunner& runner = station.AttachRunner(i, *run.host);
         runner.SetSkippedAtLoad(report.iSkipped);
         run.summary = std::make_unique<TRunSummary>(runner, tree);
         run.host->SetSummary(run.summary.get());
@@ -335,10 +339,11 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         station.StopAll();
     });
 
-    std::function<QString()> statusText = [&runs] {
+    std::function<QString()> statusText = [&runs, &station] {
         QStringList slParts;
         for (const TSocketRun& run : runs)
-            slParts.append(QStringLiteral("%1:%2").arg(run.iSocket).arg(SocketState(run)));
+            slParts.append(
+                QStringLiteral("%1:%2").arg(run.iSocket).arg(SocketState(run, station.SharedDevices())));
         return slParts.join(QLatin1Char(' '));
     };
     if (aStatus)

@@ -40,6 +40,7 @@ void TInterpreter::CreateKeyList()
     AddKey(std::make_unique<TKeySet>(*this));
     AddKey(std::make_unique<TKeyTestCase>(*this));
     AddKey(std::make_unique<TKeyDeviceCreate>(*this));
+    AddKey(std::make_unique<TKeyDeviceShared>(*this));
     AddKey(std::make_unique<TKeyDeviceFunction>(*this));
 }
 

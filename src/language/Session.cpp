@@ -16,6 +16,7 @@ TSession::TSession(const TDeviceTypes* aTypes, TRegIO* aSettings) : fLoaderFacto
     fContext.SetTypes(aTypes);
     fContext.SetSettings(aSettings);
     fTree.SetMsg(&fContext.Msg());
+    fTree.SetOwnerContext(&fContext);
     fErrorReport.SetVariables(&fContext.Variables());
     CreateDefinitionParts();
 }

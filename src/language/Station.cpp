@@ -1,22 +1,41 @@
 #include "Station.h"
 
 #include "execution/ProcessRunner.h"
+#include "execution/TestTree.h"
 
 #include <QSettings>
 
 #include <algorithm>
 
-TStation::TStation(int iSockets, const TDeviceTypes* aTypes, TRegIO* aSettings)
+TStation::TStation(int iSockets, const TDeviceTypes* aTypes, TRegIO* aSettings) : fShared(aTypes, aSettings)
 {
     const int iCount = std::clamp(iSockets, 1, ciMaxSockets);
     fSessions.reserve(std::size_t(iCount));
     for (int i = 1; i <= iCount; ++i) {
         fSessions.push_back(std::make_unique<TSession>(aTypes, aSettings));
         fSessions.back()->SetSocket(i);
+        fSessions.back()->Context().SetStationDevices(&fShared);
     }
 }
 
-// The last socket's session goes first, as sessions release their parts in reverse order.
+TProcessRunner& TStation::AttachRunner(int iSocket, IRunnerHost& aHost)
+{
+    TSession& session = Session(iSocket);
+    TProcessRunner& runner = session.AttachRunner(aHost);
+    TDeviceContext* pContext = &session.Context();
+    QObject::connect(&runner, &TProcessRunner::NodeStarted, &runner, [this, pContext](TTreeNode* aNode) {
+        // A test case at the top of the tree starts: the previous one has ended.
+        if (aNode && !aNode->Parent())
+            fShared.ReleaseAll(*pContext);
+    });
+    QObject::connect(&runner, &TProcessRunner::ProcessFinished, &runner,
+                     [this, pContext](bool) { fShared.ReleaseAll(*pContext); });
+    QObject::connect(&runner, &QObject::destroyed, [this, pContext] { fShared.ReleaseAll(*pContext); });
+    return runner;
+}
+
+// The last socket's session goes first, as sessions release their parts in reverse order; the
+// shared devices after all of them.
 TStation::~TStation()
 {
     while (!fSessions.empty())

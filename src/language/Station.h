@@ -2,6 +2,8 @@
 
 #include "language/Session.h"
 
+#include "execution/SharedDevices.h"
+
 #include <QString>
 
 #include <memory>
@@ -31,6 +33,14 @@ public:
     // The session of socket iSocket, 1 ... Count().
     TSession& Session(int iSocket) const { return *fSessions.at(std::size_t(iSocket - 1)); }
 
+    // The runner of socket iSocket with aHost as its operator face (TSession::AttachRunner); the
+    // socket gives back the shared devices it holds whenever a test case starts and when its run
+    // ends.
+    TProcessRunner& AttachRunner(int iSocket, IRunnerHost& aHost);
+
+    // The devices the sockets share (Device.Shared lines).
+    TSharedDevices& SharedDevices() { return fShared; }
+
     // Ends the run of one socket as the operator's Stop would (its final cases still run); the
     // other sockets go on. False when that socket has no runner or nothing that can be stopped.
     bool StopSocket(int iSocket);
@@ -42,5 +52,7 @@ public:
     static int SocketCountSetting(const QString& sSettingsFile);
 
 private:
+    // First: the sessions' trees hold commands of the shared devices, so they go before them.
+    TSharedDevices fShared;
     std::vector<std::unique_ptr<TSession>> fSessions;
 };

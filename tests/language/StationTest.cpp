@@ -7,7 +7,9 @@
 #include "core/RegIO.h"
 #include "core/VariableManager.h"
 #include "devices/system/DeviceSys.h"
+#include "execution/Job.h"
 #include "execution/ProcessRunner.h"
+#include "execution/TestTree.h"
 #include "language/InterpreterHost.h"
 
 #include <QSettings>
@@ -41,7 +43,7 @@ struct TStationFixture
         sys::RegisterDevices(TestDeviceTypes());
         for (int i = 1; i <= station.Count(); ++i) {
             hosts.push_back(std::make_unique<TFakeRunnerHost>());
-            station.Session(i).AttachRunner(*hosts.back());
+            station.AttachRunner(i, *hosts.back());
         }
     }
     ~TStationFixture()
@@ -165,6 +167,159 @@ TEST(StationTest, StopOneSocketLeavesTheOthersRunning)
     EXPECT_TRUE(fixture.hosts[2]->finals.back().bPassed);
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(fixture.station.Session(i).Variables().GetAsInt(QStringLiteral("Finals")), 1) << i;
+}
+
+// The command of a step, if any.
+const TDevice* StepDevice(const TTreeNode* aNode)
+{
+    const TJob* pJob = aNode ? aNode->Job() : nullptr;
+    return pJob && pJob->Cmd() ? pJob->Cmd()->Owner() : nullptr;
+}
+
+// Three sockets share one meter: it is made once, used by one socket at a time (each holds it for
+// its whole test case while the others wait), and its commands act on the holding socket's
+// variables and value log.
+TEST(StationTest, SharedDeviceServesOneSocketAtATime)
+{
+    TTestDir dir;
+    const QString sFile = dir.WriteText(
+        QStringLiteral("shared.TZD"), QStringLiteral("Set(ValueLog; \"TZD:log__Socket.csv\"; \"yyyy\")\r\n"
+                                                     "Set(Integer; Seen)\r\n"
+                                                     "Device.Create(SystemControl; Sys)\r\n"
+                                                     "Device.Shared(SystemControl; Meter)\r\n"
+                                                     "Test.Case(\"Own\")\r\n{\r\n"
+                                                     "    Sys.Delay(\"Own work\"; 5)\r\n}\r\n"
+                                                     "Test.Case(\"Measure\")\r\n{\r\n"
+                                                     "    Meter.Delay(\"Range\"\u00A7Range; 40)\r\n"
+                                                     "    Meter.AssignVariable(\"Read\"; %_Socket; Seen)\r\n"
+                                                     "    Meter.Delay(\"Settle\"; 20)\r\n}\r\n"
+                                                     "Test.Case(\"After\")\r\n{\r\n"
+                                                     "    Sys.Delay(\"Own again\"; 5)\r\n}\r\n"));
+    TStationFixture fixture(3);
+    fixture.LoadAll(sFile);
+    TSharedDevices& shared = fixture.station.SharedDevices();
+    ASSERT_EQ(shared.Count(), 1);
+    const TDevice* pMeter = shared.Device(QStringLiteral("Meter"));
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(fixture.station.Session(i).Devices().Device(QStringLiteral("Meter")), pMeter);
+
+    // The sockets whose meter steps finished, in order: a socket holds the meter for its whole
+    // test case, so each socket's three steps follow each other without another socket's between.
+    std::vector<int> finishedBy;
+    bool bHolderWasUser = true;
+    bool bSomeoneWaited = false;
+    for (int i = 1; i <= 3; ++i) {
+        TProcessRunner* pRunner = fixture.station.Session(i).Runner();
+        TDeviceContext* pContext = &fixture.station.Session(i).Context();
+        QObject::connect(pRunner, &TProcessRunner::NodeStarted, [&](TTreeNode* aNode) {
+            if (StepDevice(aNode) != pMeter)
+                return;
+            for (int k = 1; k <= 3; ++k)
+                bSomeoneWaited = bSomeoneWaited || shared.WaitingFor(fixture.station.Session(k).Context()) ==
+                                                       QLatin1String("Meter");
+        });
+        QObject::connect(pRunner, &TProcessRunner::NodeFinished, [&, i, pContext](TTreeNode* aNode) {
+            if (StepDevice(aNode) != pMeter)
+                return;
+            finishedBy.push_back(i);
+            bHolderWasUser = bHolderWasUser && shared.Holder(QStringLiteral("Meter")) == pContext;
+        });
+    }
+    fixture.StartAll();
+    ASSERT_TRUE(fixture.AllFinished(10000));
+    ASSERT_EQ(finishedBy.size(), 9u);
+    for (std::size_t i = 0; i < finishedBy.size(); ++i)
+        EXPECT_EQ(finishedBy[i], finishedBy[i - i % 3]) << "step " << i;
+    EXPECT_TRUE(bHolderWasUser);
+    EXPECT_TRUE(bSomeoneWaited);
+    EXPECT_EQ(shared.Holder(QStringLiteral("Meter")), nullptr);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(fixture.hosts[std::size_t(i - 1)]->finals.back().bPassed) << i;
+        EXPECT_EQ(fixture.station.Session(i).Variables().GetAsInt(QStringLiteral("Seen")), i);
+        const QString sLog =
+            QString::fromLatin1(ReadFileBytes(dir.FilePath(QStringLiteral("log%1.csv").arg(i))));
+        EXPECT_TRUE(sLog.contains(QStringLiteral("Range"))) << i << sLog.toStdString();
+        EXPECT_TRUE(sLog.contains(QStringLiteral(";Passed;op1"))) << i << sLog.toStdString();
+    }
+}
+
+// Two shared devices used in opposite orders by two sockets: each socket takes both in the one
+// order of their declaration, so neither waits for the other forever.
+TEST(StationTest, TwoSharedDevicesNeverDeadlock)
+{
+    TTestDir dir;
+    const QString sFile =
+        dir.WriteText(QStringLiteral("two.TZD"), QStringLiteral("Device.Shared(SystemControl; A)\r\n"
+                                                                "Device.Shared(SystemControl; B)\r\n"
+                                                                "#if __Socket = 1\r\n"
+                                                                "Test.Case(\"AB\")\r\n{\r\n"
+                                                                "    A.Delay(\"a\"; 30)\r\n"
+                                                                "    B.Delay(\"b\"; 30)\r\n}\r\n"
+                                                                "#else\r\n"
+                                                                "Test.Case(\"BA\")\r\n{\r\n"
+                                                                "    B.Delay(\"b\"; 30)\r\n"
+                                                                "    A.Delay(\"a\"; 30)\r\n}\r\n"
+                                                                "#endif\r\n"));
+    TStationFixture fixture(2);
+    fixture.LoadAll(sFile);
+    fixture.StartAll();
+    ASSERT_TRUE(fixture.AllFinished(5000));
+    EXPECT_TRUE(fixture.hosts[0]->finals.back().bPassed);
+    EXPECT_TRUE(fixture.hosts[1]->finals.back().bPassed);
+}
+
+// Stopping the socket that holds the shared device hands it on; a stopped socket that waits for it
+// fails that step without running it; both still run their final cases.
+TEST(StationTest, StopDuringSharedUseReleasesAndForgetsTheWait)
+{
+    TTestDir dir;
+    const QString sFile = dir.WriteText(
+        QStringLiteral("stop.TZD"), QStringLiteral("Set(Integer; Tidied)\r\n"
+                                                   "Set(Integer; Measured)\r\n"
+                                                   "Device.Create(SystemControl; Sys)\r\n"
+                                                   "Device.Shared(SystemControl; Meter)\r\n"
+                                                   "Test.Case(\"Measure\")\r\n{\r\n"
+                                                   "    Meter.Delay(\"Long\"; 300)\r\n"
+                                                   "    Meter.AssignVariable(\"Mark\"; 1; Measured)\r\n}\r\n"
+                                                   "Test.Final(\"Tidy\")\r\n{\r\n"
+                                                   "    Sys.AssignVariable(\"Mark\"; 1; Tidied)\r\n}\r\n"));
+    TStationFixture fixture(3);
+    fixture.LoadAll(sFile);
+    TSharedDevices& shared = fixture.station.SharedDevices();
+    fixture.StartAll();
+    // Wait until one socket holds the meter and the two others wait for it.
+    int iHolder = 0;
+    ASSERT_TRUE(RunEventsUntil(
+        [&] {
+            int iWaiting = 0;
+            for (int i = 1; i <= 3; ++i) {
+                const TDeviceContext& context = fixture.station.Session(i).Context();
+                if (shared.Holder(QStringLiteral("Meter")) == &context)
+                    iHolder = i;
+                iWaiting += shared.WaitingFor(context) == QLatin1String("Meter") ? 1 : 0;
+            }
+            return iHolder != 0 && iWaiting == 2;
+        },
+        5000));
+    const int iWaiter = iHolder == 3 ? 2 : 3;
+    const int iOther = 6 - iHolder - iWaiter;
+    EXPECT_TRUE(fixture.station.StopSocket(iWaiter));
+    EXPECT_TRUE(fixture.station.StopSocket(iHolder));
+    ASSERT_TRUE(fixture.AllFinished(10000));
+    const auto Session = [&](int i) -> TSession& { return fixture.station.Session(i); };
+    EXPECT_FALSE(fixture.hosts[std::size_t(iHolder - 1)]->finals.back().bPassed);
+    EXPECT_FALSE(fixture.hosts[std::size_t(iWaiter - 1)]->finals.back().bPassed);
+    EXPECT_TRUE(fixture.hosts[std::size_t(iOther - 1)]->finals.back().bPassed);
+    EXPECT_EQ(Session(iHolder).Variables().GetAsInt(QStringLiteral("Measured")), 0);
+    EXPECT_EQ(Session(iWaiter).Variables().GetAsInt(QStringLiteral("Measured")), 0);
+    EXPECT_EQ(Session(iOther).Variables().GetAsInt(QStringLiteral("Measured")), 1);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(Session(i).Variables().GetAsInt(QStringLiteral("Tidied")), 1) << i;
+    const TTreeNode* pWaitedStep = Session(iWaiter).Tree().Node(1);
+    ASSERT_NE(pWaitedStep, nullptr);
+    EXPECT_EQ(pWaitedStep->Job()->ErrorText(),
+              QStringLiteral("Cancelled while waiting for the shared device \"Meter\""));
+    EXPECT_EQ(shared.Holder(QStringLiteral("Meter")), nullptr);
 }
 
 TEST(StationTest, SettingsGiveTheSocketCountAndWiring)
