@@ -240,6 +240,7 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         }
         if (!run.Loaded())
             continue;
+        station.Loaded(i);
 
         run.host = std::make_unique<TConsoleRunnerHost>(face.answers, face.out, &aLog);
         run.host->SetCaption(run.sCaption);

@@ -18,6 +18,12 @@ TStation::TStation(int iSockets, const TDeviceTypes* aTypes, TRegIO* aSettings) 
     }
 }
 
+void TStation::Loaded(int iSocket)
+{
+    if (Count() > 1)
+        Session(iSocket).ValueLog().SetFixedValue(QStringLiteral("Socket"), QString::number(iSocket));
+}
+
 TProcessRunner& TStation::AttachRunner(int iSocket, IRunnerHost& aHost)
 {
     TSession& session = Session(iSocket);

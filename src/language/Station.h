@@ -33,6 +33,11 @@ public:
     // The session of socket iSocket, 1 ... Count().
     TSession& Session(int iSocket) const { return *fSessions.at(std::size_t(iSocket - 1)); }
 
+    // After socket iSocket's load: with more than one socket its value log gets the column
+    // "Socket" with the socket's number, so that the lines of all sockets in one file say whose
+    // they are. With one socket the value log stays as it is.
+    void Loaded(int iSocket);
+
     // The runner of socket iSocket with aHost as its operator face (TSession::AttachRunner); the
     // socket gives back the shared devices it holds whenever a test case starts and when its run
     // ends.

@@ -61,6 +61,7 @@ struct TStationFixture
             const TLoadReport report = station.Session(i).Load(sFile, host);
             ASSERT_TRUE(report.bRunnable)
                 << i << ": " << report.sFailure.toStdString() << report.sLoadInfos.toStdString();
+            station.Loaded(i);
         }
     }
     void StartAll()
@@ -120,6 +121,34 @@ TEST(StationTest, EachSocketSeesItsOwnNumber)
         session.Variables().ResetValues();
         EXPECT_EQ(session.Variables().GetAsInt(QStringLiteral("_Socket")), i);
     }
+}
+
+// Three sockets write one value-log file: a whole line per socket run, each with its socket.
+TEST(StationTest, ValueLogLinesSayTheirSocket)
+{
+    TTestDir dir;
+    const QString sFile = dir.WriteText(QStringLiteral("log.TZD"),
+                                        QStringLiteral("Set(ValueLog; \"TZD:log.csv\"; \"yyyy\")\r\n"
+                                                       "Device.Create(SystemControl; Sys)\r\n"
+                                                       "Test.Case(\"Wait\")\r\n{\r\n"
+                                                       "    Sys.Delay(\"Settle\"\u00A7Settle; 20)\r\n}\r\n"));
+    TStationFixture fixture(3);
+    fixture.LoadAll(sFile);
+    fixture.StartAll();
+    ASSERT_TRUE(fixture.AllFinished(10000));
+    const QStringList slLines = QString::fromLatin1(ReadFileBytes(dir.FilePath(QStringLiteral("log.csv"))))
+                                    .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(slLines.size(), 4) << slLines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(slLines[0], QStringLiteral("Start;Duration;Settle;Socket;Result;Operator"));
+    QStringList slSockets;
+    for (int i = 1; i < 4; ++i) {
+        const QStringList slFields = slLines[i].split(QLatin1Char(';'));
+        ASSERT_EQ(slFields.size(), 6) << slLines[i].toStdString();
+        slSockets.append(slFields[3]);
+        EXPECT_EQ(slFields[4], QStringLiteral("Passed"));
+    }
+    slSockets.sort();
+    EXPECT_EQ(slSockets, QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
 }
 
 // A step that writes the socket number fails that step; the other steps and sockets go on.
