@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -349,6 +350,36 @@ TEST(StationTest, StopDuringSharedUseReleasesAndForgetsTheWait)
     EXPECT_EQ(pWaitedStep->Job()->ErrorText(),
               QStringLiteral("Cancelled while waiting for the shared device \"Meter\""));
     EXPECT_EQ(shared.Holder(QStringLiteral("Meter")), nullptr);
+}
+
+// Four sockets draw serial numbers from one ID file through a shared System Control device: each
+// holds it from drawing to registering, so no number is handed out twice and none is refused.
+TEST(StationTest, SerialNumbersOfFourSocketsAreDistinct)
+{
+    TTestDir dir;
+    dir.WriteText(QStringLiteral("ids.txt"),
+                  QStringLiteral("Station ids\r\n#ranges 100..199\r\n#start\r\n100\r\n"));
+    const QString sFile =
+        dir.WriteText(QStringLiteral("ids.TZD"),
+                      QStringLiteral("Set(Integer; Id)\r\n"
+                                     "Device.Create(SystemControl; Sys)\r\n"
+                                     "Device.Shared(SystemControl; Ids)\r\n"
+                                     "Test.Case(\"Serial\")\r\n{\r\n"
+                                     "    Ids.GetNextID(\"Draw\"; \"TZD:ids.txt\"; Id)\r\n"
+                                     "    Sys.Delay(\"Print the label\"; 20)\r\n"
+                                     "    Ids.RegisterID(\"Register\"; \"TZD:ids.txt\"; Id)\r\n}\r\n"));
+    TStationFixture fixture(4);
+    fixture.LoadAll(sFile);
+    fixture.StartAll();
+    ASSERT_TRUE(fixture.AllFinished(20000));
+    std::set<std::int64_t> ids;
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(fixture.hosts[std::size_t(i - 1)]->finals.back().bPassed) << i;
+        ids.insert(fixture.station.Session(i).Variables().GetAsInt(QStringLiteral("Id")));
+    }
+    EXPECT_EQ(ids, (std::set<std::int64_t>{101, 102, 103, 104}));
+    const QString sIds = QString::fromLatin1(ReadFileBytes(dir.FilePath(QStringLiteral("ids.txt"))));
+    EXPECT_TRUE(sIds.endsWith(QStringLiteral("100\r\n101\r\n102\r\n103\r\n104\r\n"))) << sIds.toStdString();
 }
 
 TEST(StationTest, SettingsGiveTheSocketCountAndWiring)
