@@ -1,6 +1,6 @@
 #include "language/Station.h"
 
-#include "FakeRunnerHost.h"
+#include "StationFixture.h"
 #include "TestContext.h"
 #include "TestEnvironment.h"
 
@@ -21,72 +21,6 @@
 #include <vector>
 
 namespace {
-
-class TQuietHost : public IInterpreterHost
-{
-public:
-    explicit TQuietHost(TSession& aSession) : fSession(aSession) {}
-    bool SkipErrors() const override { return false; }
-    void SetFileInfo(const QString&, const QString&) override {}
-    bool AssignKey(int, const QString&) override { return true; }
-    void SetDefaultDocument(const QString&) override {}
-    TErrorReport* ErrorReport() override { return &fSession.ErrorReport(); }
-
-private:
-    TSession& fSession;
-};
-
-// A station whose sockets each have a runner with a fake operator face.
-struct TStationFixture
-{
-    explicit TStationFixture(int iSockets) : station(iSockets, &TestDeviceTypes(), &TRegIO::Instance())
-    {
-        sys::RegisterDevices(TestDeviceTypes());
-        for (int i = 1; i <= station.Count(); ++i) {
-            hosts.push_back(std::make_unique<TFakeRunnerHost>());
-            station.AttachRunner(i, *hosts.back());
-        }
-    }
-    ~TStationFixture()
-    {
-        for (int i = 1; i <= station.Count(); ++i)
-            station.Session(i).DetachRunner();
-        TRegIO::InstanceRelease();
-        TVariableManager::InstanceRelease();
-    }
-
-    void LoadAll(const QString& sFile)
-    {
-        for (int i = 1; i <= station.Count(); ++i) {
-            TQuietHost host(station.Session(i));
-            const TLoadReport report = station.Session(i).Load(sFile, host);
-            ASSERT_TRUE(report.bRunnable)
-                << i << ": " << report.sFailure.toStdString() << report.sLoadInfos.toStdString();
-            station.Loaded(i);
-        }
-    }
-    void StartAll()
-    {
-        for (int i = 1; i <= station.Count(); ++i) {
-            station.Session(i).Runner()->SetProcessState(EProcessState::Ready);
-            station.Session(i).Runner()->Start();
-        }
-    }
-    bool AllFinished(int iTimeoutMs)
-    {
-        return RunEventsUntil(
-            [&] {
-                for (const auto& host : hosts)
-                    if (host->finals.empty())
-                        return false;
-                return true;
-            },
-            iTimeoutMs);
-    }
-
-    TStation station;
-    std::vector<std::unique_ptr<TFakeRunnerHost>> hosts;
-};
 
 // One definition, three sockets: the predefined name and the read-only variable give each copy its
 // own socket's number, in preprocessor conditions, in substituted values and in texts.
