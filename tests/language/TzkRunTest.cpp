@@ -759,6 +759,22 @@ TEST(TzkRunTest, TerminalShowsALiveStatusLine)
     EXPECT_TRUE(aOut.contains("Steps: 1 passed, 0 failed, 0 skipped\r\n")) << aOut.toStdString();
 }
 
+// With several sockets the status line shows each socket: its step, the shared device it waits
+// for, or its outcome.
+TEST(TzkRunTest, TerminalShowsEverySocket)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Shared(SystemControl; Meter)\r\n"
+                                                                "Test.Case(\"Supply\")\r\n{\r\n"
+                                                                "Meter.Delay(\"Measure\"; 1100)\r\n}\r\n");
+    const QByteArray aOut = RunInTerminal({QStringLiteral("--operator"), QStringLiteral("op1"),
+                                           QStringLiteral("--sockets"), QStringLiteral("3"), sMain});
+    EXPECT_TRUE(aOut.contains("\r\x1b[K[0:01] 1:1.1. Measure 2:waits Meter 3:waits Meter"))
+        << aOut.toStdString();
+    EXPECT_TRUE(aOut.contains("1:Pass 2:Pass 3:1.1. Measure")) << aOut.toStdString();
+    EXPECT_TRUE(aOut.contains("Sockets: 3 passed, 0 failed\r\n")) << aOut.toStdString();
+}
+
 // At a terminal an empty line takes a question's default: the final dialog ends the program.
 TEST(TzkRunTest, EmptyLineAtTheTerminalTakesTheDefault)
 {
