@@ -12,6 +12,7 @@
 #include "console/InterruptHandler.h"
 #include "console/OperatorAnswers.h"
 #include "console/RunCommandLine.h"
+#include "console/StationRun.h"
 #include "core/CodePage.h"
 #include "core/EscTaggedString.h"
 #include "core/HeapPages.h"
@@ -22,6 +23,7 @@
 #include "devices/DeviceFamilies.h"
 #include "language/DefFilePreprocess.h"
 #include "language/Session.h"
+#include "language/Station.h"
 #include "reporting/results/ResultDatabase.h"
 
 #include <QGuiApplication>
@@ -104,6 +106,19 @@ int Run(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog& aLog, 
         return iStatus;
     }
     case TRunOptions::rmRun: {
+        const int iSockets = aOptions.iSockets > 0
+                                 ? aOptions.iSockets
+                                 : TStation::SocketCountSetting(TRegIO::Instance().UserFileName());
+        if (iSockets > 1) {
+            TRunOptions options = aOptions;
+            options.iSockets = iSockets;
+            TInterruptHandler interrupt;
+            const std::unique_ptr<TResultDatabase> results = OpenResultDatabase(aOptions);
+            const int iStatus =
+                RunStation(options, aTypes, aLog, aOut, aErr, aStatus, interrupt, results.get());
+            DrainResultDatabase(results.get());
+            return iStatus;
+        }
         std::optional<TOperatorAnswers> answers;
         try {
             answers = AnswersForOptions(aOptions, STDIN_FILENO, aErr);

@@ -59,8 +59,19 @@ void TConsoleStatusLine::Attach(TProcessRunner& aRunner, const TRunSummary& aSum
     connect(&aRunner, &TProcessRunner::KeyWaitChanged, this, &TConsoleStatusLine::SetSuspended);
 }
 
+void TConsoleStatusLine::AttachText(std::function<QString()> aText)
+{
+    Detach();
+    fText = std::move(aText);
+    fbActive = true;
+    fElapsed.start();
+    fTimer.start();
+    Draw();
+}
+
 void TConsoleStatusLine::Detach()
 {
+    fText = nullptr;
     Stopped();
     if (fRunner)
         disconnect(fRunner, nullptr, this, nullptr);
@@ -71,6 +82,8 @@ void TConsoleStatusLine::Detach()
 
 QString TConsoleStatusLine::Text() const
 {
+    if (fbActive && fText)
+        return QStringLiteral("[%1] ").arg(Elapsed(fElapsed.elapsed())) + fText();
     if (!fbActive || !fSummary)
         return QString();
     QString sText = QStringLiteral("[%1] ").arg(Elapsed(fElapsed.elapsed()));

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class TProcessRunner;
 class TRunSummary;
 
@@ -25,6 +27,10 @@ public:
 
     // Follows the runner's steps until Detach (or until the runner is gone).
     void Attach(TProcessRunner& aRunner, const TRunSummary& aSummary);
+    // Shows aText's text after the elapsed time until Detach, redrawn every second and at every
+    // Refresh (a station's sockets: "1:Pass 2:2.3 Measure 3:waits Meter 4:Fail").
+    void AttachText(std::function<QString()> aText);
+    void Refresh() { Draw(); }
     void Detach();
 
     // The text the line shows now; empty while no run is going on.
@@ -46,6 +52,7 @@ private:
     int fiFd;
     QPointer<TProcessRunner> fRunner;
     const TRunSummary* fSummary = nullptr;
+    std::function<QString()> fText;
     QString fsCase;
     QString fsStep;
     QElapsedTimer fElapsed;

@@ -126,38 +126,67 @@ void TJUnitWriter::ProcessFinished(bool /*bPassed*/)
 
 bool TJUnitWriter::Write()
 {
-    if (fbSuiteOpen)
-        fSuites.back().iMilliseconds = fSuiteTimer.elapsed();
+    if (fCombinedWrite) {
+        if (fCombinedWrite(fsLastError))
+            return true;
+        fbWriteFailed = true;
+        return false;
+    }
+    if (!WriteCombined({this}, fsFileName, fsSuiteName, fsLastError)) {
+        fbWriteFailed = true;
+        return false;
+    }
+    return true;
+}
 
+bool TJUnitWriter::WriteCombined(const std::vector<TJUnitWriter*>& aWriters, const QString& sFileName,
+                                 const QString& sName, QString& sError)
+{
     int iTests = 0;
     int iFailures = 0;
     int iSkipped = 0;
     qint64 iMilliseconds = 0;
-    for (const TSuite& suite : fSuites) {
-        iTests += int(suite.cases.size());
-        for (const TCase& c : suite.cases) {
-            iFailures += c.bFailed ? 1 : 0;
-            iSkipped += c.bSkipped ? 1 : 0;
+    for (TJUnitWriter* pWriter : aWriters) {
+        if (pWriter->fbSuiteOpen)
+            pWriter->fSuites.back().iMilliseconds = pWriter->fSuiteTimer.elapsed();
+        for (const TSuite& suite : pWriter->fSuites) {
+            iTests += int(suite.cases.size());
+            for (const TCase& c : suite.cases) {
+                iFailures += c.bFailed ? 1 : 0;
+                iSkipped += c.bSkipped ? 1 : 0;
+            }
+            iMilliseconds += suite.iMilliseconds;
         }
-        iMilliseconds += suite.iMilliseconds;
     }
 
-    QSaveFile file(fsFileName);
+    QSaveFile file(sFileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        fsLastError = fsFileName + QStringLiteral(": ") + file.errorString();
-        fbWriteFailed = true;
+        sError = sFileName + QStringLiteral(": ") + file.errorString();
         return false;
     }
     QXmlStreamWriter xml(&file);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("testsuites"));
-    xml.writeAttribute(QStringLiteral("name"), XmlSafe(fsSuiteName));
+    xml.writeAttribute(QStringLiteral("name"), XmlSafe(sName));
     xml.writeAttribute(QStringLiteral("tests"), QString::number(iTests));
     xml.writeAttribute(QStringLiteral("failures"), QString::number(iFailures));
     xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
     xml.writeAttribute(QStringLiteral("skipped"), QString::number(iSkipped));
     xml.writeAttribute(QStringLiteral("time"), Seconds(iMilliseconds));
+    for (const TJUnitWriter* pWriter : aWriters)
+        pWriter->WriteSuites(xml);
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    if (xml.hasError() || !file.commit()) {
+        sError = sFileName + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void TJUnitWriter::WriteSuites(QXmlStreamWriter& xml) const
+{
     for (std::size_t i = 0; i < fSuites.size(); ++i) {
         const TSuite& suite = fSuites[i];
         int iSuiteFailures = 0;
@@ -194,12 +223,4 @@ bool TJUnitWriter::Write()
         }
         xml.writeEndElement();
     }
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    if (xml.hasError() || !file.commit()) {
-        fsLastError = fsFileName + QStringLiteral(": ") + file.errorString();
-        fbWriteFailed = true;
-        return false;
-    }
-    return true;
 }

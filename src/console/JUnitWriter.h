@@ -5,9 +5,11 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <set>
 #include <vector>
 
+class QXmlStreamWriter;
 class TProcessRunner;
 class TTestTree;
 class TTreeNode;
@@ -28,6 +30,13 @@ public:
     // Writes all runs so far, an unfinished one included; false (with LastError) when the file
     // cannot be written.
     bool Write();
+    // Writers that share one file (a station's sockets, one suite each): every write of one of them
+    // calls aWrite instead, which writes them all with WriteCombined (or says why not in sError).
+    void SetCombinedWrite(std::function<bool(QString& sError)> aWrite) { fCombinedWrite = std::move(aWrite); }
+    // The runs of every writer of aWriters into one file sFileName named sName; false with sError
+    // when it cannot be written.
+    static bool WriteCombined(const std::vector<TJUnitWriter*>& aWriters, const QString& sFileName,
+                              const QString& sName, QString& sError);
     const QString& LastError() const { return fsLastError; }
     // A write has failed since this object was created.
     bool WriteFailed() const { return fbWriteFailed; }
@@ -58,6 +67,7 @@ private:
     void NodeFinished(TTreeNode* aNode);
     void ProcessFinished(bool bPassed);
     TSuite& CurrentSuite();
+    void WriteSuites(QXmlStreamWriter& xml) const;
 
     TProcessRunner& fRunner;
     const TTestTree& fTree;
@@ -70,4 +80,5 @@ private:
     QElapsedTimer fNodeTimer;
     QString fsLastError;
     bool fbWriteFailed = false;
+    std::function<bool(QString&)> fCombinedWrite;
 };

@@ -48,7 +48,11 @@ TRunCommandLine::TRunCommandLine()
                       "libpq connection string), in place of the settings' connection.",
                       "url")),
       fRuns(ValueOption("runs", "Ends after <count> runs without asking the final question for another run.",
-                        "count"))
+                        "count")),
+      fSockets(ValueOption("sockets",
+                           "Runs the definition on <count> test sockets side by side, one unit each "
+                           "(default: the settings' Sockets/Count, else 1).",
+                           "count"))
 {
     fParser.setApplicationDescription(
         QStringLiteral("Runs TZK test definitions without the desktop program.\n\n") +
@@ -58,7 +62,7 @@ TRunCommandLine::TRunCommandLine()
                                   QStringLiteral("[file]"));
     for (const QCommandLineOption* pOption :
          {&fHelp, &fVersion, &fCheck, &fPreprocess, &fOperator, &fAnswers, &fSkipErrors, &fTrace, &fDebug,
-          &fJUnit, &fWError, &fDevices, &fResultsDb, &fRuns})
+          &fJUnit, &fWError, &fDevices, &fResultsDb, &fRuns, &fSockets})
         fParser.addOption(*pOption);
 }
 
@@ -100,7 +104,8 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("Give only one of FILE, --check FILE and --preprocess FILE."));
     if (slFiles.size() > 1)
         return Fail(QStringLiteral("Unexpected argument: ") + slFiles.at(1));
-    for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb, &fRuns}) {
+    for (const QCommandLineOption* pOption :
+         {&fOperator, &fAnswers, &fJUnit, &fResultsDb, &fRuns, &fSockets}) {
         if (fParser.values(*pOption).size() > 1)
             return Fail(QStringLiteral("--%1 is given more than once.").arg(pOption->names().first()));
     }
@@ -116,7 +121,8 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         return Fail(QStringLiteral("The definition file name is empty."));
 
     if (fOptions.eMode != TRunOptions::rmRun) {
-        for (const QCommandLineOption* pOption : {&fOperator, &fAnswers, &fJUnit, &fResultsDb, &fRuns}) {
+        for (const QCommandLineOption* pOption :
+             {&fOperator, &fAnswers, &fJUnit, &fResultsDb, &fRuns, &fSockets}) {
             // A check accepts the operator's options of the run it stands for, and ignores them.
             const bool bIgnored = fOptions.eMode == TRunOptions::rmCheck && pOption != &fJUnit;
             if (fParser.isSet(*pOption) && !bIgnored)
@@ -151,6 +157,15 @@ bool TRunCommandLine::Parse(const QStringList& slArguments)
         if (!bOk || fOptions.iRuns < 1)
             return Fail(
                 QStringLiteral("--runs needs a number of runs of at least 1, not \"%1\".").arg(sRuns));
+    }
+    if (fParser.isSet(fSockets)) {
+        bool bOk = false;
+        const QString sSockets = fParser.value(fSockets).trimmed();
+        fOptions.iSockets = sSockets.toInt(&bOk);
+        if (!bOk || fOptions.iSockets < 1 || fOptions.iSockets > ciMaxSocketsOption)
+            return Fail(QStringLiteral("--sockets needs a number of sockets from 1 to %1, not \"%2\".")
+                            .arg(ciMaxSocketsOption)
+                            .arg(sSockets));
     }
     return true;
 }

@@ -7,6 +7,9 @@
 
 #include <optional>
 
+// The most test sockets --sockets takes (the station's limit).
+constexpr int ciMaxSocketsOption = 64;
+
 // What tzk-run was asked to do.
 struct TRunOptions
 {
@@ -35,6 +38,9 @@ struct TRunOptions
     std::optional<QString> sResultsDb;
     // --runs: the program ends after this many runs without asking for another; 0 asks after each.
     int iRuns = 0;
+    // --sockets: the station's test sockets, each running the definition on its own unit; 0 takes
+    // the settings' "Sockets/Count" (default 1).
+    int iSockets = 0;
 };
 
 // tzk-run's command line.
@@ -67,6 +73,7 @@ private:
     QCommandLineOption fDevices;
     QCommandLineOption fResultsDb;
     QCommandLineOption fRuns;
+    QCommandLineOption fSockets;
     TRunOptions fOptions;
     QString fsError;
 };

@@ -2,6 +2,10 @@
 
 void TMsgChannel::NewMsg(TMsgTypeId aType, TMsgId aId, const QString& aText)
 {
+    if (fpForward) {
+        fpForward->NewMsg(aType, aId, aText);
+        return;
+    }
     Dispatcher().NewMsgFrom(this, aType, aId, aText);
 }
 

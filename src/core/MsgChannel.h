@@ -14,7 +14,15 @@ public:
     TMsgChannel(const TMsgChannel&) = delete;
     TMsgChannel& operator=(const TMsgChannel&) = delete;
 
-    TMsgClass& Dispatcher() const { return fpDispatcher ? *fpDispatcher : TMsgClass::Instance(); }
+    TMsgClass& Dispatcher() const
+    {
+        if (fpForward)
+            return fpForward->Dispatcher();
+        return fpDispatcher ? *fpDispatcher : TMsgClass::Instance();
+    }
+    // Sends every message on as aChannel's own (a station's shared device reports as the session
+    // that holds it); null ends it.
+    void SetForward(TMsgChannel* aChannel) { fpForward = aChannel; }
     // Null goes back to the process's dispatcher.
     void SetDispatcher(TMsgClass* aDispatcher) { fpDispatcher = aDispatcher; }
 
@@ -53,4 +61,5 @@ private:
     void Formatted(TMsgTypeId aType, const QString& aText, TFormatArgs aArgs, TMsgId aId);
 
     TMsgClass* fpDispatcher = nullptr;
+    TMsgChannel* fpForward = nullptr;
 };

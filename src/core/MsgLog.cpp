@@ -91,7 +91,7 @@ TLogColour TMsgLog::Colour(TMsgTypeId aType)
     }
 }
 
-void TMsgLog::LogMessage(const void* /*aSender*/, TMsgId aId, const QString& aText)
+void TMsgLog::LogMessage(const void* aSender, TMsgId aId, const QString& aText)
 {
     const auto eType = static_cast<TMsgTypeId>(aId.TypeNo());
     if (aId.TypeNo() == eNone || aId.TypeNo() > eFatal)
@@ -111,15 +111,16 @@ void TMsgLog::LogMessage(const void* /*aSender*/, TMsgId aId, const QString& aTe
     }
 
     const QString sTime = fClock().toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QString sSource = fSourceLabel ? fSourceLabel(aSender) : QString();
     std::vector<TLogLine> newLines;
     if (!aText.contains(QLatin1Char('\r'))) {
-        newLines.push_back({sTime + QLatin1Char(' ') + sPrefix + aText, eType});
+        newLines.push_back({sSource + sTime + QLatin1Char(' ') + sPrefix + aText, eType});
     } else {
         static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
         const QStringList parts = aText.split(lineBreak);
-        newLines.push_back({sTime + QLatin1Char(' ') + sPrefix + parts.first(), eType});
+        newLines.push_back({sSource + sTime + QLatin1Char(' ') + sPrefix + parts.first(), eType});
         for (int i = 1; i < parts.size(); ++i)
-            newLines.push_back({QStringLiteral("> ") + parts.at(i), eType});
+            newLines.push_back({sSource + QStringLiteral("> ") + parts.at(i), eType});
     }
     AddLines(newLines);
 }

@@ -67,6 +67,12 @@ public:
 
     // The clock of the time stamps; tests set a fixed one.
     void SetClock(std::function<QTime()> aClock) { fClock = std::move(aClock); }
+    // A label in front of every line of a message, by the channel that sent it (the "[2] " of a
+    // station's socket); none by default.
+    void SetSourceLabel(std::function<QString(const void* aSender)> aLabel)
+    {
+        fSourceLabel = std::move(aLabel);
+    }
 
 Q_SIGNALS:
     void LinesAdded(int aFirst, int aCount);
@@ -84,4 +90,5 @@ private:
     bool fbShowTrace = false;
     bool fbAttached = false;
     std::function<QTime()> fClock;
+    std::function<QString(const void*)> fSourceLabel;
 };

@@ -440,7 +440,15 @@ bool TValueLog::Append(const QString& aValueName)
 void TValueLog::ClearValues(const QString& sValue)
 {
     for (TEntry& entry : fslBuffer)
-        entry.sValue = sValue;
+        if (!entry.bFixed)
+            entry.sValue = sValue;
+}
+
+void TValueLog::SetFixedValue(const QString& aValueName, const QString& aValue)
+{
+    Append(aValueName);
+    SetValue(aValueName, aValue);
+    fslBuffer[std::size_t(IndexOf(aValueName))].bFixed = true;
 }
 
 void TValueLog::SetStart()

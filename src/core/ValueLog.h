@@ -45,7 +45,10 @@ public:
 
     // Registers a column; false when a column of that name (ignoring case) exists.
     bool Append(const QString& aValueName);
-    // Starts a measurement: every value becomes a single blank.
+    // Registers the column when it is new and gives it a value that stays for every run (the test
+    // socket of a station's session): SetStart and Write leave it as it is.
+    void SetFixedValue(const QString& aValueName, const QString& aValue);
+    // Starts a measurement: every value becomes a single blank (fixed values stay).
     void SetStart();
     // Sets a registered column's value; ";" becomes "," and control characters "?".
     void SetValue(const QString& aValueName, const QString& aValue);
@@ -105,6 +108,7 @@ private:
     {
         QString sName;
         QString sValue;
+        bool bFixed = false;
     };
 
     QDateTime Now() const { return fClock(); }

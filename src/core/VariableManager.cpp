@@ -137,6 +137,32 @@ TVariable* TVariableManager::Find(const QString& sName) const
     return i < 0 ? nullptr : fVariableList[std::size_t(i)].Variable.get();
 }
 
+void TVariableManager::RequireWritable(int iIndex) const
+{
+    const TEntry& entry = fVariableList[std::size_t(iIndex)];
+    if (entry.bReadOnly)
+        throw EMsg(QStringLiteral("Variable \"%s\" is read-only!"), {entry.sName}, TMsgId(0x0A1228), 0);
+}
+
+void TVariableManager::DeclareReadOnly(const QString& sName, std::int64_t iValue)
+{
+    const int i = IndexOf(sName);
+    if (i >= 0) {
+        fVariableList[std::size_t(i)].bReadOnly = false;
+        SetValue(sName, iValue);
+        fVariableList[std::size_t(i)].bReadOnly = true;
+        return;
+    }
+    Add(sName, std::make_unique<TVariableInt>(iValue));
+    fVariableList.back().bReadOnly = true;
+}
+
+bool TVariableManager::IsReadOnly(const QString& sName) const
+{
+    const int i = IndexOf(sName);
+    return i >= 0 && fVariableList[std::size_t(i)].bReadOnly;
+}
+
 void TVariableManager::Add(const QString& sName, std::unique_ptr<TVariable> aVariable)
 {
     const int iIndex = int(fVariableList.size());
@@ -154,6 +180,8 @@ void TVariableManager::Add(const QString& sName, std::unique_ptr<TVariable> aVar
 void TVariableManager::SetValue(const QString& sName, std::int64_t iValue)
 {
     TVariable* pVariable = Find(sName);
+    if (pVariable)
+        RequireWritable(IndexOf(sName));
     if (!pVariable) {
         Add(sName, std::make_unique<TVariableInt>(iValue));
         return;
@@ -167,6 +195,8 @@ void TVariableManager::SetValue(const QString& sName, std::int64_t iValue)
 void TVariableManager::SetValue(const QString& sName, double rValue)
 {
     TVariable* pVariable = Find(sName);
+    if (pVariable)
+        RequireWritable(IndexOf(sName));
     if (!pVariable) {
         Add(sName, std::make_unique<TVariableReal>(rValue));
         return;
@@ -180,6 +210,8 @@ void TVariableManager::SetValue(const QString& sName, double rValue)
 void TVariableManager::SetValue(const QString& sName, const QString& sValue)
 {
     TVariable* pVariable = Find(sName);
+    if (pVariable)
+        RequireWritable(IndexOf(sName));
     if (!pVariable) {
         Add(sName, std::make_unique<TVariableStr>(sValue));
         return;
@@ -198,6 +230,10 @@ bool TVariableManager::Update(const QString& aName, const QString& aValue)
         return false;
     }
     const TEntry& entry = fVariableList[std::size_t(iIndex)];
+    if (entry.bReadOnly) {
+        TMsg::Error(QStringLiteral("Variable \"%s\" is read-only!"), {entry.sName});
+        return false;
+    }
     TVariable* pVariable = entry.Variable.get();
 
     if (auto* pInt = dynamic_cast<TVariableInt*>(pVariable)) {
@@ -309,6 +345,8 @@ bool TVariableManager::SetStrToStr(const QString& aString, const QString& aStrVa
 void TVariableManager::ResetValues()
 {
     for (TEntry& entry : fVariableList) {
+        if (entry.bReadOnly)
+            continue;
         TVariable* pVariable = entry.Variable.get();
         if (auto* pInt = dynamic_cast<TVariableInt*>(pVariable))
             pInt->SetValue(0);

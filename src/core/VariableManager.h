@@ -110,6 +110,12 @@ public:
     void SetValue(const QString& sName, double rValue);
     void SetValue(const QString& sName, const QString& sValue);
 
+    // Declares an integer that the definition reads but never writes (the socket number, say):
+    // SetValue raises EMsg "Variable ... is read-only!", Update logs it and fails, ResetValues
+    // keeps its value.
+    void DeclareReadOnly(const QString& sName, std::int64_t iValue);
+    bool IsReadOnly(const QString& sName) const;
+
     // Converts aValue to the variable's type and assigns it; logs an error and returns false when
     // the variable is unknown or the text does not convert.
     bool Update(const QString& aName, const QString& aValue);
@@ -145,7 +151,11 @@ private:
     {
         QString sName;
         std::unique_ptr<TVariable> Variable;
+        bool bReadOnly = false;
     };
+
+    // Raises EMsg for a read-only variable.
+    void RequireWritable(int iIndex) const;
 
     // Index of the entry, -1 when the name is unknown.
     int IndexOf(const QString& sName) const;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class ISharedDeviceGate;
 class TDeviceTypes;
 
 using TDeviceNotifyEvent = std::function<void(TDevice* aSender)>;
@@ -45,6 +46,9 @@ public:
 
     TDeviceContext& Context() const { return fContext; }
     TMsgChannel& Msg() const { return fContext.Msg(); }
+    // The gate of a device shared by a station's sockets; null for a session's own device.
+    ISharedDeviceGate* SharedGate() const { return fSharedGate; }
+    void SetSharedGate(ISharedDeviceGate* aGate) { fSharedGate = aGate; }
     const QString& Name() const { return FName; }
     void SetName(const QString& sName) { FName = sName; }
     const QString& ErrorText() const { return FsErrorText; }
@@ -74,6 +78,7 @@ private:
     TDeviceContext& fContext;
     // Before the commands: they release their claims into it when they go.
     TDeviceWaiter fWaiter;
+    ISharedDeviceGate* fSharedGate = nullptr;
     std::vector<std::pair<QString, TCommand*>> FCmdList;
     std::vector<std::unique_ptr<TCommand>> fOwnedCommands;
     QStringList fslInternalNames;

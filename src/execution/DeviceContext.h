@@ -17,6 +17,7 @@ class IDocumentDisplay;
 class IIndicatorStrip;
 class IOperatorDialogs;
 class IRunnerControl;
+class IStationDevices;
 
 // What a device reaches outside itself: the session it belongs to (its variables, value log,
 // settings, device list, message channel and runner), the operator, and the platform parts (tone
@@ -45,6 +46,16 @@ public:
     void SetDevices(TDeviceList* aDevices) { fpDevices = aDevices; }
     const TDeviceTypes& Types();
     void SetTypes(const TDeviceTypes* aTypes) { fpTypes = aTypes; }
+
+    // The test socket the session serves at a station with several units side by side (1, 2, ...);
+    // a station of one socket is socket 1.
+    int Socket() const { return fiSocket; }
+    void SetSocket(int iSocket) { fiSocket = iSocket; }
+
+    // The station's shared devices (Device.Shared); null when the session is the station's only
+    // one, whose shared devices are then its own.
+    IStationDevices* StationDevices() const { return fStationDevices; }
+    void SetStationDevices(IStationDevices* aDevices) { fStationDevices = aDevices; }
 
     IRunnerControl* Runner() const { return fRunner; }
     void SetRunner(IRunnerControl* aRunner) { fRunner = aRunner; }
@@ -96,6 +107,8 @@ private:
     IDocumentDisplay* fDocuments = nullptr;
     IDefinitionOpener* fDefinitionOpener = nullptr;
     bool fbHardwareAttached = true;
+    int fiSocket = 1;
+    IStationDevices* fStationDevices = nullptr;
     std::map<std::type_index, std::shared_ptr<void>> fParts;
     std::unique_ptr<TVariableManager> fOwnVariables;
     std::unique_ptr<TValueLog> fOwnValueLog;

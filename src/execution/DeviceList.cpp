@@ -37,7 +37,18 @@ TDevice* TDeviceList::Device(const QString& sName) const
         if (entry.first == sName)
             return entry.second.get();
     }
+    for (const auto& entry : fSharedDevices) {
+        if (entry.first == sName)
+            return entry.second;
+    }
     return nullptr;
+}
+
+void TDeviceList::AddShared(const QString& sName, TDevice* aDevice)
+{
+    if (Device(sName))
+        throw EMsg(QStringLiteral("Device name \"%s\" already defined"), {sName}, TMsgId(0x10010A), Count());
+    fSharedDevices.emplace_back(sName, aDevice);
 }
 
 TDeviceList::~TDeviceList()

@@ -28,6 +28,9 @@ public:
     // Creates, initialises and registers a device from the parameter text of a Device.Create line.
     TDevice* Append(const QString& sDefinition);
     TDevice* Device(const QString& sName) const;
+    // Enters a device the station owns (declared with Device.Shared) under its name: found like
+    // the list's own devices, but neither released nor told of runs by this list.
+    void AddShared(const QString& sName, TDevice* aDevice);
     int Count() const { return int(fDeviceList.size()); }
     // Concludes the commands that still wait on a device (crCancelled), then releases and destroys
     // every device, the last declared first.
@@ -42,4 +45,5 @@ private:
 
     TDeviceContext& fContext;
     std::vector<std::pair<QString, std::unique_ptr<TDevice>>> fDeviceList;
+    std::vector<std::pair<QString, TDevice*>> fSharedDevices;
 };

@@ -1,5 +1,7 @@
 #include "Job.h"
 
+#include "SharedDeviceGate.h"
+
 #include "TestTree.h"
 
 #include "core/MsgClasses.h"
@@ -72,6 +74,16 @@ TJob::~TJob()
     // The command outlives the job (its device owns it): never leave it calling back into us.
     if (FCmd)
         FCmd->SetOnResult(nullptr);
+    ForgetSharedDeviceWait();
+}
+
+void TJob::ForgetSharedDeviceWait()
+{
+    if (fiSharedWait == 0)
+        return;
+    if (ISharedDeviceGate* pGate = FCmd && FCmd->Owner() ? FCmd->Owner()->SharedGate() : nullptr)
+        pGate->CancelWait(fiSharedWait);
+    fiSharedWait = 0;
 }
 
 QString TJob::GetName() const
@@ -96,6 +108,25 @@ void TJob::Execute(const QString& sParameter)
     }
     SetImage(EImage::Running);
     FbPassed = false;
+    // A device shared by a station's sockets: the step waits until its session holds it.
+    ISharedDeviceGate* pGate = FCmd->Owner() ? FCmd->Owner()->SharedGate() : nullptr;
+    TDeviceContext* pHolder = fTreeNode->Tree() ? fTreeNode->Tree()->OwnerContext() : nullptr;
+    if (pGate && pHolder) {
+        ForgetSharedDeviceWait();
+        const std::uint64_t iTicket = pGate->Acquire(*FCmd->Owner(), *pHolder, fTreeNode, [this, sParameter] {
+            fiSharedWait = 0;
+            ExecuteCommand(sParameter);
+        });
+        // Not granted yet: the grant runs later, unless the step is cancelled first.
+        if (iTicket != 0)
+            fiSharedWait = iTicket;
+        return;
+    }
+    ExecuteCommand(sParameter);
+}
+
+void TJob::ExecuteCommand(const QString& sParameter)
+{
     FCmd->SetOnResult([this](TCommand* aSender) { Conclusion(aSender); });
     FCmd->ClearMeasurement();
     try {
@@ -187,6 +218,19 @@ void TJob::UpdateEnclosingCases()
 
 void TJob::Cancel()
 {
+    if (fiSharedWait != 0) {
+        // The command never started: another socket may be running it on the shared device, so
+        // it is left alone and the step fails here.
+        ForgetSharedDeviceWait();
+        fsOwnError =
+            QStringLiteral("Cancelled while waiting for the shared device \"%1\"").arg(FCmd->Owner()->Name());
+        FbPassed = false;
+        SetImage(EImage::Failed);
+        UpdateEnclosingCases();
+        if (FOnFinished)
+            FOnFinished(this);
+        return;
+    }
     if (FCmd) {
         FCmd->SetOnResult(nullptr);
         FCmd->Cancel();

@@ -86,6 +86,8 @@ private:
     void SetImage(EImage eImage);
     void UpdateEnclosingCases();
     void ConcludeWithError(const QString& sError);
+    void ExecuteCommand(const QString& sParameter);
+    void ForgetSharedDeviceWait();
 
     TTreeNode* fTreeNode;
     ECaseType FeCaseType;
@@ -96,4 +98,5 @@ private:
     bool FbPassed = false;
     bool FbExpanded;
     QString fsOwnError;
+    std::uint64_t fiSharedWait = 0; // the request of a step waiting for a shared device
 };

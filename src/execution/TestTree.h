@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class TDeviceContext;
 class TJob;
 class TTestTree;
 
@@ -90,6 +91,9 @@ public:
     // Where the tree's jobs report: the session's channel once it is set, else the tree's own.
     TMsgChannel& Msg() const { return fpMsg ? *fpMsg : fOwnMsg; }
     void SetMsg(TMsgChannel* aMsg) { fpMsg = aMsg; }
+    // The session the tree belongs to: the holder of the station's shared devices its steps use.
+    TDeviceContext* OwnerContext() const { return fpOwnerContext; }
+    void SetOwnerContext(TDeviceContext* aContext) { fpOwnerContext = aContext; }
 
 private:
     friend class TTreeNode;
@@ -98,6 +102,7 @@ private:
     std::vector<std::unique_ptr<TTreeNode>> fNodes;
     std::vector<TTreeNode*> fRoots;
     ITestTreeObserver* fObserver = nullptr;
+    TDeviceContext* fpOwnerContext = nullptr;
     TMsgChannel* fpMsg = nullptr;
     mutable TMsgChannel fOwnMsg;
 };

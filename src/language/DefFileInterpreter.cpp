@@ -4,6 +4,7 @@
 #include "DefFileLint.h"
 #include "DefFilePreprocessor.h"
 #include "InterpreterHost.h"
+#include "SocketNames.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -39,6 +40,7 @@ void TInterpreter::CreateKeyList()
     AddKey(std::make_unique<TKeySet>(*this));
     AddKey(std::make_unique<TKeyTestCase>(*this));
     AddKey(std::make_unique<TKeyDeviceCreate>(*this));
+    AddKey(std::make_unique<TKeyDeviceShared>(*this));
     AddKey(std::make_unique<TKeyDeviceFunction>(*this));
 }
 
@@ -52,6 +54,7 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     fslDirectiveWarnings.clear();
     try {
         TDefFileLint lint(*this);
+        PredefineSocket(*this, fContext.Socket());
         TDefFilePreprocessor(*this).Run();
         const bool bSummaries = fHost.LogsLoadSummaries();
         if (!LastErrors().isEmpty() && bSummaries)

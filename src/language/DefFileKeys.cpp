@@ -12,6 +12,7 @@
 #include "core/VariableManager.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
+#include "execution/SharedDeviceGate.h"
 #include "execution/TestTree.h"
 #include "reporting/ErrorReport.h"
 
@@ -150,6 +151,21 @@ bool TKeyDeviceCreate::Process(const QString&, const QString& sSyntax)
     if (!sSyntax.startsWith(QLatin1String("Device.Create(")))
         return false;
     Owner().Context().Devices().Append(GetParameter(sSyntax));
+    return true;
+}
+
+bool TKeyDeviceShared::Process(const QString&, const QString& sSyntax)
+{
+    if (!sSyntax.startsWith(QLatin1String("Device.Shared(")))
+        return false;
+    TDeviceContext& context = Owner().Context();
+    IStationDevices* pStation = context.StationDevices();
+    if (!pStation) {
+        context.Devices().Append(GetParameter(sSyntax));
+        return true;
+    }
+    TDevice& device = pStation->SharedDevice(GetParameter(sSyntax), context);
+    context.Devices().AddShared(device.Name(), &device);
     return true;
 }
 

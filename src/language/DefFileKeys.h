@@ -82,6 +82,16 @@ public:
     bool Process(const QString& sFileName, const QString& sSyntax) override;
 };
 
+// Device.Shared(type; name; ...): a device the station's sockets share, made once for the
+// station; the session's own device when the station has one socket.
+class TKeyDeviceShared : public TKeyWithParameter
+{
+public:
+    using TKeyWithParameter::TKeyWithParameter;
+    QString ClassName() const override { return QStringLiteral("TKeyDeviceShared"); }
+    bool Process(const QString& sFileName, const QString& sSyntax) override;
+};
+
 class TKeyDeviceFunction : public TKeyWithParameter
 {
 public:

@@ -1,5 +1,7 @@
 #include "DefFileLint.h"
 
+#include "SocketNames.h"
+
 #include "DefFileInterpreterBase.h"
 
 #include "core/CommaSeparatedValue.h"
@@ -113,6 +115,8 @@ void TDefFileLint::Check(const TInterpreterBase& aReader)
         fDefines.insert(define.sName, define.pObject->Text().trimmed());
 
     CheckDirectives(aReader);
+    // Every session declares the socket number before the definition's own variables.
+    DeclareVariable(QLatin1String(csSocketVariable));
     CollectStatements(fLines);
     for (int s = 0; s < int(fLines.size()); ++s) {
         const QStringList& lines = fLines[std::size_t(s)].slLines;
@@ -121,7 +125,8 @@ void TDefFileLint::Check(const TInterpreterBase& aReader)
             if (!sLine.isEmpty() && !sLine.startsWith(QLatin1Char('{')) &&
                 !sLine.startsWith(QLatin1Char('}')) && !sLine.startsWith(QLatin1String("Set(")) &&
                 !sLine.startsWith(QLatin1String("Test.")) &&
-                !sLine.startsWith(QLatin1String("Device.Create(")))
+                !sLine.startsWith(QLatin1String("Device.Create(")) &&
+                !sLine.startsWith(QLatin1String("Device.Shared(")))
                 CheckFunction(sLine, {s, i});
         }
     }
@@ -230,7 +235,8 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                     fTestCases.push_back({sName, at});
                     fNodeLabels.insert(sKey, true);
                     open.push_back({sName, at});
-                } else if (sLine.startsWith(QLatin1String("Device.Create("))) {
+                } else if (sLine.startsWith(QLatin1String("Device.Create(")) ||
+                           sLine.startsWith(QLatin1String("Device.Shared("))) {
                     const TCommaSeparatedValue csv = Fields(sLine, 1);
                     if (csv.ValueCount() > 1 && csv.GetValueTrimmed(0) == QLatin1String("SystemControl"))
                         fSystemDevices.insert(csv.GetValueTrimmed(1));

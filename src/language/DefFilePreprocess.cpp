@@ -3,6 +3,7 @@
 #include "core/MsgExceptions.h"
 #include "language/DefFileInterpreterBase.h"
 #include "language/DefFilePreprocessor.h"
+#include "language/SocketNames.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -24,6 +25,7 @@ int PreprocessFile(const QString& sFileName, QTextStream& aOut, QTextStream& aEr
     TInterpreterReader reader;
     try {
         reader.FileLoad(QFileInfo(sFileName).absoluteFilePath());
+        PredefineSocket(reader, 1);
         TDefFilePreprocessor(reader).Run();
     } catch (const std::exception& e) {
         aErr << ExceptionText(e) << Qt::endl;

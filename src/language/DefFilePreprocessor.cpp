@@ -1,6 +1,7 @@
 #include "DefFilePreprocessor.h"
 
 #include "DefFileInterpreterBase.h"
+#include "SocketNames.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -569,4 +570,11 @@ void TDefFilePreprocessor::ShowDefineDoc(const QString& sLine)
     } else {
         throw EError(QStringLiteral("Invalid parameter from definition doc: ") + sAnswer);
     }
+}
+
+void PredefineSocket(TInterpreterBase& aReader, int iSocket)
+{
+    auto value = std::make_unique<TData>();
+    value->SetText(QString::number(iSocket));
+    aReader.DefineList().push_back({QLatin1String(csSocketDefine), std::move(value)});
 }

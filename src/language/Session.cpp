@@ -2,6 +2,7 @@
 
 #include "language/DefFileInterpreter.h"
 #include "language/InterpreterHost.h"
+#include "language/SocketNames.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -15,6 +16,7 @@ TSession::TSession(const TDeviceTypes* aTypes, TRegIO* aSettings) : fLoaderFacto
     fContext.SetTypes(aTypes);
     fContext.SetSettings(aSettings);
     fTree.SetMsg(&fContext.Msg());
+    fTree.SetOwnerContext(&fContext);
     fErrorReport.SetVariables(&fContext.Variables());
     CreateDefinitionParts();
 }
@@ -35,11 +37,18 @@ void TSession::CreateDefinitionParts()
 {
     fVariables = std::make_unique<TVariableManager>();
     fContext.SetVariables(fVariables.get());
+    fVariables->DeclareReadOnly(QLatin1String(csSocketVariable), fContext.Socket());
     fValueLog = std::make_unique<TValueLog>();
     fContext.SetValueLog(fValueLog.get());
     fDevices = std::make_unique<TDeviceList>(fContext);
     fContext.SetDevices(fDevices.get());
     fErrorReport.SetVariables(fVariables.get());
+}
+
+void TSession::SetSocket(int iSocket)
+{
+    fContext.SetSocket(iSocket);
+    fVariables->DeclareReadOnly(QLatin1String(csSocketVariable), iSocket);
 }
 
 TProcessRunner& TSession::AttachRunner(IRunnerHost& aHost)

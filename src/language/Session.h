@@ -52,6 +52,10 @@ public:
     TSession& operator=(const TSession&) = delete;
 
     TDeviceContext& Context() { return fContext; }
+    // The test socket this session serves (1 when the station has one): its context's socket, the
+    // predefined name of the preprocessor and the read-only variable of the definition.
+    int Socket() const { return fContext.Socket(); }
+    void SetSocket(int iSocket);
     TVariableManager& Variables() { return *fVariables; }
     TValueLog& ValueLog() { return *fValueLog; }
     TDeviceList& Devices() { return *fDevices; }

@@ -106,7 +106,8 @@ TDocumentIndex TDocumentIndex::Scan(const QString& sFile, const QString& sText, 
             Place(Label(Parameters(sCode)), int(sLine.indexOf(QLatin1Char('('))));
             openCases.push_back(int(index.fSymbols.size()));
             index.fSymbols.push_back(symbol);
-        } else if (sCode.startsWith(QLatin1String("Device.Create("))) {
+        } else if (sCode.startsWith(QLatin1String("Device.Create(")) ||
+                   sCode.startsWith(QLatin1String("Device.Shared("))) {
             const QStringList slFields = Parameters(sCode).split(QLatin1Char(';'));
             if (slFields.size() < 2)
                 continue;

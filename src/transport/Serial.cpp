@@ -18,11 +18,15 @@ bool TSerial::IsValidBaudrate(int iBaudrate)
     return std::find(std::begin(caBaudRates), std::end(caBaudRates), iBaudrate) != std::end(caBaudRates);
 }
 
-QString TSerial::ComPortPath(const QString& sSettingsFile, int iNumber)
+QString TSerial::ComPortPath(const QString& sSettingsFile, int iNumber, int iSocket)
 {
     const QString sKey = QStringLiteral("SerialPorts/COM%1").arg(iNumber);
     const QSettings settings(sSettingsFile, QSettings::IniFormat);
-    const QString sPath = settings.value(sKey).toString().trimmed();
+    QString sPath;
+    if (iSocket > 0)
+        sPath = settings.value(QStringLiteral("Socket%1/").arg(iSocket) + sKey).toString().trimmed();
+    if (sPath.isEmpty())
+        sPath = settings.value(sKey).toString().trimmed();
     return sPath.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(iNumber - 1) : sPath;
 }
 

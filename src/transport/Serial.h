@@ -73,8 +73,9 @@ public:
     static const int caBaudRates[15];
     static bool IsValidBaudrate(int iBaudrate);
     // The device path of COM port number iNumber: the "SerialPorts/COMn" entry of the user's
-    // settings file sSettingsFile, else the n-th on-board port "/dev/ttyS(n-1)".
-    static QString ComPortPath(const QString& sSettingsFile, int iNumber);
+    // settings file sSettingsFile, else the n-th on-board port "/dev/ttyS(n-1)". For test socket
+    // iSocket (above 0) the socket's own group "Socket<k>/SerialPorts/COMn" comes first.
+    static QString ComPortPath(const QString& sSettingsFile, int iNumber, int iSocket = 0);
     // The most the port reads ahead of the program.
     static constexpr qint64 ciReadBufferSize = 64 * 1024;
     // The longest message collected between a start and an end byte.

@@ -459,3 +459,31 @@ TEST_F(VariableManagerTest, InstanceReleaseEmptiesTheStore)
 }
 
 } // namespace
+
+// The socket number: read like any integer, written by nothing but its declaration.
+TEST_F(VariableManagerTest, ReadOnlyVariableRefusesEveryWrite)
+{
+    fVars.DeclareReadOnly(QStringLiteral("_Socket"), 3);
+    fVars.SetValue(QStringLiteral("Other"), 1);
+    EXPECT_TRUE(fVars.IsReadOnly(QStringLiteral("_socket")));
+    EXPECT_FALSE(fVars.IsReadOnly(QStringLiteral("Other")));
+    EXPECT_EQ(fVars.InsertValues(QStringLiteral("unit %_Socket")), QStringLiteral("unit 3"));
+
+    for (const auto& write : std::vector<std::function<void()>>{
+             [&] { fVars.SetValue(QStringLiteral("_Socket"), 4); },
+             [&] { fVars.SetValue(QStringLiteral("_Socket"), 4.0); },
+             [&] { fVars.SetValue(QStringLiteral("_Socket"), QStringLiteral("4")); }}) {
+        const EMsg e = RaisedMsg(write);
+        EXPECT_EQ(e.Text(), QStringLiteral("Variable \"_Socket\" is read-only!"));
+    }
+    EXPECT_FALSE(fVars.Update(QStringLiteral("_Socket"), QStringLiteral("4")));
+    ASSERT_EQ(Texts(eError).size(), 1u);
+    EXPECT_EQ(Texts(eError)[0], QStringLiteral("Variable \"_Socket\" is read-only!"));
+    fVars.ResetValues();
+    EXPECT_EQ(fVars.GetAsInt(QStringLiteral("_Socket")), 3);
+    EXPECT_EQ(fVars.GetAsInt(QStringLiteral("Other")), 0);
+    // Declaring it again (a session given its socket) changes the value and keeps it read-only.
+    fVars.DeclareReadOnly(QStringLiteral("_Socket"), 2);
+    EXPECT_EQ(fVars.GetAsInt(QStringLiteral("_Socket")), 2);
+    EXPECT_TRUE(fVars.IsReadOnly(QStringLiteral("_Socket")));
+}

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <poll.h>
@@ -758,6 +759,22 @@ TEST(TzkRunTest, TerminalShowsALiveStatusLine)
     EXPECT_TRUE(aOut.contains("Steps: 1 passed, 0 failed, 0 skipped\r\n")) << aOut.toStdString();
 }
 
+// With several sockets the status line shows each socket: its step, the shared device it waits
+// for, or its outcome.
+TEST(TzkRunTest, TerminalShowsEverySocket)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("main.TZD"), "Device.Shared(SystemControl; Meter)\r\n"
+                                                                "Test.Case(\"Supply\")\r\n{\r\n"
+                                                                "Meter.Delay(\"Measure\"; 1100)\r\n}\r\n");
+    const QByteArray aOut = RunInTerminal({QStringLiteral("--operator"), QStringLiteral("op1"),
+                                           QStringLiteral("--sockets"), QStringLiteral("3"), sMain});
+    EXPECT_TRUE(aOut.contains("\r\x1b[K[0:01] 1:1.1. Measure 2:waits Meter 3:waits Meter"))
+        << aOut.toStdString();
+    EXPECT_TRUE(aOut.contains("1:Pass 2:Pass 3:1.1. Measure")) << aOut.toStdString();
+    EXPECT_TRUE(aOut.contains("Sockets: 3 passed, 0 failed\r\n")) << aOut.toStdString();
+}
+
 // At a terminal an empty line takes a question's default: the final dialog ends the program.
 TEST(TzkRunTest, EmptyLineAtTheTerminalTakesTheDefault)
 {
@@ -835,4 +852,129 @@ TEST(TzkRunTest, PrintingExamplePrintsLabelAndErrorReport)
           QStringLiteral("Error: Test case \"Retest\" not found!"), QStringLiteral("Operator: Anna")})
         EXPECT_TRUE(sReport.contains(sExpected)) << sExpected.toStdString() << "\n" << sReport.toStdString();
     EXPECT_EQ(ReadPdfInfo(cups.OutputFile(sQueue)).iPages, 1);
+}
+
+namespace {
+
+// A run's output without its clock: time stamps and start dates differ from run to run.
+QString WithoutClock(QString sText)
+{
+    static const QRegularExpression time(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d"));
+    static const QRegularExpression start(
+        QStringLiteral("\\((START|STOP|CONTINUE)? ?\\d+ \\w+ \\d{4} [^)]*\\)"));
+    return sText.replace(time, QStringLiteral("T")).replace(start, QStringLiteral("(D)"));
+}
+
+} // namespace
+
+// Three sockets run one definition side by side, each answering from its own section of the
+// answers file: the one the operator refuses fails alone, every line says its socket, the end
+// lists each socket's outcome, the exit status is that of the station, and the JUnit file has a
+// suite per socket.
+TEST(TzkRunTest, SocketsRunSideBySideAndFailAlone)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("station.TZD"),
+                                    "Set(FileInfo; \"Station\"; \"1.0\")\r\n"
+                                    "Device.Create(SystemControl; Sys)\r\n"
+                                    "Test.Case(\"Display\")\r\n{\r\n"
+                                    "    Sys.Delay(\"Settle\"; 50)\r\n"
+                                    "    Sys.Pause(\"Press Enter when socket %_Socket shows 8888\")\r\n}\r\n"
+                                    "Test.Final(\"Tidy\")\r\n{\r\n"
+                                    "    Sys.Delay(\"Tidy up\"; 10)\r\n}\r\n");
+    const QString sAnswers = dir.Write(QStringLiteral("answers.txt"), "# every socket's operator\n"
+                                                                      "Anna\n"
+                                                                      "socket: 1\n"
+                                                                      "key:Enter\n"
+                                                                      "SOCKET: 2\n"
+                                                                      "key:Escape\n"
+                                                                      "socket: 3\n"
+                                                                      "key:Enter\n");
+    const QString sJUnit = dir.FilePath(QStringLiteral("station.xml"));
+    const TRunResult result =
+        RunTzk({QStringLiteral("--sockets"), QStringLiteral("3"), QStringLiteral("--answers"), sAnswers,
+                QStringLiteral("--junit"), sJUnit, sMain});
+    const std::string sOut = result.sOut.toStdString() + result.sErr.toStdString();
+    EXPECT_EQ(result.iExitCode, 1) << sOut;
+    for (const char* sLine : {"[2] Station: 1x Failed", "[1] Station: Passed", "[3] Station: Passed",
+                              "Socket 1: passed\n", "Socket 2: failed\n", "Socket 3: passed\n",
+                              "Sockets: 2 passed, 1 failed\n", "[3] Operator: Anna", "Info: 2. Tidy"})
+        EXPECT_TRUE(result.sOut.contains(QString::fromUtf8(sLine))) << sLine << "\n" << sOut;
+    // Each socket's Tidy case ran: one line per socket.
+    EXPECT_EQ(result.sOut.count(QStringLiteral("Info: 2. Tidy")), 3) << sOut;
+    // Every line is a socket's, a separator, or the station's closing lines.
+    static const QRegularExpression socketLine(
+        QStringLiteral("^(\\[[123]\\] .*|Socket [123]: .*|Sockets: .*|)$"));
+    for (const QString& sLine : result.sOut.split(QLatin1Char('\n')))
+        EXPECT_TRUE(socketLine.match(sLine).hasMatch()) << sLine.toStdString();
+
+    const QString sXml = QString::fromUtf8(ReadFileBytes(sJUnit));
+    EXPECT_EQ(sXml.count(QStringLiteral("<testsuite ")), 3) << sXml.toStdString();
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_TRUE(sXml.contains(QStringLiteral("name=\"Station [socket %1]\"").arg(i)))
+            << sXml.toStdString();
+    EXPECT_EQ(sXml.count(QStringLiteral("<failure")), 1) << sXml.toStdString();
+
+    // All pass when every socket's section accepts.
+    const QString sAllYes = dir.Write(QStringLiteral("yes.txt"), "Anna\nkey:Enter\n");
+    const TRunResult passed = RunTzk(
+        {QStringLiteral("--sockets"), QStringLiteral("2"), QStringLiteral("--answers"), sAllYes, sMain});
+    EXPECT_EQ(passed.iExitCode, 0) << passed.sOut.toStdString();
+    EXPECT_TRUE(passed.sOut.endsWith(QStringLiteral("Sockets: 2 passed, 0 failed\n")))
+        << passed.sOut.toStdString();
+
+    const TRunResult bad = RunTzk({QStringLiteral("--sockets"), QStringLiteral("0"), sMain});
+    EXPECT_EQ(bad.iExitCode, 4);
+    EXPECT_TRUE(bad.sErr.contains(QStringLiteral("--sockets needs a number of sockets from 1 to 64")))
+        << bad.sErr.toStdString();
+}
+
+// One socket is today's program: the same output, line for line, with or without --sockets 1.
+TEST(TzkRunTest, OneSocketIsTheRunAsBefore)
+{
+    TTestDir dir;
+    const QString sMain = dir.Write(QStringLiteral("one.TZD"), "Set(FileInfo; \"One\"; \"1.0\")\r\n"
+                                                               "Device.Create(SystemControl; Sys)\r\n"
+                                                               "Test.Case(\"Check\")\r\n{\r\n"
+                                                               "    Sys.Evaluate(\"Fails\"; 1 = 2)\r\n}\r\n");
+    const TRunResult before = RunTzk({QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
+    const TRunResult one = RunTzk({QStringLiteral("--sockets"), QStringLiteral("1"),
+                                   QStringLiteral("--operator"), QStringLiteral("op1"), sMain});
+    EXPECT_EQ(before.iExitCode, 1);
+    EXPECT_EQ(one.iExitCode, before.iExitCode);
+    EXPECT_EQ(WithoutClock(one.sOut).toStdString(), WithoutClock(before.sOut).toStdString());
+    EXPECT_FALSE(one.sOut.contains(QStringLiteral("Sockets:")));
+    EXPECT_EQ(one.sErr, before.sErr);
+}
+
+// Ctrl+C stops every socket; each still runs its final case.
+TEST(TzkRunTest, InterruptStopsEverySocket)
+{
+    TTestDir dir;
+    const QString sMain =
+        dir.Write(QStringLiteral("long.TZD"), "Device.Create(SystemControl; Sys)\r\n"
+                                              "Test.Case(\"Long\")\r\nSys.Delay(\"wait\"; 30000)\r\n}\r\n"
+                                              "Test.Final(\"Cleanup\")\r\nSys.Delay(\"tidy\"; 1)\r\n}\r\n");
+    QProcess process;
+    process.start(QStringLiteral(TZK_RUN_PATH), {QStringLiteral("--operator"), QStringLiteral("op1"),
+                                                 QStringLiteral("--sockets"), QStringLiteral("3"), sMain});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray aOut;
+    QElapsedTimer timer;
+    timer.start();
+    while (aOut.count("Info: 1. Long") < 3 && timer.elapsed() < 10000) {
+        process.waitForReadyRead(100);
+        aOut += process.readAllStandardOutput();
+    }
+    ASSERT_EQ(aOut.count("Info: 1. Long"), 3) << aOut.toStdString();
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    aOut += process.readAllStandardOutput();
+    EXPECT_EQ(process.exitCode(), 1) << aOut.toStdString();
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(aOut.contains(QStringLiteral("[%1] ").arg(i).toUtf8() + "Test Case: 2. Cleanup"))
+            << i << aOut.toStdString();
+        EXPECT_TRUE(aOut.contains(QStringLiteral("Socket %1: failed").arg(i).toUtf8())) << aOut.toStdString();
+    }
+    EXPECT_LT(timer.elapsed(), 20000);
 }

@@ -27,9 +27,9 @@ TDevicePortRs232::~TDevicePortRs232()
     fSerial->OnRxData = nullptr;
 }
 
-QString TDevicePortRs232::DevicePath(const QString& sSettingsFile, int iNumber)
+QString TDevicePortRs232::DevicePath(const QString& sSettingsFile, int iNumber, int iSocket)
 {
-    return TSerial::ComPortPath(sSettingsFile, iNumber);
+    return TSerial::ComPortPath(sSettingsFile, iNumber, iSocket);
 }
 
 void TDevicePortRs232::Init(const QString& sDefinition)
@@ -50,7 +50,7 @@ void TDevicePortRs232::Init(const QString& sDefinition)
         if (iPort < 1 || iPort > 255)
             throw EError(Format(QStringLiteral("COM%d is not valid!"), {iPort}));
         fsPortText = QString::number(iPort);
-        fSerial->SetPort(DevicePath(Context().Settings().UserFileName(), iPort));
+        fSerial->SetPort(DevicePath(Context().Settings().UserFileName(), iPort, Context().Socket()));
         SetPortId(QStringLiteral("COM%1").arg(iPort));
     }
     Msg().Trace(QStringLiteral("Device RS232: %s, %d bps, SBI=%dms, Timeout=%dms"),

@@ -26,8 +26,8 @@ public:
     void Released() override;
 
     // The device path of port number iNumber: the user's "SerialPorts/COMn" setting, else the
-    // n-th on-board port "/dev/ttyS(n-1)".
-    static QString DevicePath(const QString& sSettingsFile, int iNumber);
+    // n-th on-board port "/dev/ttyS(n-1)"; a socket's "Socket<k>/SerialPorts/COMn" comes first.
+    static QString DevicePath(const QString& sSettingsFile, int iNumber, int iSocket = 0);
 
     TSerial& Serial() const { return *fSerial; }
     int SendByteInterval() const { return fiSendByteInterval; }

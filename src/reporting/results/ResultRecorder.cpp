@@ -122,6 +122,7 @@ void TResultRecorder::ProcessFinishing(bool bPassed)
                   : bPassed ? QStringLiteral("passed")
                             : QStringLiteral("failed");
     run.iFailedSteps = fRunner.JobFailureCounter();
+    run.iSocket = fRunner.Context().Socket();
     // The line the value log has just written; with the log off, the line it would write.
     const TValueLog& log = fRunner.Context().ValueLog();
     for (const auto& [sName, sValue] :

@@ -68,7 +68,7 @@ QByteArray TResultRun::ToJson() const
             {QStringLiteral("value"), Text(value.sValue)},
         });
     }
-    const QJsonObject run{
+    QJsonObject run{
         {QStringLiteral("run_id"), RunIdText(RunId)},
         {QStringLiteral("host_name"), Text(sHostName)},
         {QStringLiteral("station_name"), Text(sStationName)},
@@ -83,5 +83,8 @@ QByteArray TResultRun::ToJson() const
         {QStringLiteral("steps"), steps},
         {QStringLiteral("values"), values},
     };
+    // Runs of socket 1 (every run of a station of one socket) keep the form they had before sockets.
+    if (iSocket != 1)
+        run.insert(QStringLiteral("socket"), iSocket);
     return QJsonDocument(run).toJson(QJsonDocument::Compact);
 }

@@ -46,6 +46,7 @@ struct TResultRun
     qint64 iDurationMs = 0;
     QString sResult; // "passed", "failed" or "stopped"
     int iFailedSteps = 0;
+    int iSocket = 1; // the station's test socket; the JSON names it only when it is not 1
     std::vector<TResultStep> Steps;
     std::vector<TResultValue> Values;
 

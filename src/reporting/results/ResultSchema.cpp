@@ -122,6 +122,12 @@ ALTER TABLE tzk_step
     ADD COLUMN meas_high  double precision;
 )SQL";
 
+// The test socket of a station with several units side by side; older rows read as socket 1.
+const char* const csSockets = R"SQL(
+ALTER TABLE tzk_run
+    ADD COLUMN socket integer NOT NULL DEFAULT 1;
+)SQL";
+
 } // namespace
 
 const QList<TResultSchema::TMigration>& TResultSchema::Migrations()
@@ -130,6 +136,7 @@ const QList<TResultSchema::TMigration>& TResultSchema::Migrations()
         {1, "runs, steps and value-log columns", csTables},
         {2, "yield, failing steps and unit history", csViews},
         {3, "measured values and their limits", csMeasurements},
+        {4, "the test socket of each run", csSockets},
     };
     return migrations;
 }
@@ -210,11 +217,11 @@ WITH batch AS (
 ),
 new_runs AS (
     INSERT INTO tzk_run (run_id, host_name, station_name, definition_file, file_label, file_version,
-                         operator, started_at, duration_ms, result, failed_steps)
+                         operator, started_at, duration_ms, result, failed_steps, socket)
     SELECT (run->>'run_id')::uuid, run->>'host_name', run->>'station_name', run->>'definition_file',
            run->>'file_label', run->>'file_version', run->>'operator',
            (run->>'started_at')::timestamptz, (run->>'duration_ms')::bigint, run->>'result',
-           (run->>'failed_steps')::integer
+           (run->>'failed_steps')::integer, coalesce((run->>'socket')::integer, 1)
     FROM batch
     ON CONFLICT (run_id) DO NOTHING
     RETURNING run_id

@@ -68,6 +68,15 @@ TEST_F(DevicePortRs232Test, Definition)
               QStringLiteral("/dev/serial/by-id/usb-adapter"));
     EXPECT_EQ(TDevicePortRs232::DevicePath(TRegIO::Instance().UserFileName(), 1),
               QStringLiteral("/dev/ttyS0"));
+    // A test socket's own group comes first; a socket without one keeps the station's mapping.
+    {
+        QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Socket2/SerialPorts/COM7"), QStringLiteral("/dev/ttyUSB2"));
+    }
+    EXPECT_EQ(TDevicePortRs232::DevicePath(TRegIO::Instance().UserFileName(), 7, 2),
+              QStringLiteral("/dev/ttyUSB2"));
+    EXPECT_EQ(TDevicePortRs232::DevicePath(TRegIO::Instance().UserFileName(), 7, 1),
+              QStringLiteral("/dev/serial/by-id/usb-adapter"));
     auto& numbered = Device<TDevicePortRs232>(QStringLiteral("RS232; G; 500; 7; 9600; 0"));
     EXPECT_EQ(numbered.PortId(), QStringLiteral("COM7"));
     EXPECT_EQ(numbered.Serial().Port(), QStringLiteral("/dev/serial/by-id/usb-adapter"));

@@ -48,7 +48,8 @@ TEST_F(ResultDatabaseTest, RunsArriveWithTheirStepsAndValuesExactlyOnce)
     // Texts as they come: other scripts, a character 0 from a device's answer.
     first.sOperator = QStringLiteral("Zoë Ångström");
     first.Steps[2].sErrorText = QStringLiteral("expected \"OK\" got \"E") + QChar(0) + QStringLiteral("R\"");
-    const TResultRun second = MakeRun(2, QStringLiteral("SN-2"));
+    TResultRun second = MakeRun(2, QStringLiteral("SN-2"));
+    second.iSocket = 3;
     ASSERT_TRUE(station->Submit(first));
     ASSERT_TRUE(station->Submit(second));
     ASSERT_TRUE(RunEventsUntil([&] { return station->QueuedRuns() == 0; }, 20000)) << LogText().toStdString();
@@ -83,6 +84,14 @@ TEST_F(ResultDatabaseTest, RunsArriveWithTheirStepsAndValuesExactlyOnce)
             fsDatabase)),
         QStringLiteral("1|Start|%1\n2|Duration|00:00:01\n3|SerialNr|SN-2\n4|Result|Passed\n5|Operator|Anna")
             .arg(second.Values[0].sValue));
+
+    // Each run says its test socket; a run without one (a station of one socket) is socket 1.
+    EXPECT_EQ(Joined(Server().Query(QStringLiteral("SELECT socket FROM tzk_run WHERE run_id IN ('%1', '%2') "
+                                                   "ORDER BY run_id = '%1' DESC")
+                                        .arg(IdText(first), IdText(second)),
+                                    fsDatabase)),
+              QStringLiteral("1\n3"));
+    EXPECT_FALSE(first.ToJson().contains("\"socket\""));
 
     // A run sent again (its acknowledgement lost, say) is stored once.
     ASSERT_TRUE(station->Submit(first));
@@ -297,18 +306,22 @@ TEST_F(ResultDatabaseTest, TheSchemaIsMadeOnceAndReportsItsVersion)
         Joined(Server().Query(
             QStringLiteral("SELECT version, description FROM tzk_schema_version ORDER BY 1"), fsDatabase)),
         QStringLiteral("1|runs, steps and value-log columns\n2|yield, failing steps and unit history\n"
-                       "3|measured values and their limits"));
+                       "3|measured values and their limits\n4|the test socket of each run"));
 
     // A database at an earlier version is brought up to date.
     const QString sOld = fsDatabase + QStringLiteral("_v1");
     ASSERT_TRUE(Server().CreateDatabase(sOld));
-    ASSERT_TRUE(
-        Server().Query(QStringLiteral("CREATE TABLE tzk_schema_version (version integer PRIMARY KEY, "
-                                      "description text NOT NULL, applied_at timestamptz NOT NULL "
-                                      "DEFAULT now()); ") +
-                           QString::fromUtf8(TResultSchema::Migrations().front().sSql) +
-                           QStringLiteral("; INSERT INTO tzk_schema_version VALUES (1, 'first', now())"),
-                       sOld))
+    ASSERT_TRUE(Server().Query(
+        QStringLiteral("CREATE TABLE tzk_schema_version (version integer PRIMARY KEY, "
+                       "description text NOT NULL, applied_at timestamptz NOT NULL "
+                       "DEFAULT now()); ") +
+            QString::fromUtf8(TResultSchema::Migrations().front().sSql) +
+            QStringLiteral("; INSERT INTO tzk_schema_version VALUES (1, 'first', now()); "
+                           "INSERT INTO tzk_run (run_id, host_name, definition_file, started_at, "
+                           "duration_ms, result, failed_steps) VALUES "
+                           "('00000000-0000-0000-0000-000000000001', 'h', '/old.TZD', now(), 1, "
+                           "'passed', 0)"),
+        sOld))
         << Server().Error().toStdString();
     TPgConnection old(bStop);
     ASSERT_TRUE(old.Connect(Server().Connection(sOld), 5000));
@@ -317,9 +330,11 @@ TEST_F(ResultDatabaseTest, TheSchemaIsMadeOnceAndReportsItsVersion)
     EXPECT_EQ(Server().Value(QStringLiteral("SELECT string_agg(version::text, ',' ORDER BY version) "
                                             "FROM tzk_schema_version"),
                              sOld),
-              QStringLiteral("1,2,3"));
+              QStringLiteral("1,2,3,4"));
     EXPECT_EQ(Server().Value(QStringLiteral("SELECT count(*) FROM tzk_first_pass_yield('SerialNr')"), sOld),
               QStringLiteral("0"));
+    // A run stored before sockets were known reads as socket 1.
+    EXPECT_EQ(Server().Value(QStringLiteral("SELECT socket FROM tzk_run"), sOld), QStringLiteral("1"));
 
     // A database a later program migrated further is left as it is.
     ASSERT_TRUE(Server().Query(QStringLiteral("INSERT INTO tzk_schema_version VALUES (99, 'later', now())"),

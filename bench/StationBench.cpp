@@ -1,0 +1,250 @@
+// Several test sockets of one station side by side, each in a session of its own, all on the one
+// main thread: steps that wait on their own unit over TCP, a meter that the sockets share, and
+// steps that conclude at once.
+
+#include "BenchRunnerHost.h"
+
+#include "core/MsgClasses.h"
+#include "devices/DeviceFamilies.h"
+#include "execution/DeviceTypes.h"
+#include "execution/Job.h"
+#include "execution/ProcessRunner.h"
+#include "execution/TestTree.h"
+#include "language/InterpreterHost.h"
+#include "language/Station.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+class TBenchHost : public IInterpreterHost
+{
+public:
+    bool SkipErrors() const override { return false; }
+    void SetFileInfo(const QString&, const QString&) override {}
+    bool AssignKey(int, const QString&) override { return true; }
+    void SetDefaultDocument(const QString&) override {}
+    TErrorReport* ErrorReport() override { return nullptr; }
+};
+
+// The operator's side of one socket: answers the name and counts the final dialog.
+class TSocketHost : public IRunnerHost
+{
+public:
+    std::optional<QString> AskOperatorName() override { return QStringLiteral("bench"); }
+    void ShowInformation(const QString&) override {}
+    bool ShowFinalDialog(bool bPassed, const QString&, const QStringList&) override
+    {
+        fbPassed = bPassed;
+        fbDone = true;
+        if (fOnDone)
+            fOnDone();
+        return false;
+    }
+    TTreeNode* SelectedNode() const override { return nullptr; }
+    void SelectNode(TTreeNode*) override {}
+    void ClearSelection() override {}
+    void MakeVisible(TTreeNode*) override {}
+    void SetTestCaseHeader(const QString&) override {}
+    void AddLogSeparator() override {}
+
+    bool fbDone = false;
+    bool fbPassed = false;
+    std::function<void()> fOnDone;
+};
+
+// A unit under test over TCP: answers every line after iDelayMs.
+class TSlowUnit
+{
+public:
+    explicit TSlowUnit(int iDelayMs) : fiDelayMs(iDelayMs)
+    {
+        fServer.listen(QHostAddress::LocalHost);
+        QObject::connect(&fServer, &QTcpServer::newConnection, [this] {
+            QTcpSocket* pSocket = fServer.nextPendingConnection();
+            QObject::connect(pSocket, &QTcpSocket::readyRead, pSocket, [this, pSocket] {
+                while (pSocket->canReadLine()) {
+                    pSocket->readLine();
+                    QTimer::singleShot(fiDelayMs, Qt::PreciseTimer, pSocket,
+                                       [pSocket] { pSocket->write("5.02\n"); });
+                }
+            });
+        });
+    }
+    quint16 Port() const { return fServer.serverPort(); }
+
+private:
+    int fiDelayMs;
+    QTcpServer fServer;
+};
+
+const TDeviceTypes& Types()
+{
+    static const std::unique_ptr<TDeviceTypes> types = [] {
+        auto registered = std::make_unique<TDeviceTypes>();
+        RegisterDeviceFamilies(*registered);
+        return registered;
+    }();
+    return *types;
+}
+
+// Loads the definition sText into every socket, runs all sockets together once and returns the
+// wall time in seconds; false in *pbPassed when a socket did not pass.
+double RunStation(TStation& aStation, const QString& sText, bool* pbPassed)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("station.TZD")));
+    file.open(QIODevice::WriteOnly);
+    file.write(sText.toUtf8());
+    file.close();
+    std::vector<std::unique_ptr<TSocketHost>> hosts;
+    QEventLoop loop;
+    for (int i = 1; i <= aStation.Count(); ++i) {
+        TBenchHost loadHost;
+        aStation.Session(i).Load(file.fileName(), loadHost);
+        aStation.Loaded(i);
+        hosts.push_back(std::make_unique<TSocketHost>());
+        hosts.back()->fOnDone = [&] {
+            for (const auto& host : hosts)
+                if (!host->fbDone)
+                    return;
+            loop.quit();
+        };
+        TProcessRunner& runner = aStation.AttachRunner(i, *hosts.back());
+        runner.AttachJobs();
+        runner.SetProcessState(EProcessState::Ready);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 1; i <= aStation.Count(); ++i)
+        aStation.Session(i).Runner()->Start();
+    loop.exec();
+    const double rSeconds = double(clock.nsecsElapsed()) / 1e9;
+    *pbPassed = true;
+    for (const auto& host : hosts)
+        *pbPassed = *pbPassed && host->fbPassed;
+    for (int i = 1; i <= aStation.Count(); ++i)
+        aStation.Session(i).DetachRunner();
+    return rSeconds;
+}
+
+// N sockets, each a plan of 20 steps that wait 100 ms for their own unit over TCP.
+void BM_SocketsWaitingOnTheirUnits(benchmark::State& state)
+{
+    const int iSockets = int(state.range(0));
+    std::vector<std::unique_ptr<TSlowUnit>> units;
+    QString sText;
+    for (int i = 1; i <= iSockets; ++i) {
+        units.push_back(std::make_unique<TSlowUnit>(100));
+        sText += QStringLiteral("%1 __Socket = %2\r\n#define PORT %3\r\n")
+                     .arg(i == 1 ? QStringLiteral("#if") : QStringLiteral("#elif"))
+                     .arg(i)
+                     .arg(units.back()->Port());
+    }
+    sText += QStringLiteral("#endif\r\nSet(Float; rValue)\r\n"
+                            "Device.Create(TCP.Client; Dut; 2000; 127.0.0.1:PORT)\r\n"
+                            "Test.Case(\"Plan\")\r\n{\r\n    Dut.Open(\"Connect\")\r\n");
+    for (int s = 1; s <= 20; ++s)
+        sText +=
+            QStringLiteral(
+                "    Dut.Evaluate.Value(\"Step %1\"; \"MEAS?\\0A\"; \"\"; \"\\0A\"; 4.5; 5.5; rValue)\r\n")
+                .arg(s);
+    sText += QStringLiteral("    Dut.Close(\"Disconnect\")\r\n}\r\n");
+    for (auto _ : state) {
+        TStation station(iSockets, &Types(), nullptr);
+        bool bPassed = false;
+        state.SetIterationTime(RunStation(station, sText, &bPassed));
+        if (!bPassed)
+            state.SkipWithError("a socket failed");
+    }
+}
+BENCHMARK(BM_SocketsWaitingOnTheirUnits)
+    ->Arg(1)
+    ->Arg(8)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Eight sockets share one meter whose every reading takes 20 ms: 5 readings per socket, so the
+// meter's own serial time is 8 x 5 x 20 ms = 800 ms.
+void BM_EightSocketsShareOneMeter(benchmark::State& state)
+{
+    QString sText = QStringLiteral("Device.Shared(SystemControl; Meter)\r\n"
+                                   "Test.Case(\"Measure\")\r\n{\r\n");
+    for (int r = 1; r <= 5; ++r)
+        sText += QStringLiteral("    Meter.Delay(\"Reading %1\"; 20)\r\n").arg(r);
+    sText += QStringLiteral("}\r\n");
+    for (auto _ : state) {
+        TStation station(8, &Types(), nullptr);
+        bool bPassed = false;
+        const double rSeconds = RunStation(station, sText, &bPassed);
+        state.SetIterationTime(rSeconds);
+        state.counters["vs_serial_time"] = rSeconds / 0.8;
+        if (!bPassed)
+            state.SkipWithError("a socket failed");
+    }
+}
+BENCHMARK(BM_EightSocketsShareOneMeter)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// N sockets of 100,000 steps each that conclude at once: the steps per second of the station.
+void BM_SynchronousSteps(benchmark::State& state)
+{
+    const int iSockets = int(state.range(0));
+    constexpr int ciSteps = 100000;
+    for (auto _ : state) {
+        TStation station(iSockets, &Types(), nullptr);
+        std::vector<std::unique_ptr<TDevice>> devices;
+        std::vector<std::unique_ptr<TSocketHost>> hosts;
+        QEventLoop loop;
+        for (int i = 1; i <= iSockets; ++i) {
+            TSession& session = station.Session(i);
+            class TStepDevice : public TDevice
+            {
+            public:
+                using TDevice::TDevice;
+                void Init(const QString&) override {}
+            };
+            devices.push_back(std::make_unique<TStepDevice>(session.Context()));
+            TCommand* pCmd = devices.back()->AddCommand(QStringLiteral("S1"),
+                                                        std::make_unique<TInstantCmd>(devices.back().get()));
+            for (int s = 0; s < ciSteps; ++s)
+                TJob::CreateNewJob(QStringLiteral("Step"), session.Tree(), nullptr, pCmd, ecWorkCase, false);
+            hosts.push_back(std::make_unique<TSocketHost>());
+            hosts.back()->fOnDone = [&] {
+                for (const auto& host : hosts)
+                    if (!host->fbDone)
+                        return;
+                loop.quit();
+            };
+            TProcessRunner& runner = station.AttachRunner(i, *hosts.back());
+            runner.AttachJobs();
+            runner.SetProcessState(EProcessState::Ready);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 1; i <= iSockets; ++i)
+            station.Session(i).Runner()->Start();
+        loop.exec();
+        const double rSeconds = double(clock.nsecsElapsed()) / 1e9;
+        state.SetIterationTime(rSeconds);
+        state.counters["steps_per_s"] = double(iSockets) * ciSteps / rSeconds;
+        for (int i = 1; i <= iSockets; ++i) {
+            station.Session(i).DetachRunner();
+            station.Session(i).Tree().Clear();
+        }
+    }
+}
+BENCHMARK(BM_SynchronousSteps)->Arg(1)->Arg(8)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
