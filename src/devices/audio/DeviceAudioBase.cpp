@@ -84,7 +84,7 @@ TCommand* TCmdAudioEndpoint::CommandFor(const QString&, const QString&)
 
 void TCmdAudioEndpoint::Execute(const QString&)
 {
-    auto* pDevice = static_cast<TDeviceAudioBase*>(Owner());
+    TDeviceAudioBase* pDevice = &Device();
     try {
         switch (feAction) {
         case eMuteOn:
@@ -130,7 +130,7 @@ TCommand* TCmdSetVolume::Init(const QString& sParameter)
     // Applied while the line loads, so that counts and ranges the endpoint refuses are errors of
     // the definition. A check without the endpoint knows only the scalar range.
     if (Owner()->Context().HardwareAttached())
-        static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+        Device().SetVolume(fValueType, fValueArray);
     else if (fValueType == evScalar)
         TAudioControl::CheckScalarRange(fValueArray);
     return this;
@@ -140,7 +140,7 @@ void TCmdSetVolume::Execute(const QString&)
 {
     Msg().Debug(QStringLiteral("Audio TCmdSetVolume.Execute"));
     try {
-        static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+        Device().SetVolume(fValueType, fValueArray);
     } catch (const std::exception& e) {
         const QString sError = Format(QStringLiteral("Cannot set volume: %s"), {ExceptionText(e)});
         Msg().Error(sError);
@@ -160,7 +160,7 @@ TCommand* TCmdStop::CommandFor(const QString&, const QString&)
 }
 
 TCmdAudioWait::TCmdAudioWait(TDevice* aOwner, TNames aNames)
-    : TAsyncCommand(aOwner), fNames(aNames),
+    : TCommandOf(aOwner), fNames(aNames),
       fClaim(*this, {QString::fromLatin1(aNames.sNotFinished), aNames.dwNotFinishedId})
 {}
 

@@ -4,6 +4,7 @@
 #include "AudioPlatform.h"
 
 #include "execution/AsyncCommand.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <QString>
@@ -66,7 +67,7 @@ private:
 };
 
 // The endpoint functions: mute, unmute, default (one shared object each) and the volume of a line.
-class TCmdAudioEndpoint : public TCommand
+class TCmdAudioEndpoint : public TCommandOf<TDeviceAudioBase>
 {
 public:
     enum EAction
@@ -75,7 +76,7 @@ public:
         eMuteOff,
         eSetAsDefault
     };
-    TCmdAudioEndpoint(TDevice* aOwner, EAction eAction) : TCommand(aOwner), feAction(eAction) {}
+    TCmdAudioEndpoint(TDevice* aOwner, EAction eAction) : TCommandOf(aOwner), feAction(eAction) {}
     void Execute(const QString& sParameter) override;
 
 protected:
@@ -85,10 +86,10 @@ private:
     EAction feAction;
 };
 
-class TCmdSetVolume : public TCommand
+class TCmdSetVolume : public TCommandOf<TDeviceAudioBase>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 
@@ -99,7 +100,7 @@ private:
 
 // Base of the commands that wait for their device: at most one claims the device, a second is
 // refused with its "not finished last time" message.
-class TCmdAudioWait : public TAsyncCommand
+class TCmdAudioWait : public TCommandOf<TDeviceAudioBase, TAsyncCommand>
 {
 public:
     struct TNames
@@ -136,7 +137,7 @@ public:
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
-    bool StartOperation() override { return static_cast<TDeviceAudioBase*>(Owner())->Stop(); }
+    bool StartOperation() override { return Device().Stop(); }
     ECmdResult FailedResult() const override { return crDone; }
     void Conclusion() override { Finish(crOk); }
 };
@@ -149,10 +150,7 @@ public:
     using TCmdAudioWait::TCmdAudioWait;
 
 protected:
-    void Conclusion() override
-    {
-        Finish(static_cast<TDeviceAudioBase*>(Owner())->State() == easStarted ? crDone : crFailed);
-    }
+    void Conclusion() override { Finish(Device().State() == easStarted ? crDone : crFailed); }
 };
 
 } // namespace audio

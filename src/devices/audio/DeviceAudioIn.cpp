@@ -283,8 +283,8 @@ void TDeviceAudioIn::ReleaseEvents()
 // Check.RMS
 
 TCmdCheckRms::TCmdCheckRms(TDevice* aOwner)
-    : TCmdAudioWait(aOwner, {"AudioIn TCmdCheckRms.Execute", "AudioIn TCmdCheckRms.Conclusion",
-                             "AudioIn \"Check.RMS\" not finished last time!", 0x414200})
+    : TCommandOf(aOwner, {"AudioIn TCmdCheckRms.Execute", "AudioIn TCmdCheckRms.Conclusion",
+                          "AudioIn \"Check.RMS\" not finished last time!", 0x414200})
 {}
 
 TCommand* TCmdCheckRms::Init(const QString& sParameter)
@@ -312,17 +312,17 @@ TCommand* TCmdCheckRms::Init(const QString& sParameter)
 
 bool TCmdCheckRms::StartOperation()
 {
-    return static_cast<TDeviceAudioIn*>(Owner())->CheckRms();
+    return Device().CheckRms();
 }
 
 void TCmdCheckRms::StopOperation()
 {
-    static_cast<TDeviceAudioIn*>(Owner())->Stop();
+    Device().Stop();
 }
 
 void TCmdCheckRms::Conclusion()
 {
-    const auto& device = *static_cast<TDeviceAudioIn*>(Owner());
+    const TDeviceAudioIn& device = Device();
     if (device.State() == easError) {
         SetErrorText(QStringLiteral("No measured values"));
         Msg().Error(QStringLiteral("No measured values!"));
@@ -369,8 +369,8 @@ void TCmdCheckRms::Conclusion()
 // Start.RMS.Measurements, Start.Recorder
 
 TCmdStartRms::TCmdStartRms(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioIn TCmdStartAnalizer.Execute", "AudioIn TCmdStartAnalizer.Conclusion",
-                              "AudioIn \"Start.Analyser\" not finished last time!", 0x415200})
+    : TCommandOf(aOwner, {"AudioIn TCmdStartAnalizer.Execute", "AudioIn TCmdStartAnalizer.Conclusion",
+                          "AudioIn \"Start.Analyser\" not finished last time!", 0x415200})
 {}
 
 TCommand* TCmdStartRms::Init(const QString& sParameter)
@@ -382,12 +382,12 @@ TCommand* TCmdStartRms::Init(const QString& sParameter)
 
 bool TCmdStartRms::StartOperation()
 {
-    return static_cast<TDeviceAudioIn*>(Owner())->StartRmsRecorder();
+    return Device().StartRmsRecorder();
 }
 
 TCmdStartWaveRecorder::TCmdStartWaveRecorder(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioIn TCmdStartRecorder.Execute", "AudioIn TCmdStartRecorder.Conclusion",
-                              "AudioIn \"Start.Recorder\" not finished last time!", 0x416200})
+    : TCommandOf(aOwner, {"AudioIn TCmdStartRecorder.Execute", "AudioIn TCmdStartRecorder.Conclusion",
+                          "AudioIn \"Start.Recorder\" not finished last time!", 0x416200})
 {}
 
 TCommand* TCmdStartWaveRecorder::Init(const QString& sParameter)
@@ -402,7 +402,7 @@ TCommand* TCmdStartWaveRecorder::Init(const QString& sParameter)
 
 bool TCmdStartWaveRecorder::StartOperation()
 {
-    return static_cast<TDeviceAudioIn*>(Owner())->StartWaveRecorder(fsFileName);
+    return Device().StartWaveRecorder(fsFileName);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -110,8 +110,8 @@ void RegisterDevices(TDeviceTypes& aTypes)
 // Start.Sine, Start.File
 
 TCmdStartSine::TCmdStartSine(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioOut TCmdStartSine.Execute", "AudioOut TCmdStartSine.Conclusion",
-                              "AudioOut \"Start.Sine\" not finished last time!", 0x413200})
+    : TCommandOf(aOwner, {"AudioOut TCmdStartSine.Execute", "AudioOut TCmdStartSine.Conclusion",
+                          "AudioOut \"Start.Sine\" not finished last time!", 0x413200})
 {}
 
 TCommand* TCmdStartSine::Init(const QString& sParameter)
@@ -127,12 +127,12 @@ TCommand* TCmdStartSine::Init(const QString& sParameter)
 
 bool TCmdStartSine::StartOperation()
 {
-    return static_cast<TDeviceAudioOut*>(Owner())->StartSine(fiFrequency, fiDuration);
+    return Device().StartSine(fiFrequency, fiDuration);
 }
 
 TCmdStartFile::TCmdStartFile(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioOut TCmdStartFile.Execute", "AudioOut TCmdStartFile.Conclusion",
-                              "AudioOut \"Start.File\" not finished last time!", 0x414200})
+    : TCommandOf(aOwner, {"AudioOut TCmdStartFile.Execute", "AudioOut TCmdStartFile.Conclusion",
+                          "AudioOut \"Start.File\" not finished last time!", 0x414200})
 {}
 
 TCommand* TCmdStartFile::Init(const QString& sParameter)
@@ -147,7 +147,7 @@ TCommand* TCmdStartFile::Init(const QString& sParameter)
 
 bool TCmdStartFile::StartOperation()
 {
-    return static_cast<TDeviceAudioOut*>(Owner())->StartFile(fsFileName);
+    return Device().StartFile(fsFileName);
 }
 
 } // namespace audio

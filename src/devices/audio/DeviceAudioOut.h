@@ -34,7 +34,7 @@ private:
 // Registers "AudioInput" and "AudioOutput" with the device list.
 void RegisterDevices(TDeviceTypes& aTypes);
 
-class TCmdStartSine : public TCmdAudioStart
+class TCmdStartSine : public TCommandOf<TDeviceAudioOut, TCmdAudioStart>
 {
 public:
     explicit TCmdStartSine(TDevice* aOwner);
@@ -48,7 +48,7 @@ private:
     int fiDuration = 0;
 };
 
-class TCmdStartFile : public TCmdAudioStart
+class TCmdStartFile : public TCommandOf<TDeviceAudioOut, TCmdAudioStart>
 {
 public:
     explicit TCmdStartFile(TDevice* aOwner);

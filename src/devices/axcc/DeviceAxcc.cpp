@@ -37,11 +37,6 @@ QString FirstLine(const QString& sText)
     return sText.section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0);
 }
 
-TDeviceAxcc& DeviceOf(const TCommand& aCommand)
-{
-    return static_cast<TDeviceAxcc&>(*aCommand.Owner());
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -392,7 +387,7 @@ TCommand* TCmdOpen::CommandFor(const QString&, const QString&)
 
 void TCmdOpen::Start(const QString&)
 {
-    DeviceOf(*this).Open([this](const QString& sError) {
+    Device().Open([this](const QString& sError) {
         Guarded([&] {
             if (sError.isEmpty()) {
                 Finish(crOk);
@@ -407,8 +402,8 @@ void TCmdOpen::Start(const QString&)
 void TCmdOpen::StopPendingWork()
 {
     // An open under way is given up.
-    if (!DeviceOf(*this).Connected())
-        DeviceOf(*this).Close();
+    if (!Device().Connected())
+        Device().Close();
 }
 
 TCommand* TCmdClose::CommandFor(const QString&, const QString&)
@@ -420,7 +415,7 @@ void TCmdClose::Execute(const QString&)
 {
     FCmdResult = crFailed;
     try {
-        DeviceOf(*this).Close();
+        Device().Close();
     } catch (const std::exception& e) {
         SetErrorText(QStringLiteral("Cannot close AXCC!"));
         Msg().Error(QStringLiteral("Cannot close AXCC: ") + FirstLine(ExceptionText(e)));
@@ -445,7 +440,7 @@ TCommand* TCmdTimeout::Init(const QString& sParameter)
 
 void TCmdTimeout::Start(const QString&)
 {
-    const bool bConnected = DeviceOf(*this).SetTimer(int(fnTime), [this](const QString& sError) {
+    const bool bConnected = Device().SetTimer(int(fnTime), [this](const QString& sError) {
         Guarded([&] {
             if (sError.isEmpty()) {
                 Finish(crOk);
@@ -466,7 +461,7 @@ void TCmdTimeout::Start(const QString&)
 // Execute
 
 TCmdExecFunction::TCmdExecFunction(TDevice* aOwner)
-    : TAsyncCommand(aOwner),
+    : TCommandOf(aOwner),
       fClaim(*this, {QStringLiteral("Command execution not finished last time!"), 0x29210A})
 {}
 
@@ -487,12 +482,12 @@ TCommand* TCmdExecFunction::Init(const QString& sParameter)
 void TCmdExecFunction::Start(const QString&)
 {
     fClaim.Claim([this] { Conclude(); });
-    DeviceOf(*this).ExecFunction(Context().Variables().InsertValues(fsFunctionCall));
+    Device().ExecFunction(Context().Variables().InsertValues(fsFunctionCall));
 }
 
 void TCmdExecFunction::Conclude()
 {
-    TDeviceAxcc& device = DeviceOf(*this);
+    TDeviceAxcc& device = Device();
     ECmdResult eResult = crFailed;
     QString sError;
     if (!device.ErrorText().isEmpty()) {
@@ -531,14 +526,14 @@ void TCmdExecFunction::Cancel()
 {
     // The operator's cancel: the server is told so and the log says it.
     if (Pending() && fClaim.Release())
-        DeviceOf(*this).CancelFunction();
+        Device().CancelFunction();
     TAsyncCommand::Cancel();
 }
 
 void TCmdExecFunction::StopPendingWork()
 {
     if (fClaim.Release())
-        DeviceOf(*this).AbandonFunction();
+        Device().AbandonFunction();
 }
 
 } // namespace axcc

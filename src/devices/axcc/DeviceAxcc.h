@@ -1,6 +1,7 @@
 #pragma once
 
 #include "execution/AsyncCommand.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <QString>
@@ -91,10 +92,10 @@ private:
 // Registers the family's device types with the device list: "AXCC".
 void RegisterDevices(TDeviceTypes& aTypes);
 
-class TCmdOpen : public TAsyncCommand
+class TCmdOpen : public TCommandOf<TDeviceAxcc, TAsyncCommand>
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    using TCommandOf::TCommandOf;
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
@@ -102,20 +103,20 @@ protected:
     void StopPendingWork() override;
 };
 
-class TCmdClose : public TCommand
+class TCmdClose : public TCommandOf<TDeviceAxcc>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     void Execute(const QString& sParameter) override;
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
-class TCmdTimeout : public TAsyncCommand
+class TCmdTimeout : public TCommandOf<TDeviceAxcc, TAsyncCommand>
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     unsigned Time() const { return fnTime; }
 
@@ -126,7 +127,7 @@ private:
     unsigned fnTime = 0;
 };
 
-class TCmdExecFunction : public TAsyncCommand
+class TCmdExecFunction : public TCommandOf<TDeviceAxcc, TAsyncCommand>
 {
 public:
     explicit TCmdExecFunction(TDevice* aOwner);

@@ -69,7 +69,7 @@ void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDi
 {
     FCmdResult = crUnknown;
     try {
-        aNavigate(static_cast<TDeviceDisplay&>(*Owner()));
+        aNavigate(Device());
     } catch (const std::exception& e) {
         const QString sError =
             Format(QStringLiteral("Not found \"%s\": \"%s\"!"), {sShown, ExceptionText(e)});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <functional>
@@ -40,10 +41,10 @@ private:
 void RegisterDevices(TDeviceTypes& aTypes);
 
 // What Open and Goto share: a navigation of the device's document view that concludes at once.
-class TCmdDisplay : public TCommand
+class TCmdDisplay : public TCommandOf<TDeviceDisplay>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
 
 protected:
     // Runs aNavigate on the owner device; a target the document view refuses (sShown names it in

@@ -98,7 +98,7 @@ void TCmdIndicate::Execute(const QString&)
         QString sValue = FormatIndicatorValue(fsVariableName);
         if (sValue.isEmpty())
             sValue = Context().Variables().GetAsStr(fsVariableName);
-        static_cast<TDeviceIndicator*>(Owner())->Indicate(fsText, sValue);
+        Device().Indicate(fsText, sValue);
     } catch (const std::exception& e) {
         const QString sError = Format(QStringLiteral("Cannot indicate value: \"%s\"!"), {ExceptionText(e)});
         Msg().Error(sError);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <cstdint>
@@ -40,10 +41,10 @@ private:
     std::uint32_t fdwValueColor = 0;
 };
 
-class TCmdIndicate : public TCommand
+class TCmdIndicate : public TCommandOf<TDeviceIndicator>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 

@@ -12,15 +12,6 @@
 
 namespace instrument {
 
-namespace {
-
-TDeviceInstrument& DeviceOf(const TCommand& aCommand)
-{
-    return static_cast<TDeviceInstrument&>(*aCommand.Owner());
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 // Device
 
@@ -96,25 +87,25 @@ void RegisterDevices(TDeviceTypes& aTypes)
 
 void TCmdOpen::Execute(const QString&)
 {
-    Conclude(DeviceOf(*this).Open() ? crDone : crFailed);
+    Conclude(Device().Open() ? crDone : crFailed);
 }
 
 void TCmdClose::Execute(const QString&)
 {
-    DeviceOf(*this).Close();
+    Device().Close();
     Conclude(crDone);
 }
 
 void TCmdReset::Execute(const QString&)
 {
-    DeviceOf(*this).Reset();
+    Device().Reset();
     Conclude(crDone);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Check
 
-TCmdCheckValue::TCmdCheckValue(TDevice* aOwner) : TAsyncAnalyser(aOwner)
+TCmdCheckValue::TCmdCheckValue(TDevice* aOwner) : TCommandOf(aOwner)
 {
     fTimer.setSingleShot(true);
     QObject::connect(&fTimer, &QTimer::timeout, Receiver(), Guard([this] { Turn(); }));
@@ -142,7 +133,7 @@ void TCmdCheckValue::Start(const QString&)
     frReading = 0.0;
     SetErrorText(QString());
     // Only a frame decoded from now on can pass.
-    DeviceOf(*this).Reset();
+    Device().Reset();
     fStarted.start();
     frMin = MinValue();
     frMax = MaxValue();
@@ -159,7 +150,7 @@ void TCmdCheckValue::Turn()
     const int iElapsed = int(fStarted.elapsed() / 1000);
     try {
         double rValue = 0.0;
-        if (DeviceOf(*this).Read(fsMode, rValue)) {
+        if (Device().Read(fsMode, rValue)) {
             frReading = rValue;
             SetMeasurement(rValue, frMin, frMax);
             if (frMin <= rValue && rValue <= frMax) {

@@ -287,7 +287,7 @@ TCommand* TCmdOpenClose::CommandFor(const QString&, const QString&)
 
 void TCmdOpenClose::Execute(const QString&)
 {
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    auto& port = Device();
     try {
         if (fbOpen)
             port.Open();
@@ -318,7 +318,7 @@ TCommand* TCmdTimeout::Init(const QString& sParameter)
 
 void TCmdTimeout::Execute(const QString&)
 {
-    static_cast<TDevicePortBase&>(*Owner()).SetTimer(int(fnTime));
+    Device().SetTimer(int(fnTime));
     TCommand::Conclude(crDone);
 }
 
@@ -332,7 +332,7 @@ TCommand* TCmdInitMonitor::Init(const QString& sParameter)
 
 void TCmdInitMonitor::Execute(const QString&)
 {
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    auto& port = Device();
     const int iResult = port.InitMonitor(Context().Variables().InsertValues(fsConfig));
     if (iResult < 0) {
         SetErrorText(port.ErrorText());
@@ -353,7 +353,7 @@ TCommand* TCmdInstruct::Init(const QString& sParameter)
 
 void TCmdInstruct::Execute(const QString&)
 {
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    auto& port = Device();
     if (port.Instruct(Context().Variables().InsertValues(fsStatement))) {
         TCommand::Conclude(crDone);
         return;
@@ -371,13 +371,8 @@ TBusyMessage PortBusy(std::uint32_t dwId)
 }
 
 TCmdData::TCmdData(TDevice* aOwner, std::uint32_t dwBusyId)
-    : TAsyncCommand(aOwner), fClaim(*this, PortBusy(dwBusyId))
+    : TCommandOf(aOwner), fClaim(*this, PortBusy(dwBusyId))
 {}
-
-TDevicePortBase& TCmdData::Port() const
-{
-    return static_cast<TDevicePortBase&>(*Owner());
-}
 
 void TCmdData::Wait()
 {
@@ -398,13 +393,13 @@ void TCmdData::StopPendingWork()
     // waiting one alone.
     if (!fClaim.Release())
         return;
-    Port().DisableTimer();
-    Port().ClearRxData();
+    Device().DisableTimer();
+    Device().ClearRxData();
 }
 
 void TCmdData::FinishData(ECmdResult eResult)
 {
-    Port().DisableTimer();
+    Device().DisableTimer();
     fClaim.Release();
     Finish(eResult);
 }
@@ -426,7 +421,7 @@ void TCmdData::ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std:
 
 void TCmdData::Conclude()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     const QString sFailure = PortFailure(port);
     if (!sFailure.isEmpty()) {
         SetErrorText(sFailure);
@@ -470,7 +465,7 @@ void TCmdData::Conclude()
 
 void TCmdData::ConcludeWithNoResponse()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     if (!port.ErrorText().isEmpty()) {
         SetErrorText(port.ErrorText());
         port.ClearRxData();
@@ -516,12 +511,12 @@ void TCmdDataSend::Start(const QString&)
     const QString sData = Context().Variables().InsertValues(fsData);
     if (fbExpectNoResponse || !fsExpected.isEmpty()) {
         Wait();
-        Port().SendCmd(sData, -1);
+        Device().SendCmd(sData, -1);
         return;
     }
-    Port().SendCmd(sData, 0);
-    if (!Port().ErrorText().isEmpty())
-        Fail(Port().ErrorText());
+    Device().SendCmd(sData, 0);
+    if (!Device().ErrorText().isEmpty())
+        Fail(Device().ErrorText());
     else
         Finish(crDone);
 }
@@ -539,21 +534,16 @@ TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
 void TCmdDataWaitForRsp::Start(const QString&)
 {
     CheckIdle();
-    Port().StartTimer(-1);
+    Device().StartTimer(-1);
     Wait();
     // A response that is already in the buffer is evaluated at once.
-    Port().RaiseResult();
+    Device().RaiseResult();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Evaluate.Value
 
-TCmdGetValue::TCmdGetValue(TDevice* aOwner) : TAsyncAnalyser(aOwner), fClaim(*this, PortBusy(0x20320A)) {}
-
-TDevicePortBase& TCmdGetValue::Port() const
-{
-    return static_cast<TDevicePortBase&>(*Owner());
-}
+TCmdGetValue::TCmdGetValue(TDevice* aOwner) : TCommandOf(aOwner), fClaim(*this, PortBusy(0x20320A)) {}
 
 TCommand* TCmdGetValue::Init(const QString& sParameter)
 {
@@ -573,12 +563,12 @@ TCommand* TCmdGetValue::Init(const QString& sParameter)
 void TCmdGetValue::Start(const QString&)
 {
     fClaim.Claim([this] { Conclude(); });
-    Port().SendCmd(fsCmd, -1);
+    Device().SendCmd(fsCmd, -1);
 }
 
 void TCmdGetValue::Conclude()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     const QString sFailure = PortFailure(port);
     if (!sFailure.isEmpty()) {
         SetErrorText(sFailure);
@@ -627,8 +617,8 @@ void TCmdGetValue::StopPendingWork()
     // As the data commands: only the holder resets the port.
     if (!fClaim.Release())
         return;
-    Port().DisableTimer();
-    Port().ClearRxData();
+    Device().DisableTimer();
+    Device().ClearRxData();
 }
 
 } // namespace ports

@@ -236,8 +236,7 @@ TCommand* TCmdExecute::Init(const QString& sParameter)
     }
     fiWaitTime = csv.GetInteger(4);
 
-    auto* device = static_cast<TDeviceSys*>(Owner());
-    fExitInfos = device->ExitInfos().Init(TCmdLineExitInfo::ExitCodeFileName(fsFileName));
+    fExitInfos = Device().ExitInfos().Init(TCmdLineExitInfo::ExitCodeFileName(fsFileName));
     return this;
 }
 
