@@ -11,15 +11,31 @@ namespace audio {
 TDeviceAudioBase::TDeviceAudioBase(TDeviceContext& aContext)
     : TDevice(aContext), fAudioControl(std::make_unique<TAudioControl>(Platform()))
 {
-    AddCommand(QStringLiteral("MuteOn"),
-               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOn));
-    AddCommand(QStringLiteral("MuteOff"),
-               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOff));
-    AddCommand(QStringLiteral("SetAsDefault"),
-               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eSetAsDefault));
-    TCmdCreateCmd::AddTo(
-        *this, {QStringLiteral("Audio TCmdCreateCmd.Init2: %s %s"), 0x401100, 0x40120A, QStringLiteral("S1")},
-        {{"SetVolume", CreateCommand<TCmdSetVolume>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+namespace {
+
+template <TCmdAudioEndpoint::EAction eAction>
+std::unique_ptr<TCommand> CreateEndpointCommand(TDevice* aOwner)
+{
+    return std::make_unique<TCmdAudioEndpoint>(aOwner, eAction);
+}
+
+} // namespace
+
+const TCmdCreateCmd::TTable& TDeviceAudioBase::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("Audio TCmdCreateCmd.Init2: %s %s"), 0x401100, 0x40120A, QStringLiteral("S1")},
+        {
+            {"MuteOn", CreateEndpointCommand<TCmdAudioEndpoint::eMuteOn>, nullptr, {}, eShared},
+            {"MuteOff", CreateEndpointCommand<TCmdAudioEndpoint::eMuteOff>, nullptr, {}, eShared},
+            {"SetAsDefault", CreateEndpointCommand<TCmdAudioEndpoint::eSetAsDefault>, nullptr, {}, eShared},
+            {"SetVolume", CreateCommand<TCmdSetVolume>, "Audio TCmdSetVolume"},
+        }};
+    return table;
 }
 
 IAudioPlatform& TDeviceAudioBase::Platform() const
@@ -114,7 +130,6 @@ void TCmdAudioEndpoint::Execute(const QString&)
 TCommand* TCmdSetVolume::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("Audio TCmdSetVolume.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     const QString sType = csv.GetValueTrimmed(1);

@@ -4,6 +4,7 @@
 #include "AudioPlatform.h"
 
 #include "execution/AsyncCommand.h"
+#include "execution/CmdCreateCmd.h"
 #include "execution/CommandOf.h"
 #include "execution/Device.h"
 
@@ -38,6 +39,9 @@ class TDeviceAudioBase : public TDevice
 {
 public:
     explicit TDeviceAudioBase(TDeviceContext& aContext);
+
+    // The functions every audio device has, before its own.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     bool InitAudioControl(EAudioIoType aAudioType, const QString& sDefinition);
     void SetMute(bool bOn);

@@ -60,19 +60,32 @@ bool IsEnter(int iKey)
 TDeviceAudioIn::TDeviceAudioIn(TDeviceContext& aContext)
     : TDeviceAudioBase(aContext), fAudioCapture(std::make_unique<TAudioCapture>(Platform()))
 {
-    AddCommand(QStringLiteral("Stop"),
-               std::make_unique<TCmdStop>(
-                   this, TCmdAudioWait::TNames{"AudioIn TCmdStop.Execute", "AudioIn TCmdStop.Conclusion",
-                                               "AudioIn \"Stop\" not finished last time!", 0x412100}));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("AudioIn TCmdCreateCmd.Init2: %s %s"), 0x413100, 0x413200,
-                          QStringLiteral("AudioIn1")},
-                         {{"Check.RMS", CreateCommand<TCmdCheckRms>},
-                          {"Start.RMS.Measurements", CreateCommand<TCmdStartRms>},
-                          {"Start.Recorder", CreateCommand<TCmdStartWaveRecorder>},
-                          {"Start.AVG.Check", CreateCommand<TCmdStartAvgCheck>},
-                          {"Start.Peak.Check", CreateCommand<TCmdStartPeakCheck>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
     fAudioCapture->OnCaptureError = [this](const QString& sText) { ErrorEvent(sText); };
+}
+
+const TCmdCreateCmd::TTable& TDeviceAudioIn::FunctionTable()
+{
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("AudioIn TCmdCreateCmd.Init2: %s %s"), 0x413100, 0x413200,
+         QStringLiteral("AudioIn1")},
+        {
+            {"Stop",
+             [](TDevice* aOwner) -> std::unique_ptr<TCommand> {
+                 return std::make_unique<TCmdStop>(
+                     aOwner, TCmdAudioWait::TNames{"AudioIn TCmdStop.Execute", "AudioIn TCmdStop.Conclusion",
+                                                   "AudioIn \"Stop\" not finished last time!", 0x412100});
+             },
+             nullptr,
+             {},
+             TCmdCreateCmd::eShared},
+            {"Check.RMS", CreateCommand<TCmdCheckRms>, "Audio TCmdCheckRms"},
+            {"Start.RMS.Measurements", CreateCommand<TCmdStartRms>, "AudioIn TCmdStartAnalizer"},
+            {"Start.Recorder", CreateCommand<TCmdStartWaveRecorder>, "AudioIn TCmdStartRecorder"},
+            {"Start.AVG.Check", CreateCommand<TCmdStartAvgCheck>, "AudioIn TCmdStartAvgCheck"},
+            {"Start.Peak.Check", CreateCommand<TCmdStartPeakCheck>, "Audio TCmdStartPeakCheck"},
+        }};
+    return table;
 }
 
 TDeviceAudioIn::~TDeviceAudioIn()
@@ -289,7 +302,6 @@ TCmdCheckRms::TCmdCheckRms(TDevice* aOwner)
 
 TCommand* TCmdCheckRms::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("Audio TCmdCheckRms.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     // Not registered itself: the checks register the columns derived from it.
     fsLogName = LogColumnName(csv.GetValueTrimmed(0)).trimmed();
@@ -376,7 +388,6 @@ TCmdStartRms::TCmdStartRms(TDevice* aOwner)
 TCommand* TCmdStartRms::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioIn TCmdStartAnalizer.Init: ") + sParameter);
     return this;
 }
 
@@ -393,7 +404,6 @@ TCmdStartWaveRecorder::TCmdStartWaveRecorder(TDevice* aOwner)
 TCommand* TCmdStartWaveRecorder::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioIn TCmdStartRecorder.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), false);
@@ -466,7 +476,6 @@ TCmdStartAvgCheck::TCmdStartAvgCheck(TDevice* aOwner)
 
 TCommand* TCmdStartAvgCheck::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("AudioIn TCmdStartAvgCheck.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     // Not registered itself: the checks register the columns derived from it.
     fsLogValNamePrefix = LogColumnName(csv.GetValueTrimmed(0)).trimmed();
@@ -617,7 +626,6 @@ TCmdStartPeakCheck::TCmdStartPeakCheck(TDevice* aOwner)
 
 TCommand* TCmdStartPeakCheck::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("Audio TCmdStartPeakCheck.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     for (std::vector<int>* p : {&fMinValues, &fMinLimits, &fMaxValues, &fMaxLimits, &fMaxValueDelta,
                                 &fSampleDeltaValues, &fMaxSampleIncrease, &fMaxSampleDelta})

@@ -23,6 +23,8 @@ public:
     ~TDeviceAudioIn() override;
 
     static QString KeyName() { return QStringLiteral("AudioInput"); }
+    // The input's own functions, after the base's.
+    static const TCmdCreateCmd::TTable& FunctionTable();
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;

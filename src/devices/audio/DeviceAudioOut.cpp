@@ -15,15 +15,7 @@ namespace audio {
 TDeviceAudioOut::TDeviceAudioOut(TDeviceContext& aContext)
     : TDeviceAudioBase(aContext), fAudioRender(std::make_unique<TAudioRender>(Platform()))
 {
-    AddCommand(QStringLiteral("Stop"),
-               std::make_unique<TCmdStop>(
-                   this, TCmdAudioWait::TNames{"AudioOut TCmdStop.Execute", "AudioOut TCmdStop.Conclusion",
-                                               "AudioOut \"Stop\" not finished last time!", 0x421100}));
-    TCmdCreateCmd::AddTo(
-        *this,
-        {QStringLiteral("AudioOut TCmdCreateCmd.Init2: %s %s"), 0x422100, 0x422200,
-         QStringLiteral("AudioOut1")},
-        {{"Start.Sine", CreateCommand<TCmdStartSine>}, {"Start.File", CreateCommand<TCmdStartFile>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
     fAudioRender->OnError = [this](const QString& sText) { ErrorEvent(sText); };
     fAudioRender->OnStopped = [this](void*) {
         fAudioRender->OnRenderStart = nullptr;
@@ -98,12 +90,38 @@ bool TDeviceAudioOut::Stop()
     return false;
 }
 
+const TCmdCreateCmd::TTable& TDeviceAudioOut::FunctionTable()
+{
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("AudioOut TCmdCreateCmd.Init2: %s %s"), 0x422100, 0x422200,
+         QStringLiteral("AudioOut1")},
+        {
+            {"Stop",
+             [](TDevice* aOwner) -> std::unique_ptr<TCommand> {
+                 return std::make_unique<TCmdStop>(
+                     aOwner,
+                     TCmdAudioWait::TNames{"AudioOut TCmdStop.Execute", "AudioOut TCmdStop.Conclusion",
+                                           "AudioOut \"Stop\" not finished last time!", 0x421100});
+             },
+             nullptr,
+             {},
+             TCmdCreateCmd::eShared},
+            {"Start.Sine", CreateCommand<TCmdStartSine>, "AudioOut TCmdStartSine"},
+            {"Start.File", CreateCommand<TCmdStartFile>, "AudioOut TCmdStartFile"},
+        }};
+    return table;
+}
+
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceAudioIn::KeyName(), QStringLiteral("Audio Input"), QStringLiteral("V1.01.01"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioIn>(aContext); });
-    aTypes.Register(TDeviceAudioOut::KeyName(), QStringLiteral("Audio Output"), QStringLiteral("V1.00.00"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioOut>(aContext); });
+    aTypes.Register(
+        TDeviceAudioIn::KeyName(), QStringLiteral("Audio Input"), QStringLiteral("V1.01.01"),
+        [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioIn>(aContext); },
+        TCmdCreateCmd::Infos({&TDeviceAudioBase::FunctionTable(), &TDeviceAudioIn::FunctionTable()}));
+    aTypes.Register(
+        TDeviceAudioOut::KeyName(), QStringLiteral("Audio Output"), QStringLiteral("V1.00.00"),
+        [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioOut>(aContext); },
+        TCmdCreateCmd::Infos({&TDeviceAudioBase::FunctionTable(), &TDeviceAudioOut::FunctionTable()}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -117,7 +135,6 @@ TCmdStartSine::TCmdStartSine(TDevice* aOwner)
 TCommand* TCmdStartSine::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioOut TCmdStartSine.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fiFrequency = csv.GetInteger(1);
@@ -138,7 +155,6 @@ TCmdStartFile::TCmdStartFile(TDevice* aOwner)
 TCommand* TCmdStartFile::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioOut TCmdStartFile.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);

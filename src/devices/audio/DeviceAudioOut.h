@@ -17,6 +17,8 @@ public:
     ~TDeviceAudioOut() override;
 
     static QString KeyName() { return QStringLiteral("AudioOutput"); }
+    // The output's own functions, after the base's.
+    static const TCmdCreateCmd::TTable& FunctionTable();
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;

@@ -49,15 +49,22 @@ TDeviceAxcc::TDeviceAxcc(TDeviceContext& aContext) : TDevice(aContext), fTimer(s
     fTimer->setInterval(ciWatchdogMarginMs);
     QObject::connect(fTimer.get(), &QTimer::timeout, fTimer.get(), [this] { WatchdogFired(); });
 
-    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
-    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("DeviceAxcc TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x291114, 0x29120A,
-                          QStringLiteral("S1")},
-                         {
-                             {"Timeout", CreateCommand<TCmdTimeout>},
-                             {"Execute", CreateCommand<TCmdExecFunction>},
-                         });
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceAxcc::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("DeviceAxcc TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x291114, 0x29120A,
+         QStringLiteral("S1")},
+        {
+            {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
+            {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout"},
+            {"Execute", CreateCommand<TCmdExecFunction>, "TCmdExecFunction"},
+        }};
+    return table;
 }
 
 TDeviceAxcc::~TDeviceAxcc()
@@ -372,9 +379,11 @@ void TDeviceAxcc::CloseConnection(const QString& sReason)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
-                    QStringLiteral("V1.01.01"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); });
+    aTypes.Register(
+        TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
+        QStringLiteral("V1.01.01"),
+        [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); },
+        TCmdCreateCmd::Infos({&TDeviceAxcc::FunctionTable()}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -431,7 +440,6 @@ void TCmdClose::Execute(const QString&)
 TCommand* TCmdTimeout::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fnTime = unsigned(std::min<qint64>(std::abs(qint64(csv.GetInteger(1))), INT_MAX));
@@ -468,7 +476,6 @@ TCmdExecFunction::TCmdExecFunction(TDevice* aOwner)
 TCommand* TCmdExecFunction::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdExecFunction.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsFunctionCall = csv.GetString(1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "execution/AsyncCommand.h"
+#include "execution/CmdCreateCmd.h"
 #include "execution/CommandOf.h"
 #include "execution/Device.h"
 
@@ -28,6 +29,9 @@ public:
 
     explicit TDeviceAxcc(TDeviceContext& aContext);
     ~TDeviceAxcc() override;
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     static QString KeyName() { return QStringLiteral("AXCC"); }
     void Init(const QString& sDefinition) override;

@@ -17,13 +17,18 @@ namespace display {
 
 TDeviceDisplay::TDeviceDisplay(TDeviceContext& aContext) : TDevice(aContext)
 {
-    TCmdCreateCmd::AddTo(
-        *this,
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceDisplay::FunctionTable()
+{
+    static const TCmdCreateCmd::TTable table{
         {QStringLiteral("DeviceDisplay TCmdCreateCmd.Init: %s %s"), 0x12010A, 0x12020A, QStringLiteral("D1")},
         {
-            {"Open", CreateCommand<TCmdOpen>},
-            {"Goto", CreateCommand<TCmdGoTo>},
-        });
+            {"Open", CreateCommand<TCmdOpen>, "TCmdOpen"},
+            {"Goto", CreateCommand<TCmdGoTo>, "TCmdGoTo"},
+        }};
+    return table;
 }
 
 void TDeviceDisplay::Init(const QString& sDefinition)
@@ -56,10 +61,14 @@ void TDeviceDisplayHTML::Navigate(const QString& sTarget)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceDisplayHTML::KeyName(), QStringLiteral("HTML Viewer"), QStringLiteral("V1.01.02"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceDisplayHTML>(aContext); });
-    aTypes.Register(TDeviceIndicator::KeyName(), QStringLiteral("Indicator"), QStringLiteral("V2.20.05"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceIndicator>(aContext); });
+    aTypes.Register(
+        TDeviceDisplayHTML::KeyName(), QStringLiteral("HTML Viewer"), QStringLiteral("V1.01.02"),
+        [](TDeviceContext& aContext) { return std::make_unique<TDeviceDisplayHTML>(aContext); },
+        TCmdCreateCmd::Infos({&TDeviceDisplay::FunctionTable()}));
+    aTypes.Register(
+        TDeviceIndicator::KeyName(), QStringLiteral("Indicator"), QStringLiteral("V2.20.05"),
+        [](TDeviceContext& aContext) { return std::make_unique<TDeviceIndicator>(aContext); },
+        TCmdCreateCmd::Infos({&TDeviceIndicator::FunctionTable()}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -84,7 +93,6 @@ void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDi
 TCommand* TCmdOpen::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdOpen.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fPathAndFileName = ResolveFileName(csv.GetString(1), true);
@@ -99,7 +107,6 @@ void TCmdOpen::Execute(const QString&)
 TCommand* TCmdGoTo::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdGoTo.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fAnchor = csv.GetString(1);

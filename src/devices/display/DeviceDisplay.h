@@ -1,5 +1,6 @@
 #pragma once
 
+#include "execution/CmdCreateCmd.h"
 #include "execution/CommandOf.h"
 #include "execution/Device.h"
 
@@ -13,6 +14,9 @@ class TDeviceDisplay : public TDevice
 {
 public:
     explicit TDeviceDisplay(TDeviceContext& aContext);
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     void Init(const QString& sDefinition) override;
     virtual void OpenFile(const QString& sFileName) = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "execution/CmdCreateCmd.h"
 #include "execution/CommandOf.h"
 #include "execution/Device.h"
 
@@ -22,6 +23,9 @@ class TDeviceIndicator : public TDevice
 public:
     explicit TDeviceIndicator(TDeviceContext& aContext);
     ~TDeviceIndicator() override;
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     static QString KeyName() { return QStringLiteral("Indicator"); }
     // Device.Create(Indicator; name; caption; digits; colour as hexadecimal BBGGRR).

@@ -17,13 +17,21 @@ namespace instrument {
 
 TDeviceInstrument::TDeviceInstrument(TDeviceContext& aContext) : TDevice(aContext)
 {
-    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
-    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
-    AddCommand(QStringLiteral("Reset"), std::make_unique<TCmdReset>(this));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("Instrument TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x14050A, 0x14060A,
-                          QStringLiteral("I1")},
-                         {{"Check", CreateCommand<TCmdCheckValue>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceInstrument::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{{QStringLiteral("Instrument TCmdCreateCmd.Init: \"%s\" \"%s\""),
+                                              0x14050A, 0x14060A, QStringLiteral("I1")},
+                                             {
+                                                 {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
+                                                 {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+                                                 {"Reset", CreateCommand<TCmdReset>, nullptr, {}, eShared},
+                                                 {"Check", CreateCommand<TCmdCheckValue>},
+                                             }};
+    return table;
 }
 
 // Out of line: the instrument's class is complete only here.
@@ -77,9 +85,10 @@ bool TDeviceInstrument::Read(const QString& sMode, double& rValue)
 
 void RegisterDevices(TDeviceTypes& aTypes)
 {
-    aTypes.Register(TDeviceInstrument::KeyName(), QStringLiteral("Instrument Interface"),
-                    QStringLiteral("V2.20.02"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceInstrument>(aContext); });
+    aTypes.Register(
+        TDeviceInstrument::KeyName(), QStringLiteral("Instrument Interface"), QStringLiteral("V2.20.02"),
+        [](TDeviceContext& aContext) { return std::make_unique<TDeviceInstrument>(aContext); },
+        TCmdCreateCmd::Infos({&TDeviceInstrument::FunctionTable()}));
 }
 
 // ---------------------------------------------------------------------------------------------

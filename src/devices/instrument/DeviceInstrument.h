@@ -1,6 +1,7 @@
 #pragma once
 
 #include "execution/CmdAnalyser.h"
+#include "execution/CmdCreateCmd.h"
 #include "execution/CommandOf.h"
 #include "execution/Device.h"
 
@@ -21,6 +22,9 @@ class TDeviceInstrument : public TDevice
 public:
     explicit TDeviceInstrument(TDeviceContext& aContext);
     ~TDeviceInstrument() override;
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     static QString KeyName() { return QStringLiteral("Instrument"); }
     void Init(const QString& sDefinition) override;

@@ -64,21 +64,28 @@ TDevicePortBase::TDevicePortBase(TDeviceContext& aContext)
     fTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(fTimer.get(), &QTimer::timeout, [this] { TimerEvent(); });
 
-    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
-    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("DevicePortBase TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x201114,
-                          0x20120A, QStringLiteral("S1")},
-                         {
-                             {"Timeout", CreateCommand<TCmdTimeout>},
-                             {"Monitor.Initialize", CreateCommand<TCmdInitMonitor>},
-                             {"Instruct", CreateCommand<TCmdInstruct>},
-                             {"Send", CreateCommand<TCmdDataSend>},
-                             {"WaitForResponse", CreateCommand<TCmdDataWaitForRsp>},
-                             {"Evaluate.Value", CreateCommand<TCmdGetValue>},
-                             {"SendJson", CreateCommand<TCmdDataSendJson>},
-                             {"WaitForJson", CreateCommand<TCmdDataWaitForJson>},
-                         });
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDevicePortBase::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("DevicePortBase TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x201114, 0x20120A,
+         QStringLiteral("S1")},
+        {
+            {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
+            {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout"},
+            {"Monitor.Initialize", CreateCommand<TCmdInitMonitor>, "TCmdInitMonitor"},
+            {"Instruct", CreateCommand<TCmdInstruct>, "TCmdInstruct"},
+            {"Send", CreateCommand<TCmdDataSend>, "TCmdDataSend"},
+            {"WaitForResponse", CreateCommand<TCmdDataWaitForRsp>, "TCmdDataWaitForRsp"},
+            {"Evaluate.Value", CreateCommand<TCmdGetValue>, "TCmdGetValue"},
+            {"SendJson", CreateCommand<TCmdDataSendJson>},
+            {"WaitForJson", CreateCommand<TCmdDataWaitForJson>},
+        }};
+    return table;
 }
 
 TDevicePortBase::~TDevicePortBase()
@@ -310,7 +317,6 @@ void TCmdOpenClose::Execute(const QString&)
 TCommand* TCmdTimeout::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fnTime = unsigned(std::abs(static_cast<long long>(csv.GetInteger(1))));
     return this;
@@ -325,7 +331,6 @@ void TCmdTimeout::Execute(const QString&)
 TCommand* TCmdInitMonitor::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdInitMonitor.Init: ") + sParameter);
     fsConfig = sParameter;
     return this;
 }
@@ -345,7 +350,6 @@ void TCmdInitMonitor::Execute(const QString&)
 TCommand* TCmdInstruct::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdInstruct.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsStatement = csv.GetStringTrimmed(1);
     return this;
@@ -498,7 +502,6 @@ void TCmdData::ConcludeWithNoResponse()
 TCommand* TCmdDataSend::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdDataSend.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsData = TextValue(csv, 1);
     ReadExpectation(csv, 2, 0x20210A);
@@ -524,7 +527,6 @@ void TCmdDataSend::Start(const QString&)
 TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdDataWaitForRsp.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 4);
     ReadExpectation(csv, 1, 0x20230A);
@@ -548,7 +550,6 @@ TCmdGetValue::TCmdGetValue(TDevice* aOwner) : TCommandOf(aOwner), fClaim(*this, 
 TCommand* TCmdGetValue::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdGetValue.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCmd = TextValue(csv, 1);
     fsStartTag = TextValue(csv, 2);

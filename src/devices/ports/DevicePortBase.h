@@ -4,6 +4,7 @@
 
 #include "execution/AsyncCommand.h"
 #include "execution/CmdAnalyser.h"
+#include "execution/CmdCreateCmd.h"
 #include "execution/CommandOf.h"
 #include "execution/Device.h"
 
@@ -30,6 +31,9 @@ public:
     static constexpr int ciRxDataLimit = 1024 * 1024;
 
     explicit TDevicePortBase(TDeviceContext& aContext);
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
     ~TDevicePortBase() override;
 
     // Writes the bytes and starts the timer with iTimeout (see StartTimer). A port that is not

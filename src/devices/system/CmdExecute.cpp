@@ -213,7 +213,6 @@ TCmdExecute::~TCmdExecute()
 
 TCommand* TCmdExecute::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdExecute.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);
