@@ -51,7 +51,7 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     fiCheckWarnings = 0;
     fslDirectiveWarnings.clear();
     try {
-        TDefFileLint lint(*this);
+        TDefFileLint lint(*this, Context().Types());
         TDefFilePreprocessor(*this).Run();
         const bool bSummaries = fHost.LogsLoadSummaries();
         if (!LastErrors().isEmpty() && bSummaries)
