@@ -112,18 +112,6 @@ const TCmdCreateCmd::TTable& TDeviceAudioOut::FunctionTable()
     return table;
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(
-        TDeviceAudioIn::KeyName(), QStringLiteral("Audio Input"), QStringLiteral("V1.01.01"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioIn>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceAudioBase::FunctionTable(), &TDeviceAudioIn::FunctionTable()}));
-    aTypes.Register(
-        TDeviceAudioOut::KeyName(), QStringLiteral("Audio Output"), QStringLiteral("V1.00.00"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioOut>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceAudioBase::FunctionTable(), &TDeviceAudioOut::FunctionTable()}));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Start.Sine, Start.File
 

@@ -377,15 +377,6 @@ void TDeviceAxcc::CloseConnection(const QString& sReason)
     }
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(
-        TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
-        QStringLiteral("V1.01.01"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceAxcc::FunctionTable()}));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Open and Close: one object each serves every line
 

@@ -59,18 +59,6 @@ void TDeviceDisplayHTML::Navigate(const QString& sTarget)
     pDocuments->Navigate(sTarget);
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(
-        TDeviceDisplayHTML::KeyName(), QStringLiteral("HTML Viewer"), QStringLiteral("V1.01.02"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceDisplayHTML>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceDisplay::FunctionTable()}));
-    aTypes.Register(
-        TDeviceIndicator::KeyName(), QStringLiteral("Indicator"), QStringLiteral("V2.20.05"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceIndicator>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceIndicator::FunctionTable()}));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Open and Goto
 

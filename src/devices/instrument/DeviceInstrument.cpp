@@ -83,14 +83,6 @@ bool TDeviceInstrument::Read(const QString& sMode, double& rValue)
     return Checked(0x14040A).Read(sMode, rValue);
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(
-        TDeviceInstrument::KeyName(), QStringLiteral("Instrument Interface"), QStringLiteral("V2.20.02"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceInstrument>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceInstrument::FunctionTable()}));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Open, Close, Reset
 

@@ -98,14 +98,6 @@ void TDeviceSys::Init(const QString& sDefinition)
     Msg().Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(
-        TDeviceSys::KeyName(), QStringLiteral("System Control"), QStringLiteral("V2.20.20"),
-        [](TDeviceContext& aContext) { return std::make_unique<TDeviceSys>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceSys::FunctionTable()}));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Stateless commands: one object serves every line
 
