@@ -61,7 +61,7 @@ const TCmdCreateCmd::TTable& TDeviceAxcc::FunctionTable()
         {
             {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
             {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
-            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout"},
+            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout", {EParamField::Label, EParamField::Number}},
             {"Execute", CreateCommand<TCmdExecFunction>, "TCmdExecFunction"},
         }};
     return table;

@@ -76,7 +76,7 @@ const TCmdCreateCmd::TTable& TDevicePortBase::FunctionTable()
         {
             {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
             {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
-            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout"},
+            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout", {EParamField::Label, EParamField::Number}},
             {"Monitor.Initialize", CreateCommand<TCmdInitMonitor>, "TCmdInitMonitor"},
             {"Instruct", CreateCommand<TCmdInstruct>, "TCmdInstruct"},
             {"Send", CreateCommand<TCmdDataSend>, "TCmdDataSend"},
