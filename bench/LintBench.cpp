@@ -2,6 +2,8 @@
 // conditions over variables and functions, preprocessor conditions over defines. Only the check
 // itself is timed; its work must grow with the number of lines and no faster.
 
+#include "devices/DeviceFamilies.h"
+#include "execution/DeviceTypes.h"
 #include "language/DefFileInterpreterBase.h"
 #include "language/DefFileLint.h"
 #include "language/DefFilePreprocessor.h"
@@ -46,11 +48,14 @@ void BM_CheckDefinition(benchmark::State& state)
 {
     const int iLines = int(state.range(0));
     const QStringList lines = Generate(iLines);
+    // The check reads what it knows of each function's fields from the device types.
+    TDeviceTypes types;
+    RegisterDeviceFamilies(types);
     for (auto _ : state) {
         state.PauseTiming();
         TInterpreterReader reader;
         reader.LoadFromList(QStringLiteral("/bench/main.TZD"), lines);
-        TDefFileLint lint(reader);
+        TDefFileLint lint(reader, types);
         TDefFilePreprocessor(reader).Run();
         state.ResumeTiming();
         lint.Check(reader);

@@ -11,24 +11,35 @@
 TCmdCreateCmd::TCmdCreateCmd(TDevice* aOwner, TConfig aConfig) : TCommand(aOwner), fConfig(std::move(aConfig))
 {}
 
-TCmdCreateCmd& TCmdCreateCmd::AddTo(TDevice& aDevice, TConfig aConfig,
-                                    std::initializer_list<TFunction> aFunctions)
+void TCmdCreateCmd::AddTo(TDevice& aDevice, const TTable& aTable)
 {
-    if (aFunctions.size() == 0)
+    if (aTable.Functions.empty())
         throw std::invalid_argument("a device's function table is empty");
-    auto factory = std::make_unique<TCmdCreateCmd>(&aDevice, std::move(aConfig));
-    TCmdCreateCmd& rFactory = *factory;
-    for (const TFunction& function : aFunctions)
-        rFactory.AddFunction(QString::fromLatin1(function.sName), function.Creator);
-    aDevice.AddCommand(rFactory.fFunctions.front().first, std::move(factory));
-    for (std::size_t i = 1; i < rFactory.fFunctions.size(); ++i)
-        aDevice.AddCommandName(rFactory.fFunctions[i].first, &rFactory);
-    return rFactory;
+    TCmdCreateCmd* pFactory = nullptr;
+    for (const TFunction& function : aTable.Functions) {
+        const QString sName = QString::fromLatin1(function.sName);
+        if (function.eMade == eShared) {
+            aDevice.AddCommand(sName, function.Creator(&aDevice));
+        } else if (!pFactory) {
+            auto factory = std::make_unique<TCmdCreateCmd>(&aDevice, aTable.Config);
+            pFactory = factory.get();
+            aDevice.AddCommand(sName, std::move(factory));
+        } else {
+            aDevice.AddCommandName(sName, pFactory);
+        }
+        if (pFactory && function.eMade == ePerLine)
+            pFactory->fFunctions.emplace_back(sName, &function);
+    }
 }
 
-void TCmdCreateCmd::AddFunction(const QString& sName, TCreator aCreator)
+std::vector<TFunctionInfo> TCmdCreateCmd::Infos(std::initializer_list<const TTable*> aTables)
 {
-    fFunctions.emplace_back(sName, std::move(aCreator));
+    std::vector<TFunctionInfo> infos;
+    for (const TTable* pTable : aTables) {
+        for (const TFunction& function : pTable->Functions)
+            infos.push_back({QString::fromLatin1(function.sName), function.Fields});
+    }
+    return infos;
 }
 
 TCommand* TCmdCreateCmd::CommandFor(const QString& sFunctionName, const QString& sParameter)
@@ -39,7 +50,13 @@ TCommand* TCmdCreateCmd::CommandFor(const QString& sFunctionName, const QString&
     if (it == fFunctions.end())
         throw EMsg(QStringLiteral("Unknown function \"%s\" found!"), {sFunctionName},
                    TMsgId(fConfig.dwUnknownFunctionId), 0);
-    std::unique_ptr<TCommand> command = it->second(Owner());
+    const TFunction& function = *it->second;
+    std::unique_ptr<TCommand> command = function.Creator(Owner());
+    if (function.sInitTrace) {
+        Msg().DebugLazy([&] {
+            return QString::fromLatin1(function.sInitTrace) + QStringLiteral(".Init: ") + sParameter;
+        });
+    }
     command->Init(sParameter); // a failing Init frees the new command with the unique_ptr
     return Owner()->AddCreatedCommand(fConfig.sEntryName, std::move(command));
 }

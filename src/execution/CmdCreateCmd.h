@@ -1,11 +1,11 @@
 #pragma once
 
 #include "Command.h"
+#include "FunctionInfo.h"
 
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <utility>
@@ -16,7 +16,7 @@
 class TCmdCreateCmd : public TCommand
 {
 public:
-    using TCreator = std::function<std::unique_ptr<TCommand>(TDevice* aOwner)>;
+    using TCreator = std::unique_ptr<TCommand> (*)(TDevice* aOwner);
 
     struct TConfig
     {
@@ -26,22 +26,40 @@ public:
         QString sEntryName; // internal command-list name of created commands
     };
 
+    // How the device gets a function's command.
+    enum EMade : std::uint8_t
+    {
+        ePerLine, // the factory makes a new command for every line
+        eShared   // one command, made with the device, serves every line
+    };
+
     // One row of a device's function table.
     struct TFunction
     {
         const char* sName;
         TCreator Creator;
+        // The class name of the command's debug line "<class>.Init: <parameter>", written before
+        // the command reads its line; null: no such line.
+        const char* sInitTrace = nullptr;
+        std::vector<EParamField> Fields = {};
+        EMade eMade = ePerLine;
+    };
+
+    // A device class's function table: the registration lists the functions from it and the
+    // device's constructor makes its commands from it, so that both always agree.
+    struct TTable
+    {
+        TConfig Config;
+        std::vector<TFunction> Functions;
     };
 
     TCmdCreateCmd(TDevice* aOwner, TConfig aConfig);
 
-    // Creates the factory of aDevice from its function table (in table order) and enters it on the
-    // device under every function name, so that the device's constructor is its table.
-    static TCmdCreateCmd& AddTo(TDevice& aDevice, TConfig aConfig,
-                                std::initializer_list<TFunction> aFunctions);
-
-    // Adds a function in table order.
-    void AddFunction(const QString& sName, TCreator aCreator);
+    // Enters the functions of aTable on aDevice in table order: a shared command made now, the
+    // per-line functions served by a new factory.
+    static void AddTo(TDevice& aDevice, const TTable& aTable);
+    // The functions of a device type whose class enters the tables in this order.
+    static std::vector<TFunctionInfo> Infos(std::initializer_list<const TTable*> aTables);
 
     void Execute(const QString& sParameter) override;
 
@@ -51,7 +69,7 @@ protected:
 
 private:
     TConfig fConfig;
-    std::vector<std::pair<QString, TCreator>> fFunctions;
+    std::vector<std::pair<QString, const TFunction*>> fFunctions;
 };
 
 // The creator of a table row: a new command of class TCmd owned by the device.

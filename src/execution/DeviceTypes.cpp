@@ -5,9 +5,9 @@
 #include <algorithm>
 
 void TDeviceTypes::Register(const QString& sKeyword, const QString& sName, const QString& sVersion,
-                            TDeviceCreator aCreator)
+                            TDeviceCreator aCreator, std::vector<TFunctionInfo> aFunctions)
 {
-    TType type{sKeyword, {sName, sVersion}, std::move(aCreator)};
+    TType type{sKeyword, {sName, sVersion}, std::move(aCreator), std::move(aFunctions)};
     const auto it =
         std::find_if(fTypes.begin(), fTypes.end(), [&](const TType& t) { return t.sKeyword == sKeyword; });
     if (it != fTypes.end())
@@ -50,10 +50,24 @@ QStringList TDeviceTypes::Names() const
     return names;
 }
 
-QStringList TDeviceTypes::Functions(const QString& sKeyword, TDeviceContext& aContext) const
+QStringList TDeviceTypes::Functions(const QString& sKeyword) const
 {
-    const TDeviceCreator* pCreator = Creator(sKeyword);
-    return pCreator ? (*pCreator)(aContext)->FunctionNames() : QStringList();
+    QStringList names;
+    if (const TType* pType = Find(sKeyword)) {
+        for (const TFunctionInfo& function : pType->Functions)
+            names.append(function.sName);
+    }
+    return names;
+}
+
+const TFunctionInfo* TDeviceTypes::Function(const QString& sKeyword, const QString& sFunction) const
+{
+    const TType* pType = Find(sKeyword);
+    if (!pType)
+        return nullptr;
+    const auto it = std::find_if(pType->Functions.begin(), pType->Functions.end(),
+                                 [&](const TFunctionInfo& f) { return f.sName == sFunction; });
+    return it == pType->Functions.end() ? nullptr : &*it;
 }
 
 std::vector<std::pair<QString, QString>> TDeviceTypes::Info() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FunctionInfo.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,10 +32,11 @@ public:
         QString sVersion;
     };
 
-    // Enters a type (compared case-sensitively) with its display name and version; a keyword
-    // entered again gets the new data and creator and keeps its place.
+    // Enters a type (compared case-sensitively) with its display name and version, its creator
+    // and its functions in the order its devices enter them; a keyword entered again gets the new
+    // data and keeps its place.
     void Register(const QString& sKeyword, const QString& sName, const QString& sVersion,
-                  TDeviceCreator aCreator);
+                  TDeviceCreator aCreator, std::vector<TFunctionInfo> aFunctions);
     void Unregister(const QString& sKeyword);
     // The creator of sKeyword's devices, or null when no type has that keyword.
     const TDeviceCreator* Creator(const QString& sKeyword) const;
@@ -43,9 +46,11 @@ public:
     const TTypeInfo* TypeInfo(const QString& sKeyword) const;
     // Name and version of every type, in registration order (the about box lists them).
     std::vector<std::pair<QString, QString>> Info() const;
-    // The function names of a type, from a transient device made with aContext (an editor's
-    // completion); empty for an unknown type.
-    QStringList Functions(const QString& sKeyword, TDeviceContext& aContext) const;
+    // The function names of a type, from its registration (an editor's completion); empty for an
+    // unknown type.
+    QStringList Functions(const QString& sKeyword) const;
+    // The registered function sFunction of sKeyword's type, or null.
+    const TFunctionInfo* Function(const QString& sKeyword, const QString& sFunction) const;
 
 private:
     struct TType
@@ -53,6 +58,7 @@ private:
         QString sKeyword;
         TTypeInfo Info;
         TDeviceCreator Creator;
+        std::vector<TFunctionInfo> Functions;
     };
     const TType* Find(const QString& sKeyword) const;
 

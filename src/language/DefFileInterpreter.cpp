@@ -53,8 +53,8 @@ TInterpreterResult TInterpreter::LoadDefinition(TTestTree& aTreeView)
     fiCheckWarnings = 0;
     fslDirectiveWarnings.clear();
     try {
-        TDefFileLint lint(*this);
-        PredefineSocket(*this, fContext.Socket());
+        TDefFileLint lint(*this, Context().Types());
+        PredefineSocket(*this, Context().Socket());
         TDefFilePreprocessor(*this).Run();
         const bool bSummaries = fHost.LogsLoadSummaries();
         if (!LastErrors().isEmpty() && bSummaries)

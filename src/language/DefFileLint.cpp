@@ -8,6 +8,7 @@
 #include "core/MsgUtils.h"
 #include "core/ParseExpr.h"
 #include "core/StrUtilsEx.h"
+#include "execution/DeviceTypes.h"
 
 #include <QSet>
 
@@ -86,7 +87,9 @@ bool IsSettingName(const QString& sName)
 
 } // namespace
 
-TDefFileLint::TDefFileLint(const TInterpreterBase& aReader) : fRawLines(Segments(aReader)) {}
+TDefFileLint::TDefFileLint(const TInterpreterBase& aReader, const TDeviceTypes& aTypes)
+    : fRawLines(Segments(aReader)), fTypes(aTypes)
+{}
 
 TDefFileLint::~TDefFileLint() = default;
 
@@ -238,8 +241,11 @@ void TDefFileLint::CollectStatements(const std::vector<TSegment>& aLines)
                 } else if (sLine.startsWith(QLatin1String("Device.Create(")) ||
                            sLine.startsWith(QLatin1String("Device.Shared("))) {
                     const TCommaSeparatedValue csv = Fields(sLine, 1);
-                    if (csv.ValueCount() > 1 && csv.GetValueTrimmed(0) == QLatin1String("SystemControl"))
-                        fSystemDevices.insert(csv.GetValueTrimmed(1));
+                    if (csv.ValueCount() > 1) {
+                        QStringList& keywords = fDeviceTypes[csv.GetValueTrimmed(1)];
+                        if (!keywords.contains(csv.GetValueTrimmed(0)))
+                            keywords.append(csv.GetValueTrimmed(0));
+                    }
                 } else {
                     // The label as the keyword pass takes it: between the first two quotes of the
                     // parameters; read in place, as every function line passes here.
@@ -293,17 +299,16 @@ void TDefFileLint::CheckFunction(const QString& sLine, const TLocation& aAt)
     const int iBracket = sLine.indexOf(QLatin1Char('('));
     if (iDot < 0 || iBracket < iDot)
         return;
-    const bool bSystem = fSystemDevices.contains(sLine.left(iDot));
     const QString sFunction = sLine.mid(iDot + 1, iBracket - iDot - 1);
-    // The parameters after the label field. VarIntToStr's format is a number format, not a text;
-    // conditions and terms have a check of their own.
+    const TFunctionInfo* pFunction = FunctionOf(sLine.left(iDot), sFunction);
+    // The parameters after the label field. A number format is no text; conditions and terms have
+    // a check of their own.
     const auto ownCheck = [&](int iField) {
-        if (!bSystem)
+        if (!pFunction)
             return false;
-        if (sFunction == QLatin1String("VarIntToStr") || sFunction == QLatin1String("Goto"))
-            return iField == 2;
-        return iField == 1 &&
-               (sFunction == QLatin1String("Evaluate") || sFunction == QLatin1String("Calculate"));
+        const EParamField eField = pFunction->Field(iField);
+        return eField == EParamField::NumberFormat || eField == EParamField::Condition ||
+               eField == EParamField::Term;
     };
     if (sLine.contains(QLatin1Char('%'))) {
         try {
@@ -316,31 +321,52 @@ void TDefFileLint::CheckFunction(const QString& sLine, const TLocation& aAt)
             // The command reports its own parameter errors while the definition loads.
         }
     }
-    // Only these functions of the System Control device have fields to check: the other lines are
-    // not split again.
-    const bool bGoto = sFunction == QLatin1String("Goto");
-    const bool bStatus = sFunction == QLatin1String("SetTestCaseStatus");
-    const bool bTerm = sFunction == QLatin1String("Evaluate") || sFunction == QLatin1String("Calculate");
-    if (!bSystem || !(bGoto || bStatus || bTerm))
+    // Only functions with test-case names, conditions or terms have fields to check: the other
+    // lines are not split again.
+    const auto checked = [](EParamField eField) {
+        return eField == EParamField::TestCase || eField == EParamField::TestCaseOrReference ||
+               eField == EParamField::Condition || eField == EParamField::Term;
+    };
+    if (!pFunction || std::none_of(pFunction->Fields.begin(), pFunction->Fields.end(), checked))
         return;
     try {
         const TCommaSeparatedValue csv = Fields(sLine, 1);
-        if (bGoto) {
-            if (csv.ValueCount() > 1)
-                fTargets.push_back({sFunction, csv.GetStringTrimmed(1), aAt});
-            if (csv.ValueCount() > 2)
-                CheckTerm(csv.GetStringTrimmed(2), QStringLiteral("Goto condition"), aAt, false);
-        } else if (bStatus) {
-            // A name with a variable reference is only known when the step runs.
-            if (csv.ValueCount() > 1 && !csv.GetStringTrimmed(1).contains(QLatin1Char('%')))
-                fTargets.push_back({sFunction, csv.GetStringTrimmed(1), aAt});
-        } else {
-            if (csv.ValueCount() > 1)
-                CheckTerm(csv.GetValueTrimmed(1), sFunction + QStringLiteral(" term"), aAt, false);
+        const int iFields = std::min(csv.ValueCount(), int(pFunction->Fields.size()));
+        for (int i = 1; i < iFields; ++i) {
+            switch (pFunction->Field(i)) {
+            case EParamField::TestCase:
+                fTargets.push_back({sFunction, csv.GetStringTrimmed(i), aAt});
+                break;
+            case EParamField::TestCaseOrReference:
+                // A name with a variable reference is only known when the step runs.
+                if (!csv.GetStringTrimmed(i).contains(QLatin1Char('%')))
+                    fTargets.push_back({sFunction, csv.GetStringTrimmed(i), aAt});
+                break;
+            case EParamField::Condition:
+                CheckTerm(csv.GetStringTrimmed(i), sFunction + QStringLiteral(" condition"), aAt, false);
+                break;
+            case EParamField::Term:
+                CheckTerm(csv.GetValueTrimmed(i), sFunction + QStringLiteral(" term"), aAt, false);
+                break;
+            default:
+                break;
+            }
         }
     } catch (const std::exception&) {
         // The command reports its own parameter errors while the definition loads.
     }
+}
+
+const TFunctionInfo* TDefFileLint::FunctionOf(const QString& sDevice, const QString& sFunction) const
+{
+    const auto it = fDeviceTypes.constFind(sDevice);
+    if (it == fDeviceTypes.constEnd())
+        return nullptr;
+    for (const QString& sKeyword : *it) {
+        if (const TFunctionInfo* pFunction = fTypes.Function(sKeyword, sFunction))
+            return pFunction;
+    }
+    return nullptr;
 }
 
 void TDefFileLint::CheckTargets()

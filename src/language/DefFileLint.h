@@ -8,7 +8,9 @@
 #include <memory>
 #include <vector>
 
+class TDeviceTypes;
 class TExpressionParser;
+struct TFunctionInfo;
 class TInterpreterBase;
 
 // Checks a loaded definition for mistakes that load without an error but rarely do what the
@@ -30,8 +32,9 @@ public:
     };
 
     // Keeps the lines as read: the preprocessing pass blanks the condition directives, which are
-    // checked against these.
-    explicit TDefFileLint(const TInterpreterBase& aReader);
+    // checked against these. aTypes tells the fields of the devices' functions; it outlives the
+    // lint.
+    TDefFileLint(const TInterpreterBase& aReader, const TDeviceTypes& aTypes);
     ~TDefFileLint();
     TDefFileLint(const TDefFileLint&) = delete;
     TDefFileLint& operator=(const TDefFileLint&) = delete;
@@ -76,6 +79,8 @@ private:
     // Collects the devices, variables, test cases and node labels, and checks the brackets.
     void CollectStatements(const std::vector<TSegment>& aLines);
     void CheckFunction(const QString& sLine, const TLocation& aAt);
+    // The registered function sFunction of the device named sDevice, or null.
+    const TFunctionInfo* FunctionOf(const QString& sDevice, const QString& sFunction) const;
     // A "%" reference in a parameter that names no declared variable.
     void CheckReferences(const QString& sField, const TLocation& aAt);
     void CheckTargets();
@@ -98,8 +103,9 @@ private:
     std::unique_ptr<TExpressionParser> fParser;
     // Defined names with their values, from every #define line and the final define list.
     QHash<QString, QString> fDefines;
-    QSet<QString> fSystemDevices;
-    QHash<QString, QString> fVariablesLower; // lower-case name -> name as declared
+    const TDeviceTypes& fTypes;
+    QHash<QString, QStringList> fDeviceTypes; // device name -> the type keywords it was created with
+    QHash<QString, QString> fVariablesLower;  // lower-case name -> name as declared
     // The declared names as a tree of characters: (node << 16 | character) -> child node, and the
     // declaration order of the name that ends at each node (-1 for none). Node 0 is the root.
     QHash<quint64, int> fNameTrie;

@@ -506,17 +506,11 @@ void TLspServer::DiagnoseRoot(const QString& sRoot)
     }
 }
 
-QStringList TLspServer::FunctionsOf(const QString& sType)
+QStringList TLspServer::FunctionsOf(const QString& sType) const
 {
-    auto it = fFunctions.find(sType);
-    if (it == fFunctions.end()) {
-        TDeviceContext context;
-        context.SetHardwareAttached(false);
-        QStringList slFunctions = fTypes.Functions(sType, context);
-        slFunctions.removeDuplicates();
-        it = fFunctions.emplace(sType, slFunctions).first;
-    }
-    return it->second;
+    QStringList slFunctions = fTypes.Functions(sType);
+    slFunctions.removeDuplicates();
+    return slFunctions;
 }
 
 QJsonValue TLspServer::Completion(const QJsonObject& aParams)

@@ -65,7 +65,7 @@ private:
     QString RootOf(const QString& sFile) const;
     void MarkDirty(const QString& sFile);
     void DiagnoseRoot(const QString& sRoot);
-    QStringList FunctionsOf(const QString& sType);
+    QStringList FunctionsOf(const QString& sType) const;
     QString Uri(const QString& sFile) const;
 
     // The symbol the cursor is on or refers to; false when there is none.
@@ -91,5 +91,4 @@ private:
     std::map<QString, QString> fUris;                // path -> the uri the editor named it by
     std::set<QString> fDirty;                        // roots to diagnose
     std::map<QString, std::set<QString>> fPublished; // root -> files it published diagnostics for
-    std::map<QString, QStringList> fFunctions;       // device type -> function names
 };

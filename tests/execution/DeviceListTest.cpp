@@ -6,6 +6,7 @@
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
 #include "execution/CmdAnalyser.h"
+#include "execution/DeviceTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,44 @@ TEST_F(DeviceListTest, FactoryCreatesOneCommandPerLineAndOwnsIt)
     }
     ReleaseTestDeviceList();
     EXPECT_EQ(TTestDevice::siDestroyed, 1);
+}
+
+// A row that names its command's class writes that command's "<class>.Init: " debug line, after
+// the factory's line and before the command reads its parameters; a row without one writes none.
+TEST_F(DeviceListTest, FactoryWritesTheInitLineOfTheRowsClass)
+{
+    std::vector<QString> debugLines;
+    TMsgClass::Instance().SetOnNewMsg([&](const void*, TMsgId aId, const QString& sText) {
+        if (aId.TypeNo() == eDebug)
+            debugLines.push_back(sText);
+    });
+    TCommand* factory =
+        TestDeviceList().Append(QStringLiteral("TestDevice;Port1"))->Command(QStringLiteral("Run"));
+    debugLines.clear();
+    factory->Init(QStringLiteral("Run"), QStringLiteral("\"A\";1"));
+    factory->Init(QStringLiteral("Other"), QStringLiteral("\"B\";2"));
+    EXPECT_EQ(debugLines,
+              (std::vector<QString>{QStringLiteral("TestDevice TCmdCreateCmd.Init: \"Run\" \"\"A\";1\""),
+                                    QStringLiteral("TTestCmd.Init: \"A\";1"),
+                                    QStringLiteral("TestDevice TCmdCreateCmd.Init: \"Other\" \"\"B\";2\"")}));
+}
+
+// The registration tells a type's functions and their fields without making a device.
+TEST_F(DeviceListTest, RegistrationListsFunctionsAndTheirFields)
+{
+    const int iDestroyed = TTestDevice::siDestroyed;
+    const TDeviceTypes& types = TestDeviceTypes();
+    EXPECT_EQ(types.Functions(QStringLiteral("TestDevice")),
+              (QStringList{QStringLiteral("Run"), QStringLiteral("Other"), QStringLiteral("Shared")}));
+    const TFunctionInfo* run = types.Function(QStringLiteral("TestDevice"), QStringLiteral("Run"));
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->Field(0), EParamField::Label);
+    EXPECT_EQ(run->Field(1), EParamField::Text);
+    EXPECT_EQ(run->Field(7), EParamField::Text) << "a field the shape leaves out is a text";
+    EXPECT_EQ(types.Function(QStringLiteral("TestDevice"), QStringLiteral("run")), nullptr);
+    EXPECT_EQ(types.Function(QStringLiteral("NoSuchType"), QStringLiteral("Run")), nullptr);
+    EXPECT_TRUE(types.Functions(QStringLiteral("NoSuchType")).isEmpty());
+    EXPECT_EQ(TTestDevice::siDestroyed, iDestroyed) << "no device was made to read them";
 }
 
 TEST_F(DeviceListTest, DevicesAreReleasedLastDeclaredFirstEvenWhenOneFails)

@@ -4,6 +4,8 @@
 #include "language/DefFilePreprocessor.h"
 
 #include "core/MsgClasses.h"
+#include "devices/system/DeviceSys.h"
+#include "execution/DeviceTypes.h"
 
 #include "TestEnvironment.h"
 
@@ -14,6 +16,8 @@ namespace {
 class DefFileLintTest : public ::testing::Test
 {
 protected:
+    DefFileLintTest() { sys::RegisterDevices(fTypes); }
+
     void TearDown() override { TMsgClass::ReleaseSingleton(); }
 
     // Reads and preprocesses the text as main.TZD (with further files already written to the
@@ -23,7 +27,7 @@ protected:
         const QString sFile = fDir.WriteText(QStringLiteral("main.TZD"), sText);
         TInterpreterReader reader;
         reader.FileLoad(sFile);
-        TDefFileLint lint(reader);
+        TDefFileLint lint(reader, fTypes);
         TDefFilePreprocessor(reader).Run();
         lint.Check(reader);
         return lint.Warnings();
@@ -38,6 +42,7 @@ protected:
     }
 
     TTestDir fDir;
+    TDeviceTypes fTypes;
 };
 
 // A definition a careful test engineer writes: variables in conditions, jumps forward and back,
@@ -213,6 +218,24 @@ TEST_F(DefFileLintTest, OnlySystemControlFunctionsAreChecked)
     const auto warnings = Check(QStringLiteral("Device.Create(RS232; Port)\nTest.Case(\"A\")\n}\n"
                                                "Port.Goto(\"x\"; \"Nowhere\"; what > 1)\n"));
     EXPECT_TRUE(warnings.empty()) << Listing(warnings);
+}
+
+// What the lint knows of a function's fields it reads from the type's registration, for any type.
+TEST_F(DefFileLintTest, FieldsComeFromTheRegistration)
+{
+    fTypes.Register(QStringLiteral("Sequencer"), QStringLiteral("Sequencer"), QStringLiteral("V1"), nullptr,
+                    {{QStringLiteral("Jump"), {EParamField::Label, EParamField::TestCase}},
+                     {QStringLiteral("Check"), {EParamField::Label, EParamField::Term}},
+                     {QStringLiteral("Format"), {EParamField::Label, EParamField::NumberFormat}}});
+    const auto warnings = Check(QStringLiteral("Device.Create(Sequencer; Seq)\nTest.Case(\"A\")\n{\n"
+                                               " Seq.Jump(\"x\"; \"Nowhere\")\n"
+                                               " Seq.Check(\"y\"; what > 1)\n"
+                                               " Seq.Format(\"z\"; \"%nothing\")\n}\n"));
+    const std::string sListing = Listing(warnings);
+    ASSERT_EQ(warnings.size(), 2u) << sListing;
+    EXPECT_NE(sListing.find(":4: Jump target \"Nowhere\" names no test case"), std::string::npos) << sListing;
+    EXPECT_NE(sListing.find(":5: Name \"what\" in the Check term \"what > 1\""), std::string::npos)
+        << sListing;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "devices/DeviceFamilies.h"
+#include "execution/Device.h"
 #include "execution/DeviceContext.h"
 #include "execution/DeviceList.h"
 #include "lsp/LspFraming.h"
@@ -404,6 +405,18 @@ TEST(LspServerTest, NavigatesDevicesTestCasesVariablesAndIncludes)
     EXPECT_EQ(children.at(0).toObject().value("name").toString(), "Inner");
 }
 
+// A type's registration lists exactly the functions its devices serve, in their order, so that the
+// editor and the lint, which read the registration, never miss or invent one.
+TEST(LspServerTest, RegisteredFunctionsAreTheDevicesFunctions)
+{
+    for (const QString& sType : TConversation::Types().Names()) {
+        TDeviceContext context;
+        context.SetHardwareAttached(false);
+        const std::unique_ptr<TDevice> device = (*TConversation::Types().Creator(sType))(context);
+        EXPECT_EQ(TConversation::Types().Functions(sType), device->FunctionNames()) << sType.toStdString();
+    }
+}
+
 // Every function a device type registers is described in the reference, so that completion and
 // hover have its parameters and description.
 TEST(LspServerTest, ReferenceDescribesEveryRegisteredFunction)
@@ -411,9 +424,7 @@ TEST(LspServerTest, ReferenceDescribesEveryRegisteredFunction)
     const TReferenceIndex& reference = TReferenceIndex::BuiltIn();
     QStringList slMissing;
     for (const QString& sType : TConversation::Types().Names()) {
-        TDeviceContext context;
-        context.SetHardwareAttached(false);
-        for (const QString& sFunction : TConversation::Types().Functions(sType, context)) {
+        for (const QString& sFunction : TConversation::Types().Functions(sType)) {
             if (!reference.Function(sType, sFunction))
                 slMissing.append(sType + QLatin1Char('.') + sFunction);
         }

@@ -13,7 +13,8 @@ void TFakePort::Register()
 {
     TestDeviceTypes().Register(
         QStringLiteral("FakePort"), QStringLiteral("Port: Fake"), QStringLiteral("V0"),
-        [](TDeviceContext& aContext) { return std::make_unique<TFakePort>(aContext); });
+        [](TDeviceContext& aContext) { return std::make_unique<TFakePort>(aContext); },
+        TCmdCreateCmd::Infos({&TDevicePortBase::FunctionTable()}));
 }
 
 void TFakePort::Init(const QString& sDefinition)

@@ -81,15 +81,34 @@ void TTestAsyncCmd::StopPendingWork()
     fTimer.stop();
 }
 
+namespace {
+
+const TCmdCreateCmd::TTable& TestFunctions()
+{
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163, 0x7F020A,
+         QStringLiteral("T1")},
+        {
+            {"Run", CreateCommand<TTestCmd>, "TTestCmd", {EParamField::Label, EParamField::Text}},
+            {"Other", CreateCommand<TTestCmd>},
+            {"Shared",
+             [](TDevice* aOwner) -> std::unique_ptr<TCommand> {
+                 auto shared = std::make_unique<TTestCmd>(aOwner);
+                 shared->fbStateless = true;
+                 return shared;
+             },
+             nullptr,
+             {},
+             TCmdCreateCmd::eShared},
+        }};
+    return table;
+}
+
+} // namespace
+
 TTestDevice::TTestDevice(TDeviceContext& aContext) : TDevice(aContext)
 {
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("TestDevice TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163, 0x7F020A,
-                          QStringLiteral("T1")},
-                         {{"Run", CreateCommand<TTestCmd>}, {"Other", CreateCommand<TTestCmd>}});
-    auto shared = std::make_unique<TTestCmd>(this);
-    shared->fbStateless = true;
-    AddCommand(QStringLiteral("Shared"), std::move(shared));
+    TCmdCreateCmd::AddTo(*this, TestFunctions());
 }
 
 void TTestDevice::Init(const QString& sDefinition)
@@ -122,7 +141,8 @@ void TTestDevice::Register()
 {
     TestDeviceTypes().Register(
         QStringLiteral("TestDevice"), QStringLiteral("Test Device"), QStringLiteral("V1"),
-        [](TDeviceContext& aContext) { return std::make_unique<TTestDevice>(aContext); });
+        [](TDeviceContext& aContext) { return std::make_unique<TTestDevice>(aContext); },
+        TCmdCreateCmd::Infos({&TestFunctions()}));
 }
 
 void TTestDevice::Unregister()

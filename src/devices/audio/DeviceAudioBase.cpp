@@ -12,15 +12,31 @@ TDeviceAudioBase::TDeviceAudioBase(TDeviceContext& aContext)
     : TDevice(aContext), fWorker(Msg(), "tzk-audio"),
       fAudioControl(std::make_unique<TAudioControl>(Platform()))
 {
-    AddCommand(QStringLiteral("MuteOn"),
-               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOn));
-    AddCommand(QStringLiteral("MuteOff"),
-               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eMuteOff));
-    AddCommand(QStringLiteral("SetAsDefault"),
-               std::make_unique<TCmdAudioEndpoint>(this, TCmdAudioEndpoint::eSetAsDefault));
-    TCmdCreateCmd::AddTo(
-        *this, {QStringLiteral("Audio TCmdCreateCmd.Init2: %s %s"), 0x401100, 0x40120A, QStringLiteral("S1")},
-        {{"SetVolume", CreateCommand<TCmdSetVolume>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+namespace {
+
+template <TCmdAudioEndpoint::EAction eAction>
+std::unique_ptr<TCommand> CreateEndpointCommand(TDevice* aOwner)
+{
+    return std::make_unique<TCmdAudioEndpoint>(aOwner, eAction);
+}
+
+} // namespace
+
+const TCmdCreateCmd::TTable& TDeviceAudioBase::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("Audio TCmdCreateCmd.Init2: %s %s"), 0x401100, 0x40120A, QStringLiteral("S1")},
+        {
+            {"MuteOn", CreateEndpointCommand<TCmdAudioEndpoint::eMuteOn>, nullptr, {}, eShared},
+            {"MuteOff", CreateEndpointCommand<TCmdAudioEndpoint::eMuteOff>, nullptr, {}, eShared},
+            {"SetAsDefault", CreateEndpointCommand<TCmdAudioEndpoint::eSetAsDefault>, nullptr, {}, eShared},
+            {"SetVolume", CreateCommand<TCmdSetVolume>, "Audio TCmdSetVolume"},
+        }};
+    return table;
 }
 
 IAudioPlatform& TDeviceAudioBase::Platform() const
@@ -85,7 +101,7 @@ TCommand* TCmdAudioEndpoint::CommandFor(const QString&, const QString&)
 
 void TCmdAudioEndpoint::Execute(const QString&)
 {
-    auto* pDevice = static_cast<TDeviceAudioBase*>(Owner());
+    TDeviceAudioBase* pDevice = &Device();
     try {
         switch (feAction) {
         case eMuteOn:
@@ -115,7 +131,6 @@ void TCmdAudioEndpoint::Execute(const QString&)
 TCommand* TCmdSetVolume::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("Audio TCmdSetVolume.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     const QString sType = csv.GetValueTrimmed(1);
@@ -131,7 +146,7 @@ TCommand* TCmdSetVolume::Init(const QString& sParameter)
     // Applied while the line loads, so that counts and ranges the endpoint refuses are errors of
     // the definition. A check without the endpoint knows only the scalar range.
     if (Owner()->Context().HardwareAttached())
-        static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+        Device().SetVolume(fValueType, fValueArray);
     else if (fValueType == evScalar)
         TAudioControl::CheckScalarRange(fValueArray);
     return this;
@@ -141,7 +156,7 @@ void TCmdSetVolume::Execute(const QString&)
 {
     Msg().Debug(QStringLiteral("Audio TCmdSetVolume.Execute"));
     try {
-        static_cast<TDeviceAudioBase*>(Owner())->SetVolume(fValueType, fValueArray);
+        Device().SetVolume(fValueType, fValueArray);
     } catch (const std::exception& e) {
         const QString sError = Format(QStringLiteral("Cannot set volume: %s"), {ExceptionText(e)});
         Msg().Error(sError);
@@ -161,7 +176,7 @@ TCommand* TCmdStop::CommandFor(const QString&, const QString&)
 }
 
 TCmdAudioWait::TCmdAudioWait(TDevice* aOwner, TNames aNames)
-    : TAsyncCommand(aOwner), fNames(aNames),
+    : TCommandOf(aOwner), fNames(aNames),
       fClaim(*this, {QString::fromLatin1(aNames.sNotFinished), aNames.dwNotFinishedId})
 {}
 

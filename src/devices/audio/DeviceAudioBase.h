@@ -4,6 +4,8 @@
 #include "AudioPlatform.h"
 
 #include "execution/AsyncCommand.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 #include "execution/DeviceWorker.h"
 
@@ -39,6 +41,9 @@ class TDeviceAudioBase : public TDevice
 public:
     explicit TDeviceAudioBase(TDeviceContext& aContext);
 
+    // The functions every audio device has, before its own.
+    static const TCmdCreateCmd::TTable& FunctionTable();
+
     bool InitAudioControl(EAudioIoType aAudioType, const QString& sDefinition);
     void SetMute(bool bOn);
     void SetVolume(EVolumeValueType aValueType, const std::vector<float>& aArgs);
@@ -70,7 +75,7 @@ private:
 };
 
 // The endpoint functions: mute, unmute, default (one shared object each) and the volume of a line.
-class TCmdAudioEndpoint : public TCommand
+class TCmdAudioEndpoint : public TCommandOf<TDeviceAudioBase>
 {
 public:
     enum EAction
@@ -79,7 +84,7 @@ public:
         eMuteOff,
         eSetAsDefault
     };
-    TCmdAudioEndpoint(TDevice* aOwner, EAction eAction) : TCommand(aOwner), feAction(eAction) {}
+    TCmdAudioEndpoint(TDevice* aOwner, EAction eAction) : TCommandOf(aOwner), feAction(eAction) {}
     void Execute(const QString& sParameter) override;
 
 protected:
@@ -89,10 +94,10 @@ private:
     EAction feAction;
 };
 
-class TCmdSetVolume : public TCommand
+class TCmdSetVolume : public TCommandOf<TDeviceAudioBase>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 
@@ -103,7 +108,7 @@ private:
 
 // Base of the commands that wait for their device: at most one claims the device, a second is
 // refused with its "not finished last time" message.
-class TCmdAudioWait : public TAsyncCommand
+class TCmdAudioWait : public TCommandOf<TDeviceAudioBase, TAsyncCommand>
 {
 public:
     struct TNames
@@ -140,7 +145,7 @@ public:
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
-    bool StartOperation() override { return static_cast<TDeviceAudioBase*>(Owner())->Stop(); }
+    bool StartOperation() override { return Device().Stop(); }
     ECmdResult FailedResult() const override { return crDone; }
     void Conclusion() override { Finish(crOk); }
 };
@@ -153,10 +158,7 @@ public:
     using TCmdAudioWait::TCmdAudioWait;
 
 protected:
-    void Conclusion() override
-    {
-        Finish(static_cast<TDeviceAudioBase*>(Owner())->State() == easStarted ? crDone : crFailed);
-    }
+    void Conclusion() override { Finish(Device().State() == easStarted ? crDone : crFailed); }
 };
 
 } // namespace audio

@@ -60,19 +60,32 @@ bool IsEnter(int iKey)
 TDeviceAudioIn::TDeviceAudioIn(TDeviceContext& aContext)
     : TDeviceAudioBase(aContext), fAudioCapture(std::make_unique<TAudioCapture>(Platform(), Worker()))
 {
-    AddCommand(QStringLiteral("Stop"),
-               std::make_unique<TCmdStop>(
-                   this, TCmdAudioWait::TNames{"AudioIn TCmdStop.Execute", "AudioIn TCmdStop.Conclusion",
-                                               "AudioIn \"Stop\" not finished last time!", 0x412100}));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("AudioIn TCmdCreateCmd.Init2: %s %s"), 0x413100, 0x413200,
-                          QStringLiteral("AudioIn1")},
-                         {{"Check.RMS", CreateCommand<TCmdCheckRms>},
-                          {"Start.RMS.Measurements", CreateCommand<TCmdStartRms>},
-                          {"Start.Recorder", CreateCommand<TCmdStartWaveRecorder>},
-                          {"Start.AVG.Check", CreateCommand<TCmdStartAvgCheck>},
-                          {"Start.Peak.Check", CreateCommand<TCmdStartPeakCheck>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
     fAudioCapture->OnCaptureError = [this](const QString& sText) { ErrorEvent(sText); };
+}
+
+const TCmdCreateCmd::TTable& TDeviceAudioIn::FunctionTable()
+{
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("AudioIn TCmdCreateCmd.Init2: %s %s"), 0x413100, 0x413200,
+         QStringLiteral("AudioIn1")},
+        {
+            {"Stop",
+             [](TDevice* aOwner) -> std::unique_ptr<TCommand> {
+                 return std::make_unique<TCmdStop>(
+                     aOwner, TCmdAudioWait::TNames{"AudioIn TCmdStop.Execute", "AudioIn TCmdStop.Conclusion",
+                                                   "AudioIn \"Stop\" not finished last time!", 0x412100});
+             },
+             nullptr,
+             {},
+             TCmdCreateCmd::eShared},
+            {"Check.RMS", CreateCommand<TCmdCheckRms>, "Audio TCmdCheckRms"},
+            {"Start.RMS.Measurements", CreateCommand<TCmdStartRms>, "AudioIn TCmdStartAnalizer"},
+            {"Start.Recorder", CreateCommand<TCmdStartWaveRecorder>, "AudioIn TCmdStartRecorder"},
+            {"Start.AVG.Check", CreateCommand<TCmdStartAvgCheck>, "AudioIn TCmdStartAvgCheck"},
+            {"Start.Peak.Check", CreateCommand<TCmdStartPeakCheck>, "Audio TCmdStartPeakCheck"},
+        }};
+    return table;
 }
 
 TDeviceAudioIn::~TDeviceAudioIn()
@@ -281,13 +294,12 @@ void TDeviceAudioIn::ReleaseEvents()
 // Check.RMS
 
 TCmdCheckRms::TCmdCheckRms(TDevice* aOwner)
-    : TCmdAudioWait(aOwner, {"AudioIn TCmdCheckRms.Execute", "AudioIn TCmdCheckRms.Conclusion",
-                             "AudioIn \"Check.RMS\" not finished last time!", 0x414200})
+    : TCommandOf(aOwner, {"AudioIn TCmdCheckRms.Execute", "AudioIn TCmdCheckRms.Conclusion",
+                          "AudioIn \"Check.RMS\" not finished last time!", 0x414200})
 {}
 
 TCommand* TCmdCheckRms::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("Audio TCmdCheckRms.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     // Not registered itself: the checks register the columns derived from it.
     fsLogName = LogColumnName(csv.GetValueTrimmed(0)).trimmed();
@@ -310,17 +322,17 @@ TCommand* TCmdCheckRms::Init(const QString& sParameter)
 
 bool TCmdCheckRms::StartOperation()
 {
-    return static_cast<TDeviceAudioIn*>(Owner())->CheckRms();
+    return Device().CheckRms();
 }
 
 void TCmdCheckRms::StopOperation()
 {
-    static_cast<TDeviceAudioIn*>(Owner())->Stop();
+    Device().Stop();
 }
 
 void TCmdCheckRms::Conclusion()
 {
-    const auto& device = *static_cast<TDeviceAudioIn*>(Owner());
+    const TDeviceAudioIn& device = Device();
     if (device.State() == easError) {
         SetErrorText(QStringLiteral("No measured values"));
         Msg().Error(QStringLiteral("No measured values!"));
@@ -367,31 +379,29 @@ void TCmdCheckRms::Conclusion()
 // Start.RMS.Measurements, Start.Recorder
 
 TCmdStartRms::TCmdStartRms(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioIn TCmdStartAnalizer.Execute", "AudioIn TCmdStartAnalizer.Conclusion",
-                              "AudioIn \"Start.Analyser\" not finished last time!", 0x415200})
+    : TCommandOf(aOwner, {"AudioIn TCmdStartAnalizer.Execute", "AudioIn TCmdStartAnalizer.Conclusion",
+                          "AudioIn \"Start.Analyser\" not finished last time!", 0x415200})
 {}
 
 TCommand* TCmdStartRms::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioIn TCmdStartAnalizer.Init: ") + sParameter);
     return this;
 }
 
 bool TCmdStartRms::StartOperation()
 {
-    return static_cast<TDeviceAudioIn*>(Owner())->StartRmsRecorder();
+    return Device().StartRmsRecorder();
 }
 
 TCmdStartWaveRecorder::TCmdStartWaveRecorder(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioIn TCmdStartRecorder.Execute", "AudioIn TCmdStartRecorder.Conclusion",
-                              "AudioIn \"Start.Recorder\" not finished last time!", 0x416200})
+    : TCommandOf(aOwner, {"AudioIn TCmdStartRecorder.Execute", "AudioIn TCmdStartRecorder.Conclusion",
+                          "AudioIn \"Start.Recorder\" not finished last time!", 0x416200})
 {}
 
 TCommand* TCmdStartWaveRecorder::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioIn TCmdStartRecorder.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), false);
@@ -400,7 +410,7 @@ TCommand* TCmdStartWaveRecorder::Init(const QString& sParameter)
 
 bool TCmdStartWaveRecorder::StartOperation()
 {
-    return static_cast<TDeviceAudioIn*>(Owner())->StartWaveRecorder(fsFileName);
+    return Device().StartWaveRecorder(fsFileName);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -464,7 +474,6 @@ TCmdStartAvgCheck::TCmdStartAvgCheck(TDevice* aOwner)
 
 TCommand* TCmdStartAvgCheck::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("AudioIn TCmdStartAvgCheck.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     // Not registered itself: the checks register the columns derived from it.
     fsLogValNamePrefix = LogColumnName(csv.GetValueTrimmed(0)).trimmed();
@@ -615,7 +624,6 @@ TCmdStartPeakCheck::TCmdStartPeakCheck(TDevice* aOwner)
 
 TCommand* TCmdStartPeakCheck::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("Audio TCmdStartPeakCheck.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     for (std::vector<int>* p : {&fMinValues, &fMinLimits, &fMaxValues, &fMaxLimits, &fMaxValueDelta,
                                 &fSampleDeltaValues, &fMaxSampleIncrease, &fMaxSampleDelta})

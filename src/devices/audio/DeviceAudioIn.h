@@ -23,6 +23,8 @@ public:
     ~TDeviceAudioIn() override;
 
     static QString KeyName() { return QStringLiteral("AudioInput"); }
+    // The input's own functions, after the base's.
+    static const TCmdCreateCmd::TTable& FunctionTable();
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;
@@ -47,7 +49,7 @@ private:
     std::vector<int> fRmsValues;
 };
 
-class TCmdCheckRms : public TCmdAudioWait
+class TCmdCheckRms : public TCommandOf<TDeviceAudioIn, TCmdAudioWait>
 {
 public:
     explicit TCmdCheckRms(TDevice* aOwner);
@@ -64,7 +66,7 @@ private:
     std::vector<int> faiMax;
 };
 
-class TCmdStartRms : public TCmdAudioStart
+class TCmdStartRms : public TCommandOf<TDeviceAudioIn, TCmdAudioStart>
 {
 public:
     explicit TCmdStartRms(TDevice* aOwner);
@@ -74,7 +76,7 @@ protected:
     bool StartOperation() override;
 };
 
-class TCmdStartWaveRecorder : public TCmdAudioStart
+class TCmdStartWaveRecorder : public TCommandOf<TDeviceAudioIn, TCmdAudioStart>
 {
 public:
     explicit TCmdStartWaveRecorder(TDevice* aOwner);
@@ -89,10 +91,10 @@ private:
 
 // Base of the two open-ended checks: they run until the operator presses Enter or Escape (or a
 // limit ends an average check) and hold the runner's key hook meanwhile.
-class TCmdAudioKeyCheck : public TCmdAudioWait
+class TCmdAudioKeyCheck : public TCommandOf<TDeviceAudioIn, TCmdAudioWait>
 {
 public:
-    using TCmdAudioWait::TCmdAudioWait;
+    using TCommandOf::TCommandOf;
 
 protected:
     bool StartOperation() override;
@@ -100,7 +102,6 @@ protected:
     virtual bool StartRecorder() = 0;
     virtual const char* KeyDebug() const = 0;
     void UnhookKey();
-    TDeviceAudioIn& Device() const { return *static_cast<TDeviceAudioIn*>(Owner()); }
 
     ECmdResult feResult = crUnknown;
 

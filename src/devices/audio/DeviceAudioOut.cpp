@@ -15,15 +15,7 @@ namespace audio {
 TDeviceAudioOut::TDeviceAudioOut(TDeviceContext& aContext)
     : TDeviceAudioBase(aContext), fAudioRender(std::make_unique<TAudioRender>(Platform(), Worker()))
 {
-    AddCommand(QStringLiteral("Stop"),
-               std::make_unique<TCmdStop>(
-                   this, TCmdAudioWait::TNames{"AudioOut TCmdStop.Execute", "AudioOut TCmdStop.Conclusion",
-                                               "AudioOut \"Stop\" not finished last time!", 0x421100}));
-    TCmdCreateCmd::AddTo(
-        *this,
-        {QStringLiteral("AudioOut TCmdCreateCmd.Init2: %s %s"), 0x422100, 0x422200,
-         QStringLiteral("AudioOut1")},
-        {{"Start.Sine", CreateCommand<TCmdStartSine>}, {"Start.File", CreateCommand<TCmdStartFile>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
     fAudioRender->OnError = [this](const QString& sText) { ErrorEvent(sText); };
     fAudioRender->OnStopped = [this] {
         fAudioRender->OnRenderStart = nullptr;
@@ -98,26 +90,39 @@ bool TDeviceAudioOut::Stop()
     return false;
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
+const TCmdCreateCmd::TTable& TDeviceAudioOut::FunctionTable()
 {
-    aTypes.Register(TDeviceAudioIn::KeyName(), QStringLiteral("Audio Input"), QStringLiteral("V1.01.01"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioIn>(aContext); });
-    aTypes.Register(TDeviceAudioOut::KeyName(), QStringLiteral("Audio Output"), QStringLiteral("V1.00.00"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAudioOut>(aContext); });
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("AudioOut TCmdCreateCmd.Init2: %s %s"), 0x422100, 0x422200,
+         QStringLiteral("AudioOut1")},
+        {
+            {"Stop",
+             [](TDevice* aOwner) -> std::unique_ptr<TCommand> {
+                 return std::make_unique<TCmdStop>(
+                     aOwner,
+                     TCmdAudioWait::TNames{"AudioOut TCmdStop.Execute", "AudioOut TCmdStop.Conclusion",
+                                           "AudioOut \"Stop\" not finished last time!", 0x421100});
+             },
+             nullptr,
+             {},
+             TCmdCreateCmd::eShared},
+            {"Start.Sine", CreateCommand<TCmdStartSine>, "AudioOut TCmdStartSine"},
+            {"Start.File", CreateCommand<TCmdStartFile>, "AudioOut TCmdStartFile"},
+        }};
+    return table;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Start.Sine, Start.File
 
 TCmdStartSine::TCmdStartSine(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioOut TCmdStartSine.Execute", "AudioOut TCmdStartSine.Conclusion",
-                              "AudioOut \"Start.Sine\" not finished last time!", 0x413200})
+    : TCommandOf(aOwner, {"AudioOut TCmdStartSine.Execute", "AudioOut TCmdStartSine.Conclusion",
+                          "AudioOut \"Start.Sine\" not finished last time!", 0x413200})
 {}
 
 TCommand* TCmdStartSine::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioOut TCmdStartSine.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fiFrequency = csv.GetInteger(1);
@@ -127,18 +132,17 @@ TCommand* TCmdStartSine::Init(const QString& sParameter)
 
 bool TCmdStartSine::StartOperation()
 {
-    return static_cast<TDeviceAudioOut*>(Owner())->StartSine(fiFrequency, fiDuration);
+    return Device().StartSine(fiFrequency, fiDuration);
 }
 
 TCmdStartFile::TCmdStartFile(TDevice* aOwner)
-    : TCmdAudioStart(aOwner, {"AudioOut TCmdStartFile.Execute", "AudioOut TCmdStartFile.Conclusion",
-                              "AudioOut \"Start.File\" not finished last time!", 0x414200})
+    : TCommandOf(aOwner, {"AudioOut TCmdStartFile.Execute", "AudioOut TCmdStartFile.Conclusion",
+                          "AudioOut \"Start.File\" not finished last time!", 0x414200})
 {}
 
 TCommand* TCmdStartFile::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("AudioOut TCmdStartFile.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);
@@ -147,7 +151,7 @@ TCommand* TCmdStartFile::Init(const QString& sParameter)
 
 bool TCmdStartFile::StartOperation()
 {
-    return static_cast<TDeviceAudioOut*>(Owner())->StartFile(fsFileName);
+    return Device().StartFile(fsFileName);
 }
 
 } // namespace audio

@@ -17,6 +17,8 @@ public:
     ~TDeviceAudioOut() override;
 
     static QString KeyName() { return QStringLiteral("AudioOutput"); }
+    // The output's own functions, after the base's.
+    static const TCmdCreateCmd::TTable& FunctionTable();
     void Init(const QString& sDefinition) override;
     void RunEnded() override;
     void Released() override;
@@ -34,7 +36,7 @@ private:
 // Registers "AudioInput" and "AudioOutput" with the device list.
 void RegisterDevices(TDeviceTypes& aTypes);
 
-class TCmdStartSine : public TCmdAudioStart
+class TCmdStartSine : public TCommandOf<TDeviceAudioOut, TCmdAudioStart>
 {
 public:
     explicit TCmdStartSine(TDevice* aOwner);
@@ -48,7 +50,7 @@ private:
     int fiDuration = 0;
 };
 
-class TCmdStartFile : public TCmdAudioStart
+class TCmdStartFile : public TCommandOf<TDeviceAudioOut, TCmdAudioStart>
 {
 public:
     explicit TCmdStartFile(TDevice* aOwner);

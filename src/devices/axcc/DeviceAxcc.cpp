@@ -37,11 +37,6 @@ QString FirstLine(const QString& sText)
     return sText.section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0);
 }
 
-TDeviceAxcc& DeviceOf(const TCommand& aCommand)
-{
-    return static_cast<TDeviceAxcc&>(*aCommand.Owner());
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -54,15 +49,22 @@ TDeviceAxcc::TDeviceAxcc(TDeviceContext& aContext) : TDevice(aContext), fTimer(s
     fTimer->setInterval(ciWatchdogMarginMs);
     QObject::connect(fTimer.get(), &QTimer::timeout, fTimer.get(), [this] { WatchdogFired(); });
 
-    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
-    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("DeviceAxcc TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x291114, 0x29120A,
-                          QStringLiteral("S1")},
-                         {
-                             {"Timeout", CreateCommand<TCmdTimeout>},
-                             {"Execute", CreateCommand<TCmdExecFunction>},
-                         });
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceAxcc::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("DeviceAxcc TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x291114, 0x29120A,
+         QStringLiteral("S1")},
+        {
+            {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
+            {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout", {EParamField::Label, EParamField::Number}},
+            {"Execute", CreateCommand<TCmdExecFunction>, "TCmdExecFunction"},
+        }};
+    return table;
 }
 
 TDeviceAxcc::~TDeviceAxcc()
@@ -375,13 +377,6 @@ void TDeviceAxcc::CloseConnection(const QString& sReason)
     }
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
-                    QStringLiteral("V1.01.01"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); });
-}
-
 // ---------------------------------------------------------------------------------------------
 // Open and Close: one object each serves every line
 
@@ -392,7 +387,7 @@ TCommand* TCmdOpen::CommandFor(const QString&, const QString&)
 
 void TCmdOpen::Start(const QString&)
 {
-    DeviceOf(*this).Open([this](const QString& sError) {
+    Device().Open([this](const QString& sError) {
         Guarded([&] {
             if (sError.isEmpty()) {
                 Finish(crOk);
@@ -407,8 +402,8 @@ void TCmdOpen::Start(const QString&)
 void TCmdOpen::StopPendingWork()
 {
     // An open under way is given up.
-    if (!DeviceOf(*this).Connected())
-        DeviceOf(*this).Close();
+    if (!Device().Connected())
+        Device().Close();
 }
 
 TCommand* TCmdClose::CommandFor(const QString&, const QString&)
@@ -420,7 +415,7 @@ void TCmdClose::Execute(const QString&)
 {
     FCmdResult = crFailed;
     try {
-        DeviceOf(*this).Close();
+        Device().Close();
     } catch (const std::exception& e) {
         SetErrorText(QStringLiteral("Cannot close AXCC!"));
         Msg().Error(QStringLiteral("Cannot close AXCC: ") + FirstLine(ExceptionText(e)));
@@ -436,7 +431,6 @@ void TCmdClose::Execute(const QString&)
 TCommand* TCmdTimeout::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fnTime = unsigned(std::min<qint64>(std::abs(qint64(csv.GetInteger(1))), INT_MAX));
@@ -445,7 +439,7 @@ TCommand* TCmdTimeout::Init(const QString& sParameter)
 
 void TCmdTimeout::Start(const QString&)
 {
-    const bool bConnected = DeviceOf(*this).SetTimer(int(fnTime), [this](const QString& sError) {
+    const bool bConnected = Device().SetTimer(int(fnTime), [this](const QString& sError) {
         Guarded([&] {
             if (sError.isEmpty()) {
                 Finish(crOk);
@@ -466,14 +460,13 @@ void TCmdTimeout::Start(const QString&)
 // Execute
 
 TCmdExecFunction::TCmdExecFunction(TDevice* aOwner)
-    : TAsyncCommand(aOwner),
+    : TCommandOf(aOwner),
       fClaim(*this, {QStringLiteral("Command execution not finished last time!"), 0x29210A})
 {}
 
 TCommand* TCmdExecFunction::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdExecFunction.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsFunctionCall = csv.GetString(1);
@@ -487,12 +480,12 @@ TCommand* TCmdExecFunction::Init(const QString& sParameter)
 void TCmdExecFunction::Start(const QString&)
 {
     fClaim.Claim([this] { Conclude(); });
-    DeviceOf(*this).ExecFunction(Context().Variables().InsertValues(fsFunctionCall));
+    Device().ExecFunction(Context().Variables().InsertValues(fsFunctionCall));
 }
 
 void TCmdExecFunction::Conclude()
 {
-    TDeviceAxcc& device = DeviceOf(*this);
+    TDeviceAxcc& device = Device();
     ECmdResult eResult = crFailed;
     QString sError;
     if (!device.ErrorText().isEmpty()) {
@@ -531,14 +524,14 @@ void TCmdExecFunction::Cancel()
 {
     // The operator's cancel: the server is told so and the log says it.
     if (Pending() && fClaim.Release())
-        DeviceOf(*this).CancelFunction();
+        Device().CancelFunction();
     TAsyncCommand::Cancel();
 }
 
 void TCmdExecFunction::StopPendingWork()
 {
     if (fClaim.Release())
-        DeviceOf(*this).AbandonFunction();
+        Device().AbandonFunction();
 }
 
 } // namespace axcc

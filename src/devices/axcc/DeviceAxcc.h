@@ -1,6 +1,8 @@
 #pragma once
 
 #include "execution/AsyncCommand.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <QString>
@@ -27,6 +29,9 @@ public:
 
     explicit TDeviceAxcc(TDeviceContext& aContext);
     ~TDeviceAxcc() override;
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     static QString KeyName() { return QStringLiteral("AXCC"); }
     void Init(const QString& sDefinition) override;
@@ -91,10 +96,10 @@ private:
 // Registers the family's device types with the device list: "AXCC".
 void RegisterDevices(TDeviceTypes& aTypes);
 
-class TCmdOpen : public TAsyncCommand
+class TCmdOpen : public TCommandOf<TDeviceAxcc, TAsyncCommand>
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    using TCommandOf::TCommandOf;
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
@@ -102,20 +107,20 @@ protected:
     void StopPendingWork() override;
 };
 
-class TCmdClose : public TCommand
+class TCmdClose : public TCommandOf<TDeviceAxcc>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     void Execute(const QString& sParameter) override;
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
 };
 
-class TCmdTimeout : public TAsyncCommand
+class TCmdTimeout : public TCommandOf<TDeviceAxcc, TAsyncCommand>
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     unsigned Time() const { return fnTime; }
 
@@ -126,7 +131,7 @@ private:
     unsigned fnTime = 0;
 };
 
-class TCmdExecFunction : public TAsyncCommand
+class TCmdExecFunction : public TCommandOf<TDeviceAxcc, TAsyncCommand>
 {
 public:
     explicit TCmdExecFunction(TDevice* aOwner);

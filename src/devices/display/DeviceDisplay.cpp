@@ -17,13 +17,18 @@ namespace display {
 
 TDeviceDisplay::TDeviceDisplay(TDeviceContext& aContext) : TDevice(aContext)
 {
-    TCmdCreateCmd::AddTo(
-        *this,
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceDisplay::FunctionTable()
+{
+    static const TCmdCreateCmd::TTable table{
         {QStringLiteral("DeviceDisplay TCmdCreateCmd.Init: %s %s"), 0x12010A, 0x12020A, QStringLiteral("D1")},
         {
-            {"Open", CreateCommand<TCmdOpen>},
-            {"Goto", CreateCommand<TCmdGoTo>},
-        });
+            {"Open", CreateCommand<TCmdOpen>, "TCmdOpen"},
+            {"Goto", CreateCommand<TCmdGoTo>, "TCmdGoTo"},
+        }};
+    return table;
 }
 
 void TDeviceDisplay::Init(const QString& sDefinition)
@@ -54,14 +59,6 @@ void TDeviceDisplayHTML::Navigate(const QString& sTarget)
     pDocuments->Navigate(sTarget);
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(TDeviceDisplayHTML::KeyName(), QStringLiteral("HTML Viewer"), QStringLiteral("V1.01.02"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceDisplayHTML>(aContext); });
-    aTypes.Register(TDeviceIndicator::KeyName(), QStringLiteral("Indicator"), QStringLiteral("V2.20.05"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceIndicator>(aContext); });
-}
-
 // ---------------------------------------------------------------------------------------------
 // Open and Goto
 
@@ -69,7 +66,7 @@ void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDi
 {
     FCmdResult = crUnknown;
     try {
-        aNavigate(static_cast<TDeviceDisplay&>(*Owner()));
+        aNavigate(Device());
     } catch (const std::exception& e) {
         const QString sError =
             Format(QStringLiteral("Not found \"%s\": \"%s\"!"), {sShown, ExceptionText(e)});
@@ -84,7 +81,6 @@ void TCmdDisplay::Show(const QString& sShown, const std::function<void(TDeviceDi
 TCommand* TCmdOpen::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdOpen.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fPathAndFileName = ResolveFileName(csv.GetString(1), true);
@@ -99,7 +95,6 @@ void TCmdOpen::Execute(const QString&)
 TCommand* TCmdGoTo::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdGoTo.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fAnchor = csv.GetString(1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <functional>
@@ -12,6 +14,9 @@ class TDeviceDisplay : public TDevice
 {
 public:
     explicit TDeviceDisplay(TDeviceContext& aContext);
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     void Init(const QString& sDefinition) override;
     virtual void OpenFile(const QString& sFileName) = 0;
@@ -40,10 +45,10 @@ private:
 void RegisterDevices(TDeviceTypes& aTypes);
 
 // What Open and Goto share: a navigation of the device's document view that concludes at once.
-class TCmdDisplay : public TCommand
+class TCmdDisplay : public TCommandOf<TDeviceDisplay>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
 
 protected:
     // Runs aNavigate on the owner device; a target the document view refuses (sShown names it in

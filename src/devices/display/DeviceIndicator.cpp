@@ -33,10 +33,15 @@ QString FormatIndicatorValue(const QString& sText)
 
 TDeviceIndicator::TDeviceIndicator(TDeviceContext& aContext) : TDevice(aContext)
 {
-    TCmdCreateCmd::AddTo(
-        *this,
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceIndicator::FunctionTable()
+{
+    static const TCmdCreateCmd::TTable table{
         {QStringLiteral("TCmdCreateCmd TCmdCreateCmd.Init: %s %s"), 0x13010A, 0x13020A, QStringLiteral("I1")},
-        {{"Indicate", CreateCommand<TCmdIndicate>}});
+        {{"Indicate", CreateCommand<TCmdIndicate>, "Indicator TCmdIndicate"}}};
+    return table;
 }
 
 TDeviceIndicator::~TDeviceIndicator() = default;
@@ -81,7 +86,6 @@ void TDeviceIndicator::Indicate(const QString& sText, const QString& sValue)
 TCommand* TCmdIndicate::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("Indicator TCmdIndicate.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsText = csv.GetString(1);
@@ -98,7 +102,7 @@ void TCmdIndicate::Execute(const QString&)
         QString sValue = FormatIndicatorValue(fsVariableName);
         if (sValue.isEmpty())
             sValue = Context().Variables().GetAsStr(fsVariableName);
-        static_cast<TDeviceIndicator*>(Owner())->Indicate(fsText, sValue);
+        Device().Indicate(fsText, sValue);
     } catch (const std::exception& e) {
         const QString sError = Format(QStringLiteral("Cannot indicate value: \"%s\"!"), {ExceptionText(e)});
         Msg().Error(sError);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <cstdint>
@@ -22,6 +24,9 @@ public:
     explicit TDeviceIndicator(TDeviceContext& aContext);
     ~TDeviceIndicator() override;
 
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
+
     static QString KeyName() { return QStringLiteral("Indicator"); }
     // Device.Create(Indicator; name; caption; digits; colour as hexadecimal BBGGRR).
     void Init(const QString& sDefinition) override;
@@ -40,10 +45,10 @@ private:
     std::uint32_t fdwValueColor = 0;
 };
 
-class TCmdIndicate : public TCommand
+class TCmdIndicate : public TCommandOf<TDeviceIndicator>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 

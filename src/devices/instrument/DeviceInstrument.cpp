@@ -12,27 +12,26 @@
 
 namespace instrument {
 
-namespace {
-
-TDeviceInstrument& DeviceOf(const TCommand& aCommand)
-{
-    return static_cast<TDeviceInstrument&>(*aCommand.Owner());
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 // Device
 
 TDeviceInstrument::TDeviceInstrument(TDeviceContext& aContext) : TDevice(aContext)
 {
-    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
-    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
-    AddCommand(QStringLiteral("Reset"), std::make_unique<TCmdReset>(this));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("Instrument TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x14050A, 0x14060A,
-                          QStringLiteral("I1")},
-                         {{"Check", CreateCommand<TCmdCheckValue>}});
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDeviceInstrument::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{{QStringLiteral("Instrument TCmdCreateCmd.Init: \"%s\" \"%s\""),
+                                              0x14050A, 0x14060A, QStringLiteral("I1")},
+                                             {
+                                                 {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
+                                                 {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+                                                 {"Reset", CreateCommand<TCmdReset>, nullptr, {}, eShared},
+                                                 {"Check", CreateCommand<TCmdCheckValue>},
+                                             }};
+    return table;
 }
 
 // Out of line: the instrument's class is complete only here.
@@ -84,37 +83,30 @@ bool TDeviceInstrument::Read(const QString& sMode, double& rValue)
     return Checked(0x14040A).Read(sMode, rValue);
 }
 
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(TDeviceInstrument::KeyName(), QStringLiteral("Instrument Interface"),
-                    QStringLiteral("V2.20.02"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceInstrument>(aContext); });
-}
-
 // ---------------------------------------------------------------------------------------------
 // Open, Close, Reset
 
 void TCmdOpen::Execute(const QString&)
 {
-    Conclude(DeviceOf(*this).Open() ? crDone : crFailed);
+    Conclude(Device().Open() ? crDone : crFailed);
 }
 
 void TCmdClose::Execute(const QString&)
 {
-    DeviceOf(*this).Close();
+    Device().Close();
     Conclude(crDone);
 }
 
 void TCmdReset::Execute(const QString&)
 {
-    DeviceOf(*this).Reset();
+    Device().Reset();
     Conclude(crDone);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Check
 
-TCmdCheckValue::TCmdCheckValue(TDevice* aOwner) : TAsyncAnalyser(aOwner)
+TCmdCheckValue::TCmdCheckValue(TDevice* aOwner) : TCommandOf(aOwner)
 {
     fTimer.setSingleShot(true);
     QObject::connect(&fTimer, &QTimer::timeout, Receiver(), Guard([this] { Turn(); }));
@@ -142,7 +134,7 @@ void TCmdCheckValue::Start(const QString&)
     frReading = 0.0;
     SetErrorText(QString());
     // Only a frame decoded from now on can pass.
-    DeviceOf(*this).Reset();
+    Device().Reset();
     fStarted.start();
     frMin = MinValue();
     frMax = MaxValue();
@@ -159,7 +151,7 @@ void TCmdCheckValue::Turn()
     const int iElapsed = int(fStarted.elapsed() / 1000);
     try {
         double rValue = 0.0;
-        if (DeviceOf(*this).Read(fsMode, rValue)) {
+        if (Device().Read(fsMode, rValue)) {
             frReading = rValue;
             SetMeasurement(rValue, frMin, frMax);
             if (frMin <= rValue && rValue <= frMax) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "execution/CmdAnalyser.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <QElapsedTimer>
@@ -20,6 +22,9 @@ class TDeviceInstrument : public TDevice
 public:
     explicit TDeviceInstrument(TDeviceContext& aContext);
     ~TDeviceInstrument() override;
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     static QString KeyName() { return QStringLiteral("Instrument"); }
     void Init(const QString& sDefinition) override;
@@ -41,10 +46,10 @@ private:
 };
 
 // Open, Close and Reset take no parameters: one object serves every line of its function.
-class TCmdInstrumentAction : public TCommand
+class TCmdInstrumentAction : public TCommandOf<TDeviceInstrument>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
 
 protected:
     TCommand* CommandFor(const QString&, const QString&) override { return this; }
@@ -76,7 +81,7 @@ public:
 
 // Check(mode; timeout in s; minimum; maximum[; result variable]): waits until a reading taken
 // after the step started lies within the limits, looking every 400 ms, or until the time is over.
-class TCmdCheckValue : public TAsyncAnalyser
+class TCmdCheckValue : public TCommandOf<TDeviceInstrument, TAsyncAnalyser>
 {
 public:
     static constexpr int ciPollIntervalMs = 400;

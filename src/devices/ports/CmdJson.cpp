@@ -147,7 +147,7 @@ void TCmdDataSendJson::Start(const QString&)
     CheckIdle();
     const QString sData = Context().Variables().InsertValues(fsData);
     WaitJson();
-    Port().SendCmd(sData, -1);
+    Device().SendCmd(sData, -1);
 }
 
 void TCmdDataSendJson::WaitJson()
@@ -157,7 +157,7 @@ void TCmdDataSendJson::WaitJson()
 
 void TCmdDataSendJson::ConcludeJson()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     if (!port.ErrorText().isEmpty()) {
         SetErrorText(port.ErrorText());
         FinishData(crFailed);
@@ -299,10 +299,10 @@ TCommand* TCmdDataWaitForJson::Init(const QString& sParameter)
 void TCmdDataWaitForJson::Start(const QString&)
 {
     CheckIdle();
-    Port().StartTimer(-1);
+    Device().StartTimer(-1);
     WaitJson();
     // A response already in the buffer is checked at once.
-    Port().RaiseResult();
+    Device().RaiseResult();
 }
 
 } // namespace ports

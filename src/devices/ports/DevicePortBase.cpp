@@ -64,21 +64,28 @@ TDevicePortBase::TDevicePortBase(TDeviceContext& aContext)
     fTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(fTimer.get(), &QTimer::timeout, [this] { TimerEvent(); });
 
-    AddCommand(QStringLiteral("Open"), std::make_unique<TCmdOpen>(this));
-    AddCommand(QStringLiteral("Close"), std::make_unique<TCmdClose>(this));
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("DevicePortBase TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x201114,
-                          0x20120A, QStringLiteral("S1")},
-                         {
-                             {"Timeout", CreateCommand<TCmdTimeout>},
-                             {"Monitor.Initialize", CreateCommand<TCmdInitMonitor>},
-                             {"Instruct", CreateCommand<TCmdInstruct>},
-                             {"Send", CreateCommand<TCmdDataSend>},
-                             {"WaitForResponse", CreateCommand<TCmdDataWaitForRsp>},
-                             {"Evaluate.Value", CreateCommand<TCmdGetValue>},
-                             {"SendJson", CreateCommand<TCmdDataSendJson>},
-                             {"WaitForJson", CreateCommand<TCmdDataWaitForJson>},
-                         });
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
+}
+
+const TCmdCreateCmd::TTable& TDevicePortBase::FunctionTable()
+{
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("DevicePortBase TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x201114, 0x20120A,
+         QStringLiteral("S1")},
+        {
+            {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
+            {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+            {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout", {EParamField::Label, EParamField::Number}},
+            {"Monitor.Initialize", CreateCommand<TCmdInitMonitor>, "TCmdInitMonitor"},
+            {"Instruct", CreateCommand<TCmdInstruct>, "TCmdInstruct"},
+            {"Send", CreateCommand<TCmdDataSend>, "TCmdDataSend"},
+            {"WaitForResponse", CreateCommand<TCmdDataWaitForRsp>, "TCmdDataWaitForRsp"},
+            {"Evaluate.Value", CreateCommand<TCmdGetValue>, "TCmdGetValue"},
+            {"SendJson", CreateCommand<TCmdDataSendJson>},
+            {"WaitForJson", CreateCommand<TCmdDataWaitForJson>},
+        }};
+    return table;
 }
 
 TDevicePortBase::~TDevicePortBase()
@@ -287,7 +294,7 @@ TCommand* TCmdOpenClose::CommandFor(const QString&, const QString&)
 
 void TCmdOpenClose::Execute(const QString&)
 {
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    auto& port = Device();
     try {
         if (fbOpen)
             port.Open();
@@ -310,7 +317,6 @@ void TCmdOpenClose::Execute(const QString&)
 TCommand* TCmdTimeout::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdTimeout.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fnTime = unsigned(std::abs(static_cast<long long>(csv.GetInteger(1))));
     return this;
@@ -318,21 +324,20 @@ TCommand* TCmdTimeout::Init(const QString& sParameter)
 
 void TCmdTimeout::Execute(const QString&)
 {
-    static_cast<TDevicePortBase&>(*Owner()).SetTimer(int(fnTime));
+    Device().SetTimer(int(fnTime));
     TCommand::Conclude(crDone);
 }
 
 TCommand* TCmdInitMonitor::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdInitMonitor.Init: ") + sParameter);
     fsConfig = sParameter;
     return this;
 }
 
 void TCmdInitMonitor::Execute(const QString&)
 {
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    auto& port = Device();
     const int iResult = port.InitMonitor(Context().Variables().InsertValues(fsConfig));
     if (iResult < 0) {
         SetErrorText(port.ErrorText());
@@ -345,7 +350,6 @@ void TCmdInitMonitor::Execute(const QString&)
 TCommand* TCmdInstruct::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdInstruct.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsStatement = csv.GetStringTrimmed(1);
     return this;
@@ -353,7 +357,7 @@ TCommand* TCmdInstruct::Init(const QString& sParameter)
 
 void TCmdInstruct::Execute(const QString&)
 {
-    auto& port = static_cast<TDevicePortBase&>(*Owner());
+    auto& port = Device();
     if (port.Instruct(Context().Variables().InsertValues(fsStatement))) {
         TCommand::Conclude(crDone);
         return;
@@ -371,13 +375,8 @@ TBusyMessage PortBusy(std::uint32_t dwId)
 }
 
 TCmdData::TCmdData(TDevice* aOwner, std::uint32_t dwBusyId)
-    : TAsyncCommand(aOwner), fClaim(*this, PortBusy(dwBusyId))
+    : TCommandOf(aOwner), fClaim(*this, PortBusy(dwBusyId))
 {}
-
-TDevicePortBase& TCmdData::Port() const
-{
-    return static_cast<TDevicePortBase&>(*Owner());
-}
 
 void TCmdData::Wait()
 {
@@ -398,13 +397,13 @@ void TCmdData::StopPendingWork()
     // waiting one alone.
     if (!fClaim.Release())
         return;
-    Port().DisableTimer();
-    Port().ClearRxData();
+    Device().DisableTimer();
+    Device().ClearRxData();
 }
 
 void TCmdData::FinishData(ECmdResult eResult)
 {
-    Port().DisableTimer();
+    Device().DisableTimer();
     fClaim.Release();
     Finish(eResult);
 }
@@ -426,7 +425,7 @@ void TCmdData::ReadExpectation(const TCommaSeparatedValue& csv, int iFirst, std:
 
 void TCmdData::Conclude()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     const QString sFailure = PortFailure(port);
     if (!sFailure.isEmpty()) {
         SetErrorText(sFailure);
@@ -470,7 +469,7 @@ void TCmdData::Conclude()
 
 void TCmdData::ConcludeWithNoResponse()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     if (!port.ErrorText().isEmpty()) {
         SetErrorText(port.ErrorText());
         port.ClearRxData();
@@ -503,7 +502,6 @@ void TCmdData::ConcludeWithNoResponse()
 TCommand* TCmdDataSend::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdDataSend.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsData = TextValue(csv, 1);
     ReadExpectation(csv, 2, 0x20210A);
@@ -516,12 +514,12 @@ void TCmdDataSend::Start(const QString&)
     const QString sData = Context().Variables().InsertValues(fsData);
     if (fbExpectNoResponse || !fsExpected.isEmpty()) {
         Wait();
-        Port().SendCmd(sData, -1);
+        Device().SendCmd(sData, -1);
         return;
     }
-    Port().SendCmd(sData, 0);
-    if (!Port().ErrorText().isEmpty())
-        Fail(Port().ErrorText());
+    Device().SendCmd(sData, 0);
+    if (!Device().ErrorText().isEmpty())
+        Fail(Device().ErrorText());
     else
         Finish(crDone);
 }
@@ -529,7 +527,6 @@ void TCmdDataSend::Start(const QString&)
 TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdDataWaitForRsp.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 4);
     ReadExpectation(csv, 1, 0x20230A);
@@ -539,26 +536,20 @@ TCommand* TCmdDataWaitForRsp::Init(const QString& sParameter)
 void TCmdDataWaitForRsp::Start(const QString&)
 {
     CheckIdle();
-    Port().StartTimer(-1);
+    Device().StartTimer(-1);
     Wait();
     // A response that is already in the buffer is evaluated at once.
-    Port().RaiseResult();
+    Device().RaiseResult();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Evaluate.Value
 
-TCmdGetValue::TCmdGetValue(TDevice* aOwner) : TAsyncAnalyser(aOwner), fClaim(*this, PortBusy(0x20320A)) {}
-
-TDevicePortBase& TCmdGetValue::Port() const
-{
-    return static_cast<TDevicePortBase&>(*Owner());
-}
+TCmdGetValue::TCmdGetValue(TDevice* aOwner) : TCommandOf(aOwner), fClaim(*this, PortBusy(0x20320A)) {}
 
 TCommand* TCmdGetValue::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdGetValue.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCmd = TextValue(csv, 1);
     fsStartTag = TextValue(csv, 2);
@@ -573,12 +564,12 @@ TCommand* TCmdGetValue::Init(const QString& sParameter)
 void TCmdGetValue::Start(const QString&)
 {
     fClaim.Claim([this] { Conclude(); });
-    Port().SendCmd(fsCmd, -1);
+    Device().SendCmd(fsCmd, -1);
 }
 
 void TCmdGetValue::Conclude()
 {
-    TDevicePortBase& port = Port();
+    TDevicePortBase& port = Device();
     const QString sFailure = PortFailure(port);
     if (!sFailure.isEmpty()) {
         SetErrorText(sFailure);
@@ -627,8 +618,8 @@ void TCmdGetValue::StopPendingWork()
     // As the data commands: only the holder resets the port.
     if (!fClaim.Release())
         return;
-    Port().DisableTimer();
-    Port().ClearRxData();
+    Device().DisableTimer();
+    Device().ClearRxData();
 }
 
 } // namespace ports

@@ -4,6 +4,8 @@
 
 #include "execution/AsyncCommand.h"
 #include "execution/CmdAnalyser.h"
+#include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
 
 #include <QByteArray>
@@ -29,6 +31,9 @@ public:
     static constexpr int ciRxDataLimit = 1024 * 1024;
 
     explicit TDevicePortBase(TDeviceContext& aContext);
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
     ~TDevicePortBase() override;
 
     // Writes the bytes and starts the timer with iTimeout (see StartTimer). A port that is not
@@ -104,10 +109,10 @@ private:
 // Commands of every port
 
 // Opens or closes the port; one object serves every line of its function.
-class TCmdOpenClose : public TCommand
+class TCmdOpenClose : public TCommandOf<TDevicePortBase>
 {
 public:
-    TCmdOpenClose(TDevice* aOwner, bool bOpen) : TCommand(aOwner), fbOpen(bOpen) {}
+    TCmdOpenClose(TDevice* aOwner, bool bOpen) : TCommandOf(aOwner), fbOpen(bOpen) {}
     void Execute(const QString& sParameter) override;
 
 protected:
@@ -129,10 +134,10 @@ public:
     explicit TCmdClose(TDevice* aOwner) : TCmdOpenClose(aOwner, false) {}
 };
 
-class TCmdTimeout : public TCommand
+class TCmdTimeout : public TCommandOf<TDevicePortBase>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
     unsigned Time() const { return fnTime; }
@@ -141,10 +146,10 @@ private:
     unsigned fnTime = 0;
 };
 
-class TCmdInitMonitor : public TCommand
+class TCmdInitMonitor : public TCommandOf<TDevicePortBase>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 
@@ -152,10 +157,10 @@ private:
     QString fsConfig;
 };
 
-class TCmdInstruct : public TCommand
+class TCmdInstruct : public TCommandOf<TDevicePortBase>
 {
 public:
-    using TCommand::TCommand;
+    using TCommandOf::TCommandOf;
     TCommand* Init(const QString& sParameter) override;
     void Execute(const QString& sParameter) override;
 
@@ -168,14 +173,13 @@ TBusyMessage PortBusy(std::uint32_t dwId);
 
 // Sends and/or waits for a framed response and compares it with the expectation. The port calls
 // the conclusion routine once per received chunk, when the timer fires and when the port fails.
-class TCmdData : public TAsyncCommand
+class TCmdData : public TCommandOf<TDevicePortBase, TAsyncCommand>
 {
 public:
     // dwBusyId: the ID of the busy message of the command's function.
     TCmdData(TDevice* aOwner, std::uint32_t dwBusyId);
 
 protected:
-    TDevicePortBase& Port() const;
     // Raises the busy error when another command of the port waits.
     void CheckIdle() const { fClaim.RequireIdle(); }
     // Claims the port with this command's conclusion routine.
@@ -225,7 +229,7 @@ protected:
 };
 
 // Sends a query and checks the number in the response against the limits.
-class TCmdGetValue : public TAsyncAnalyser
+class TCmdGetValue : public TCommandOf<TDevicePortBase, TAsyncAnalyser>
 {
 public:
     explicit TCmdGetValue(TDevice* aOwner);
@@ -236,7 +240,6 @@ protected:
     void StopPendingWork() override;
 
 private:
-    TDevicePortBase& Port() const;
     void Conclude();
     void FinishValue(ECmdResult eResult);
 

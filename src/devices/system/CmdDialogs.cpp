@@ -89,7 +89,6 @@ void TCmdDialogBase::Withdraw()
 
 TCommand* TCmdMessageBox::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdMessageBox.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaption = csv.GetStringTrimmed(1);
     fsText = csv.GetStringTrimmed(2);
@@ -141,7 +140,6 @@ void TCmdMessageBox::Start(const QString&)
 TCommand* TCmdInputBoxStr::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdInputBoxStr.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaption = csv.GetStringTrimmed(1);
     fsPrompt = csv.GetStringTrimmed(2);
@@ -188,7 +186,6 @@ void TCmdInputBoxStr::Start(const QString&)
 TCommand* TCmdInputBoxValue::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdInputBoxValue.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaption = csv.GetStringTrimmed(1);
     fsPrompt1 = csv.GetStringTrimmed(2);

@@ -213,7 +213,6 @@ TCmdExecute::~TCmdExecute()
 
 TCommand* TCmdExecute::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdExecute.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);
@@ -236,8 +235,7 @@ TCommand* TCmdExecute::Init(const QString& sParameter)
     }
     fiWaitTime = csv.GetInteger(4);
 
-    auto* device = static_cast<TDeviceSys*>(Owner());
-    fExitInfos = device->ExitInfos().Init(TCmdLineExitInfo::ExitCodeFileName(fsFileName));
+    fExitInfos = Device().ExitInfos().Init(TCmdLineExitInfo::ExitCodeFileName(fsFileName));
     return this;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "DeviceSys.h"
 #include "ExitInfo.h"
 
 #include "execution/AsyncCommand.h"
+#include "execution/CommandOf.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -77,10 +79,10 @@ private:
 
 // "Execute": runs a program with parameters, waits for it within a time limit and judges its exit
 // code with the program's exit-code file, if it has one.
-class TCmdExecute : public TAsyncCommand
+class TCmdExecute : public TCommandOf<TDeviceSys, TAsyncCommand>
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
+    using TCommandOf::TCommandOf;
     ~TCmdExecute() override;
     TCommand* Init(const QString& sParameter) override;
 

@@ -79,7 +79,6 @@ void TCmdIdBase::FailWith(const QString& sError)
 
 TCommand* TCmdIdGetNext::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdIdGetNext.Init: ") + sParameter);
     TCmdIdBase::Init(sParameter);
     Msg().Info(QStringLiteral("Load ID file \"%s\""), {fsSourceFile});
     bool bStart = false;
@@ -177,7 +176,6 @@ void TCmdIdGetNext::Start(const QString& sParameter)
 
 TCommand* TCmdIdRegister::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdIdRegister.Init: ") + sParameter);
     TCmdIdBase::Init(sParameter);
     RequireVariable(Context().Variables(), fsVariableName, 0x11A70A);
     return this;

@@ -23,7 +23,6 @@ TCmdPrint::~TCmdPrint() = default;
 TCommand* TCmdPrint::Init(const QString& sParameter)
 {
     // No value-log column: a printed label has no value to log.
-    Msg().Debug(QStringLiteral("TCmdPrint.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
 
     fsCaption = csv.GetStringTrimmed(0);

@@ -17,11 +17,6 @@ namespace sys {
 
 namespace {
 
-void LogInit(TDeviceContext& aContext, const char* sClass, const QString& sParameter)
-{
-    aContext.Msg().Debug(QString::fromLatin1(sClass) + QStringLiteral(".Init: ") + sParameter);
-}
-
 void LogExecute(TDeviceContext& aContext, const char* sClass, const QString& sParameter)
 {
     aContext.Msg().Debug(QString::fromLatin1(sClass) + QStringLiteral(".Execute: ") + sParameter);
@@ -48,7 +43,6 @@ bool ConditionHolds(const QString& sCondition)
 
 TCommand* TCmdAssignValueLog::Init(const QString& sParameter)
 {
-    LogInit(Context(), "TCmdAssignValueLog", sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     if (csv.ValueCount() < 2)
         throw EError(Format(QStringLiteral("Number of parameters found: %d < min. %d needed parameters!"),
@@ -84,7 +78,6 @@ void TCmdAssignValueLog::Execute(const QString& sParameter)
 
 TCommand* TCmdAssignVariable::Init(const QString& sParameter)
 {
-    LogInit(Context(), ClassName(), sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsValue = Unquote(csv.GetValueTrimmed(1), QLatin1Char('"'));
@@ -141,7 +134,6 @@ void TCmdAssignVariableEx::UpdateFailed(const QString& sText)
 
 TCommand* TCmdAssignVarConditionally::Init(const QString& sParameter)
 {
-    LogInit(Context(), "TCmdAssignVarConditionally", sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 5);
     fsCondition = csv.GetValueTrimmed(1);
@@ -184,7 +176,6 @@ void TCmdAssignVarConditionally::Execute(const QString& sParameter)
 
 TCommand* TCmdVarToVarBase::Init(const QString& sParameter)
 {
-    LogInit(Context(), ClassName(), sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsVarNameA = csv.GetValueTrimmed(1);
     fsFormat = csv.GetStringTrimmed(2);
@@ -251,7 +242,6 @@ void TCmdStrToStr::Execute(const QString& sParameter)
 TCommand* TCmdCalculate::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    LogInit(Context(), "TCmdCalculate", sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsTerm = csv.GetValueTrimmed(1);
     fsVariableName = csv.GetValueTrimmed(2);
@@ -311,7 +301,6 @@ void TCmdCalculate::Execute(const QString& sParameter)
 TCommand* TCmdEvaluate::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    LogInit(Context(), "TCmdEvaluate", sParameter);
     fsTerm = ParameterFields(sParameter).GetValueTrimmed(1);
     return this;
 }

@@ -29,7 +29,6 @@ IWindowSystem* ReachableWindowSystem(TCommand& aCommand)
 
 TCommand* TCmdExistWindow::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdExistWindow.Init: ") + sParameter);
     TCommand::Init(sParameter);
     fsWindowCaption = ParameterFields(sParameter).GetValue(1);
     return this;
@@ -47,7 +46,6 @@ void TCmdExistWindow::Execute(const QString& sParameter)
 
 TCommand* TCmdSendKey::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdSendKey.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fbyKeyCode = std::uint8_t(csv.GetInteger(1) & 0xFF);
@@ -77,7 +75,6 @@ void TCmdSendKey::Execute(const QString& sParameter)
 
 TCommand* TCmdOpenTzd::Init(const QString& sParameter)
 {
-    Msg().Debug(QStringLiteral("TCmdFileOpen.Init: ") + sParameter);
     TCommand::Init(sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsFileName = ResolveFileName(csv.GetStringTrimmed(1), true);

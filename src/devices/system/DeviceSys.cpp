@@ -35,53 +35,70 @@ const QString& NoRunner()
 // ---------------------------------------------------------------------------------------------
 // TDeviceSys
 
+// The functions in table order; later command families take their place here.
+const TCmdCreateCmd::TTable& TDeviceSys::FunctionTable()
+{
+    using F = EParamField;
+    constexpr auto eShared = TCmdCreateCmd::eShared;
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x111163, 0x11120A,
+         QStringLiteral("S1")},
+        {
+            {"Beep", CreateCommand<TCmdBeep>, nullptr, {}, eShared},
+            {"ShowErrorReport", CreateCommand<TCmdShowErrorReport>, nullptr, {}, eShared},
+            {"WriteValueLog", CreateCommand<TCmdWriteValueLog>, nullptr, {}, eShared},
+            {"Process", CreateCommand<TCmdProcess>, "TCmdProcess"},
+            {"SetTestCaseStatus",
+             CreateCommand<TCmdSetTestCaseStatus>,
+             "TCmdSetTestCaseStatus",
+             {F::Label, F::TestCaseOrReference, F::Text}},
+            {"Goto", CreateCommand<TCmdGoto>, "TCmdGoto", {F::Label, F::TestCase, F::Condition}},
+            {"Delay", CreateCommand<TCmdDelay>, "TCmdDelay", {F::Label, F::Number}},
+            {"Pause", CreateCommand<TCmdPause>, "TCmdPause", {F::Label}},
+            {"Break", CreateCommand<TCmdBreak>, nullptr, {F::Label}},
+            {"Dialog", CreateCommand<TCmdMessageBox>, "TCmdMessageBox"},
+            {"Dialog.Input.String",
+             CreateCommand<TCmdInputBoxStr>,
+             "TCmdInputBoxStr",
+             {F::Label, F::Text, F::Text, F::Text, F::Text, F::Variable}},
+            {"Dialog.Input.Value", CreateCommand<TCmdInputBoxValue>, "TCmdInputBoxValue"},
+            {"Execute", CreateCommand<TCmdExecute>, "TCmdExecute"},
+            {"ExistWindow", CreateCommand<TCmdExistWindow>, "TCmdExistWindow"},
+            {"SendKey", CreateCommand<TCmdSendKey>, "TCmdSendKey"},
+            {"OpenTZD", CreateCommand<TCmdOpenTzd>, "TCmdFileOpen"},
+            {"Print", CreateCommand<TCmdPrint>, "TCmdPrint"},
+            {"AssignValueLog", CreateCommand<TCmdAssignValueLog>, "TCmdAssignValueLog"},
+            {"AssignVariable",
+             CreateCommand<TCmdAssignVariable>,
+             "TCmdAssignVariable",
+             {F::Label, F::Text, F::Variable}},
+            {"AssignVariableEx",
+             CreateCommand<TCmdAssignVariableEx>,
+             "TCmdAssignVariableEx",
+             {F::Label, F::Text, F::Variable}},
+            {"AssignVarConditionally", CreateCommand<TCmdAssignVarConditionally>,
+             "TCmdAssignVarConditionally"},
+            {"VarIntToStr",
+             CreateCommand<TCmdIntToStr>,
+             "TCmdIntToStr",
+             {F::Label, F::Variable, F::NumberFormat, F::Variable}},
+            {"VarStrToStr", CreateCommand<TCmdStrToStr>, "TCmdStrToStr"},
+            {"Calculate", CreateCommand<TCmdCalculate>, "TCmdCalculate", {F::Label, F::Term, F::Variable}},
+            {"Evaluate", CreateCommand<TCmdEvaluate>, "TCmdEvaluate", {F::Label, F::Term}},
+            {"GetNextID", CreateCommand<TCmdIdGetNext>, "TCmdIdGetNext"},
+            {"RegisterID", CreateCommand<TCmdIdRegister>, "TCmdIdRegister"},
+        }};
+    return table;
+}
+
 TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
 {
-    AddCommand(QStringLiteral("Beep"), std::make_unique<TCmdBeep>(this));
-    AddCommand(QStringLiteral("ShowErrorReport"), std::make_unique<TCmdShowErrorReport>(this));
-    AddCommand(QStringLiteral("WriteValueLog"), std::make_unique<TCmdWriteValueLog>(this));
-
-    // The factory's functions in table order; later command families take their place here.
-    TCmdCreateCmd::AddTo(*this,
-                         {QStringLiteral("DeviceSys TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x111163, 0x11120A,
-                          QStringLiteral("S1")},
-                         {
-                             {"Process", CreateCommand<TCmdProcess>},
-                             {"SetTestCaseStatus", CreateCommand<TCmdSetTestCaseStatus>},
-                             {"Goto", CreateCommand<TCmdGoto>},
-                             {"Delay", CreateCommand<TCmdDelay>},
-                             {"Pause", CreateCommand<TCmdPause>},
-                             {"Break", CreateCommand<TCmdBreak>},
-                             {"Dialog", CreateCommand<TCmdMessageBox>},
-                             {"Dialog.Input.String", CreateCommand<TCmdInputBoxStr>},
-                             {"Dialog.Input.Value", CreateCommand<TCmdInputBoxValue>},
-                             {"Execute", CreateCommand<TCmdExecute>},
-                             {"ExistWindow", CreateCommand<TCmdExistWindow>},
-                             {"SendKey", CreateCommand<TCmdSendKey>},
-                             {"OpenTZD", CreateCommand<TCmdOpenTzd>},
-                             {"Print", CreateCommand<TCmdPrint>},
-                             {"AssignValueLog", CreateCommand<TCmdAssignValueLog>},
-                             {"AssignVariable", CreateCommand<TCmdAssignVariable>},
-                             {"AssignVariableEx", CreateCommand<TCmdAssignVariableEx>},
-                             {"AssignVarConditionally", CreateCommand<TCmdAssignVarConditionally>},
-                             {"VarIntToStr", CreateCommand<TCmdIntToStr>},
-                             {"VarStrToStr", CreateCommand<TCmdStrToStr>},
-                             {"Calculate", CreateCommand<TCmdCalculate>},
-                             {"Evaluate", CreateCommand<TCmdEvaluate>},
-                             {"GetNextID", CreateCommand<TCmdIdGetNext>},
-                             {"RegisterID", CreateCommand<TCmdIdRegister>},
-                         });
+    TCmdCreateCmd::AddTo(*this, FunctionTable());
 }
 
 void TDeviceSys::Init(const QString& sDefinition)
 {
     Msg().Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
-}
-
-void RegisterDevices(TDeviceTypes& aTypes)
-{
-    aTypes.Register(TDeviceSys::KeyName(), QStringLiteral("System Control"), QStringLiteral("V2.20.20"),
-                    [](TDeviceContext& aContext) { return std::make_unique<TDeviceSys>(aContext); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -158,7 +175,6 @@ void TCmdWriteValueLog::Execute(const QString&)
 TCommand* TCmdProcess::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdProcess.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     const QString sMode = csv.GetValueTrimmed(1);
     const std::pair<const char*, EProcessMode> modes[] = {{"ContinueOnFailure", pmContinueOnFailure},
@@ -196,7 +212,6 @@ void TCmdProcess::Execute(const QString&)
 TCommand* TCmdSetTestCaseStatus::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdSetTestCaseStatus.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 3);
     fsCaseName = csv.GetStringTrimmed(1);
@@ -235,7 +250,6 @@ void TCmdSetTestCaseStatus::Execute(const QString&)
 TCommand* TCmdGoto::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdGoto.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     fsCaseName = csv.GetStringTrimmed(1);
     fsTerm = csv.ValueCount() > 2 ? csv.GetStringTrimmed(2) : QString();
@@ -293,7 +307,6 @@ TCmdDelay::TCmdDelay(TDevice* aOwner) : TAsyncCommand(aOwner), fTimer(std::make_
 TCommand* TCmdDelay::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdDelay.Init: ") + sParameter);
     const TCommaSeparatedValue csv = ParameterFields(sParameter);
     RequireFieldCount(csv, 2);
     fiInterval = csv.GetInteger(1);
@@ -323,7 +336,6 @@ TCmdPause::~TCmdPause()
 TCommand* TCmdPause::Init(const QString& sParameter)
 {
     TCommand::Init(sParameter);
-    Msg().Debug(QStringLiteral("TCmdPause.Init: ") + sParameter);
     return this;
 }
 

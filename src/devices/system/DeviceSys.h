@@ -3,6 +3,7 @@
 #include "ExitInfo.h"
 
 #include "execution/AsyncCommand.h"
+#include "execution/CmdCreateCmd.h"
 #include "execution/Device.h"
 #include "execution/ProcessRunner.h"
 
@@ -20,6 +21,9 @@ class TDeviceSys : public TDevice
 {
 public:
     explicit TDeviceSys(TDeviceContext& aContext);
+
+    // The device's functions, read by its registration and its constructor.
+    static const TCmdCreateCmd::TTable& FunctionTable();
 
     static QString KeyName() { return QStringLiteral("SystemControl"); }
     void Init(const QString& sDefinition) override;
