@@ -61,7 +61,7 @@ int TJob::DummyNodes(const TTestTree& tvTree)
 }
 
 TJob::TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded)
-    : fTreeNode(aTreeNode), FeCaseType(eType), FCmd(aCmd), FbExpanded(bExpanded)
+    : fTreeNode(aTreeNode), FCmd(aCmd), FeCaseType(eType), FbExpanded(bExpanded)
 {}
 
 TMsgChannel& TJob::Msg() const

@@ -89,14 +89,15 @@ private:
     void ExecuteCommand(const QString& sParameter);
     void ForgetSharedDeviceWait();
 
+    // The small fields last, packed together: a definition has a job for every line.
     TTreeNode* fTreeNode;
-    ECaseType FeCaseType;
     TCommand* FCmd;
     TJobNotifyEvent FOnFinished;
+    QString fsOwnError;
+    std::uint64_t fiSharedWait = 0; // the request of a step waiting for a shared device
+    ECaseType FeCaseType;
     bool FbEnabled = true;
     bool FbBreakPoint = false;
     bool FbPassed = false;
     bool FbExpanded;
-    QString fsOwnError;
-    std::uint64_t fiSharedWait = 0; // the request of a step waiting for a shared device
 };
