@@ -22,9 +22,15 @@ void TTreeNode::SetImageIndex(int iIndex)
     fTree->Changed(this);
 }
 
+const std::vector<TTreeNode*>& TTreeNode::Children() const
+{
+    static const std::vector<TTreeNode*> cNone;
+    return fChildren ? *fChildren : cNone;
+}
+
 bool TTreeNode::IsLastChild() const
 {
-    return fParent && fParent->fChildren.back() == this;
+    return fParent && fParent->fChildren->back() == this;
 }
 
 int TTreeNode::Level() const
@@ -55,7 +61,9 @@ TTreeNode* TTestTree::Append(TTreeNode* aParent, const QString& sText)
         if (!bOnPath)
             throw EError(QStringLiteral("Test tree nodes can only be appended to the current path"));
     }
-    std::vector<TTreeNode*>& siblings = aParent ? aParent->fChildren : fRoots;
+    if (aParent && !aParent->fChildren)
+        aParent->fChildren = std::make_unique<std::vector<TTreeNode*>>();
+    std::vector<TTreeNode*>& siblings = aParent ? *aParent->fChildren : fRoots;
     std::unique_ptr<TTreeNode> node(new TTreeNode(this, aParent, int(siblings.size()), Count()));
     node->fsText = sText;
     TTreeNode* pNode = node.get();

@@ -24,7 +24,7 @@ public:
     void SetExpanded(bool bExpanded) { fbExpanded = bExpanded; }
 
     TTreeNode* Parent() const { return fParent; }
-    const std::vector<TTreeNode*>& Children() const { return fChildren; }
+    const std::vector<TTreeNode*>& Children() const;
     bool IsLastChild() const;
     // 0-based position among the node's siblings.
     int Index() const { return fiIndex; }
@@ -42,7 +42,9 @@ private:
 
     TTestTree* fTree;
     TTreeNode* fParent;
-    std::vector<TTreeNode*> fChildren;
+    // Only test cases have children: a step's node does without the list (a definition has a
+    // node for every line).
+    std::unique_ptr<std::vector<TTreeNode*>> fChildren;
     std::unique_ptr<TJob> fJob;
     QString fsText;
     int fiIndex;
