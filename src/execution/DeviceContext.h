@@ -18,6 +18,7 @@ class IIndicatorStrip;
 class IOperatorDialogs;
 class IRunnerControl;
 class IStationDevices;
+class TStationLedger;
 
 // What a device reaches outside itself: the session it belongs to (its variables, value log,
 // settings, device list, message channel and runner), the operator, and the platform parts (tone
@@ -56,6 +57,10 @@ public:
     // one, whose shared devices are then its own.
     IStationDevices* StationDevices() const { return fStationDevices; }
     void SetStationDevices(IStationDevices* aDevices) { fStationDevices = aDevices; }
+    // The numbers the station's sockets drew from common sources; null when the session is the
+    // station's only one.
+    TStationLedger* StationLedger() const { return fStationLedger; }
+    void SetStationLedger(TStationLedger* aLedger) { fStationLedger = aLedger; }
 
     IRunnerControl* Runner() const { return fRunner; }
     void SetRunner(IRunnerControl* aRunner) { fRunner = aRunner; }
@@ -109,6 +114,7 @@ private:
     bool fbHardwareAttached = true;
     int fiSocket = 1;
     IStationDevices* fStationDevices = nullptr;
+    TStationLedger* fStationLedger = nullptr;
     std::map<std::type_index, std::shared_ptr<void>> fParts;
     std::unique_ptr<TVariableManager> fOwnVariables;
     std::unique_ptr<TValueLog> fOwnValueLog;

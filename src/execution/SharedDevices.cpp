@@ -200,6 +200,7 @@ void TSharedDevices::Bind(TEntry& aEntry, TDeviceContext* aHolder)
     context.SetDocuments(aHolder ? aHolder->Documents() : nullptr);
     context.SetDefinitionOpener(aHolder ? aHolder->DefinitionOpener() : nullptr);
     context.SetSocket(aHolder ? aHolder->Socket() : 0);
+    context.SetStationLedger(aHolder ? aHolder->StationLedger() : nullptr);
 }
 
 void TSharedDevices::CancelWait(std::uint64_t iTicket)

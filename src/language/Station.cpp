@@ -15,6 +15,8 @@ TStation::TStation(int iSockets, const TDeviceTypes* aTypes, TRegIO* aSettings) 
         fSessions.push_back(std::make_unique<TSession>(aTypes, aSettings));
         fSessions.back()->SetSocket(i);
         fSessions.back()->Context().SetStationDevices(&fShared);
+        if (iCount > 1)
+            fSessions.back()->Context().SetStationLedger(&fLedger);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "language/Session.h"
 
 #include "execution/SharedDevices.h"
+#include "execution/StationLedger.h"
 
 #include <QString>
 
@@ -58,6 +59,7 @@ public:
 
 private:
     // First: the sessions' trees hold commands of the shared devices, so they go before them.
+    TStationLedger fLedger; // before the shared devices, whose contexts point at it
     TSharedDevices fShared;
     std::vector<std::unique_ptr<TSession>> fSessions;
 };

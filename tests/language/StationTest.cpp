@@ -286,34 +286,44 @@ TEST(StationTest, StopDuringSharedUseReleasesAndForgetsTheWait)
     EXPECT_EQ(shared.Holder(QStringLiteral("Meter")), nullptr);
 }
 
-// Four sockets draw serial numbers from one ID file through a shared System Control device: each
-// holds it from drawing to registering, so no number is handed out twice and none is refused.
+// Four sockets draw serial numbers from one ID file, through a shared System Control device (each
+// holds it from drawing to registering) or through each socket's own device (all draw before any
+// registers): no number is handed out twice and none is refused.
 TEST(StationTest, SerialNumbersOfFourSocketsAreDistinct)
 {
-    TTestDir dir;
-    dir.WriteText(QStringLiteral("ids.txt"),
-                  QStringLiteral("Station ids\r\n#ranges 100..199\r\n#start\r\n100\r\n"));
-    const QString sFile =
-        dir.WriteText(QStringLiteral("ids.TZD"),
-                      QStringLiteral("Set(Integer; Id)\r\n"
-                                     "Device.Create(SystemControl; Sys)\r\n"
-                                     "Device.Shared(SystemControl; Ids)\r\n"
-                                     "Test.Case(\"Serial\")\r\n{\r\n"
-                                     "    Ids.GetNextID(\"Draw\"; \"TZD:ids.txt\"; Id)\r\n"
-                                     "    Sys.Delay(\"Print the label\"; 20)\r\n"
-                                     "    Ids.RegisterID(\"Register\"; \"TZD:ids.txt\"; Id)\r\n}\r\n"));
-    TStationFixture fixture(4);
-    fixture.LoadAll(sFile);
-    fixture.StartAll();
-    ASSERT_TRUE(fixture.AllFinished(20000));
-    std::set<std::int64_t> ids;
-    for (int i = 1; i <= 4; ++i) {
-        EXPECT_TRUE(fixture.hosts[std::size_t(i - 1)]->finals.back().bPassed) << i;
-        ids.insert(fixture.station.Session(i).Variables().GetAsInt(QStringLiteral("Id")));
+    for (const char* sDeclaration :
+         {"Device.Shared(SystemControl; Ids)", "Device.Create(SystemControl; Ids)"}) {
+        SCOPED_TRACE(sDeclaration);
+        TTestDir dir;
+        dir.WriteText(QStringLiteral("ids.txt"),
+                      QStringLiteral("Station ids\r\n#ranges 100..199\r\n#start\r\n100\r\n"));
+        const QString sFile = dir.WriteText(
+            QStringLiteral("ids.TZD"),
+            QStringLiteral("Set(Integer; Id)\r\n"
+                           "Device.Create(SystemControl; Sys)\r\n") +
+                QLatin1String(sDeclaration) +
+                QStringLiteral("\r\nTest.Case(\"Serial\")\r\n{\r\n"
+                               "    Ids.GetNextID(\"Draw\"; \"TZD:ids.txt\"; Id)\r\n"
+                               "    Sys.Delay(\"Print the label\"; 20)\r\n"
+                               "    Ids.RegisterID(\"Register\"; \"TZD:ids.txt\"; Id)\r\n}\r\n"));
+        TStationFixture fixture(4);
+        fixture.LoadAll(sFile);
+        fixture.StartAll();
+        ASSERT_TRUE(fixture.AllFinished(20000));
+        std::set<std::int64_t> ids;
+        for (int i = 1; i <= 4; ++i) {
+            EXPECT_TRUE(fixture.hosts[std::size_t(i - 1)]->finals.back().bPassed) << i;
+            ids.insert(fixture.station.Session(i).Variables().GetAsInt(QStringLiteral("Id")));
+        }
+        EXPECT_EQ(ids, (std::set<std::int64_t>{101, 102, 103, 104}));
+        const QStringList slIds = QString::fromLatin1(ReadFileBytes(dir.FilePath(QStringLiteral("ids.txt"))))
+                                      .split(QStringLiteral("\r\n"));
+        const QStringList slRegistered = slIds.mid(3, 5);
+        EXPECT_EQ(std::set<QString>(slRegistered.begin(), slRegistered.end()),
+                  (std::set<QString>{QStringLiteral("100"), QStringLiteral("101"), QStringLiteral("102"),
+                                     QStringLiteral("103"), QStringLiteral("104")}))
+            << slIds.join(QLatin1Char('|')).toStdString();
     }
-    EXPECT_EQ(ids, (std::set<std::int64_t>{101, 102, 103, 104}));
-    const QString sIds = QString::fromLatin1(ReadFileBytes(dir.FilePath(QStringLiteral("ids.txt"))));
-    EXPECT_TRUE(sIds.endsWith(QStringLiteral("100\r\n101\r\n102\r\n103\r\n104\r\n"))) << sIds.toStdString();
 }
 
 TEST(StationTest, SettingsGiveTheSocketCountAndWiring)

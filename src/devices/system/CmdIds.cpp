@@ -8,6 +8,7 @@
 #include "core/StrUtilsEx.h"
 #include "core/VariableManager.h"
 #include "execution/CmdParameters.h"
+#include "execution/StationLedger.h"
 
 #include <algorithm>
 
@@ -164,11 +165,33 @@ void TCmdIdGetNext::Start(const QString& sParameter)
                 FailWith(outcome.sError);
                 return;
             }
-            Context().Variables().SetValue(fsVariableName, outcome.iId);
+            std::int64_t iId = outcome.iId;
+            if (!PassOverDrawnIds(iId)) {
+                FailWith(ExceptionText(EMsg(QStringLiteral("ID range(s) exhausted!"), TMsgId(0x11A50A), 0)));
+                return;
+            }
+            Context().Variables().SetValue(fsVariableName, iId);
             Msg().Trace(QStringLiteral("New ID stored in %s=%d"),
-                        {fsVariableName, static_cast<long long>(outcome.iId)});
+                        {fsVariableName, static_cast<long long>(iId)});
             Finish(crDone);
         });
+}
+
+bool TCmdIdGetNext::PassOverDrawnIds(std::int64_t& iId) const
+{
+    // Another socket of the station may hold a number from this file that it has not registered
+    // yet: the file alone would offer it again.
+    TStationLedger* pLedger = Context().StationLedger();
+    if (!pLedger)
+        return true;
+    std::int64_t iHighest = 0;
+    if (pLedger->Highest(fsSourceFile, iHighest) && iId <= iHighest) {
+        iId = iHighest;
+        if (fRanges.Count() > 0 ? !fRanges.GetNextValue(iId, 1) : __builtin_add_overflow(iId, 1, &iId))
+            return false;
+    }
+    pLedger->Record(fsSourceFile, iId);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

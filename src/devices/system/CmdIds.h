@@ -68,6 +68,9 @@ protected:
     void Start(const QString& sParameter) override;
 
 private:
+    // Moves iId past the numbers the station's other sockets drew from the same file and records
+    // it; false when the ranges hold no further number.
+    bool PassOverDrawnIds(std::int64_t& iId) const;
     // The last ID of the file; in sorted mode the file is rewritten sorted first.
     static std::int64_t LastId(const QString& sFile, bool bSorted, const TAbort& aAbort);
 
