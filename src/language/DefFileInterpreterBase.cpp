@@ -135,9 +135,11 @@ void TData::ReplaceCurrentLine(const QString& aLine)
 {
     if (FiLineCounter <= 0 || FiLineCounter > fslData.size())
         throw EMsg(TMsgId(0x030600), Count(), FiLineCounter);
-    QString& sLine = fslData[FiLineCounter - 1];
-    if (sLine != aLine)
-        sLine = aLine;
+    // The definition check keeps the lines as read: looking before writing leaves the list
+    // shared with it (no copy of the whole list) as long as no line changes.
+    const qsizetype iIndex = FiLineCounter - 1;
+    if (fslData.at(iIndex) != aLine)
+        fslData[iIndex] = aLine;
 }
 
 TInterpreterBase::TInterpreterBase()
