@@ -28,25 +28,6 @@
 
 namespace {
 
-bool HasEnabledNode(const TTestTree& aTree)
-{
-    for (int i = 0; i < aTree.Count(); ++i) {
-        const TJob* pJob = aTree.Node(i)->Job();
-        if (pJob && pJob->Enabled())
-            return true;
-    }
-    return false;
-}
-
-TTreeNode* NextEnabledNode(const TTestTree& aTree, const TTreeNode* aNode)
-{
-    for (TTreeNode* p = aTree.Next(aNode); p; p = aTree.Next(p)) {
-        if (p->Job() && p->Job()->Enabled())
-            return p;
-    }
-    return nullptr;
-}
-
 // The error report shows through the console while the run lasts.
 class TReportViewScope
 {
@@ -150,7 +131,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
     if (aOptions.sOperator)
         host.SetOperatorName(*aOptions.sOperator);
     host.SetRunsLeft(aContext.piRunsLeft);
-    host.SetCanStart([&aTree] { return HasEnabledNode(aTree); });
+    host.SetCanStart([&aTree] { return TJob::AnyEnabled(aTree); });
 
     // A tree without a session (a test's) runs in a context of its own.
     TDeviceContext ownContext;
@@ -194,7 +175,7 @@ int RunProcess(TTestTree& aTree, const TRunOptions& aOptions, TRunContext& aCont
         if (runner.ProcessState() != EProcessState::Paused)
             return;
         // Nobody can choose where to go on: the run goes on with the next node.
-        TTreeNode* pNext = runner.CurrentNode() ? NextEnabledNode(aTree, runner.CurrentNode()) : nullptr;
+        TTreeNode* pNext = runner.CurrentNode() ? TJob::NextEnabled(aTree, runner.CurrentNode()) : nullptr;
         if (!pNext) {
             TMsg::Warning(QStringLiteral("Process paused after the last test: the headless run ends here"));
             bAllPassed = bAllPassed && runner.JobFailureCounter() == 0;

@@ -47,25 +47,6 @@ int SectionSocket(const QString& sLine)
     return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
-bool HasEnabledNode(const TTestTree& aTree)
-{
-    for (int i = 0; i < aTree.Count(); ++i) {
-        const TJob* pJob = aTree.Node(i)->Job();
-        if (pJob && pJob->Enabled())
-            return true;
-    }
-    return false;
-}
-
-TTreeNode* NextEnabledNode(const TTestTree& aTree, const TTreeNode* aNode)
-{
-    for (TTreeNode* p = aTree.Next(aNode); p; p = aTree.Next(p)) {
-        if (p->Job() && p->Job()->Enabled())
-            return p;
-    }
-    return nullptr;
-}
-
 // What one socket talks to the operator with: made before the station, so that it outlives the
 // session whose devices may still ask while they are released.
 struct TSocketFace
@@ -249,7 +230,7 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         run.iRunsLeft = aOptions.iRuns;
         run.host->SetRunsLeft(aOptions.iRuns > 0 ? &run.iRunsLeft : nullptr);
         TTestTree& tree = session.Tree();
-        run.host->SetCanStart([&tree] { return HasEnabledNode(tree); });
+        run.host->SetCanStart([&tree] { return TJob::AnyEnabled(tree); });
         TProcessRunner& runner = station.AttachRunner(i, *run.host);
         runner.SetSkippedAtLoad(report.iSkipped);
         run.summary = std::make_unique<TRunSummary>(runner, tree);
@@ -319,7 +300,7 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
                     if (runner.ProcessState() != EProcessState::Paused)
                         return;
                     TTreeNode* pNext =
-                        runner.CurrentNode() ? NextEnabledNode(tree, runner.CurrentNode()) : nullptr;
+                        runner.CurrentNode() ? TJob::NextEnabled(tree, runner.CurrentNode()) : nullptr;
                     if (!pNext) {
                         runner.Context().Msg().Warning(
                             QStringLiteral("Process paused after the last test: the headless run ends here"));

@@ -50,6 +50,25 @@ TTreeNode* TJob::CreateNewJob(QStringView sNodeLabel, TTestTree& tvTree, TTreeNo
     return pNode;
 }
 
+bool TJob::AnyEnabled(const TTestTree& tvTree)
+{
+    for (int i = 0; i < tvTree.Count(); ++i) {
+        const TJob* pJob = tvTree.Node(i)->Job();
+        if (pJob && pJob->Enabled())
+            return true;
+    }
+    return false;
+}
+
+TTreeNode* TJob::NextEnabled(const TTestTree& tvTree, const TTreeNode* aNode)
+{
+    for (TTreeNode* p = tvTree.Next(aNode); p; p = tvTree.Next(p)) {
+        if (p->Job() && p->Job()->Enabled())
+            return p;
+    }
+    return nullptr;
+}
+
 int TJob::DummyNodes(const TTestTree& tvTree)
 {
     int iDummies = 0;

@@ -51,6 +51,10 @@ public:
                                    TCommand* aCmd, ECaseType eType, bool bExpanded);
     // The placeholder nodes of lines whose device was not declared ("Skip Errors" on).
     static int DummyNodes(const TTestTree& tvTree);
+    // Whether any node of the tree has an enabled job (a run has something to start).
+    static bool AnyEnabled(const TTestTree& tvTree);
+    // The first node after aNode, in display order, whose job is enabled; null at the end.
+    static TTreeNode* NextEnabled(const TTestTree& tvTree, const TTreeNode* aNode);
 
     TJob(TTreeNode* aTreeNode, ECaseType eType, TCommand* aCmd, bool bExpanded);
     ~TJob();
