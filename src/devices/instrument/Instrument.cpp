@@ -71,7 +71,8 @@ void TInstMS8218::Init(const QString& sConfig)
             throw EMsg(QStringLiteral("Invalid RS232 port definition: ") + sPort, TMsgId(0x310114), 0);
         fdwPortNo = std::uint32_t(iPort);
         fsPortIndication = sPort;
-        fDevice = std::make_unique<TMS8218Rs232>(QString(), fContext.Settings().UserFileName());
+        fDevice =
+            std::make_unique<TMS8218Rs232>(QString(), fContext.Settings().UserFileName(), fContext.Socket());
     } else if (sPort.startsWith(QLatin1Char('/'))) {
         // A serial line by its device path.
         fdwPortNo = 0;

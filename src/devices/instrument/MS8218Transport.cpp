@@ -16,8 +16,9 @@ void TMS8218Transport::Msg(TMsgTypeId aType, const QString& aText, TMsgId aId)
 // ---------------------------------------------------------------------------------------------
 // Serial line
 
-TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath, const QString& sSettingsFile)
-    : fSerial(std::make_unique<ports::TSerial>()), fsDevicePath(sDevicePath), fsSettingsFile(sSettingsFile)
+TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath, const QString& sSettingsFile, int iSocket)
+    : fSerial(std::make_unique<ports::TSerial>()), fsDevicePath(sDevicePath), fsSettingsFile(sSettingsFile),
+      fiSocket(iSocket)
 {
     fSerial->SetBaudrate(2400);
     fSerial->SetParity(ports::paEven);
@@ -52,8 +53,9 @@ bool TMS8218Rs232::Open(std::uint32_t aPortNo)
     if (fSerial->Active() && aPortNo == fdwPortNo)
         return true;
     fdwPortNo = aPortNo;
-    fSerial->SetPort(fsDevicePath.isEmpty() ? ports::TSerial::ComPortPath(fsSettingsFile, int(aPortNo))
-                                            : fsDevicePath);
+    fSerial->SetPort(fsDevicePath.isEmpty()
+                         ? ports::TSerial::ComPortPath(fsSettingsFile, int(aPortNo), fiSocket)
+                         : fsDevicePath);
     fbOpening = true;
     fSerial->SetActive(true);
     fbOpening = false;

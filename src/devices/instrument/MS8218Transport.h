@@ -65,8 +65,10 @@ public:
     static constexpr int ciRxQueueLimit = 64 * 1024;
 
     // sDevicePath: the line to open instead of a COM port number (a definition that names a
-    // device path); empty: COM ports 1 to 9, as the settings file sSettingsFile maps them to devices.
-    explicit TMS8218Rs232(const QString& sDevicePath = QString(), const QString& sSettingsFile = QString());
+    // device path); empty: COM ports 1 to 9, as the settings file sSettingsFile maps them to devices
+    // (test socket iSocket's own group first, when it has one).
+    explicit TMS8218Rs232(const QString& sDevicePath = QString(), const QString& sSettingsFile = QString(),
+                          int iSocket = 0);
     ~TMS8218Rs232() override;
 
     bool IsOpen() const override { return fbOpen; }
@@ -84,6 +86,7 @@ private:
     std::unique_ptr<ports::TSerial> fSerial;
     QString fsDevicePath;
     QString fsSettingsFile;
+    int fiSocket = 0;
     std::uint32_t fdwPortNo = 0;
     std::atomic<bool> fbOpen{false};
     bool fbOpening = false;

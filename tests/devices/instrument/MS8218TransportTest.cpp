@@ -10,6 +10,9 @@
 
 #include "transport/ByteSink.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace instrument;
@@ -49,6 +52,33 @@ TEST(MS8218TransportTest, SerialLineFeedsAnySink)
     EXPECT_EQ(decoder.ModeCode(), 2);
     transport.Close();
     EXPECT_FALSE(transport.IsOpen());
+}
+
+// A COM number is looked up in the test socket's own settings group first, as the port devices do.
+TEST(MS8218TransportTest, ComNumberOfATestSocket)
+{
+    TMeterSimulator meter;
+    const QByteArray frame = TMeterSimulator::Frame(2, 4711, 1);
+    meter.SetFrame(frame);
+    const QString sLine = meter.Start();
+    ASSERT_FALSE(sLine.isEmpty()) << "no pseudo-terminal";
+    QTemporaryDir dir;
+    const QString sSettings = dir.filePath(QStringLiteral("station.ini"));
+    {
+        QSettings settings(sSettings, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SerialPorts/COM4"), dir.filePath(QStringLiteral("no-line")));
+        settings.setValue(QStringLiteral("Socket3/SerialPorts/COM4"), sLine);
+    }
+    TMS8218Rs232 station(QString(), sSettings, 2);
+    EXPECT_FALSE(station.Open(4)) << "socket 2 has no group of its own: the station's mapping";
+    TMS8218Rs232 socket(QString(), sSettings, 3);
+    ASSERT_TRUE(socket.Open(4));
+    TRecordingSink sink;
+    EXPECT_TRUE(RunEventsUntil([&] {
+        socket.ReadRxData(sink);
+        return sink.Bytes.contains(frame);
+    }));
+    socket.Close();
 }
 
 TEST(MS8218TransportTest, ConverterFeedsAnySink)
