@@ -493,6 +493,19 @@ void TProcessRunner::PostExecutionRequest()
     fRequestTimer.start();
 }
 
+void TProcessRunner::PostSliceRequest()
+{
+    // Not the zero timer: once a timer has fired, the event dispatcher serves timers only when
+    // nothing else waits, and in the window the view's updates after a slice would hold the walk.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (fbRequestPending)
+                Walk();
+        },
+        Qt::QueuedConnection);
+}
+
 void TProcessRunner::Walk()
 {
     // Long enough that a slice's yield costs little, short enough that the window repaints and
@@ -509,7 +522,7 @@ void TProcessRunner::Walk()
             // The slice is used up, or an exception left a chosen node behind: the event loop
             // hands it on, as when the node had been queued.
             if (runner.fbRequestPending)
-                runner.PostExecutionRequest();
+                runner.PostSliceRequest();
         }
         TWalkScope(const TWalkScope&) = delete;
         TWalkScope& operator=(const TWalkScope&) = delete;

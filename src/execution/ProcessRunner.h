@@ -161,7 +161,10 @@ Q_SIGNALS:
 
 private:
     void RunNode(TTreeNode* aNode);
+    // Hands the chosen node to a fresh pass of the event loop: after a command that concluded later
+    // (the zero timer), or when a walk's time slice is used up (a posted call).
     void PostExecutionRequest();
+    void PostSliceRequest();
     void Walk();
     void ExecuteNode();
     void FinishProcess(bool bPassed);
@@ -203,9 +206,9 @@ private:
     // A node is chosen and waits to run; cleared when it runs or is cancelled, so that a timeout
     // of fRequestTimer that finds it cleared does nothing.
     bool fbRequestPending = false;
-    // Hands the chosen node to a fresh pass of the event loop. A zero timer, not a posted call:
-    // a post wakes the loop through an eventfd (a write, a poll and a read per step that
-    // concluded later), while a due timer is served by the pass that runs anyway.
+    // Hands the node after a later conclusion to a fresh pass of the event loop. A zero timer, not
+    // a posted call: a post wakes the loop through an eventfd (a write, a poll and a read per step
+    // that concluded later), while a due timer is served by the pass that runs anyway.
     QTimer fRequestTimer;
     bool fbJobRunning = false;
     // The walk loop is on the stack: a node that concludes at once leaves its successor to it.
