@@ -1,6 +1,7 @@
 #include "language/Session.h"
 
 #include "FakeRunnerHost.h"
+#include "StationFixture.h"
 #include "TestContext.h"
 #include "TestEnvironment.h"
 
@@ -16,20 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class TQuietHost : public IInterpreterHost
-{
-public:
-    explicit TQuietHost(TSession& aSession) : fSession(aSession) {}
-    bool SkipErrors() const override { return false; }
-    void SetFileInfo(const QString&, const QString&) override {}
-    bool AssignKey(int, const QString&) override { return true; }
-    void SetDefaultDocument(const QString&) override {}
-    TErrorReport* ErrorReport() override { return &fSession.ErrorReport(); }
-
-private:
-    TSession& fSession;
-};
 
 // One station's socket: a session with its own message dispatcher, whose sink keeps its lines.
 struct TSocket
@@ -51,7 +38,7 @@ struct TSocket
     QStringList lines;
     bool bFromOwnChannel = true;
     TSession session;
-    TQuietHost host;
+    TStationLoadHost host;
     TFakeRunnerHost runner;
 };
 
