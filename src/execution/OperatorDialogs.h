@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The button sets of an operator message box.
@@ -41,4 +42,19 @@ public:
     // Brings the program to the front and closes the operator dialog that is open as if it was
     // cancelled (an automation server withdraws its question); false when none is open.
     virtual bool CloseActiveDialog() = 0;
+
+    // The same questions answered later: aAnswered is called once, on the main thread, with what
+    // the blocking form would have returned. A face that serves several test sockets in one
+    // window asks this way, so that one socket's open question never holds another socket in a
+    // nested loop. These forms ask through the blocking ones and answer before they return.
+    virtual void AskMessageBox(const QString& sCaption, const QString& sText, TDialogButtons eButtons,
+                               std::function<void(TDialogAnswer)> aAnswered)
+    {
+        aAnswered(MessageBox(sCaption, sText, eButtons));
+    }
+    virtual void AskInputBox(const QString& sCaption, const QString& sPrompt, const QString& sDefault,
+                             std::function<void(std::optional<QString>)> aAnswered)
+    {
+        aAnswered(InputBox(sCaption, sPrompt, sDefault));
+    }
 };
