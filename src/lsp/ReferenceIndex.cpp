@@ -197,7 +197,11 @@ void TReferenceIndex::AddPage(const QString& sPage, const QString& sText)
                 continue;
             const QRegularExpressionMatch s = statement.match(sSyntax);
             if (s.hasMatch()) {
-                if (!fKeywords.contains(s.captured(1)))
+                // The statement's template (with "<label>") rather than a worked example's line,
+                // whichever page comes first.
+                const auto known = fKeywords.constFind(s.captured(1));
+                if (known == fKeywords.constEnd() ||
+                    (!known->sSyntax.contains(QLatin1Char('<')) && sSyntax.contains(QLatin1Char('<'))))
                     fKeywords.insert(s.captured(1), entry);
                 continue;
             }

@@ -435,3 +435,25 @@ TEST(LspServerTest, ReferenceDescribesEveryRegisteredFunction)
         EXPECT_TRUE(reference.Keyword(QString::fromLatin1(sKeyword))) << sKeyword;
     EXPECT_TRUE(reference.Setting("ValueLog"));
 }
+
+// A worked example on a page read before the language page must not displace a statement's
+// template in the hover, whatever order the pages come in.
+TEST(LspServerTest, StatementHoverKeepsTheTemplateOverExamples)
+{
+    const QString sExample =
+        QStringLiteral("# Sockets\n\n```text\nTest.Case(\"Measure\")\n```\n\nAn example.\n");
+    const QString sLanguage = QStringLiteral(
+        "# Definition files\n\n```text\nTest.Case(<label> [; <option>])\n```\n\nA test case.\n");
+    for (const bool bExampleFirst : {true, false}) {
+        TReferenceIndex index;
+        if (bExampleFirst)
+            index.AddPage(QStringLiteral("sockets.md"), sExample);
+        index.AddPage(QStringLiteral("definition-files.md"), sLanguage);
+        if (!bExampleFirst)
+            index.AddPage(QStringLiteral("sockets.md"), sExample);
+        const TReferenceEntry* pEntry = index.Keyword(QStringLiteral("Test.Case"));
+        ASSERT_TRUE(pEntry);
+        EXPECT_EQ(pEntry->sSyntax, QStringLiteral("Test.Case(<label> [; <option>])")) << bExampleFirst;
+        EXPECT_EQ(pEntry->sPage, QStringLiteral("definition-files.md"));
+    }
+}
