@@ -48,6 +48,23 @@ TRegIO& TDeviceContext::Settings()
     return *fOwnSettings;
 }
 
+bool TDeviceContext::EndOnFailure()
+{
+    if (!fStationDevices)
+        return Settings().EndOnFailure();
+    if (!fbEndOnFailure)
+        fbEndOnFailure = Settings().EndOnFailure();
+    return *fbEndOnFailure;
+}
+
+void TDeviceContext::SetEndOnFailure(bool bEnd)
+{
+    if (fStationDevices)
+        fbEndOnFailure = bEnd;
+    else
+        Settings().SetEndOnFailure(bEnd);
+}
+
 TDeviceList& TDeviceContext::Devices()
 {
     if (fpDevices)

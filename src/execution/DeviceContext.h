@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <typeindex>
 #include <utility>
 
@@ -62,6 +63,13 @@ public:
     TStationLedger* StationLedger() const { return fStationLedger; }
     void SetStationLedger(TStationLedger* aLedger) { fStationLedger = aLedger; }
 
+    // The failure policy "end the run after a failed test case" (Sys.Process): the settings' value
+    // for a station's only session, which the operator's Extras show and store. Each socket of a
+    // station with several keeps its own, taken from the settings when first asked for, so that
+    // one socket's Sys.Process never changes another socket's policy.
+    bool EndOnFailure();
+    void SetEndOnFailure(bool bEnd);
+
     IRunnerControl* Runner() const { return fRunner; }
     void SetRunner(IRunnerControl* aRunner) { fRunner = aRunner; }
     // Clears the runner only if it is aRunner (a runner going away leaves a newer one in place).
@@ -115,6 +123,7 @@ private:
     int fiSocket = 1;
     IStationDevices* fStationDevices = nullptr;
     TStationLedger* fStationLedger = nullptr;
+    std::optional<bool> fbEndOnFailure; // a socket's own policy
     std::map<std::type_index, std::shared_ptr<void>> fParts;
     std::unique_ptr<TVariableManager> fOwnVariables;
     std::unique_ptr<TValueLog> fOwnValueLog;

@@ -363,14 +363,19 @@ void TProcessRunner::SetExitAfterFailure()
     fbExitAfterFailure = fJobFailureCounter > 0;
 }
 
+void TProcessRunner::SetEndOnFailure(bool bEnd)
+{
+    fContext.SetEndOnFailure(bEnd);
+}
+
 void TProcessRunner::SetProcessMode(EProcessMode eMode)
 {
     switch (eMode) {
     case pmContinueOnFailure:
-        fContext.Settings().SetEndOnFailure(false);
+        fContext.SetEndOnFailure(false);
         break;
     case pmBreakOnFailure:
-        fContext.Settings().SetEndOnFailure(true);
+        fContext.SetEndOnFailure(true);
         break;
     case pmExitAfterFailure:
         SetExitAfterFailure();
@@ -589,7 +594,7 @@ void TProcessRunner::JobFinished(TJob* aJob)
             fFinalDlg.AddFailedJob(QStringLiteral("Error: ") + sName);
             if (fReport)
                 fReport->SetFailedJob(*aJob);
-            if (!fContext.Settings().EndOnFailure()) {
+            if (!fContext.EndOnFailure()) {
                 if (fReport) {
                     fReport->ShowQueuedError(FsOperatorName);
                     if (fReport->ExitAfterFailure())

@@ -119,6 +119,7 @@ public:
     bool SetGotoCase(const QString& aName) override;
     bool SetTestCaseStatus(const QString& aName, bool aEnabled) override;
     void SetExitAfterFailure() override;
+    void SetEndOnFailure(bool bEnd) override;
     void SetProcessMode(EProcessMode eMode);
 
     // The key hook: at most one waiting command holds it.

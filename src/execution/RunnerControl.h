@@ -29,6 +29,8 @@ public:
     virtual bool SetTestCaseStatus(const QString& aName, bool aEnabled) = 0;
     // The run goes to its final cases after the current step.
     virtual void SetExitAfterFailure() = 0;
+    // The failure policy of the run's session: end the run after a failed test case, or go on.
+    virtual void SetEndOnFailure(bool bEnd) = 0;
 
     // The key hook: at most one waiting command holds it.
     virtual void SetOnKeyContinue(TKeyContinueEvent aEvent) = 0;

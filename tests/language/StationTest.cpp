@@ -133,6 +133,34 @@ TEST(StationTest, StopOneSocketLeavesTheOthersRunning)
         EXPECT_EQ(fixture.station.Session(i).Variables().GetAsInt(QStringLiteral("Finals")), 1) << i;
 }
 
+// The failure policy belongs to the socket: socket 1 goes on after failures, socket 2 keeps the
+// station's setting and ends its run at the first failed case; the station's setting is unchanged.
+TEST(StationTest, FailurePolicyIsEachSocketsOwn)
+{
+    TTestDir dir;
+    const QString sFile =
+        dir.WriteText(QStringLiteral("policy.TZD"),
+                      QStringLiteral("Set(Integer; Reached)\r\n"
+                                     "Device.Create(SystemControl; Sys)\r\n"
+                                     "Test.Case(\"Policy\")\r\n{\r\n"
+                                     "#if __Socket = 1\r\n"
+                                     "    Sys.Process(\"Go on\"; ContinueOnFailure)\r\n"
+                                     "#endif\r\n"
+                                     "    Sys.Delay(\"Settle\"; 30)\r\n}\r\n"
+                                     "Test.Case(\"Fails\")\r\n{\r\n"
+                                     "    Sys.Evaluate(\"Never\"; 1 = 2)\r\n}\r\n"
+                                     "Test.Case(\"After\")\r\n{\r\n"
+                                     "    Sys.AssignVariable(\"Mark\"; 1; Reached)\r\n}\r\n"));
+    TRegIO::Instance().SetEndOnFailure(true);
+    TStationFixture fixture(2);
+    fixture.LoadAll(sFile);
+    fixture.StartAll();
+    ASSERT_TRUE(fixture.AllFinished(10000));
+    EXPECT_EQ(fixture.station.Session(1).Variables().GetAsInt(QStringLiteral("Reached")), 1);
+    EXPECT_EQ(fixture.station.Session(2).Variables().GetAsInt(QStringLiteral("Reached")), 0);
+    EXPECT_TRUE(TRegIO::Instance().EndOnFailure());
+}
+
 // The command of a step, if any.
 const TDevice* StepDevice(const TTreeNode* aNode)
 {

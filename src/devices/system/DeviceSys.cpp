@@ -200,8 +200,11 @@ void TCmdProcess::Execute(const QString&)
             return;
         }
         pRunner->SetExitAfterFailure();
+    } else if (IRunnerControl* pRunner = Owner()->Context().Runner()) {
+        // Through the run: a shared device's context stands for its holder, whose policy it is.
+        pRunner->SetEndOnFailure(feMode == pmBreakOnFailure);
     } else {
-        Context().Settings().SetEndOnFailure(feMode == pmBreakOnFailure);
+        Context().SetEndOnFailure(feMode == pmBreakOnFailure);
     }
     Conclude(crDone);
 }

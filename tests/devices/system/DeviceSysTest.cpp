@@ -387,6 +387,10 @@ public:
         return true;
     }
     void SetExitAfterFailure() override { calls.push_back(QStringLiteral("exit after failure")); }
+    void SetEndOnFailure(bool bEnd) override
+    {
+        calls.push_back(bEnd ? QStringLiteral("end on failure") : QStringLiteral("go on after failure"));
+    }
     void SetOnKeyContinue(TKeyContinueEvent aEvent) override { fKey = std::move(aEvent); }
     void ClearOnKeyContinue() override { fKey = nullptr; }
 
@@ -415,8 +419,11 @@ TEST(DeviceSysContextTest, CommandsSteerTheRunOfTheirContext)
     EXPECT_EQ(missing->ErrorText(), QStringLiteral("Goto target \"missing\" not found or disabled"));
     execute(QStringLiteral("SetTestCaseStatus"), QStringLiteral("\"s\";Tail;Disabled"));
     execute(QStringLiteral("Process"), QStringLiteral("\"p\";ExitAfterFailure"));
+    execute(QStringLiteral("Process"), QStringLiteral("\"p\";ContinueOnFailure"));
+    execute(QStringLiteral("Process"), QStringLiteral("\"p\";BreakOnFailure"));
     EXPECT_EQ(runner.calls,
-              (std::vector<QString>{"goto Tail", "goto missing", "status Tail off", "exit after failure"}));
+              (std::vector<QString>{"goto Tail", "goto missing", "status Tail off", "exit after failure",
+                                    "go on after failure", "end on failure"}));
 
     // Pause waits for the key through the context's runner and lets go of it when it concludes.
     TCommand* pause = execute(QStringLiteral("Pause"), QStringLiteral("\"wait\""));
@@ -425,7 +432,7 @@ TEST(DeviceSysContextTest, CommandsSteerTheRunOfTheirContext)
     EXPECT_TRUE(runner.fKey(Qt::Key_Return));
     EXPECT_EQ(pause->CmdResult(), crOk);
     EXPECT_FALSE(runner.fKey);
-    EXPECT_EQ(iResults, 5) << "each step concluded once";
+    EXPECT_EQ(iResults, 7) << "each step concluded once";
 
     // Without a run the same commands fail instead of waiting.
     context.SetRunner(nullptr);
