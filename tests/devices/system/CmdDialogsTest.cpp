@@ -178,6 +178,18 @@ TEST_F(DialogCommandsTest, InputValueChecksTheLimits)
     EXPECT_EQ(Run(QStringLiteral("Dialog.Input.Value"), QStringLiteral(";G;P;Again;x;0;1")), crFailed);
 }
 
+TEST_F(DialogCommandsTest, InputValueAsksAgainWithoutNestingDeeper)
+{
+    // An operator who answers at once with one non-number after another (a terminal fed without
+    // end) is asked again and again in one loop, never one call deeper per answer.
+    const int iRefusals = 50000;
+    for (int i = 0; i < iRefusals; ++i)
+        fDialogs.AnswerText(QStringLiteral("abc"));
+    fDialogs.AnswerText(QStringLiteral("1"));
+    EXPECT_EQ(Run(QStringLiteral("Dialog.Input.Value"), QStringLiteral(";G;P;Again;x;0;2")), crOk);
+    EXPECT_EQ(fDialogs.questions.size(), std::size_t(iRefusals + 1));
+}
+
 TEST_F(DialogCommandsTest, InputValueReadsThousandSeparators)
 {
     TFormatSettings::App().cThousandSeparator = QLatin1Char('\'');
