@@ -44,34 +44,95 @@ double ReadLimit(const TCommaSeparatedValue& csv, int iField, const QString& sEr
 
 TCmdDialogBase::~TCmdDialogBase()
 {
-    // The dialog's loop returns to Ask once we are gone; Ask then sees fAlive expired.
+    // A blocking dialog's loop returns into Ask once we are gone, and a face that answers later may
+    // still call back: both find fAlive expired.
     Withdraw();
 }
 
-bool TCmdDialogBase::Ask(const std::function<bool(IOperatorDialogs&)>& aAsk)
+void TCmdDialogBase::AskButton(const QString& sCaption, const QString& sText, TDialogButtons eButtons,
+                               std::function<void(TDialogAnswer)> aAnswered)
+{
+    Ask([&](IOperatorDialogs& aDialogs, std::function<void(TJudge)> aReply) {
+        aDialogs.AskMessageBox(
+            sCaption, sText, eButtons,
+            [reply = std::move(aReply), answered = std::move(aAnswered)](TDialogAnswer eAnswer) {
+                if (eAnswer == TDialogAnswer::None)
+                    reply(nullptr);
+                else
+                    reply([answered, eAnswer] { answered(eAnswer); });
+            });
+    });
+}
+
+void TCmdDialogBase::AskText(const QString& sCaption, const QString& sPrompt, const QString& sDefault,
+                             std::function<void(const QString&)> aAnswered)
+{
+    Ask([&](IOperatorDialogs& aDialogs, std::function<void(TJudge)> aReply) {
+        aDialogs.AskInputBox(
+            sCaption, sPrompt, sDefault,
+            [reply = std::move(aReply), answered = std::move(aAnswered)](std::optional<QString> answer) {
+                if (!answer)
+                    reply(nullptr);
+                else
+                    reply([answered, sAnswer = std::move(*answer)] { answered(sAnswer); });
+            });
+    });
+}
+
+void TCmdDialogBase::Ask(const TQuestion& aQuestion)
 {
     IOperatorDialogs* pDialogs = Owner()->Context().Dialogs();
     if (!pDialogs) {
         Fail(NoAnswer());
-        return false;
+        return;
     }
     const std::weak_ptr<bool> alive = fAlive;
+    const std::uint64_t iQuestion = ++fiQuestion;
     fbAsking = true;
-    const bool bAnswered = aAsk(*pDialogs);
+    fbInsideAsk = true;
+    aQuestion(*pDialogs, [this, alive, iQuestion](TJudge aJudge) {
+        if (!alive.expired())
+            Answered(iQuestion, std::move(aJudge));
+    });
     if (alive.expired())
-        return false;
+        return;
+    fbInsideAsk = false;
+    if (!fbJudging) // else the judge that asked runs this answer once it returned
+        RunJudges();
+}
+
+void TCmdDialogBase::Answered(std::uint64_t iQuestion, TJudge aJudge)
+{
+    if (!fbAsking || iQuestion != fiQuestion)
+        return; // withdrawn, or a question of an execution that was cancelled meanwhile
     fbAsking = false;
     if (!Pending())
-        return false; // withdrawn by a cancel
-    if (!bAnswered) {
+        return;
+    if (!aJudge) {
         Fail(NoAnswer());
-        return false;
+        return;
     }
-    return true;
+    fJudge = std::move(aJudge);
+    if (!fbInsideAsk && !fbJudging)
+        RunJudges();
+}
+
+void TCmdDialogBase::RunJudges()
+{
+    const std::weak_ptr<bool> alive = fAlive;
+    while (fJudge) {
+        const TJudge judge = std::exchange(fJudge, nullptr);
+        fbJudging = true;
+        Guarded(judge);
+        if (alive.expired())
+            return;
+        fbJudging = false;
+    }
 }
 
 void TCmdDialogBase::StopPendingWork()
 {
+    fJudge = nullptr;
     Withdraw();
 }
 
@@ -113,14 +174,12 @@ TDialogButtons TCmdMessageBox::Buttons() const
 
 void TCmdMessageBox::Start(const QString&)
 {
-    TDialogAnswer eAnswer = TDialogAnswer::None;
-    const QString sText = Inserted(Context(), fsText);
-    const TDialogButtons eButtons = Buttons();
-    if (!Ask([&](IOperatorDialogs& aDialogs) {
-            eAnswer = aDialogs.MessageBox(fsCaption, sText, eButtons);
-            return eAnswer != TDialogAnswer::None;
-        }))
-        return;
+    AskButton(fsCaption, Inserted(Context(), fsText), Buttons(),
+              [this](TDialogAnswer eAnswer) { Judge(eAnswer); });
+}
+
+void TCmdMessageBox::Judge(TDialogAnswer eAnswer)
+{
     switch (eAnswer) {
     case TDialogAnswer::Cancel:
         Fail(QStringLiteral("Closed with [Cancel]"));
@@ -154,15 +213,13 @@ TCommand* TCmdInputBoxStr::Init(const QString& sParameter)
 
 void TCmdInputBoxStr::Start(const QString&)
 {
-    std::optional<QString> answer;
     const QString sDefault = Inserted(Context(), fsDefault);
-    const QString sPrompt = Inserted(Context(), fsPrompt);
-    if (!Ask([&](IOperatorDialogs& aDialogs) {
-            answer = aDialogs.InputBox(fsCaption, sPrompt, sDefault);
-            return answer.has_value();
-        }))
-        return;
-    const QString& sInput = *answer;
+    AskText(fsCaption, Inserted(Context(), fsPrompt), sDefault,
+            [this](const QString& sInput) { Judge(sInput); });
+}
+
+void TCmdInputBoxStr::Judge(const QString& sInput)
+{
     LogValue(sInput);
     if (!MatchWildcard(sInput, fsExpected)) {
         SetErrorText(QStringLiteral("\"%s\"<>\"%s\""), {fsExpected, sInput});
@@ -202,21 +259,25 @@ TCommand* TCmdInputBoxValue::Init(const QString& sParameter)
 
 void TCmdInputBoxValue::Start(const QString&)
 {
-    QString sPrompt = Inserted(Context(), fsPrompt1);
+    AskValue(Inserted(Context(), fsPrompt1));
+}
+
+void TCmdInputBoxValue::AskValue(const QString& sPrompt)
+{
+    AskText(fsCaption, sPrompt, Inserted(Context(), fsDefault),
+            [this](const QString& sAnswer) { Judge(sAnswer); });
+}
+
+// The operator cannot leave the dialog without a number: Cancel gives back the default text, which
+// is asked again with the repeat prompt when it is no number.
+void TCmdInputBoxValue::Judge(const QString& sAnswer)
+{
+    QString sInput = sAnswer.trimmed();
+    RemoveThousandSeparators(sInput);
     double rValue = 0.0;
-    for (;;) {
-        std::optional<QString> answer;
-        const QString sDefault = Inserted(Context(), fsDefault);
-        if (!Ask([&](IOperatorDialogs& aDialogs) {
-                answer = aDialogs.InputBox(fsCaption, sPrompt, sDefault);
-                return answer.has_value();
-            }))
-            return;
-        QString sInput = answer->trimmed();
-        RemoveThousandSeparators(sInput);
-        if (TextToFloat(sInput, TFormatSettings::App().cDecimalSeparator, rValue))
-            break;
-        sPrompt = Inserted(Context(), fsPrompt2);
+    if (!TextToFloat(sInput, TFormatSettings::App().cDecimalSeparator, rValue)) {
+        AskValue(Inserted(Context(), fsPrompt2));
+        return;
     }
     LogValue(FloatToStrG(rValue));
     SetMeasurement(rValue, fdValueMin, fdValueMax);

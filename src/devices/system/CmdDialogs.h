@@ -3,14 +3,17 @@
 #include "execution/AsyncCommand.h"
 #include "execution/OperatorDialogs.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace sys {
 
-// Base of the operator dialogs. A dialog is modal: the step concludes when the operator answers,
-// inside Execute. Cancelling the step (Pause, Stop) withdraws the open dialog; a question nobody
-// can answer fails the step.
+// Base of the operator dialogs. The step concludes when the operator answers: inside Execute with
+// a face that answers at once, later with one that serves several test sockets in one window.
+// Cancelling the step (Pause, Stop) or destroying the command withdraws the open question, and an
+// answer that comes after that never reaches the command; a question nobody can answer fails the
+// step.
 class TCmdDialogBase : public TAsyncCommand
 {
 public:
@@ -18,17 +21,33 @@ public:
     ~TCmdDialogBase() override;
 
 protected:
-    // Puts the question aAsk to the operator; aAsk returns false when nobody answered. True when
-    // the step goes on with the answer. False when the step already concluded (no answer), was
-    // cancelled, or the command was destroyed while the dialog was open: the caller then returns
-    // at once, touching nothing of the command.
-    bool Ask(const std::function<bool(IOperatorDialogs&)>& aAsk);
+    // Put a question to the operator. aAnswered runs guarded with the answer, once, while the step
+    // still waits for it; a question nobody can answer fails the step instead. The caller returns
+    // after asking and touches nothing of the command: it may be gone when the ask returns.
+    void AskButton(const QString& sCaption, const QString& sText, TDialogButtons eButtons,
+                   std::function<void(TDialogAnswer)> aAnswered);
+    void AskText(const QString& sCaption, const QString& sPrompt, const QString& sDefault,
+                 std::function<void(const QString&)> aAnswered);
     void StopPendingWork() override;
 
 private:
+    // What to do with an answer; empty when nobody answered.
+    using TJudge = std::function<void()>;
+    // Asks through the dialogs, handing the answer's judge to the callback it is given.
+    using TQuestion = std::function<void(IOperatorDialogs&, std::function<void(TJudge)>)>;
+
+    void Ask(const TQuestion& aQuestion);
+    void Answered(std::uint64_t iQuestion, TJudge aJudge);
+    void RunJudges();
     void Withdraw();
 
     bool fbAsking = false;
+    std::uint64_t fiQuestion = 0; // the question open while fbAsking; earlier ones' answers are late
+    // A face that answers at once calls back inside the ask: the answer waits here until the ask
+    // returned, so that asking again (Dialog.Input.Value) loops instead of nesting deeper each time.
+    TJudge fJudge;
+    bool fbInsideAsk = false;
+    bool fbJudging = false;
     std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
 };
 
@@ -45,6 +64,8 @@ protected:
     void Start(const QString& sParameter) override;
 
 private:
+    void Judge(TDialogAnswer eAnswer);
+
     QString fsCaption;
     QString fsText;
     int fiButton = 0; // 0 OK, 1 OK and Cancel, 4 Yes and No
@@ -61,6 +82,8 @@ protected:
     void Start(const QString& sParameter) override;
 
 private:
+    void Judge(const QString& sInput);
+
     QString fsCaption;
     QString fsPrompt;
     QString fsDefault;
@@ -82,6 +105,9 @@ protected:
     void Start(const QString& sParameter) override;
 
 private:
+    void AskValue(const QString& sPrompt);
+    void Judge(const QString& sAnswer);
+
     QString fsCaption;
     QString fsPrompt1;
     QString fsPrompt2;

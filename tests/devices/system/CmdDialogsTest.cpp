@@ -1,8 +1,14 @@
 #include "SysCommandFixture.h"
 
+#include "HeldOperatorDialogs.h"
+#include "StationFixture.h"
+
 #include "core/FormatSettings.h"
 
 #include <QTimer>
+
+#include <map>
+#include <string>
 
 namespace {
 
@@ -172,6 +178,18 @@ TEST_F(DialogCommandsTest, InputValueChecksTheLimits)
     EXPECT_EQ(Run(QStringLiteral("Dialog.Input.Value"), QStringLiteral(";G;P;Again;x;0;1")), crFailed);
 }
 
+TEST_F(DialogCommandsTest, InputValueAsksAgainWithoutNestingDeeper)
+{
+    // An operator who answers at once with one non-number after another (a terminal fed without
+    // end) is asked again and again in one loop, never one call deeper per answer.
+    const int iRefusals = 50000;
+    for (int i = 0; i < iRefusals; ++i)
+        fDialogs.AnswerText(QStringLiteral("abc"));
+    fDialogs.AnswerText(QStringLiteral("1"));
+    EXPECT_EQ(Run(QStringLiteral("Dialog.Input.Value"), QStringLiteral(";G;P;Again;x;0;2")), crOk);
+    EXPECT_EQ(fDialogs.questions.size(), std::size_t(iRefusals + 1));
+}
+
 TEST_F(DialogCommandsTest, InputValueReadsThousandSeparators)
 {
     TFormatSettings::App().cThousandSeparator = QLatin1Char('\'');
@@ -202,6 +220,245 @@ TEST_F(DialogCommandsTest, WithoutAnOperatorTheStepFails)
     TCommand* pCmd = Make(QStringLiteral("Dialog"), QStringLiteral(";Check;Go on?;ButtonOk"));
     EXPECT_EQ(Run(pCmd), crFailed);
     EXPECT_EQ(pCmd->ErrorText(), QStringLiteral("No operator answer available"));
+}
+
+} // namespace
+
+namespace {
+
+// Answers question iQuestion: a message box with "Yes", "No", "Ok", "Cancel" or "None", an
+// input box with the text (null: nobody answers).
+void Reply(THeldOperatorDialogs& aHeld, std::size_t iQuestion, const char* sAnswer)
+{
+    if (aHeld.Questions().at(iQuestion).bInput) {
+        aHeld.AnswerText(iQuestion,
+                         sAnswer ? std::optional<QString>(QString::fromUtf8(sAnswer)) : std::nullopt);
+        return;
+    }
+    static const std::map<std::string, TDialogAnswer> buttons = {{"Yes", TDialogAnswer::Yes},
+                                                                 {"No", TDialogAnswer::No},
+                                                                 {"Ok", TDialogAnswer::Ok},
+                                                                 {"Cancel", TDialogAnswer::Cancel},
+                                                                 {"None", TDialogAnswer::None}};
+    aHeld.AnswerButton(iQuestion, buttons.at(sAnswer));
+}
+
+// The dialog commands with an operator face that answers later, as a window with several test
+// sockets has: the step stays pending after Execute until the answer comes.
+class LaterDialogsTest : public SysCommandFixture
+{
+protected:
+    void SetUp() override
+    {
+        SysCommandFixture::SetUp();
+        fContext.SetDialogs(&fHeld);
+    }
+
+    // Executes pCmd, counting its conclusions in fiConclusions.
+    void Execute(TCommand* pCmd)
+    {
+        pCmd->SetOnResult([this](TCommand*) { ++fiConclusions; });
+        pCmd->Execute(QString());
+    }
+
+    THeldOperatorDialogs fHeld;
+    int fiConclusions = 0;
+};
+
+TEST_F(LaterDialogsTest, TheAnswerThatComesLaterConcludesTheStep)
+{
+    Variables().SetValue(QStringLiteral("Level"), -1.0);
+    struct
+    {
+        const char* sFunction;
+        const char* sParameter;
+        std::vector<const char*> answers; // one per question, in order
+        ECmdResult eResult;
+        const char* sError;
+    } const cases[] = {
+        {"Dialog", ";Check;Lamp on?;ButtonYesNo", {"Yes"}, crOk, ""},
+        {"Dialog", ";Check;Lamp on?;ButtonYesNo", {"No"}, crFailed, "Closed with [No]"},
+        {"Dialog", ";Check;Lamp on?;ButtonOkCancel", {"Cancel"}, crFailed, "Closed with [Cancel]"},
+        {"Dialog", ";Check;Lamp on?;ButtonOk", {"None"}, crFailed, "No operator answer available"},
+        {"Dialog.Input.String", ";L;Serial;SN-;SN-????", {"SN-1234"}, crOk, ""},
+        {"Dialog.Input.String", ";L;Serial;SN-;SN-????", {"SN-123"}, crFailed, "\"SN-????\"<>\"SN-123\""},
+        {"Dialog.Input.Value",
+         ";G;Read the gauge;Not a number, again;x;4.5;5.5;Level",
+         {"abc", "x", "5"},
+         crOk,
+         ""},
+        {"Dialog.Input.Value",
+         ";G;Read the gauge;Not a number, again;x;4.5;5.5;Level",
+         {"6"},
+         crFailed,
+         "4.5 <= 6 <= 5.5"},
+        {"Dialog.Input.Value",
+         ";G;Read the gauge;Not a number, again;x;4.5;5.5;Level",
+         {"abc", nullptr},
+         crFailed,
+         "No operator answer available"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.sFunction) + "(" + c.sParameter + "), last answer " +
+                     (c.answers.back() ? c.answers.back() : "none"));
+        THeldOperatorDialogs held; // each case its own, so that question numbers start at 0
+        fContext.SetDialogs(&held);
+        fiConclusions = 0;
+        TCommand* pCmd = Make(QString::fromUtf8(c.sFunction), QString::fromUtf8(c.sParameter));
+        Execute(pCmd);
+        for (std::size_t i = 0; i < c.answers.size(); ++i) {
+            ASSERT_EQ(held.Questions().size(), i + 1) << "one question at a time";
+            EXPECT_EQ(held.OpenQuestions(), 1);
+            EXPECT_EQ(fiConclusions, 0) << "the step waits for the answer";
+            Reply(held, i, c.answers[i]);
+        }
+        EXPECT_EQ(fiConclusions, 1);
+        EXPECT_EQ(pCmd->CmdResult(), c.eResult);
+        EXPECT_EQ(pCmd->ErrorText().toStdString(), c.sError);
+        EXPECT_EQ(held.Questions().size(), c.answers.size());
+        EXPECT_EQ(held.iBlocking, 0) << "a blocking question would hold the other sockets";
+        if (c.answers.size() > 1) {
+            EXPECT_EQ(held.Questions().front().sText, QStringLiteral("Read the gauge"));
+            EXPECT_EQ(held.Questions().back().sText, QStringLiteral("Not a number, again"));
+        }
+    }
+    fContext.SetDialogs(&fHeld);
+    EXPECT_DOUBLE_EQ(Variables().GetAsReal(QStringLiteral("Level")), 5.0);
+    EXPECT_TRUE(Logged(QStringLiteral("Info: Input Passed: 4.5 <= 5 <= 5.5")));
+    EXPECT_TRUE(Logged(QStringLiteral("Error: Input Failed: Expected= \"SN-????\" Input= \"SN-123\"")));
+}
+
+TEST_F(LaterDialogsTest, AnAnswerAfterCancelNeverReachesTheStep)
+{
+    TCommand* pCmd = Make(QStringLiteral("Dialog"), QStringLiteral(";Check;Go on?;ButtonYesNo"));
+    Execute(pCmd);
+    pCmd->Cancel();
+    EXPECT_EQ(fHeld.iWithdrawn, 1) << "cancelling withdraws the open question";
+    EXPECT_EQ(fHeld.OpenQuestions(), 0);
+    Reply(fHeld, 0, "Yes"); // late, after the withdrawn dialog already answered No
+    EXPECT_EQ(pCmd->CmdResult(), crCancelled);
+    EXPECT_EQ(fiConclusions, 0);
+
+    // Executed again: the first question's late answer is not the second's.
+    Execute(pCmd);
+    ASSERT_EQ(fHeld.Questions().size(), 2u);
+    Reply(fHeld, 0, "Yes");
+    EXPECT_EQ(fiConclusions, 0);
+    Reply(fHeld, 1, "No");
+    Reply(fHeld, 1, "Yes"); // answered twice: the step concluded with the first
+    EXPECT_EQ(fiConclusions, 1);
+    EXPECT_EQ(pCmd->CmdResult(), crFailed);
+    EXPECT_EQ(pCmd->ErrorText(), QStringLiteral("Closed with [No]"));
+}
+
+TEST_F(LaterDialogsTest, CancelWhileAskingAgainWithdrawsTheRepeatedQuestion)
+{
+    Variables().SetValue(QStringLiteral("Level"), -1.0);
+    TCommand* pCmd = Make(QStringLiteral("Dialog.Input.Value"), QStringLiteral(";G;P;Again;x;0;10;Level"));
+    Execute(pCmd);
+    Reply(fHeld, 0, "abc");
+    ASSERT_EQ(fHeld.OpenQuestions(), 1);
+    pCmd->Cancel();
+    EXPECT_EQ(fHeld.iWithdrawn, 1);
+    Reply(fHeld, 1, "5");
+    EXPECT_EQ(fiConclusions, 0);
+    EXPECT_EQ(pCmd->CmdResult(), crCancelled);
+    EXPECT_DOUBLE_EQ(Variables().GetAsReal(QStringLiteral("Level")), -1.0);
+    EXPECT_EQ(fHeld.Questions().size(), 2u) << "a late answer asks nothing again";
+}
+
+TEST_F(LaterDialogsTest, AnAnswerAfterTheDeviceWentChangesNothing)
+{
+    Variables().SetValue(QStringLiteral("Serial"), QStringLiteral("none"));
+    TCommand* pCmd = Make(QStringLiteral("Dialog.Input.String"), QStringLiteral(";L;P;;*;Serial"));
+    Execute(pCmd);
+    fSys.reset();
+    EXPECT_EQ(fHeld.iWithdrawn, 1) << "the command's question goes with it";
+    Reply(fHeld, 0, "SN-1");
+    EXPECT_EQ(fiConclusions, 0);
+    EXPECT_EQ(Variables().GetAsStr(QStringLiteral("Serial")), QStringLiteral("none"));
+}
+
+// Two test sockets of one station, each with its own operator face: one socket's open question
+// never holds the other.
+class LaterDialogsStationTest : public ::testing::Test
+{
+protected:
+    LaterDialogsStationTest()
+    {
+        for (int i = 1; i <= 2; ++i)
+            fStation.station.Session(i).Context().SetDialogs(&fHeld[i - 1]);
+        fStation.LoadAll(fDir.WriteText(
+            QStringLiteral("manual.TZD"),
+            QStringLiteral(
+                "Set(Float; Level)\r\n"
+                "Device.Create(SystemControl; Sys)\r\n"
+                "Test.Case(\"Manual\")\r\n{\r\n"
+                "    Sys.Dialog(\"Lamp\"; Socket; \"Is the lamp of socket %_Socket on?\"; ButtonYesNo)\r\n"
+                "    Sys.Dialog.Input.Value(\"Gauge\"; Gauge; Read the gauge; Again; 0; 4.5; 5.5; Level)\r\n"
+                "}\r\n")));
+        fStation.StartAll();
+    }
+
+    bool Asked(int iSocket, std::size_t iQuestions)
+    {
+        return RunEventsUntil([&] { return Held(iSocket).Questions().size() == iQuestions; });
+    }
+    THeldOperatorDialogs& Held(int iSocket) { return fHeld[iSocket - 1]; }
+    TFakeRunnerHost& Host(int iSocket) { return *fStation.hosts[std::size_t(iSocket - 1)]; }
+    TSession& Session(int iSocket) { return fStation.station.Session(iSocket); }
+
+    TTestDir fDir;
+    THeldOperatorDialogs fHeld[2];
+    TStationFixture fStation{2};
+};
+
+TEST_F(LaterDialogsStationTest, TheSocketAnsweredFirstConcludesFirst)
+{
+    ASSERT_TRUE(Asked(1, 1));
+    ASSERT_TRUE(Asked(2, 1));
+    EXPECT_EQ(Held(1).Questions()[0].sText, QStringLiteral("Is the lamp of socket 1 on?"));
+    EXPECT_EQ(Held(2).Questions()[0].sText, QStringLiteral("Is the lamp of socket 2 on?"));
+
+    Held(2).AnswerButton(0, TDialogAnswer::Yes);
+    ASSERT_TRUE(Asked(2, 2));
+    Held(2).AnswerText(1, QStringLiteral("abc"));
+    ASSERT_TRUE(Asked(2, 3));
+    Held(2).AnswerText(2, QStringLiteral("5"));
+    ASSERT_TRUE(RunEventsUntil([&] { return !Host(2).finals.empty(); }));
+    EXPECT_TRUE(Host(2).finals.back().bPassed);
+    EXPECT_TRUE(Host(1).finals.empty()) << "the first socket still waits for its answer";
+    EXPECT_EQ(Held(1).OpenQuestions(), 1);
+
+    Held(1).AnswerButton(0, TDialogAnswer::Yes);
+    ASSERT_TRUE(Asked(1, 2));
+    Held(1).AnswerText(1, QStringLiteral("4.75"));
+    ASSERT_TRUE(RunEventsUntil([&] { return !Host(1).finals.empty(); }));
+    EXPECT_TRUE(Host(1).finals.back().bPassed);
+    EXPECT_EQ(Session(1).Variables().GetAsStr(QStringLiteral("Level")), QStringLiteral("4.75"));
+    EXPECT_EQ(Session(2).Variables().GetAsStr(QStringLiteral("Level")), QStringLiteral("5"));
+    EXPECT_EQ(Held(1).iBlocking + Held(2).iBlocking, 0);
+}
+
+TEST_F(LaterDialogsStationTest, StoppingASocketWithdrawsOnlyItsQuestion)
+{
+    ASSERT_TRUE(Asked(1, 1));
+    ASSERT_TRUE(Asked(2, 1));
+    ASSERT_TRUE(fStation.station.StopSocket(1));
+    EXPECT_EQ(Held(1).iWithdrawn, 1);
+    EXPECT_EQ(Held(2).iWithdrawn, 0);
+    EXPECT_EQ(Held(2).OpenQuestions(), 1);
+    ASSERT_TRUE(RunEventsUntil([&] { return !Host(1).finals.empty(); }));
+    EXPECT_FALSE(Host(1).finals.back().bPassed);
+
+    Held(1).AnswerButton(0, TDialogAnswer::Yes); // late: the run already ended
+    Held(2).AnswerButton(0, TDialogAnswer::Yes);
+    ASSERT_TRUE(Asked(2, 2));
+    Held(2).AnswerText(1, QStringLiteral("5"));
+    ASSERT_TRUE(RunEventsUntil([&] { return !Host(2).finals.empty(); }));
+    EXPECT_TRUE(Host(2).finals.back().bPassed);
+    EXPECT_EQ(Host(1).finals.size(), 1u);
+    EXPECT_EQ(Held(1).Questions().size(), 1u);
 }
 
 } // namespace
