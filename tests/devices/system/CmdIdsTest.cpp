@@ -402,6 +402,30 @@ TEST_F(IdCommandsTest, ReleasingTheDeviceEndsTheLockWaitAndConcludesOnce)
     }
 }
 
+// The device's worker serves one step at a time: a second ID step of the device while one waits
+// is refused, and the waiting one goes on undisturbed.
+TEST_F(IdCommandsTest, ASecondStepWhileOneWaitsIsRefused)
+{
+    const QString sFile = File("#start\r\n1\r\n");
+    auto held = std::make_unique<TIdFile>(sFile, TIdFile::ELock::Exclusive);
+    Variables().SetValue(QStringLiteral("Serial"), QStringLiteral("2"));
+    TCommand* pWaiting = Register(sFile);
+    int iConclusions = 0;
+    pWaiting->SetOnResult([&](TCommand*) { ++iConclusions; });
+    pWaiting->Execute(QString());
+    RunEventsUntil([] { return false; }, 50);
+
+    TCommand* pSecond = GetNext(sFile);
+    EXPECT_EQ(Run(pSecond), crFailed);
+    EXPECT_EQ(pSecond->ErrorText(),
+              QStringLiteral("Command execution not finished last time!\r\nID: 11A80A:0"));
+    held.reset();
+    EXPECT_TRUE(RunEventsUntil([&iConclusions] { return iConclusions > 0; }, 3000));
+    EXPECT_EQ(iConclusions, 1);
+    EXPECT_EQ(pWaiting->CmdResult(), crDone);
+    EXPECT_EQ(Content(), QByteArray("#start\r\n1\r\n2\r\n"));
+}
+
 TEST_F(IdCommandsTest, AFileReplacedWhileWaitingIsReadAgain)
 {
     const QString sFile = File("#sorted\r\n#start\r\n1\r\n");
