@@ -18,14 +18,10 @@ TDevice* TDeviceList::Append(const QString& sDefinition)
         throw EMsg(QStringLiteral("Device name \"%s\" already defined"), {sName}, TMsgId(0x10010A), Count());
 
     const TDeviceTypes& types = fContext.Types();
-    const TDeviceCreator* pCreator = types.Creator(sKeyword);
-    if (!pCreator)
+    std::unique_ptr<TDevice> device = types.Make(sKeyword, sName, sDefinition, fContext);
+    if (!device)
         throw EMsg(QStringLiteral("Unknown device type \"%s\"!\r\nKnown device types: %s"),
                    {sKeyword, types.Names().join(QStringLiteral(", "))}, TMsgId(0x100163), Count());
-
-    std::unique_ptr<TDevice> device = (*pCreator)(fContext);
-    device->SetName(sName);
-    device->Init(sDefinition);
     TDevice* pDevice = device.get();
     fDeviceList.emplace_back(sName, std::move(device));
     return pDevice;

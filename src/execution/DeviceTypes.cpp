@@ -2,12 +2,15 @@
 
 #include "Device.h"
 
+#include "core/MsgChannel.h"
+
 #include <algorithm>
 
 void TDeviceTypes::Register(const QString& sKeyword, const QString& sName, const QString& sVersion,
-                            TDeviceCreator aCreator, std::vector<TFunctionInfo> aFunctions)
+                            TDeviceCreator aCreator, std::vector<TFunctionInfo> aFunctions,
+                            const char* sInitTrace)
 {
-    TType type{sKeyword, {sName, sVersion}, std::move(aCreator), std::move(aFunctions)};
+    TType type{sKeyword, {sName, sVersion}, std::move(aCreator), std::move(aFunctions), sInitTrace};
     const auto it =
         std::find_if(fTypes.begin(), fTypes.end(), [&](const TType& t) { return t.sKeyword == sKeyword; });
     if (it != fTypes.end())
@@ -34,6 +37,22 @@ const TDeviceTypes::TDeviceCreator* TDeviceTypes::Creator(const QString& sKeywor
 {
     const TType* pType = Find(sKeyword);
     return pType ? &pType->Creator : nullptr;
+}
+
+std::unique_ptr<TDevice> TDeviceTypes::Make(const QString& sKeyword, const QString& sName,
+                                            const QString& sDefinition, TDeviceContext& aContext) const
+{
+    const TType* pType = Find(sKeyword);
+    if (!pType)
+        return nullptr;
+    std::unique_ptr<TDevice> device = pType->Creator(aContext);
+    device->SetName(sName);
+    if (pType->sInitTrace) {
+        device->Msg().DebugLazy(
+            [&] { return QString::fromLatin1(pType->sInitTrace) + QStringLiteral(".Init: ") + sDefinition; });
+    }
+    device->Init(sDefinition);
+    return device;
 }
 
 const TDeviceTypes::TTypeInfo* TDeviceTypes::TypeInfo(const QString& sKeyword) const

@@ -32,14 +32,21 @@ public:
         QString sVersion;
     };
 
-    // Enters a type (compared case-sensitively) with its display name and version, its creator
-    // and its functions in the order its devices enter them; a keyword entered again gets the new
-    // data and keeps its place.
+    // Enters a type (compared case-sensitively) with its display name and version, its creator,
+    // its functions in the order its devices enter them and the class name of its devices' debug
+    // line "<class>.Init: <definition>" (null: none); a keyword entered again gets the new data and
+    // keeps its place.
     void Register(const QString& sKeyword, const QString& sName, const QString& sVersion,
-                  TDeviceCreator aCreator, std::vector<TFunctionInfo> aFunctions);
+                  TDeviceCreator aCreator, std::vector<TFunctionInfo> aFunctions,
+                  const char* sInitTrace = nullptr);
     void Unregister(const QString& sKeyword);
     // The creator of sKeyword's devices, or null when no type has that keyword.
     const TDeviceCreator* Creator(const QString& sKeyword) const;
+    // Makes a device of sKeyword's type named sName and has it read its Device.Create line
+    // sDefinition, after the type's debug line (built only when a sink of aContext shows debug
+    // lines). Null for an unknown type; an error of the line passes on and the device goes.
+    std::unique_ptr<TDevice> Make(const QString& sKeyword, const QString& sName, const QString& sDefinition,
+                                  TDeviceContext& aContext) const;
     // The keywords, in registration order.
     QStringList Names() const;
     // The registered name and version of sKeyword's type, or null for an unknown type.
@@ -59,6 +66,7 @@ private:
         TTypeInfo Info;
         TDeviceCreator Creator;
         std::vector<TFunctionInfo> Functions;
+        const char* sInitTrace;
     };
     const TType* Find(const QString& sKeyword) const;
 

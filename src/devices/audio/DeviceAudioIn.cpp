@@ -96,7 +96,6 @@ TDeviceAudioIn::~TDeviceAudioIn()
 
 void TDeviceAudioIn::Init(const QString& sDefinition)
 {
-    Msg().Debug(QStringLiteral("Audio TDeviceAudioIn.Init: ") + sDefinition);
     if (!InitAudioControl(eaInput, sDefinition))
         throw EMsg(QStringLiteral("Audio input device \"%s\" not found!"), {DeviceName()}, TMsgId(0x41110A),
                    0);

@@ -30,7 +30,6 @@ TDeviceAudioOut::~TDeviceAudioOut()
 
 void TDeviceAudioOut::Init(const QString& sDefinition)
 {
-    Msg().Debug(QStringLiteral("AudioOut TDeviceAudioOut.Init: ") + sDefinition);
     if (!InitAudioControl(eaOutput, sDefinition))
         throw EMsg(QStringLiteral("Audio output device \"%s\" not found!"), {DeviceName()}, TMsgId(0x42010A),
                    0);

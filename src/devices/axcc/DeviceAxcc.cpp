@@ -74,7 +74,6 @@ TDeviceAxcc::~TDeviceAxcc()
 
 void TDeviceAxcc::Init(const QString& sDefinition)
 {
-    Msg().Debug(QStringLiteral("TDeviceAxcc.Init: ") + sDefinition);
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
     RequireFieldCount(csv, 3);
     SetTimer(ClampedTime(std::abs(qint64(csv.GetInteger(2)))), nullptr);

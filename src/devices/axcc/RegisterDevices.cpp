@@ -11,7 +11,7 @@ void RegisterDevices(TDeviceTypes& aTypes)
         TDeviceAxcc::KeyName(), QStringLiteral("AXCC - Automation Exchange COM Client"),
         QStringLiteral("V1.01.01"),
         [](TDeviceContext& aContext) { return std::make_unique<TDeviceAxcc>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceAxcc::FunctionTable()}));
+        TCmdCreateCmd::Infos({&TDeviceAxcc::FunctionTable()}), "TDeviceAxcc");
 }
 
 } // namespace axcc

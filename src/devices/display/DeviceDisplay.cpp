@@ -31,9 +31,8 @@ const TCmdCreateCmd::TTable& TDeviceDisplay::FunctionTable()
     return table;
 }
 
-void TDeviceDisplay::Init(const QString& sDefinition)
+void TDeviceDisplay::Init(const QString&)
 {
-    Msg().Debug(QStringLiteral("TDeviceDisplay.Init: ") + sDefinition);
     fPathAndFileName.clear();
 }
 

@@ -48,7 +48,6 @@ TDeviceIndicator::~TDeviceIndicator() = default;
 
 void TDeviceIndicator::Init(const QString& sDefinition)
 {
-    Msg().Debug(QStringLiteral("TDeviceIndicator.Init: ") + sDefinition);
     const TCommaSeparatedValue csv = ParameterFields(sDefinition);
     RequireFieldCount(csv, 5);
     const QString sText = csv.GetStringTrimmed(2);

@@ -26,19 +26,16 @@ bool IsStartLine(const QString& sLine)
 // ---------------------------------------------------------------------------------------------
 // TCmdIdBase
 
-TCmdIdBase::~TCmdIdBase()
-{
-    // The worker stops waiting for the lock and writes nothing more; what it hands over is dropped.
-    if (fAbort)
-        *fAbort = true;
-    if (fWorker.joinable())
-        fWorker.join();
-}
+TCmdIdBase::TCmdIdBase(TDevice* aOwner)
+    : TCommandOf(aOwner),
+      fClaim(*this, {QStringLiteral("Command execution not finished last time!"), 0x11A80A})
+{}
 
 void TCmdIdBase::StopPendingWork()
 {
-    if (fAbort)
-        *fAbort = true;
+    // The worker stops waiting for the lock and writes nothing more; what it hands over is dropped.
+    if (fClaim.Release())
+        Device().Worker().RequestStop();
 }
 
 TCommand* TCmdIdBase::Init(const QString& sParameter)
@@ -50,23 +47,23 @@ TCommand* TCmdIdBase::Init(const QString& sParameter)
     return this;
 }
 
-void TCmdIdBase::RunFileWork(std::function<TOutcome(const TAbort&)> aWork,
+void TCmdIdBase::RunFileWork(std::function<TOutcome(const TLink&)> aWork,
                              std::function<void(const TOutcome&)> aDone)
 {
-    if (fWorker.joinable())
-        fWorker.join();
-    fAbort = std::make_shared<TAbort>(false);
-    fWorker = std::thread(
-        [work = std::move(aWork), done = std::move(aDone), handOver = HandOver(), abort = fAbort] {
-            TOutcome outcome;
+    auto outcome = std::make_shared<TOutcome>();
+    fClaim.Claim([outcome, done = std::move(aDone)] { done(*outcome); });
+    RunOnWorker(
+        Device().Worker(),
+        [outcome, work = std::move(aWork)](const TLink& aLink) {
+            // The main thread reads the outcome only after the worker ended.
             try {
-                outcome = work(*abort);
-                outcome.bOk = true;
+                *outcome = work(aLink);
+                outcome->bOk = true;
             } catch (const std::exception& e) {
-                outcome.sError = ExceptionText(e);
+                outcome->sError = ExceptionText(e);
             }
-            handOver.Post([done, outcome] { done(outcome); });
-        });
+        },
+        [this] { Device().Waiter().OnResult(); });
 }
 
 void TCmdIdBase::FailWith(const QString& sError)
@@ -105,11 +102,11 @@ TCommand* TCmdIdGetNext::Init(const QString& sParameter)
     return this;
 }
 
-std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted, const TAbort& aAbort)
+std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted, const TLink& aLink)
 {
     if (!bSorted) {
         // Shared: an append of another station is either wholly there or not yet.
-        const TIdFile file(sFile, TIdFile::ELock::Shared, LockTimeoutMs(), &aAbort);
+        const TIdFile file(sFile, TIdFile::ELock::Shared, LockTimeoutMs(), &aLink);
         const QStringList& slLines = file.Lines();
         const auto last = std::find_if(slLines.rbegin(), slLines.rend(),
                                        [](const QString& s) { return !s.trimmed().isEmpty(); });
@@ -121,7 +118,7 @@ std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted, const TAb
         return iLast;
     }
 
-    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs(), &aAbort);
+    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs(), &aLink);
     const QStringList& slLines = file.Lines();
     const auto start = std::find_if(slLines.begin(), slLines.end(), IsStartLine);
     if (start == slLines.end())
@@ -141,7 +138,7 @@ std::int64_t TCmdIdGetNext::LastId(const QString& sFile, bool bSorted, const TAb
         throw EMsg(QStringLiteral("Can not read last number from %s"), {sFile}, TMsgId(0x11A40A), 0);
     QStringList slContent = slHeader.join(QStringLiteral("\r\n")).trimmed().split(QStringLiteral("\r\n"));
     slContent.append(slIds);
-    if (!aAbort)
+    if (!aLink.Stopping())
         file.Rewrite(slContent);
     return iLast;
 }
@@ -150,8 +147,8 @@ void TCmdIdGetNext::Start(const QString& sParameter)
 {
     Msg().Debug(QStringLiteral("TCmdIdGetNext.Execute: ") + sParameter);
     RunFileWork(
-        [sFile = fsSourceFile, bSorted = fbSortedList, ranges = fRanges](const TAbort& aAbort) {
-            std::int64_t iNext = LastId(sFile, bSorted, aAbort);
+        [sFile = fsSourceFile, bSorted = fbSortedList, ranges = fRanges](const TLink& aLink) {
+            std::int64_t iNext = LastId(sFile, bSorted, aLink);
             const bool bNext = ranges.Count() > 0 ? ranges.GetNextValue(iNext, 1)
                                                   : !__builtin_add_overflow(iNext, 1, &iNext);
             if (!bNext)
@@ -204,11 +201,11 @@ TCommand* TCmdIdRegister::Init(const QString& sParameter)
     return this;
 }
 
-void TCmdIdRegister::Register(const QString& sFile, const QString& sValue, const TAbort& aAbort)
+void TCmdIdRegister::Register(const QString& sFile, const QString& sValue, const TLink& aLink)
 {
     // One lock from the duplicate check through the append: no other station can slip the same
     // ID in between.
-    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs(), &aAbort);
+    TIdFile file(sFile, TIdFile::ELock::Exclusive, LockTimeoutMs(), &aLink);
     const QStringList& slLines = file.Lines();
     const QString sId = sValue.trimmed();
     for (int i = int(slLines.size()) - 1; i >= 0 && !IsStartLine(slLines[i]); --i) {
@@ -216,7 +213,7 @@ void TCmdIdRegister::Register(const QString& sFile, const QString& sValue, const
             throw EMsg(QStringLiteral("Duplicate \"%s\" at line %d!"), {sValue, i + 1}, TMsgId(0x11A714), 0);
     }
     // A cancelled step registers nothing.
-    if (aAbort)
+    if (aLink.Stopping())
         throw EError(QStringLiteral("Cancelled before the ID was registered"));
     file.Append(sValue);
 }
@@ -235,8 +232,8 @@ void TCmdIdRegister::Start(const QString& sParameter)
         return;
     }
     RunFileWork(
-        [sFile = fsSourceFile, sValue](const TAbort& aAbort) {
-            Register(sFile, sValue, aAbort);
+        [sFile = fsSourceFile, sValue](const TLink& aLink) {
+            Register(sFile, sValue, aLink);
             return TOutcome();
         },
         [this, sValue](const TOutcome& outcome) {

@@ -1,24 +1,27 @@
 #pragma once
 
+#include "DeviceSys.h"
 #include "RangeUtils.h"
 
 #include "execution/AsyncCommand.h"
+#include "execution/CommandOf.h"
+#include "execution/DeviceWaiter.h"
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <thread>
+#include <functional>
 
 namespace sys {
 
 // The serial-number commands: both read (and write) the ID file named in field 1 for the variable
-// named in field 2. The file work, lock waits included, runs on a worker thread, so the window
-// stays responsive while another station holds the file; the step concludes when it is done.
-class TCmdIdBase : public TAsyncCommand
+// named in field 2. The file work, lock waits included, runs on the device's worker, so the window
+// stays responsive while another station holds the file; the step concludes when it is done. The
+// command holds the device while its work runs, so that a cancel, or the device going, stops the
+// wait at once.
+class TCmdIdBase : public TCommandOf<TDeviceSys, TAsyncCommand>
 {
 public:
-    using TAsyncCommand::TAsyncCommand;
-    ~TCmdIdBase() override;
+    explicit TCmdIdBase(TDevice* aOwner);
     TCommand* Init(const QString& sParameter) override;
 
     const QString& SourceFile() const { return fsSourceFile; }
@@ -36,11 +39,11 @@ protected:
         QString sError;
         std::int64_t iId = 0;
     };
-    using TAbort = std::atomic<bool>;
-    // Runs aWork on the worker thread and aDone with its outcome on the main thread. aWork is
-    // told through its argument when the step was cancelled: it then writes nothing more.
-    void RunFileWork(std::function<TOutcome(const TAbort&)> aWork,
-                     std::function<void(const TOutcome&)> aDone);
+    using TLink = TWorkerThread::TLink;
+    // Runs aWork on the device's worker and aDone with its outcome on the main thread. aWork waits
+    // through the worker's link, which tells it when the step was cancelled: it then writes
+    // nothing more.
+    void RunFileWork(std::function<TOutcome(const TLink&)> aWork, std::function<void(const TOutcome&)> aDone);
     void StopPendingWork() override;
     // Concludes crFailed with the error as text and as logged message.
     void FailWith(const QString& sError);
@@ -49,8 +52,7 @@ protected:
     QString fsVariableName;
 
 private:
-    std::thread fWorker;
-    std::shared_ptr<TAbort> fAbort;
+    TDeviceClaim fClaim;
     static inline std::atomic<int> fiLockTimeoutMs{5000};
 };
 
@@ -72,7 +74,7 @@ private:
     // it; false when the ranges hold no further number.
     bool PassOverDrawnIds(std::int64_t& iId) const;
     // The last ID of the file; in sorted mode the file is rewritten sorted first.
-    static std::int64_t LastId(const QString& sFile, bool bSorted, const TAbort& aAbort);
+    static std::int64_t LastId(const QString& sFile, bool bSorted, const TLink& aLink);
 
     bool fbSortedList = false;
     TRange fRanges;
@@ -89,7 +91,7 @@ protected:
     void Start(const QString& sParameter) override;
 
 private:
-    static void Register(const QString& sFile, const QString& sValue, const TAbort& aAbort);
+    static void Register(const QString& sFile, const QString& sValue, const TLink& aLink);
 };
 
 } // namespace sys

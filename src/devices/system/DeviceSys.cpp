@@ -91,26 +91,23 @@ const TCmdCreateCmd::TTable& TDeviceSys::FunctionTable()
     return table;
 }
 
-TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext)
+TDeviceSys::TDeviceSys(TDeviceContext& aContext) : TDevice(aContext), fWorker(Msg(), "tzk-sys")
 {
     TCmdCreateCmd::AddTo(*this, FunctionTable());
 }
 
-void TDeviceSys::Init(const QString& sDefinition)
+void TDeviceSys::Init(const QString&)
 {
-    Msg().Debug(QStringLiteral("TDeviceSys.Init: ") + sDefinition);
+    // The line names the device only; its debug line comes from the registration.
+}
+
+void TDeviceSys::Released()
+{
+    fWorker.Stop();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Stateless commands: one object serves every line
-
-TCmdBeep::TCmdBeep(TDevice* aOwner) : TAsyncCommand(aOwner) {}
-
-TCmdBeep::~TCmdBeep()
-{
-    if (fPlayer.joinable())
-        fPlayer.join();
-}
 
 TCommand* TCmdBeep::CommandFor(const QString&, const QString&)
 {
@@ -119,16 +116,17 @@ TCommand* TCmdBeep::CommandFor(const QString&, const QString&)
 
 void TCmdBeep::Start(const QString&)
 {
-    // A beep cancelled while it sounded may still be finishing its last tone.
-    if (fPlayer.joinable())
-        fPlayer.join();
+    // A beep cancelled while it sounded may still be finishing its last tone: the worker waits for
+    // it before it plays these.
     IToneOutput& output = Owner()->Context().Part<IToneOutput>();
-    fPlayer = std::thread([&output, handOver = HandOver(), this] {
-        // Without a sound server the step still passes; the bell at least tells the operator.
-        if (!output.PlayTone(800, 40) || !output.PlayTone(500, 20))
-            output.Bell();
-        handOver.Post([this] { Finish(crDone); });
-    });
+    RunOnWorker(
+        Device().Worker(),
+        [&output](const TWorkerThread::TLink&) {
+            // Without a sound server the step still passes; the bell at least tells the operator.
+            if (!output.PlayTone(800, 40) || !output.PlayTone(500, 20))
+                output.Bell();
+        },
+        [this] { Finish(crDone); });
 }
 
 TCommand* TCmdShowErrorReport::CommandFor(const QString&, const QString&)

@@ -4,13 +4,14 @@
 
 #include "execution/AsyncCommand.h"
 #include "execution/CmdCreateCmd.h"
+#include "execution/CommandOf.h"
 #include "execution/Device.h"
+#include "execution/DeviceWorker.h"
 #include "execution/ProcessRunner.h"
 
 #include <QTimer>
 
 #include <memory>
-#include <thread>
 
 namespace sys {
 
@@ -27,31 +28,31 @@ public:
 
     static QString KeyName() { return QStringLiteral("SystemControl"); }
     void Init(const QString& sDefinition) override;
+    void Released() override;
 
     // The exit-code files read for this definition; a new load reads them again.
     TCmdLineExitInfo& ExitInfos() { return fExitInfos; }
+    // Where the commands' blocking work runs (the tones, the ID files): one step at a time.
+    TWorkerThread& Worker() { return fWorker; }
 
 private:
     TCmdLineExitInfo fExitInfos;
+    TDeviceWorker fWorker;
 };
 
 // Registers the family's device types with the device list: "SystemControl".
 void RegisterDevices(TDeviceTypes& aTypes);
 
-// Two short tones (800 Hz for 40 ms, 500 Hz for 20 ms); never fails the step. The tones play on a
-// worker thread, so the window stays responsive while they sound.
-class TCmdBeep : public TAsyncCommand
+// Two short tones (800 Hz for 40 ms, 500 Hz for 20 ms); never fails the step. The tones play on the
+// device's worker, so the window stays responsive while they sound.
+class TCmdBeep : public TCommandOf<TDeviceSys, TAsyncCommand>
 {
 public:
-    explicit TCmdBeep(TDevice* aOwner);
-    ~TCmdBeep() override;
+    using TCommandOf::TCommandOf;
 
 protected:
     TCommand* CommandFor(const QString& sFunctionName, const QString& sParameter) override;
     void Start(const QString& sParameter) override;
-
-private:
-    std::thread fPlayer;
 };
 
 class TCmdShowErrorReport : public TCommand

@@ -137,7 +137,7 @@ bool SameFile(int fd, const QString& sPath)
 
 } // namespace
 
-TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs, const std::atomic<bool>* pAbort)
+TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs, const TWorkerThread::TLink* pLink)
     : fsPath(sPath)
 {
     const QByteArray aPath = QFile::encodeName(sPath);
@@ -155,11 +155,6 @@ TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs, const std::a
             if (::fcntl(fiFd, F_OFD_SETLK, &lock) == 0) {
                 bLocked = true;
             } else if (errno == EACCES || errno == EAGAIN || errno == EINTR) {
-                if (pAbort && *pAbort) {
-                    ::close(fiFd);
-                    fiFd = -1;
-                    throw EError(QStringLiteral("Cancelled while waiting for the ID file"));
-                }
                 if (std::chrono::steady_clock::now() >= deadline) {
                     ::close(fiFd);
                     fiFd = -1;
@@ -167,7 +162,18 @@ TIdFile::TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs, const std::a
                                                        "than %d ms!"),
                                         {sPath, iTimeoutMs}));
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                // The lock has no wait with a time-out: poll it, in steps a stop cuts short.
+                constexpr std::chrono::milliseconds poll(10);
+                bool bStopped = false;
+                if (pLink)
+                    bStopped = pLink->WaitFor(poll);
+                else
+                    std::this_thread::sleep_for(poll);
+                if (bStopped) {
+                    ::close(fiFd);
+                    fiFd = -1;
+                    throw EError(QStringLiteral("Cancelled while waiting for the ID file"));
+                }
             } else {
                 const int iError = errno;
                 ::close(fiFd);

@@ -4,7 +4,7 @@
 #include <QStringConverter>
 #include <QStringList>
 
-#include <atomic>
+#include "core/WorkerThread.h"
 
 #include <sys/types.h>
 
@@ -24,10 +24,11 @@ public:
     };
 
     // Opens and locks the file; EError when it cannot be opened or the lock cannot be had within
-    // iTimeoutMs, or when *pAbort turns true while waiting. A file replaced while we waited for its
-    // lock is opened again.
+    // iTimeoutMs. On a worker thread, pLink is the thread's link: the wait for the lock then goes
+    // through it, so that a stop of the worker ends it at once (EError as well). A file replaced
+    // while we waited for its lock is opened again.
     TIdFile(const QString& sPath, ELock eLock, int iTimeoutMs = 5000,
-            const std::atomic<bool>* pAbort = nullptr);
+            const TWorkerThread::TLink* pLink = nullptr);
     ~TIdFile();
     TIdFile(const TIdFile&) = delete;
     TIdFile& operator=(const TIdFile&) = delete;

@@ -10,7 +10,7 @@ void RegisterDevices(TDeviceTypes& aTypes)
     aTypes.Register(
         TDeviceSys::KeyName(), QStringLiteral("System Control"), QStringLiteral("V2.20.20"),
         [](TDeviceContext& aContext) { return std::make_unique<TDeviceSys>(aContext); },
-        TCmdCreateCmd::Infos({&TDeviceSys::FunctionTable()}));
+        TCmdCreateCmd::Infos({&TDeviceSys::FunctionTable()}), "TDeviceSys");
 }
 
 } // namespace sys

@@ -4,10 +4,13 @@
 #include "devices/system/IdFile.h"
 #include "devices/system/RangeUtils.h"
 
+#include "execution/DeviceList.h"
+
 #include <QDir>
 #include <QStringEncoder>
 #include <QTimer>
 
+#include <chrono>
 #include <csignal>
 
 #include <sys/resource.h>
@@ -356,6 +359,71 @@ TEST_F(IdCommandsTest, ACancelledStepRegistersNothing)
     EXPECT_EQ(iConclusions, 0);
     EXPECT_EQ(pCmd->CmdResult(), crCancelled);
     EXPECT_EQ(Content(), QByteArray("#start\r\n1\r\n"));
+}
+
+// The definition is unloaded while a step waits for a file another station holds: the wait ends
+// at once instead of running into the lock's time-out, the step concludes once, cancelled, and
+// nothing of its work arrives later or reaches the file.
+TEST_F(IdCommandsTest, ReleasingTheDeviceEndsTheLockWaitAndConcludesOnce)
+{
+    const QString sFile = File("#sorted\r\n#start\r\n1\r\n");
+    TCmdIdBase::SetLockTimeoutMs(30000);
+    sys::RegisterDevices(TestDeviceTypes());
+    Variables().SetValue(QStringLiteral("Serial"), QStringLiteral("2"));
+    const std::pair<const char*, const char*> cases[] = {{"GetNextID", "Id"}, {"RegisterID", "Serial"}};
+    for (const auto& [sFunction, sVariable] : cases) {
+        SCOPED_TRACE(sFunction);
+        const QString sName = QString::fromLatin1(sFunction);
+        auto held = std::make_unique<TIdFile>(sFile, TIdFile::ELock::Exclusive);
+        TDeviceList& devices = fContext.Devices();
+        TCommand* pCmd =
+            devices.Append(QStringLiteral("SystemControl; Ids"))
+                ->Command(sName)
+                ->Init(sName, QStringLiteral(";") + sFile + QStringLiteral(";") + QLatin1String(sVariable));
+        int iConclusions = 0;
+        ECmdResult eResult = crUnknown;
+        pCmd->SetOnResult([&](TCommand* aSender) {
+            ++iConclusions;
+            eResult = aSender->CmdResult();
+        });
+        pCmd->Execute(QString());
+        RunEventsUntil([] { return false; }, 100);
+        ASSERT_EQ(iConclusions, 0) << "the step waits for the file";
+
+        const auto start = std::chrono::steady_clock::now();
+        devices.Clear();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+            << "the release did not wait for the lock's time-out";
+        EXPECT_EQ(iConclusions, 1);
+        EXPECT_EQ(eResult, crCancelled);
+        held.reset();
+        EXPECT_FALSE(RunEventsUntil([&iConclusions] { return iConclusions > 1; }, 300));
+        EXPECT_EQ(Content(), QByteArray("#sorted\r\n#start\r\n1\r\n"));
+    }
+}
+
+// The device's worker serves one step at a time: a second ID step of the device while one waits
+// is refused, and the waiting one goes on undisturbed.
+TEST_F(IdCommandsTest, ASecondStepWhileOneWaitsIsRefused)
+{
+    const QString sFile = File("#start\r\n1\r\n");
+    auto held = std::make_unique<TIdFile>(sFile, TIdFile::ELock::Exclusive);
+    Variables().SetValue(QStringLiteral("Serial"), QStringLiteral("2"));
+    TCommand* pWaiting = Register(sFile);
+    int iConclusions = 0;
+    pWaiting->SetOnResult([&](TCommand*) { ++iConclusions; });
+    pWaiting->Execute(QString());
+    RunEventsUntil([] { return false; }, 50);
+
+    TCommand* pSecond = GetNext(sFile);
+    EXPECT_EQ(Run(pSecond), crFailed);
+    EXPECT_EQ(pSecond->ErrorText(),
+              QStringLiteral("Command execution not finished last time!\r\nID: 11A80A:0"));
+    held.reset();
+    EXPECT_TRUE(RunEventsUntil([&iConclusions] { return iConclusions > 0; }, 3000));
+    EXPECT_EQ(iConclusions, 1);
+    EXPECT_EQ(pWaiting->CmdResult(), crDone);
+    EXPECT_EQ(Content(), QByteArray("#start\r\n1\r\n2\r\n"));
 }
 
 TEST_F(IdCommandsTest, AFileReplacedWhileWaitingIsReadAgain)

@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace sys;
@@ -398,6 +399,25 @@ public:
     std::vector<QString> calls;
     TKeyContinueEvent fKey;
 };
+
+using SysDeclarationTest = SysCommandFixture;
+
+// The device's own debug line comes from its type's registration, once, and only while a sink
+// shows debug lines.
+TEST_F(SysDeclarationTest, DeclaringTheDeviceWritesItsInitLineWhenDebugLinesAreShown)
+{
+    sys::RegisterDevices(TestDeviceTypes());
+    TDeviceList& devices = fContext.Devices();
+    devices.Append(QStringLiteral("SystemControl; Quiet"));
+    fLog.SetShowDebug(true);
+    devices.Append(QStringLiteral("SystemControl; Loud"));
+    const auto initLines = std::count_if(fLog.Lines().begin(), fLog.Lines().end(), [](const TLogLine& line) {
+        return line.sText.contains(QStringLiteral("TDeviceSys.Init: "));
+    });
+    EXPECT_EQ(initLines, 1);
+    EXPECT_TRUE(Logged(QStringLiteral(" Debug: TDeviceSys.Init: SystemControl; Loud")));
+    devices.Clear();
+}
 
 // System Control steers the run only through its device's context, so a device test needs no runner.
 TEST(DeviceSysContextTest, CommandsSteerTheRunOfTheirContext)
