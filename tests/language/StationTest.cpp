@@ -339,10 +339,18 @@ const TCmdCreateCmd::TTable& TToneDevice::Functions()
 // socket holds the device leaves that socket's tone playing.
 TEST(StationTest, SharedDeviceHearsItsHoldersRunsStartAndEnd)
 {
-    TestDeviceTypes().Register(
-        QStringLiteral("Tone"), QStringLiteral("Tone"), QStringLiteral("V1"),
-        [](TDeviceContext& aContext) { return std::make_unique<TToneDevice>(aContext); },
-        TCmdCreateCmd::Infos({&TToneDevice::Functions()}));
+    // The type is known for this test only, however it ends.
+    struct TToneType
+    {
+        TToneType()
+        {
+            TestDeviceTypes().Register(
+                QStringLiteral("Tone"), QStringLiteral("Tone"), QStringLiteral("V1"),
+                [](TDeviceContext& aContext) { return std::make_unique<TToneDevice>(aContext); },
+                TCmdCreateCmd::Infos({&TToneDevice::Functions()}));
+        }
+        ~TToneType() { TestDeviceTypes().Unregister(QStringLiteral("Tone")); }
+    } toneType;
     const struct
     {
         const char* sCase;
@@ -391,7 +399,6 @@ TEST(StationTest, SharedDeviceHearsItsHoldersRunsStartAndEnd)
         ASSERT_TRUE(fixture.AllFinished(10000));
         EXPECT_EQ(pTone->fslEvents, c.slEvents);
     }
-    TestDeviceTypes().Unregister(QStringLiteral("Tone"));
 }
 
 // Four sockets draw serial numbers from one ID file, through a shared System Control device (each
