@@ -296,11 +296,13 @@ void TSharedDevices::RunEnded(TDeviceContext& aHolder)
 {
     fRunning.erase(std::remove(fRunning.begin(), fRunning.end(), &aHolder), fRunning.end());
     for (TEntry& entry : fEntries) {
+        // A device it holds hears of the end also when the run's start never reached it (steps
+        // run one by one without a start).
         const auto told = std::find(entry.told.begin(), entry.told.end(), &aHolder);
-        if (told == entry.told.end())
-            continue;
-        entry.told.erase(told);
-        if (entry.pHolder && entry.pHolder != &aHolder)
+        const bool bTold = told != entry.told.end();
+        if (bTold)
+            entry.told.erase(told);
+        if (entry.pHolder ? entry.pHolder != &aHolder : !bTold)
             continue;
         // A free device works for the ending socket while it hears of the end: its messages go there.
         const bool bFree = !entry.pHolder;
