@@ -1,8 +1,9 @@
 // Several test sockets of one station side by side, each in a session of its own, all on the one
-// main thread: steps that wait on their own unit over TCP, a meter that the sockets share, and
-// steps that conclude at once.
+// main thread: steps that wait on their own unit over TCP, a simulated meter that the sockets
+// share, and steps that conclude at once.
 
 #include "BenchRunnerHost.h"
+#include "MeterSimulator.h"
 
 #include "core/MsgClasses.h"
 #include "devices/DeviceFamilies.h"
@@ -176,26 +177,55 @@ BENCHMARK(BM_SocketsWaitingOnTheirUnits)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// Eight sockets share one meter whose every reading takes 20 ms: 5 readings per socket, so the
-// meter's own serial time is 8 x 5 x 20 ms = 800 ms.
+// Eight sockets share one simulated multimeter on a pseudo-terminal (the tests' meter simulator):
+// each socket's test case opens it, takes three readings and closes it. The meter's serial time is
+// eight times what one socket alone takes for the same test case, measured in the same iteration
+// just before; the station should add little to it while it hands the meter from socket to socket.
 void BM_EightSocketsShareOneMeter(benchmark::State& state)
 {
-    QString sText = QStringLiteral("Device.Shared(SystemControl; Meter)\r\n"
-                                   "Test.Case(\"Measure\")\r\n{\r\n");
-    for (int r = 1; r <= 5; ++r)
-        sText += QStringLiteral("    Meter.Delay(\"Reading %1\"; 20)\r\n").arg(r);
-    sText += QStringLiteral("}\r\n");
+    constexpr int ciSockets = 8;
+    TMeterSimulator meter;
+    meter.SetFrame(TMeterSimulator::Frame(2, 12345));
+    const QString sLine = meter.Start();
+    if (sLine.isEmpty()) {
+        state.SkipWithError("no pseudo-terminal for the meter");
+        return;
+    }
+    QString sText = QStringLiteral("Set(Float; rValue)\r\nDevice.Shared(Instrument; DMM; MS8218; %1)\r\n"
+                                   "Test.Case(\"Measure\")\r\n{\r\n    DMM.Open(\"Reading on\")\r\n")
+                        .arg(sLine);
+    for (int r = 1; r <= 3; ++r)
+        sText +=
+            QStringLiteral("    DMM.Check(\"Reading %1\"; \"DC02:0.001\"; 3; 11.9; 12.6; rValue)\r\n").arg(r);
+    sText += QStringLiteral("    DMM.Close(\"Reading off\")\r\n}\r\n");
+    double rOneSocket = 0.0;
+    double rShared = 0.0;
     for (auto _ : state) {
-        TStation station(8, &Types(), nullptr);
         bool bPassed = false;
-        const double rSeconds = RunStation(station, sText, &bPassed);
+        {
+            TStation alone(1, &Types(), nullptr);
+            rOneSocket += RunStation(alone, sText, &bPassed);
+        }
+        TStation station(ciSockets, &Types(), nullptr);
+        bool bAllPassed = false;
+        const double rSeconds = RunStation(station, sText, &bAllPassed);
+        rShared += rSeconds;
         state.SetIterationTime(rSeconds);
-        state.counters["vs_serial_time"] = rSeconds / 0.8;
-        if (!bPassed)
+        if (!bPassed || !bAllPassed)
             state.SkipWithError("a socket failed");
     }
+    const double rIterations = double(state.iterations());
+    state.counters["one_socket_ms"] = 1000.0 * rOneSocket / rIterations;
+    state.counters["serial_time_ms"] = 1000.0 * ciSockets * rOneSocket / rIterations;
+    state.counters["vs_serial_time"] = rShared / (ciSockets * rOneSocket);
+    // Every socket opened the meter's line in its turn, never two at once.
+    const TMeterSimulator::TUse use = meter.Use();
+    state.counters["meter_opens"] = use.iConnections;
+    state.counters["meter_overlaps"] = use.iOverlaps;
+    if (use.iOverlaps != 0)
+        state.SkipWithError("two sockets had the meter's line open at once");
 }
-BENCHMARK(BM_EightSocketsShareOneMeter)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EightSocketsShareOneMeter)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // N sockets of 100,000 steps each that conclude at once: the steps per second of the station.
 void BM_SynchronousSteps(benchmark::State& state)

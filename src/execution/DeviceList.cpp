@@ -1,5 +1,7 @@
 #include "DeviceList.h"
 
+#include "SharedDeviceGate.h"
+
 #include "core/CommaSeparatedValue.h"
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -69,12 +71,16 @@ void TDeviceList::RunStarted()
 {
     for (const auto& entry : fDeviceList)
         CallHook(*entry.second, [](TDevice& aDevice) { aDevice.RunStarted(); });
+    if (IStationDevices* pStation = fSharedDevices.empty() ? nullptr : fContext.StationDevices())
+        pStation->RunStarted(fContext);
 }
 
 void TDeviceList::RunEnded()
 {
     for (const auto& entry : fDeviceList)
         CallHook(*entry.second, [](TDevice& aDevice) { aDevice.RunEnded(); });
+    if (IStationDevices* pStation = fSharedDevices.empty() ? nullptr : fContext.StationDevices())
+        pStation->RunEnded(fContext);
 }
 
 void TDeviceList::CallHook(TDevice& aDevice, const std::function<void(TDevice&)>& aHook)

@@ -29,14 +29,15 @@ public:
     TDevice* Append(const QString& sDefinition);
     TDevice* Device(const QString& sName) const;
     // Enters a device the station owns (declared with Device.Shared) under its name: found like
-    // the list's own devices, but neither released nor told of runs by this list.
+    // the list's own devices, but not released by this list; the station tells it of this
+    // session's runs (IStationDevices::RunStarted, RunEnded).
     void AddShared(const QString& sName, TDevice* aDevice);
     int Count() const { return int(fDeviceList.size()); }
     // Concludes the commands that still wait on a device (crCancelled), then releases and destroys
     // every device, the last declared first.
     void Clear();
 
-    // Tells every device that a run starts or has ended.
+    // Tells every device that a run starts or has ended, the shared ones through the station.
     void RunStarted();
     void RunEnded();
 

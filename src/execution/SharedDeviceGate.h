@@ -39,4 +39,12 @@ public:
     // parameters. aLoading: the session loading the line, whose variables and value log the
     // device's commands see while they are read.
     virtual TDevice& SharedDevice(const QString& sDefinition, TDeviceContext& aLoading) = 0;
+
+    // aHolder's run starts: each shared device hears of it (TDevice::RunStarted) when aHolder
+    // first takes it in this run, before the first of aHolder's steps of it runs.
+    virtual void RunStarted(TDeviceContext& aHolder) = 0;
+    // aHolder's run has ended: each shared device aHolder holds, or took in this run, hears of its
+    // end (TDevice::RunEnded) while it works for aHolder, unless another socket holds it now, whose
+    // work goes on undisturbed (the device hears of that socket's run end in turn).
+    virtual void RunEnded(TDeviceContext& aHolder) = 0;
 };

@@ -151,6 +151,7 @@ std::uint64_t TSharedDevices::Acquire(TDevice& aDevice, TDeviceContext& aHolder,
     if (Advance(iTicket, request)) {
         const std::function<void()> granted = std::move(request.granted);
         fRequests.erase(iTicket);
+        TellRunStarted(&aHolder);
         granted();
         return 0;
     }
@@ -257,7 +258,68 @@ void TSharedDevices::ReleaseAll(const TDeviceContext& aHolder)
             for (TEntry& entry : fEntries)
                 if (entry.pHolder == pHolder)
                     Bind(entry, pHolder);
+            TellRunStarted(pHolder);
             run();
         });
+    }
+}
+
+void TSharedDevices::Forget(const TDeviceContext& aHolder)
+{
+    fRunning.erase(std::remove(fRunning.begin(), fRunning.end(), &aHolder), fRunning.end());
+    for (TEntry& entry : fEntries)
+        entry.told.erase(std::remove(entry.told.begin(), entry.told.end(), &aHolder), entry.told.end());
+}
+
+void TSharedDevices::RunStarted(TDeviceContext& aHolder)
+{
+    // What a run that never reached its end left behind is forgotten.
+    Forget(aHolder);
+    fRunning.push_back(&aHolder);
+    TellRunStarted(&aHolder);
+}
+
+void TSharedDevices::TellRunStarted(const TDeviceContext* aHolder)
+{
+    if (std::find(fRunning.begin(), fRunning.end(), aHolder) == fRunning.end())
+        return;
+    for (TEntry& entry : fEntries) {
+        if (entry.pHolder != aHolder ||
+            std::find(entry.told.begin(), entry.told.end(), aHolder) != entry.told.end())
+            continue;
+        entry.told.push_back(aHolder);
+        CallHook(entry, &TDevice::RunStarted);
+    }
+}
+
+void TSharedDevices::RunEnded(TDeviceContext& aHolder)
+{
+    fRunning.erase(std::remove(fRunning.begin(), fRunning.end(), &aHolder), fRunning.end());
+    for (TEntry& entry : fEntries) {
+        // A device it holds hears of the end also when the run's start never reached it (steps
+        // run one by one without a start).
+        const auto told = std::find(entry.told.begin(), entry.told.end(), &aHolder);
+        const bool bTold = told != entry.told.end();
+        if (bTold)
+            entry.told.erase(told);
+        if (entry.pHolder ? entry.pHolder != &aHolder : !bTold)
+            continue;
+        // A free device works for the ending socket while it hears of the end: its messages go there.
+        const bool bFree = !entry.pHolder;
+        if (bFree)
+            Bind(entry, &aHolder);
+        CallHook(entry, &TDevice::RunEnded);
+        if (bFree)
+            Bind(entry, nullptr);
+    }
+}
+
+void TSharedDevices::CallHook(TEntry& aEntry, void (TDevice::*aHook)())
+{
+    // A device that fails here must not keep the run from ending, nor the other devices from hearing.
+    try {
+        (aEntry.device.get()->*aHook)();
+    } catch (const std::exception& e) {
+        aEntry.context->Msg().Error(QStringLiteral("Device \"%s\": %s"), {aEntry.sName, ExceptionText(e)});
     }
 }

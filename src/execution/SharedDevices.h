@@ -38,10 +38,15 @@ public:
     std::uint64_t Acquire(TDevice& aDevice, TDeviceContext& aHolder, const TTreeNode* aNode,
                           std::function<void()> aGranted) override;
     void CancelWait(std::uint64_t iTicket) override;
+    void RunStarted(TDeviceContext& aHolder) override;
+    void RunEnded(TDeviceContext& aHolder) override;
 
     // aHolder's test case ended (or its run): it gives back every shared device it holds, each to
     // the socket that has waited longest for it, and forgets its requests.
     void ReleaseAll(const TDeviceContext& aHolder);
+    // aHolder goes away (its runner is destroyed), maybe in the middle of a run: no device hears
+    // of that run's end any more.
+    void Forget(const TDeviceContext& aHolder);
 
     int Count() const { return int(fEntries.size()); }
     TDevice* Device(const QString& sName) const;
@@ -59,6 +64,8 @@ private:
         std::unique_ptr<TDevice> device;
         TDeviceContext* pHolder = nullptr;
         std::deque<std::uint64_t> waiting; // tickets, in the order of their arrival
+        // The sessions whose current run the device was told of (RunStarted) and not yet ended.
+        std::vector<const TDeviceContext*> told;
     };
     struct TRequest
     {
@@ -75,10 +82,16 @@ private:
     bool Advance(std::uint64_t iTicket, TRequest& aRequest);
     void Take(TEntry& aEntry, TDeviceContext* aHolder);
     void Bind(TEntry& aEntry, TDeviceContext* aHolder);
+    // Tells the devices aHolder holds of its run's start, those not told yet; just before a step
+    // of aHolder's runs.
+    void TellRunStarted(const TDeviceContext* aHolder);
+    // Calls a device's run hook; what it raises is logged in its holder's session.
+    static void CallHook(TEntry& aEntry, void (TDevice::*aHook)());
 
     std::vector<TEntry> fEntries;
     std::map<std::uint64_t, TRequest> fRequests;
     std::uint64_t fiNextTicket = 1;
+    std::vector<const TDeviceContext*> fRunning; // sessions whose run is on
     const TDeviceTypes* fpTypes;
     TRegIO* fpSettings;
     // Grants to waiting sockets run from the event loop, never inside another socket's release.

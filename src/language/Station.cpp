@@ -38,7 +38,10 @@ TProcessRunner& TStation::AttachRunner(int iSocket, IRunnerHost& aHost)
     });
     QObject::connect(&runner, &TProcessRunner::ProcessFinished, &runner,
                      [this, pContext](bool) { fShared.ReleaseAll(*pContext); });
-    QObject::connect(&runner, &QObject::destroyed, [this, pContext] { fShared.ReleaseAll(*pContext); });
+    QObject::connect(&runner, &QObject::destroyed, [this, pContext] {
+        fShared.ReleaseAll(*pContext);
+        fShared.Forget(*pContext);
+    });
     return runner;
 }
 

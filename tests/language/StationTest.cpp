@@ -7,6 +7,7 @@
 #include "core/RegIO.h"
 #include "core/VariableManager.h"
 #include "devices/system/DeviceSys.h"
+#include "execution/CmdCreateCmd.h"
 #include "execution/Job.h"
 #include "execution/ProcessRunner.h"
 #include "execution/TestTree.h"
@@ -312,6 +313,120 @@ TEST(StationTest, StopDuringSharedUseReleasesAndForgetsTheWait)
     EXPECT_EQ(pWaitedStep->Job()->ErrorText(),
               QStringLiteral("Cancelled while waiting for the shared device \"Meter\""));
     EXPECT_EQ(shared.Holder(QStringLiteral("Meter")), nullptr);
+}
+
+// A shared loudspeaker: a tone it starts plays on until the run ends, as an audio output's does.
+// It records what it hears, with the socket it works for at that moment.
+class TToneDevice : public TDevice
+{
+public:
+    explicit TToneDevice(TDeviceContext& aContext) : TDevice(aContext)
+    {
+        TCmdCreateCmd::AddTo(*this, Functions());
+    }
+    void Init(const QString&) override {}
+    void RunStarted() override { fslEvents.push_back(QStringLiteral("start %1").arg(Context().Socket())); }
+    void RunEnded() override
+    {
+        fslEvents.push_back(QStringLiteral("end %1").arg(Context().Socket()) +
+                            (fbPlaying ? QStringLiteral(" stops the tone") : QString()));
+        fbPlaying = false;
+    }
+
+    static const TCmdCreateCmd::TTable& Functions();
+    QStringList fslEvents;
+    bool fbPlaying = false;
+};
+
+class TCmdPlay : public TCommand
+{
+public:
+    using TCommand::TCommand;
+    void Execute(const QString&) override
+    {
+        auto& tone = static_cast<TToneDevice&>(*Owner());
+        tone.fbPlaying = true;
+        tone.fslEvents.push_back(QStringLiteral("play %1").arg(tone.Context().Socket()));
+        Conclude(crDone);
+    }
+
+protected:
+    TCommand* CommandFor(const QString&, const QString&) override { return this; }
+};
+
+const TCmdCreateCmd::TTable& TToneDevice::Functions()
+{
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("Tone TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x7F0163, 0x7F020A, QStringLiteral("T1")},
+        {{"Play", CreateCommand<TCmdPlay>, nullptr, {}, TCmdCreateCmd::eShared}}};
+    return table;
+}
+
+// A socket's run start and end reach the shared device it takes: the start when it first takes the
+// device in that run, the end while the device works for it. A socket whose run ends while another
+// socket holds the device leaves that socket's tone playing.
+TEST(StationTest, SharedDeviceHearsItsHoldersRunsStartAndEnd)
+{
+    // The type is known for this test only, however it ends.
+    struct TToneType
+    {
+        TToneType()
+        {
+            TestDeviceTypes().Register(
+                QStringLiteral("Tone"), QStringLiteral("Tone"), QStringLiteral("V1"),
+                [](TDeviceContext& aContext) { return std::make_unique<TToneDevice>(aContext); },
+                TCmdCreateCmd::Infos({&TToneDevice::Functions()}));
+        }
+        ~TToneType() { TestDeviceTypes().Unregister(QStringLiteral("Tone")); }
+    } toneType;
+    const struct
+    {
+        const char* sCase;
+        int iSecondWaitsMs; // socket 1's run ends at about 300 ms
+        QStringList slEvents;
+    } cases[] = {
+        {"the first socket's run ends with the speaker free",
+         600,
+         {"start 1", "play 1", "end 1 stops the tone", "start 2", "play 2", "end 2 stops the tone"}},
+        {"the first socket's run ends while the second holds the speaker",
+         50,
+         {"start 1", "play 1", "start 2", "play 2", "end 2 stops the tone"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sCase);
+        TTestDir dir;
+        const QString sFile = dir.WriteText(
+            QStringLiteral("tone.TZD"),
+            QStringLiteral("Device.Create(SystemControl; Sys)\r\n"
+                           "Device.Shared(Tone; Speaker)\r\n"
+                           "#if __Socket = 1\r\n"
+                           "Test.Case(\"Beep\")\r\n{\r\n    Speaker.Play(\"Tone on\")\r\n}\r\n"
+                           "Test.Case(\"Own\")\r\n{\r\n    Sys.Delay(\"Own work\"; 300)\r\n}\r\n"
+                           "#else\r\n"
+                           "Test.Case(\"Wait\")\r\n{\r\n    Sys.Delay(\"Socket 1 first\"; %1)\r\n}\r\n"
+                           "Test.Case(\"Beep\")\r\n{\r\n    Speaker.Play(\"Tone on\")\r\n"
+                           "    Sys.Delay(\"Listen\"; 600)\r\n}\r\n"
+                           "#endif\r\n")
+                .arg(c.iSecondWaitsMs));
+        TStationFixture fixture(2);
+        fixture.LoadAll(sFile);
+        auto* pTone =
+            dynamic_cast<TToneDevice*>(fixture.station.SharedDevices().Device(QStringLiteral("Speaker")));
+        ASSERT_NE(pTone, nullptr);
+        fixture.StartAll();
+        ASSERT_TRUE(fixture.AllFinished(10000));
+        EXPECT_EQ(pTone->fslEvents, c.slEvents);
+        EXPECT_FALSE(pTone->fbPlaying);
+        EXPECT_EQ(fixture.station.SharedDevices().Holder(QStringLiteral("Speaker")), nullptr);
+
+        // The next run is told again.
+        pTone->fslEvents.clear();
+        fixture.hosts[0]->finals.clear();
+        fixture.hosts[1]->finals.clear();
+        fixture.StartAll();
+        ASSERT_TRUE(fixture.AllFinished(10000));
+        EXPECT_EQ(pTone->fslEvents, c.slEvents);
+    }
 }
 
 // Four sockets draw serial numbers from one ID file, through a shared System Control device (each
