@@ -58,19 +58,18 @@ TDevice& TSharedDevices::SharedDevice(const QString& sDefinition, TDeviceContext
     entry.context = std::make_unique<TDeviceContext>();
     entry.context->SetTypes(fpTypes);
     entry.context->SetSettings(fpSettings);
+    // The station's own device: its wiring comes from the station's settings, whoever holds it.
+    entry.context->SetSocket(0);
     fEntries.push_back(std::move(entry));
     TEntry& added = fEntries.back();
     Bind(added, &aLoading);
     const TDeviceTypes& types = added.context->Types();
     const QString sKeyword = csv.GetValueTrimmed(0);
-    const TDeviceTypes::TDeviceCreator* pCreator = types.Creator(sKeyword);
     try {
-        if (!pCreator)
+        added.device = types.Make(sKeyword, sName, sDefinition, *added.context);
+        if (!added.device)
             throw EMsg(QStringLiteral("Unknown device type \"%s\"!\r\nKnown device types: %s"),
                        {sKeyword, types.Names().join(QStringLiteral(", "))}, TMsgId(0x100163), 0);
-        added.device = (*pCreator)(*added.context);
-        added.device->SetName(sName);
-        added.device->Init(sDefinition);
     } catch (...) {
         fEntries.pop_back();
         throw;
@@ -200,7 +199,6 @@ void TSharedDevices::Bind(TEntry& aEntry, TDeviceContext* aHolder)
     context.SetIndicators(aHolder ? aHolder->Indicators() : nullptr);
     context.SetDocuments(aHolder ? aHolder->Documents() : nullptr);
     context.SetDefinitionOpener(aHolder ? aHolder->DefinitionOpener() : nullptr);
-    context.SetSocket(aHolder ? aHolder->Socket() : 0);
     context.SetStationLedger(aHolder ? aHolder->StationLedger() : nullptr);
 }
 

@@ -2,6 +2,12 @@
 #include "StationFixture.h"
 
 #include "devices/ports/DevicePortBase.h"
+#include "devices/ports/DevicePortRs232.h"
+
+#include "core/RegIO.h"
+#include "execution/DeviceList.h"
+
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +62,36 @@ TEST(StationPortsTest, AUnitThatDisconnectsFailsItsSocketAlone)
     const QStringList slFailed = fixture.hosts[1]->finals.back().failed;
     ASSERT_EQ(slFailed.size(), 1) << slFailed.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(slFailed.front().contains(QStringLiteral("Measure"))) << slFailed.front().toStdString();
+}
+
+// A socket's own port takes its socket's wiring; a shared port is the station's and takes the
+// station's wiring, whichever socket loads it.
+TEST(StationPortsTest, SharedPortsTakeTheStationsWiring)
+{
+    ports::RegisterDevices(TestDeviceTypes());
+    TStationFixture fixture(2);
+    {
+        QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SerialPorts/COM7"), QStringLiteral("/dev/station-line"));
+        settings.setValue(QStringLiteral("Socket1/SerialPorts/COM7"), QStringLiteral("/dev/socket1-line"));
+        settings.setValue(QStringLiteral("Socket2/SerialPorts/COM7"), QStringLiteral("/dev/socket2-line"));
+    }
+    TTestDir dir;
+    const QString sFile = dir.WriteText(QStringLiteral("wiring.TZD"),
+                                        QStringLiteral("Device.Shared(RS232; Common; 500; 7; 9600; 0)\r\n"
+                                                       "Device.Create(RS232; Own; 500; 7; 9600; 0)\r\n"
+                                                       "Test.Case(\"Nothing\")\r\n{\r\n}\r\n"));
+    fixture.LoadAll(sFile);
+    const auto* pShared = dynamic_cast<const ports::TDevicePortRs232*>(
+        fixture.station.SharedDevices().Device(QStringLiteral("Common")));
+    ASSERT_TRUE(pShared);
+    EXPECT_EQ(pShared->Serial().Port(), QStringLiteral("/dev/station-line"));
+    for (int i = 1; i <= 2; ++i) {
+        const auto* pOwn = dynamic_cast<const ports::TDevicePortRs232*>(
+            fixture.station.Session(i).Context().Devices().Device(QStringLiteral("Own")));
+        ASSERT_TRUE(pOwn) << i;
+        EXPECT_EQ(pOwn->Serial().Port(), QStringLiteral("/dev/socket%1-line").arg(i));
+    }
 }
 
 } // namespace
