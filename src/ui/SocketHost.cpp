@@ -170,7 +170,8 @@ void TSocketHost::SetTestCaseHeader(const QString& sText)
 
 void TSocketHost::AddLogSeparator()
 {
-    fWindow.AddLogSeparator();
+    // Marked as the socket's, so that it stays out of the other sockets' view of the log.
+    fWindow.MsgLog().AddSeparator(QStringLiteral("[%1] ").arg(fiSocket));
 }
 
 bool TSocketHost::SkipErrors() const
