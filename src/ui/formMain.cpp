@@ -619,6 +619,8 @@ void TfrmMain::CreateDefaultDialogs()
     fDialogs.fnExtras = [this] {
         TfrmExtras extras(this);
         extras.ShowResultDatabase(fResults.get());
+        if (fStation)
+            extras.ShowSockets(fStation->Count(), TRegIO::Instance().UserFileName());
         if (fResults)
             extras.SetShowReport([this] { ShowTodaysReport(); });
         return extras.Execute(TRegIO::Instance());
