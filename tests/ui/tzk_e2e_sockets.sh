@@ -149,7 +149,10 @@ if [ -n "$screenshot" ]; then
   import -window root "$screenshot"
 fi
 
-# Socket 1 alone is stopped: Ctrl+1 selects it, F9 stops it; its final line says so.
+# Socket 1 alone is stopped: a click on the fourth tile selects socket 4, Ctrl+1 socket 1 again,
+# F9 stops it; its final line says so.
+xdotool mousemove --window "$main" $((4 + 3 * 244 + 100)) 95 click 1
+sleep 0.3
 press "$main" ctrl+1
 press "$main" F9
 wait_log "^\[1\] $stamp Info: Process stopped by user at "
