@@ -12,6 +12,7 @@
 #include "core/MsgClasses.h"
 #include "core/RegIO.h"
 #include "devices/system/DeviceSys.h"
+#include "execution/Job.h"
 #include "language/DefinitionLoader.h"
 #include "language/Station.h"
 
@@ -358,6 +359,57 @@ Test.Case("Fixture")
     EXPECT_TRUE(w.HandleKey(Qt::Key_Return, false));
     ASSERT_TRUE(RunUntil([&] { return Ended(2); }));
     EXPECT_EQ(State(2), QStringLiteral("Passed"));
+}
+
+// A break point set with a socket selected is that socket's alone: it pauses there while the
+// others run to their end; Continue goes on with it.
+TEST_F(StationWindowTest, BreakPointsAndContinueActOnTheSelectedSocket)
+{
+    TfrmMain& w = Create(4);
+    ASSERT_TRUE(w.LoadDefinitionFile(Definition(100, 100)));
+    QTest::mouseClick(&Tile(3), Qt::LeftButton);
+    TTestTree& tree3 = w.Station()->Session(3).Tree();
+    TTreeNode* pSoak3 = tree3.Node(2); // the case "Soak"
+    ASSERT_EQ(pSoak3->Text(), QStringLiteral("2. Soak"));
+    w.TreeView()->SelectNode(pSoak3);
+    w.acProcessBreak->trigger();
+    EXPECT_TRUE(pSoak3->Job()->BreakPoint());
+    for (int i : {1, 2, 4})
+        EXPECT_FALSE(w.Station()->Session(i).Tree().Node(2)->Job()->BreakPoint()) << i;
+
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(
+        RunUntil([&] { return Ended(1) && Ended(2) && Ended(4) && State(3) == QStringLiteral("Paused"); }));
+    EXPECT_EQ(w.StatusPanel(0)->text(), QStringLiteral("Paused at break point: F8 continues, F6 steps"));
+    w.TreeView()->SelectNode(pSoak3);
+    w.acProcessContinue->trigger();
+    ASSERT_TRUE(RunUntil([&] { return Ended(3); }));
+    EXPECT_EQ(State(3), QStringLiteral("Passed"));
+}
+
+// A socket that waits for a shared device says which one.
+TEST_F(StationWindowTest, ATileNamesTheSharedDeviceItsSocketWaitsFor)
+{
+    const QString sFile =
+        fDir.WriteText(QStringLiteral("shared.tzd"), QStringLiteral(R"(Device.Shared(SystemControl; Ids)
+Test.Case("Label")
+{
+#if __Socket = 1
+    Ids.Delay("Hold the label printer"; 4000)
+#else
+    Ids.Delay("Print the label"; 10)
+#endif
+}
+)"));
+    TfrmMain& w = Create(2);
+    ASSERT_TRUE(w.LoadDefinitionFile(sFile));
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] { return State(2) == QStringLiteral("Waiting for Ids"); }));
+    EXPECT_EQ(Tile(2).StateLabel()->text(), QStringLiteral("Waiting for Ids"));
+    EXPECT_EQ(State(1), QStringLiteral("Running"));
+    w.acProcessStopAll->trigger();
+    ASSERT_TRUE(RunUntil([&] { return Ended(1) && Ended(2); }));
+    EXPECT_EQ(State(1), QStringLiteral("Stopped"));
 }
 
 } // namespace
