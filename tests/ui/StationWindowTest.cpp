@@ -335,6 +335,14 @@ TEST_F(StationWindowTest, AQuestionOfOneSocketDoesNotHoldAnother)
     EXPECT_FALSE(dialogs.Waiting());
     w.acProcessStopAll->trigger();
     ASSERT_TRUE(RunUntil([&] { return Ended(1); }));
+
+    // A question still open when the window goes answers nobody: its asker is gone with it.
+    bool bAnswered = false;
+    dialogs.AskMessageBox(QStringLiteral("Fixture"), QStringLiteral("Open the lid?"), TDialogButtons::Ok,
+                          [&bAnswered](TDialogAnswer) { bAnswered = true; });
+    fWindow.reset();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bAnswered);
 }
 
 // Keys go to the socket that waits for one, when the selected socket does not.
