@@ -322,7 +322,7 @@ void TfrmMain::CreateActions()
     if (fiSockets > 1) {
         acProcessStopAll = NewAction(QStringLiteral("Stop &All"), QStringLiteral("Stop all"),
                                      QStringLiteral("Stop the test process of every socket"),
-                                     QStringLiteral("stop"), QKeySequence(Qt::SHIFT | Qt::Key_F9));
+                                     QStringLiteral("stopall"), QKeySequence(Qt::SHIFT | Qt::Key_F9));
         acProcessStopAll->setIconText(QStringLiteral("Stop all"));
         const QString sAll = QStringLiteral("Show the lines of all sockets in the protocol window");
         acViewAllSockets = NewAction(QStringLiteral("All sockets' lines"), sAll, sAll);
