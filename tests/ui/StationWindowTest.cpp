@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -418,6 +419,40 @@ Test.Case("Label")
     w.acProcessStopAll->trigger();
     ASSERT_TRUE(RunUntil([&] { return Ended(1) && Ended(2); }));
     EXPECT_EQ(State(1), QStringLiteral("Stopped"));
+}
+
+// A hand-over to another definition in one socket loads it into every socket, also into one
+// whose run was still going; the station then runs the new definition.
+TEST_F(StationWindowTest, AHandOverInOneSocketLoadsTheNextDefinitionIntoAll)
+{
+    fDir.WriteText(QStringLiteral("second.tzd"), QStringLiteral(R"(Device.Create(SystemControl; Sys)
+Test.Case("Second definition")
+{
+    Sys.Delay("Settle"; 10)
+}
+)"));
+    const QString sFirst =
+        fDir.WriteText(QStringLiteral("first.tzd"), QStringLiteral(R"(Device.Create(SystemControl; Sys)
+Test.Case("First definition")
+{
+#if __Socket = 1
+    Sys.Delay("Settle"; 200)
+    Sys.OpenTZD("Hand over"; "TZD:second.tzd"; AutoStart)
+#else
+    Sys.Delay("Soak"; 3000)
+#endif
+}
+)"));
+    TfrmMain& w = Create(2);
+    ASSERT_TRUE(w.LoadDefinitionFile(sFirst));
+    w.acProcessStart->trigger();
+    ASSERT_TRUE(RunUntil([&] {
+        return w.CurrentFileName() ==
+               QFileInfo(fDir.FilePath(QStringLiteral("second.tzd"))).absoluteFilePath();
+    }));
+    ASSERT_TRUE(RunUntil(
+        [&] { return State(1) == QStringLiteral("Passed") && State(2) == QStringLiteral("Passed"); }));
+    EXPECT_EQ(w.Station()->Session(2).Tree().Node(0)->Text(), QStringLiteral("1. Second definition"));
 }
 
 } // namespace
