@@ -125,9 +125,9 @@ void TMsgLog::LogMessage(const void* aSender, TMsgId aId, const QString& aText)
     AddLines(newLines);
 }
 
-void TMsgLog::AddSeparator()
+void TMsgLog::AddSeparator(const QString& sLabel)
 {
-    AddLines({TLogLine{QString(), eInfo}});
+    AddLines({TLogLine{sLabel, eInfo}});
 }
 
 void TMsgLog::AddLines(const std::vector<TLogLine>& aLines)

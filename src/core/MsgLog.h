@@ -54,8 +54,9 @@ public:
     const std::vector<TLogLine>& Lines() const { return fLines; }
     int Count() const { return int(fLines.size()); }
 
-    // A separator line (the start of a test process adds one).
-    void AddSeparator();
+    // A separator line (the start of a test process adds one); sLabel marks whose it is (the "[2] "
+    // of a station's socket), empty for a blank line.
+    void AddSeparator(const QString& sLabel = QString());
     void Clear();
 
     // The given lines, each followed by CR LF, as the clipboard gets them.

@@ -103,9 +103,30 @@ TMessageLogView::TMessageLogView(TMsgLog& aLog, QWidget* aParent)
     setToolTip(QStringLiteral("Information protocol window"));
     setStatusTip(toolTip());
     // The newest line always stays in view.
-    connect(fModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int, int iLast) {
-        scrollTo(fModel->index(iLast), QAbstractItemView::PositionAtTop);
+    connect(fModel, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int iFirst, int iLast) {
+                if (fShow)
+                    FilterRows(iFirst, iLast);
+                scrollTo(fModel->index(iLast), QAbstractItemView::PositionAtTop);
+            });
+    connect(fModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (fShow)
+            FilterRows(0, fModel->rowCount() - 1);
     });
+}
+
+void TMessageLogView::SetLineFilter(std::function<bool(const QString& sLine)> aShow)
+{
+    fShow = std::move(aShow);
+    FilterRows(0, fModel->rowCount() - 1);
+    if (fModel->rowCount() > 0)
+        scrollToBottom();
+}
+
+void TMessageLogView::FilterRows(int iFirst, int iLast)
+{
+    for (int iRow = iFirst; iRow <= iLast && iRow < fLog.Count(); ++iRow)
+        setRowHidden(iRow, fShow && !fShow(fLog.Lines()[std::size_t(iRow)].sText));
 }
 
 std::vector<int> TMessageLogView::SelectedRows() const

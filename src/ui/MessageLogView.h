@@ -5,6 +5,9 @@
 #include <QListView>
 #include <QStyledItemDelegate>
 
+#include <functional>
+#include <vector>
+
 class TMsgLog;
 
 // The lines of a TMsgLog as a list model; the colour of each line is its foreground role.
@@ -52,8 +55,13 @@ public:
     // The selected lines, each followed by CR LF, to the clipboard; nothing without a selection.
     bool CopySelection();
     std::vector<int> SelectedRows() const;
+    // Shows only the lines aShow accepts (a station's view of one socket); null shows all.
+    void SetLineFilter(std::function<bool(const QString& sLine)> aShow);
 
 private:
+    void FilterRows(int iFirst, int iLast);
+
     TMsgLog& fLog;
+    std::function<bool(const QString&)> fShow;
     TMessageLogModel* fModel;
 };

@@ -9,23 +9,34 @@ TDialogAnswer TWidgetOperatorDialogs::MessageBox(const QString& sCaption, const 
                                                  TDialogButtons eButtons)
 {
     QMessageBox box(fParent);
-    box.setWindowTitle(sCaption);
-    box.setText(sText);
+    Prepare(box, sCaption, sText, eButtons);
+    Show(box);
+    return Answer(box, eButtons);
+}
+
+void TWidgetOperatorDialogs::Prepare(QMessageBox& aBox, const QString& sCaption, const QString& sText,
+                                     TDialogButtons eButtons)
+{
+    aBox.setWindowTitle(sCaption);
+    aBox.setText(sText);
     switch (eButtons) {
     case TDialogButtons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Ok);
+        aBox.setStandardButtons(QMessageBox::Ok);
+        aBox.setEscapeButton(QMessageBox::Ok);
         break;
     case TDialogButtons::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setEscapeButton(QMessageBox::Cancel);
+        aBox.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        aBox.setEscapeButton(QMessageBox::Cancel);
         break;
     case TDialogButtons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        aBox.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
     }
-    Show(box);
-    switch (box.standardButton(box.clickedButton())) {
+}
+
+TDialogAnswer TWidgetOperatorDialogs::Answer(const QMessageBox& aBox, TDialogButtons eButtons)
+{
+    switch (aBox.standardButton(aBox.clickedButton())) {
     case QMessageBox::Ok:
         return TDialogAnswer::Ok;
     case QMessageBox::Yes:

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 TfrmExtras::TfrmExtras(QWidget* aParent)
@@ -96,6 +97,35 @@ void TfrmExtras::ShowResultDatabase(const TResultDatabase* aDatabase)
     lblResultDatabase->setText(aDatabase->StateText());
     connect(aDatabase, &TResultDatabase::StateChanged, lblResultDatabase,
             [this, aDatabase] { lblResultDatabase->setText(aDatabase->StateText()); });
+}
+
+void TfrmExtras::ShowSockets(int iCount, const QString& sSettingsFile)
+{
+    if (!lblSockets) {
+        auto* sockets = new QGroupBox(QStringLiteral("Test Sockets "), this);
+        auto* socketsLayout = new QVBoxLayout(sockets);
+        lblSockets = new QLabel(sockets);
+        lblSockets->setObjectName(QStringLiteral("lblSockets"));
+        lblSockets->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        socketsLayout->addWidget(lblSockets);
+        // Above the OK and Cancel buttons.
+        auto* pLayout = static_cast<QVBoxLayout*>(layout());
+        pLayout->insertWidget(pLayout->count() - 1, sockets);
+    }
+    QStringList slLines{QStringLiteral("Sockets: %1 (settings value Sockets/Count)").arg(iCount)};
+    QSettings settings(sSettingsFile, QSettings::IniFormat);
+    for (int i = 1; i <= iCount; ++i) {
+        settings.beginGroup(QStringLiteral("Socket%1").arg(i));
+        QStringList slWiring;
+        for (const QString& sKey : settings.allKeys())
+            slWiring.append(sKey + QLatin1Char('=') + settings.value(sKey).toString());
+        settings.endGroup();
+        slLines.append(QStringLiteral("Socket %1: %2")
+                           .arg(i)
+                           .arg(slWiring.isEmpty() ? QStringLiteral("the station's wiring")
+                                                   : slWiring.join(QStringLiteral(", "))));
+    }
+    lblSockets->setText(slLines.join(QLatin1Char('\n')));
 }
 
 void TfrmExtras::SetShowReport(std::function<void()> fnShow)

@@ -27,6 +27,12 @@ public:
     bool Execute(TRegIO& aSettings);
     // Shows the database's state, kept up to date while the dialog is open; null: none configured.
     void ShowResultDatabase(const TResultDatabase* aDatabase);
+    // A station of several test sockets: their count and each socket's wiring, the values of its
+    // settings group "Socket<k>" in sSettingsFile ("SerialPorts\COM3=/dev/ttyUSB1"), or that it
+    // uses the station's own. Not called with one socket, whose dialog stays without it.
+    void ShowSockets(int iCount, const QString& sSettingsFile);
+    QLabel* SocketsText() const { return lblSockets; }
+
     // "Today's Report" closes the dialog and calls fnShowReport; without one the button is off.
     void SetShowReport(std::function<void()> fnShowReport);
 
@@ -48,5 +54,6 @@ private:
     QCheckBox* cbEndOnFailure;
     QLabel* lblResultDatabase;
     QPushButton* btnShowReport;
+    QLabel* lblSockets = nullptr;
     std::function<void()> fnShowReport;
 };

@@ -8,6 +8,8 @@
 #include "MessageLogView.h"
 #include "OperatorNameBox.h"
 #include "RecentMenuFileList.h"
+#include "SocketHost.h"
+#include "SocketTile.h"
 #include "StateImages.h"
 #include "TestTreeView.h"
 #include "formErrorDlg.h"
@@ -26,6 +28,7 @@
 #include "execution/ActionCaptions.h"
 #include "execution/DeviceList.h"
 #include "execution/Job.h"
+#include "language/Station.h"
 #include "reporting/report/ReportJob.h"
 #include "reporting/results/ResultDatabase.h"
 #include "reporting/results/ResultRecorder.h"
@@ -41,6 +44,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -50,6 +54,10 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -134,6 +142,8 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
         resize(726, 519);
     }
 
+    fiSockets = fSetup.iSockets > 0 ? std::clamp(fSetup.iSockets, 1, TStation::ciMaxSockets)
+                                    : TStation::SocketCountSetting(TRegIO::Instance().UserFileName());
     if (fSetup.fLoaderFactory)
         fSession.SetLoaderFactory(fSetup.fLoaderFactory);
     TEscTaggedString::Instance().AddDefaultTags();
@@ -168,21 +178,11 @@ TfrmMain::TfrmMain(TfrmMainSetup aSetup, QWidget* aParent) : QMainWindow(aParent
     fsUiScriptHtml = fsUiReadyHtml;
     fsUiScriptErrorHtml = PageIfExists(sProgramDir, QStringLiteral("Ui/ScriptError.html"));
 
-    connect(fRunner, &TProcessRunner::ActionsChanged, this, &TfrmMain::ApplyActions);
-    connect(fRunner, &TProcessRunner::KeyWaitChanged, this, [this](bool bWaiting) {
-        // The step's label may be cut off in the tree: the status bar tells what it waits for.
-        const TTreeNode* pNode = fRunner->CurrentNode();
-        fsWaitPrompt = bWaiting && pNode ? pNode->Text() : QString();
-        ShowStatusText();
-    });
-    connect(fRunner, &TProcessRunner::PausedAtBreakPoint, this, [this] {
-        fsBreakPrompt = Format(QStringLiteral("Paused at break point: %s continues, %s steps"),
-                               {acProcessContinue->shortcut().toString(QKeySequence::NativeText),
-                                acProcessStep->shortcut().toString(QKeySequence::NativeText)});
-        ShowStatusText();
-    });
+    ConnectRunner(*fRunner);
     fTree.Clear();
     fRunner->SetProcessState(EProcessState::NothingToRun);
+    if (fiSockets > 1)
+        CreateStation();
 
     ParseCommandLine();
     if (fbDebugOn) {
@@ -203,10 +203,21 @@ TfrmMain::~TfrmMain()
 {
     fReportJob.reset();
     fResultRecorder.reset();
+    fStationRecorders.clear();
     fResults.reset();
     if (TApplication* app = TApplication::Instance())
         app->SetKeyHook(nullptr);
     fTreeView->SetTree(nullptr);
+    if (fStation) {
+        fMsgLog.SetSourceLabel(nullptr);
+        fRunner = fSession.Runner();
+        for (int i = 1; i <= fStation->Count(); ++i)
+            fStation->Session(i).DetachRunner();
+        for (int i = fStation->Count(); i >= 1; --i)
+            fStation->Session(i).ReleaseDefinition();
+        fStation.reset();
+        fSocketHosts.clear();
+    }
     fSession.DetachRunner();
     fSession.ReleaseDefinition();
     TEscTaggedString::InstanceRelease();
@@ -308,6 +319,21 @@ void TfrmMain::CreateActions()
                           QStringLiteral("Copies the selection and puts it on the Clipboard"), QString(),
                           QKeySequence(Qt::CTRL | Qt::Key_C));
     acSelectTree = NewAction(MainActionCaption(maSelectTree), QString(), QString());
+    if (fiSockets > 1) {
+        acProcessStopAll = NewAction(QStringLiteral("Stop &All"), QStringLiteral("Stop all"),
+                                     QStringLiteral("Stop the test process of every socket"),
+                                     QStringLiteral("stopall"), QKeySequence(Qt::SHIFT | Qt::Key_F9));
+        acProcessStopAll->setIconText(QStringLiteral("Stop all"));
+        const QString sAll = QStringLiteral("Show the lines of all sockets in the protocol window");
+        acViewAllSockets = NewAction(QStringLiteral("All sockets' lines"), sAll, sAll);
+        acViewAllSockets->setCheckable(true);
+        connect(acProcessStopAll, &QAction::triggered, this, [this] {
+            fStation->StopAll();
+            ApplyActions();
+            RefreshTiles();
+        });
+        connect(acViewAllSockets, &QAction::toggled, this, [this] { ApplyLogFilter(); });
+    }
     // Only reachable by shortcut: it must belong to the window to fire.
     addAction(EditCopy1);
     addAction(acSelectTree);
@@ -340,7 +366,13 @@ void TfrmMain::CreateActions()
     connect(acViewTreeViewExpant, &QAction::triggered, this, [this] { fTreeView->expandAll(); });
     connect(acViewTreeViewCollapse, &QAction::triggered, this, [this] { fTreeView->collapseAll(); });
     connect(acViewTreeViewExpandDefault, &QAction::triggered, this, [this] { fTreeView->ExpandDefault(); });
-    connect(acViewLastErrorDlg, &QAction::triggered, this, [this] { fErrorReport.ShowLastReport(); });
+    connect(acViewLastErrorDlg, &QAction::triggered, this, [this] {
+        // A socket's report goes to its tile; asked for here, it opens at once.
+        if (fStation)
+            fErrorDlg->ShowReport(CurrentErrorReport());
+        else
+            fErrorReport.ShowLastReport();
+    });
     connect(acViewListAssignedKeys, &QAction::triggered, this,
             [this] { fKeyControl->ListAssignments(fFileLabel->text().trimmed()); });
     connect(acViewMsgTrace, &QAction::toggled, this, [this](bool bOn) { fMsgLog.SetShowTrace(bOn); });
@@ -354,6 +386,9 @@ void TfrmMain::CreateActions()
         if (fDialogs.fnExtras()) {
             ApplyViewSettings();
             fErrorReport.SetActive(TRegIO::Instance().ShowErrorReportDlg());
+            if (fStation)
+                for (int i = 1; i <= fStation->Count(); ++i)
+                    fStation->Session(i).ErrorReport().SetActive(TRegIO::Instance().ShowErrorReportDlg());
         }
     });
     connect(acHelpHomePage, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl(csHomePage)); });
@@ -382,6 +417,8 @@ void TfrmMain::CreateMenusAndToolbar()
     mnuProcess->addAction(acProcessContinue);
     mnuProcess->addSeparator();
     mnuProcess->addAction(acProcessStop);
+    if (acProcessStopAll)
+        mnuProcess->addAction(acProcessStopAll);
     mnuProcess->addSeparator();
     mnuProcess->addAction(acProcessBreak);
     mnuProcess->addSeparator();
@@ -399,6 +436,10 @@ void TfrmMain::CreateMenusAndToolbar()
     mnuView->addAction(acViewKeyCodes);
     mnuView->addAction(acViewMsgTrace);
     mnuView->addAction(acViewMsgDebug);
+    if (acViewAllSockets) {
+        mnuView->addSeparator();
+        mnuView->addAction(acViewAllSockets);
+    }
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     mnuOptions->addAction(acOptionsSetOperatorName);
@@ -414,7 +455,8 @@ void TfrmMain::CreateMenusAndToolbar()
 
     connect(mnuFile, &QMenu::aboutToShow, this, [this] { CancelDefineQuery(); });
     connect(mnuView, &QMenu::aboutToShow, this, [this] {
-        acViewLastErrorDlg->setEnabled(fErrorReport.Initialized() && !fErrorReport.TestFunction().isEmpty());
+        const TErrorReport& report = CurrentErrorReport();
+        acViewLastErrorDlg->setEnabled(report.Initialized() && !report.TestFunction().isEmpty());
     });
 
     fToolBar = addToolBar(QStringLiteral("Toolbar"));
@@ -432,6 +474,8 @@ void TfrmMain::CreateMenusAndToolbar()
     fToolBar->addAction(acProcessContinue);
     fToolBar->addSeparator();
     fToolBar->addAction(acProcessStop);
+    if (acProcessStopAll)
+        fToolBar->addAction(acProcessStopAll);
     fToolBar->addSeparator();
     fToolBar->addAction(acProcessBreak);
     fToolBar->addSeparator();
@@ -503,7 +547,19 @@ void TfrmMain::CreateClientArea()
     fSplitterV->setChildrenCollapsible(false);
     fSplitterV->setStretchFactor(1, 1);
     fSplitterV->setSizes({169, 726 - 169});
-    setCentralWidget(fSplitterV);
+    if (fiSockets > 1) {
+        // The tiles above the tree and the document view, across the whole width.
+        auto* central = new QWidget(this);
+        auto* centralLayout = new QVBoxLayout(central);
+        centralLayout->setContentsMargins(0, 0, 0, 0);
+        centralLayout->setSpacing(2);
+        fSocketStrip = new TSocketStrip(fiSockets, central);
+        centralLayout->addWidget(fSocketStrip);
+        centralLayout->addWidget(fSplitterV, 1);
+        setCentralWidget(central);
+    } else {
+        setCentralWidget(fSplitterV);
+    }
 
     fStatus1 = new QLabel(this);
     fStatus2 = new QLabel(this);
@@ -563,6 +619,8 @@ void TfrmMain::CreateDefaultDialogs()
     fDialogs.fnExtras = [this] {
         TfrmExtras extras(this);
         extras.ShowResultDatabase(fResults.get());
+        if (fStation)
+            extras.ShowSockets(fStation->Count(), TRegIO::Instance().UserFileName());
         if (fResults)
             extras.SetShowReport([this] { ShowTodaysReport(); });
         return extras.Execute(TRegIO::Instance());
@@ -599,6 +657,10 @@ void TfrmMain::ParseCommandLine()
 
 void TfrmMain::ProcessAction(void (TProcessRunner::*aAction)())
 {
+    if (fStation && aAction == &TProcessRunner::Start) {
+        StartAllSockets();
+        return;
+    }
     ((*fRunner).*aAction)();
     // A triggered check item flips its own mark; the runner's state decides it.
     ApplyActions();
@@ -623,6 +685,27 @@ void TfrmMain::ApplyActions()
     mnuFile->menuAction()->setEnabled(actions.bFileMenu);
     acFileOpen->setEnabled(actions.bOpen);
     acFileReload->setEnabled(actions.bReload);
+    if (fStation) {
+        // Start serves every ready socket; a new definition waits until no socket runs.
+        bool bAnyStart = false;
+        bool bAnyStop = false;
+        bool bFiles = true;
+        for (int i = 1; i <= fStation->Count(); ++i) {
+            const TProcessRunner* pSocketRunner = fStation->Session(i).Runner();
+            if (!pSocketRunner)
+                continue; // not attached yet
+            const TProcessRunner& runner = *pSocketRunner;
+            const TProcessActions& socket = runner.Actions();
+            bAnyStart = bAnyStart || (socket.Start.bEnabled && runner.ProcessState() == EProcessState::Ready);
+            bAnyStop = bAnyStop || socket.Stop.bEnabled;
+            bFiles = bFiles && socket.bFileMenu && socket.bOpen;
+        }
+        acProcessStart->setEnabled(bAnyStart);
+        acProcessStopAll->setEnabled(bAnyStop);
+        mnuFile->menuAction()->setEnabled(bFiles);
+        acFileOpen->setEnabled(bFiles);
+        acFileReload->setEnabled(bFiles);
+    }
     fTreeView->SetRunning(actions.Start.bChecked);
     // A start ends the last run's outcome; the page changes only while it is the ready page (not
     // the definition's document, nor a page a document display navigated to).
@@ -743,10 +826,10 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     ForgetDefinitionTexts();
     setWindowTitle(csAppTitle);
     // Nothing may run a half-built tree while a define query lets events through.
-    fRunner->SetProcessState(EProcessState::NothingToRun);
+    SetProcessStates(EProcessState::NothingToRun);
 
     fbLoading = true;
-    const TLoadReport report = fSession.Load(sFile, *this);
+    const TLoadReport report = fStation ? LoadStation(sFile) : fSession.Load(sFile, *this);
     const QString sHint = Format(QStringLiteral("Loaded File: \"%s\""), {sFile});
     if (!report.sFailure.isEmpty()) {
         // A reader or preprocessor error: nothing of the definition stays.
@@ -768,7 +851,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
             TMsg::Hint(sHint);
             fTreeView->ExpandDefault();
             fMenuFileList->Insert(sFile);
-            fRunner->SetProcessState(EProcessState::Ready);
+            SetProcessStates(EProcessState::Ready);
             TMsg::Info(QStringLiteral("Test process loaded with Errors."));
         } else {
             // Emptied before the box: the status bar must not show the last step the load read
@@ -783,7 +866,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
         fTreeView->ExpandDefault();
         fMenuFileList->Insert(sFile);
         TMsg::Info(QStringLiteral("Test process loaded successfully."));
-        fRunner->SetProcessState(EProcessState::Ready);
+        SetProcessStates(EProcessState::Ready);
         if (fsUiScriptHtml != fsUiReadyHtml)
             fDocView->ShowPage(fsUiScriptHtml);
         else
@@ -791,6 +874,7 @@ bool TfrmMain::LoadDefinitionFile(const QString& sFileName)
     }
     const bool bResult = report.eOutcome == ELoadOutcome::Loaded;
     fbLoading = false;
+    RefreshTiles();
 
     if (fsPendingLoad) {
         const QString sNext = *fsPendingLoad;
@@ -851,6 +935,9 @@ void TfrmMain::FormActivate()
     }
     ApplyViewSettings();
     fErrorReport.SetActive(settings.ShowErrorReportDlg());
+    if (fStation)
+        for (int i = 1; i <= fStation->Count(); ++i)
+            fStation->Session(i).ErrorReport().SetActive(settings.ShowErrorReportDlg());
     OpenResultDatabase();
 
     if (fsParamFile) {
@@ -877,8 +964,17 @@ void TfrmMain::OpenResultDatabase()
         return;
     // Kept when its spool cannot be opened (the log says why), so that the Extras dialog says so.
     fResults = std::make_unique<TResultDatabase>(settings);
-    if (fResults->Start())
+    if (!fResults->Start())
+        return;
+    if (!fStation) {
         fResultRecorder = std::make_unique<TResultRecorder>(*fRunner, *fResults, fErrorReport);
+        return;
+    }
+    for (int i = 1; i <= fStation->Count(); ++i) {
+        TSession& session = fStation->Session(i);
+        fStationRecorders.push_back(
+            std::make_unique<TResultRecorder>(*session.Runner(), *fResults, session.ErrorReport()));
+    }
 }
 
 void TfrmMain::ShowTodaysReport()
@@ -968,6 +1064,9 @@ void TfrmMain::closeEvent(QCloseEvent* aEvent)
     if (!settings.CurrentUserSave())
         fDialogs.fnWarning(settings.LastError());
     fSession.ReleaseDefinition();
+    if (fStation)
+        for (int i = fStation->Count(); i >= 1; --i)
+            fStation->Session(i).ReleaseDefinition();
     aEvent->accept();
 }
 
@@ -987,6 +1086,9 @@ void TfrmMain::ResizeStatusPanels()
 void TfrmMain::SetOperatorName(const QString& sName)
 {
     fRunner->SetOperatorName(sName);
+    if (fStation)
+        for (int i = 1; i <= fStation->Count(); ++i)
+            fStation->Session(i).Runner()->SetOperatorName(sName);
     fStatus2->setText(QStringLiteral("Operator: ") + sName);
     ResizeStatusPanels();
 }
@@ -1026,8 +1128,9 @@ void TfrmMain::DefineQuery(QString& sText)
 bool TfrmMain::HandleKey(int iQtKey, bool bKeypad)
 {
     bool bHandled = false;
-    if (fRunner->HasKeyHook())
-        bHandled = fRunner->OfferKey(iQtKey);
+    TProcessRunner* pKeyRunner = KeyRunner();
+    if (pKeyRunner->HasKeyHook())
+        bHandled = pKeyRunner->OfferKey(iQtKey);
     if (bHandled || QApplication::activeModalWidget())
         return bHandled;
     const int iCode = VirtualKeyCode(iQtKey, bKeypad);
@@ -1148,4 +1251,225 @@ void TfrmMain::SetTestCaseHeader(const QString& sText)
 void TfrmMain::AddLogSeparator()
 {
     fMsgLog.AddSeparator();
+}
+
+void TfrmMain::ConnectRunner(TProcessRunner& aRunner)
+{
+    TProcessRunner* pRunner = &aRunner;
+    // Every socket's change may change what Start and Stop all can do.
+    connect(pRunner, &TProcessRunner::ActionsChanged, this, &TfrmMain::ApplyActions);
+    connect(pRunner, &TProcessRunner::KeyWaitChanged, this, [this, pRunner](bool bWaiting) {
+        if (pRunner != fRunner)
+            return;
+        // The step's label may be cut off in the tree: the status bar tells what it waits for.
+        const TTreeNode* pNode = fRunner->CurrentNode();
+        fsWaitPrompt = bWaiting && pNode ? pNode->Text() : QString();
+        ShowStatusText();
+    });
+    connect(pRunner, &TProcessRunner::PausedAtBreakPoint, this, [this, pRunner] {
+        if (pRunner != fRunner)
+            return;
+        fsBreakPrompt = Format(QStringLiteral("Paused at break point: %s continues, %s steps"),
+                               {acProcessContinue->shortcut().toString(QKeySequence::NativeText),
+                                acProcessStep->shortcut().toString(QKeySequence::NativeText)});
+        ShowStatusText();
+    });
+}
+
+void TfrmMain::CreateStation()
+{
+    fStation = std::make_unique<TStation>(fiSockets, fSetup.pTypes, &TRegIO::Instance());
+    auto labels = std::make_shared<std::map<const void*, QString>>();
+    for (int i = 1; i <= fStation->Count(); ++i) {
+        TSession& session = fStation->Session(i);
+        TSocketTile& tile = *fSocketStrip->Tile(i);
+        fSocketHosts.push_back(
+            std::make_unique<TSocketHost>(*this, *fStation, i, tile, fsStationDefineAnswer));
+        TSocketHost& host = *fSocketHosts.back();
+        if (fSetup.fLoaderFactory)
+            session.SetLoaderFactory(fSetup.fLoaderFactory);
+        session.Context().SetDialogs(&host.Dialogs());
+        session.Context().SetIndicators(fIndicatorStrip);
+        session.Context().SetDocuments(fDocView);
+        session.Context().SetDefinitionOpener(this);
+        session.ErrorReport().SetActive(true);
+        session.ErrorReport().Clear();
+        session.ErrorReport().SetView(&host);
+        TProcessRunner& runner = fStation->AttachRunner(i, host);
+        ConnectRunner(runner);
+        connect(&runner, &TProcessRunner::ActionsChanged, &host, &TSocketHost::Refresh);
+        connect(&runner, &TProcessRunner::NodeStarted, &host, &TSocketHost::Refresh);
+        connect(&runner, &TProcessRunner::KeyWaitChanged, &host, &TSocketHost::Refresh);
+        runner.SetProcessState(EProcessState::NothingToRun);
+        (*labels)[&session.Context().Msg()] = QStringLiteral("[%1] ").arg(i);
+
+        connect(&tile, &TSocketTile::Clicked, this, [this](int iSocket) { SelectSocket(iSocket); });
+        connect(&tile, &TSocketTile::StartClicked, this, [this](int iSocket) { StartSocket(iSocket); });
+        connect(&tile, &TSocketTile::ReportClicked, this, [this](int iSocket) {
+            SelectSocket(iSocket);
+            SocketHost(iSocket)->OpenReport();
+        });
+        if (i <= 9) {
+            auto* select = new QAction(this);
+            select->setObjectName(QStringLiteral("acSelectSocket%1").arg(i));
+            select->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + i)));
+            select->setShortcutContext(Qt::ApplicationShortcut);
+            connect(select, &QAction::triggered, this, [this, i] { SelectSocket(i); });
+            addAction(select);
+        }
+    }
+    fMsgLog.SetSourceLabel([labels](const void* aSender) {
+        const auto it = labels->find(aSender);
+        return it == labels->end() ? QString() : it->second;
+    });
+    fTileTimer = new QTimer(this);
+    fTileTimer->setInterval(1000);
+    connect(fTileTimer, &QTimer::timeout, this, &TfrmMain::RefreshTiles);
+    fTileTimer->start();
+    SelectSocket(1);
+    RefreshTiles();
+}
+
+TSocketHost* TfrmMain::SocketHost(int iSocket) const
+{
+    if (iSocket < 1 || iSocket > int(fSocketHosts.size()))
+        return nullptr;
+    return fSocketHosts[std::size_t(iSocket - 1)].get();
+}
+
+void TfrmMain::SelectSocket(int iSocket)
+{
+    TSocketHost* host = SocketHost(iSocket);
+    if (!host)
+        return;
+    if (iSocket != fiSelectedSocket) {
+        if (TSocketHost* previous = SocketHost(fiSelectedSocket))
+            previous->RememberSelection(fTreeView->SelectedNode());
+        fiSelectedSocket = iSocket;
+        TSession& session = fStation->Session(iSocket);
+        fRunner = session.Runner();
+        fTreeView->SetTree(&session.Tree());
+        fTreeView->ExpandDefault();
+        if (TTreeNode* pNode = host->RememberedSelection())
+            fTreeView->SelectNode(pNode);
+        fHeader->setText(host->Header().isEmpty() ? csNoTestCase : host->Header());
+        fSocketStrip->SetSelected(iSocket);
+        const TTreeNode* pNode = fRunner->CurrentNode();
+        fsWaitPrompt = fRunner->HasKeyHook() && pNode ? pNode->Text() : QString();
+        fsBreakPrompt.clear();
+        ApplyLogFilter();
+        ApplyActions();
+        ShowStatusText();
+    }
+    // Choosing a socket that waits for the operator brings its question to the front.
+    host->Dialogs().RaiseQuestion();
+}
+
+std::optional<QString> TfrmMain::StationOperatorName()
+{
+    const QString sKnown = fRunner->OperatorName();
+    if (!sKnown.isEmpty())
+        return sKnown;
+    const std::optional<QString> sName = AskOperatorName();
+    if (sName && !sName->trimmed().isEmpty())
+        SetOperatorName(sName->trimmed());
+    return sName;
+}
+
+bool TfrmMain::StartSocket(int iSocket)
+{
+    TSocketHost* host = SocketHost(iSocket);
+    if (!host)
+        return false;
+    const std::optional<QString> sName = StationOperatorName();
+    if (!sName || sName->trimmed().isEmpty())
+        return false;
+    const bool bStarted = host->Start();
+    ApplyActions();
+    return bStarted;
+}
+
+void TfrmMain::StartAllSockets()
+{
+    const std::optional<QString> sName = StationOperatorName();
+    if (sName && !sName->trimmed().isEmpty())
+        for (const std::unique_ptr<TSocketHost>& host : fSocketHosts)
+            host->Start();
+    ApplyActions();
+}
+
+void TfrmMain::RefreshTiles()
+{
+    for (const std::unique_ptr<TSocketHost>& host : fSocketHosts)
+        host->Refresh();
+}
+
+TLoadReport TfrmMain::LoadStation(const QString& sFile)
+{
+    TLoadReport station;
+    for (int i = 1; i <= fStation->Count(); ++i) {
+        TSocketHost& host = *SocketHost(i);
+        host.RememberSelection(nullptr);
+        TSession& session = fStation->Session(i);
+        const TLoadReport report = session.Load(sFile, host);
+        if (i == 1) {
+            station = report;
+            if (!report.sFailure.isEmpty() || report.eOutcome == ELoadOutcome::Cancelled) {
+                // Nothing of the definition stays in any socket.
+                for (int j = 2; j <= fStation->Count(); ++j)
+                    fStation->Session(j).ReleaseDefinition();
+                return station;
+            }
+        } else if (report.eOutcome != ELoadOutcome::Loaded && station.eOutcome == ELoadOutcome::Loaded) {
+            station.eOutcome = ELoadOutcome::Errors;
+            station.bRunnable = report.bRunnable;
+        }
+        if (report.bRunnable || report.eOutcome == ELoadOutcome::Loaded) {
+            fStation->Loaded(i);
+            session.Runner()->SetSkippedAtLoad(report.iSkipped);
+        }
+    }
+    return station;
+}
+
+void TfrmMain::SetProcessStates(EProcessState eState)
+{
+    if (!fStation) {
+        fRunner->SetProcessState(eState);
+        return;
+    }
+    for (int i = 1; i <= fStation->Count(); ++i)
+        fStation->Session(i).Runner()->SetProcessState(eState);
+}
+
+void TfrmMain::ApplyLogFilter()
+{
+    if (!fStation)
+        return;
+    if (acViewAllSockets->isChecked()) {
+        fLogView->SetLineFilter(nullptr);
+        return;
+    }
+    static const QRegularExpression socketLabel(QStringLiteral("^\\[\\d+\\] "));
+    const QString sOwn = QStringLiteral("[%1] ").arg(fiSelectedSocket);
+    fLogView->SetLineFilter([sOwn](const QString& sLine) {
+        return sLine.startsWith(sOwn) || !socketLabel.match(sLine).hasMatch();
+    });
+}
+
+TProcessRunner* TfrmMain::KeyRunner() const
+{
+    if (!fStation || fRunner->HasKeyHook())
+        return fRunner;
+    for (int i = 1; i <= fStation->Count(); ++i) {
+        TProcessRunner* pRunner = fStation->Session(i).Runner();
+        if (pRunner->HasKeyHook())
+            return pRunner;
+    }
+    return fRunner;
+}
+
+TErrorReport& TfrmMain::CurrentErrorReport()
+{
+    return fStation ? fStation->Session(fiSelectedSocket).ErrorReport() : fErrorReport;
 }

@@ -26,6 +26,7 @@ class QEventLoop;
 class QLabel;
 class QMenu;
 class QSplitter;
+class QTimer;
 class QToolBar;
 class TAboutBox;
 class TDocumentViewBase;
@@ -35,6 +36,9 @@ class TRecentMenuFileList;
 class TReportJob;
 class TResultDatabase;
 class TResultRecorder;
+class TSocketHost;
+class TSocketStrip;
+class TStation;
 class TTestTreeView;
 class TfrmErrorDlg;
 class TfrmFinalDlg;
@@ -54,6 +58,8 @@ struct TfrmMainSetup
     QString sProgramDir;
     // The device types definitions may create: the program's families; none when null.
     const TDeviceTypes* pTypes = nullptr;
+    // The station's test sockets; 0 takes the settings value "Sockets/Count".
+    int iSockets = 0;
 };
 
 // The modal questions and boxes of the window; tests answer them without showing anything.
@@ -156,6 +162,25 @@ public:
 
     void SetOperatorName(const QString& sName);
 
+    // A station of several test sockets: a tile per socket above the tree, the tree, the header,
+    // the process actions and the log of the selected socket. With one socket none of this exists.
+    int SocketCount() const { return fiSockets; }
+    TStation* Station() const { return fStation.get(); }
+    TSocketStrip* SocketStrip() const { return fSocketStrip; }
+    // Socket iSocket's operator face, 1 ... SocketCount(); null with one socket.
+    TSocketHost* SocketHost(int iSocket) const;
+    // 0 with one socket.
+    int SelectedSocket() const { return fiSelectedSocket; }
+    void SelectSocket(int iSocket);
+    // Starts every socket that is ready (Start, F5).
+    void StartAllSockets();
+    // Starts one socket (its tile's Start); false when it is not ready or nobody named the operator.
+    bool StartSocket(int iSocket);
+    // The one operator of the station: asked before the first start, then kept for every socket.
+    std::optional<QString> StationOperatorName();
+    // Brings every tile up to date (also once a second, for the clocks).
+    void RefreshTiles();
+
     QAction* acFileOpen;
     QAction* acFileReload;
     QAction* acFileExit;
@@ -182,6 +207,9 @@ public:
     QAction* acHelpAbout;
     QAction* EditCopy1;
     QAction* acSelectTree;
+    // Only with several sockets.
+    QAction* acProcessStopAll = nullptr;
+    QAction* acViewAllSockets = nullptr;
 
     QMenu* mnuFile;
     QMenu* mnuProcess;
@@ -219,6 +247,17 @@ private:
     // Empties the panels that show what belongs to a definition.
     void ForgetDefinitionTexts();
     void OpenResultDatabase();
+    // With several sockets: the sessions, their hosts and tiles, the selection keys.
+    void CreateStation();
+    // Connects what the window shows of a runner; it shows only the selected socket's.
+    void ConnectRunner(TProcessRunner& aRunner);
+    TLoadReport LoadStation(const QString& sFile);
+    void SetProcessStates(EProcessState eState);
+    // The log shows the selected socket's lines and the station's own; or all.
+    void ApplyLogFilter();
+    // The runner a key goes to first: the selected socket's, else one that waits for a key.
+    TProcessRunner* KeyRunner() const;
+    TErrorReport& CurrentErrorReport();
 
     TfrmMainSetup fSetup;
     TfrmMainDialogs fDialogs;
@@ -263,6 +302,16 @@ private:
     std::unique_ptr<TResultDatabase> fResults;
     std::unique_ptr<TResultRecorder> fResultRecorder;
     std::unique_ptr<TReportJob> fReportJob;
+
+    int fiSockets = 1;
+    int fiSelectedSocket = 0;
+    QString fsStationDefineAnswer;
+    // Before the station: the sessions' devices may ask while they are released.
+    std::vector<std::unique_ptr<TSocketHost>> fSocketHosts;
+    std::unique_ptr<TStation> fStation;
+    std::vector<std::unique_ptr<TResultRecorder>> fStationRecorders;
+    TSocketStrip* fSocketStrip = nullptr;
+    QTimer* fTileTimer = nullptr;
 
     std::vector<QAction*> fActionList;
     QToolBar* fToolBar = nullptr;

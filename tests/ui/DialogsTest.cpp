@@ -15,6 +15,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -259,6 +261,32 @@ TEST(ExtrasTest, CheckBoxesFollowTheSettings)
     EXPECT_FALSE(settings.EndOnFailure());
     EXPECT_TRUE(settings.ShowCmdLineInTreeView());
     EXPECT_FALSE(settings.ShowToolbarTips());
+}
+
+// A station's dialog lists its sockets with each one's own settings group; the dialog of one
+// socket has no such part.
+TEST(ExtrasTest, ShowsTheSocketsAndEachSocketsWiring)
+{
+    QTemporaryDir dir;
+    const QString sFile = dir.filePath(QStringLiteral("TZK2.ini"));
+    QFile file(sFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Sockets]\nCount=3\n[SerialPorts]\nCOM3=/dev/ttyUSB0\n"
+               "[Socket2]\nSerialPorts\\COM3=/dev/ttyUSB1\nSerialPorts\\COM4=/dev/ttyUSB2\n");
+    file.close();
+
+    TfrmExtras plain;
+    EXPECT_EQ(plain.SocketsText(), nullptr);
+    EXPECT_EQ(plain.findChildren<QGroupBox*>().size(), 3);
+
+    TfrmExtras extras;
+    extras.ShowSockets(3, sFile);
+    ASSERT_NE(extras.SocketsText(), nullptr);
+    EXPECT_EQ(extras.SocketsText()->text(),
+              QStringLiteral("Sockets: 3 (settings value Sockets/Count)\n"
+                             "Socket 1: the station's wiring\n"
+                             "Socket 2: SerialPorts/COM3=/dev/ttyUSB1, SerialPorts/COM4=/dev/ttyUSB2\n"
+                             "Socket 3: the station's wiring"));
 }
 
 TEST(ExtrasTest, ShowsWhereTheResultDatabaseStands)
