@@ -53,6 +53,10 @@ public:
     // a station of one socket is socket 1.
     int Socket() const { return fiSocket; }
     void SetSocket(int iSocket) { fiSocket = iSocket; }
+    // The socket whose settings group wires the device's ports ("Socket<k>/SerialPorts"): 0 for a
+    // device the station's sockets share, which takes the station's own wiring whoever holds it.
+    int WiringSocket() const { return fbStationWide ? 0 : fiSocket; }
+    void SetStationWide(bool bStationWide) { fbStationWide = bStationWide; }
 
     // The station's shared devices (Device.Shared); null when the session is the station's only
     // one, whose shared devices are then its own.
@@ -121,6 +125,7 @@ private:
     IDefinitionOpener* fDefinitionOpener = nullptr;
     bool fbHardwareAttached = true;
     int fiSocket = 1;
+    bool fbStationWide = false;
     IStationDevices* fStationDevices = nullptr;
     TStationLedger* fStationLedger = nullptr;
     std::optional<bool> fbEndOnFailure; // a socket's own policy

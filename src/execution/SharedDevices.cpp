@@ -59,7 +59,7 @@ TDevice& TSharedDevices::SharedDevice(const QString& sDefinition, TDeviceContext
     entry.context->SetTypes(fpTypes);
     entry.context->SetSettings(fpSettings);
     // The station's own device: its wiring comes from the station's settings, whoever holds it.
-    entry.context->SetSocket(0);
+    entry.context->SetStationWide(true);
     fEntries.push_back(std::move(entry));
     TEntry& added = fEntries.back();
     Bind(added, &aLoading);
@@ -199,6 +199,7 @@ void TSharedDevices::Bind(TEntry& aEntry, TDeviceContext* aHolder)
     context.SetIndicators(aHolder ? aHolder->Indicators() : nullptr);
     context.SetDocuments(aHolder ? aHolder->Documents() : nullptr);
     context.SetDefinitionOpener(aHolder ? aHolder->DefinitionOpener() : nullptr);
+    context.SetSocket(aHolder ? aHolder->Socket() : 0);
     context.SetStationLedger(aHolder ? aHolder->StationLedger() : nullptr);
 }
 

@@ -71,8 +71,8 @@ void TInstMS8218::Init(const QString& sConfig)
             throw EMsg(QStringLiteral("Invalid RS232 port definition: ") + sPort, TMsgId(0x310114), 0);
         fdwPortNo = std::uint32_t(iPort);
         fsPortIndication = sPort;
-        fDevice =
-            std::make_unique<TMS8218Rs232>(QString(), fContext.Settings().UserFileName(), fContext.Socket());
+        fDevice = std::make_unique<TMS8218Rs232>(QString(), fContext.Settings().UserFileName(),
+                                                 fContext.WiringSocket());
     } else if (sPort.startsWith(QLatin1Char('/'))) {
         // A serial line by its device path.
         fdwPortNo = 0;

@@ -50,7 +50,7 @@ void TDevicePortRs232::Init(const QString& sDefinition)
         if (iPort < 1 || iPort > 255)
             throw EError(Format(QStringLiteral("COM%d is not valid!"), {iPort}));
         fsPortText = QString::number(iPort);
-        fSerial->SetPort(DevicePath(Context().Settings().UserFileName(), iPort, Context().Socket()));
+        fSerial->SetPort(DevicePath(Context().Settings().UserFileName(), iPort, Context().WiringSocket()));
         SetPortId(QStringLiteral("COM%1").arg(iPort));
     }
     Msg().Trace(QStringLiteral("Device RS232: %s, %d bps, SBI=%dms, Timeout=%dms"),
