@@ -188,8 +188,14 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         sAnswers = QString::fromUtf8(file.readAll());
     }
     std::unique_ptr<TTerminalQuestions> terminal;
-    if (aOptions.sAnswersFile.isEmpty() && iInputFd >= 0 && ::isatty(iInputFd))
+    if (aOptions.sAnswersFile.isEmpty() && iInputFd >= 0 && ::isatty(iInputFd)) {
         terminal = std::make_unique<TTerminalQuestions>(iInputFd, aErr);
+        // Questions go to standard error, which shares the status line's terminal when it is one:
+        // the other sockets' output then keeps the waiting question in view below it.
+        if (aStatus && ::isatty(STDERR_FILENO))
+            terminal->SetTerminalHooks([aStatus](const QString& sPrompt) { aStatus->SetQuestion(sPrompt); },
+                                       [aStatus](bool bAtLineStart) { aStatus->QuestionGone(bAtLineStart); });
+    }
     std::vector<std::unique_ptr<TSocketFace>> faces;
     for (int i = 1; i <= iCount; ++i) {
         TOperatorAnswers answers;

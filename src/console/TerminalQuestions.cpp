@@ -58,9 +58,20 @@ void TTerminalQuestions::Interrupt()
 
 void TTerminalQuestions::Prompt(const TQuestion& aQuestion)
 {
-    fPrompt << SocketPrefix(aQuestion.iSocket)
-            << TOperatorAnswers::ConsolePrompt(aQuestion.sQuestion, aQuestion.eKind, aQuestion.allowed);
+    const QString sPrompt =
+        SocketPrefix(aQuestion.iSocket) +
+        TOperatorAnswers::ConsolePrompt(aQuestion.sQuestion, aQuestion.eKind, aQuestion.allowed);
+    fPrompt << sPrompt;
     fPrompt.flush();
+    if (fShown)
+        fShown(sPrompt);
+}
+
+void TTerminalQuestions::Gone(bool bAtLineStart)
+{
+    fbShown = false;
+    if (fGone)
+        fGone(bAtLineStart);
 }
 
 // Shows the first question and answers it with the lines typed so far, then the next one, until a
@@ -85,22 +96,21 @@ void TTerminalQuestions::Pump()
             // Nobody can answer any more, as a single socket's terminal after its input ended.
             TQuestion question = std::move(fQueue.front());
             fQueue.pop_front();
-            fbShown = false;
+            Gone(false);
             question.answered(std::nullopt);
             continue;
         }
+        Gone(true);
         const TQuestion& front = fQueue.front();
         TOperatorAnswer answer;
         const TOperatorAnswers::EConsoleParse eParse = TOperatorAnswers::ParseConsoleAnswer(
             QString::fromUtf8(*aLine), front.eKind, front.allowed, answer);
         if (eParse == TOperatorAnswers::cpInvalid) {
             fPrompt << SocketPrefix(front.iSocket) << TOperatorAnswers::ConsoleRetry(front.eKind) << Qt::endl;
-            fbShown = false;
             continue;
         }
         TQuestion question = std::move(fQueue.front());
         fQueue.pop_front();
-        fbShown = false;
         question.answered(eParse == TOperatorAnswers::cpAnswer ? std::optional<TOperatorAnswer>(answer)
                                                                : std::nullopt);
     }
@@ -119,8 +129,8 @@ bool TTerminalQuestions::EndQuestions(const std::function<bool(const TQuestion&)
         }
         if (it == fQueue.begin() && fbShown) {
             // The question on the terminal gives up its line, as Ctrl+C does at a single socket.
+            Gone(false);
             fPrompt << Qt::endl;
-            fbShown = false;
         }
         ended.push_back(std::move(*it));
         it = fQueue.erase(it);

@@ -40,6 +40,14 @@ public:
     bool Withdraw(int iSocket);
     // Ctrl+C: every question that waits ends without an answer.
     void Interrupt();
+    // aShown hears of the prompt as printed once a question is on the terminal, aGone once it has
+    // left (true when a typed line ended its line), so that the terminal's other output can keep
+    // it in view.
+    void SetTerminalHooks(std::function<void(const QString&)> aShown, std::function<void(bool)> aGone)
+    {
+        fShown = std::move(aShown);
+        fGone = std::move(aGone);
+    }
 
 private:
     struct TQuestion
@@ -53,6 +61,7 @@ private:
 
     void Pump();
     void Prompt(const TQuestion& aQuestion);
+    void Gone(bool bAtLineStart);
     void Readable();
     // Takes the questions that match out of the queue and ends them without an answer.
     bool EndQuestions(const std::function<bool(const TQuestion&)>& aWhich);
@@ -66,6 +75,8 @@ private:
     QByteArray faInput;
     bool fbInputEnded = false;
     bool fbPumping = false;
+    std::function<void(const QString&)> fShown;
+    std::function<void(bool)> fGone;
 };
 
 // One socket's operator face at the station's terminal: the questions that answer later go into
