@@ -1016,6 +1016,8 @@ TEST(TzkRunTest, SocketsAskAtTheTerminalInTurn)
     EXPECT_GT(iPassed3, iAsk1) << sOut;
     EXPECT_GT(iAnswer1, iPassed3) << sOut;
     EXPECT_GT(iAsk2, iAnswer1) << sOut;
+    // The waiting question stays in view: written again below the other sockets' lines.
+    EXPECT_GT(aOut.lastIndexOf("[1] Label: Type the serial number [SN-]: ", iAnswer1), iPassed3) << sOut;
     EXPECT_TRUE(aOut.contains("Input Passed: Expected= \"SN-????\" Input= \"SN-0001\"")) << sOut;
     EXPECT_TRUE(aOut.contains("Closed with [No]")) << sOut;
     for (const char* sLine : {"Socket 1: passed\r\n", "Socket 2: failed\r\n", "Socket 3: passed\r\n"})
