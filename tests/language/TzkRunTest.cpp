@@ -1003,9 +1003,10 @@ TEST(TzkRunTest, SocketsAskAtTheTerminalInTurn)
                   "    Sys.Delay(\"Settle\"; 50)\r\n"
                   "#endif\r\n"
                   "}\r\n");
-    const QByteArray aOut = RunInTerminal({QStringLiteral("--operator"), QStringLiteral("op1"),
-                                           QStringLiteral("--sockets"), QStringLiteral("3"), sMain},
-                                          {{"[3] Station: Passed", "SN-0001\n"}, {"[2] Check: ", "no\n"}});
+    const QByteArray aOut = RunInTerminal(
+        {QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--sockets"),
+         QStringLiteral("3"), sMain},
+        {{"[3] Steps: 1 passed, 0 failed, 0 skipped\r\n[1] Label: ", "SN-0001\n"}, {"[2] Check: ", "no\n"}});
     const std::string sOut = aOut.toStdString();
     const qsizetype iAsk1 = aOut.indexOf("[1] Label: Type the serial number [SN-]: ");
     const qsizetype iPassed3 = aOut.indexOf("[3] Station: Passed");
