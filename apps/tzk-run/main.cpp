@@ -114,8 +114,8 @@ int Run(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog& aLog, 
             options.iSockets = iSockets;
             TInterruptHandler interrupt;
             const std::unique_ptr<TResultDatabase> results = OpenResultDatabase(aOptions);
-            const int iStatus =
-                RunStation(options, aTypes, aLog, aOut, aErr, aStatus, interrupt, results.get());
+            const int iStatus = RunStation(options, aTypes, aLog, aOut, aErr, aStatus, interrupt,
+                                           results.get(), STDIN_FILENO);
             DrainResultDatabase(results.get());
             return iStatus;
         }

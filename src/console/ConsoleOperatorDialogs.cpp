@@ -1,17 +1,21 @@
 #include "ConsoleOperatorDialogs.h"
 
-#include "OperatorAnswers.h"
-
 TConsoleOperatorDialogs::TConsoleOperatorDialogs(TOperatorAnswers& aAnswers) : fAnswers(aAnswers) {}
 
-TDialogAnswer TConsoleOperatorDialogs::MessageBox(const QString& sCaption, const QString& sText,
-                                                  TDialogButtons eButtons)
+QString TConsoleOperatorDialogs::MessageQuestion(const QString& sCaption, const QString& sText)
 {
-    const QString sQuestion = sCaption.isEmpty() ? sText : sCaption + QStringLiteral(": ") + sText;
-    const std::vector<EAnswerButton> allowed = eButtons == TDialogButtons::Ok
-                                                   ? std::vector<EAnswerButton>{abOk, abYes}
-                                                   : std::vector<EAnswerButton>{abOk, abYes, abCancel, abNo};
-    const std::optional<EAnswerButton> button = fAnswers.AskButton(sQuestion, allowed, {sCaption, sText});
+    return sCaption.isEmpty() ? sText : sCaption + QStringLiteral(": ") + sText;
+}
+
+std::vector<EAnswerButton> TConsoleOperatorDialogs::AllowedButtons(TDialogButtons eButtons)
+{
+    return eButtons == TDialogButtons::Ok ? std::vector<EAnswerButton>{abOk, abYes}
+                                          : std::vector<EAnswerButton>{abOk, abYes, abCancel, abNo};
+}
+
+TDialogAnswer TConsoleOperatorDialogs::ButtonAnswer(std::optional<EAnswerButton> button,
+                                                    TDialogButtons eButtons)
+{
     if (!button)
         return TDialogAnswer::None;
     const bool bAccepted = *button == abOk || *button == abYes;
@@ -26,11 +30,25 @@ TDialogAnswer TConsoleOperatorDialogs::MessageBox(const QString& sCaption, const
     return bAccepted ? TDialogAnswer::Yes : TDialogAnswer::No;
 }
 
-std::optional<QString> TConsoleOperatorDialogs::InputBox(const QString& sCaption, const QString& sPrompt,
-                                                         const QString& sDefault)
+QString TConsoleOperatorDialogs::InputQuestion(const QString& sCaption, const QString& sPrompt,
+                                               const QString& sDefault)
 {
     QString sQuestion = sCaption.isEmpty() ? sPrompt : sCaption + QStringLiteral(": ") + sPrompt;
     if (!sDefault.isEmpty())
         sQuestion += QStringLiteral(" [") + sDefault + QLatin1Char(']');
-    return fAnswers.AskInput(sQuestion, sDefault, {sCaption, sPrompt});
+    return sQuestion;
+}
+
+TDialogAnswer TConsoleOperatorDialogs::MessageBox(const QString& sCaption, const QString& sText,
+                                                  TDialogButtons eButtons)
+{
+    return ButtonAnswer(
+        fAnswers.AskButton(MessageQuestion(sCaption, sText), AllowedButtons(eButtons), {sCaption, sText}),
+        eButtons);
+}
+
+std::optional<QString> TConsoleOperatorDialogs::InputBox(const QString& sCaption, const QString& sPrompt,
+                                                         const QString& sDefault)
+{
+    return fAnswers.AskInput(InputQuestion(sCaption, sPrompt, sDefault), sDefault, {sCaption, sPrompt});
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "OperatorAnswers.h"
 #include "execution/OperatorDialogs.h"
 
-class TOperatorAnswers;
+#include <vector>
 
 // The operator's questions in a headless run: answered from the answers file or at the terminal.
 // Without an answer a message box gives TDialogAnswer::None and an input box none, so the step
@@ -20,6 +21,13 @@ public:
                                     const QString& sDefault) override;
     // A console question is answered or not before anything else happens: nothing is ever open.
     bool CloseActiveDialog() override { return false; }
+
+    // The words of the questions, shared by every console face: "Check: LED on?", the buttons a
+    // box takes, the box's answer to a button (None without one) and "Serial: Number [SN-]".
+    static QString MessageQuestion(const QString& sCaption, const QString& sText);
+    static std::vector<EAnswerButton> AllowedButtons(TDialogButtons eButtons);
+    static TDialogAnswer ButtonAnswer(std::optional<EAnswerButton> button, TDialogButtons eButtons);
+    static QString InputQuestion(const QString& sCaption, const QString& sPrompt, const QString& sDefault);
 
 private:
     TOperatorAnswers& fAnswers;

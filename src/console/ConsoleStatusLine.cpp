@@ -78,6 +78,23 @@ void TConsoleStatusLine::Detach()
     fRunner = nullptr;
     fSummary = nullptr;
     fbSuspended = false;
+    fsQuestion.clear();
+    fbQuestionShown = false;
+}
+
+void TConsoleStatusLine::SetQuestion(const QString& sPrompt)
+{
+    fsQuestion = sPrompt;
+    fbQuestionShown = true;
+    fbAtLineStart = false;
+}
+
+void TConsoleStatusLine::QuestionGone(bool bAtLineStart)
+{
+    fsQuestion.clear();
+    fbQuestionShown = false;
+    fbAtLineStart = bAtLineStart;
+    Draw();
 }
 
 QString TConsoleStatusLine::Text() const
@@ -134,7 +151,7 @@ void TConsoleStatusLine::SetSuspended(bool bSuspended)
 
 void TConsoleStatusLine::Draw()
 {
-    if (!fbActive || fbSuspended || !fbAtLineStart)
+    if (!fbActive || fbSuspended || !fbAtLineStart || !fsQuestion.isEmpty())
         return;
     // A line longer than the terminal would wrap, and the erase would clear its last part only.
     const QString sText = Text().left(Width() - 1);
@@ -166,11 +183,21 @@ int TConsoleStatusLine::Width() const
 void TConsoleStatusLine::BeforeOutput()
 {
     Erase();
+    if (fbQuestionShown) {
+        WriteRaw(QByteArray(csErase));
+        fbQuestionShown = false;
+    }
 }
 
 void TConsoleStatusLine::AfterOutput(bool bAtLineStart)
 {
     fbAtLineStart = bAtLineStart;
+    if (!fsQuestion.isEmpty() && !fbQuestionShown && bAtLineStart) {
+        WriteRaw(fsQuestion.toUtf8());
+        fbQuestionShown = true;
+        fbAtLineStart = false;
+        return;
+    }
     Draw();
 }
 

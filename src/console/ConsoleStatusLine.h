@@ -32,6 +32,12 @@ public:
     void AttachText(std::function<QString()> aText);
     void Refresh() { Draw(); }
     void Detach();
+    // A question waits at the terminal (sPrompt, just written, "[2] Check: LED on? [yes/no]: "):
+    // it keeps the last line instead of the status line, and when other output comes it is taken
+    // away first and written again below that output.
+    void SetQuestion(const QString& sPrompt);
+    // The question has gone; bAtLineStart: its answer's line break ended its line.
+    void QuestionGone(bool bAtLineStart);
 
     // The text the line shows now; empty while no run is going on.
     QString Text() const;
@@ -61,6 +67,8 @@ private:
     bool fbSuspended = false; // a command waits for a key: its question has the terminal
     bool fbShown = false;
     bool fbAtLineStart = true;
+    QString fsQuestion;
+    bool fbQuestionShown = false;
 };
 
 // A write-only device for a terminal file descriptor that keeps the status line out of the way.

@@ -223,6 +223,27 @@ TOperatorAnswers::EConsoleParse TOperatorAnswers::ParseConsoleLine(const QString
     return cpInvalid;
 }
 
+TOperatorAnswers::EConsoleParse
+TOperatorAnswers::ParseConsoleAnswer(const QString& sLine, EAnswerKind eKind,
+                                     const std::vector<EAnswerButton>& aAllowed, TOperatorAnswer& aAnswer)
+{
+    const EConsoleParse eParse = ParseConsoleLine(sLine, eKind, aAnswer);
+    if (eParse == cpAnswer && !Fits(aAnswer, eKind, aAllowed))
+        return cpInvalid;
+    return eParse;
+}
+
+QString TOperatorAnswers::ConsolePrompt(const QString& sQuestion, EAnswerKind eKind,
+                                        const std::vector<EAnswerButton>& aAllowed)
+{
+    return sQuestion + Hint(eKind, aAllowed) + QStringLiteral(": ");
+}
+
+QString TOperatorAnswers::ConsoleRetry(EAnswerKind eKind)
+{
+    return QStringLiteral("Please answer with ") + KindName(eKind) + QLatin1Char('.');
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sources
 
@@ -446,7 +467,7 @@ std::optional<TOperatorAnswer> TOperatorAnswers::TakeFromConsole(EAnswerKind eKi
 {
     for (;;) {
         if (fPrompt) {
-            *fPrompt << sQuestion << Hint(eKind, aAllowed) << QStringLiteral(": ");
+            *fPrompt << ConsolePrompt(sQuestion, eKind, aAllowed);
             fPrompt->flush();
         }
         QString sLine;
@@ -462,19 +483,16 @@ std::optional<TOperatorAnswer> TOperatorAnswers::TakeFromConsole(EAnswerKind eKi
             break;
         }
         TOperatorAnswer answer;
-        switch (ParseConsoleLine(sLine, eKind, answer)) {
+        switch (ParseConsoleAnswer(sLine, eKind, aAllowed, answer)) {
         case cpAnswer:
-            if (Fits(answer, eKind, aAllowed))
-                return answer;
-            break;
+            return answer;
         case cpDefault:
             return std::nullopt;
         case cpInvalid:
             break;
         }
         if (fPrompt)
-            *fPrompt << QStringLiteral("Please answer with ") << KindName(eKind) << QStringLiteral(".")
-                     << Qt::endl;
+            *fPrompt << ConsoleRetry(eKind) << Qt::endl;
     }
 }
 

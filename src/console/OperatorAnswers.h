@@ -153,6 +153,15 @@ public:
         cpInvalid
     };
     static EConsoleParse ParseConsoleLine(const QString& sLine, EAnswerKind eKind, TOperatorAnswer& aAnswer);
+    // ParseConsoleLine for a question that takes only the buttons aAllowed: any other is no answer.
+    static EConsoleParse ParseConsoleAnswer(const QString& sLine, EAnswerKind eKind,
+                                            const std::vector<EAnswerButton>& aAllowed,
+                                            TOperatorAnswer& aAnswer);
+    // The words of a question at the terminal: "Check: LED on? [ok/yes/cancel/no]: ".
+    static QString ConsolePrompt(const QString& sQuestion, EAnswerKind eKind,
+                                 const std::vector<EAnswerButton>& aAllowed);
+    // What the terminal says after a line that is no answer: "Please answer with a key."
+    static QString ConsoleRetry(EAnswerKind eKind);
 
 private:
     enum EReadResult

@@ -13,6 +13,7 @@
 #include "OperatorAnswers.h"
 #include "RunCommandLine.h"
 #include "RunSummary.h"
+#include "TerminalQuestions.h"
 
 #include "core/MsgClasses.h"
 #include "core/MsgExceptions.h"
@@ -36,6 +37,8 @@
 #include <memory>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 // The "socket: k" line that opens a socket's section of an answers file; 0 for any other line.
@@ -48,14 +51,26 @@ int SectionSocket(const QString& sLine)
 }
 
 // What one socket talks to the operator with: made before the station, so that it outlives the
-// session whose devices may still ask while they are released.
+// session whose devices may still ask while they are released. With the station's terminal its
+// dialogs ask there; its other questions (the operator name, the final dialog) have no answer.
 struct TSocketFace
 {
-    TSocketFace(QTextStream& aOut, QTextStream& aErr, int iSocket, TOperatorAnswers aAnswers)
+    TSocketFace(QTextStream& aOut, QTextStream& aErr, int iSocket, TOperatorAnswers aAnswers,
+                TTerminalQuestions* pTerminal)
         : outDevice(aOut, QStringLiteral("[%1] ").arg(iSocket)), out(&outDevice),
           errDevice(aErr, QStringLiteral("[%1] ").arg(iSocket)), err(&errDevice),
           answers(std::move(aAnswers)), dialogs(answers)
-    {}
+    {
+        if (pTerminal)
+            terminalDialogs = std::make_unique<TTerminalSocketDialogs>(*pTerminal, iSocket);
+    }
+
+    IOperatorDialogs& Dialogs()
+    {
+        if (terminalDialogs)
+            return *terminalDialogs;
+        return dialogs;
+    }
 
     TPrefixedOutput outDevice;
     QTextStream out;
@@ -63,6 +78,7 @@ struct TSocketFace
     QTextStream err;
     TOperatorAnswers answers;
     TConsoleOperatorDialogs dialogs;
+    std::unique_ptr<TTerminalSocketDialogs> terminalDialogs;
 };
 
 // One socket's run: its runner's host and the observers of its runs.
@@ -155,11 +171,11 @@ qint64 TPrefixedOutput::writeData(const char* pData, qint64 iSize)
 
 int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog& aLog, QTextStream& aOut,
                QTextStream& aErr, TConsoleStatusLine* aStatus, TInterruptHandler& aInterrupt,
-               TResultDatabase* aResults)
+               TResultDatabase* aResults, int iInputFd)
 {
     const int iCount = aOptions.iSockets;
-    // Every socket answers from its own part of the answers file; without one nobody answers (a
-    // terminal cannot tell whose question it is).
+    // Every socket answers from its own part of the answers file. Without one, at a terminal, the
+    // sockets' dialogs ask there in turn; otherwise nobody answers.
     QString sAnswers;
     if (!aOptions.sAnswersFile.isEmpty()) {
         QFile file(aOptions.sAnswersFile);
@@ -170,6 +186,15 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
             return ciExitUsage;
         }
         sAnswers = QString::fromUtf8(file.readAll());
+    }
+    std::unique_ptr<TTerminalQuestions> terminal;
+    if (aOptions.sAnswersFile.isEmpty() && iInputFd >= 0 && ::isatty(iInputFd)) {
+        terminal = std::make_unique<TTerminalQuestions>(iInputFd, aErr);
+        // Questions go to standard error, which shares the status line's terminal when it is one:
+        // the other sockets' output then keeps the waiting question in view below it.
+        if (aStatus && ::isatty(STDERR_FILENO))
+            terminal->SetTerminalHooks([aStatus](const QString& sPrompt) { aStatus->SetQuestion(sPrompt); },
+                                       [aStatus](bool bAtLineStart) { aStatus->QuestionGone(bAtLineStart); });
     }
     std::vector<std::unique_ptr<TSocketFace>> faces;
     for (int i = 1; i <= iCount; ++i) {
@@ -182,7 +207,7 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
                 return ciExitUsage;
             }
         }
-        faces.push_back(std::make_unique<TSocketFace>(aOut, aErr, i, std::move(answers)));
+        faces.push_back(std::make_unique<TSocketFace>(aOut, aErr, i, std::move(answers), terminal.get()));
     }
     TConsoleIndicatorStrip indicators;
     TConsoleDocumentDisplay documents;
@@ -205,7 +230,7 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         run.iSocket = i;
         run.pSession = &session;
         run.pFace = &face;
-        session.Context().SetDialogs(&face.dialogs);
+        session.Context().SetDialogs(&face.Dialogs());
         session.Context().SetIndicators(&indicators);
         session.Context().SetDocuments(&documents);
         TConsoleLoader loader(session, aOptions.bSkipErrors);
@@ -316,6 +341,10 @@ int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog&
         runner.AttachJobs();
         runner.SetProcessState(EProcessState::Ready);
     }
+    // Ctrl+C first ends the questions at the terminal, as it ends a single socket's question.
+    if (terminal)
+        QObject::connect(&aInterrupt, &TInterruptHandler::Interrupted, terminal.get(),
+                         [&terminal](int) { terminal->Interrupt(); });
     QObject::connect(&aInterrupt, &TInterruptHandler::Interrupted, &loop, [&](int) {
         TMsg::Warning(QStringLiteral("Interrupted: stopping every socket (interrupt again to end at once)"));
         station.StopAll();

@@ -17,10 +17,11 @@ struct TRunOptions;
 // silent unit or failing command ends that socket's run alone, Ctrl+C stops every socket (each
 // still runs its final cases). Every line a socket prints starts with "[k] "; the end prints each
 // socket's outcome and "Sockets: 3 passed, 1 failed". Returns ciExitOk only when every socket
-// passed, ciExitFailed when one failed or could not be loaded.
+// passed, ciExitFailed when one failed or could not be loaded. Without an answers file and with a
+// terminal on iInputFd, the sockets' dialogs ask there one after the other (TTerminalQuestions).
 int RunStation(const TRunOptions& aOptions, const TDeviceTypes& aTypes, TMsgLog& aLog, QTextStream& aOut,
                QTextStream& aErr, TConsoleStatusLine* aStatus, TInterruptHandler& aInterrupt,
-               TResultDatabase* aResults);
+               TResultDatabase* aResults, int iInputFd);
 
 // The answers of socket iSocket from an answers file of a station: the lines before the first
 // "socket: k" line are every socket's, then the lines of its own section ("socket: k" up to the

@@ -978,3 +978,49 @@ TEST(TzkRunTest, InterruptStopsEverySocket)
     }
     EXPECT_LT(timer.elapsed(), 20000);
 }
+
+// At a terminal the sockets' questions are asked there one after the other, each with its
+// socket's number, and each socket takes its own answer; a socket without a question runs on
+// while another waits for its answer.
+TEST(TzkRunTest, SocketsAskAtTheTerminalInTurn)
+{
+    TTestDir dir;
+    const QString sMain =
+        dir.Write(QStringLiteral("station.TZD"),
+                  "Set(FileInfo; \"Station\"; \"1.0\")\r\n"
+                  "Set(String; Serial)\r\n"
+                  "Device.Create(SystemControl; Sys)\r\n"
+                  "Test.Case(\"Ask\")\r\n{\r\n"
+                  "#if __Socket = 1\r\n"
+                  "    Sys.Dialog.Input.String(\"Serial\"; \"Label\"; \"Type the serial number\"; \"SN-\"; "
+                  "\"SN-????\"; Serial)\r\n"
+                  "#endif\r\n"
+                  "#if __Socket = 2\r\n"
+                  "    Sys.Delay(\"Later\"; 200)\r\n"
+                  "    Sys.Dialog(\"LED\"; \"Check\"; \"Is the LED on?\"; ButtonYesNo)\r\n"
+                  "#endif\r\n"
+                  "#if __Socket = 3\r\n"
+                  "    Sys.Delay(\"Settle\"; 50)\r\n"
+                  "#endif\r\n"
+                  "}\r\n");
+    const QByteArray aOut = RunInTerminal(
+        {QStringLiteral("--operator"), QStringLiteral("op1"), QStringLiteral("--sockets"),
+         QStringLiteral("3"), sMain},
+        {{"[3] Steps: 1 passed, 0 failed, 0 skipped\r\n[1] Label: ", "SN-0001\n"}, {"[2] Check: ", "no\n"}});
+    const std::string sOut = aOut.toStdString();
+    const qsizetype iAsk1 = aOut.indexOf("[1] Label: Type the serial number [SN-]: ");
+    const qsizetype iPassed3 = aOut.indexOf("[3] Station: Passed");
+    const qsizetype iAnswer1 = aOut.indexOf("SN-0001\r\n");
+    const qsizetype iAsk2 = aOut.indexOf("[2] Check: Is the LED on? [ok/yes/cancel/no]: ");
+    ASSERT_GE(iAsk1, 0) << sOut;
+    // Socket 3 ended while socket 1 waited; socket 2's question came only after socket 1's answer.
+    EXPECT_GT(iPassed3, iAsk1) << sOut;
+    EXPECT_GT(iAnswer1, iPassed3) << sOut;
+    EXPECT_GT(iAsk2, iAnswer1) << sOut;
+    // The waiting question stays in view: written again below the other sockets' lines.
+    EXPECT_GT(aOut.lastIndexOf("[1] Label: Type the serial number [SN-]: ", iAnswer1), iPassed3) << sOut;
+    EXPECT_TRUE(aOut.contains("Input Passed: Expected= \"SN-????\" Input= \"SN-0001\"")) << sOut;
+    EXPECT_TRUE(aOut.contains("Closed with [No]")) << sOut;
+    for (const char* sLine : {"Socket 1: passed\r\n", "Socket 2: failed\r\n", "Socket 3: passed\r\n"})
+        EXPECT_TRUE(aOut.contains(sLine)) << sLine << "\n" << sOut;
+}
