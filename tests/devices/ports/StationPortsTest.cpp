@@ -73,14 +73,16 @@ TEST(StationPortsTest, AUnitThatDisconnectsFailsItsSocketAlone)
 TEST(StationPortsTest, SharedPortsTakeTheStationsWiring)
 {
     ports::RegisterDevices(TestDeviceTypes());
+    TTestDir dir;
     TStationFixture fixture(2);
+    // Settings of this test alone: the wiring must not reach the tests after it.
+    TRegIO::Instance().SetUserFileName(dir.FilePath(QStringLiteral("wiring.ini")));
     {
         QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
         settings.setValue(QStringLiteral("SerialPorts/COM7"), QStringLiteral("/dev/station-line"));
         settings.setValue(QStringLiteral("Socket1/SerialPorts/COM7"), QStringLiteral("/dev/socket1-line"));
         settings.setValue(QStringLiteral("Socket2/SerialPorts/COM7"), QStringLiteral("/dev/socket2-line"));
     }
-    TTestDir dir;
     const QString sFile = dir.WriteText(QStringLiteral("wiring.TZD"),
                                         QStringLiteral("Device.Shared(RS232; Common; 500; 7; 9600; 0)\r\n"
                                                        "Device.Create(RS232; Own; 500; 7; 9600; 0)\r\n"
