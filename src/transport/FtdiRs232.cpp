@@ -1,6 +1,6 @@
 #include "FtdiRs232.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 
 #include <chrono>
@@ -12,7 +12,7 @@ namespace ports {
 // ---------------------------------------------------------------------------------------------
 // TFtdiRs232
 
-TFtdiRs232::TFtdiRs232(IFtdiLibrary& aLibrary) : TFtdiD2xx(aLibrary) {}
+TFtdiRs232::TFtdiRs232(IFtdiLibrary& aLibrary, TMsgChannel& aMsg) : TFtdiD2xx(aLibrary), fMsg(aMsg) {}
 
 TFtdiRs232::~TFtdiRs232()
 {
@@ -54,7 +54,7 @@ void TFtdiRs232::Poll(const TWorkerThread::TLink& aLink, int iModem)
                 aLink.PostToMain([this] { PollerRxData(); });
         } catch (const std::exception& e) {
             const QString sText = ExceptionText(e);
-            aLink.PostToMain([sText] { TMsg::Error(QStringLiteral("FTDI event thread: %s"), {sText}); });
+            aLink.PostToMain([this, sText] { fMsg.Error(QStringLiteral("FTDI event thread: %s"), {sText}); });
         }
     }
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+class TMsgChannel;
+
 namespace ports {
 
 // The step at which opening a converter stopped; eoOpened is success.
@@ -61,8 +63,9 @@ class TFtdiRs232 : public TFtdiD2xx
 public:
     static constexpr int ciPollIntervalMs = 50;
 
-    // Create on the main thread: the events are raised there.
-    explicit TFtdiRs232(IFtdiLibrary& aLibrary);
+    // Create on the main thread: the events are raised there. aMsg: where the converter reports
+    // (its device's session).
+    TFtdiRs232(IFtdiLibrary& aLibrary, TMsgChannel& aMsg);
     ~TFtdiRs232() override;
 
     // Closes first if open, then opens the converter aDeviceId names (aFlag: ciFtdiOpenBy...;
@@ -109,6 +112,8 @@ public:
     std::function<void(TFtdiRs232* aSender)> OnError;
 
 private:
+    TMsgChannel& fMsg;
+
     EDeviceOpenSteps OpenConverter(const QString& aDeviceId, int aFlag,
                                    std::unique_ptr<IFtdiConverter>& aConverter);
     // The poller's body: every poll interval, what the converter received and its modem lines.

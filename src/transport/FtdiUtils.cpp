@@ -1,6 +1,6 @@
 #include "FtdiUtils.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
@@ -50,7 +50,7 @@ bool TFtdiDetector::Fail(const QString& sText)
     return false;
 }
 
-bool TFtdiDetector::LoadList()
+bool TFtdiDetector::LoadList(TMsgChannel* aMsg)
 {
     if (fbLoaded)
         return true;
@@ -60,17 +60,21 @@ bool TFtdiDetector::LoadList()
         return false;
     fbLoaded = true;
     for (int i = 0; i < fDeviceList->Count(); ++i) {
-        if (fDeviceList->AccessDenied(i))
-            TMsg::Warning(QStringLiteral("FTDI converter at USB%.4x: %s"),
-                          {fDeviceList->LocId(i), FtdiAccessHint()});
+        if (!fDeviceList->AccessDenied(i))
+            continue;
+        const QString sFormat = QStringLiteral("FTDI converter at USB%.4x: %s");
+        if (aMsg)
+            aMsg->Warning(sFormat, {fDeviceList->LocId(i), FtdiAccessHint()});
+        else
+            TMsg::Warning(sFormat, {fDeviceList->LocId(i), FtdiAccessHint()});
     }
     return true;
 }
 
-bool TFtdiDetector::Find(const QString& sName)
+bool TFtdiDetector::Find(const QString& sName, TMsgChannel* aMsg)
 {
     FsErrorText.clear();
-    if (!LoadList())
+    if (!LoadList(aMsg))
         return Fail(QStringLiteral("No FTDI devices available!"));
     int iIndex = -1;
     if (sName.startsWith(QLatin1String("USB"))) {

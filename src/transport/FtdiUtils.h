@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+class TMsgChannel;
+
 namespace ports {
 
 // Finds a converter by its identification in a definition: "USB" and a hexadecimal location id,
@@ -24,8 +26,10 @@ public:
     static void InstanceRelease();
 
     // True when a converter matches sName; its serial number, location id and indication are
-    // then kept. False with the reason in ErrorText.
-    bool Find(const QString& sName);
+    // then kept. False with the reason in ErrorText. The find that reads the list reports the
+    // converters it may not use through aMsg (the device's session); the detector is shared by
+    // the whole process, so a caller without a session passes null and the lines go to TMsg.
+    bool Find(const QString& sName, TMsgChannel* aMsg = nullptr);
     // What Find would refuse in sName whatever converters are attached ("USB" and a location id,
     // "SN:" or "DS:" and a search text); empty when the form is right. A check without the
     // station's converters stops here.
@@ -39,7 +43,7 @@ public:
     const TFtdiD2xxDeviceList& DeviceList() const { return *fDeviceList; }
 
 private:
-    bool LoadList();
+    bool LoadList(TMsgChannel* aMsg);
     bool Fail(const QString& sText);
 
     std::unique_ptr<TFtdiD2xxDeviceList> fDeviceList;

@@ -1,6 +1,6 @@
 #include "Serial.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
@@ -30,7 +30,7 @@ QString TSerial::ComPortPath(const QString& sSettingsFile, int iNumber, int iSoc
     return sPath.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(iNumber - 1) : sPath;
 }
 
-TSerial::TSerial()
+TSerial::TSerial(TMsgChannel& aMsg) : fMsg(aMsg)
 {
     fWriteWatch.setSingleShot(true);
     fWriteWatch.setTimerType(Qt::PreciseTimer);
@@ -191,7 +191,7 @@ void TSerial::ReportError(int iCode)
         break;
     case neDialog:
         // Nothing below the window shows dialogs: the message log carries the error.
-        TMsg::Error(QStringLiteral("Serial port %s: error %d"), {FPort, iCode});
+        fMsg.Error(QStringLiteral("Serial port %s: error %d"), {FPort, iCode});
         break;
     case neNone:
         break;

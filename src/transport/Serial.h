@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class TMsgChannel;
+
 namespace ports {
 
 enum eParity : std::uint8_t
@@ -81,7 +83,8 @@ public:
     // The longest message collected between a start and an end byte.
     static constexpr int ciMessageLimit = 4096;
 
-    TSerial();
+    // aMsg: where the line reports its errors when told to (its device's session).
+    explicit TSerial(TMsgChannel& aMsg);
     ~TSerial();
 
     TSerial(const TSerial&) = delete;
@@ -173,6 +176,7 @@ private:
     bool FbOperating = false;
     bool fbQuiet = false; // errors of optional line settings are not the port's errors
 
+    TMsgChannel& fMsg;
     std::unique_ptr<QSerialPort> fPort;
     QTimer fWriteWatch;
 };

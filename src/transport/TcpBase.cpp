@@ -1,6 +1,6 @@
 #include "TcpBase.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
@@ -15,7 +15,7 @@ namespace ports {
 // ---------------------------------------------------------------------------------------------
 // TTcpBase
 
-TTcpBase::TTcpBase(const QString& aMsgPrefix) : fsMsgPrefix(aMsgPrefix) {}
+TTcpBase::TTcpBase(TMsgChannel& aMsg, const QString& aMsgPrefix) : fMsg(aMsg), fsMsgPrefix(aMsgPrefix) {}
 
 void TTcpBase::SetState(int iState)
 {
@@ -31,7 +31,7 @@ void TTcpBase::Trace(const QString& sText) const
     if (OnConnectionTrace)
         OnConnectionTrace(fsMsgPrefix + sText);
     else
-        TMsg::Trace(fsMsgPrefix + sText);
+        fMsg.Trace(fsMsgPrefix + sText);
 }
 
 int TTcpBase::SocketErrorCode(QAbstractSocket::SocketError eError)
@@ -71,8 +71,8 @@ int TTcpBase::SocketErrorCode(QAbstractSocket::SocketError eError)
 // ---------------------------------------------------------------------------------------------
 // TTcpBaseClient
 
-TTcpBaseClient::TTcpBaseClient(const QString& aMsgPrefix)
-    : TTcpBase(aMsgPrefix), fCSocket(std::make_unique<QTcpSocket>())
+TTcpBaseClient::TTcpBaseClient(TMsgChannel& aMsg, const QString& aMsgPrefix)
+    : TTcpBase(aMsg, aMsgPrefix), fCSocket(std::make_unique<QTcpSocket>())
 {
     QTcpSocket* pSocket = fCSocket.get();
     // The read side drains the socket at every notification; the bound keeps a peer that sends
@@ -182,18 +182,18 @@ bool TTcpBaseClient::Pending() const
 void TTcpBaseClient::CSRead()
 {
     const QByteArray data = fCSocket->readAll();
-    TMsg::Info(QStringLiteral("TTcpBaseClient.CSRead: ") + QString::fromLatin1(DumpHead(data)) +
+    Msg().Info(QStringLiteral("TTcpBaseClient.CSRead: ") + QString::fromLatin1(DumpHead(data)) +
                DumpRest(data));
 }
 
 bool TTcpBaseClient::Send(const QByteArray& aStream)
 {
     if (State() != ciEstablished) {
-        TMsg::Error(MsgPrefix() + QStringLiteral("Invalid state (%d) to send data"), {State()});
+        Msg().Error(MsgPrefix() + QStringLiteral("Invalid state (%d) to send data"), {State()});
         return false;
     }
     if (fCSocket->write(aStream) != aStream.size()) {
-        TMsg::Error(MsgPrefix() + QStringLiteral("Send data failed!"));
+        Msg().Error(MsgPrefix() + QStringLiteral("Send data failed!"));
         return false;
     }
     return true;
@@ -208,11 +208,11 @@ void TTcpClient::CSRead()
     FRxData.resize(int(iSize));
     const qint64 iRead = Socket().read(FRxData.data(), iSize);
     if (iRead != iSize) {
-        TMsg::Error(MsgPrefix() + QStringLiteral("Rx length %d <> %d read buffer!"), {iSize, iRead});
+        Msg().Error(MsgPrefix() + QStringLiteral("Rx length %d <> %d read buffer!"), {iSize, iRead});
         FRxData.resize(int(std::max<qint64>(iRead, 0)));
     }
     if (DebugOn())
-        TMsg::Debug(MsgPrefix() + QStringLiteral("Rx ") + QString::fromLatin1(DumpHead(FRxData)) +
+        Msg().Debug(MsgPrefix() + QStringLiteral("Rx ") + QString::fromLatin1(DumpHead(FRxData)) +
                     DumpRest(FRxData));
     if (OnRxData)
         OnRxData(this);
@@ -221,7 +221,7 @@ void TTcpClient::CSRead()
 bool TTcpClient::Send(const QByteArray& aStream)
 {
     if (DebugOn())
-        TMsg::Debug(MsgPrefix() + QStringLiteral("Tx ") + QString::fromLatin1(DumpHead(aStream)) +
+        Msg().Debug(MsgPrefix() + QStringLiteral("Tx ") + QString::fromLatin1(DumpHead(aStream)) +
                     DumpRest(aStream));
     return TTcpBaseClient::Send(aStream);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QTcpSocket;
+class TMsgChannel;
 
 namespace ports {
 
@@ -23,7 +24,8 @@ public:
         ciEstablished = 3
     };
 
-    explicit TTcpBase(const QString& aMsgPrefix);
+    // aMsg: where the connection reports (its device's session).
+    TTcpBase(TMsgChannel& aMsg, const QString& aMsgPrefix);
     virtual ~TTcpBase() = default;
 
     TTcpBase(const TTcpBase&) = delete;
@@ -47,8 +49,10 @@ protected:
     void Trace(const QString& sText) const;
     void SetLastError(const QString& sText) { FsLastError = sText; }
     const QString& MsgPrefix() const { return fsMsgPrefix; }
+    TMsgChannel& Msg() const { return fMsg; }
 
 private:
+    TMsgChannel& fMsg;
     int FiState = ciConnecting;
     QString fsMsgPrefix;
     QString FsLastError;
@@ -62,7 +66,7 @@ public:
     // The most the socket reads ahead of the program.
     static constexpr qint64 ciReadBufferSize = 64 * 1024;
 
-    explicit TTcpBaseClient(const QString& aMsgPrefix);
+    TTcpBaseClient(TMsgChannel& aMsg, const QString& aMsgPrefix);
     ~TTcpBaseClient() override;
 
     // Starts connecting (with a name lookup when aHost is given); a port of 0 or less closes.

@@ -3,6 +3,8 @@
 
 #include "transport/FtdiRs232.h"
 
+#include "core/MsgChannel.h"
+
 #include "FakeFtdi.h"
 #include "TestEnvironment.h"
 
@@ -18,7 +20,8 @@ TEST(FtdiRs232Test, ANotificationOfAnEarlierOpeningNeverArrives)
     TFakeFtdi bus;
     TFakeFtdiConverter& converter = bus.Plug(QStringLiteral("FT0001"), QStringLiteral("cable"), 0x231);
     const std::unique_ptr<ports::IFtdiLibrary> library = bus.CreateLibrary();
-    ports::TFtdiRs232 ftdi(*library);
+    TMsgChannel msg;
+    ports::TFtdiRs232 ftdi(*library, msg);
     int iRxEvents = 0;
     ftdi.OnRxData = [&](ports::TFtdiRs232*) { ++iRxEvents; };
     const QString sLocation = ports::TFtdiD2xxBase::UsbPortId(0x231);

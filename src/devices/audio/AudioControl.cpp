@@ -1,6 +1,6 @@
 #include "AudioControl.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgUtils.h"
 
@@ -45,7 +45,7 @@ bool TAudioControl::Init(EAudioIoType aAudioType, const QString& sDeviceName)
         fVolume = true;
     } catch (const EError& e) {
         // Without a sound server the device is simply not there; the reason goes to the log.
-        TMsg::Warning(QStringLiteral("Sound server: %s"), {e.Message()});
+        fMsg.Warning(QStringLiteral("Sound server: %s"), {e.Message()});
         return false;
     }
     return fVolume;

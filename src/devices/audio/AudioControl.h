@@ -6,6 +6,8 @@
 
 #include <vector>
 
+class TMsgChannel;
+
 namespace audio {
 
 // Finds endpoints by the start of their friendly name.
@@ -23,7 +25,8 @@ public:
 class TAudioControl
 {
 public:
-    explicit TAudioControl(IAudioPlatform& aPlatform) : fPlatform(aPlatform) {}
+    // aMsg: where the control reports (its device's session).
+    TAudioControl(IAudioPlatform& aPlatform, TMsgChannel& aMsg) : fPlatform(aPlatform), fMsg(aMsg) {}
 
     // Binds to the endpoint; false when none matches or the sound server is not reachable.
     bool Init(EAudioIoType aAudioType, const QString& sDeviceName);
@@ -44,6 +47,7 @@ private:
     void ApplyVolumes(const std::vector<float>& aArgs, bool bScalar);
 
     IAudioPlatform& fPlatform;
+    TMsgChannel& fMsg;
     bool fVolume = false;
     EAudioIoType feType = eaOutput;
     QString fsDeviceName;

@@ -10,7 +10,7 @@ namespace audio {
 
 TDeviceAudioBase::TDeviceAudioBase(TDeviceContext& aContext)
     : TDevice(aContext), fWorker(Msg(), "tzk-audio"),
-      fAudioControl(std::make_unique<TAudioControl>(Platform()))
+      fAudioControl(std::make_unique<TAudioControl>(Platform(), Msg()))
 {
     TCmdCreateCmd::AddTo(*this, FunctionTable());
 }

@@ -1,6 +1,6 @@
 #include "ComInterface.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 
 #include <QDBusPendingCallWatcher>
@@ -85,8 +85,8 @@ private:
     const TMainThreadPost fPost;
 };
 
-TComInterface::TComInterface(const QString& sBus)
-    : fsConnectionName(NextConnectionName()), fBus(ConnectBus(sBus, fsConnectionName)),
+TComInterface::TComInterface(const QString& sBus, TMsgChannel& aMsg)
+    : fMsg(aMsg), fsConnectionName(NextConnectionName()), fBus(ConnectBus(sBus, fsConnectionName)),
       fClientObject(std::make_unique<TClientObject>(*this, fPost))
 {
     QString sError;
@@ -139,10 +139,10 @@ void TComInterface::ExecuteFunction(const QString& sFunctionCall, int iTimeoutMs
 
 void TComInterface::CancelFunction()
 {
-    Call(QStringLiteral("CancelFunction"), {}, ciCallTimeoutMs, [](const QDBusMessage& aReply) {
+    Call(QStringLiteral("CancelFunction"), {}, ciCallTimeoutMs, [this](const QDBusMessage& aReply) {
         const QString sError = ReplyError(aReply, QString());
         if (!sError.isEmpty())
-            TMsg::Warning(QStringLiteral("AXCC cancel failed: %s"), {sError});
+            fMsg.Warning(QStringLiteral("AXCC cancel failed: %s"), {sError});
     });
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QDBusServiceWatcher;
+class TMsgChannel;
 
 namespace axcc {
 
@@ -48,7 +49,8 @@ public:
 
     // sBus: "" or "session", "system", or a D-Bus address. EError with the bus's message when the
     // bus cannot be reached.
-    explicit TComInterface(const QString& sBus);
+    // aMsg: where the interface reports (its device's session).
+    TComInterface(const QString& sBus, TMsgChannel& aMsg);
     ~TComInterface() override;
 
     // The server's unique name once the first call found it; empty before.
@@ -87,6 +89,7 @@ private:
     bool NotificationArrived(const QDBusMessage& aMessage);
     void ServeNotifications();
 
+    TMsgChannel& fMsg;
     QString fsConnectionName;
     QDBusConnection fBus;
     QString fsServerName;

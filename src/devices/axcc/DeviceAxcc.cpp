@@ -103,7 +103,7 @@ void TDeviceAxcc::Open(TDoneEvent aDone)
         aDone(ExceptionText(EMsg(QStringLiteral("Error \"%s\"!"), {sError}, TMsgId(0x29010A), 0)));
     };
     try {
-        fCom = std::make_unique<TComInterface>(fsBus);
+        fCom = std::make_unique<TComInterface>(fsBus, Msg());
     } catch (const std::exception& e) {
         CloseConnection(ExceptionText(e));
         return;

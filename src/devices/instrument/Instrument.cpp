@@ -71,13 +71,13 @@ void TInstMS8218::Init(const QString& sConfig)
             throw EMsg(QStringLiteral("Invalid RS232 port definition: ") + sPort, TMsgId(0x310114), 0);
         fdwPortNo = std::uint32_t(iPort);
         fsPortIndication = sPort;
-        fDevice = std::make_unique<TMS8218Rs232>(QString(), fContext.Settings().UserFileName(),
+        fDevice = std::make_unique<TMS8218Rs232>(fMsg, QString(), fContext.Settings().UserFileName(),
                                                  fContext.WiringSocket());
     } else if (sPort.startsWith(QLatin1Char('/'))) {
         // A serial line by its device path.
         fdwPortNo = 0;
         fsPortIndication = sPort;
-        fDevice = std::make_unique<TMS8218Rs232>(sPort, fContext.Settings().UserFileName());
+        fDevice = std::make_unique<TMS8218Rs232>(fMsg, sPort, fContext.Settings().UserFileName());
     } else if (!fContext.HardwareAttached()) {
         // A check without the station's converters: the identification's form only.
         const QString sError = ports::TFtdiDetector::IdentificationError(sPort);
@@ -88,11 +88,11 @@ void TInstMS8218::Init(const QString& sConfig)
     } else {
         auto& library = fContext.Part<ports::IFtdiLibrary>();
         fDetector = ports::TFtdiDetector::Instance(library);
-        if (!fDetector->Find(sPort))
+        if (!fDetector->Find(sPort, &fMsg))
             throw EMsg(fDetector->ErrorText(), TMsgId(0x31011E), 0);
         fdwPortNo = fDetector->UsbLocationId();
         fsPortIndication = fDetector->DeviceIndication();
-        fDevice = std::make_unique<TMS8218Ftdi>(library);
+        fDevice = std::make_unique<TMS8218Ftdi>(library, fMsg);
     }
     fDecoder.SetOnMsg([this](TMS8218Base*, TMsgTypeId aType, const QString& aText, TMsgId aId) {
         Message(aType, aId, aText);

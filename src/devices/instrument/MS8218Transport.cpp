@@ -16,9 +16,10 @@ void TMS8218Transport::Msg(TMsgTypeId aType, const QString& aText, TMsgId aId)
 // ---------------------------------------------------------------------------------------------
 // Serial line
 
-TMS8218Rs232::TMS8218Rs232(const QString& sDevicePath, const QString& sSettingsFile, int iSocket)
-    : fSerial(std::make_unique<ports::TSerial>()), fsDevicePath(sDevicePath), fsSettingsFile(sSettingsFile),
-      fiSocket(iSocket)
+TMS8218Rs232::TMS8218Rs232(TMsgChannel& aMsg, const QString& sDevicePath, const QString& sSettingsFile,
+                           int iSocket)
+    : fSerial(std::make_unique<ports::TSerial>(aMsg)), fsDevicePath(sDevicePath),
+      fsSettingsFile(sSettingsFile), fiSocket(iSocket)
 {
     fSerial->SetBaudrate(2400);
     fSerial->SetParity(ports::paEven);
@@ -116,10 +117,10 @@ void TMS8218Rs232::ReadRxData(ports::IByteSink& aSink)
 // ---------------------------------------------------------------------------------------------
 // FTDI converter
 
-TMS8218Ftdi::TMS8218Ftdi(ports::IFtdiLibrary& aLibrary)
+TMS8218Ftdi::TMS8218Ftdi(ports::IFtdiLibrary& aLibrary, TMsgChannel& aMsg)
 {
     if (ports::TFtdiD2xxBase::Available(aLibrary)) {
-        fFtdi = std::make_unique<ports::TFtdiRs232>(aLibrary);
+        fFtdi = std::make_unique<ports::TFtdiRs232>(aLibrary, aMsg);
         fFtdi->SetBaudrate(2400);
         fFtdi->SetParity(ports::epEven);
     }

@@ -13,6 +13,8 @@
 #include <memory>
 #include <mutex>
 
+class TMsgChannel;
+
 namespace ports {
 class IFtdiLibrary;
 class TFtdiRs232;
@@ -67,8 +69,9 @@ public:
     // sDevicePath: the line to open instead of a COM port number (a definition that names a
     // device path); empty: COM ports 1 to 9, as the settings file sSettingsFile maps them to devices
     // (test socket iSocket's own group first, when it has one).
-    explicit TMS8218Rs232(const QString& sDevicePath = QString(), const QString& sSettingsFile = QString(),
-                          int iSocket = 0);
+    // aMsg: where the line reports (the instrument's session).
+    explicit TMS8218Rs232(TMsgChannel& aMsg, const QString& sDevicePath = QString(),
+                          const QString& sSettingsFile = QString(), int iSocket = 0);
     ~TMS8218Rs232() override;
 
     bool IsOpen() const override { return fbOpen; }
@@ -99,7 +102,8 @@ class TMS8218Ftdi : public TMS8218Transport
 {
 public:
     // Without a usable converter library the transport has no converter and never opens.
-    explicit TMS8218Ftdi(ports::IFtdiLibrary& aLibrary);
+    // aMsg: where the converter reports (the instrument's session).
+    TMS8218Ftdi(ports::IFtdiLibrary& aLibrary, TMsgChannel& aMsg);
     ~TMS8218Ftdi() override;
 
     bool IsOpen() const override;

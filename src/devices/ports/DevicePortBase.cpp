@@ -143,7 +143,7 @@ int TDevicePortBase::InitMonitor(const QString& sConfig)
         if (sType.compare(QLatin1String("UDP"), Qt::CaseInsensitive) != 0) {
             Msg().Error(QStringLiteral("Unknown monitor type \"%s\"!"), {sType});
         } else {
-            auto monitor = std::make_unique<TPortMonitor>();
+            auto monitor = std::make_unique<TPortMonitor>(Msg());
             if (monitor->Init(values)) {
                 monitor->OnInject = [this](const QString& sText) { SendCmd(sText, 0); };
                 fMonitor = std::move(monitor);

@@ -11,7 +11,7 @@ TDevicePortFtdi::TDevicePortFtdi(TDeviceContext& aContext) : TDevicePortBase(aCo
 {
     IFtdiLibrary& library = Context().Part<IFtdiLibrary>();
     if (TFtdiD2xxBase::Available(library)) {
-        fFtdi = std::make_unique<TFtdiRs232>(library);
+        fFtdi = std::make_unique<TFtdiRs232>(library, Msg());
         fFtdi->OnRxData = [this](TFtdiRs232*) { DataReceived(); };
         fFtdi->OnError = [this](TFtdiRs232*) { ConverterLost(); };
     }
@@ -43,7 +43,7 @@ void TDevicePortFtdi::Init(const QString& sDefinition)
     // Stored as it is: a rate the converter refuses fails at Open.
     fFtdi->SetBaudrate(std::uint32_t(iBaudrate));
     fDetector = TFtdiDetector::Instance(fFtdi->Library());
-    if (!fDetector->Find(sIdentification))
+    if (!fDetector->Find(sIdentification, &Msg()))
         throw EMsg(fDetector->ErrorText(), TMsgId(0x220114), 0);
     fsDevSerialNo = fDetector->DeviceSerialNo();
     fdwUsbLocationId = fDetector->UsbLocationId();

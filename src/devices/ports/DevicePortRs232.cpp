@@ -9,7 +9,7 @@
 namespace ports {
 
 TDevicePortRs232::TDevicePortRs232(TDeviceContext& aContext)
-    : TDevicePortBase(aContext), fSerial(std::make_unique<TSerial>())
+    : TDevicePortBase(aContext), fSerial(std::make_unique<TSerial>(Msg()))
 {
     SetPortId(QStringLiteral("COM?"));
     fSerial->SetDataBits(d8bit);

@@ -11,7 +11,7 @@
 namespace ports {
 
 TDevicePortTcp::TDevicePortTcp(TDeviceContext& aContext)
-    : TDevicePortBase(aContext), fClient(std::make_unique<TTcpClient>(QStringLiteral("TCP.Client - ")))
+    : TDevicePortBase(aContext), fClient(std::make_unique<TTcpClient>(Msg(), QStringLiteral("TCP.Client - ")))
 {
     fClient->OnRxData = [this](TTcpClient*) { DataReceived(); };
     fClient->OnStateChanged = [this](TTcpBase*) { StateChanged(); };

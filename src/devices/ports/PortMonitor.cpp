@@ -2,7 +2,7 @@
 
 #include "transport/UdpSocket.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 #include "core/StrUtilsEx.h"
 
@@ -24,7 +24,7 @@ bool IsLoopback(const TNorbeckIpAddress& aAddress)
 
 } // namespace
 
-TPortMonitor::TPortMonitor() = default;
+TPortMonitor::TPortMonitor(TMsgChannel& aMsg) : fMsg(aMsg) {}
 
 TPortMonitor::~TPortMonitor()
 {
@@ -53,9 +53,9 @@ bool TPortMonitor::Init(const QStringList& aConfig)
         fbSilent = sOptions.contains(QLatin1String("Silent"), Qt::CaseInsensitive);
         return true;
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("Invalid monitor configuration: <%s>"),
-                    {aConfig.join(QLatin1Char(';')) + QLatin1Char(';')});
-        TMsg::Debug(ExceptionText(e));
+        fMsg.Error(QStringLiteral("Invalid monitor configuration: <%s>"),
+                   {aConfig.join(QLatin1Char(';')) + QLatin1Char(';')});
+        fMsg.Debug(ExceptionText(e));
         return false;
     }
 }
@@ -103,7 +103,7 @@ void TPortMonitor::Display(const QByteArray& aData, bool /*bSent*/)
         return;
     const std::uint16_t wPort = std::uint16_t(fAddress.Port > 0 ? fAddress.Port : 0);
     if (fUdp->SendData(fAddress.HostOrIPv4(), wPort, aData) > 0 && fbVerbose)
-        TMsg::Trace(
+        fMsg.Trace(
             QStringLiteral("UDP Monitor [%s:%d]: >%s"),
             {fAddress.HostOrIPv4(), int(wPort), QString::fromLatin1(DumpHead(aData)) + DumpRest(aData)});
 }
@@ -122,22 +122,22 @@ void TPortMonitor::Received(const QString& aPeerIp, std::uint16_t aPeerPort, con
     // would be sent and mirrored again without end.
     if (FromItself(aPeerIp, aPeerPort)) {
         if (!fbLoopWarned)
-            TMsg::Warning(QStringLiteral("UDP Monitor [%s:%d]: own datagrams are not injected"),
-                          {aPeerIp, int(aPeerPort)});
+            fMsg.Warning(QStringLiteral("UDP Monitor [%s:%d]: own datagrams are not injected"),
+                         {aPeerIp, int(aPeerPort)});
         fbLoopWarned = true;
         return;
     }
     // One character per byte, so the bytes reach the device under test unchanged.
     const QString sText = QString::fromLatin1(aBuffer);
     if (fbVerbose)
-        TMsg::Trace(QStringLiteral("UDP Monitor [%s:%d]: <%s"),
-                    {aPeerIp, int(aPeerPort), QString::fromLatin1(DumpHead(aBuffer)) + DumpRest(aBuffer)});
+        fMsg.Trace(QStringLiteral("UDP Monitor [%s:%d]: <%s"),
+                   {aPeerIp, int(aPeerPort), QString::fromLatin1(DumpHead(aBuffer)) + DumpRest(aBuffer)});
     if (!OnInject)
         return;
     try {
         OnInject(sText);
     } catch (const std::exception& e) {
-        TMsg::Error(QStringLiteral("UDP Monitor injection failed: %s"), {ExceptionText(e)});
+        fMsg.Error(QStringLiteral("UDP Monitor injection failed: %s"), {ExceptionText(e)});
     }
 }
 
@@ -146,11 +146,11 @@ void TPortMonitor::SocketError(const QString& aMessage, int aErrorCode)
     if (fbSilent)
         return;
     if (aErrorCode == 10054)
-        TMsg::Error(QStringLiteral("UDP Monitor \"Destination not reached\" - %d"), {aErrorCode});
+        fMsg.Error(QStringLiteral("UDP Monitor \"Destination not reached\" - %d"), {aErrorCode});
     else if (aErrorCode <= 0)
-        TMsg::Error(QStringLiteral("UDP Monitor \"%s\""), {aMessage});
+        fMsg.Error(QStringLiteral("UDP Monitor \"%s\""), {aMessage});
     else
-        TMsg::Error(QStringLiteral("UDP Monitor \"%s\" - %d"), {aMessage, aErrorCode});
+        fMsg.Error(QStringLiteral("UDP Monitor \"%s\" - %d"), {aMessage, aErrorCode});
 }
 
 } // namespace ports

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+class TMsgChannel;
+
 namespace ports {
 
 class TUdpSocket;
@@ -21,7 +23,8 @@ class TUdpSocket;
 class TPortMonitor
 {
 public:
-    TPortMonitor();
+    // aMsg: where the monitor reports (its port's session).
+    explicit TPortMonitor(TMsgChannel& aMsg);
     ~TPortMonitor();
     TPortMonitor(const TPortMonitor&) = delete;
     TPortMonitor& operator=(const TPortMonitor&) = delete;
@@ -53,6 +56,7 @@ private:
     // A datagram the monitor sent to itself (its destination is its own port).
     bool FromItself(const QString& aPeerIp, std::uint16_t aPeerPort) const;
 
+    TMsgChannel& fMsg;
     std::unique_ptr<TUdpSocket> fUdp;
     TNorbeckIpAddress fAddress;
     int fiListeningPort = 0;

@@ -235,7 +235,7 @@ TCommand* TCmdExecute::Init(const QString& sParameter)
     }
     fiWaitTime = csv.GetInteger(4);
 
-    fExitInfos = Device().ExitInfos().Init(TCmdLineExitInfo::ExitCodeFileName(fsFileName));
+    fExitInfos = Device().ExitInfos().Init(TCmdLineExitInfo::ExitCodeFileName(fsFileName), Msg());
     return this;
 }
 
@@ -266,7 +266,7 @@ void TCmdExecute::Start(const QString& sParameter)
     const auto exe = fExeThread;
     exe->Start(Receiver(), Msg());
     TWindowModeWatch::Start(Owner()->Context().Part<IWindowSystem>(), exe->StartedPid(), feWindowMode,
-                            Receiver());
+                            Receiver(), Msg());
 }
 
 void TCmdExecute::StopPendingWork()

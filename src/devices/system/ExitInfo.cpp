@@ -1,7 +1,7 @@
 #include "ExitInfo.h"
 
 #include "core/CommaSeparatedValue.h"
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 #include "core/StrUtilsEx.h"
 
@@ -10,7 +10,7 @@
 
 namespace sys {
 
-bool TExitInfoList::Init(const QString& sFileName)
+bool TExitInfoList::Init(const QString& sFileName, TMsgChannel& aMsg)
 {
     QFile file(sFileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -26,7 +26,7 @@ bool TExitInfoList::Init(const QString& sFileName)
         TCommaSeparatedValue csv;
         csv.SetStringLine(sLine + csv.Separator());
         if (csv.ValueCount() != 3) {
-            TMsg::Error(QStringLiteral("Invalid value count at line %d in file %s"), {iLine, sFileName});
+            aMsg.Error(QStringLiteral("Invalid value count at line %d in file %s"), {iLine, sFileName});
             return false;
         }
         const QString sText = csv.GetStringTrimmed(2);
@@ -34,8 +34,8 @@ bool TExitInfoList::Init(const QString& sFileName)
             csv.GetValueTrimmed(1).compare(QLatin1String("Success"), Qt::CaseInsensitive) == 0;
         if (csv.GetValueTrimmed(0) == QLatin1String("-")) {
             if (fDefault)
-                TMsg::Warning(QStringLiteral("Default exit code overritten at line %d in file %s"),
-                              {iLine, sFileName});
+                aMsg.Warning(QStringLiteral("Default exit code overritten at line %d in file %s"),
+                             {iLine, sFileName});
             fDefault = std::make_unique<TExitInfo>(0, bSuccess, sText);
             continue;
         }
@@ -43,7 +43,7 @@ bool TExitInfoList::Init(const QString& sFileName)
         try {
             nCode = std::uint32_t(csv.GetInteger(0));
         } catch (const EError&) {
-            TMsg::Error(QStringLiteral("Invalid exit code count at line %d in file %s"), {iLine, sFileName});
+            aMsg.Error(QStringLiteral("Invalid exit code count at line %d in file %s"), {iLine, sFileName});
             return false;
         }
         fList.push_back(std::make_unique<TExitInfo>(nCode, bSuccess, sText));
@@ -59,7 +59,7 @@ const TExitInfo* TExitInfoList::GetInfo(std::uint32_t aCode) const
     return fDefault.get();
 }
 
-const TExitInfoList* TCmdLineExitInfo::Init(const QString& sFileName)
+const TExitInfoList* TCmdLineExitInfo::Init(const QString& sFileName, TMsgChannel& aMsg)
 {
     if (!QFileInfo(sFileName).isFile())
         return nullptr;
@@ -68,10 +68,10 @@ const TExitInfoList* TCmdLineExitInfo::Init(const QString& sFileName)
     if (found != fConfigList.end())
         return found->second.get();
     auto list = std::make_unique<TExitInfoList>();
-    if (list->Init(sFileName))
-        TMsg::Info(QStringLiteral("Exit code definition load from %s"), {sFileName});
+    if (list->Init(sFileName, aMsg))
+        aMsg.Info(QStringLiteral("Exit code definition load from %s"), {sFileName});
     else {
-        TMsg::Error(QStringLiteral("Exit code definition ignored from %s"), {sFileName});
+        aMsg.Error(QStringLiteral("Exit code definition ignored from %s"), {sFileName});
         list.reset();
     }
     return (fConfigList[sKey] = std::move(list)).get();

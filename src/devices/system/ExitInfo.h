@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+class TMsgChannel;
+
 namespace sys {
 
 // One line of an exit-code definition file: what an exit code of a program means.
@@ -31,8 +33,8 @@ private:
 class TExitInfoList
 {
 public:
-    // Loads the file; false (with the error logged) when it cannot be used.
-    bool Init(const QString& sFileName);
+    // Loads the file; false (with the error logged to aMsg) when it cannot be used.
+    bool Init(const QString& sFileName, TMsgChannel& aMsg);
     // The first entry for aCode, else the default entry, else null.
     const TExitInfo* GetInfo(std::uint32_t aCode) const;
 
@@ -46,8 +48,9 @@ private:
 class TCmdLineExitInfo
 {
 public:
-    // The list of sFileName, loaded on first use; null when the file is missing or broken.
-    const TExitInfoList* Init(const QString& sFileName);
+    // The list of sFileName, loaded on first use (reported to aMsg, the session's channel); null
+    // when the file is missing or broken.
+    const TExitInfoList* Init(const QString& sFileName, TMsgChannel& aMsg);
 
     // The exit-code file that belongs to a program: its extension replaced by ".tec".
     static QString ExitCodeFileName(const QString& sProgram);

@@ -1,6 +1,6 @@
 #include "WindowModeWatch.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 
 #include <QFile>
 #include <QTimer>
@@ -31,23 +31,24 @@ pid_t ParentOf(std::int64_t iPid)
 
 } // namespace
 
-void TWindowModeWatch::Start(IWindowSystem& aWindows, pid_t aPid, EWindowMode aMode, QObject* aContext)
+void TWindowModeWatch::Start(IWindowSystem& aWindows, pid_t aPid, EWindowMode aMode, QObject* aContext,
+                             TMsgChannel& aMsg)
 {
     if (aMode == ewNormal || aPid <= 0)
         return;
     QString sReason;
     if (!aWindows.Available(sReason)) {
-        TMsg::Debug(QStringLiteral("Window mode of process %d not applied: %s"), {int(aPid), sReason});
+        aMsg.Debug(QStringLiteral("Window mode of process %d not applied: %s"), {int(aPid), sReason});
         return;
     }
-    const auto watch = std::make_shared<TWindowModeWatch>(aWindows, aPid, aMode);
+    const auto watch = std::make_shared<TWindowModeWatch>(aWindows, aPid, aMode, aMsg);
     watch->fContext = aContext;
     watch->fPrevious = aWindows.ActiveWindow();
     watch->LookLater();
 }
 
-TWindowModeWatch::TWindowModeWatch(IWindowSystem& aWindows, pid_t aPid, EWindowMode aMode)
-    : fWindows(aWindows), fPid(aPid), feMode(aMode)
+TWindowModeWatch::TWindowModeWatch(IWindowSystem& aWindows, pid_t aPid, EWindowMode aMode, TMsgChannel& aMsg)
+    : fWindows(aWindows), fMsg(aMsg), fPid(aPid), feMode(aMode)
 {}
 
 bool TWindowModeWatch::IsOurs(std::int64_t iPid) const
@@ -74,14 +75,14 @@ void TWindowModeWatch::Look()
         if (fWindow == 0) {
             if (++fiLooks < ciMaxLooks)
                 return LookLater();
-            TMsg::Debug(QStringLiteral("Process %d showed no window: window mode not applied"), {int(fPid)});
+            fMsg.Debug(QStringLiteral("Process %d showed no window: window mode not applied"), {int(fPid)});
             return;
         }
         if (feMode == ewMinimized) {
             const bool bDone = fWindows.Minimise(fWindow);
-            TMsg::Debug(bDone ? QStringLiteral("Window 0x%x of process %d minimised")
-                              : QStringLiteral("Window 0x%x of process %d could not be minimised"),
-                        {qulonglong(fWindow), int(fPid)});
+            fMsg.Debug(bDone ? QStringLiteral("Window 0x%x of process %d minimised")
+                             : QStringLiteral("Window 0x%x of process %d could not be minimised"),
+                       {qulonglong(fWindow), int(fPid)});
             return;
         }
     }
@@ -89,8 +90,8 @@ void TWindowModeWatch::Look()
     // window that had it when the program started.
     if (fPrevious != 0 && fPrevious != fWindow && fWindows.ActiveWindow() == fWindow) {
         fWindows.Activate(fPrevious);
-        TMsg::Debug(QStringLiteral("Window 0x%x of process %d left inactive"),
-                    {qulonglong(fWindow), int(fPid)});
+        fMsg.Debug(QStringLiteral("Window 0x%x of process %d left inactive"),
+                   {qulonglong(fWindow), int(fPid)});
         return;
     }
     if (fPrevious != 0 && ++fiLooksAfterShown < ciLooksAfterShown)

@@ -3,7 +3,7 @@
 #include "devices/audio/DeviceAudioIn.h"
 #include "devices/audio/DeviceAudioOut.h"
 
-#include "core/MsgClasses.h"
+#include "core/MsgChannel.h"
 #include "core/MsgExceptions.h"
 #include "core/MsgLog.h"
 #include "core/ValueLog.h"
@@ -56,6 +56,7 @@ protected:
     TPulseTestServer fServer{TPulseTestServer::StandardSinks()};
     std::unique_ptr<IAudioPlatform> fPlatform = IAudioPlatform::CreateDefault();
     TMsgLog fLog;
+    TMsgChannel fMsg;
 };
 
 } // namespace
@@ -91,7 +92,7 @@ TEST_F(AudioControlTest, FindsEndpointsByTheStartOfTheirName)
 
 TEST_F(AudioControlTest, VolumeInDecibelAndScalarWithTheirChecks)
 {
-    TAudioControl control(*fPlatform);
+    TAudioControl control(*fPlatform, fMsg);
     EXPECT_EQ(control.Info(), QStringLiteral("No audio device initialized!"));
     EXPECT_EQ(RaisedText([&] { control.SetVolume({0.0f}); }),
               QStringLiteral("Audio Volume Error: Volume interface not assigned!"));
@@ -143,7 +144,7 @@ TEST_F(AudioControlTest, VolumeInDecibelAndScalarWithTheirChecks)
 
 TEST_F(AudioControlTest, MuteAndDefault)
 {
-    TAudioControl mono(*fPlatform);
+    TAudioControl mono(*fPlatform, fMsg);
     ASSERT_TRUE(mono.Init(eaOutput, QStringLiteral("TZK-Speakers-Mono")));
     mono.SetMute(true);
     EXPECT_TRUE(Endpoint(eaOutput, QStringLiteral("tzk_mono")).bMuted);
@@ -153,12 +154,14 @@ TEST_F(AudioControlTest, MuteAndDefault)
 
     mono.SetDefaultEndpointDevice();
     EXPECT_TRUE(Endpoint(eaOutput, QStringLiteral("tzk_mono")).bDefault);
-    TAudioControl monitor(*fPlatform);
+    TAudioControl monitor(*fPlatform, fMsg);
     ASSERT_TRUE(monitor.Init(eaInput, QStringLiteral("Monitor of TZK-Speakers-Stereo")));
     monitor.SetDefaultEndpointDevice();
     EXPECT_TRUE(Endpoint(eaInput, QStringLiteral("tzk_stereo.monitor")).bDefault);
     EXPECT_TRUE(Endpoint(eaOutput, QStringLiteral("tzk_mono")).bDefault) << "the default sink stays";
-    EXPECT_EQ(RaisedText([] { TAudioControl(*IAudioPlatform::CreateDefault()).SetDefaultEndpointDevice(); }),
+    EXPECT_EQ(RaisedText([this] {
+                  TAudioControl(*IAudioPlatform::CreateDefault(), fMsg).SetDefaultEndpointDevice();
+              }),
               QStringLiteral("No audio device assigned!"));
 }
 

@@ -10,6 +10,8 @@
 
 #include "transport/ByteSink.h"
 
+#include "core/MsgChannel.h"
+
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -34,7 +36,8 @@ TEST(MS8218TransportTest, SerialLineFeedsAnySink)
     const QString sLine = meter.Start();
     ASSERT_FALSE(sLine.isEmpty()) << "no pseudo-terminal";
 
-    TMS8218Rs232 transport(sLine);
+    TMsgChannel msg;
+    TMS8218Rs232 transport(msg, sLine);
     ASSERT_TRUE(transport.Open(0));
     TRecordingSink sink;
     ASSERT_TRUE(RunEventsUntil([&] {
@@ -69,9 +72,10 @@ TEST(MS8218TransportTest, ComNumberOfATestSocket)
         settings.setValue(QStringLiteral("SerialPorts/COM4"), dir.filePath(QStringLiteral("no-line")));
         settings.setValue(QStringLiteral("Socket3/SerialPorts/COM4"), sLine);
     }
-    TMS8218Rs232 station(QString(), sSettings, 2);
+    TMsgChannel msg;
+    TMS8218Rs232 station(msg, QString(), sSettings, 2);
     EXPECT_FALSE(station.Open(4)) << "socket 2 has no group of its own: the station's mapping";
-    TMS8218Rs232 socket(QString(), sSettings, 3);
+    TMS8218Rs232 socket(msg, QString(), sSettings, 3);
     ASSERT_TRUE(socket.Open(4));
     TRecordingSink sink;
     EXPECT_TRUE(RunEventsUntil([&] {
@@ -86,7 +90,8 @@ TEST(MS8218TransportTest, ConverterFeedsAnySink)
     TFakeFtdi bus;
     TFakeFtdiConverter& converter = bus.Plug(QStringLiteral("FT8218"), QStringLiteral("MS8218 cable"), 0x231);
     const std::unique_ptr<ports::IFtdiLibrary> library = bus.CreateLibrary();
-    TMS8218Ftdi transport(*library);
+    TMsgChannel msg;
+    TMS8218Ftdi transport(*library, msg);
     ASSERT_TRUE(transport.Open(0x231));
 
     // Bytes that are no frame pass unchanged: the transport does not read them.

@@ -480,7 +480,7 @@ TEST_F(DevicePortFtdiTest, UnplugEndsAWaitThatHasNoTimeout)
 
 TEST_F(DevicePortFtdiTest, ConverterClassOpensByEveryIdentifierAndReadsOnAnyThread)
 {
-    TFtdiRs232 ftdi(Library());
+    TFtdiRs232 ftdi(Library(), TestContext().Msg());
     ftdi.SetBaudrate(2400);
     ftdi.SetParity(epEven);
     ftdi.SetStopBits(es2bit);
@@ -549,7 +549,7 @@ TEST_F(DevicePortFtdiTest, ConverterClassOpensByEveryIdentifierAndReadsOnAnyThre
 
 TEST_F(DevicePortFtdiTest, UnreadBytesKeepTheirNewestPart)
 {
-    TFtdiRs232 ftdi(Library());
+    TFtdiRs232 ftdi(Library(), TestContext().Msg());
     ASSERT_TRUE(ftdi.Open(QStringLiteral("AB99"), ciFtdiOpenBySerialNumber));
     QByteArray stream(TFtdiD2xx::ciRxQueueLimit + 1000, 'a');
     stream.replace(stream.size() - 4, 4, "tail");
@@ -563,7 +563,7 @@ TEST_F(DevicePortFtdiTest, UnreadBytesKeepTheirNewestPart)
 
 TEST_F(DevicePortFtdiTest, FailingCloseIsReported)
 {
-    TFtdiRs232 ftdi(Library());
+    TFtdiRs232 ftdi(Library(), TestContext().Msg());
     ASSERT_TRUE(ftdi.Open(QStringLiteral("AB99"), ciFtdiOpenBySerialNumber));
     fB->FailAt(EFakeFtdiStep::Close, ftIoError);
     EXPECT_EQ(RaisedText([&] { ftdi.Close(); }), QStringLiteral("Device closing failed!"));

@@ -179,7 +179,7 @@ TEST_F(DevicePortRs232Test, DeviceVanishesWhileWaiting)
 
 TEST_F(DevicePortRs232Test, SerialMessageModeAndSignals)
 {
-    TSerial serial;
+    TSerial serial(TestContext().Msg());
     serial.SetNotifyErrors(neEvent);
     int iErrors = 0;
     serial.OnError = [&](TSerial*) { ++iErrors; };

@@ -4,13 +4,17 @@
 #include "devices/ports/DevicePortBase.h"
 #include "devices/ports/DevicePortRs232.h"
 
+#include "core/MsgLog.h"
 #include "core/RegIO.h"
 #include "execution/DeviceList.h"
 
+#include <QHostAddress>
 #include <QSettings>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -69,14 +73,16 @@ TEST(StationPortsTest, AUnitThatDisconnectsFailsItsSocketAlone)
 TEST(StationPortsTest, SharedPortsTakeTheStationsWiring)
 {
     ports::RegisterDevices(TestDeviceTypes());
+    TTestDir dir;
     TStationFixture fixture(2);
+    // Settings of this test alone: the wiring must not reach the tests after it.
+    TRegIO::Instance().SetUserFileName(dir.FilePath(QStringLiteral("wiring.ini")));
     {
         QSettings settings(TRegIO::Instance().UserFileName(), QSettings::IniFormat);
         settings.setValue(QStringLiteral("SerialPorts/COM7"), QStringLiteral("/dev/station-line"));
         settings.setValue(QStringLiteral("Socket1/SerialPorts/COM7"), QStringLiteral("/dev/socket1-line"));
         settings.setValue(QStringLiteral("Socket2/SerialPorts/COM7"), QStringLiteral("/dev/socket2-line"));
     }
-    TTestDir dir;
     const QString sFile = dir.WriteText(QStringLiteral("wiring.TZD"),
                                         QStringLiteral("Device.Shared(RS232; Common; 500; 7; 9600; 0)\r\n"
                                                        "Device.Create(RS232; Own; 500; 7; 9600; 0)\r\n"
@@ -92,6 +98,67 @@ TEST(StationPortsTest, SharedPortsTakeTheStationsWiring)
         ASSERT_TRUE(pOwn) << i;
         EXPECT_EQ(pOwn->Serial().Port(), QStringLiteral("/dev/socket%1-line").arg(i));
     }
+}
+
+// The TCP client below a port reports as the session whose device owns it: socket 1's unit refuses
+// the connection, socket 2's accepts it, and each socket's lines carry its own label and show up in
+// no other socket's part of the log.
+TEST(StationPortsTest, ConnectionLinesCarryTheirSocket)
+{
+    ports::RegisterDevices(TestDeviceTypes());
+    QTcpServer refusing;
+    ASSERT_TRUE(refusing.listen(QHostAddress::LocalHost));
+    const quint16 uRefused = refusing.serverPort();
+    refusing.close();
+    QTcpServer accepting;
+    ASSERT_TRUE(accepting.listen(QHostAddress::LocalHost));
+    TTestDir dir;
+    const QString sFile =
+        dir.WriteText(QStringLiteral("connect.TZD"),
+                      QStringLiteral("#if __Socket = 1\r\n#define PORT %1\r\n#elif __Socket = 2\r\n"
+                                     "#define PORT %2\r\n#endif\r\n"
+                                     "Device.Create(SystemControl; Sys)\r\n"
+                                     "Device.Create(TCP.Client; Dut; 500; 127.0.0.1:PORT)\r\n"
+                                     "Test.Case(\"Unit\")\r\n{\r\n    Dut.Open(\"Connect\")\r\n}\r\n"
+                                     "Test.Final(\"End\")\r\n{\r\n    Dut.Close(\"Disconnect\")\r\n}\r\n")
+                          .arg(uRefused)
+                          .arg(accepting.serverPort()));
+
+    TMsgLog log;
+    TStationFixture fixture(2);
+    std::map<const void*, QString> labels;
+    for (int i = 1; i <= 2; ++i)
+        labels[&fixture.station.Session(i).Context().Msg()] = QStringLiteral("[%1] ").arg(i);
+    log.SetSourceLabel([&labels](const void* aSender) {
+        const auto it = labels.find(aSender);
+        return it == labels.end() ? QStringLiteral("[none] ") : it->second;
+    });
+    log.SetShowTrace(true);
+    log.Attach();
+    fixture.LoadAll(sFile);
+    fixture.StartAll();
+    ASSERT_TRUE(fixture.AllFinished(10000));
+    log.Detach();
+    EXPECT_FALSE(fixture.hosts[0]->finals.back().bPassed);
+    EXPECT_TRUE(fixture.hosts[1]->finals.back().bPassed);
+
+    // The lines of the connection, by the label in front of them.
+    std::map<QString, QStringList> connection;
+    for (const TLogLine& line : log.Lines()) {
+        const int iText = line.sText.indexOf(QStringLiteral("TCP.Client - "));
+        if (iText >= 0)
+            connection[line.sText.left(line.sText.indexOf(QLatin1Char(']')) + 2)] << line.sText.mid(iText);
+    }
+    const QString sRefused = QStringLiteral("TCP.Client - TCP connection error: 10061");
+    const QString sEstablished = QStringLiteral("TCP.Client - TCP client connection established");
+    EXPECT_TRUE(connection[QStringLiteral("[1] ")].contains(sRefused))
+        << connection[QStringLiteral("[1] ")].join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(connection[QStringLiteral("[1] ")].contains(sEstablished));
+    EXPECT_TRUE(connection[QStringLiteral("[2] ")].contains(sEstablished))
+        << connection[QStringLiteral("[2] ")].join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(connection[QStringLiteral("[2] ")].contains(sRefused));
+    EXPECT_TRUE(connection[QStringLiteral("[none] ")].isEmpty())
+        << connection[QStringLiteral("[none] ")].join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace

@@ -57,7 +57,7 @@ TEST(ExitInfoTest, ReadsCodesDefaultAndDescriptions)
                                     csFlashCodes + "\r\n  $1F ; success ; Spare \r\n-1;Error;All bits\n"
                                                    "-;Error;Later default\r\n2;Error;x\r\n");
     TExitInfoList list;
-    ASSERT_TRUE(list.Init(sFile));
+    ASSERT_TRUE(list.Init(sFile, TestContext().Msg()));
     struct
     {
         std::uint32_t nCode;
@@ -77,7 +77,7 @@ TEST(ExitInfoTest, ReadsCodesDefaultAndDescriptions)
     EXPECT_TRUE(LogHas(log, QStringLiteral("Default exit code overritten at line 8 in file ") + sFile));
 
     TExitInfoList noDefault;
-    ASSERT_TRUE(noDefault.Init(dir.Write(QStringLiteral("empty.tec"), "")));
+    ASSERT_TRUE(noDefault.Init(dir.Write(QStringLiteral("empty.tec"), ""), TestContext().Msg()));
     EXPECT_EQ(noDefault.GetInfo(0), nullptr);
     log.Detach();
     TMsgClass::ReleaseSingleton();
@@ -100,24 +100,24 @@ TEST(ExitInfoTest, BrokenFilesAreNotUsedAndNameTheLine)
     for (const auto& c : cases) {
         const QString sFile = dir.Write(QStringLiteral("broken.tec"), c.sContent);
         TExitInfoList list;
-        EXPECT_FALSE(list.Init(sFile)) << c.sContent;
+        EXPECT_FALSE(list.Init(sFile, TestContext().Msg())) << c.sContent;
         EXPECT_TRUE(LogHas(log, QString::fromUtf8(c.sMessage) + sFile)) << c.sContent;
     }
 
     // The cache reports a broken file once and then leaves the program's codes unjudged.
     TCmdLineExitInfo cache;
     const QString sBroken = dir.Write(QStringLiteral("tool.tec"), "2;Error\r\n");
-    EXPECT_EQ(cache.Init(sBroken), nullptr);
+    EXPECT_EQ(cache.Init(sBroken, TestContext().Msg()), nullptr);
     EXPECT_TRUE(LogHas(log, QStringLiteral("Exit code definition ignored from ") + sBroken));
     const int iLines = int(log.Lines().size());
-    EXPECT_EQ(cache.Init(sBroken), nullptr);
+    EXPECT_EQ(cache.Init(sBroken, TestContext().Msg()), nullptr);
     EXPECT_EQ(int(log.Lines().size()), iLines);
-    EXPECT_EQ(cache.Init(dir.FilePath(QStringLiteral("none.tec"))), nullptr);
+    EXPECT_EQ(cache.Init(dir.FilePath(QStringLiteral("none.tec")), TestContext().Msg()), nullptr);
 
     const QString sGood = dir.Write(QStringLiteral("good.tec"), csFlashCodes);
-    const TExitInfoList* good = cache.Init(sGood);
+    const TExitInfoList* good = cache.Init(sGood, TestContext().Msg());
     ASSERT_NE(good, nullptr);
-    EXPECT_EQ(cache.Init(sGood), good);
+    EXPECT_EQ(cache.Init(sGood, TestContext().Msg()), good);
     EXPECT_TRUE(LogHas(log, QStringLiteral("Exit code definition load from ") + sGood));
     log.Detach();
     TMsgClass::ReleaseSingleton();
