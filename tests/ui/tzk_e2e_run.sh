@@ -88,14 +88,7 @@ valuelog="$home/run/valuelog.csv"
 old_line='2025-02-03 10:15:07;00:00:01; ;Passed;Earlier operator'
 printf 'Start;Duration;Settle_ms;Result;Operator\r\n%s\r\n' "$old_line" >"$valuelog"
 
-fail() {
-  {
-    echo "FAILED: $*"
-    echo "--- message log"; cat "$TZK_LOG_FILE" 2>/dev/null || true
-    echo "--- program output"; tail -n 40 "$home/out.txt" 2>/dev/null || true
-  } >&2
-  exit 1
-}
+source "$(dirname "$0")/e2e_window.sh"
 # Waits at most 30 seconds for a line of the message log.
 wait_log() {
   for _ in $(seq 300); do
@@ -104,29 +97,6 @@ wait_log() {
     sleep 0.1
   done
   fail "the message log did not show \"$1\""
-}
-# The id of the first window whose title matches, waiting for it at most 60 seconds.
-# A search can fail on its own while the web view creates and drops its windows: ask again.
-wait_window() {
-  local id name
-  for _ in $(seq 120); do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for the window \"$1\""
-    # The whole UTF-8 title: the Latin-1 one can lack what the windowing system appended.
-    for id in $(xdotool search --name "$1" 2>/dev/null); do
-      name=$(xdotool getwindowname "$id" 2>/dev/null) || continue
-      if [[ $name =~ $1 ]]; then
-        echo "$id"
-        return 0
-      fi
-    done
-    sleep 0.5
-  done
-  fail "no window \"$1\""
-}
-press() { # window, keys...
-  local window=$1
-  shift
-  xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers "$@"
 }
 
 autostart=+AutoStart

@@ -68,15 +68,7 @@ Test.Case("Supply")
 EOF
 } >"$definition"
 
-fail() {
-  [ -z "${TZK_E2E_FAILSHOT:-}" ] || import -window root "$TZK_E2E_FAILSHOT" || true
-  {
-    echo "FAILED: $*"
-    echo "--- message log"; cat "$TZK_LOG_FILE" 2>/dev/null || true
-    echo "--- program output"; tail -n 40 "$home/out.txt" 2>/dev/null || true
-  } >&2
-  exit 1
-}
+source "$(dirname "$0")/e2e_window.sh"
 # How many lines of the message log match a pattern (grep -E).
 count_log() { grep -cE "$1" "$TZK_LOG_FILE" 2>/dev/null || true; }
 # Waits at most 30 seconds until at least $2 lines match $1.
@@ -89,26 +81,7 @@ wait_log() {
   done
   fail "the message log did not show \"$1\" $want time(s)"
 }
-wait_window() {
-  local id name
-  for _ in $(seq 120); do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for the window \"$1\""
-    for id in $(xdotool search --name "$1" 2>/dev/null); do
-      name=$(xdotool getwindowname "$id" 2>/dev/null) || continue
-      if [[ $name =~ $1 ]]; then
-        echo "$id"
-        return 0
-      fi
-    done
-    sleep 0.5
-  done
-  fail "no window \"$1\""
-}
-press() { # window, keys...
-  local window=$1
-  shift
-  xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers "$@"
-}
+
 socket1_running() { [ "$(count_log '^\[1\] .*Info: Test process')" -eq 0 ]; }
 stamp='[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\.[0-9]{3}'
 

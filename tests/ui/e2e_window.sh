@@ -1,0 +1,37 @@
+# What the desktop program's end-to-end scripts share: sourced after they set $home, $pid and
+# TZK_LOG_FILE. Needs an X display and xdotool.
+
+# Ends the script as failed, with the message log and the program's output (and a picture of
+# the screen when TZK_E2E_FAILSHOT names a file).
+fail() {
+  [ -z "${TZK_E2E_FAILSHOT:-}" ] || import -window root "$TZK_E2E_FAILSHOT" || true
+  {
+    echo "FAILED: $*"
+    echo "--- message log"; cat "$TZK_LOG_FILE" 2>/dev/null || true
+    echo "--- program output"; tail -n 40 "$home/out.txt" 2>/dev/null || true
+  } >&2
+  exit 1
+}
+# The id of the first window whose title matches, waiting for it at most 60 seconds.
+# A search can fail on its own while the web view creates and drops its windows: ask again.
+wait_window() {
+  local id name
+  for _ in $(seq 120); do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for the window \"$1\""
+    # The whole UTF-8 title: the Latin-1 one can lack what the windowing system appended.
+    for id in $(xdotool search --name "$1" 2>/dev/null); do
+      name=$(xdotool getwindowname "$id" 2>/dev/null) || continue
+      if [[ $name =~ $1 ]]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.5
+  done
+  fail "no window \"$1\""
+}
+press() { # window, keys...
+  local window=$1
+  shift
+  xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers "$@"
+}
