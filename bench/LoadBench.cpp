@@ -2,6 +2,8 @@
 // 100 function lines per test case, spread over 20 include files, with 100 defines in use.
 // Hostile definitions: inputs that are refused or loaded, but must neither crash nor stall.
 
+#include "BenchLoadHost.h"
+
 #include "core/MsgClasses.h"
 #include "core/ValueLog.h"
 #include "core/VariableManager.h"
@@ -9,7 +11,6 @@
 #include "execution/DeviceList.h"
 #include "execution/TestTree.h"
 #include "language/DefFileInterpreter.h"
-#include "language/InterpreterHost.h"
 #include "language/Session.h"
 
 #include <QFile>
@@ -20,16 +21,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-class TBenchHost : public IInterpreterHost
-{
-public:
-    bool SkipErrors() const override { return false; }
-    void SetFileInfo(const QString&, const QString&) override {}
-    bool AssignKey(int, const QString&) override { return true; }
-    void SetDefaultDocument(const QString&) override {}
-    TErrorReport* ErrorReport() override { return nullptr; }
-};
 
 constexpr int ciIncludes = 20;
 constexpr int ciDefines = 100;
@@ -75,7 +66,7 @@ void BM_LoadDefinition(benchmark::State& state)
     }
     TDeviceTypes types;
     RegisterDeviceFamilies(types);
-    TBenchHost host;
+    TBenchLoadHost host;
     TSession session(&types);
     for (auto _ : state) {
         const TLoadReport report = session.Load(sMain, host);
@@ -166,7 +157,7 @@ void BM_HostileLoad(benchmark::State& state)
             return;
         }
     }
-    TBenchHost host;
+    TBenchLoadHost host;
     bool bRefused = false;
     for (auto _ : state) {
         TTestTree tree;
