@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +18,10 @@ enum class EParamField : std::uint8_t
     TestCase,            // the label of a test case, as written
     TestCaseOrReference, // the label of a test case, or a reference known only when the step runs
     Condition,           // a quoted condition the command evaluates
-    Term                 // a term the command evaluates
+    Term,                // a term the command evaluates
+    File,                // a file name; "TZD:" stands for the definition's folder
+    Choice,              // one of the words the function knows (ButtonOk, Enabled, ...)
+    More                 // the field before it repeats, as often as the line gives it
 };
 
 // One function of a device type as its registration tells it: the name a definition line uses and
@@ -27,10 +31,16 @@ struct TFunctionInfo
     QString sName;
     std::vector<EParamField> Fields;
 
-    // The kind of field iField; Text for a field the shape does not describe.
+    // The kind of field iField; Text for a field the shape does not describe. The field before a
+    // "More" stands for every field from there on.
     EParamField Field(int iField) const
     {
-        return iField >= 0 && std::size_t(iField) < Fields.size() ? Fields[std::size_t(iField)]
-                                                                  : EParamField::Text;
+        if (iField < 0)
+            return EParamField::Text;
+        const std::size_t iMore =
+            std::size_t(std::find(Fields.begin(), Fields.end(), EParamField::More) - Fields.begin());
+        if (std::size_t(iField) < iMore)
+            return Fields[std::size_t(iField)];
+        return iMore < Fields.size() && iMore > 0 ? Fields[iMore - 1] : EParamField::Text;
     }
 };

@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QUrl>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -456,4 +457,80 @@ TEST(LspServerTest, StatementHoverKeepsTheTemplateOverExamples)
         EXPECT_EQ(pEntry->sSyntax, QStringLiteral("Test.Case(<label> [; <option>])")) << bExampleFirst;
         EXPECT_EQ(pEntry->sPage, QStringLiteral("definition-files.md"));
     }
+}
+
+namespace {
+
+// The fields of a reference syntax line: how many, and whether the last repeats ("; ...").
+struct TSyntaxShape
+{
+    int iFields = 0;
+    bool bRepeats = false;
+};
+
+TSyntaxShape ShapeOf(const QString& sSyntax)
+{
+    const qsizetype iOpen = sSyntax.indexOf(QLatin1Char('('));
+    const qsizetype iClose = sSyntax.lastIndexOf(QLatin1Char(')'));
+    TSyntaxShape shape;
+    if (iOpen < 0 || iClose <= iOpen)
+        return shape;
+    QString sFields = sSyntax.mid(iOpen + 1, iClose - iOpen - 1);
+    sFields.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+    QStringList slFields;
+    for (const QString& sField : sFields.split(QLatin1Char(';')))
+        if (!sField.trimmed().isEmpty())
+            slFields.append(sField.trimmed());
+    shape.bRepeats = !slFields.isEmpty() && slFields.last() == QLatin1String("...");
+    shape.iFields = int(slFields.size()) - (shape.bRepeats ? 1 : 0);
+    return shape;
+}
+
+} // namespace
+
+// Every registered function describes each field its reference syntax line has (a repeating last
+// field as "More" after it), so that the editor and the lint know every field of every function
+// without making a device.
+TEST(LspServerTest, RegisteredShapesMatchTheReference)
+{
+    const TReferenceIndex& reference = TReferenceIndex::BuiltIn();
+    QStringList slWrong;
+    for (const QString& sType : TConversation::Types().Names()) {
+        for (const QString& sFunction : TConversation::Types().Functions(sType)) {
+            const TFunctionInfo* pInfo = TConversation::Types().Function(sType, sFunction);
+            const TReferenceEntry* pEntry = reference.Function(sType, sFunction);
+            if (!pInfo || !pEntry)
+                continue; // a function without a reference fails the test above
+            const TSyntaxShape shape = ShapeOf(pEntry->sSyntax);
+            const std::vector<EParamField>& fields = pInfo->Fields;
+            const bool bMore = !fields.empty() && fields.back() == EParamField::More;
+            const int iDescribed = int(fields.size()) - (bMore ? 1 : 0);
+            const bool bFits = shape.bRepeats ? bMore && iDescribed >= 2 && iDescribed <= shape.iFields
+                                              : !bMore && iDescribed == shape.iFields;
+            const bool bLabelFirst = !fields.empty() && (fields.front() == EParamField::Label ||
+                                                         !pEntry->sSyntax.contains(QLatin1String("<label>")));
+            if (!bFits || !bLabelFirst || std::count(fields.begin(), fields.end(), EParamField::More) > 1)
+                slWrong.append(QStringLiteral("%1.%2: %3 fields%4 registered; the reference: %5")
+                                   .arg(sType, sFunction)
+                                   .arg(iDescribed)
+                                   .arg(bMore ? QStringLiteral(" and More") : QString())
+                                   .arg(pEntry->sSyntax));
+        }
+    }
+    EXPECT_TRUE(slWrong.isEmpty()) << slWrong.size() << " functions:\n"
+                                   << slWrong.join(QLatin1Char('\n')).toStdString();
+}
+
+// The field before "More" stands for every later field; a shape without it describes only its own.
+TEST(LspServerTest, RepeatingFieldStandsForEveryLaterField)
+{
+    TFunctionInfo info{QStringLiteral("SetVolume"),
+                       {EParamField::Label, EParamField::Choice, EParamField::Number, EParamField::More}};
+    EXPECT_EQ(info.Field(0), EParamField::Label);
+    EXPECT_EQ(info.Field(1), EParamField::Choice);
+    EXPECT_EQ(info.Field(2), EParamField::Number);
+    EXPECT_EQ(info.Field(7), EParamField::Number);
+    info.Fields.pop_back();
+    EXPECT_EQ(info.Field(7), EParamField::Text);
+    EXPECT_EQ(info.Field(-1), EParamField::Text);
 }

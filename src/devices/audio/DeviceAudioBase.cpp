@@ -31,10 +31,25 @@ const TCmdCreateCmd::TTable& TDeviceAudioBase::FunctionTable()
     static const TCmdCreateCmd::TTable table{
         {QStringLiteral("Audio TCmdCreateCmd.Init2: %s %s"), 0x401100, 0x40120A, QStringLiteral("S1")},
         {
-            {"MuteOn", CreateEndpointCommand<TCmdAudioEndpoint::eMuteOn>, nullptr, {}, eShared},
-            {"MuteOff", CreateEndpointCommand<TCmdAudioEndpoint::eMuteOff>, nullptr, {}, eShared},
-            {"SetAsDefault", CreateEndpointCommand<TCmdAudioEndpoint::eSetAsDefault>, nullptr, {}, eShared},
-            {"SetVolume", CreateCommand<TCmdSetVolume>, "Audio TCmdSetVolume"},
+            {"MuteOn",
+             CreateEndpointCommand<TCmdAudioEndpoint::eMuteOn>,
+             nullptr,
+             {EParamField::Label},
+             eShared},
+            {"MuteOff",
+             CreateEndpointCommand<TCmdAudioEndpoint::eMuteOff>,
+             nullptr,
+             {EParamField::Label},
+             eShared},
+            {"SetAsDefault",
+             CreateEndpointCommand<TCmdAudioEndpoint::eSetAsDefault>,
+             nullptr,
+             {EParamField::Label},
+             eShared},
+            {"SetVolume",
+             CreateCommand<TCmdSetVolume>,
+             "Audio TCmdSetVolume",
+             {EParamField::Label, EParamField::Choice, EParamField::Number, EParamField::More}},
         }};
     return table;
 }

@@ -103,10 +103,16 @@ const TCmdCreateCmd::TTable& TDeviceAudioOut::FunctionTable()
                                            "AudioOut \"Stop\" not finished last time!", 0x421100});
              },
              nullptr,
-             {},
+             {EParamField::Label},
              TCmdCreateCmd::eShared},
-            {"Start.Sine", CreateCommand<TCmdStartSine>, "AudioOut TCmdStartSine"},
-            {"Start.File", CreateCommand<TCmdStartFile>, "AudioOut TCmdStartFile"},
+            {"Start.Sine",
+             CreateCommand<TCmdStartSine>,
+             "AudioOut TCmdStartSine",
+             {EParamField::Label, EParamField::Number, EParamField::Number}},
+            {"Start.File",
+             CreateCommand<TCmdStartFile>,
+             "AudioOut TCmdStartFile",
+             {EParamField::Label, EParamField::File}},
         }};
     return table;
 }

@@ -59,10 +59,13 @@ const TCmdCreateCmd::TTable& TDeviceAxcc::FunctionTable()
         {QStringLiteral("DeviceAxcc TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x291114, 0x29120A,
          QStringLiteral("S1")},
         {
-            {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
-            {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
+            {"Open", CreateCommand<TCmdOpen>, nullptr, {EParamField::Label}, eShared},
+            {"Close", CreateCommand<TCmdClose>, nullptr, {EParamField::Label}, eShared},
             {"Timeout", CreateCommand<TCmdTimeout>, "TCmdTimeout", {EParamField::Label, EParamField::Number}},
-            {"Execute", CreateCommand<TCmdExecFunction>, "TCmdExecFunction"},
+            {"Execute",
+             CreateCommand<TCmdExecFunction>,
+             "TCmdExecFunction",
+             {EParamField::Label, EParamField::Text, EParamField::Text, EParamField::Variable}},
         }};
     return table;
 }

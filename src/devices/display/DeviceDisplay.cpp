@@ -25,8 +25,8 @@ const TCmdCreateCmd::TTable& TDeviceDisplay::FunctionTable()
     static const TCmdCreateCmd::TTable table{
         {QStringLiteral("DeviceDisplay TCmdCreateCmd.Init: %s %s"), 0x12010A, 0x12020A, QStringLiteral("D1")},
         {
-            {"Open", CreateCommand<TCmdOpen>, "TCmdOpen"},
-            {"Goto", CreateCommand<TCmdGoTo>, "TCmdGoTo"},
+            {"Open", CreateCommand<TCmdOpen>, "TCmdOpen", {EParamField::Label, EParamField::File}},
+            {"Goto", CreateCommand<TCmdGoTo>, "TCmdGoTo", {EParamField::Label, EParamField::Text}},
         }};
     return table;
 }

@@ -40,7 +40,10 @@ const TCmdCreateCmd::TTable& TDeviceIndicator::FunctionTable()
 {
     static const TCmdCreateCmd::TTable table{
         {QStringLiteral("TCmdCreateCmd TCmdCreateCmd.Init: %s %s"), 0x13010A, 0x13020A, QStringLiteral("I1")},
-        {{"Indicate", CreateCommand<TCmdIndicate>, "Indicator TCmdIndicate"}}};
+        {{"Indicate",
+          CreateCommand<TCmdIndicate>,
+          "Indicator TCmdIndicate",
+          {EParamField::Label, EParamField::Text, EParamField::Text}}}};
     return table;
 }
 

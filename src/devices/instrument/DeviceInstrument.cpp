@@ -23,14 +23,19 @@ TDeviceInstrument::TDeviceInstrument(TDeviceContext& aContext) : TDevice(aContex
 const TCmdCreateCmd::TTable& TDeviceInstrument::FunctionTable()
 {
     constexpr auto eShared = TCmdCreateCmd::eShared;
-    static const TCmdCreateCmd::TTable table{{QStringLiteral("Instrument TCmdCreateCmd.Init: \"%s\" \"%s\""),
-                                              0x14050A, 0x14060A, QStringLiteral("I1")},
-                                             {
-                                                 {"Open", CreateCommand<TCmdOpen>, nullptr, {}, eShared},
-                                                 {"Close", CreateCommand<TCmdClose>, nullptr, {}, eShared},
-                                                 {"Reset", CreateCommand<TCmdReset>, nullptr, {}, eShared},
-                                                 {"Check", CreateCommand<TCmdCheckValue>},
-                                             }};
+    static const TCmdCreateCmd::TTable table{
+        {QStringLiteral("Instrument TCmdCreateCmd.Init: \"%s\" \"%s\""), 0x14050A, 0x14060A,
+         QStringLiteral("I1")},
+        {
+            {"Open", CreateCommand<TCmdOpen>, nullptr, {EParamField::Label}, eShared},
+            {"Close", CreateCommand<TCmdClose>, nullptr, {EParamField::Label}, eShared},
+            {"Reset", CreateCommand<TCmdReset>, nullptr, {EParamField::Label}, eShared},
+            {"Check",
+             CreateCommand<TCmdCheckValue>,
+             nullptr,
+             {EParamField::Label, EParamField::Choice, EParamField::Number, EParamField::Number,
+              EParamField::Number, EParamField::Variable}},
+        }};
     return table;
 }
 
