@@ -17,22 +17,76 @@ TMessageLogModel::TMessageLogModel(TMsgLog& aLog, QObject* aParent)
     connect(&fLog, &TMsgLog::LinesAdded, this, [this](int iFirst, int iCount) {
         if (iCount <= 0)
             return;
-        beginInsertRows(QModelIndex(), iFirst, iFirst + iCount - 1);
-        fiRows += iCount;
+        if (!fShow) {
+            beginInsertRows(QModelIndex(), iFirst, iFirst + iCount - 1);
+            fiRows += iCount;
+            endInsertRows();
+            return;
+        }
+        std::vector<std::int64_t> added;
+        for (int i = iFirst; i < iFirst + iCount && i < fLog.Count(); ++i)
+            if (fShow(fLog.Lines()[std::size_t(i)].sText))
+                added.push_back(fiDropped + i);
+        if (added.empty())
+            return;
+        beginInsertRows(QModelIndex(), fiRows, fiRows + int(added.size()) - 1);
+        fShown.insert(fShown.end(), added.begin(), added.end());
+        fiRows = int(fShown.size());
         endInsertRows();
     });
     connect(&fLog, &TMsgLog::LinesRemoved, this, [this](int iCount) {
         if (iCount <= 0)
             return;
-        beginRemoveRows(QModelIndex(), 0, iCount - 1);
-        fiRows -= iCount;
+        if (!fShow) {
+            beginRemoveRows(QModelIndex(), 0, iCount - 1);
+            fiRows -= iCount;
+            endRemoveRows();
+            return;
+        }
+        fiDropped += iCount;
+        const auto kept = std::lower_bound(fShown.begin(), fShown.end(), fiDropped);
+        const int iGone = int(kept - fShown.begin());
+        if (iGone == 0)
+            return;
+        beginRemoveRows(QModelIndex(), 0, iGone - 1);
+        fShown.erase(fShown.begin(), kept);
+        fiRows = int(fShown.size());
         endRemoveRows();
     });
     connect(&fLog, &TMsgLog::Cleared, this, [this] {
         beginResetModel();
-        fiRows = fLog.Count();
+        Rebuild();
         endResetModel();
     });
+}
+
+void TMessageLogModel::SetFilter(TFilter aShow)
+{
+    beginResetModel();
+    fShow = std::move(aShow);
+    Rebuild();
+    endResetModel();
+}
+
+void TMessageLogModel::Rebuild()
+{
+    fShown.clear();
+    fiDropped = 0;
+    if (!fShow) {
+        fiRows = fLog.Count();
+        return;
+    }
+    for (int i = 0; i < fLog.Count(); ++i)
+        if (fShow(fLog.Lines()[std::size_t(i)].sText))
+            fShown.push_back(i);
+    fiRows = int(fShown.size());
+}
+
+int TMessageLogModel::LogLine(int iRow) const
+{
+    if (!fShow)
+        return iRow;
+    return iRow >= 0 && std::size_t(iRow) < fShown.size() ? int(fShown[std::size_t(iRow)] - fiDropped) : -1;
 }
 
 int TMessageLogModel::rowCount(const QModelIndex& aParent) const
@@ -50,9 +104,10 @@ QColor TMessageLogModel::LineColour(int eType)
 
 QVariant TMessageLogModel::data(const QModelIndex& aIndex, int iRole) const
 {
-    if (!aIndex.isValid() || aIndex.row() >= fLog.Count())
+    const int iLine = aIndex.isValid() ? LogLine(aIndex.row()) : -1;
+    if (iLine < 0 || iLine >= fLog.Count())
         return {};
-    const TLogLine& line = fLog.Lines()[std::size_t(aIndex.row())];
+    const TLogLine& line = fLog.Lines()[std::size_t(iLine)];
     switch (iRole) {
     case Qt::DisplayRole:
         return line.sText;
@@ -103,30 +158,21 @@ TMessageLogView::TMessageLogView(TMsgLog& aLog, QWidget* aParent)
     setToolTip(QStringLiteral("Information protocol window"));
     setStatusTip(toolTip());
     // The newest line always stays in view.
-    connect(fModel, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex&, int iFirst, int iLast) {
-                if (fShow)
-                    FilterRows(iFirst, iLast);
-                scrollTo(fModel->index(iLast), QAbstractItemView::PositionAtTop);
-            });
-    connect(fModel, &QAbstractItemModel::modelReset, this, [this] {
-        if (fShow)
-            FilterRows(0, fModel->rowCount() - 1);
+    connect(fModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int, int iLast) {
+        scrollTo(fModel->index(iLast), QAbstractItemView::PositionAtTop);
     });
 }
 
 void TMessageLogView::SetLineFilter(std::function<bool(const QString& sLine)> aShow)
 {
-    fShow = std::move(aShow);
-    FilterRows(0, fModel->rowCount() - 1);
+    fModel->SetFilter(std::move(aShow));
     if (fModel->rowCount() > 0)
         scrollToBottom();
 }
 
-void TMessageLogView::FilterRows(int iFirst, int iLast)
+int TMessageLogView::ShownLine(int iRow) const
 {
-    for (int iRow = iFirst; iRow <= iLast && iRow < fLog.Count(); ++iRow)
-        setRowHidden(iRow, fShow && !fShow(fLog.Lines()[std::size_t(iRow)].sText));
+    return fModel->LogLine(iRow);
 }
 
 std::vector<int> TMessageLogView::SelectedRows() const
@@ -134,8 +180,11 @@ std::vector<int> TMessageLogView::SelectedRows() const
     std::vector<int> rows;
     const QModelIndexList selected = selectionModel()->selectedRows();
     rows.reserve(std::size_t(selected.size()));
-    for (const QModelIndex& index : selected)
-        rows.push_back(index.row());
+    for (const QModelIndex& index : selected) {
+        const int iLine = fModel->LogLine(index.row());
+        if (iLine >= 0)
+            rows.push_back(iLine);
+    }
     std::sort(rows.begin(), rows.end());
     return rows;
 }

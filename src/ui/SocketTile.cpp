@@ -29,6 +29,9 @@ TSocketTile::TSocketTile(int iSocket, QWidget* aParent)
       fReport(new QPushButton(QStringLiteral("Error Report"), this))
 {
     setObjectName(QStringLiteral("socketTile%1").arg(iSocket));
+    fStepTimer.setSingleShot(true);
+    fStepTimer.setInterval(100);
+    connect(&fStepTimer, &QTimer::timeout, this, &TSocketTile::ShowStep);
     fStart->setObjectName(QStringLiteral("socketTileStart%1").arg(iSocket));
     fReport->setObjectName(QStringLiteral("socketTileReport%1").arg(iSocket));
     fState->setObjectName(QStringLiteral("socketTileState%1").arg(iSocket));
@@ -154,8 +157,17 @@ void TSocketTile::SetStep(const QString& sCase, const QString& sStep)
     QString sText = sCase;
     if (!sStep.isEmpty() && sStep != sCase)
         sText += QStringLiteral(" / ") + sStep;
-    fStep->setToolTip(sText);
-    fStep->setText(fStep->fontMetrics().elidedText(sText, Qt::ElideRight, ciTileWidth - 14));
+    if (sText == fsStep)
+        return;
+    fsStep = sText;
+    if (!fStepTimer.isActive())
+        fStepTimer.start();
+}
+
+void TSocketTile::ShowStep()
+{
+    fStep->setToolTip(fsStep);
+    fStep->setText(fStep->fontMetrics().elidedText(fsStep, Qt::ElideRight, ciTileWidth - 14));
 }
 
 void TSocketTile::StartClock()

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -43,7 +44,11 @@ public:
     // "Ready", "Running", "Waiting for DMM", "Waiting for operator", "Passed", ...
     QString StateText() const;
     void SetUnitId(const QString& sId);
+    // The case and step: shown at most ten times a second, since a run may pass thousands of steps
+    // a second and laying out the text of each would slow every socket.
     void SetStep(const QString& sCase, const QString& sStep);
+    // What the tile shows, or is about to show, as the current case and step.
+    const QString& StepText() const { return fsStep; }
     // The run's clock: started by a run's start, stopped at its end; the text shows whole seconds.
     void StartClock();
     void StopClock();
@@ -74,6 +79,7 @@ protected:
 
 private:
     void ShowState();
+    void ShowStep();
 
     int fiSocket;
     ESocketState feState = ESocketState::Ready;
@@ -84,6 +90,8 @@ private:
     QLabel* fNumber;
     QLabel* fId;
     QLabel* fStep;
+    QString fsStep;
+    QTimer fStepTimer;
     QLabel* fElapsed;
     QLabel* fState;
     QPushButton* fStart;

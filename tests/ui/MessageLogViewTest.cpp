@@ -88,6 +88,51 @@ TEST_F(MessageLogViewTest, TrimmingAndClearingFollowTheLog)
     EXPECT_EQ(view.model()->rowCount(), 0);
 }
 
+// A filtered view (one socket of a station) shows only its lines, in order, through the log's
+// trimming and clearing; a copy of its selection takes the lines shown, never the hidden ones.
+TEST_F(MessageLogViewTest, FilteredViewFollowsTheLogAndCopiesOnlyShownLines)
+{
+    TMessageLogView view(fLog);
+    TMsg::Info(QStringLiteral("[1] before"));
+    TMsg::Info(QStringLiteral("[2] other"));
+    view.SetLineFilter([](const QString& sLine) { return sLine.contains(QStringLiteral("[1] ")); });
+    QAbstractItemModel* model = view.model();
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("09:08:07.006 Info: [1] before"));
+
+    for (int i = 0; i < TMsgLog::ciTrimAbove; ++i)
+        TMsg::Info(QStringLiteral("[%d] line %d"), {1 + i % 2, i});
+    // Every shown row is a line of socket 1 that the log still has, in the log's order.
+    int iLast = -1;
+    for (int iRow = 0; iRow < model->rowCount(); ++iRow) {
+        const int iLine = view.ShownLine(iRow);
+        ASSERT_GT(iLine, iLast) << iRow;
+        ASSERT_LT(iLine, fLog.Count());
+        EXPECT_EQ(model->index(iRow, 0).data().toString(), fLog.Lines()[std::size_t(iLine)].sText);
+        EXPECT_TRUE(fLog.Lines()[std::size_t(iLine)].sText.contains(QStringLiteral("[1] ")));
+        iLast = iLine;
+    }
+    int iOwn = 0;
+    for (const TLogLine& line : fLog.Lines())
+        iOwn += line.sText.contains(QStringLiteral("[1] ")) ? 1 : 0;
+    EXPECT_EQ(model->rowCount(), iOwn);
+
+    view.selectionModel()->select(model->index(model->rowCount() - 1, 0), QItemSelectionModel::Select);
+    EXPECT_TRUE(view.CopySelection());
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              fLog.Lines()[std::size_t(iLast)].sText + QStringLiteral("\r\n"));
+
+    view.SetLineFilter(nullptr);
+    EXPECT_EQ(model->rowCount(), fLog.Count());
+    view.SetLineFilter([](const QString& sLine) { return sLine.contains(QStringLiteral("[2] ")); });
+    fLog.Clear();
+    EXPECT_EQ(model->rowCount(), 0);
+    TMsg::Info(QStringLiteral("[2] after"));
+    TMsg::Info(QStringLiteral("[1] not shown"));
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("09:08:07.006 Info: [2] after"));
+}
+
 TEST_F(MessageLogViewTest, SelectedLineKeepsItsColourOnLightBlue)
 {
     TMessageLogView view(fLog);

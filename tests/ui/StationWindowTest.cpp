@@ -123,9 +123,11 @@ Test.Case("Soak")
     {
         QStringList lines;
         const TMsgLog& log = fWindow->MsgLog();
-        for (int i = 0; i < log.Count(); ++i)
-            if (!fWindow->LogView()->isRowHidden(i))
-                lines.append(log.Lines()[std::size_t(i)].sText);
+        const QAbstractItemModel* pModel = fWindow->LogView()->model();
+        for (int i = 0; i < pModel->rowCount(); ++i) {
+            lines.append(pModel->index(i, 0).data(Qt::DisplayRole).toString());
+            EXPECT_EQ(lines.last(), log.Lines()[std::size_t(fWindow->LogView()->ShownLine(i))].sText);
+        }
         return lines;
     }
     static bool AnyStartsWith(const QStringList& aLines, const QString& sPrefix)
@@ -144,6 +146,23 @@ Test.Case("Soak")
     int fiOperatorQuestions = 0;
     int fiFinalDialogs = 0;
 };
+
+// A tile lays out the step's text at most every tenth of a second: a burst of steps ends with the
+// last one shown, elided to the tile, with the whole text as its tip.
+TEST(SocketTileTest, StepTextFollowsABurstOfStepsAndShowsTheLast)
+{
+    TSocketTile tile(2);
+    for (int i = 1; i <= 1000; ++i)
+        tile.SetStep(QStringLiteral("3. Supply"), QStringLiteral("3.%1. Step").arg(i));
+    EXPECT_EQ(tile.StepText(), QStringLiteral("3. Supply / 3.1000. Step"));
+    ASSERT_TRUE(RunUntil([&] { return tile.StepLabel()->toolTip() == tile.StepText(); }, 2000));
+    EXPECT_EQ(tile.StepLabel()->text(), QStringLiteral("3. Supply / 3.1000. Step"));
+    const QString sLong = QString(200, QLatin1Char('x'));
+    tile.SetStep(sLong, QString());
+    ASSERT_TRUE(RunUntil([&] { return tile.StepLabel()->toolTip() == sLong; }, 2000));
+    EXPECT_LT(tile.StepLabel()->text().size(), sLong.size());
+    EXPECT_TRUE(tile.StepLabel()->text().endsWith(QChar(0x2026)));
+}
 
 TEST_F(StationWindowTest, TheSocketCountComesFromTheSettingsAndOneSocketKeepsThePlainWindow)
 {
