@@ -35,3 +35,19 @@ press() { # window, keys...
   shift
   xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers "$@"
 }
+# File > Exit, the operator's way to end the program in window $1; the menu may need a moment to
+# open. Fails unless the program ends with status 0.
+exit_by_menu() {
+  local status=0
+  for _ in 1 2 3; do
+    press "$1" alt+f
+    sleep 0.5
+    xdotool key x
+    timeout 10 tail --pid="$pid" -f /dev/null && break
+    xdotool key Escape
+  done
+  kill -0 "$pid" 2>/dev/null && fail "File > Exit did not end the program"
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}

@@ -160,19 +160,7 @@ done
 [ "$shown" = "$colour" ] || fail "the final dialog shows $shown, expected $colour"
 press "$final" Escape # "Cancel": no further run
 
-# File > Exit, the operator's way to end; the menu may need a moment to open.
-for _ in 1 2 3; do
-  press "$main" alt+f
-  sleep 0.5
-  xdotool key x
-  timeout 10 tail --pid="$pid" -f /dev/null && break
-  xdotool key Escape
-done
-kill -0 "$pid" 2>/dev/null && fail "File > Exit did not end the program"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+exit_by_menu "$main"
 
 # The message log, in the order the run wrote it.
 log=$(cat "$TZK_LOG_FILE")

@@ -150,18 +150,7 @@ for _ in $(seq 20); do
 done
 xdotool search --name '^\[3\] Fixture$' >/dev/null 2>&1 && fail "socket 3's question outlived Stop All"
 
-for _ in 1 2 3; do
-  press "$main" alt+f
-  sleep 0.5
-  xdotool key x
-  timeout 10 tail --pid="$pid" -f /dev/null && break
-  xdotool key Escape
-done
-kill -0 "$pid" 2>/dev/null && fail "File > Exit did not end the program"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+exit_by_menu "$main"
 
 # Each socket's serial number and outcome; one operator question per run of socket 3.
 # Socket 2 failed its first run; Stop All may catch its second before its failing step.
