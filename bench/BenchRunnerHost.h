@@ -9,10 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
-// The operator's side of a benchmarked run: answers the name question and ends the run's event
-// loop at the final dialog.
+// The operator's side of a benchmarked run: answers the name question and, at the final dialog,
+// ends the run's event loop, or calls fOnDone when one is set (several runs that share a loop).
 class TBenchRunnerHost : public IRunnerHost
 {
 public:
@@ -21,7 +22,11 @@ public:
     bool ShowFinalDialog(bool bPassed, const QString&, const QStringList&) override
     {
         fbPassed = bPassed;
-        fLoop.quit();
+        fbDone = true;
+        if (fOnDone)
+            fOnDone();
+        else
+            fLoop.quit();
         return false;
     }
     TTreeNode* SelectedNode() const override { return nullptr; }
@@ -33,6 +38,8 @@ public:
 
     QEventLoop fLoop;
     bool fbPassed = false;
+    bool fbDone = false;
+    std::function<void()> fOnDone;
 };
 
 // A command that concludes at once, and the device that owns the benchmarks' commands.

@@ -29,32 +29,6 @@
 
 namespace {
 
-// The operator's side of one socket: answers the name and counts the final dialog.
-class TSocketHost : public IRunnerHost
-{
-public:
-    std::optional<QString> AskOperatorName() override { return QStringLiteral("bench"); }
-    void ShowInformation(const QString&) override {}
-    bool ShowFinalDialog(bool bPassed, const QString&, const QStringList&) override
-    {
-        fbPassed = bPassed;
-        fbDone = true;
-        if (fOnDone)
-            fOnDone();
-        return false;
-    }
-    TTreeNode* SelectedNode() const override { return nullptr; }
-    void SelectNode(TTreeNode*) override {}
-    void ClearSelection() override {}
-    void MakeVisible(TTreeNode*) override {}
-    void SetTestCaseHeader(const QString&) override {}
-    void AddLogSeparator() override {}
-
-    bool fbDone = false;
-    bool fbPassed = false;
-    std::function<void()> fOnDone;
-};
-
 // A unit under test over TCP: answers every line after iDelayMs.
 class TSlowUnit
 {
@@ -94,10 +68,10 @@ const TDeviceTypes& Types()
 // the wall time in seconds; false in *pbPassed when a socket did not pass. The runners go again.
 double RunSockets(TStation& aStation, bool* pbPassed)
 {
-    std::vector<std::unique_ptr<TSocketHost>> hosts;
+    std::vector<std::unique_ptr<TBenchRunnerHost>> hosts;
     QEventLoop loop;
     for (int i = 1; i <= aStation.Count(); ++i) {
-        hosts.push_back(std::make_unique<TSocketHost>());
+        hosts.push_back(std::make_unique<TBenchRunnerHost>());
         hosts.back()->fOnDone = [&] {
             for (const auto& host : hosts)
                 if (!host->fbDone)

@@ -1,5 +1,16 @@
-# What the desktop program's end-to-end scripts share: sourced after they set $home, $pid and
-# TZK_LOG_FILE. Needs an X display and xdotool.
+# What the desktop program's end-to-end scripts share, sourced on the virtual display: a fresh
+# home ($home, with the folder run/) that goes when the script ends, together with the program
+# ($pid) if it still runs; the message log in $TZK_LOG_FILE. Needs xdotool.
+home=$(mktemp -d)
+pid=
+cleanup() {
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
+  rm -rf "$home"
+}
+trap cleanup EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" LC_ALL=C
+export TZK_LOG_FILE="$home/log.txt"
+mkdir -p "$XDG_RUNTIME_DIR" "$home/run" && chmod 700 "$XDG_RUNTIME_DIR"
 
 # Ends the script as failed, with the message log and the program's output (and a picture of
 # the screen when TZK_E2E_FAILSHOT names a file).

@@ -32,16 +32,7 @@ case $scenario in
 esac
 operator="Ann Example"
 
-home=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$home"
-}
-trap cleanup EXIT
-export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" LC_ALL=C
-export TZK_LOG_FILE="$home/log.txt"
-mkdir -p "$XDG_RUNTIME_DIR" "$home/run" && chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/e2e_window.sh"
 # The value log ("TZD:valuelog.csv") lands beside the copy, never in the source tree. An earlier
 # run's line must survive this one.
 if [ "$scenario" = doclink ]; then
@@ -88,7 +79,6 @@ valuelog="$home/run/valuelog.csv"
 old_line='2025-02-03 10:15:07;00:00:01; ;Passed;Earlier operator'
 printf 'Start;Duration;Settle_ms;Result;Operator\r\n%s\r\n' "$old_line" >"$valuelog"
 
-source "$(dirname "$0")/e2e_window.sh"
 # Waits at most 30 seconds for a line of the message log.
 wait_log() {
   for _ in $(seq 300); do

@@ -19,16 +19,7 @@ if [ -z "${TZK_E2E_DISPLAY:-}" ]; then
 fi
 
 operator="Ann Example"
-home=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$home"
-}
-trap cleanup EXIT
-export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" LC_ALL=C
-export TZK_LOG_FILE="$home/log.txt"
-mkdir -p "$XDG_RUNTIME_DIR" "$home/run" && chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/e2e_window.sh"
 settings_dir="$XDG_CONFIG_HOME/Norbeck Software Design"
 mkdir -p "$settings_dir"
 printf '[Sockets]\nCount=4\n' >"$settings_dir/TZK2.ini"
@@ -68,7 +59,6 @@ Test.Case("Supply")
 EOF
 } >"$definition"
 
-source "$(dirname "$0")/e2e_window.sh"
 # How many lines of the message log match a pattern (grep -E).
 count_log() { grep -cE "$1" "$TZK_LOG_FILE" 2>/dev/null || true; }
 # Waits at most 30 seconds until at least $2 lines match $1.
